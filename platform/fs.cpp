@@ -1,0 +1,246 @@
+#include "platform/fs.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int IoResultFromErrno(int err)
+{
+    switch (err) {
+    case 0:
+        return IoResult::Ok;
+    case ENOENT:
+        return IoResult::NotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return IoResult::PathNotFound;
+    case EMFILE:
+    case ENFILE:
+        return IoResult::TooManyOpen;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return IoResult::AccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+        return IoResult::SharingViolation;
+    case ENOSPC:
+        return IoResult::ShortWrite;
+    default:
+        return IoResult::ErrnoBase + err;
+    }
+}
+
+std::string WithTrailingSlash(std::string_view folder)
+{
+    std::string f(folder);
+    while (!f.empty() && (f.back() == '/' || f.back() == '\\'))
+        f.pop_back();
+    f.push_back('/');
+    return f;
+}
+
+static bool PathExists(const std::string& p)
+{
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0;
+}
+
+std::string ResolveInFolder(std::string_view folder, std::string_view name)
+{
+    std::string dir = folder.empty() ? std::string("./") : WithTrailingSlash(folder);
+    std::string exact = dir + std::string(name);
+    if (PathExists(exact))
+        return exact;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return exact;
+    std::string found;
+    std::string want(name);
+    while (dirent* e = ::readdir(d)) {
+        if (::strcasecmp(e->d_name, want.c_str()) == 0) {
+            found = dir + e->d_name;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found.empty() ? exact : found;
+}
+
+std::string ResolvePath(std::string_view path)
+{
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string_view::npos)
+        return ResolveInFolder("./", path).substr(2);
+    return ResolveInFolder(path.substr(0, slash + 1), path.substr(slash + 1));
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    Close();
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept : fd_(other.fd_), size_(other.size_)
+{
+    other.fd_ = -1;
+    other.size_ = 0;
+}
+
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        size_ = other.size_;
+        other.fd_ = -1;
+        other.size_ = 0;
+    }
+    return *this;
+}
+
+int ReadOnlyFile::Open(const std::string& path)
+{
+    Close();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return IoResultFromErrno(errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int r = IoResultFromErrno(errno);
+        ::close(fd);
+        return r;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return IoResult::AccessDenied;
+    }
+    fd_ = fd;
+    size_ = st.st_size;
+    return 0;
+}
+
+int ReadOnlyFile::Close()
+{
+    if (fd_ < 0)
+        return 0;
+    int r = ::close(fd_) == 0 ? 0 : IoResultFromErrno(errno);
+    fd_ = -1;
+    size_ = 0;
+    return r;
+}
+
+int ReadOnlyFile::Refresh()
+{
+    struct stat st;
+    if (fd_ < 0)
+        return IoResult::ErrnoBase + EBADF;
+    if (::fstat(fd_, &st) != 0)
+        return IoResultFromErrno(errno);
+    size_ = st.st_size;
+    return 0;
+}
+
+int ReadOnlyFile::ReadAt(int64_t offset, void* buf, size_t n, size_t* got) const
+{
+    size_t done = 0;
+    if (got)
+        *got = 0;
+    if (fd_ < 0)
+        return IoResult::ErrnoBase + EBADF;
+    if (offset < 0)
+        return IoResult::ShortRead;
+    char* p = static_cast<char*>(buf);
+    while (done < n) {
+        ssize_t r = ::pread(fd_, p + done, n - done, offset + static_cast<int64_t>(done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            if (got)
+                *got = done;
+            return IoResultFromErrno(errno);
+        }
+        if (r == 0)
+            break;
+        done += static_cast<size_t>(r);
+    }
+    if (got)
+        *got = done;
+    return done == n ? 0 : IoResult::ShortRead;
+}
+
+int ReadWholeFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    ReadOnlyFile f;
+    if (int r = f.Open(path))
+        return r;
+    out.resize(static_cast<size_t>(f.Size()));
+    size_t got = 0;
+    int r = f.ReadAt(0, out.data(), out.size(), &got);
+    out.resize(got);
+    return r;
+}
+
+int WriteFileAtomic(const std::string& path, std::string_view content)
+{
+    size_t slash = path.find_last_of('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    if (dir.empty())
+        dir = "/";
+    std::string tmpl = path + ".tmpXXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        return IoResultFromErrno(errno);
+    int result = 0;
+    size_t done = 0;
+    while (done < content.size()) {
+        ssize_t w = ::write(fd, content.data() + done, content.size() - done);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            result = IoResultFromErrno(errno);
+            break;
+        }
+        if (w == 0) {
+            result = IoResult::ShortWrite;
+            break;
+        }
+        done += static_cast<size_t>(w);
+    }
+    if (result == 0 && ::fsync(fd) != 0)
+        result = IoResultFromErrno(errno);
+    if (result == 0)
+        ::fchmod(fd, 0644);
+    if (::close(fd) != 0 && result == 0)
+        result = IoResultFromErrno(errno);
+    if (result == 0 && ::rename(tmpl.c_str(), path.c_str()) != 0)
+        result = IoResultFromErrno(errno);
+    if (result != 0) {
+        ::unlink(tmpl.c_str());
+        return result;
+    }
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return 0;
+}

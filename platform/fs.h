@@ -1,0 +1,71 @@
+#pragma once
+// Files and folders: the one place the program touches POSIX file calls.
+// Results are the I/O result codes the data store reports (see IoResult).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// I/O result codes, as the data store reports them in its status word.
+namespace IoResult {
+constexpr int Ok = 0;
+constexpr int NotFound = 2;        // ENOENT
+constexpr int PathNotFound = 3;    // ENOTDIR, ENAMETOOLONG, ELOOP
+constexpr int TooManyOpen = 4;     // EMFILE, ENFILE
+constexpr int AccessDenied = 5;    // EACCES, EPERM, EROFS, EISDIR
+constexpr int SharingViolation = 32; // EBUSY, ETXTBSY
+constexpr int ShortRead = 100;
+constexpr int ShortWrite = 101;    // also ENOSPC
+constexpr int ErrnoBase = 1000;    // anything else: 1000 + errno
+} // namespace IoResult
+
+int IoResultFromErrno(int err);
+
+// A folder text with exactly one trailing "/" (a trailing backslash counts as one).
+std::string WithTrailingSlash(std::string_view folder);
+
+// The path of `name` in `folder`: the exact name when it exists, else the
+// first entry of the folder whose name matches ignoring ASCII letter case,
+// else the exact path (so that opening it reports "not found").
+std::string ResolveInFolder(std::string_view folder, std::string_view name);
+// The same for a full path: its last component is resolved in its folder.
+std::string ResolvePath(std::string_view path);
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+
+// A read-only file read at explicit offsets.  Opened for shared reading.
+class ReadOnlyFile {
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+    ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+
+    // Opens the path as given (callers resolve letter case first).
+    int Open(const std::string& path);
+    // 0, or the I/O result of the failed close.
+    int Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    // Size in bytes at open time, refreshed by Refresh().
+    int64_t Size() const { return size_; }
+    int Refresh();
+    // Reads up to n bytes at offset; *got receives the count read.
+    // Returns 0 when n bytes were read, ShortRead when fewer, else the I/O result.
+    int ReadAt(int64_t offset, void* buf, size_t n, size_t* got = nullptr) const;
+
+private:
+    int fd_ = -1;
+    int64_t size_ = 0;
+};
+
+// Reads a whole file; 0 or the I/O result.
+int ReadWholeFile(const std::string& path, std::string& out);
+
+// Writes a file so that a crash or a full disk never leaves it truncated:
+// a temporary file in the same folder, flushed, then renamed over the target
+// and the folder synced.  Returns 0 or the I/O result of the first failure;
+// on failure the old file is untouched and no temporary file remains.
+int WriteFileAtomic(const std::string& path, std::string_view content);

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cerrno>
+#include <fstream>
+#include <QDir>
+#include <sys/stat.h>
+
+#include "platform/fs.h"
+
+TEST(IoResult, ErrnoMapsToTheDataStoreCodes)
+{
+    struct Case { int err; int code; };
+    const Case cases[] = {
+        {ENOENT, 2}, {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {ELOOP, 3}, {EMFILE, 4}, {ENFILE, 4},
+        {EACCES, 5}, {EPERM, 5}, {EROFS, 5}, {EISDIR, 5}, {EBUSY, 32}, {ETXTBSY, 32},
+        {ENOSPC, 101}, {EIO, 1000 + EIO},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IoResultFromErrno(c.err), c.code) << c.err;
+}
+
+TEST(ResolveInFolder, PrefersTheExactNameThenAnyLetterCase)
+{
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    std::ofstream(d + "/KL.DAT") << "x";
+    std::ofstream(d + "/kl.sez") << "y";
+    EXPECT_EQ(ResolveInFolder(d, "kl.dat"), d + "/KL.DAT");
+    EXPECT_EQ(ResolveInFolder(d + "/", "kl.sez"), d + "/kl.sez");
+    EXPECT_EQ(ResolveInFolder(d, "none.dat"), d + "/none.dat");
+    EXPECT_EQ(ResolvePath(d + "/Kl.Dat"), d + "/KL.DAT");
+    EXPECT_EQ(WithTrailingSlash("a\\"), "a/");
+}
+
+TEST(ReadOnlyFile, ReportsShortReadsAndMissingFiles)
+{
+    QTemporaryDir dir;
+    const std::string p = dir.path().toStdString() + "/f";
+    ASSERT_EQ(WriteFileAtomic(p, "hello"), 0);
+    ReadOnlyFile f;
+    ASSERT_EQ(f.Open(p), 0);
+    EXPECT_EQ(f.Size(), 5);
+    char buf[8] = {};
+    size_t got = 0;
+    EXPECT_EQ(f.ReadAt(3, buf, 4, &got), IoResult::ShortRead);
+    EXPECT_EQ(got, 2u);
+    EXPECT_EQ(std::string(buf, 2), "lo");
+    EXPECT_EQ(f.Open(p + "x"), IoResult::NotFound);
+    EXPECT_EQ(f.Open(dir.path().toStdString()), IoResult::AccessDenied);
+}
+
+TEST(WriteFileAtomic, FailureLeavesTheOldFileAndNoTemporary)
+{
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    ASSERT_EQ(WriteFileAtomic(d + "/cfg", "old"), 0);
+    // A target that is a folder cannot be replaced by rename.
+    ASSERT_EQ(::mkdir((d + "/sub").c_str(), 0755), 0);
+    EXPECT_NE(WriteFileAtomic(d + "/sub", "new"), 0);
+    std::string content;
+    EXPECT_EQ(ReadWholeFile(d + "/cfg", content), 0);
+    EXPECT_EQ(content, "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
