@@ -1,0 +1,94 @@
+#include "frame/report_hook.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+#include <cstdio>
+#include <mutex>
+
+#include "datastore/kamenici.h"
+
+namespace {
+
+std::mutex& HookMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+ErrorReportHook& CurrentHook()
+{
+    static ErrorReportHook hook;
+    return hook;
+}
+
+void CallHook(const std::string& text)
+{
+    ErrorReportHook hook;
+    {
+        std::lock_guard lock(HookMutex());
+        hook = CurrentHook();
+    }
+    if (hook) {
+        hook(text);
+        return;
+    }
+    const std::string shown = Cp1250ToUtf8(KamToWin(text));
+    std::fprintf(stderr, "%s\n", shown.c_str());
+}
+
+} // namespace
+
+ErrorReportHook SetErrorReportHook(ErrorReportHook hook)
+{
+    std::lock_guard lock(HookMutex());
+    ErrorReportHook old = std::move(CurrentHook());
+    CurrentHook() = std::move(hook);
+    return old;
+}
+
+void RunOnMainThread(std::function<void()> work)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}
+
+void ReportError(const std::string& text)
+{
+    RunOnMainThread([text] { CallHook(text); });
+}
+
+struct ScopedErrorRecorder::State {
+    mutable std::mutex mutex;
+    std::vector<std::string> texts;
+};
+
+ScopedErrorRecorder::ScopedErrorRecorder() : state_(std::make_shared<State>())
+{
+    std::shared_ptr<State> s = state_;
+    previous_ = SetErrorReportHook([s](const std::string& text) {
+        std::lock_guard lock(s->mutex);
+        s->texts.push_back(text);
+    });
+}
+
+ScopedErrorRecorder::~ScopedErrorRecorder()
+{
+    SetErrorReportHook(std::move(previous_));
+}
+
+std::vector<std::string> ScopedErrorRecorder::Texts() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->texts;
+}
+
+void ScopedErrorRecorder::Clear()
+{
+    std::lock_guard lock(state_->mutex);
+    state_->texts.clear();
+}

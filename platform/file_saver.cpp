@@ -1,0 +1,250 @@
+#include "platform/file_saver.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fs.h"
+
+int FileSystemOps::MakeFolders(const std::string& folder)
+{
+    if (folder.empty() || FolderExists(folder))
+        return 0;
+    std::string path;
+    size_t pos = 0;
+    while (pos <= folder.size()) {
+        size_t next = folder.find('/', pos);
+        if (next == std::string::npos)
+            next = folder.size();
+        path = folder.substr(0, next);
+        pos = next + 1;
+        if (path.empty())
+            continue;
+        if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return errno;
+    }
+    return FolderExists(folder) ? 0 : ENOTDIR;
+}
+
+int FileSystemOps::FileMode(const std::string& path, unsigned* mode)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return errno;
+    *mode = st.st_mode & 07777;
+    return 0;
+}
+
+int FileSystemOps::CreateTemp(const std::string& folder, const std::string& prefix, int* fd,
+                              std::string* path)
+{
+    std::string tmpl = folder + prefix + "XXXXXX";
+    int f = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (f < 0)
+        return errno;
+    *fd = f;
+    *path = tmpl;
+    return 0;
+}
+
+int FileSystemOps::SetMode(int fd, unsigned mode)
+{
+    return ::fchmod(fd, static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+}
+
+int FileSystemOps::Write(int fd, const char* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t w = ::write(fd, data + done, size - done);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (w == 0)
+            return ENOSPC;
+        done += static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+int FileSystemOps::Flush(int fd)
+{
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+int FileSystemOps::Close(int fd)
+{
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int FileSystemOps::Rename(const std::string& from, const std::string& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int FileSystemOps::Remove(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+int FileSystemOps::SyncFolder(const std::string& folder)
+{
+    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return errno;
+    int r = ::fsync(dfd) == 0 ? 0 : errno;
+    ::close(dfd);
+    return r;
+}
+
+int FileSystemOps::ReadFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        return err;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return EISDIR;
+    }
+    char buf[65536];
+    for (;;) {
+        ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            int err = errno;
+            ::close(fd);
+            out.clear();
+            return err;
+        }
+        if (r == 0)
+            break;
+        out.append(buf, static_cast<size_t>(r));
+    }
+    ::close(fd);
+    return 0;
+}
+
+FileSystemOps& RealFileSystem()
+{
+    static FileSystemOps real;
+    return real;
+}
+
+std::string SystemErrorText(int err)
+{
+    char buf[256];
+    // The GNU variant returns a pointer that may or may not be buf.
+    const char* text = ::strerror_r(err, buf, sizeof buf);
+    return text ? std::string(text) : std::string("error ") + std::to_string(err);
+}
+
+FileSaver::FileSaver(std::string target, FileSystemOps& ops) : target_(std::move(target)), ops_(ops)
+{
+    size_t slash = target_.find_last_of('/');
+    folder_ = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    if (!folder_.empty()) {
+        if (int err = ops_.MakeFolders(folder_)) {
+            Fail(Step::Create, err);
+            return;
+        }
+    }
+    unsigned mode = 0600;
+    bool replacing = ops_.FileMode(target_, &mode) == 0;
+    if (int err = ops_.CreateTemp(folder_, "." + name + ".", &fd_, &tempPath_)) {
+        fd_ = -1;
+        Fail(Step::Create, err);
+        return;
+    }
+    if (replacing) {
+        if (int err = ops_.SetMode(fd_, mode))
+            Fail(Step::Create, err);
+    }
+}
+
+FileSaver::~FileSaver()
+{
+    if (!committed_)
+        Discard();
+}
+
+void FileSaver::Fail(Step step, int err)
+{
+    if (step_ != Step::None)
+        return;
+    step_ = step;
+    errno_ = err ? err : EIO;
+}
+
+void FileSaver::Discard()
+{
+    if (fd_ >= 0) {
+        ops_.Close(fd_);
+        fd_ = -1;
+    }
+    if (!tempPath_.empty()) {
+        ops_.Remove(tempPath_);
+        tempPath_.clear();
+    }
+}
+
+bool FileSaver::Write(std::string_view data)
+{
+    if (HasError() || done_)
+        return false;
+    if (data.empty())
+        return true;
+    if (int err = ops_.Write(fd_, data.data(), data.size())) {
+        Fail(Step::Write, err);
+        return false;
+    }
+    return true;
+}
+
+bool FileSaver::Commit()
+{
+    if (done_)
+        return committed_;
+    done_ = true;
+    if (HasError()) {
+        Discard();
+        return false;
+    }
+    if (int err = ops_.Flush(fd_))
+        Fail(Step::Flush, err);
+    int closeErr = ops_.Close(fd_);
+    fd_ = -1;
+    if (closeErr)
+        Fail(Step::Flush, closeErr);
+    if (!HasError()) {
+        if (int err = ops_.Rename(tempPath_, target_))
+            Fail(Step::Rename, err);
+    }
+    if (HasError()) {
+        Discard();
+        return false;
+    }
+    tempPath_.clear();
+    committed_ = true;
+    // The rename is done; a folder that cannot be synced only weakens
+    // durability after a power loss and is not worth failing the save.
+    ops_.SyncFolder(folder_);
+    return true;
+}
+
+int FileSaver::IoError() const
+{
+    return errno_ ? IoResultFromErrno(errno_) : 0;
+}

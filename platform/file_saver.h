@@ -1,0 +1,84 @@
+#pragma once
+// Saving a file so that it is either replaced whole or left as it was.
+//
+// Every file call of a save goes through FileSystemOps, so that tests can make
+// any step fail; the real implementation is plain POSIX.  FileSaver writes the
+// new content to a uniquely named temporary file beside the target, flushes it
+// to disk and renames it over the target, then syncs the folder.  It records
+// the first error and which step failed; later steps are skipped, and a save
+// that did not commit removes its temporary file.
+
+#include <string>
+#include <string_view>
+
+// File calls used by savers and by readers that must see the same file system.
+// Every call returns 0 or an errno value.
+class FileSystemOps {
+public:
+    virtual ~FileSystemOps() = default;
+    // Creates every missing folder of the path (mode 0700 for new ones).
+    virtual int MakeFolders(const std::string& folder);
+    // Mode bits of an existing file; ENOENT when there is none.
+    virtual int FileMode(const std::string& path, unsigned* mode);
+    // Creates a new, uniquely named file in `folder` whose name starts with
+    // `prefix`, open for writing with mode 0600.
+    virtual int CreateTemp(const std::string& folder, const std::string& prefix, int* fd,
+                           std::string* path);
+    virtual int SetMode(int fd, unsigned mode);
+    // Writes all bytes (a call that writes nothing counts as ENOSPC).
+    virtual int Write(int fd, const char* data, size_t size);
+    // Makes the written bytes durable (fsync).
+    virtual int Flush(int fd);
+    virtual int Close(int fd);
+    virtual int Rename(const std::string& from, const std::string& to);
+    virtual int Remove(const std::string& path);
+    virtual int SyncFolder(const std::string& folder);
+    virtual int ReadFile(const std::string& path, std::string& out);
+};
+
+// The process's real file system.
+FileSystemOps& RealFileSystem();
+
+// The system's text for an errno value (not locale-bound to any thread).
+std::string SystemErrorText(int err);
+
+class FileSaver {
+public:
+    enum class Step { None, Create, Write, Flush, Rename };
+
+    // Opens a temporary file beside `target`, creating the folder when it is
+    // missing.  A new file will get mode 0600; a replaced one keeps its mode.
+    explicit FileSaver(std::string target, FileSystemOps& ops = RealFileSystem());
+    ~FileSaver();
+    FileSaver(const FileSaver&) = delete;
+    FileSaver& operator=(const FileSaver&) = delete;
+
+    // Appends bytes; false once any step has failed.
+    bool Write(std::string_view data);
+    // Flushes, closes and renames over the target, then syncs the folder.
+    // True when the target now holds exactly what was written.  Only the
+    // first call does anything.
+    bool Commit();
+
+    bool HasError() const { return step_ != Step::None; }
+    Step FailedStep() const { return step_; }
+    int ErrorCode() const { return errno_; }
+    // The failure as an I/O result code of platform/fs.h (0 without error).
+    int IoError() const;
+    std::string ErrorText() const { return errno_ ? SystemErrorText(errno_) : std::string(); }
+    const std::string& TargetPath() const { return target_; }
+
+private:
+    void Fail(Step step, int err);
+    void Discard();
+
+    std::string target_;
+    std::string folder_;
+    std::string tempPath_;
+    FileSystemOps& ops_;
+    int fd_ = -1;
+    bool committed_ = false;
+    bool done_ = false;
+    Step step_ = Step::None;
+    int errno_ = 0;
+};
