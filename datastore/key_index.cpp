@@ -1,0 +1,507 @@
+#include "datastore/key_index.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "datastore/db_table.h"
+#include "datastore/kamenici.h"
+
+// ---------------------------------------------------------------------------
+// File identity
+
+TFileId::TFileId(std::string_view name)
+{
+    const size_t n = std::min<size_t>(name.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        char c = name[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        b[i] = c;
+    }
+}
+
+bool FileIdDiffers(const TFileId& a, const TFileId& b)
+{
+    return a.b != b.b;
+}
+
+std::string FileIdToStr(const TFileId& id)
+{
+    size_t n = id.b.size();
+    while (n > 0 && id.b[n - 1] == 0)
+        --n;
+    return std::string(id.b.data(), n);
+}
+
+int KeyTypeCap(uint8_t type)
+{
+    switch (type & 0xE0) {
+    case 0:
+        return 8;
+    case 32:
+        return 16;
+    case 160:
+        return 4;
+    default: // 64, 192 and the invalid 96, 128, 224
+        return 10;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Building blocks
+
+int CompareKeyBytes(const uint8_t* a, const uint8_t* b, int32_t n)
+{
+    return n > 0 ? std::memcmp(a, b, static_cast<size_t>(n)) : 0;
+}
+
+uint32_t EntryPointer(const uint8_t* window, int32_t E, int32_t P, int32_t i)
+{
+    const uint8_t* p = window + static_cast<size_t>(i) * E + (E - P);
+    uint32_t v = 0;
+    for (int32_t j = P - 1; j >= 0; --j)
+        v = (v << 8) | p[j];
+    return v;
+}
+
+int32_t SBinS(const uint8_t* window, int32_t E, int32_t n, const uint8_t* key, int32_t last,
+              int32_t first)
+{
+    if (last <= first)
+        return last;
+    auto entry = [&](int32_t i) { return window + static_cast<size_t>(i) * E; };
+    int32_t lo = first;
+    int32_t hi = last;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (CompareKeyBytes(key, entry(mid), n) > 0)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
+    }
+    if (CompareKeyBytes(entry(lo), key, n) < 0 && lo < last)
+        ++lo;
+    if (CompareKeyBytes(entry(lo), key, n) < 0 && lo < last)
+        std::fputs("Internal SBinS\n", stdout);
+    return std::min(last, lo);
+}
+
+void PackKey(std::string_view text, TPackedKey& out, uint8_t t)
+{
+    out.fill(0);
+    int mode;
+    int count;
+    if (t >= 64) {
+        mode = (t & 0xC0) & 0x70;
+        count = t & 0x3F;
+    } else {
+        mode = (t & 0xE0) & 0x70;
+        count = t & 0x1F;
+    }
+    auto ch = [&](int i) -> uint8_t {
+        return i < static_cast<int>(text.size()) ? static_cast<uint8_t>(text[i]) : uint8_t(' ');
+    };
+    const int outBytes = static_cast<int>(out.size());
+    if (mode == 0x20) {
+        count = std::min(count, outBytes * 2);
+        for (int i = 0; i < count; i += 2) {
+            uint8_t v = static_cast<uint8_t>((ch(i) & 0x0F) << 4);
+            if (i + 1 < count)
+                v |= ch(i + 1) & 0x0F;
+            out[static_cast<size_t>(i / 2)] = v;
+        }
+    } else if (mode == 0x40) {
+        count = std::min(count, outBytes * 8 / 6);
+        uint32_t acc = 0;
+        int bits = 0;
+        size_t o = 0;
+        for (int i = 0; i < count; ++i) {
+            const uint8_t c = ch(i);
+            if (c < 32 || c >= 96)
+                DbStatus = DbCode::BadKeyChar;
+            acc = (acc << 6) | ((c - 32u) & 0x3F);
+            bits += 6;
+            while (bits >= 8) {
+                bits -= 8;
+                out[o++] = static_cast<uint8_t>(acc >> bits);
+            }
+        }
+        if (bits > 0)
+            out[o] = static_cast<uint8_t>(acc << (8 - bits));
+    } else {
+        count = std::min(count, outBytes);
+        for (int i = 0; i < count; ++i)
+            out[static_cast<size_t>(i)] = ch(i);
+    }
+}
+
+void MakeKey(TPackedKey& out, std::string_view text, uint8_t t)
+{
+    char padded[16];
+    auto pad = [&] {
+        const size_t n = std::min(text.size(), sizeof padded);
+        std::memcpy(padded, text.data(), n);
+        std::memset(padded + n, ' ', sizeof padded - n);
+    };
+    switch (t & 0xE0) {
+    case 0:
+    case 32:
+    case 64:
+        pad();
+        PackKey(std::string_view(padded, sizeof padded), out, t);
+        break;
+    case 160:
+        for (int i = 0; i < 4; ++i)
+            out[static_cast<size_t>(i)] =
+                3 - i < static_cast<int>(text.size()) ? static_cast<uint8_t>(text[3 - i]) : 0;
+        break;
+    case 192: {
+        pad();
+        const int fold = std::min<int>(t & 0x0F, sizeof padded);
+        for (int i = 0; i < fold; ++i)
+            padded[i] = static_cast<char>(KamUpper[static_cast<uint8_t>(padded[i])]);
+        PackKey(std::string_view(padded, sizeof padded), out, t);
+        break;
+    }
+    default:
+        std::fputs("Internal MakeKey\n", stdout);
+        break;
+    }
+}
+
+bool UnpackKey(const uint8_t* bytes, int32_t n, uint8_t t, std::string& out)
+{
+    switch (t & 0xE0) {
+    case 0:
+        out.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
+        return true;
+    case 32:
+        out.clear();
+        for (int32_t i = 0; i < n; ++i) {
+            out.push_back(static_cast<char>('0' + (bytes[i] >> 4)));
+            out.push_back(static_cast<char>('0' + (bytes[i] & 0x0F)));
+        }
+        return true;
+    case 160:
+        out.assign(4, '\0');
+        for (int32_t i = 0; i < 4 && i < n; ++i)
+            out[static_cast<size_t>(3 - i)] = static_cast<char>(bytes[i]);
+        return true;
+    case 64:
+    case 192: {
+        out.clear();
+        auto six = [&](uint32_t v) { out.push_back(static_cast<char>((v & 0x3F) + 32)); };
+        int32_t i = 0;
+        for (; i + 3 <= n; i += 3) {
+            const uint32_t g = (uint32_t(bytes[i]) << 16) | (uint32_t(bytes[i + 1]) << 8) | bytes[i + 2];
+            six(g >> 18);
+            six(g >> 12);
+            six(g >> 6);
+            six(g);
+        }
+        if (n - i == 1) {
+            six(bytes[i] >> 2);
+        } else if (n - i == 2) {
+            const uint32_t g = (uint32_t(bytes[i]) << 8) | bytes[i + 1];
+            six(g >> 10);
+            six(g >> 4);
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Opening and window reads
+
+namespace {
+
+void ResetWindows(TSezFile& s)
+{
+    s.upperBlock = 0;
+    s.middleStart = -1;
+    s.middleLoaded = 0;
+    s.leafStart = 0x7FFFFFFF;
+    s.leafLoaded = 0;
+    s.curPos = 0;
+}
+
+void FailOpen(TSezFile& s, int32_t status, uint16_t code)
+{
+    s.file.Close();
+    s.header.fill(0);
+    DbStatus = status;
+    CallDbErrorHook(s.id, 0, code);
+}
+
+bool InWindow(int32_t a, int32_t b, int32_t start, int32_t loaded)
+{
+    return start >= 0 && a >= start && static_cast<int64_t>(b) < static_cast<int64_t>(start) + loaded;
+}
+
+const uint8_t* Entry(const std::array<uint8_t, IndexWindowBytes>& w, int32_t E, int32_t i)
+{
+    return w.data() + static_cast<size_t>(i) * E;
+}
+
+// Loads block 0 or the second block (starting at the first block's last entry)
+// of a two-block upper level.  False when the read failed.
+bool LoadUpperBlock(TSezFile& s, bool second)
+{
+    const int32_t first = second ? s.M - s.W : s.M - 2 * s.W + 1;
+    ReadIndexWindow(s, first, s.upper.data(), s.W);
+    if (DbStatus > 0) {
+        s.upperBlock = -1; // contents unknown: reload on the next search
+        return false;
+    }
+    s.upperBlock = second ? s.W - 1 : 0;
+    return true;
+}
+
+} // namespace
+
+int32_t ReadIndexWindow(TSezFile& s, int32_t first, uint8_t* window, int32_t count)
+{
+    const int32_t capacity = s.E > 0 ? IndexWindowBytes / s.E : 0;
+    int32_t n = std::min(count, capacity);
+    n = std::min(n, s.entryCount - first);
+    if (first < 0 || n <= 0)
+        return 0;
+    const int r = s.file.ReadAt(static_cast<int64_t>(first) * s.E, window, static_cast<size_t>(n) * s.E);
+    DbStatus = r;
+    if (r != 0) {
+        CallDbErrorHook(s.id, first, 111);
+        return 0;
+    }
+    return n;
+}
+
+void OpenSezFile(TSezFile& s, std::string_view folder)
+{
+    s.file.Close();
+    s.header.fill(0);
+    ResetWindows(s);
+    s.entryCount = 0;
+    s.middleLevel.clear();
+    s.folder.assign(folder);
+    if (s.id.IsEmpty())
+        return;
+    DbStatus = 0;
+    const std::string path = ResolveInFolder(folder, FileIdToStr(s.id) + ".sez");
+    if (int r = s.file.Open(path)) {
+        DbStatus = r;
+        if (r > 5)
+            CallDbErrorHook(s.id, 0, 101);
+        return;
+    }
+    std::array<uint8_t, 8> h{};
+    if (int r = s.file.ReadAt(0, h.data(), h.size())) {
+        FailOpen(s, r, 102);
+        return;
+    }
+    if (h[0] != 'S' || h[1] != '6') {
+        FailOpen(s, DbCode::BadFormat, 103);
+        return;
+    }
+    s.F = (h[4] | (h[5] << 8)) & 0x3FFF;
+    s.E = (h[6] & 7) + 2;
+    const uint8_t type = h[6] & 0xE0;
+    const int k = std::min<int>(h[3], KeyTypeCap(type));
+    s.keyType = static_cast<uint8_t>(type + k);
+    s.P = h[7] & 3;
+    if (s.P >= s.E) { // no room for a key: not an index we can search
+        FailOpen(s, DbCode::BadFormat, 103);
+        return;
+    }
+    s.keyBytes = static_cast<uint8_t>(s.E - s.P);
+    s.W = s.E < 3 ? 160 : IndexWindowBytes / s.E;
+    s.entryCount = static_cast<int32_t>(std::min<int64_t>(s.file.Size() / s.E, INT32_MAX));
+    s.M = 7 / s.E + 1;
+    if (h[7] & 0x04) {
+        const int32_t upperEntries = (h[7] & 0x08) ? 2 * s.W - 1 : s.W;
+        if (s.M + upperEntries > s.entryCount || s.M + upperEntries > s.F) {
+            FailOpen(s, DbCode::BadFormat, 103);
+            return;
+        }
+        ReadIndexWindow(s, s.M, s.upper.data(), s.W);
+        if (DbStatus != 0) {
+            s.file.Close();
+            return;
+        }
+        s.upperBlock = 0;
+        s.M += upperEntries;
+    }
+    if (s.M > s.F || s.F > s.entryCount) {
+        FailOpen(s, DbCode::BadFormat, 103);
+        return;
+    }
+    // The middle level is small (F < 16384): keep it, so that a search costs
+    // one index read instead of two.
+    s.middleLevel.resize(static_cast<size_t>(s.F - s.M) * s.E);
+    if (!s.middleLevel.empty()) {
+        if (int r = s.file.ReadAt(static_cast<int64_t>(s.M) * s.E, s.middleLevel.data(), s.middleLevel.size())) {
+            s.middleLevel.clear();
+            DbStatus = r;
+            CallDbErrorHook(s.id, s.M, 111);
+            s.file.Close();
+            return;
+        }
+    }
+    s.header = h;
+    s.header[1] = 'O';
+}
+
+// ---------------------------------------------------------------------------
+// Search
+
+void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
+{
+    recNo = 1;
+    TPackedKey key{};
+    MakeKey(key, text, s.keyType);
+    const int32_t n = s.keyBytes;
+    const int32_t E = s.E;
+    const int32_t P = s.P;
+    const int32_t W = s.W;
+    const int32_t leafCount = s.LeafCount();
+    if (leafCount <= 0) {
+        recNo = 0;
+        DbStatus = DbCode::OutOfRange;
+        return;
+    }
+
+    int32_t a = 0;
+    int32_t b = leafCount - 1;
+    const int32_t midCount = s.MiddleCount();
+    if (midCount > 0) {
+        int32_t ma = 0;
+        int32_t mb = midCount - 1;
+        if (s.HasUpper()) {
+            if (s.HasTwoUpperBlocks()) {
+                if (s.upperBlock < 0 && !LoadUpperBlock(s, false))
+                    return;
+                if (s.upperBlock == 0 && CompareKeyBytes(Entry(s.upper, E, W - 1), key.data(), n) < 0) {
+                    if (!LoadUpperBlock(s, true))
+                        return;
+                } else if (s.upperBlock != 0 && CompareKeyBytes(Entry(s.upper, E, 0), key.data(), n) >= 0) {
+                    if (!LoadUpperBlock(s, false))
+                        return;
+                }
+            }
+            const int32_t c = SBinS(s.upper.data(), E, n, key.data(), W - 1, 0);
+            ma = c > 0 ? static_cast<int32_t>(EntryPointer(s.upper.data(), E, P, c - 1)) : 0;
+            mb = static_cast<int32_t>(EntryPointer(s.upper.data(), E, P, c));
+        }
+        if (ma > mb || mb >= midCount) {
+            DbStatus = DbCode::WindowOverflow;
+            CallDbErrorHook(s.id, s.M + std::min(ma, midCount), 131);
+            return;
+        }
+        if (!InWindow(ma, mb, s.middleStart, s.middleLoaded)) {
+            int32_t start = ma;
+            if (start + W > midCount)
+                start = std::max(0, midCount - W);
+            const int32_t count = std::min(W, midCount - start);
+            std::memcpy(s.middle.data(), s.middleLevel.data() + static_cast<size_t>(start) * E,
+                        static_cast<size_t>(count) * E);
+            s.middleStart = start;
+            s.middleLoaded = count;
+        }
+        if (!InWindow(ma, mb, s.middleStart, s.middleLoaded)) {
+            DbStatus = DbCode::WindowOverflow;
+            CallDbErrorHook(s.id, s.middleStart + s.M, 131);
+            return;
+        }
+        const int32_t d = SBinS(s.middle.data(), E, n, key.data(), mb - s.middleStart, ma - s.middleStart);
+        if (s.MiddleMapsLeaves()) {
+            IndexEntryRecNo(s, recNo, static_cast<int32_t>(EntryPointer(s.middle.data(), E, P, d)));
+            return;
+        }
+        a = d > 0 ? static_cast<int32_t>(EntryPointer(s.middle.data(), E, P, d - 1)) : 0;
+        b = static_cast<int32_t>(EntryPointer(s.middle.data(), E, P, d));
+    }
+
+    if (a > b || b >= leafCount) {
+        DbStatus = DbCode::WindowOverflow;
+        CallDbErrorHook(s.id, s.F + std::min(a, leafCount), 132);
+        return;
+    }
+    if (!InWindow(a, b, s.leafStart, s.leafLoaded)) {
+        int32_t start = a;
+        if (start + W > leafCount)
+            start = std::max(0, leafCount - W);
+        const int32_t got = ReadIndexWindow(s, s.F + start, s.leaf.data(), std::min(W, leafCount - start));
+        if (DbStatus > 0) {
+            s.leafStart = 0x7FFFFFFF;
+            s.leafLoaded = 0;
+            return;
+        }
+        s.leafStart = start;
+        s.leafLoaded = got;
+    }
+    if (!InWindow(a, b, s.leafStart, s.leafLoaded)) {
+        DbStatus = DbCode::WindowOverflow;
+        CallDbErrorHook(s.id, s.leafStart + s.F, 132);
+        return;
+    }
+    const int32_t g = SBinS(s.leaf.data(), E, n, key.data(), b - s.leafStart, a - s.leafStart);
+    recNo = static_cast<int32_t>(EntryPointer(s.leaf.data(), E, P, g));
+    s.curPos = s.leafStart + g;
+    DbStatus = 0;
+}
+
+// Positions the leaf window on pos (clamped); false with DbStatus set when
+// there is no such leaf or the read failed.
+static bool PositionLeaf(TSezFile& s, int32_t& pos)
+{
+    DbStatus = 0;
+    const int32_t leafCount = s.LeafCount();
+    if (leafCount <= 0 || pos < 0) {
+        DbStatus = DbCode::OutOfRange;
+        return false;
+    }
+    if (pos >= leafCount)
+        pos = leafCount - 1;
+    s.curPos = pos;
+    if (InWindow(pos, pos, s.leafStart, s.leafLoaded))
+        return true;
+    int32_t start = pos - s.W / 2;
+    if (start + s.W > leafCount)
+        start = leafCount - s.W;
+    if (start < 0)
+        start = 0;
+    const int32_t got = ReadIndexWindow(s, start + s.F, s.leaf.data(), std::min(s.W, leafCount - start));
+    if (DbStatus > 0) {
+        s.leafStart = 0x7FFFFFFF;
+        s.leafLoaded = 0;
+        CallDbErrorHook(s.id, start + s.F, 121);
+        return false;
+    }
+    s.leafStart = start;
+    s.leafLoaded = got;
+    if (!InWindow(pos, pos, s.leafStart, s.leafLoaded)) { // the file shrank under us
+        s.leafStart = 0x7FFFFFFF;
+        s.leafLoaded = 0;
+        DbStatus = IoResult::ShortRead;
+        CallDbErrorHook(s.id, start + s.F, 121);
+        return false;
+    }
+    return true;
+}
+
+void IndexEntryRecNo(TSezFile& s, int32_t& recNo, int32_t pos)
+{
+    if (!PositionLeaf(s, pos))
+        return;
+    recNo = static_cast<int32_t>(EntryPointer(s.leaf.data(), s.E, s.P, pos - s.leafStart));
+}
+
+void IndexEntryKey(TSezFile& s, std::string& out, int32_t pos)
+{
+    if (!PositionLeaf(s, pos))
+        return;
+    UnpackKey(Entry(s.leaf, s.E, pos - s.leafStart), s.keyBytes, s.keyType, out);
+}
