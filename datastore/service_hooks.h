@@ -1,0 +1,111 @@
+#pragma once
+// The settings, update and network services as the lower layers see them:
+// usage counters, the network and update calls of the background loader, and
+// the values those services share.  The services themselves live in a higher
+// layer and register their functions here at start-up; until then (and in
+// tools and tests) every call has a defined answer: nothing is done, a
+// Boolean answers false, IsOnline answers 0 and out texts stay empty.
+//
+// Threads: registration happens on the main thread before the loader starts;
+// calls may come from any thread (the table is guarded, and a call runs on
+// a copy of the function it found).
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+struct UpdateServices {
+    // Usage counters.
+    std::function<void(uint16_t key)> statCount;
+    std::function<void(uint16_t key, int64_t value)> statAddLog4;
+    std::function<void(uint16_t key, int64_t value)> statCountLog2;
+    std::function<void(uint16_t key, double days)> statCountDuration;
+    std::function<void(const std::string& folder)> statSaveCounters;
+    std::function<void(const std::string& folder)> statSaveProducts;
+    std::function<bool(const std::string& folder)> statShouldSend;
+    std::function<bool(const std::string& folder)> statShouldSendProducts;
+    std::function<void(const std::string& folder, const std::string& installation)> statSend;
+    std::function<void(const std::string& folder, const std::string& installation)> statSendProducts;
+
+    // Network and update.
+    std::function<int32_t()> isOnline;
+    std::function<void()> fetchNewXml;
+    std::function<void()> loadServerList;
+    std::function<bool(int mode, uint32_t installation, int one, std::string& description)>
+        findProgramPackage;
+    std::function<bool()> prepareDataUpdate;
+    std::function<void(std::string& message)> runDataUpdate;
+    std::function<void()> updateZlpPackage;
+    std::function<void(std::string& path)> newsCachePath;
+    std::function<void()> fetchNews;
+    std::function<void()> findBestVersionFolder;
+    std::function<bool()> startInstallerMode;
+};
+
+// Replaces the whole table (an empty member keeps its defined default) and
+// returns the one it replaces.
+UpdateServices SetUpdateServices(UpdateServices services);
+
+// The counter key of up to three letters: (c1 shl 10, kept to 16 bits) or
+// ((c2 shl 5) and 0x3FF) or (c3 and 0x1F); missing letters count as 0.
+uint16_t StatCodeOfText(std::string_view code);
+
+void StatCount(uint16_t key);
+void StatAddLog4(uint16_t key, int64_t value);
+void StatCountLog2(uint16_t key, int64_t value);
+void StatCountDuration(uint16_t key, double days);
+void StatSaveCounters(const std::string& folder);
+void StatSaveProducts(const std::string& folder);
+bool StatShouldSend(const std::string& folder);
+bool StatShouldSendProducts(const std::string& folder);
+void StatSend(const std::string& folder, const std::string& installation);
+void StatSendProducts(const std::string& folder, const std::string& installation);
+
+int32_t IsOnline();
+void FetchNewXml();
+void LoadServerList();
+bool FindProgramPackage(int mode, uint32_t installation, int one, std::string& description);
+bool PrepareDataUpdate();
+void RunDataUpdate(std::string& message);
+void UpdateZlpPackage();
+void NewsCachePath(std::string& path);
+void FetchNews();
+void FindBestVersionFolder();
+bool StartInstallerMode();
+
+// Values kept by the update and settings services and read by the loader and
+// the start page.  Texts are in the display code page.
+struct UpdateSharedValues {
+    std::atomic<bool> serverListReady{false};
+    std::atomic<uint16_t> defaultSubstanceFilter{0};  // 0x10: main names only
+    std::atomic<uint8_t> defaultCompositionFilter{0}; // bit 0 copied by the lists
+    std::atomic<uint8_t> defaultListOptions{128};     // 128: strict selection by key
+
+    std::string PendingServerMessage() const;
+    void SetPendingServerMessage(std::string text);
+    std::string ProgramVersionText() const;
+    void SetProgramVersionText(std::string text);
+    std::string StartPageNotice() const;
+    void SetStartPageNotice(std::string text);
+    // The installation settings record (a tagged record) and name/value list.
+    std::string InstallationRecord() const;
+    void SetInstallationRecord(std::string record);
+    std::string InstallationList() const;
+    void SetInstallationList(std::string list);
+
+private:
+    std::string Read(const std::string& field) const;
+    void Write(std::string& field, std::string text);
+
+    mutable std::mutex mutex_;
+    std::string pendingServerMessage_;
+    std::string programVersionText_;
+    std::string startPageNotice_;
+    std::string installationRecord_;
+    std::string installationList_;
+};
+
+UpdateSharedValues& UpdateShared();

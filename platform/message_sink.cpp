@@ -1,0 +1,56 @@
+#include "platform/message_sink.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+std::atomic<MessageSink*> g_sink{nullptr};
+
+StderrMessageSink& DefaultSink()
+{
+    static StderrMessageSink sink;
+    return sink;
+}
+
+} // namespace
+
+int StderrMessageSink::Show(const MessageRequest& request)
+{
+    const QByteArray line = request.text.toUtf8();
+    std::fprintf(stderr, "%s\n", line.constData());
+    std::fflush(stderr);
+    switch (request.buttons) {
+    case MessageButtons::Ok:
+        return MessageAnswer::Ok;
+    default:
+        return MessageAnswer::Cancel;
+    }
+}
+
+int RecordingMessageSink::Show(const MessageRequest& request)
+{
+    std::lock_guard lock(mutex_);
+    requests_.push_back(request);
+    return answer_;
+}
+
+std::vector<MessageRequest> RecordingMessageSink::Requests() const
+{
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+void RecordingMessageSink::SetAnswer(int answer)
+{
+    std::lock_guard lock(mutex_);
+    answer_ = answer;
+}
+
+MessageSink* SetMessageSink(MessageSink* sink) { return g_sink.exchange(sink); }
+
+MessageSink& CurrentMessageSink()
+{
+    MessageSink* s = g_sink.load();
+    return s ? *s : DefaultSink();
+}
