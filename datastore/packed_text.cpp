@@ -430,7 +430,10 @@ void Unpack6(std::string_view text, int& pos, std::string& out)
         p += 2;
         const int c1 = b1 & 0x3F;
         const int c2 = ((b2 & 0x0F) << 2) | (b1 >> 6);
-        if (c1 != 0)
+        // A pair whose low byte is 0 carries no first character; a blank
+        // first character with a second one beside it has a non-zero low
+        // byte and so survives, a leading blank included.
+        if (b1 != 0)
             out.push_back(static_cast<char>(c1 + 32));
         if (c2 == 0 || out.size() >= 255)
             break;

@@ -158,8 +158,8 @@ int Read12(std::string_view text, int& pos);
 // The same value from the bytes at pos and pos + 1, without advancing.
 int Peek12(std::string_view text, int pos);
 
-// Unpacks the 6-bit string parameter whose pairs start after pos: a zero
-// first character adds nothing, a zero second character ends the string, so
+// Unpacks the 6-bit string parameter whose pairs start after pos: a pair
+// whose low byte is 0 adds no first character, a zero second character ends the string, so
 // does a pair whose high byte is 16 or more.  pos is left on the last pair's
 // high byte.  At most 255 characters.
 void Unpack6(std::string_view text, int& pos, std::string& out);

@@ -397,11 +397,16 @@ TEST(RichTextItems, SixBitStrings)
     EXPECT_EQ(out, "ABAB");
     EXPECT_EQ(pos, 4);
 
-    // A blank first character adds nothing, a blank second one ends it.
+    // A blank first character is kept unless its pair's low byte is 0;
+    // a blank second one ends the string.
     Pack6(" ABC", true, packed);
     pos = 0;
     Unpack6(std::string(1, '\x1C') + packed, pos, out);
-    EXPECT_EQ(out, "ABC");
+    EXPECT_EQ(out, " ABC");
+    Pack6(" 0", true, packed); // '0' - 32 = 16: the low byte is 0
+    pos = 0;
+    Unpack6(std::string(1, '\x1C') + packed, pos, out);
+    EXPECT_EQ(out, "0");
     Pack6("A  B", true, packed);
     pos = 0;
     Unpack6(std::string(1, '\x1C') + packed, pos, out);

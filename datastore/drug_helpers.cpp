@@ -1,0 +1,306 @@
+#include "datastore/drug_helpers.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "datastore/db_table.h"
+#include "datastore/text_table.h"
+
+// ------------------------------------------------------------- formatters
+
+namespace {
+
+bool IsBlank(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' '; });
+}
+
+char CharAt(std::string_view s, size_t i)
+{
+    return i < s.size() ? s[i] : ' ';
+}
+
+std::string WithoutBlanks(std::string_view s)
+{
+    std::string out;
+    for (char c : s)
+        if (c != ' ')
+            out.push_back(c);
+    return out;
+}
+
+std::string FormatAmount(std::string_view field, size_t integerChars)
+{
+    std::string out = WithoutBlanks(field.substr(0, std::min(field.size(), integerChars)));
+    if (out.empty())
+        return out;
+    out.push_back('.');
+    out.push_back(CharAt(field, integerChars));
+    out.push_back(CharAt(field, integerChars + 1));
+    return out;
+}
+
+} // namespace
+
+std::string FormatCode7(std::string_view field)
+{
+    return FormatAmount(field, 7);
+}
+
+std::string FormatCode8(std::string_view field)
+{
+    return FormatAmount(field, 8);
+}
+
+std::string FormatCodeField17(std::string_view field)
+{
+    auto c = [&](int i) { return CharAt(field, static_cast<size_t>(i - 1)); };
+    if (c(1) == ' ')
+        return std::string(17, ' ');
+    std::string out;
+    if (c(1) == '=' || c(1) == '>') {
+        out = {c(8), c(9), '/', c(4), c(5), c(6), c(7), '/', c(2), c(3)};
+        // A letter suffix shows as "-" + c10, a second one as "/" + c11.
+        out.push_back(c(10) != ' ' ? '-' : ' ');
+        out.push_back(c(10));
+        out.push_back(c(11) != ' ' ? '/' : ' ');
+        out.push_back(c(11));
+        out.append(3, ' ');
+        return out;
+    }
+    // EU/c1/c2c3/c4c5c6/c7c8c9: a "/" before c4 when c3 is there, and one
+    // before c7 when c6 is there.
+    out = "EU/";
+    out.push_back(c(1));
+    out.push_back('/');
+    for (int i = 2; i <= static_cast<int>(std::max<size_t>(field.size(), 11)); ++i) {
+        if ((i == 4 && c(3) != ' ') || (i == 7 && c(6) != ' '))
+            out.push_back('/');
+        out.push_back(c(i));
+    }
+    out.resize(17, ' ');
+    return out;
+}
+
+std::string FormatImportSuffix(std::string_view field, char firstOfRegistration)
+{
+    if (IsBlank(field))
+        return std::string(10, ' ');
+    std::string out = "/P";
+    out.push_back(firstOfRegistration == '1' || firstOfRegistration == '2' ? 'D' : 'I');
+    out.push_back('/');
+    for (size_t i = 0; i < 3; ++i)
+        out.push_back(CharAt(field, i));
+    out.push_back('/');
+    out.push_back(CharAt(field, 3));
+    out.push_back(CharAt(field, 4));
+    return out;
+}
+
+std::string FormatTwoCodes(std::string_view registration, std::string_view import)
+{
+    std::string out = WithoutBlanks(FormatCodeField17(registration) +
+                                    FormatImportSuffix(import, CharAt(registration, 0)));
+    if (out.size() > 31)
+        out.resize(31);
+    return out;
+}
+
+// ------------------------------------------------------------ code tables
+
+namespace {
+
+struct CodeCaches {
+    std::string currency;
+    std::vector<std::string> isv;     // 58-byte records in key order
+    std::vector<std::string> country; // 34-byte records in key order
+    int languageIndex = 0;
+};
+
+std::mutex cacheMutex;
+std::shared_ptr<const CodeCaches> caches = std::make_shared<CodeCaches>();
+
+std::shared_ptr<const CodeCaches> Snapshot()
+{
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    return caches;
+}
+
+// The shared look-up handles, one set per thread.
+thread_local TDbTable CodeTable;
+thread_local TDbTable AtcTable;
+
+std::string NotFoundText(std::string_view code, std::string_view table)
+{
+    return std::string(code) + LookupText(UiTexts, "Chyby", "NotFndIn") + "\"" + std::string(table) +
+           "\"";
+}
+
+// Every record of the open table in key order; false with DbStatus set.
+bool ReadAllInOrder(TDbTable& t, std::vector<std::string>& out)
+{
+    out.clear();
+    const int32_t count = t.LeafCount();
+    out.reserve(static_cast<size_t>(std::max(count, 0)));
+    std::string rec;
+    for (int32_t pos = 0; pos < count; ++pos) {
+        ReadByOrder(t, pos, rec);
+        if (DbStatus != 0) {
+            out.clear();
+            return false;
+        }
+        out.push_back(rec);
+    }
+    return true;
+}
+
+int LoadCache(const char* dat, const char* sez, uint16_t length, std::vector<std::string>& out)
+{
+    TDbTable t;
+    OpenTable(t, TFileId(dat), TFileId(sez), length);
+    int status = DbStatus;
+    if (status == 0 && !ReadAllInOrder(t, out))
+        status = DbStatus;
+    OpenTable(t, TFileId(), TFileId(), 0);
+    if (status != 0)
+        out.clear();
+    return status;
+}
+
+// Binary search over cached records by their first `width` bytes.
+const std::string* FindCached(const std::vector<std::string>& entries, std::string_view code,
+                              size_t width)
+{
+    std::string key(code.substr(0, std::min(code.size(), width)));
+    key.resize(width, ' ');
+    auto less = [width](const std::string& entry, const std::string& k) {
+        return entry.compare(0, width, k) < 0;
+    };
+    auto it = std::lower_bound(entries.begin(), entries.end(), key, less);
+    if (it == entries.end() || it->compare(0, width, key) != 0)
+        return nullptr;
+    return &*it;
+}
+
+bool BlankLed(std::string_view code)
+{
+    return code.empty() || code[0] == ' ';
+}
+
+} // namespace
+
+CodeTablesResult LoadCodeTables(int dataSet, int languageIndex)
+{
+    auto next = std::make_shared<CodeCaches>();
+    next->languageIndex = languageIndex;
+    next->currency = " " + LookupText(DataTexts, "Hlav", "czk");
+    if (next->currency.size() > 5)
+        next->currency.resize(5);
+
+    CodeTablesResult result;
+    if (languageIndex == 1)
+        result.isvStatus = LoadCache("isva", "isvkoda", 58, next->isv);
+    else
+        result.isvStatus = LoadCache("isv", "isvkod", 58, next->isv);
+
+    if (dataSet == DataSetCode::Goods)
+        result.countryStatus = LoadCache("pfazemv", "pfazemko", 34, next->country);
+    else if (dataSet == DataSetCode::Devices)
+        result.countryStatus = LoadCache("pztzemv", "pztzemko", 34, next->country);
+    else if (languageIndex == 1)
+        result.countryStatus = LoadCache("zemva", "zemvkoda", 34, next->country);
+    else
+        result.countryStatus = LoadCache("zemv", "zemvkod", 34, next->country);
+
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    caches = std::move(next);
+    return result;
+}
+
+void FreeCodeTables()
+{
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    caches = std::make_shared<CodeCaches>();
+}
+
+std::string CurrencyText()
+{
+    return Snapshot()->currency;
+}
+
+int IsvCacheCount()
+{
+    return static_cast<int>(Snapshot()->isv.size());
+}
+
+int CountryCacheCount()
+{
+    return static_cast<int>(Snapshot()->country.size());
+}
+
+std::string LookupIsv(std::string_view code)
+{
+    if (BlankLed(code))
+        return {};
+    const auto snap = Snapshot();
+    if (const std::string* e = FindCached(snap->isv, code, 2))
+        return GetField(*e, 3, 56);
+    return NotFoundText(code, "ISV");
+}
+
+std::string LookupCountry(std::string_view code)
+{
+    if (BlankLed(code))
+        return {};
+    const auto snap = Snapshot();
+    if (const std::string* e = FindCached(snap->country, code, 3))
+        return GetField(*e, 5, 30);
+    return NotFoundText(code, "ZemV");
+}
+
+std::string LookupAtc(std::string_view code, std::string_view context)
+{
+    if (BlankLed(code))
+        return {};
+    std::string key(code.substr(0, std::min<size_t>(code.size(), 7)));
+    key.resize(7, ' ');
+    if (context.size() >= 2 && context[1] >= '0' && context[1] <= '9') {
+        if (Snapshot()->languageIndex == 1)
+            OpenTable(AtcTable, TFileId("atca"), TFileId("atckoda"), 166);
+        else
+            OpenTable(AtcTable, TFileId("atc"), TFileId("atckod"), 166);
+        if (DbStatus != 0)
+            return NotFoundText(code, "ATC");
+    } else {
+        // Whatever ATC index this thread has open, when it is one.
+        const std::string id = FileIdToStr(AtcTable.sez.id);
+        if (!AtcTable.sez.IsOpen() || id.empty() || id[0] != 'a' || (id.size() >= 4 && id[3] == 'p'))
+            return {};
+    }
+    std::string rec;
+    FindRecord(AtcTable, key, rec);
+    if (DbStatus != 0)
+        return NotFoundText(code, "ATC");
+    return GetField(rec, 9, 128) + GetField(rec, 137, 24);
+}
+
+std::string LookupHolder(std::string_view code)
+{
+    if (BlankLed(code))
+        return {};
+    std::string key(code);
+    if (key.size() < 3)
+        key.resize(3, ' ');
+    if (key.size() > 6)
+        key.resize(6);
+    OpenTable(CodeTable, TFileId("drzv"), TFileId("drzvkod"), 106);
+    if (DbStatus != 0)
+        return NotFoundText(code, "DRZV");
+    std::string rec;
+    FindRecord(CodeTable, key, rec);
+    if (DbStatus != 0)
+        return NotFoundText(code, "DRZV");
+    return GetField(rec, 7, 99);
+}

@@ -1,0 +1,84 @@
+#pragma once
+// Shared drug-data helpers: display formatters of amounts and registration
+// numbers, and the look-ups that turn codes of a drug record into names
+// (ISV and country names from in-memory caches, ATC and holder names from
+// their tables).
+//
+// Texts are bytes in the data code page.  The caches and the currency text
+// are set by LoadCodeTables at start-up (and again after a language switch)
+// and read by any thread: a reader takes a snapshot under a mutex.  The
+// table handles of the look-ups are per thread.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// ------------------------------------------------------------- formatters
+
+// A 9-character amount field: the first 7 characters without blanks, and
+// when anything remains, "." and characters 8-9 ("     1234" -> "12.34").
+// Empty for a blank field.
+std::string FormatCode7(std::string_view field);
+// The same on a 10-character field with 8 integer characters.
+std::string FormatCode8(std::string_view field);
+
+// The registration number field (11 characters) as 17 characters: blanks for
+// a blank field; a national number ("=" or ">" first) as prefix "/" number
+// "/" year with "-" + letter and "/" + letter when present; otherwise an EU
+// number "EU/c1/c2c3/c4-c6/c7-c9".
+std::string FormatCodeField17(std::string_view field);
+// The parallel-import field (5 characters): 10 blanks when blank, else
+// "/PD/ccc/cc" when the registration number starts with "1" or "2", else
+// "/PI/ccc/cc".
+std::string FormatImportSuffix(std::string_view field, char firstOfRegistration);
+// Both of the above, every blank removed (at most 31 characters).
+std::string FormatTwoCodes(std::string_view registration, std::string_view import);
+
+// --------------------------------------------------------------- look-ups
+// A missing code gives: code + UI text "Chyby.NotFndIn" + the table name in
+// double quotes.  An empty code or one beginning with a blank gives "".
+
+// The ISV (indication group) name, 56 characters, from the cache.
+std::string LookupIsv(std::string_view code);
+// The country name, 30 characters, from the cache of the data set's country
+// table.
+std::string LookupCountry(std::string_view code);
+// The ATC group name (name and its continuation, 152 characters).  When the
+// context code's second character is a digit (a drug code) the table of the
+// current language is opened ("atca" in English, else "atc"); otherwise the
+// ATC table already open on this thread is used, if any.
+std::string LookupAtc(std::string_view code, std::string_view context);
+// The registration holder name (99 characters) of a holder code and its
+// country code (6 characters, "drzvkod").
+std::string LookupHolder(std::string_view code);
+
+// -------------------------------------------------------- the code tables
+
+namespace DataSetCode {
+constexpr int Drugs = 1;
+constexpr int Goods = 2;
+constexpr int Devices = 4;
+} // namespace DataSetCode
+
+struct CodeTablesResult {
+    int isvStatus = 0;     // DbStatus of the ISV cache (0 = loaded)
+    int countryStatus = 0; // DbStatus of the country cache
+};
+
+// Sets the currency text from the data texts and (re)loads the ISV cache
+// and the country cache of the data set (goods "pfazemv", devices
+// "pztzemv", else "zemva" in English or "zemv") from DataDir().  A cache
+// that cannot be read is left empty and its status returned: the caller
+// shows "Chyby.WrongZem" (countries) or "Chyby.WrongIS" (ISV, drug data set
+// only) to the user.  languageIndex: 0 Czech, 1 English.
+CodeTablesResult LoadCodeTables(int dataSet = DataSetCode::Drugs, int languageIndex = 0);
+// Drops both caches and the currency text.
+void FreeCodeTables();
+
+// A blank and the data text "Hlav.czk", at most 5 characters; it follows
+// every amount of money.  Empty before LoadCodeTables.
+std::string CurrencyText();
+inline std::string CurrencySuffix() { return CurrencyText(); }
+// Entries in the caches (tests, statistics).
+int IsvCacheCount();
+int CountryCacheCount();

@@ -1,0 +1,25 @@
+#pragma once
+// Texts of the list windows that the record viewers share: the translation
+// of a packed dosage form into words, and the device mark letter.
+
+#include <string>
+#include <string_view>
+
+// A packed dosage-form text ("TBLFLM", "TBL FLM", "SUSPOR20ML") in words,
+// through the data text sections "Lbal" (a three-character package suffix,
+// tried when the text is longer than 6 characters), "Lfor" (the form) and
+// "Cpod" (the part before the first blank).  Empty when the form is not
+// found.  A look-up counts as found when its answer does not begin with "!".
+std::string TranslateUnitText(std::string_view text);
+
+// The process-wide device mark letter: "B", or "F" when the data text
+// "TZd.!" is "F".
+char DeviceMarkLetter();
+void SetDeviceMarkLetter(char letter);
+// Sets it from the data texts, as start-up does.
+void LoadDeviceMarkLetter();
+
+// The mark letter of a device record as lists and record texts show it: a
+// blank for "G", and for the device mark letter when the sale letter is "M";
+// else the letter itself.
+char MaskMarkLetter(char letter, char saleLetter);
