@@ -144,7 +144,7 @@ void OpenDatFile(TDatFile& dat, std::string_view folder)
         return;
     DbStatus = 0;
     const std::string path = ResolveInFolder(folder, FileIdToStr(dat.id) + ".dat");
-    if (int r = dat.file.Open(path)) {
+    if (int r = dat.file.Open(path, /*mapped=*/true)) {
         DbStatus = r;
         if (!((r >= 1 && r <= 5) || r == IoResult::SharingViolation))
             CallDbErrorHook(dat.id, 0, 1);

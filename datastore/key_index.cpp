@@ -291,7 +291,7 @@ void OpenSezFile(TSezFile& s, std::string_view folder)
         return;
     DbStatus = 0;
     const std::string path = ResolveInFolder(folder, FileIdToStr(s.id) + ".sez");
-    if (int r = s.file.Open(path)) {
+    if (int r = s.file.Open(path, /*mapped=*/true)) {
         DbStatus = r;
         if (r > 5)
             CallDbErrorHook(s.id, 0, 101);

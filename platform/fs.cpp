@@ -1,10 +1,12 @@
 #include "platform/fs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,10 +100,13 @@ ReadOnlyFile::~ReadOnlyFile()
     Close();
 }
 
-ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept : fd_(other.fd_), size_(other.size_)
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : fd_(other.fd_), size_(other.size_), map_(other.map_), mapSize_(other.mapSize_)
 {
     other.fd_ = -1;
     other.size_ = 0;
+    other.map_ = nullptr;
+    other.mapSize_ = 0;
 }
 
 ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept
@@ -110,13 +115,17 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept
         Close();
         fd_ = other.fd_;
         size_ = other.size_;
+        map_ = other.map_;
+        mapSize_ = other.mapSize_;
         other.fd_ = -1;
         other.size_ = 0;
+        other.map_ = nullptr;
+        other.mapSize_ = 0;
     }
     return *this;
 }
 
-int ReadOnlyFile::Open(const std::string& path)
+int ReadOnlyFile::Open(const std::string& path, bool mapped)
 {
     Close();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -134,13 +143,29 @@ int ReadOnlyFile::Open(const std::string& path)
     }
     fd_ = fd;
     size_ = st.st_size;
+    if (mapped && size_ > 0) {
+        void* m = ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_SHARED, fd, 0);
+        if (m != MAP_FAILED) {
+            map_ = static_cast<const char*>(m);
+            mapSize_ = static_cast<size_t>(size_);
+        }
+    }
     return 0;
+}
+
+void ReadOnlyFile::Unmap()
+{
+    if (map_)
+        ::munmap(const_cast<char*>(map_), mapSize_);
+    map_ = nullptr;
+    mapSize_ = 0;
 }
 
 int ReadOnlyFile::Close()
 {
     if (fd_ < 0)
         return 0;
+    Unmap();
     int r = ::close(fd_) == 0 ? 0 : IoResultFromErrno(errno);
     fd_ = -1;
     size_ = 0;
@@ -154,6 +179,17 @@ int ReadOnlyFile::Refresh()
         return IoResult::ErrnoBase + EBADF;
     if (::fstat(fd_, &st) != 0)
         return IoResultFromErrno(errno);
+    const bool wasMapped = map_ != nullptr;
+    if (wasMapped && static_cast<size_t>(st.st_size) != mapSize_) {
+        Unmap();
+        if (st.st_size > 0) {
+            void* m = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_SHARED, fd_, 0);
+            if (m != MAP_FAILED) {
+                map_ = static_cast<const char*>(m);
+                mapSize_ = static_cast<size_t>(st.st_size);
+            }
+        }
+    }
     size_ = st.st_size;
     return 0;
 }
@@ -168,6 +204,16 @@ int ReadOnlyFile::ReadAt(int64_t offset, void* buf, size_t n, size_t* got) const
     if (offset < 0)
         return IoResult::ShortRead;
     char* p = static_cast<char*>(buf);
+    if (map_) {
+        // Reads never pass the size the file had when it was mapped.
+        const uint64_t off = static_cast<uint64_t>(offset);
+        done = off >= mapSize_ ? 0 : std::min<uint64_t>(n, mapSize_ - off);
+        if (done)
+            std::memcpy(p, map_ + off, done);
+        if (got)
+            *got = done;
+        return done == n ? 0 : IoResult::ShortRead;
+    }
     while (done < n) {
         ssize_t r = ::pread(fd_, p + done, n - done, offset + static_cast<int64_t>(done));
         if (r < 0) {

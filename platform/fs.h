@@ -44,8 +44,12 @@ public:
     ReadOnlyFile(ReadOnlyFile&& other) noexcept;
     ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
 
-    // Opens the path as given (callers resolve letter case first).
-    int Open(const std::string& path);
+    // Opens the path as given (callers resolve letter case first).  With
+    // `mapped`, the file is also mapped read-only into memory and reads copy
+    // from the mapping: the data files are read-only and replaced only by
+    // rename (never rewritten in place), so the mapping stays valid, and a
+    // read costs no system call.  Falls back to plain reads when mapping fails.
+    int Open(const std::string& path, bool mapped = false);
     // 0, or the I/O result of the failed close.
     int Close();
     bool IsOpen() const { return fd_ >= 0; }
@@ -57,8 +61,12 @@ public:
     int ReadAt(int64_t offset, void* buf, size_t n, size_t* got = nullptr) const;
 
 private:
+    void Unmap();
+
     int fd_ = -1;
     int64_t size_ = 0;
+    const char* map_ = nullptr;
+    size_t mapSize_ = 0;
 };
 
 // Reads a whole file; 0 or the I/O result.

@@ -63,3 +63,30 @@ TEST(WriteFileAtomic, FailureLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ(content, "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 }
+
+TEST(ReadOnlyFile, MappedReadsMatchPlainReadsAndStopAtTheEnd)
+{
+    QTemporaryDir dir;
+    const std::string p = dir.path().toStdString() + "/m";
+    std::string content;
+    for (int i = 0; i < 10000; ++i)
+        content.push_back(static_cast<char>(i * 7));
+    ASSERT_EQ(WriteFileAtomic(p, content), 0);
+    ReadOnlyFile plain, mapped;
+    ASSERT_EQ(plain.Open(p), 0);
+    ASSERT_EQ(mapped.Open(p, true), 0);
+    struct Case { int64_t offset; size_t n; };
+    for (const Case& c : {Case{0, 10}, Case{9990, 10}, Case{9995, 10}, Case{10000, 1}, Case{20000, 4}, Case{-1, 2}}) {
+        char a[16] = {}, b[16] = {};
+        size_t ga = 99, gb = 99;
+        EXPECT_EQ(plain.ReadAt(c.offset, a, c.n, &ga), mapped.ReadAt(c.offset, b, c.n, &gb)) << c.offset;
+        EXPECT_EQ(ga, gb) << c.offset;
+        EXPECT_EQ(std::string(a, ga), std::string(b, gb)) << c.offset;
+    }
+    // An empty file opens mapped all the same and reads nothing.
+    ASSERT_EQ(WriteFileAtomic(p + "0", ""), 0);
+    ReadOnlyFile empty;
+    ASSERT_EQ(empty.Open(p + "0", true), 0);
+    char c;
+    EXPECT_EQ(empty.ReadAt(0, &c, 1), IoResult::ShortRead);
+}
