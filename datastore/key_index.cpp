@@ -242,6 +242,20 @@ bool InWindow(int32_t a, int32_t b, int32_t start, int32_t loaded)
     return start >= 0 && a >= start && static_cast<int64_t>(b) < static_cast<int64_t>(start) + loaded;
 }
 
+// Where a window of `width` entries holding entry `first` starts: at `first`,
+// moved back as far as needed to stay within `count` entries.
+int32_t WindowStart(int32_t first, int32_t width, int32_t count)
+{
+    return first + width > count ? std::max(0, count - width) : first;
+}
+
+// The search range does not fit a window: the index is damaged.
+void ReportWindowOverflow(const TSezFile& s, int32_t position, uint16_t code)
+{
+    DbStatus = DbCode::WindowOverflow;
+    CallDbErrorHook(s.id, position, code);
+}
+
 const uint8_t* Entry(const std::array<uint8_t, IndexWindowBytes>& w, int32_t E, int32_t i)
 {
     return w.data() + static_cast<size_t>(i) * E;
@@ -396,14 +410,11 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
             mb = static_cast<int32_t>(EntryPointer(s.upper.data(), E, P, c));
         }
         if (ma > mb || mb >= midCount) {
-            DbStatus = DbCode::WindowOverflow;
-            CallDbErrorHook(s.id, s.M + std::min(ma, midCount), 131);
+            ReportWindowOverflow(s, s.M + std::min(ma, midCount), 131);
             return;
         }
         if (!InWindow(ma, mb, s.middleStart, s.middleLoaded)) {
-            int32_t start = ma;
-            if (start + W > midCount)
-                start = std::max(0, midCount - W);
+            const int32_t start = WindowStart(ma, W, midCount);
             const int32_t count = std::min(W, midCount - start);
             std::memcpy(s.middle.data(), s.middleLevel.data() + static_cast<size_t>(start) * E,
                         static_cast<size_t>(count) * E);
@@ -411,8 +422,7 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
             s.middleLoaded = count;
         }
         if (!InWindow(ma, mb, s.middleStart, s.middleLoaded)) {
-            DbStatus = DbCode::WindowOverflow;
-            CallDbErrorHook(s.id, s.middleStart + s.M, 131);
+            ReportWindowOverflow(s, s.middleStart + s.M, 131);
             return;
         }
         const int32_t d = SBinS(s.middle.data(), E, n, key.data(), mb - s.middleStart, ma - s.middleStart);
@@ -425,14 +435,11 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
     }
 
     if (a > b || b >= leafCount) {
-        DbStatus = DbCode::WindowOverflow;
-        CallDbErrorHook(s.id, s.F + std::min(a, leafCount), 132);
+        ReportWindowOverflow(s, s.F + std::min(a, leafCount), 132);
         return;
     }
     if (!InWindow(a, b, s.leafStart, s.leafLoaded)) {
-        int32_t start = a;
-        if (start + W > leafCount)
-            start = std::max(0, leafCount - W);
+        const int32_t start = WindowStart(a, W, leafCount);
         const int32_t got = ReadIndexWindow(s, s.F + start, s.leaf.data(), std::min(W, leafCount - start));
         if (DbStatus > 0) {
             s.leafStart = 0x7FFFFFFF;
@@ -443,8 +450,7 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
         s.leafLoaded = got;
     }
     if (!InWindow(a, b, s.leafStart, s.leafLoaded)) {
-        DbStatus = DbCode::WindowOverflow;
-        CallDbErrorHook(s.id, s.leafStart + s.F, 132);
+        ReportWindowOverflow(s, s.leafStart + s.F, 132);
         return;
     }
     const int32_t g = SBinS(s.leaf.data(), E, n, key.data(), b - s.leafStart, a - s.leafStart);

@@ -1,36 +1,27 @@
 #include "datastore/service_hooks.h"
 
+#include "platform/guarded_value.h"
+
 namespace {
 
-std::mutex& TableMutex()
+GuardedValue<UpdateServices>& Table()
 {
-    static std::mutex m;
-    return m;
-}
-
-UpdateServices& Table()
-{
-    static UpdateServices t;
+    static GuardedValue<UpdateServices> t;
     return t;
 }
 
-// A copy of one member, taken under the table's mutex, so that a call never
-// races with a registration.
+// A copy of one member, so that a call never races with a registration.
 template <class F>
 F Hook(F UpdateServices::*member)
 {
-    std::lock_guard lock(TableMutex());
-    return Table().*member;
+    return Table().Member(member);
 }
 
 } // namespace
 
 UpdateServices SetUpdateServices(UpdateServices services)
 {
-    std::lock_guard lock(TableMutex());
-    UpdateServices old = std::move(Table());
-    Table() = std::move(services);
-    return old;
+    return Table().Exchange(std::move(services));
 }
 
 uint16_t StatCodeOfText(std::string_view code)

@@ -299,8 +299,11 @@ void FreeTextTable(TextTableSlot& slot)
     slot.Set(nullptr);
 }
 
-uint16_t FindTextEntry(const TTextTable* table, std::string_view section, std::string_view key,
-                       uint16_t* extraPlus1)
+// Looks the entry up under the table's lock and hands it to onFound while the
+// lock is still held; the entry's value, 0 when there is no such entry.
+template <class OnFound>
+static uint16_t WithTextEntry(const TTextTable* table, std::string_view section, std::string_view key,
+                              OnFound&& onFound)
 {
     if (!table)
         return 0;
@@ -309,23 +312,25 @@ uint16_t FindTextEntry(const TTextTable* table, std::string_view section, std::s
     auto lock = a.Lock();
     if (!a.Find(section, key, e))
         return 0;
-    if (extraPlus1)
-        *extraPlus1 = e.extraPlus1;
+    onFound(a, e);
     return static_cast<uint16_t>(e.value);
+}
+
+uint16_t FindTextEntry(const TTextTable* table, std::string_view section, std::string_view key,
+                       uint16_t* extraPlus1)
+{
+    return WithTextEntry(table, section, key, [&](const TextTableAccess&, const TextTableAccess::Entry& e) {
+        if (extraPlus1)
+            *extraPlus1 = e.extraPlus1;
+    });
 }
 
 uint16_t GetTextEntry(const TTextTable* table, std::string_view section, std::string_view key,
                       std::string& out)
 {
-    if (!table)
-        return 0;
-    TextTableAccess a(*table);
-    TextTableAccess::Entry e;
-    auto lock = a.Lock();
-    if (!a.Find(section, key, e))
-        return 0;
-    out = a.ValueOf(e);
-    return static_cast<uint16_t>(e.value);
+    return WithTextEntry(table, section, key, [&](const TextTableAccess& a, const TextTableAccess::Entry& e) {
+        out = a.ValueOf(e);
+    });
 }
 
 std::string LookupText(const TTextTable* table, std::string_view section, std::string_view key)

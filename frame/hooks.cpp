@@ -1,36 +1,26 @@
 #include "frame/hooks.h"
 
-#include <mutex>
+#include "platform/guarded_value.h"
 
 namespace {
 
-std::mutex& TableMutex()
+GuardedValue<ViewerServices>& Table()
 {
-    static std::mutex m;
-    return m;
-}
-
-ViewerServices& Table()
-{
-    static ViewerServices t;
+    static GuardedValue<ViewerServices> t;
     return t;
 }
 
 template <class F>
 F Hook(F ViewerServices::*member)
 {
-    std::lock_guard lock(TableMutex());
-    return Table().*member;
+    return Table().Member(member);
 }
 
 } // namespace
 
 ViewerServices SetViewerServices(ViewerServices services)
 {
-    std::lock_guard lock(TableMutex());
-    ViewerServices old = std::move(Table());
-    Table() = std::move(services);
-    return old;
+    return Table().Exchange(std::move(services));
 }
 
 bool HasBatchDuplicityCheck()

@@ -348,6 +348,9 @@ ReceiveOutcome ReceiveQuery(const CopyDataMessage& message)
     return out;
 }
 
+void ReleaseHandOffs() { g_shuttingDown = true; }
+void ResumeHandOffs() { g_shuttingDown = false; }
+
 void SetStoredQueryHandler(StoredQueryHandler handler) { QueryHandler() = std::move(handler); }
 
 void SetBringToFrontHandler(std::function<void()> handler) { FrontHandler() = std::move(handler); }

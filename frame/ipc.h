@@ -108,6 +108,14 @@ void PostSelfQuery(uint32_t window);
 // thread is shutting down).
 uint32_t SendCopyData(const std::string& text, uint32_t window);
 
+// Makes every worker that waits for this copy's main thread (SendCopyData
+// from another thread) give up at once with 0, and new waits answer 0, as
+// after the event loop's end: the main window's shut-down calls it before it
+// waits for the background loader.  ResumeHandOffs undoes it for a new main
+// window (tests make several in one process).
+void ReleaseHandOffs();
+void ResumeHandOffs();
+
 // Prefixes "|y=" + the code (the group, or group OR tag) and offers the text
 // to every other copy, newest first, until one takes it; that reply, or 0.
 uint32_t OfferQuery(const std::string& query, bool withTag);

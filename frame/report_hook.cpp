@@ -7,28 +7,19 @@
 #include <mutex>
 
 #include "datastore/kamenici.h"
+#include "platform/guarded_value.h"
 
 namespace {
 
-std::mutex& HookMutex()
+GuardedValue<ErrorReportHook>& CurrentHook()
 {
-    static std::mutex m;
-    return m;
-}
-
-ErrorReportHook& CurrentHook()
-{
-    static ErrorReportHook hook;
+    static GuardedValue<ErrorReportHook> hook;
     return hook;
 }
 
 void CallHook(const std::string& text)
 {
-    ErrorReportHook hook;
-    {
-        std::lock_guard lock(HookMutex());
-        hook = CurrentHook();
-    }
+    const ErrorReportHook hook = CurrentHook().Get();
     if (hook) {
         hook(text);
         return;
@@ -41,10 +32,7 @@ void CallHook(const std::string& text)
 
 ErrorReportHook SetErrorReportHook(ErrorReportHook hook)
 {
-    std::lock_guard lock(HookMutex());
-    ErrorReportHook old = std::move(CurrentHook());
-    CurrentHook() = std::move(hook);
-    return old;
+    return CurrentHook().Exchange(std::move(hook));
 }
 
 void RunOnMainThread(std::function<void()> work)

@@ -96,6 +96,16 @@ QPainterPath ToQPath(const CanvasPath& path)
     return q;
 }
 
+// Sets slot to value; true when that changed it (a font is rebuilt only then).
+template <class T>
+bool Change(T& slot, T value)
+{
+    if (slot == value)
+        return false;
+    slot = value;
+    return true;
+}
+
 } // namespace
 
 Colour ResolveColour(Colour c)
@@ -179,31 +189,23 @@ void Canvas::SetFont(const CanvasFont& font)
 }
 void Canvas::SetFontSize(int size)
 {
-    if (state_.font.size != size) {
-        state_.font.size = size;
+    if (Change(state_.font.size, size))
         dirty_ |= DirtyFont;
-    }
 }
 void Canvas::SetBold(bool on)
 {
-    if (state_.font.bold != on) {
-        state_.font.bold = on;
+    if (Change(state_.font.bold, on))
         dirty_ |= DirtyFont;
-    }
 }
 void Canvas::SetItalic(bool on)
 {
-    if (state_.font.italic != on) {
-        state_.font.italic = on;
+    if (Change(state_.font.italic, on))
         dirty_ |= DirtyFont;
-    }
 }
 void Canvas::SetUnderline(bool on)
 {
-    if (state_.font.underline != on) {
-        state_.font.underline = on;
+    if (Change(state_.font.underline, on))
         dirty_ |= DirtyFont;
-    }
 }
 void Canvas::SetFontColour(Colour colour)
 {

@@ -28,25 +28,6 @@ int StderrMessageSink::Show(const MessageRequest& request)
     }
 }
 
-int RecordingMessageSink::Show(const MessageRequest& request)
-{
-    std::lock_guard lock(mutex_);
-    requests_.push_back(request);
-    return answer_;
-}
-
-std::vector<MessageRequest> RecordingMessageSink::Requests() const
-{
-    std::lock_guard lock(mutex_);
-    return requests_;
-}
-
-void RecordingMessageSink::SetAnswer(int answer)
-{
-    std::lock_guard lock(mutex_);
-    answer_ = answer;
-}
-
 MessageSink* SetMessageSink(MessageSink* sink) { return g_sink.exchange(sink); }
 
 MessageSink& CurrentMessageSink()

@@ -5,8 +5,9 @@
 
 #include <QString>
 
-#include <mutex>
 #include <vector>
+
+#include "platform/replaceable.h"
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
 enum class MessageButtons { Ok, OkCancel, YesNoCancel };
@@ -40,15 +41,13 @@ public:
 // Records every request and answers with a preset button.
 class RecordingMessageSink : public MessageSink {
 public:
-    explicit RecordingMessageSink(int answer = MessageAnswer::Ok) : answer_(answer) {}
-    int Show(const MessageRequest& request) override;
-    std::vector<MessageRequest> Requests() const;
-    void SetAnswer(int answer);
+    explicit RecordingMessageSink(int answer = MessageAnswer::Ok) : log_(answer) {}
+    int Show(const MessageRequest& request) override { return log_.Record(request); }
+    std::vector<MessageRequest> Requests() const { return log_.Calls(); }
+    void SetAnswer(int answer) { log_.SetAnswer(answer); }
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<MessageRequest> requests_;
-    int answer_;
+    CallLog<MessageRequest> log_;
 };
 
 // The sink in use; the standard-error sink until one is installed.  Returns
@@ -57,13 +56,4 @@ MessageSink* SetMessageSink(MessageSink* sink);
 MessageSink& CurrentMessageSink();
 
 // Installs a sink for its lifetime and puts the previous one back.
-class ScopedMessageSink {
-public:
-    explicit ScopedMessageSink(MessageSink* sink) : previous_(SetMessageSink(sink)) {}
-    ~ScopedMessageSink() { SetMessageSink(previous_); }
-    ScopedMessageSink(const ScopedMessageSink&) = delete;
-    ScopedMessageSink& operator=(const ScopedMessageSink&) = delete;
-
-private:
-    MessageSink* previous_;
-};
+using ScopedMessageSink = ScopedInstall<MessageSink, SetMessageSink>;

@@ -46,32 +46,6 @@ int ShellOps::StartDetached(const QString& program, const QStringList& arguments
                                                         : ShellResult::NotFound;
 }
 
-int RecordingShell::OpenUrl(const QString& url)
-{
-    std::lock_guard lock(mutex_);
-    calls_.push_back({true, url, {}});
-    return answer_;
-}
-
-int RecordingShell::StartDetached(const QString& program, const QStringList& arguments)
-{
-    std::lock_guard lock(mutex_);
-    calls_.push_back({false, program, arguments});
-    return answer_;
-}
-
-std::vector<RecordingShell::Call> RecordingShell::Calls() const
-{
-    std::lock_guard lock(mutex_);
-    return calls_;
-}
-
-void RecordingShell::SetAnswer(int answer)
-{
-    std::lock_guard lock(mutex_);
-    answer_ = answer;
-}
-
 ShellOps* SetShell(ShellOps* shell) { return g_shell.exchange(shell); }
 
 ShellOps& CurrentShell()

@@ -9,8 +9,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <mutex>
 #include <vector>
+
+#include "platform/replaceable.h"
 
 namespace ShellResult {
 constexpr int Started = 33;
@@ -36,16 +37,17 @@ public:
         QString target; // the address, or the program
         QStringList arguments;
     };
-    explicit RecordingShell(int answer = ShellResult::Started) : answer_(answer) {}
-    int OpenUrl(const QString& url) override;
-    int StartDetached(const QString& program, const QStringList& arguments) override;
-    std::vector<Call> Calls() const;
-    void SetAnswer(int answer);
+    explicit RecordingShell(int answer = ShellResult::Started) : log_(answer) {}
+    int OpenUrl(const QString& url) override { return log_.Record({true, url, {}}); }
+    int StartDetached(const QString& program, const QStringList& arguments) override
+    {
+        return log_.Record({false, program, arguments});
+    }
+    std::vector<Call> Calls() const { return log_.Calls(); }
+    void SetAnswer(int answer) { log_.SetAnswer(answer); }
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<Call> calls_;
-    int answer_;
+    CallLog<Call> log_;
 };
 
 // The shell in use (the real one until another is installed); returns the
@@ -57,13 +59,4 @@ ShellOps& CurrentShell();
 // the desktop's handler, an executable file as a program with `arguments`.
 int ShellOpenTarget(const QString& target, const QStringList& arguments);
 
-class ScopedShell {
-public:
-    explicit ScopedShell(ShellOps* shell) : previous_(SetShell(shell)) {}
-    ~ScopedShell() { SetShell(previous_); }
-    ScopedShell(const ScopedShell&) = delete;
-    ScopedShell& operator=(const ScopedShell&) = delete;
-
-private:
-    ShellOps* previous_;
-};
+using ScopedShell = ScopedInstall<ShellOps, SetShell>;

@@ -5,16 +5,12 @@
 
 #include "datastore/ctrl_text.h"
 #include "datastore/packed_text.h"
+#include "tests/support/bytes.h"
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes)
-        s.push_back(static_cast<char>(b));
-    return s;
-}
+// A short name keeps the byte tables below on one line each.
+constexpr auto B = test_support::Bytes;
 
 // One line per item: "T off len", "C code off", "P code off len [values] [!]".
 std::vector<std::string> Walk(std::string_view text)

@@ -5,41 +5,14 @@
 
 #include "datastore/packed_text.h"
 #include "platform/fs.h"
+#include "tests/support/bytes.h"
+#include "tests/support/huffman_chain.h"
 
 namespace {
 
-// A table set whose codes can be written down: tree 0 is a chain in which
-// leaf 142 + j is j one-bits and a zero (leaf 255: 113 one-bits); tree 1 is
-// the same chain with the bits inverted and decodes after byte 1 only.  The
-// map sends leaf 143 + b to byte b (b < 113), the short escape v to 241 + v
-// and the long escape v to 113 + v.
-HuffTables ChainTables()
-{
-    HuffTables t;
-    t.selector.fill(0);
-    t.selector[1] = 1;
-    for (int tree = 0; tree < 2; ++tree) {
-        uint8_t* nodes = t.trees.data() + tree * kHuffTreeBytes;
-        const int leafBit = tree == 0 ? 0 : 1;
-        for (int i = 0; i < 113; ++i) {
-            nodes[2 * i + leafBit] = static_cast<uint8_t>(142 + i);
-            nodes[2 * i + 1 - leafBit] = static_cast<uint8_t>(i < 112 ? i + 1 : 255);
-        }
-    }
-    for (int tree = 2; tree < kHuffTrees; ++tree)
-        std::copy_n(t.trees.data(), kHuffTreeBytes, t.trees.data() + tree * kHuffTreeBytes);
-    for (int i = 0; i < 256; ++i)
-        t.map[i] = static_cast<uint8_t>((i + 113) & 0xFF);
-    return t;
-}
+using test_support::ChainTables;
 
-std::string Bytes(std::initializer_list<int> v)
-{
-    std::string s;
-    for (int b : v)
-        s.push_back(static_cast<char>(b));
-    return s;
-}
+using test_support::Bytes;
 
 struct DecodeRun {
     int result;

@@ -6,16 +6,11 @@
 
 #include "datastore/sign_sets.h"
 #include "platform/fs.h"
+#include "tests/support/bytes.h"
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> v)
-{
-    std::string s;
-    for (int b : v)
-        s.push_back(static_cast<char>(b));
-    return s;
-}
+using test_support::Bytes;
 
 // "kl.sgn" laid out by hand: three sets of "kl" and one of "atc" in between.
 std::string HandMadeFile()

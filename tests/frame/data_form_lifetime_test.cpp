@@ -16,20 +16,12 @@ namespace {
 const uint16_t kList = PackKindCode("DNA");
 const uint16_t kViewer = PackKindCode("DFA");
 
-class DataFormLifetime : public ::testing::Test {
+class DataFormLifetime : public ShownHostTest {
 protected:
-    void SetUp() override
-    {
-        EnsureApp();
-        host = new TestHost;
-        host->show();
-    }
     void TearDown() override
     {
         SetRefreshMenusHook({});
-        DeleteDataWindows(host);
-        delete host;
-        Settle();
+        ShownHostTest::TearDown();
     }
     ProbeWindow* Open(uint16_t kind, const char* name, TDataForm* master, uint8_t linkKind, bool dependent)
     {
@@ -40,8 +32,6 @@ protected:
         w->Show();
         return w;
     }
-
-    TestHost* host = nullptr;
 };
 
 class StubbornWindow : public ProbeWindow {

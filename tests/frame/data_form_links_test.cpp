@@ -13,21 +13,8 @@ namespace {
 const uint16_t kList = PackKindCode("DNA");
 const uint16_t kDetail = PackKindCode("DFA");
 
-class DataFormLinks : public ::testing::Test {
+class DataFormLinks : public ShownHostTest {
 protected:
-    void SetUp() override
-    {
-        EnsureApp();
-        host = new TestHost;
-        host->show();
-    }
-    void TearDown() override
-    {
-        DeleteDataWindows(host);
-        delete host;
-        Settle();
-    }
-
     ProbeWindow* Open(uint16_t kind, const char* name, TDataForm* master = nullptr)
     {
         auto* w = new ProbeWindow(kind, name);
@@ -36,8 +23,6 @@ protected:
         return w;
     }
     void Activate(TDataForm* w) { host->area->setActiveSubWindow(w->SubWindow()); }
-
-    TestHost* host = nullptr;
 };
 
 enum class Which { None, Active, Detail, Main, ListAbove };

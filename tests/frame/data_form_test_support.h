@@ -31,18 +31,14 @@
 #include "frame/data_form.h"
 #include "platform/canvas.h"
 #include "platform/print_job.h"
-#include "writers/text_table_writer.h"
+#include "tests/support/gui_app.h"
+#include "tests/support/text_tables.h"
 
 namespace dftest {
 
 inline void EnsureApp()
 {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "data_form_test";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv); // lives for the whole test run
-    }
+    test_support::EnsureGuiApp();
     static bool tablesBuilt = false;
     if (!tablesBuilt) {
         BuildKamTables();
@@ -56,15 +52,7 @@ inline std::string Kam(const char* utf8)
     return QStringToKam(QString::fromUtf8(utf8));
 }
 
-inline TextTablePtr CompileTable(std::string_view source)
-{
-    std::string bytes;
-    textsrc::Error err;
-    EXPECT_TRUE(textsrc::CompileSource(source, "test.ini", textsrc::kDefaultStamp, bytes, err)) << err.Message();
-    TextTablePtr table;
-    EXPECT_GE(LoadTextTableFromBytes(table, bytes), TextTableResult::FirstSuccess);
-    return table;
-}
+using test_support::CompileTable;
 
 // The program's built text table of a language ("ces", "ang").
 inline TextTablePtr ProgramTable(const char* language)
@@ -76,13 +64,9 @@ inline TextTablePtr ProgramTable(const char* language)
 }
 
 // Puts a table in UiTexts for one test, and the old one back.
-class ScopedUiTexts {
+class ScopedUiTexts : public test_support::ScopedTextTable {
 public:
-    explicit ScopedUiTexts(TextTablePtr table) : old_(UiTexts.Get()) { UiTexts.Set(std::move(table)); }
-    ~ScopedUiTexts() { UiTexts.Set(old_); }
-
-private:
-    TextTablePtr old_;
+    explicit ScopedUiTexts(TextTablePtr table) : ScopedTextTable(UiTexts, std::move(table)) {}
 };
 
 // Restores every configuration value at the end of a test.
@@ -199,6 +183,26 @@ inline void DeleteDataWindows(const TDataForm* keep)
         delete r.get();
     Settle();
 }
+
+// A shown host main window for each test; every data window is deleted
+// with it at the end.
+class ShownHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApp();
+        host = new TestHost;
+        host->show();
+    }
+    void TearDown() override
+    {
+        DeleteDataWindows(host);
+        delete host;
+        Settle();
+    }
+
+    TestHost* host = nullptr;
+};
 
 // --- The demonstration windows over the demo "kl" table -----------------
 

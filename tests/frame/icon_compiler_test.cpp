@@ -9,15 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
+
 namespace {
 
-std::string Bytes(std::initializer_list<int> b)
-{
-    std::string s;
-    for (int v : b)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
+using test_support::Bytes;
 
 std::string RepeatPoints(int n)
 {

@@ -7,18 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
+
 namespace {
 
 using Op = PathStep::Op;
 using Kind = CanvasCall::Kind;
 
-std::string Bytes(std::initializer_list<int> b)
-{
-    std::string s;
-    for (int v : b)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
+using test_support::Bytes;
 
 PathStep Move(int x, int y) { return {Op::Move, {{x, y}, {}, {}}}; }
 PathStep Line(int x, int y) { return {Op::Line, {{x, y}, {}, {}}}; }

@@ -5,54 +5,29 @@
 #include <gtest/gtest.h>
 
 #include "datastore/text_table.h"
-#include "writers/text_table_writer.h"
-
-#include <QApplication>
+#include "tests/support/gui_app.h"
+#include "tests/support/text_tables.h"
 
 #include <string>
 #include <string_view>
 
 namespace page_test {
 
-inline void EnsureApp()
-{
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "page_test";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv); // lives for the whole test run
-    }
-}
+inline void EnsureApp() { test_support::EnsureGuiApp(); }
 
-// A table compiled from text-table source (UTF-8, "[Section]" and "Key=Value").
-inline TextTablePtr CompileTable(std::string_view source)
-{
-    std::string bytes;
-    textsrc::Error err;
-    EXPECT_TRUE(textsrc::CompileSource(source, "test.ini", textsrc::kDefaultStamp, bytes, err)) << err.Message();
-    TextTablePtr table;
-    EXPECT_GE(LoadTextTableFromBytes(table, bytes), TextTableResult::FirstSuccess);
-    return table;
-}
+using test_support::CompileTable;
 
 // Installs tables as UiTexts and DataTexts for one test and puts the old ones back.
 class ScopedTextTables {
 public:
     ScopedTextTables(std::string_view uiSource, std::string_view dataSource = "[Empty]\nx=y\n")
-        : oldUi_(UiTexts.Get()), oldData_(DataTexts.Get())
+        : ui_(UiTexts, CompileTable(uiSource)), data_(DataTexts, CompileTable(dataSource))
     {
-        UiTexts.Set(CompileTable(uiSource));
-        DataTexts.Set(CompileTable(dataSource));
-    }
-    ~ScopedTextTables()
-    {
-        UiTexts.Set(oldUi_);
-        DataTexts.Set(oldData_);
     }
 
 private:
-    TextTablePtr oldUi_;
-    TextTablePtr oldData_;
+    test_support::ScopedTextTable ui_;
+    test_support::ScopedTextTable data_;
 };
 
 } // namespace page_test

@@ -4,21 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "frame/placement.h"
+#include "tests/support/placement_records.h"
 
 namespace {
 
-PlacementRecord Rec(int scheme, const char* kind, int left, int top, int width, int height)
-{
-    PlacementRecord r;
-    r.scheme = static_cast<uint8_t>(scheme);
-    r.kind = PackKindCode(kind);
-    r.category = CategoryOfKind(r.kind);
-    r.left = left;
-    r.top = top;
-    r.width = width;
-    r.height = height;
-    return r;
-}
+using test_support::Rec;
 
 PlacementRequest Request(uint8_t mode, const char* kind, QRect bounds = QRect(5, 6, 300, 200))
 {

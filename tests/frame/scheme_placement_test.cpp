@@ -6,6 +6,7 @@
 #include <set>
 
 #include "tests/frame/config_test_support.h"
+#include "tests/support/placement_records.h"
 
 using namespace configtest;
 
@@ -20,18 +21,7 @@ std::vector<PlacementRecord> RecordsOf(const PlacementSchemes& s, int scheme)
     return r;
 }
 
-PlacementRecord Rec(int scheme, const char* kind, int left, int top, int width, int height)
-{
-    PlacementRecord r;
-    r.scheme = static_cast<uint8_t>(scheme);
-    r.kind = PackKindCode(kind);
-    r.category = CategoryOfKind(r.kind);
-    r.left = left;
-    r.top = top;
-    r.width = width;
-    r.height = height;
-    return r;
-}
+using test_support::Rec;
 
 } // namespace
 

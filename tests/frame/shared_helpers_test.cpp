@@ -24,6 +24,7 @@
 #include "platform/shell.h"
 #include "fake_peer.h"
 #include "start_fixtures.h"
+#include "tests/support/bytes.h"
 
 using start_test::CompileTable;
 using start_test::ReadText;
@@ -31,13 +32,7 @@ using start_test::WriteText;
 
 namespace {
 
-std::string Codes(std::initializer_list<int> codes)
-{
-    std::string s;
-    for (int c : codes)
-        s.push_back(static_cast<char>(c));
-    return s;
-}
+constexpr auto Codes = test_support::Bytes;
 
 // Installs UI and data texts for one test.
 class Texts {

@@ -21,18 +21,12 @@
 #include "writers/dat_writer.h"
 #include "writers/sez_writer.h"
 #include "writers/text_table_writer.h"
+#include "tests/support/gui_app.h"
+#include "tests/support/text_tables.h"
 
 namespace start_test {
 
-inline void EnsureApp()
-{
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "start_test";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv); // lives for the whole test run
-    }
-}
+inline void EnsureApp() { test_support::EnsureGuiApp(); }
 
 inline void WriteText(const std::string& path, const std::string& bytes)
 {
@@ -47,22 +41,8 @@ inline std::string ReadText(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// A text table compiled from source lines ("[Section]", "Key=Value").
-inline std::string CompileTableBytes(const std::string& source)
-{
-    std::string bytes;
-    textsrc::Error err;
-    EXPECT_TRUE(textsrc::CompileSource(source, "test.ini", textsrc::kDefaultStamp, bytes, err))
-        << err.Message();
-    return bytes;
-}
-
-inline TextTablePtr CompileTable(const std::string& source)
-{
-    TextTablePtr t;
-    EXPECT_GE(LoadTextTableFromBytes(t, CompileTableBytes(source)), TextTableResult::FirstSuccess);
-    return t;
-}
+using test_support::CompileTable;
+using test_support::CompileTableBytes;
 
 // The UI texts the start-up reads.
 inline const char* kUiSource =
@@ -74,12 +54,15 @@ inline const char* kUiSource =
     "kik1=https://check.example/kik/\n"
     "kik2=!\n";
 
-// The drug table: KOD and NAZ and fillers up to the 346 bytes the start-up
-// check expects.
-inline void WriteDrugTable(const std::string& folder, uint16_t stamp, int length = 346)
+// A product table (drugs "kl", goods "pfa", devices "pzt"): a code, a name
+// and fillers up to the record length the start-up check expects, with its
+// code index.
+inline void WriteProductTable(const std::string& folder, uint16_t stamp, int length,
+                              const std::string& table, const std::string& codeIndex,
+                              int codeWidth)
 {
-    const int rest = length - 7 - 70;
-    std::vector<DatField> fields = {{"KOD", 0x96}, {"NAZ", 0x45}};
+    const int rest = length - codeWidth - 70;
+    std::vector<DatField> fields = {{"KOD", static_cast<uint8_t>(0x90 + codeWidth - 1)}, {"NAZ", 0x45}};
     int left = rest;
     const char* names[] = {"FA", "FB", "FC", "FD"};
     for (int i = 0; left > 0; ++i) {
@@ -87,16 +70,23 @@ inline void WriteDrugTable(const std::string& folder, uint16_t stamp, int length
         fields.push_back({names[i], static_cast<uint8_t>(w - 1)});
         left -= w;
     }
-    DatLayout kl(fields);
+    DatLayout layout(fields);
     std::vector<std::string> records;
     for (const char* code : {"0012345", "0054321", "0099999"}) {
-        std::string r = kl.BlankRecord();
-        kl.PutText(r, "KOD", code);
-        kl.PutText(r, "NAZ", std::string("LEK ") + code);
+        std::string r = layout.BlankRecord();
+        layout.PutText(r, "KOD", std::string(code).substr(7 - codeWidth));
+        layout.PutText(r, "NAZ", std::string("LEK ") + code);
         records.push_back(r);
     }
-    ASSERT_EQ(WriteDatFile(folder + "kl.dat", kl, records, stamp), 0);
-    ASSERT_EQ(WriteSezFile(folder + "klkod.sez", records, SezKeySpec{0, 7, 32, 7}), 0);
+    ASSERT_EQ(WriteDatFile(folder + table + ".dat", layout, records, stamp), 0);
+    ASSERT_EQ(WriteSezFile(folder + codeIndex + ".sez", records,
+                           SezKeySpec{0, codeWidth, 32, codeWidth}), 0);
+}
+
+// The drug table: record length 346 unless a test wants another.
+inline void WriteDrugTable(const std::string& folder, uint16_t stamp, int length = 346)
+{
+    WriteProductTable(folder, stamp, length, "kl", "klkod", 7);
 }
 
 // A temporary tree: base/ (the installation base), base/prog/ with
@@ -122,6 +112,8 @@ public:
     {
         QDir().mkpath(QString::fromStdString(folder));
         WriteDrugTable(folder, stamp);
+        // The goods table, so that a start with "/pfa" finds its data set.
+        WriteProductTable(folder, stamp, 246, "pfa", "pfakod", 5);
         WriteText(folder + "kalvo.ces", CompileTableBytes("[Verze]\nCislo=1\n"));
     }
 

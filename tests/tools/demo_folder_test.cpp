@@ -243,6 +243,9 @@ TEST(DemoFolder, BuilderNamesFileAndLineOfWhatItRefuses)
          true, "Obal.BLIXXX"},
         // A kind letter no price slot has.
         {"cvzp.csv", "0000995,B,", "0000995,H,", false, "DRU"},
+        // Rows out of the order the table's key needs.
+        {"klc.csv", "0000114,1001,L,500,MG", "0000112,1001,L,500,MG", false, "LEK: composition lines go in"},
+        {"kab.csv", "1002,8003", "0999,8003", false, "SUB: pairs go in ascending substance order"},
     };
     for (const Bad& b : cases) {
         SCOPED_TRACE(std::string(b.file) + ": " + b.to);

@@ -6,37 +6,14 @@
 #include "datastore/packed_text.h"
 #include "platform/fs.h"
 #include "writers/x6_writer.h"
+#include "tests/support/bytes.h"
+#include "tests/support/huffman_chain.h"
 
 namespace {
 
-// The chain tables of the decoder's tests: in tree 0 leaf 142 + j is j
-// one-bits and a zero; tree 1 (after byte 1) the same inverted; leaf 143 + b
-// is byte b, short escape v is 241 + v, long escape v is 113 + v.
-HuffTables ChainTables()
-{
-    HuffTables t;
-    t.selector.fill(0);
-    t.selector[1] = 1;
-    for (int tree = 0; tree < kHuffTrees; ++tree) {
-        uint8_t* nodes = t.trees.data() + tree * kHuffTreeBytes;
-        const int leafBit = tree == 1 ? 1 : 0;
-        for (int i = 0; i < 113; ++i) {
-            nodes[2 * i + leafBit] = static_cast<uint8_t>(142 + i);
-            nodes[2 * i + 1 - leafBit] = static_cast<uint8_t>(i < 112 ? i + 1 : 255);
-        }
-    }
-    for (int i = 0; i < 256; ++i)
-        t.map[i] = static_cast<uint8_t>((i + 113) & 0xFF);
-    return t;
-}
+using test_support::ChainTables;
 
-std::string Bytes(std::initializer_list<int> v)
-{
-    std::string s;
-    for (int b : v)
-        s.push_back(static_cast<char>(b));
-    return s;
-}
+using test_support::Bytes;
 
 const std::vector<std::string>& Samples()
 {

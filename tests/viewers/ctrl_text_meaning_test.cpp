@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "viewers/ctrl_text_meaning.h"
+#include "tests/support/bytes.h"
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes)
-        s.push_back(static_cast<char>(b));
-    return s;
-}
+// A short name keeps the byte tables below on one line each.
+constexpr auto B = test_support::Bytes;
 
 CtrlParagraphStart StartOfFirst(const std::string& text, bool insideTable = false,
                                 CtrlParagraphRules rules = {})

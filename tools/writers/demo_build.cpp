@@ -494,7 +494,18 @@ bool LoadCsv(Ctx& c, const std::string& file, CsvTable& csv)
     return true;
 }
 
-using RowCheck = std::function<void(const std::string& rec, const std::string& where)>;
+// One record of a table being loaded, as the table's own rules see it.
+struct RowInput {
+    const DemoTableSpec& spec;
+    const std::string& rec;
+    const std::string& where; // "file:line" of the source row
+    DemoLog& log;
+
+    std::string Field(std::string_view name) const { return ::Field(spec, rec, name); }
+    void Error(const std::string& message) const { log.Error(where + ": " + message); }
+};
+
+using RowCheck = std::function<void(const RowInput& row)>;
 
 // Reads the table's source into its records.  Columns whose name starts
 // with "_" are notes for the reader of the source; any other column must be a
@@ -524,7 +535,7 @@ bool LoadTable(Ctx& c, const std::string& id, const RowCheck& check = {})
         if (!FillDemoRecord(spec, csv, row, c.set, rec, c.log))
             continue;
         if (check)
-            check(rec, where);
+            check(RowInput{spec, rec, where, c.log});
         recs.push_back(std::move(rec));
         origins.push_back(where);
     }
@@ -535,53 +546,50 @@ bool LoadTable(Ctx& c, const std::string& id, const RowCheck& check = {})
 
 bool BuildKl(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("kl");
     std::set<std::string> codes;
-    return LoadTable(c, "kl", [&](const std::string& rec, const std::string& where) {
-        const std::string kod = Field(t, rec, "KOD");
+    return LoadTable(c, "kl", [&](const RowInput& row) {
+        const std::string kod = row.Field("KOD");
         if (!IsDigits(kod))
-            c.log.Error(where + ": KOD: seven digits expected");
+            row.Error("KOD: seven digits expected");
         if (!codes.insert(kod).second)
-            c.log.Error(where + ": KOD " + kod + " twice");
-        if (Trimmed(Field(t, rec, "NAZ")).empty())
-            c.log.Error(where + ": NAZ: a drug needs a name");
-        const std::string rc = Field(t, rec, "RC");
+            row.Error("KOD " + kod + " twice");
+        if (Trimmed(row.Field("NAZ")).empty())
+            row.Error("NAZ: a drug needs a name");
+        const std::string rc = row.Field("RC");
         if (rc[0] == '=' || rc[0] == '>') {
             if (!IsDigits(rc.substr(1, 2)) || !IsDigits(rc.substr(7, 2)))
-                c.log.Error(where + ": RC: national form is \"=\" year(2) number(4) prefix(2)");
+                row.Error("RC: national form is \"=\" year(2) number(4) prefix(2)");
         } else if (rc[0] != ' ' && !(IsDigits(rc.substr(0, 9)) && rc.substr(9) == "  ")) {
-            c.log.Error(where + ": RC: an EU number has 9 digits");
+            row.Error("RC: an EU number has 9 digits");
         }
-        const std::string oba = Field(t, rec, "OBA");
+        const std::string oba = row.Field("OBA");
         if (oba != "      " && oba.find(' ') != std::string::npos)
-            c.log.Error(where + ": OBA: a package-type code has six characters without blanks");
-        const std::string sr = Field(t, rec, "SR");
+            row.Error("OBA: a package-type code has six characters without blanks");
+        const std::string sr = row.Field("SR");
         if (std::string(" R-NY\\FPI").find(sr[0]) == std::string::npos)
-            c.log.Error(where + ": SR: unknown registration state " + sr);
-        if ((sr == "-" || sr == "\\") && Field(t, rec, "PDO") == "    ")
-            c.log.Error(where + ": PDO: a cancelled drug shows its cancellation date");
+            row.Error("SR: unknown registration state " + sr);
+        if ((sr == "-" || sr == "\\") && row.Field("PDO") == "    ")
+            row.Error("PDO: a cancelled drug shows its cancellation date");
     });
 }
 
 bool BuildKle(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("kle");
     CsvTable notes;
-    return LoadTable(c, "kle", [&](const std::string& rec, const std::string& where) {
-        const std::string ean = Field(t, rec, "EAN");
+    return LoadTable(c, "kle", [&](const RowInput& row) {
+        const std::string ean = row.Field("EAN");
         const bool twelve = IsDigits(ean.substr(0, 12)) && ean[12] == ' ';
         if (!twelve && !IsDigits(ean))
-            c.log.Error(where + ": EAN: 13 digits, or 12 digits and a blank");
+            row.Error("EAN: 13 digits, or 12 digits and a blank");
     });
 }
 
 bool BuildCvzp(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("cvzp");
-    return LoadTable(c, "cvzp", [&](const std::string& rec, const std::string& where) {
-        const char kind = Field(t, rec, "DRU")[0];
+    return LoadTable(c, "cvzp", [&](const RowInput& row) {
+        const char kind = row.Field("DRU")[0];
         if (!((kind >= 'A' && kind <= 'G') || (kind >= 'a' && kind <= 'g')))
-            c.log.Error(where + ": DRU: a price slot letter A-G or a-g");
+            row.Error("DRU: a price slot letter A-G or a-g");
     });
 }
 
@@ -590,13 +598,12 @@ bool BuildIsva(Ctx& c) { return LoadTable(c, "isva"); }
 
 bool BuildAtc(Ctx& c, const std::string& id)
 {
-    const DemoTableSpec& t = DemoTable(id);
-    return LoadTable(c, id, [&](const std::string& rec, const std::string& where) {
-        const std::string code = Trimmed(Field(t, rec, "ATC"));
+    return LoadTable(c, id, [&](const RowInput& row) {
+        const std::string code = Trimmed(row.Field("ATC"));
         if (code.size() != 1 && code.size() != 3 && code.size() != 4 && code.size() != 5 && code.size() != 7)
-            c.log.Error(where + ": ATC: a code of 1, 3, 4, 5 or 7 characters");
-        if (Trimmed(Field(t, rec, "NAR")).size() > 0 && Trimmed(Field(t, rec, "NAZ")).size() < 128)
-            c.log.Error(where + ": NAR continues a name that fills NAZ");
+            row.Error("ATC: a code of 1, 3, 4, 5 or 7 characters");
+        if (Trimmed(row.Field("NAR")).size() > 0 && Trimmed(row.Field("NAZ")).size() < 128)
+            row.Error("NAR continues a name that fills NAZ");
     });
 }
 bool BuildAtcCz(Ctx& c) { return BuildAtc(c, "atc"); }
@@ -604,11 +611,10 @@ bool BuildAtca(Ctx& c) { return BuildAtc(c, "atca"); }
 
 bool BuildAtcp(Ctx& c, const std::string& id)
 {
-    const DemoTableSpec& t = DemoTable(id);
-    return LoadTable(c, id, [&](const std::string& rec, const std::string& where) {
-        const std::string code = Field(t, rec, "ATC");
+    return LoadTable(c, id, [&](const RowInput& row) {
+        const std::string code = row.Field("ATC");
         if (code[0] < 'A' || code[0] > 'Z' || code[1] < '0' || code[1] > '9')
-            c.log.Error(where + ": ATC: a reference group is a letter and a digit, then one character");
+            row.Error("ATC: a reference group is a letter and a digit, then one character");
     });
 }
 bool BuildAtcpCz(Ctx& c) { return BuildAtcp(c, "atcp"); }
@@ -618,41 +624,33 @@ bool BuildDrzv(Ctx& c) { return LoadTable(c, "drzv"); }
 bool BuildZemv(Ctx& c) { return LoadTable(c, "zemv"); }
 bool BuildZemva(Ctx& c) { return LoadTable(c, "zemva"); }
 
-bool BuildKlc(Ctx& c)
+// Loads a table whose rows must come in ascending order of `field`; `rule`
+// tells the author of the source how.
+bool BuildSortedBy(Ctx& c, const std::string& id, std::string_view field, const std::string& rule)
 {
-    const DemoTableSpec& t = DemoTable("klc");
     std::string previous;
-    return LoadTable(c, "klc", [&](const std::string& rec, const std::string& where) {
-        const std::string lek = Field(t, rec, "LEK");
-        if (lek < previous)
-            c.log.Error(where + ": LEK: composition lines go in drug-code order");
-        previous = lek;
+    return LoadTable(c, id, [&](const RowInput& row) {
+        const std::string value = row.Field(field);
+        if (value < previous)
+            row.Error(std::string(field) + ": " + rule);
+        previous = value;
     });
 }
+
+bool BuildKlc(Ctx& c) { return BuildSortedBy(c, "klc", "LEK", "composition lines go in drug-code order"); }
 
 bool BuildKk(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("kk");
-    return LoadTable(c, "kk", [&](const std::string& rec, const std::string& where) {
+    return LoadTable(c, "kk", [&](const RowInput& row) {
         // Long-name and continued records have no fixed layout: keep them out.
-        if (Field(t, rec, "SQR") != "`")
-            c.log.Error(where + ": SQR: the demo set uses the standard layout \"`\" only");
-        if (Trimmed(Field(t, rec, "KOD")).empty())
-            c.log.Error(where + ": KOD: a substance needs a code");
+        if (row.Field("SQR") != "`")
+            row.Error("SQR: the demo set uses the standard layout \"`\" only");
+        if (Trimmed(row.Field("KOD")).empty())
+            row.Error("KOD: a substance needs a code");
     });
 }
 
-bool BuildKab(Ctx& c)
-{
-    const DemoTableSpec& t = DemoTable("kab");
-    std::string previous;
-    return LoadTable(c, "kab", [&](const std::string& rec, const std::string& where) {
-        const std::string sub = Field(t, rec, "SUB");
-        if (sub < previous)
-            c.log.Error(where + ": SUB: pairs go in ascending substance order");
-        previous = sub;
-    });
-}
+bool BuildKab(Ctx& c) { return BuildSortedBy(c, "kab", "SUB", "pairs go in ascending substance order"); }
 
 bool BuildZdrv(Ctx& c) { return LoadTable(c, "zdrv"); }
 bool BuildVzph(Ctx& c) { return LoadTable(c, "vzph"); }
@@ -662,29 +660,26 @@ bool BuildVpois(Ctx& c) { return LoadTable(c, "vpois"); }
 
 bool BuildVypad(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("vypad");
-    return LoadTable(c, "vypad", [&](const std::string& rec, const std::string& where) {
-        if (Field(t, rec, "TYP") == " ")
-            c.log.Error(where + ": TYP: an outage has a type");
+    return LoadTable(c, "vypad", [&](const RowInput& row) {
+        if (row.Field("TYP") == " ")
+            row.Error("TYP: an outage has a type");
     });
 }
 
 bool BuildPfa(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("pfa");
-    return LoadTable(c, "pfa", [&](const std::string& rec, const std::string& where) {
-        const std::string ean = Field(t, rec, "EAN");
+    return LoadTable(c, "pfa", [&](const RowInput& row) {
+        const std::string ean = row.Field("EAN");
         if (Trimmed(ean).size() > 0 && (Trimmed(ean).size() != 13 || !EanValid(ean)))
-            c.log.Error(where + ": EAN: not a valid EAN-13 (check digit " + EanCheckDigit(ean) + ")");
+            row.Error(std::string("EAN: not a valid EAN-13 (check digit ") + EanCheckDigit(ean) + ")");
     });
 }
 
 bool BuildPfavyrv(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("pfavyrv");
-    return LoadTable(c, "pfavyrv", [&](const std::string& rec, const std::string& where) {
-        if (Field(t, rec, "KOD")[3] == ' ')
-            c.log.Error(where + ": KOD: the fourth character of a maker code is never blank");
+    return LoadTable(c, "pfavyrv", [&](const RowInput& row) {
+        if (row.Field("KOD")[3] == ' ')
+            row.Error("KOD: the fourth character of a maker code is never blank");
     });
 }
 bool BuildPfazemv(Ctx& c) { return LoadTable(c, "pfazemv"); }
@@ -693,10 +688,9 @@ bool BuildPfapk(Ctx& c) { return LoadTable(c, "pfapk"); }
 
 bool BuildPzt(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("pzt");
-    return LoadTable(c, "pzt", [&](const std::string& rec, const std::string& where) {
-        if (!IsDigits(Field(t, rec, "KOD")))
-            c.log.Error(where + ": KOD: seven digits expected");
+    return LoadTable(c, "pzt", [&](const RowInput& row) {
+        if (!IsDigits(row.Field("KOD")))
+            row.Error("KOD: seven digits expected");
     });
 }
 
@@ -716,12 +710,11 @@ bool ValidCompactCode(std::string_view code)
 bool BuildPzttypv(Ctx& c) { return LoadTable(c, "pzttypv"); }
 bool BuildPztuhs(Ctx& c)
 {
-    const DemoTableSpec& t = DemoTable("pztuhs");
-    return LoadTable(c, "pztuhs", [&](const std::string& rec, const std::string& where) {
-        if (!ValidCompactCode(Field(t, rec, "KOD")))
-            c.log.Error(where + ": KOD: a compact group code is four characters 1-9/A-V, the fourth may be 0");
-        if (Field(t, rec, "FLG") != " ")
-            c.log.Error(where + ": FLG: a group whose flag is set never shows its document; keep it blank");
+    return LoadTable(c, "pztuhs", [&](const RowInput& row) {
+        if (!ValidCompactCode(row.Field("KOD")))
+            row.Error("KOD: a compact group code is four characters 1-9/A-V, the fourth may be 0");
+        if (row.Field("FLG") != " ")
+            row.Error("FLG: a group whose flag is set never shows its document; keep it blank");
     });
 }
 bool BuildPztvyrv(Ctx& c) { return LoadTable(c, "pztvyrv"); }

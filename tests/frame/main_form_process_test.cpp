@@ -1,0 +1,146 @@
+// Two real copies of the program on the demo data: the second hands its
+// request to the first and ends without a window; and the refused starts.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <string>
+
+#include "datastore/kamenici.h"
+#include "datastore/text_table.h"
+#include "start_fixtures.h"
+
+namespace {
+
+const QString kProgram = QStringLiteral(QEVW_PROGRAM_DIR "/qevw");
+const QString kDemo = QStringLiteral(QEVW_DEMO_DATA_DIR "/");
+
+class MainFormProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        start_test::EnsureApp();
+        if (!QFile::exists(kProgram) || !QFile::exists(kDemo + "kalvo.ces"))
+            GTEST_SKIP() << "program or demo data not built";
+        ASSERT_TRUE(tmp_.isValid());
+        runtime = tmp_.path() + "/run";
+        home = tmp_.path() + "/home";
+        QDir().mkpath(runtime);
+        QDir().mkpath(home);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    QProcessEnvironment Env() const
+    {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("XDG_RUNTIME_DIR", runtime);
+        e.insert("HOME", home);
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        e.insert("QEVW_DEBUG", "1");
+        e.remove("NODALCFG");
+        e.remove("APPDATA");
+        e.remove("USERPROFILE");
+        e.insert("XDG_CONFIG_HOME", home + "/.config");
+        return e;
+    }
+
+    QString tmpPath(const char* name) const { return tmp_.path() + "/" + name; }
+
+    QString runtime, home;
+
+private:
+    QTemporaryDir tmp_;
+};
+
+bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+TEST_F(MainFormProcessTest, SecondStartHandsOverAndEndsWithoutAWindow)
+{
+    QProcess first;
+    first.setProcessEnvironment(Env());
+    first.start(kProgram, {"-d=" + kDemo});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    const QString socketDir = runtime + "/qevw";
+    ASSERT_TRUE(WaitFor([&] { return !QDir(socketDir).entryList(QDir::System | QDir::Files).isEmpty(); }, 8000))
+        << "the first copy never listened";
+
+    QProcess second;
+    QProcessEnvironment e2 = Env();
+    e2.insert("QEVW_GRAB", tmpPath("second.png"));
+    e2.insert("QEVW_GRAB_QUIT", "1");
+    second.setProcessEnvironment(e2);
+    second.start(kProgram, {"-d=" + kDemo, "0012345"});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_FALSE(QFile::exists(tmpPath("second.png"))) << "no window was ever painted";
+
+    QByteArray log;
+    const bool served = WaitFor([&] {
+        first.waitForReadyRead(50);
+        log += first.readAllStandardError();
+        return log.contains("Served: ");
+    }, 5000);
+    first.kill();
+    first.waitForFinished(3000);
+    EXPECT_TRUE(served) << log.toStdString();
+    EXPECT_TRUE(log.contains("1=0012345")) << log.toStdString();
+    EXPECT_TRUE(log.contains("-00000000")) << "taken: the check's verdict 0\n" << log.toStdString();
+}
+
+TEST_F(MainFormProcessTest, RefusedStartsStillExitWithTwo)
+{
+    QProcess p;
+    p.setProcessEnvironment(Env());
+    p.start(kProgram, {"-d=" + tmpPath("nowhere")});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardError().contains("Fatal Error:  Folder  ")) ;
+
+    QDir().mkpath(tmpPath("empty"));
+    p.start(kProgram, {"-d=" + tmpPath("empty")});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardError().contains("isn't folder with data for KALVO"));
+}
+
+TEST_F(MainFormProcessTest, GrabSwitchSavesTheFirstFrame)
+{
+    QProcess p;
+    QProcessEnvironment e = Env();
+    const QString grab = QStringLiteral(QEVW_BINARY_DIR "/qevw_offscreen_grab.png");
+    QFile::remove(grab);
+    e.insert("QEVW_GRAB", grab);
+    e.insert("QEVW_GRAB_QUIT", "1");
+    p.setProcessEnvironment(e);
+    p.start(kProgram, {"-d=" + kDemo});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(QFile::exists(grab));
+    // Titled by the data texts' caption, diacritics intact.
+    TextTablePtr texts;
+    ASSERT_GE(LoadTextTable(texts, (kDemo + "kalvo.ces").toStdString()), TextTableResult::FirstSuccess);
+    std::string caption;
+    ASSERT_NE(GetTextEntry(texts, "Verze", "Nadpis", caption), 0);
+    const QByteArray title = "title \"" + KamToQString(caption).toUtf8() + "\"";
+    EXPECT_TRUE(err.contains(title)) << err.toStdString();
+}
+
+} // namespace
