@@ -1,4 +1,4 @@
-// Multi-colour pictures: the specification's parts, their placement and
+// Multi-colour pictures: a picture value's parts, their placement and
 // pens, and parts that name no program.
 
 #include "frame/vector_icons.h"
