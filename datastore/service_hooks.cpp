@@ -140,6 +140,11 @@ bool StartInstallerMode()
     return f ? f() : false;
 }
 
+bool HasStartInstallerMode()
+{
+    return static_cast<bool>(Hook(&UpdateServices::startInstallerMode));
+}
+
 std::string UpdateSharedValues::Read(const std::string& field) const
 {
     std::lock_guard lock(mutex_);

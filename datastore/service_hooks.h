@@ -75,6 +75,8 @@ void NewsCachePath(std::string& path);
 void FetchNews();
 void FindBestVersionFolder();
 bool StartInstallerMode();
+// Whether the settings service registered a real installer start.
+bool HasStartInstallerMode();
 
 // Values kept by the update and settings services and read by the loader and
 // the start page.  Texts are in the display code page.

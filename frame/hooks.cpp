@@ -28,6 +28,11 @@ bool HasBatchDuplicityCheck()
     return static_cast<bool>(Hook(&ViewerServices::runBatchDuplicityCheck));
 }
 
+bool HasOpenRequestedItem()
+{
+    return static_cast<bool>(Hook(&ViewerServices::openRequestedItem));
+}
+
 std::optional<BatchDuplicityResult> RunBatchDuplicityCheck(const BatchDuplicityRequest& request)
 {
     auto f = Hook(&ViewerServices::runBatchDuplicityCheck);

@@ -43,6 +43,8 @@ ViewerServices SetViewerServices(ViewerServices services);
 
 // Whether a batch duplicity check is registered.
 bool HasBatchDuplicityCheck();
+// Whether the viewers registered their opener of items passed by another copy.
+bool HasOpenRequestedItem();
 // The registered check's answer; nullopt when none is registered.
 std::optional<BatchDuplicityResult> RunBatchDuplicityCheck(const BatchDuplicityRequest& request);
 void OpenRequestedItem(const std::string& query);

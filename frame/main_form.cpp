@@ -114,36 +114,13 @@ uint8_t MouseButtonBit(Qt::MouseButton b)
     }
 }
 
-// Whether the settings service has a real installer start registered.
-bool InstallerModeRegistered()
-{
-    UpdateServices current = SetUpdateServices({});
-    const bool has = static_cast<bool>(current.startInstallerMode);
-    SetUpdateServices(std::move(current));
-    return has;
-}
-
-bool RequestedItemRegistered()
-{
-    ViewerServices current = SetViewerServices({});
-    const bool has = static_cast<bool>(current.openRequestedItem);
-    SetViewerServices(std::move(current));
-    return has;
-}
-
-// The surface of the program types without MDI: one widget showing the page.
-class PageSurface : public QWidget {
+// Mouse input on a page surface's bare background goes to the page.
+template <class Base>
+class PageInput : public Base {
 public:
-    PageSurface(TMainForm* form, QWidget* parent) : QWidget(parent), form_(form)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setMouseTracking(true);
-        setFocusPolicy(Qt::NoFocus);
-    }
+    PageInput(TMainForm* form, QWidget* parent) : Base(parent), form_(form) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override { form_->SurfacePaint(this); }
-    void resizeEvent(QResizeEvent*) override { form_->FormResize(); }
     void mousePressEvent(QMouseEvent* e) override
     {
         form_->SurfaceMouseDown(e->button(), e->position().toPoint(), e->modifiers());
@@ -164,15 +141,29 @@ protected:
             e->ignore();
     }
 
-private:
     TMainForm* form_;
+};
+
+// The surface of the program types without MDI: one widget showing the page.
+class PageSurface : public PageInput<QWidget> {
+public:
+    PageSurface(TMainForm* form, QWidget* parent) : PageInput<QWidget>(form, parent)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setMouseTracking(true);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { form_->SurfacePaint(this); }
+    void resizeEvent(QResizeEvent*) override { form_->FormResize(); }
 };
 
 // The MDI client of the normal type: no scroll bars; its bare background is
 // the page.
-class PageMdiArea : public QMdiArea {
+class PageMdiArea : public PageInput<QMdiArea> {
 public:
-    PageMdiArea(TMainForm* form, QWidget* parent) : QMdiArea(parent), form_(form)
+    PageMdiArea(TMainForm* form, QWidget* parent) : PageInput<QMdiArea>(form, parent)
     {
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -187,28 +178,6 @@ protected:
         QMdiArea::resizeEvent(e);
         form_->FormResize();
     }
-    void mousePressEvent(QMouseEvent* e) override
-    {
-        form_->SurfaceMouseDown(e->button(), e->position().toPoint(), e->modifiers());
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override
-    {
-        form_->SurfaceMouseUp(e->button(), e->position().toPoint(), e->modifiers());
-    }
-    void mouseMoveEvent(QMouseEvent* e) override
-    {
-        form_->SurfaceMouseMove(e->position().toPoint(), e->modifiers());
-    }
-    void wheelEvent(QWheelEvent* e) override
-    {
-        if (form_->SurfaceWheel(e->angleDelta().y(), e->modifiers()))
-            e->accept();
-        else
-            e->ignore();
-    }
-
-private:
-    TMainForm* form_;
 };
 
 // A colour as the canvas takes it (0x00BBGGRR), resolved the way every
@@ -670,11 +639,11 @@ void TMainForm::CreatePage()
     PageKind kind = PageKind::None;
     switch (ProgramType) {
     case ProgramKind::Installer:
-        if (InstallerModeRegistered() && !StartInstallerMode()) {
+        if (HasStartInstallerMode() && !StartInstallerMode()) {
             Terminate(ExitCode::Refused);
             return;
         }
-        if (!InstallerModeRegistered())
+        if (!HasStartInstallerMode())
             MissingHook("StartInstallerMode");
         page = hooks.makeInstWin ? hooks.makeInstWin(ctx) : base("TInstWin");
         kind = PageKind::Installer;
@@ -898,7 +867,7 @@ void TMainForm::ServeStoredQuery(const std::string& query)
         if (HasOption("b", query)) {
             call(hooks.openPassedList, "OpenPassedList", query);
         } else {
-            if (!RequestedItemRegistered())
+            if (!HasOpenRequestedItem())
                 MissingHook("OpenRequestedItem");
             OpenRequestedItem(query);
         }

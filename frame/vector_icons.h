@@ -68,7 +68,7 @@ ShapeFit FitShape(const Rect& rect);
 // text colour) or in `colour` over a lighter halo.
 void DrawShape(Canvas& canvas, const Rect& rect, std::string_view program, bool grey, Colour colour);
 
-// One part of a picture specification ("|"-separated parts): characters 1-6
+// One part of a picture value ("|"-separated parts): characters 1-6
 // the colour (hexadecimal digits up to the first other character, "Q"-"V"
 // also 10-15), 7 "m" for filled, 8 the scale digit (blank = 10), 9 onward the
 // program's text reference: section "." key, or the key alone for "Pict".

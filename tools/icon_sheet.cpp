@@ -31,7 +31,7 @@ struct Item {
 };
 
 // A program starts with a move (operation 0, bit 7 ignored); a picture
-// specification starts with a colour digit.
+// value starts with a colour digit.
 bool IsProgram(const std::string& value)
 {
     return !value.empty() && (static_cast<unsigned char>(value[0]) & 0x7F) == 0;

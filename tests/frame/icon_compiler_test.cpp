@@ -72,7 +72,7 @@ TEST(IconCompiler, Rejections)
     }
 }
 
-TEST(IconCompiler, PicturesBecomeSpecificationTexts)
+TEST(IconCompiler, PicturesBecomePictureValueTexts)
 {
     std::string out;
     iconsrc::Error err;

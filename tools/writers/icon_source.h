@@ -25,7 +25,7 @@ struct Error {
 
 // The program bytes: triples (0 move, 1 line, 2 curve + two triples), x, y.
 bool CompileIconProgram(std::string_view text, const std::string& fileName, std::string& out, Error& err);
-// The picture specification: parts "CCCCCCMSref" joined by "|".
+// The picture value: parts "CCCCCCMSref" joined by "|".
 bool CompilePicture(std::string_view text, const std::string& fileName, std::string& out, Error& err);
 
 struct PictEntry {
