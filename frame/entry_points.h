@@ -9,7 +9,7 @@
 //
 // Threads: registration on the main thread before the main window exists;
 // the calls run on the main thread, except TimerMax's enabling, which any
-// thread may ask for (frame/main_form.h).
+// thread may ask for (frame/windows/main_form.h).
 
 #include <atomic>
 #include <cstdint>

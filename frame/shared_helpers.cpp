@@ -7,8 +7,8 @@
 #include <mutex>
 
 #include "datastore/text_table.h"
-#include "frame/hint_window.h"
-#include "frame/ipc.h"
+#include "frame/pages/hint_window.h"
+#include "frame/start/ipc.h"
 #include "platform/fs.h"
 
 std::string HexOfBytes(std::string_view bytes)

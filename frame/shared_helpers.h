@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/command_line.h"
+#include "frame/start/command_line.h"
 
 class QDate;
 class QDateTime;

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/config_file.h"
+#include "frame/config/config_file.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
 

@@ -8,7 +8,7 @@
 // Run it with QT_QPA_PLATFORM=offscreen where there is no display.
 
 #include "datastore/text_table.h"
-#include "frame/vector_icons.h"
+#include "frame/pages/vector_icons.h"
 #include "platform/canvas.h"
 
 #include <QGuiApplication>

@@ -9,8 +9,8 @@
 // The table defaults to program/qevw.ces beside the tools folder.  Run with
 // QT_QPA_PLATFORM=offscreen where there is no display.
 
-#include "frame/hint_window.h"
-#include "frame/page_host.h"
+#include "frame/pages/hint_window.h"
+#include "frame/pages/page_host.h"
 #include "page_demo_page.h"
 #include "platform/cp1250.h"
 

@@ -11,8 +11,8 @@
 
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
-#include "frame/page.h"
-#include "frame/vector_icons.h"
+#include "frame/pages/page.h"
+#include "frame/pages/vector_icons.h"
 #include "platform/fs.h"
 #include "platform/picture.h"
 #include "writers/jpeg_writer.h"

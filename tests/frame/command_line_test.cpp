@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/command_line.h"
+#include "frame/start/command_line.h"
 #include "start_fixtures.h"
 
 namespace {

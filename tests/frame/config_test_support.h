@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "frame/config_file.h"
+#include "frame/config/config_file.h"
 #include "platform/fs.h"
 
 namespace configtest {

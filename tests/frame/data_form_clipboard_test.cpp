@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/placement_scheme.h"
+#include "frame/config/placement_scheme.h"
 #include "platform/clipboard.h"
 #include "tests/frame/data_form_test_support.h"
 

@@ -12,7 +12,7 @@
 
 #include <cerrno>
 
-#include "frame/placement_scheme.h"
+#include "frame/config/placement_scheme.h"
 #include "frame/report_hook.h"
 #include "platform/fs.h"
 #include "tests/frame/data_form_test_support.h"

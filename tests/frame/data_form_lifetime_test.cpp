@@ -5,8 +5,8 @@
 
 #include <QCloseEvent>
 
-#include "frame/placement_scheme.h"
-#include "frame/style.h"
+#include "frame/config/placement_scheme.h"
+#include "frame/windows/style.h"
 #include "tests/frame/data_form_test_support.h"
 
 using namespace dftest;

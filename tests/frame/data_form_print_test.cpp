@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "frame/placement_scheme.h"
+#include "frame/config/placement_scheme.h"
 #include "frame/report_hook.h"
 #include "tests/frame/data_form_test_support.h"
 

@@ -24,9 +24,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "frame/dialog_base.h"
-#include "frame/placement_scheme.h"
-#include "frame/style.h"
+#include "frame/windows/dialog_base.h"
+#include "frame/config/placement_scheme.h"
+#include "frame/windows/style.h"
 #include "tests/frame/data_form_test_support.h"
 #include "ui_demo_dialog.h"
 

@@ -19,8 +19,8 @@
 
 #include <set>
 
-#include "frame/dialog_base.h"
-#include "frame/placement_scheme.h"
+#include "frame/windows/dialog_base.h"
+#include "frame/config/placement_scheme.h"
 #include "tests/frame/data_form_test_support.h"
 
 using namespace dftest;

@@ -1,7 +1,7 @@
 // The icon sources: what the compiler accepts and refuses, and that the
 // programs reach the built text tables byte for byte.
 
-#include "frame/vector_icons.h"
+#include "frame/pages/vector_icons.h"
 #include "page_test_support.h"
 #include "writers/icon_source.h"
 

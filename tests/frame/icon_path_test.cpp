@@ -1,6 +1,6 @@
 // Path programs: parsing, point arithmetic, fills and single-colour shapes.
 
-#include "frame/vector_icons.h"
+#include "frame/pages/vector_icons.h"
 #include "page_test_support.h"
 #include "platform/recording_canvas.h"
 

@@ -1,7 +1,7 @@
 // Multi-colour pictures: a picture value's parts, their placement and
 // pens, and parts that name no program.
 
-#include "frame/vector_icons.h"
+#include "frame/pages/vector_icons.h"
 #include "page_test_support.h"
 #include "platform/recording_canvas.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/input_tracker.h"
+#include "frame/pages/input_tracker.h"
 
 namespace {
 

@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "datastore/run_log.h"
-#include "frame/ipc.h"
-#include "frame/placeholder_window.h"
+#include "frame/start/ipc.h"
+#include "frame/start/placeholder_window.h"
 #include "fake_peer.h"
 #include "start_fixtures.h"
 

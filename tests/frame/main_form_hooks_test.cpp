@@ -16,7 +16,7 @@
 #include <condition_variable>
 #include <thread>
 
-#include "frame/placement_scheme.h"
+#include "frame/config/placement_scheme.h"
 
 using namespace main_test;
 

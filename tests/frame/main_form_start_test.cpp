@@ -7,7 +7,7 @@
 #include <QFontDatabase>
 #include <QFile>
 
-#include "frame/icon_holder.h"
+#include "frame/windows/icon_holder.h"
 #include "platform/cp1250.h"
 
 namespace {

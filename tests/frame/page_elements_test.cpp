@@ -1,8 +1,8 @@
 // The element classes on the recording canvas: texts, input line, scroll
 // bar, cell grid, push button, off-screen canvas, and the order of freeing.
 
-#include "frame/page.h"
-#include "frame/vector_icons.h"
+#include "frame/pages/page.h"
+#include "frame/pages/vector_icons.h"
 #include "datastore/kamenici.h"
 #include "page_test_support.h"
 #include "platform/recording_canvas.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/page.h"
+#include "frame/pages/page.h"
 #include "platform/recording_canvas.h"
 
 #include <memory>

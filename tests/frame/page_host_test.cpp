@@ -1,8 +1,8 @@
 // The host's lifecycle: build, layout, events and results, paint cadence,
 // frames, mouse moves and the hint window.
 
-#include "frame/hint_window.h"
-#include "frame/page_host.h"
+#include "frame/pages/hint_window.h"
+#include "frame/pages/page_host.h"
 #include "page_test_support.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 // Hover tracking, polling and the paint cadence, driven through the host.
 
-#include "frame/page_host.h"
+#include "frame/pages/page_host.h"
 #include "page_test_support.h"
 
 #include <memory>

@@ -9,7 +9,7 @@
 #include <QMdiSubWindow>
 #include <QScrollBar>
 
-#include "frame/placement.h"
+#include "frame/windows/placement.h"
 #include "tests/frame/data_form_test_support.h"
 
 using namespace dftest;

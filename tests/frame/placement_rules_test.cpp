@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/placement.h"
+#include "frame/windows/placement.h"
 #include "tests/support/placement_records.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // Placement records as the scheme and placement tests write them: one line
 // each, the category following from the window kind.
 
-#include "frame/placement_scheme.h"
+#include "frame/config/placement_scheme.h"
 
 namespace test_support {
 

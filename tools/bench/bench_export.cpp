@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "datastore/kamenici.h"
-#include "frame/data_form.h"
+#include "frame/windows/data_form.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "datastore/text_table.h"
-#include "frame/ipc.h"
+#include "frame/start/ipc.h"
 #include "platform/fs.h"
 #include "writers/dat_writer.h"
 #include "writers/sez_writer.h"

@@ -5,8 +5,8 @@
 // Build with the `benchmarks` target; the program's text table is read from
 // program/qevw.ces beside the tools folder (it holds the icons).
 
-#include "frame/page_host.h"
-#include "frame/vector_icons.h"
+#include "frame/pages/page_host.h"
+#include "frame/pages/vector_icons.h"
 #include "page_demo_page.h"
 #include "platform/picture.h"
 #include "platform/recording_canvas.h"

@@ -1,0 +1,157 @@
+// The program entry: the start-up check, then the main window, whose start
+// routine first offers its request to a running copy and ends when one
+// takes it, before any window shows.
+//
+// Developer switches (environment):
+//   QEVW_DEBUG=1       the run log is mirrored to standard error as it grows,
+//                      and message boxes become lines there, answered by
+//                      their default button (OK, Yes).
+//   QEVW_GRAB=<file>   after the main window's first painted frame its grab
+//                      is saved to <file> (PNG); with QEVW_GRAB_QUIT=1 the
+//                      program then ends (exit code 0).
+
+#include <QApplication>
+#include <QTimer>
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "datastore/run_log.h"
+#include "datastore/text_table.h"
+#include "frame/start/command_line.h"
+#include "frame/config/config_file.h"
+#include "frame/start/ipc.h"
+#include "frame/windows/main_form.h"
+#include "frame/windows/message_box.h"
+#include "frame/start/prestart.h"
+#include "platform/message_sink.h"
+
+namespace {
+
+bool Switch(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' && std::string(v) != "0";
+}
+
+// Boxes as standard-error lines, answered by their default button.
+class DebugMessageSink : public MessageSink {
+public:
+    int Show(const MessageRequest& request) override
+    {
+        std::fprintf(stderr, "[box] %s: %s\n", request.caption.toUtf8().constData(),
+                     request.text.toUtf8().constData());
+        switch (request.buttons) {
+        case MessageButtons::YesNoCancel: return MessageAnswer::Yes;
+        default: return MessageAnswer::Ok;
+        }
+    }
+};
+
+// Writes what the run log gained since the last call.
+void MirrorRunLog()
+{
+    static size_t written = 0;
+    const std::string log = RunLogText();
+    if (log.size() < written)
+        written = 0; // cleared meanwhile
+    if (log.size() > written) {
+        std::fwrite(log.data() + written, 1, log.size() - written, stderr);
+        std::fflush(stderr);
+        written = log.size();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const auto began = std::chrono::steady_clock::now();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    SetProcessArguments(args);
+
+    // The batch check runs without a display: no GUI application at all.
+    const bool batch = IsBatchRun(args);
+    const bool debug = Switch("QEVW_DEBUG");
+    std::unique_ptr<QApplication> app;
+    if (!batch) {
+        app = std::make_unique<QApplication>(argc, argv);
+        // Numbers and dates use the program's own formatters; keep the C
+        // library's number format neutral whatever the desktop's locale.
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    InstallMessageBoxes(!batch);
+    DebugMessageSink debugSink;
+    if (debug && !batch)
+        SetMessageSink(&debugSink);
+
+    PreStartInput input;
+    input.arguments = args;
+    input.executablePath = ExecutablePath();
+    const PreStartResult pre = PreStartCheck(input);
+    if (debug)
+        MirrorRunLog();
+    if (!pre.start)
+        return pre.exitCode;
+
+    int rc = 0;
+    {
+        TMainForm window;
+        window.Start();
+        if (debug)
+            MirrorRunLog();
+        if (window.Terminated()) {
+            StopIpcServer();
+            FreeTextTable(UiTexts);
+            return window.ExitCode();
+        }
+
+        std::unique_ptr<QTimer> mirror;
+        if (debug) {
+            mirror = std::make_unique<QTimer>();
+            QObject::connect(mirror.get(), &QTimer::timeout, [] { MirrorRunLog(); });
+            mirror->start(100);
+        }
+        const char* grab = std::getenv("QEVW_GRAB");
+        if (grab != nullptr && *grab != '\0') {
+            const QString path = QString::fromLocal8Bit(grab);
+            const bool quit = Switch("QEVW_GRAB_QUIT");
+            window.onFirstFrame = [&window, path, quit, began] {
+                const bool saved = window.grab().save(path, "PNG");
+                const double ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began)
+                        .count();
+                const long long wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                           std::chrono::system_clock::now().time_since_epoch())
+                                           .count();
+                std::fprintf(stderr, "first frame after %.1f ms (wall %lld ns); title \"%s\"; grab %s %s\n", ms, wall,
+                             window.windowTitle().toUtf8().constData(),
+                             saved ? "saved to" : "could not be saved to", path.toLocal8Bit().constData());
+                if (quit)
+                    QCoreApplication::exit(saved ? 0 : 2);
+            };
+        }
+        // One line on standard output when the window first shows and one per
+        // served request, for scripts that drive several copies.
+        window.onServed = [](const std::string& query) {
+            std::printf("served: %s\n", query.c_str());
+            std::fflush(stdout);
+        };
+        window.show();
+        std::printf("window: type %d, data set %d\n", int(window.ProgramType), int(window.DataSet));
+        std::fflush(stdout);
+        rc = app->exec();
+        if (debug)
+            MirrorRunLog();
+    }
+    if (debug)
+        MirrorRunLog();
+    StopIpcServer();
+    FreeTextTable(UiTexts);
+    return rc;
+}

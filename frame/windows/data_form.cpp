@@ -1,0 +1,1020 @@
+#include "frame/windows/data_form.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMetaObject>
+#include <QThread>
+#include <QToolButton>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "datastore/kamenici.h"
+#include "datastore/text_table.h"
+#include "frame/windows/dialog_base.h"
+#include "frame/report_hook.h"
+#include "frame/windows/style.h"
+#include "platform/clipboard.h"
+#include "platform/cp1250.h"
+#include "platform/print_job.h"
+
+// The event side of a data window: first show, resize, close, and the
+// sub-window's normal rectangle.
+class DataFormEvents : public QObject {
+public:
+    explicit DataFormEvents(TDataForm* form) : form_(form) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == form_->widget_) {
+            switch (event->type()) {
+            case QEvent::Show:
+                if (form_->Starting)
+                    form_->FormStart();
+                break;
+            case QEvent::Resize:
+                form_->myResize();
+                break;
+            case QEvent::Close:
+                if (!resending_) {
+                    // Let the widget decide first, so that only an accepted
+                    // close marks the window as closing.
+                    resending_ = true;
+                    QCoreApplication::sendEvent(watched, event);
+                    resending_ = false;
+                    if (event->isAccepted())
+                        form_->MarkClosing();
+                    return true;
+                }
+                break;
+            default: break;
+            }
+        } else if (watched == form_->subWindow_.data()) {
+            QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(watched);
+            if (sub != nullptr && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+                if (!(sub->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
+                    form_->restored_ = sub->geometry();
+            }
+        }
+        return false;
+    }
+
+private:
+    TDataForm* form_;
+    bool resending_ = false;
+};
+
+namespace {
+
+void AssertMainThread(const char* where)
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr && QThread::currentThread() != app->thread()) {
+        std::fprintf(stderr, "%s called outside the main thread\n", where);
+        std::abort();
+    }
+}
+
+std::vector<TDataForm*>& LiveForms()
+{
+    static std::vector<TDataForm*> forms;
+    return forms;
+}
+
+struct MainState {
+    DataFormRef main;
+    QPointer<QMdiArea> area;
+    QMetaObject::Connection activation;
+};
+
+MainState& Main()
+{
+    static MainState state;
+    return state;
+}
+
+bool IsLive(const TDataForm* f)
+{
+    return f != nullptr && !f->Closing();
+}
+
+std::vector<DataFormRef> RegistrySnapshot()
+{
+    std::vector<DataFormRef> refs;
+    refs.reserve(OpenDataWindows.Count);
+    for (uint16_t i = 0; i < OpenDataWindows.Count; ++i)
+        refs.push_back(OpenDataWindows.Items[i]);
+    return refs;
+}
+
+// Keeps every entry that is alive, not `dropping` and has a Kind, in order.
+void CompactRegistry(const TDataForm* dropping)
+{
+    TOpenDataWindows& r = OpenDataWindows;
+    uint16_t n = 0;
+    for (uint16_t i = 0; i < r.Count; ++i) {
+        const TDataForm* f = r.Items[i].get();
+        if (f != nullptr && f != dropping && f->Kind != 0)
+            r.Items[n++] = r.Items[i];
+    }
+    for (uint16_t i = n; i < kMaxDataWindows; ++i)
+        r.Items[i] = DataFormRef();
+    r.Count = n;
+}
+
+// Runs `work` after the current event, unless `context` is gone by then.
+template <class F>
+void Later(QObject* context, F&& work)
+{
+    if (context == nullptr)
+        return;
+    QMetaObject::invokeMethod(context, std::forward<F>(work), Qt::QueuedConnection);
+}
+
+} // namespace
+
+// ------------------------------------------------------------- DataFormRef
+
+DataFormRef::DataFormRef(TDataForm* form)
+{
+    if (form != nullptr)
+        slot_ = form->self_;
+}
+
+DataFormRef& DataFormRef::operator=(TDataForm* form)
+{
+    slot_ = form != nullptr ? form->self_ : nullptr;
+    return *this;
+}
+
+// ---------------------------------------------------------------- Registry
+
+TOpenDataWindows OpenDataWindows;
+uint16_t PeakDataWindows = 0;
+uint16_t DataWindowsCreated = 0;
+
+std::vector<TDataForm*> AllDataForms()
+{
+    return LiveForms();
+}
+
+// ---------------------------------------------------------------- TDataForm
+
+TDataForm::TDataForm(QWidget* widget, Role role)
+    : CreatedAt(std::chrono::steady_clock::now()), widget_(widget), role_(role),
+      self_(std::make_shared<TDataForm*>(this))
+{
+    AssertMainThread("TDataForm");
+    events_ = std::make_unique<DataFormEvents>(this);
+    if (widget_ != nullptr)
+        widget_->installEventFilter(events_.get());
+    LiveForms().push_back(this);
+
+    CompactRegistry(nullptr);
+    if (OpenDataWindows.Count < kMaxDataWindows)
+        OpenDataWindows.Items[OpenDataWindows.Count++] = DataFormRef(this);
+    PeakDataWindows = std::max(PeakDataWindows, OpenDataWindows.Count);
+    ++DataWindowsCreated;
+}
+
+TDataForm::~TDataForm()
+{
+    FormDestroy();
+}
+
+QMdiSubWindow* TDataForm::SubWindow() const
+{
+    return qobject_cast<QMdiSubWindow*>(subWindow_.data());
+}
+
+QMdiSubWindow* TDataForm::AttachToMdiArea()
+{
+    if (subWindow_)
+        return SubWindow();
+    QMdiArea* area = DataWindowArea();
+    if (role_ == Role::MainWindow || area == nullptr || widget_ == nullptr || destroyed_)
+        return nullptr;
+    QMdiSubWindow* sub = area->addSubWindow(widget_);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->installEventFilter(events_.get());
+    subWindow_ = sub;
+    restored_ = sub->geometry();
+    return sub;
+}
+
+QRect TDataForm::RestoredGeometry() const
+{
+    const QMdiSubWindow* sub = SubWindow();
+    if (sub == nullptr)
+        return widget_ ? widget_->geometry() : QRect();
+    if (sub->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
+        return restored_;
+    return sub->geometry();
+}
+
+bool TDataForm::CloseWindow()
+{
+    AssertMainThread("CloseWindow");
+    if (closing_ || destroyed_)
+        return true;
+    if (subWindow_) {
+        QMdiSubWindow* sub = SubWindow();
+        return sub == nullptr || sub->close();
+    }
+    return widget_ != nullptr && widget_->close();
+}
+
+void TDataForm::MarkClosing()
+{
+    if (closing_)
+        return;
+    closing_ = true;
+    PaintBlocked = true;
+    NotifyDependants();
+    if (role_ == Role::MainWindow) {
+        EndPrintJob();
+    } else if (!subWindow_ && widget_ != nullptr) {
+        // Outside the MDI area nobody else frees it.
+        widget_->deleteLater();
+    }
+}
+
+void TDataForm::NotifyDependants()
+{
+    if (dependantsNotified_)
+        return;
+    dependantsNotified_ = true;
+    const DataFormRef me(this);
+    for (TDataForm* d : LiveForms()) {
+        if (d == this || !d->Master.SameWindowAs(me))
+            continue;
+        const DataFormRef target(d);
+        Later(d->Widget(), [target, me] {
+            TDataForm* f = target.get();
+            // Only while it still follows this master (nil by now when the
+            // master is destroyed, the master itself while it is closing).
+            if (IsLive(f) && (f->Master.get() == nullptr || f->Master.SameWindowAs(me)))
+                f->ResetData(-1);
+        });
+    }
+}
+
+void TDataForm::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    AssertMainThread("FormDestroy");
+    PaintBlocked = true;
+    if (role_ == Role::MainWindow)
+        EndPrintJob();
+    NotifyDependants();
+    destroyed_ = true;
+    *self_ = nullptr; // every guarded reference reads nil from here
+    auto& live = LiveForms();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    CompactRegistry(this);
+
+    if (role_ == Role::DataWindow && subWindow_) {
+        bool othersLeft = false;
+        for (const TDataForm* f : live)
+            othersLeft = othersLeft || (!f->IsMainWindow() && f->SubWindow() != nullptr && !f->Closing());
+        TDataForm* main = MainDataForm();
+        if (!othersLeft && main != nullptr)
+            Later(main->Widget(), [] { RefreshMenus(ActiveDataForm()); });
+    }
+    if (events_ && widget_ != nullptr)
+        widget_->removeEventFilter(events_.get());
+    if (QObject* sub = subWindow_.data()) {
+        sub->removeEventFilter(events_.get());
+        // A window deleted on its own leaves an empty frame behind; when the
+        // frame is what is being destroyed, the request dies with it.
+        sub->deleteLater();
+    }
+}
+
+void TDataForm::FormStart()
+{
+    Starting = false;
+}
+
+void TDataForm::myResize() {}
+
+void TDataForm::ResetData(int32_t value)
+{
+    PaintBlocked = false;
+    if (value >= 0) {
+        LinkValues[0] = value;
+        if (Dependent && widget_ != nullptr)
+            widget_->update();
+        return;
+    }
+    if (Dependent) {
+        CloseWindow();
+        return;
+    }
+    Master = nullptr;
+    if (widget_ != nullptr)
+        widget_->update();
+}
+
+bool TDataForm::IsEmpty()
+{
+    return true;
+}
+
+void TDataForm::Schrankuj() {}
+
+void TDataForm::FormActivate()
+{
+    if (Kind != 0)
+        RefreshMenus(this);
+}
+
+int32_t TDataForm::PropagateLinks()
+{
+    AssertMainThread("PropagateLinks");
+    int32_t count = -1;
+    const DataFormRef me(this);
+    // Each pass walks the registry as it was when the pass began and skips
+    // windows that closed or went away meanwhile.
+    auto send = [&](uint8_t linkKind, int32_t value) {
+        for (const DataFormRef& ref : RegistrySnapshot()) {
+            TDataForm* d = ref.get();
+            if (!IsLive(d) || d == this || !d->Master.SameWindowAs(me) || d->LinkKinds[0] != linkKind)
+                continue;
+            d->ResetData(value);
+            ++count;
+            if (me.get() == nullptr)
+                return; // a target's ResetData destroyed this window
+        }
+    };
+    const uint8_t k1 = LinkKinds[1];
+    const int32_t v1 = LinkValues[1];
+    if (k1 != 0 && v1 != 0) {
+        count = 0;
+        send(k1, v1);
+        if (me.get() == nullptr)
+            return count;
+    }
+    const uint8_t k2 = LinkKinds[2];
+    const int32_t v2 = LinkValues[2];
+    if (k2 != 0 && v2 != 0) {
+        count = std::max(count, 0);
+        send(k2, v2);
+        if (me.get() == nullptr)
+            return count;
+    }
+    if (count == -1 && LinkKinds[0] != 0 && LinkValues[0] >= -1) {
+        count = 0;
+        send(LinkKinds[0], LinkValues[0]);
+    }
+    return count;
+}
+
+void TDataForm::TranslateButtonHints()
+{
+    if (widget_ == nullptr)
+        return;
+    for (QToolButton* button : widget_->findChildren<QToolButton*>()) {
+        const QVariant keyword = button->property("helpKeyword");
+        if (!keyword.isValid())
+            continue;
+        button->setToolTip(ButtonHintText(keyword.toString()));
+    }
+}
+
+// ------------------------------------------------------------ Main window
+
+void SetMainDataForm(TDataForm* main, QMdiArea* area)
+{
+    AssertMainThread("SetMainDataForm");
+    MainState& m = Main();
+    if (m.activation)
+        QObject::disconnect(m.activation);
+    m.main = main;
+    m.area = main != nullptr ? area : nullptr;
+    if (m.area) {
+        m.activation = QObject::connect(m.area.data(), &QMdiArea::subWindowActivated, m.area.data(),
+                                        [](QMdiSubWindow* sub) {
+                                            TDataForm* f = sub ? DataFormOf(sub) : nullptr;
+                                            if (IsLive(f))
+                                                f->FormActivate();
+                                        });
+    }
+}
+
+TDataForm* MainDataForm()
+{
+    return Main().main.get();
+}
+
+QMdiArea* DataWindowArea()
+{
+    return Main().main.get() != nullptr ? Main().area.data() : nullptr;
+}
+
+TDataForm* DataFormOf(const QWidget* widget)
+{
+    if (widget == nullptr)
+        return nullptr;
+    for (TDataForm* f : LiveForms())
+        if (f->Widget() == widget || f->SubWindow() == widget)
+            return f;
+    return nullptr;
+}
+
+TDataForm* ActiveDataForm()
+{
+    QMdiArea* area = DataWindowArea();
+    return area != nullptr ? DataFormOf(area->currentSubWindow()) : nullptr;
+}
+
+std::vector<TDataForm*> DataWindowsOnScreen()
+{
+    std::vector<TDataForm*> out;
+    QMdiArea* area = DataWindowArea();
+    if (area == nullptr)
+        return out;
+    for (QMdiSubWindow* sub : area->subWindowList(QMdiArea::CreationOrder)) {
+        TDataForm* f = DataFormOf(sub);
+        if (IsLive(f))
+            out.push_back(f);
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ Links
+
+namespace {
+
+struct MasterSearch {
+    TDataForm* w = nullptr;
+    TDataForm* master = nullptr;
+    int32_t value = 0;
+    bool newDependent = false;
+};
+
+bool OffersLink(const TDataForm* w, uint8_t linkKind)
+{
+    for (int i = 0; i < 3; ++i)
+        if (w->LinkKinds[i] == linkKind && w->LinkValues[i] >= 1)
+            return true;
+    return false;
+}
+
+// Steps 1 to 3 of the master search: where the walk up stops and what it
+// offers there.
+MasterSearch SearchMaster(uint8_t linkKind)
+{
+    MasterSearch s;
+    TDataForm* main = MainDataForm();
+    TDataForm* active = ActiveDataForm();
+    TDataForm* w = (main != nullptr && main->Kind != 0) ? main : (IsLive(active) ? active : main);
+    if (w == nullptr)
+        return s;
+    for (int steps = 0; steps < kMaxDataWindows; ++steps) {
+        if (OffersLink(w, linkKind) || !w->Dependent)
+            break;
+        TDataForm* up = w->Master.get();
+        if (!IsLive(up))
+            break; // a window without a master counts as independent
+        w = up;
+    }
+    s.w = w;
+    if (w->LinkKinds[0] == linkKind) {
+        TDataForm* m = w->Master.get();
+        s.master = (m != nullptr && m == main) ? w : m;
+        if (s.master == nullptr)
+            s.master = main;
+        s.newDependent = w->Dependent;
+        s.value = w->LinkValues[0];
+    }
+    if (w->LinkKinds[1] == linkKind && (static_cast<uint32_t>(w->LinkValues[1]) >> 24) == 0) {
+        s.master = w;
+        s.value = w->LinkValues[1];
+        s.newDependent = true;
+    }
+    if (w->LinkKinds[2] == linkKind) {
+        s.master = w;
+        s.value = w->LinkValues[2];
+        s.newDependent = true;
+    }
+    return s;
+}
+
+} // namespace
+
+int32_t FindDataWindow(uint16_t kind, uint8_t linkKind, int32_t& value, TDataForm*& window)
+{
+    AssertMainThread("FindDataWindow");
+    TDataForm* main = MainDataForm();
+    window = nullptr;
+    if (linkKind == 0) {
+        // A window that follows nothing: an open one of the same kind is
+        // brought to the front instead of opening a second.
+        value = -1;
+        TDataForm* found = nullptr;
+        for (const DataFormRef& ref : RegistrySnapshot()) {
+            TDataForm* f = ref.get();
+            if (IsLive(f) && f != main && f->Kind == kind && f->LinkKinds[0] == 0)
+                found = f;
+        }
+        if (found != nullptr) {
+            window = found;
+            return 0;
+        }
+        window = main;
+        return 1;
+    }
+
+    const MasterSearch s = SearchMaster(linkKind);
+    if (s.w != nullptr && s.w == main)
+        main->Kind = 0; // the one-shot request is used up
+    value = s.value;
+    if (s.master == nullptr || s.value < 1)
+        return -1;
+
+    int dependents = 0;
+    TDataForm* last = nullptr;
+    for (const DataFormRef& ref : RegistrySnapshot()) {
+        TDataForm* d = ref.get();
+        if (!IsLive(d) || d->Master.get() != s.master || d->Kind != kind || d->LinkKinds[0] != linkKind)
+            continue;
+        d->ResetData(s.value);
+        d = ref.get();
+        if (IsLive(d) && d->Dependent) {
+            ++dependents;
+            last = d;
+        }
+    }
+    if (dependents > 0) {
+        window = last;
+        return 0;
+    }
+    window = s.master;
+    return s.newDependent ? 1 : 2;
+}
+
+int32_t FindMasterWindow(uint16_t kind, uint8_t linkKind, TDataForm*& window)
+{
+    AssertMainThread("FindMasterWindow");
+    window = nullptr;
+    if (linkKind == 0)
+        return -1;
+    const MasterSearch s = SearchMaster(linkKind);
+    if (s.master == nullptr || s.value < 1)
+        return -1;
+    TDataForm* found = nullptr;
+    for (const DataFormRef& ref : RegistrySnapshot()) {
+        TDataForm* d = ref.get();
+        if (IsLive(d) && d->Dependent && d->Master.get() == s.master && d->Kind == kind
+            && d->LinkKinds[0] == linkKind)
+            found = d;
+    }
+    window = found != nullptr ? found : s.master;
+    return found != nullptr ? 0 : 1;
+}
+
+void CloseDataWindowsButMain()
+{
+    AssertMainThread("CloseDataWindowsButMain");
+    TDataForm* main = MainDataForm();
+    std::vector<DataFormRef> all;
+    for (TDataForm* f : LiveForms())
+        if (f != main)
+            all.emplace_back(f);
+    for (const DataFormRef& ref : all) {
+        TDataForm* f = ref.get();
+        if (!IsLive(f))
+            continue;
+        f->Master = nullptr;
+        f->CloseWindow();
+    }
+    for (DataFormRef& item : OpenDataWindows.Items)
+        item = DataFormRef();
+    OpenDataWindows.Count = 0;
+}
+
+// ---------------------------------------------------------------- Printing
+
+int32_t PrintY = 0;
+int32_t PrintLineHeight = 0;
+
+namespace {
+
+std::unique_ptr<PrintJob>& JobSlot()
+{
+    static std::unique_ptr<PrintJob> job;
+    return job;
+}
+
+int& PrintBatchDepth()
+{
+    static int depth = 0;
+    return depth;
+}
+
+} // namespace
+
+PrintJob& CurrentPrintJob()
+{
+    std::unique_ptr<PrintJob>& job = JobSlot();
+    if (!job)
+        job = std::make_unique<PrinterPrintJob>();
+    return *job;
+}
+
+std::unique_ptr<PrintJob> SetPrintJob(std::unique_ptr<PrintJob> job)
+{
+    std::unique_ptr<PrintJob>& slot = JobSlot();
+    if (slot)
+        slot->End();
+    std::swap(slot, job);
+    return job;
+}
+
+void EndPrintJob()
+{
+    std::unique_ptr<PrintJob>& job = JobSlot();
+    if (job)
+        job->End();
+}
+
+void EndPrintJobUnlessKept()
+{
+    const bool keep = PrintBatchDepth() > 0 || Config().Read([](const ConfigValues& v) { return v.PrintSavingOption; });
+    if (!keep)
+        EndPrintJob();
+}
+
+bool PrinterSetup(QWidget* parent)
+{
+    EndPrintJob();
+    return CurrentPrintJob().Setup(parent);
+}
+
+ScopedPrintBatch::ScopedPrintBatch()
+{
+    ++PrintBatchDepth();
+}
+
+ScopedPrintBatch::~ScopedPrintBatch()
+{
+    --PrintBatchDepth();
+}
+
+void TDataForm::PrintHeader(const std::string& title)
+{
+    AssertMainThread("Tisk");
+    PrintJob& job = CurrentPrintJob();
+    job.SetTitle(KamToQString(LookupText(UiTexts, "Hlasky", "TiskJob")));
+    Canvas& c = job.Surface();
+    const ConfigFont printFont = Config().Read([](const ConfigValues& v) { return v.PrintFont; });
+    CanvasFont font = CanvasFontOfSetting(printFont);
+    c.SetFont(font);
+    c.SetBrushStyle(BrushStyle::Clear);
+    PrintLineHeight = c.TextHeight("0");
+
+    if (job.IsOpen()) {
+        if (PrintY + 4 * PrintLineHeight < job.PageHeight()) {
+            c.SetPen(0, 3);
+            PrintY += PrintLineHeight / 2;
+            c.MoveTo(0, PrintY);
+            c.LineTo(job.PageWidth(), PrintY);
+            PrintY += PrintLineHeight + PrintLineHeight / 3;
+        } else {
+            job.NewPage();
+            PrintY = 0;
+        }
+    } else {
+        std::string reason;
+        if (!job.Begin(reason))
+            throw PrintJobError(reason);
+        PrintY = 0;
+    }
+    c.SetBold(true);
+    c.TextOut(0, PrintY, KamToWin(title));
+    c.SetBold(font.bold);
+    PrintY += PrintLineHeight + PrintLineHeight / 2;
+}
+
+void TDataForm::Tisk()
+{
+    PrintHeader(Title + Subtitle);
+}
+
+bool PrintDataWindow(TDataForm* form)
+{
+    AssertMainThread("PrintDataWindow");
+    if (form == nullptr || form->IsEmpty())
+        return false;
+    try {
+        form->Tisk();
+    } catch (const PrintJobError& e) {
+        EndPrintJob();
+        ReportError(LookupText(UiTexts, "Chyby", "NoPrint") + QStringToKam(QString::fromUtf8(e.what())));
+        return false;
+    } catch (...) {
+        EndPrintJob(); // what was printed so far still comes out
+        throw;
+    }
+    EndPrintJobUnlessKept();
+    return true;
+}
+
+// ------------------------------------------------------------------ Export
+
+TExportFile ExportFile;
+uint16_t ExportFormat = ExportFormatCode::Rtf;
+
+namespace {
+constexpr size_t kExportBufferSize = 1 << 16;
+}
+
+void TExportFile::Assign(std::string path)
+{
+    Abandon();
+    path_ = std::move(path);
+    opened_ = false;
+    failed_ = false;
+    errorText_.clear();
+    failedStep_ = FileSaver::Step::None;
+}
+
+bool TExportFile::Rewrite()
+{
+    Abandon();
+    opened_ = true;
+    failed_ = false;
+    errorText_.clear();
+    failedStep_ = FileSaver::Step::None;
+    saver_ = std::make_unique<FileSaver>(path_, ops_ != nullptr ? *ops_ : RealFileSystem());
+    buffer_.clear();
+    buffer_.reserve(kExportBufferSize);
+    if (saver_->HasError()) {
+        NoteFailure();
+        saver_.reset();
+        return false;
+    }
+    return true;
+}
+
+void TExportFile::NoteFailure()
+{
+    if (failed_ || !saver_)
+        return;
+    failed_ = true;
+    errorText_ = saver_->ErrorText();
+    failedStep_ = saver_->FailedStep();
+}
+
+void TExportFile::Flush()
+{
+    if (!saver_ || buffer_.empty())
+        return;
+    if (!saver_->Write(buffer_))
+        NoteFailure();
+    buffer_.clear();
+}
+
+bool TExportFile::Write(std::string_view bytes)
+{
+    if (!saver_ || failed_)
+        return false;
+    if (buffer_.size() + bytes.size() > kExportBufferSize) {
+        Flush();
+        if (failed_)
+            return false;
+        if (bytes.size() >= kExportBufferSize) {
+            if (!saver_->Write(bytes)) {
+                NoteFailure();
+                return false;
+            }
+            return true;
+        }
+    }
+    buffer_.append(bytes);
+    return true;
+}
+
+bool TExportFile::Close()
+{
+    if (!saver_)
+        return opened_ && !failed_;
+    Flush();
+    if (!failed_ && !saver_->Commit())
+        NoteFailure();
+    saver_.reset(); // an uncommitted temporary file goes with it
+    buffer_.clear();
+    return !failed_;
+}
+
+void TExportFile::Abandon()
+{
+    saver_.reset();
+    buffer_.clear();
+}
+
+uint16_t ExportFormatOfPath(std::string_view path)
+{
+    if (path.size() < 3)
+        return ExportFormatCode::Rtf;
+    std::string last(path.substr(path.size() - 3));
+    for (char& ch : last)
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch + 32);
+    if (last == "txt")
+        return ExportFormatCode::Text;
+    if (last == "csv")
+        return ExportFormatCode::Csv;
+    return ExportFormatCode::Rtf;
+}
+
+void TDataForm::Exportuj()
+{
+    if (!ExportFile.Rewrite())
+        return;
+    const std::string title = KamToWin(Title + Subtitle);
+    switch (ExportFormat) {
+    case ExportFormatCode::Text:
+        ExportFile.Write(title + "\r\n\r\n");
+        break;
+    case ExportFormatCode::Csv:
+        break;
+    default: {
+        const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.PrintFont; });
+        std::string head = RtfHead(font);
+        head += "{\\*\\Exported from KALVO}";
+        head += "{\\b ";
+        AppendRtfEscaped(head, title);
+        head += " \\par}\\pard\r\n";
+        ExportFile.Write(head);
+        break;
+    }
+    }
+}
+
+bool ExportDataWindow(TDataForm* form, const std::string& path)
+{
+    AssertMainThread("ExportDataWindow");
+    if (form == nullptr)
+        return false;
+    ExportFormat = ExportFormatOfPath(path);
+    ExportFile.Assign(path);
+    try {
+        form->Exportuj();
+    } catch (...) {
+        ExportFile.Abandon();
+        throw;
+    }
+    if (!ExportFile.WasOpened())
+        return false;
+    if (ExportFile.Close())
+        return true;
+    std::string text = LookupText(UiTexts, "Chyby", "FileSave");
+    text += QStringToKam(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+    text += " (" + QStringToKam(QString::fromUtf8(ExportFile.ErrorText().c_str())) + ")";
+    ReportError(text);
+    return false;
+}
+
+bool ExportActiveWindow(const std::string& path)
+{
+    TDataForm* active = ActiveDataForm();
+    if (!IsLive(active))
+        return false;
+    return ExportDataWindow(active, path);
+}
+
+// --------------------------------------------------------------------- RTF
+
+void AppendRtfEscaped(std::string& out, std::string_view text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (ch == '\\' || ch == '{' || ch == '}') {
+            out += '\\';
+            out += ch;
+        } else if (b < 32 || b >= 128) {
+            out += "\\'";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += ch;
+        }
+    }
+}
+
+std::string RtfEscape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    AppendRtfEscaped(out, text);
+    return out;
+}
+
+std::string RtfHead(const ConfigFont& font)
+{
+    std::string head = "{\\rtf1\\ansi\\ansicpg1250 \\deff0{\\fonttbl {\\f0\\fnil\\fcharset238 ";
+    AppendRtfEscaped(head, font.name);
+    head += ";}}\\fs";
+    head += std::to_string(2 * font.size);
+    head += "\r\n";
+    return head;
+}
+
+// --------------------------------------------------------------- Clipboard
+
+size_t ClipCursor = 0;
+uint16_t ClipLength = 0;
+
+namespace {
+
+struct ClipState {
+    std::vector<char> block;
+    size_t reserve = 0;
+};
+
+ClipState& Clip()
+{
+    static ClipState state;
+    return state;
+}
+
+bool ClipAppend(std::string_view text)
+{
+    ClipState& c = Clip();
+    if (c.block.empty())
+        return false;
+    const size_t room = kClipBlockSize - std::min(c.reserve, kClipBlockSize);
+    // The text and its terminating zero must fit in what is left.
+    if (static_cast<size_t>(ClipLength) + text.size() + 1 > room)
+        return false;
+    std::copy(text.begin(), text.end(), c.block.begin() + static_cast<ptrdiff_t>(ClipCursor));
+    c.block[ClipCursor + text.size()] = '\0';
+    ClipCursor += text.size();
+    ClipLength = static_cast<uint16_t>(ClipLength + text.size());
+    return true;
+}
+
+} // namespace
+
+void ClipStart(size_t reserve)
+{
+    ClipState& c = Clip();
+    c.block.assign(kClipBlockSize, '\0');
+    c.reserve = reserve;
+    ClipCursor = 0;
+    ClipLength = 0;
+}
+
+void ClipReleaseReserve()
+{
+    Clip().reserve = 0;
+}
+
+std::string_view ClipBytes()
+{
+    const ClipState& c = Clip();
+    if (c.block.empty())
+        return {};
+    return std::string_view(c.block.data(), ClipLength);
+}
+
+void ClipFree()
+{
+    ClipState& c = Clip();
+    c.block.clear();
+    c.block.shrink_to_fit();
+    c.reserve = 0;
+    ClipCursor = 0;
+    ClipLength = 0;
+}
+
+void ClipHandOver(std::string_view plainText)
+{
+    AssertMainThread("ClipHandOver");
+    SetClipboardRtfAndText(ClipBytes(), Cp1250ToQString(plainText));
+    ClipFree();
+}
+
+bool TDataForm::ClipPCopy(std::string_view text)
+{
+    // A short string holds at most 254 characters here.
+    if (text.size() > 254)
+        text = text.substr(0, 254);
+    return ClipAppend(text);
+}
+
+bool TDataForm::ClipCopy(std::string_view text)
+{
+    const size_t zero = text.find('\0');
+    if (zero != std::string_view::npos)
+        text = text.substr(0, zero);
+    return ClipAppend(text);
+}
