@@ -22,7 +22,6 @@
 #include "frame/pages/key_map.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
-#include "frame/windows/main_form.h"
 #include "frame/windows/style.h"
 #include "lists/grid.h"
 #include "lists/nul_edit.h"
@@ -779,7 +778,7 @@ void TVyb::ChooseRow()
     if (Rec.RowCount == 0)
         return;
     if (PropagateLinks() == 0)
-        DropDownMenu(CurrentDataSet() == DataSetKind::Devices ? 6 : 4);
+        DropDownMenu(PublishedDataSet() == DataSetKind::Devices ? 6 : 4);
     if (CursorMode)
         CountChoice();
 }

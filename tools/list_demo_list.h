@@ -272,10 +272,13 @@ public:
         rec.RangeLast = rows_ - 1;
     }
 
-    uint32_t OpenIn(TVyb& window, std::string_view options = std::string_view("\x05" "9", 2))
+    // Rows of one line by default; a geometry of two groups ("2/4,;6/5")
+    // gives rows of two lines.
+    uint32_t OpenIn(TVyb& window, std::string_view options = std::string_view("\x05" "9", 2),
+                    std::string_view geometry = "2/9")
     {
         Prepare(window.Rec);
-        return window.OpenList("Rows ", "2/9", "0", options, std::string(1, '\0') + "Row",
+        return window.OpenList("Rows ", geometry, "0,2", options, std::string(1, '\0') + "Row",
                                [this](VybRec& r) { commands.push_back(r.Command); },
                                [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
                                [](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key) {

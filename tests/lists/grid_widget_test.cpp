@@ -14,7 +14,7 @@ using namespace liststest;
 
 namespace {
 
-struct GridFixture {
+struct GridFixture : WithApp {
     TATable1 grid;
     std::vector<std::string> rows; // status character first
     std::vector<int> pulls;

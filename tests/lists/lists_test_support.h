@@ -11,6 +11,11 @@ using dftest::Kam;
 using dftest::ScreenshotDir;
 using dftest::Settle;
 
+// A base that makes the application before any widget member of a fixture.
+struct WithApp {
+    WithApp() { EnsureApp(); }
+};
+
 // Saves a grab into the build folder's screenshots for a person to look at.
 inline void SaveShot(const QImage& image, const char* name)
 {

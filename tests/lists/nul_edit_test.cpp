@@ -35,7 +35,7 @@ void Hold(QWidget* w, int key, int repeats)
     Send(w, QEvent::KeyRelease, key, false);
 }
 
-struct EditFixture {
+struct EditFixture : WithApp {
     QWidget window;
     TANulEdit* edit;
     std::vector<std::pair<uint16_t, uint8_t>> seen;

@@ -51,7 +51,7 @@ TEST(ScrollBar, HitTestsAndDragPositions)
 
 namespace {
 
-struct BarFixture {
+struct BarFixture : WithApp {
     TAScroll bar;
     std::vector<uint16_t> actions;
     int scrolls = 0;
