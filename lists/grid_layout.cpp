@@ -20,6 +20,17 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Adds a digit to a number of the column texts; a number above 255 is no
+// number there: the digit sets the flag and is dropped.
+void AddDigit(int& n, char digit, uint32_t& flags, uint32_t flag)
+{
+    const int next = n * 10 + (digit - '0');
+    if (next > 255)
+        flags |= flag;
+    else
+        n = next;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ Set-up
@@ -65,11 +76,7 @@ uint32_t GridLayout::SetGeometry(std::string_view geometry, std::string_view ord
     lengthAt(1);
     for (char ch : g) {
         if (IsDigit(ch)) {
-            const int next = n * 10 + (ch - '0');
-            if (next > 255)
-                flags |= GeometryFlag::BadGeometryChar;
-            else
-                n = next;
+            AddDigit(n, ch, flags, GeometryFlag::BadGeometryChar);
         } else if (ch == '/') {
             offsetAt(n);
             slash = true;
@@ -124,11 +131,7 @@ uint32_t GridLayout::SetGeometry(std::string_view geometry, std::string_view ord
     slash = false;
     for (char ch : o) {
         if (IsDigit(ch)) {
-            const int next = n * 10 + (ch - '0');
-            if (next > 255)
-                flags |= GeometryFlag::BadOrderChar;
-            else
-                n = next;
+            AddDigit(n, ch, flags, GeometryFlag::BadOrderChar);
         } else if (ch == '/') {
             if (k < kMaxColumns)
                 OrderCol[static_cast<size_t>(k)] = static_cast<uint8_t>(n);

@@ -20,6 +20,7 @@
 #include "frame/entry_points.h"
 #include "frame/pages/hint_window.h"
 #include "frame/pages/key_map.h"
+#include "frame/pages/page_events.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/style.h"
@@ -535,9 +536,9 @@ bool TVyb::Minimised() const
 
 void TVyb::RunAction(uint16_t& code, uint8_t shift, bool fromScrollBar)
 {
-    if (Minimised() || (shift & ~ActionShift::Shift) != 0)
+    if (Minimised() || (shift & ~PageShift::ShiftKey) != 0)
         return;
-    const bool withShift = (shift & ActionShift::Shift) != 0;
+    const bool withShift = (shift & PageShift::ShiftKey) != 0;
     const bool functionKey = code >= ActionCode::F1 && code <= ActionCode::F10;
     Rec.Command = code;
     code = 0;
@@ -599,28 +600,24 @@ void TVyb::RunAction(uint16_t& code, uint8_t shift, bool fromScrollBar)
         UpdateButton(FnTabKey, '>');
         break;
     case ActionCode::Home:
-        FillListRows(FetchModeCode::First);
-        ScVert->SetPosit(0);
+    case ActionCode::End: {
+        const bool home = command == ActionCode::Home;
+        FillListRows(home ? FetchModeCode::First : FetchModeCode::Last);
+        ScVert->SetPosit(home ? 0 : ScVert->Max());
         Rec.TopPos = ScVert->Posit();
         ShowRowHint(Tb->CursorRow());
         break;
-    case ActionCode::End:
-        FillListRows(FetchModeCode::Last);
-        ScVert->SetPosit(ScVert->Max());
-        Rec.TopPos = ScVert->Posit();
-        ShowRowHint(Tb->CursorRow());
-        break;
+    }
     case ActionCode::Up:
     case ActionCode::PageUp:
-        if (Rec.RowCount > 0) {
-            MoveUp(command == ActionCode::Up ? 1 : std::max(1, step));
-            code = 1;
-        }
-        break;
     case ActionCode::Down:
     case ActionCode::PageDown:
         if (Rec.RowCount > 0) {
-            MoveDown(command == ActionCode::Down ? 1 : std::max(1, step));
+            const int n = (command == ActionCode::Up || command == ActionCode::Down) ? 1 : std::max(1, step);
+            if (command == ActionCode::Up || command == ActionCode::PageUp)
+                MoveUp(n);
+            else
+                MoveDown(n);
             code = 1;
         }
         break;
@@ -725,13 +722,7 @@ void TVyb::MoveUp(int n)
         if (!got)
             break;
     }
-    if (moved)
-        Tb->Paint();
-    if (CursorMode)
-        Tb->SetCursor(std::clamp(cursor, 1, std::max(1, Tb->NextRow() - 1)));
-    TakeCurrentRow();
-    Rec.TopPos = ScVert->Posit();
-    ShowRowHint(Tb->CursorRow());
+    FinishMove(moved, cursor);
 }
 
 void TVyb::MoveDown(int n)
@@ -764,11 +755,17 @@ void TVyb::MoveDown(int n)
         if (!got)
             break;
     }
+    FinishMove(moved, cursor);
+}
+
+void TVyb::FinishMove(bool moved, int cursor)
+{
     if (moved)
         Tb->Paint();
     if (CursorMode)
         Tb->SetCursor(std::clamp(cursor, 1, std::max(1, Tb->NextRow() - 1)));
     TakeCurrentRow();
+    // The thumb stays where the move put it through a refill in place.
     Rec.TopPos = ScVert->Posit();
     ShowRowHint(Tb->CursorRow());
 }

@@ -186,6 +186,7 @@ private:
     void ShiftFunctionKey(uint16_t code);
     void MoveUp(int n);
     void MoveDown(int n);
+    void FinishMove(bool moved, int cursor);
     void TakeCurrentRow();
     void NoCurrentRow();
     void ChooseRow();

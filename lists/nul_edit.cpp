@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "frame/pages/key_map.h"
+#include "frame/pages/page_events.h"
 #include "lists/vyb_types.h"
 #include "platform/clipboard.h"
 #include "platform/cp1250.h"
@@ -208,7 +209,7 @@ void TANulEdit::keyPressEvent(QKeyEvent* e)
     if (action != 0) {
         uint8_t shift = ShiftFlagsOf(e->modifiers());
         if (e->key() == Qt::Key_Backtab)
-            shift |= ActionShift::Shift;
+            shift |= PageShift::ShiftKey;
         if (g_pendingKey == 0) {
             g_pendingKey = action;
             g_pendingOwner = this;

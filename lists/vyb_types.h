@@ -76,7 +76,8 @@ constexpr uint8_t Last = 6;           // the last row of the range
 constexpr uint8_t AtTopPos = 7;       // the row at TopPos (thumb drag)
 } // namespace FetchModeCode
 
-// Action codes of list-like windows.  A handler that consumed a code sets it
+// Action codes of list-like windows.  Their handlers get the shift flags of
+// the page events (PageShift: Shift 1, Alt 2, Ctrl 4).  A handler that consumed a code sets it
 // to 0; the list answers 1 for a key it carried out and wants repeated.
 namespace ActionCode {
 constexpr uint16_t Tab = 9;
@@ -106,14 +107,6 @@ constexpr uint16_t F12 = 434;
 constexpr uint16_t WheelUp = 472;
 constexpr uint16_t WheelDown = 480;
 } // namespace ActionCode
-
-// Shift flags of the action handlers (those of frame/pages/key_map.h).
-namespace ActionShift {
-constexpr uint8_t None = 0;
-constexpr uint8_t Shift = 1;
-constexpr uint8_t Alt = 2;
-constexpr uint8_t Ctrl = 4;
-} // namespace ActionShift
 
 constexpr int kVybRowSlots = 64; // rows 0..63; row 0 is the scratch row
 constexpr int kMaxCachedRows = 63;

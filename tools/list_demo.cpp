@@ -9,8 +9,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMainWindow>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 
 #include <cstdio>
@@ -23,24 +21,6 @@
 #include "list_demo_list.h"
 
 namespace {
-
-class DemoHost : public QMainWindow, public TDataForm {
-public:
-    DemoHost() : QMainWindow(nullptr), TDataForm(this, Role::MainWindow)
-    {
-        area = new QMdiArea(this);
-        setCentralWidget(area);
-        SetMainDataForm(this, area);
-        setWindowTitle(QStringLiteral("list_demo"));
-        resize(900, 560);
-    }
-    ~DemoHost() override
-    {
-        FormDestroy();
-        SetMainDataForm(nullptr, nullptr);
-    }
-    QMdiArea* area;
-};
 
 int Usage()
 {
@@ -77,7 +57,8 @@ int main(int argc, char** argv)
     BuildKamTables();
     SetDataDir(data);
 
-    DemoHost host;
+    listdemo::MdiHost host(900, 560);
+    host.setWindowTitle(QStringLiteral("list_demo"));
     host.show();
     listdemo::TableList list;
     std::string error;

@@ -15,6 +15,8 @@
 // Both keep the positions of their range in VybRec (RangeFirst, RangeLast,
 // TopPos, Count) the way every index-driven list does.
 
+#include <QMainWindow>
+#include <QMdiArea>
 #include <QString>
 
 #include <cstdio>
@@ -24,11 +26,31 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "frame/windows/data_form.h"
 #include "lists/column_language.h"
 #include "lists/list_window.h"
 #include "lists/vyb_types.h"
 
 namespace listdemo {
+
+// A main window with an MDI area that is the root data window, as the
+// program's main window is for its lists.
+class MdiHost : public QMainWindow, public TDataForm {
+public:
+    MdiHost(int width, int height) : QMainWindow(nullptr), TDataForm(this, Role::MainWindow)
+    {
+        area = new QMdiArea(this);
+        setCentralWidget(area);
+        SetMainDataForm(this, area);
+        resize(width, height);
+    }
+    ~MdiHost() override
+    {
+        FormDestroy();
+        SetMainDataForm(nullptr, nullptr);
+    }
+    QMdiArea* area;
+};
 
 // Data code page text from UTF-8.
 inline std::string Kam(const char* utf8)

@@ -126,6 +126,19 @@ protected:
         return *memories_.back();
     }
 
+    // A window over n rows in memory showing `lines` lines; its list is
+    // memory().
+    TVyb* OpenRows(int n, int lines, const std::string& options = Options(5, '9'), char letter = 'K',
+                   uint8_t offered = 6)
+    {
+        MemoryList& list = Rows(n);
+        TVyb* w = NewWindow(letter, offered);
+        list.OpenIn(*w, options);
+        SizeForLines(w, lines);
+        return w;
+    }
+    MemoryList& memory() { return *memories_.back(); }
+
     // The positions of the shown rows, top to bottom.
     static std::vector<int32_t> Shown(const TVyb* w)
     {
@@ -270,10 +283,7 @@ TEST_F(ListWindowTest, StrictModeShowsOnlyThePrefixAndNoRowLeavesNothingCurrent)
 
 TEST_F(ListWindowTest, SeekShowsTheFoundRowSecondAndAtTheRangeStartFirst)
 {
-    MemoryList& rows = Rows(100);
-    TVyb* w = NewWindow('K');
-    rows.OpenIn(*w);
-    SizeForLines(w, 10);
+    TVyb* w = OpenRows(100, 10);
     QTest::keyClicks(w->Edt, "50");
     EXPECT_EQ(Shown(w), (std::vector<int32_t>{49, 50, 51, 52, 53, 54, 55, 56, 57, 58}));
     EXPECT_EQ(w->Tb->CursorRow(), 2);
@@ -292,10 +302,7 @@ TEST_F(ListWindowTest, SeekShowsTheFoundRowSecondAndAtTheRangeStartFirst)
 
 TEST_F(ListWindowTest, KeysWheelAndScrollBarMoveAsSpecified)
 {
-    MemoryList& rows = Rows(100);
-    TVyb* w = NewWindow('K');
-    rows.OpenIn(*w);
-    SizeForLines(w, 10);
+    TVyb* w = OpenRows(100, 10);
     QTest::keyClicks(w->Edt, "50");
     ASSERT_EQ(w->CurPos, 50);
     struct Step {
@@ -349,10 +356,8 @@ TEST_F(ListWindowTest, KeysWheelAndScrollBarMoveAsSpecified)
 
 TEST_F(ListWindowTest, ShiftKeysActWithoutTheCallback)
 {
-    MemoryList& rows = Rows(100);
-    TVyb* w = NewWindow('K');
-    rows.OpenIn(*w, Options(5, '9', "<"));
-    SizeForLines(w, 10);
+    TVyb* w = OpenRows(100, 10, Options(5, '9', "<"));
+    MemoryList& rows = memory();
     const size_t before = rows.commands.size();
     Key(w, Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(w->CurPos, 1);
@@ -376,10 +381,7 @@ TEST_F(ListWindowTest, CountAndPageSizeSetTheScrollRange)
         int rows, lines, max;
     };
     for (const Case& c : {Case{5, 5, 0}, Case{100, 20, 82}, Case{21, 20, 1}, Case{22, 20, 2}, Case{23, 20, 5}}) {
-        MemoryList& list = Rows(c.rows);
-        TVyb* w = NewWindow('K');
-        list.OpenIn(*w);
-        SizeForLines(w, c.lines);
+        TVyb* w = OpenRows(c.rows, c.lines);
         EXPECT_EQ(w->ScVert->Max(), c.max) << c.rows << " in " << c.lines;
         w->CloseWindow();
         Settle();
@@ -405,10 +407,7 @@ TEST_F(ListWindowTest, TwoLineRowsCacheHalfTheLines)
 
 TEST_F(ListWindowTest, ResizeKeepsTheCurrentRecord)
 {
-    MemoryList& rows = Rows(100);
-    TVyb* w = NewWindow('K');
-    rows.OpenIn(*w);
-    SizeForLines(w, 10);
+    TVyb* w = OpenRows(100, 10);
     QTest::keyClicks(w->Edt, "40");
     for (int i = 0; i < 5; ++i)
         Key(w, Qt::Key_Down);
@@ -486,10 +485,7 @@ TEST_F(ListWindowTest, ArrangeControlsLaysOutTheButtonRow)
 
 TEST_F(ListWindowTest, ModeButtonsActOnTheWindow)
 {
-    MemoryList& rows = Rows(50);
-    TVyb* w = NewWindow('C');
-    rows.OpenIn(*w, Options(5, '9', "?=/)>*"));
-    SizeForLines(w, 8);
+    TVyb* w = OpenRows(50, 8, Options(5, '9', "?=/)>*"), 'C');
     EXPECT_TRUE(w->FnTabKey->isChecked()); // a code list ("C")
     ASSERT_TRUE(w->Rec.Whisper); // the configured default
     w->FnWhisper->click();
@@ -644,10 +640,7 @@ TEST_F(ListWindowTest, UsageCountsOfOpeningChoosingAndClosing)
     auto count = [&](const std::vector<uint16_t>& v, uint16_t key) { return std::count(v.begin(), v.end(), key); };
 
     // A typing list offering drug records: opening, two choices, closing.
-    MemoryList& typed = Rows(20);
-    TVyb* a = NewWindow('K', 6);
-    typed.OpenIn(*a);
-    SizeForLines(a, 5);
+    TVyb* a = OpenRows(20, 5);
     EXPECT_EQ(count(counts, kListKind), 1);
     Key(a, Qt::Key_Return);
     EXPECT_EQ(count(durations, iF), 1);
@@ -662,30 +655,21 @@ TEST_F(ListWindowTest, UsageCountsOfOpeningChoosingAndClosing)
 
     // A cursor list without typing that offers no record: not counted open.
     counts.clear();
-    MemoryList& plain = Rows(20);
-    TVyb* b = NewWindow('C', 0);
-    plain.OpenIn(*b, Options(0, 'A'));
-    SizeForLines(b, 5);
+    TVyb* b = OpenRows(20, 5, Options(0, 'A'), 'C', 0);
     EXPECT_EQ(count(counts, kListKind), 0);
     b->SendAction(ActionCode::Enter);
     b->SendAction(ActionCode::Enter);
     EXPECT_EQ(count(counts, oX), 1);
     EXPECT_EQ(count(counts, oOR), 1);
     // The same offering substance records: counted, choices under "iG ".
-    MemoryList& substances = Rows(20);
-    TVyb* c = NewWindow('S', 7);
-    substances.OpenIn(*c, Options(0, 'A'));
-    SizeForLines(c, 5);
+    TVyb* c = OpenRows(20, 5, Options(0, 'A'), 'S', 7);
     EXPECT_EQ(count(counts, kListKind), 1);
     c->SendAction(ActionCode::Enter);
     c->SendAction(ActionCode::Enter);
     EXPECT_EQ(count(counts, iG), 2);
 
     // No cursor at all: its lifetime counts under "iD ".
-    MemoryList& bare = Rows(20);
-    TVyb* d = NewWindow('X', 0);
-    bare.OpenIn(*d, Options(0, ' '));
-    SizeForLines(d, 5);
+    TVyb* d = OpenRows(20, 5, Options(0, ' '), 'X', 0);
     EXPECT_EQ(d->Tb->CursorRow(), 0);
     d->CloseWindow();
     Settle();

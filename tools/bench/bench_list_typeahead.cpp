@@ -14,8 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
-#include <QMainWindow>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 
 #include <benchmark/benchmark.h>
@@ -39,23 +37,6 @@ namespace {
 constexpr int kNames = 1000;
 constexpr int kLettersPerName = 12;
 
-class BenchHost : public QMainWindow, public TDataForm {
-public:
-    BenchHost() : QMainWindow(nullptr), TDataForm(this, Role::MainWindow)
-    {
-        area = new QMdiArea(this);
-        setCentralWidget(area);
-        SetMainDataForm(this, area);
-        resize(1000, 800);
-    }
-    ~BenchHost() override
-    {
-        FormDestroy();
-        SetMainDataForm(nullptr, nullptr);
-    }
-    QMdiArea* area;
-};
-
 std::string DataFolder()
 {
     if (const char* env = std::getenv("QEVW_BENCH_DATA"))
@@ -77,7 +58,7 @@ void BM_TypeAheadRefill800x600(benchmark::State& st)
     BuildKamTables();
     const std::string folder = DataFolder();
     SetDataDir(folder);
-    BenchHost host;
+    listdemo::MdiHost host(1000, 800);
     host.show();
     listdemo::TableList list;
     std::string error;
