@@ -9,6 +9,7 @@
 
 #include "lists/grid.h"
 #include "lists/lists_test_support.h"
+#include "platform/recording_canvas.h"
 
 using namespace liststest;
 
@@ -112,4 +113,30 @@ TEST(GridWidget, ScreenshotOfEveryRowLook)
     // A toggled frame is shown until the next paint.
     f.grid.ToggleRowFrame(1);
     SaveShot(f.grid.grab().toImage(), "grid_toggled_row.png");
+}
+
+TEST(GridWidget, PrintRowsFollowTheSelectorNotTheFlags)
+{
+    GridFixture f;
+    // Group 0 (selector 1): a 4-character code; group 1 (selector 0): 5 characters.
+    f.grid.SetGeometry("2/4,255;7/5", "0,2");
+    f.grid.PrintLayout(200, 20, 10);
+    RecordingCanvas canvas;
+    int y = 100;
+    // Status 9: selector 1 with the dark-text flag; the flag does not keep it
+    // from print.
+    f.grid.PrintRow(canvas, Row(0x09, "ABCD" + std::string(1, '\0') + "\x01" "bcd "), y);
+    EXPECT_EQ(y, 121);
+    f.grid.PrintRow(canvas, Row(0x00, "ABCD" + std::string(1, '\0') + "\x01" "bcd "), y);
+    EXPECT_EQ(y, 142);
+    f.grid.PrintRow(canvas, Row(0x02, "ABCD"), y); // no group selects 2
+    EXPECT_EQ(y, 142);
+    const auto texts = canvas.CallsOf(CanvasCall::Kind::TextRect);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text, "ABCD");
+    EXPECT_EQ(texts[0].rect, (Rect{0, 101, 62 - 5, 121}));
+    EXPECT_FALSE(texts[0].state.font.bold);
+    EXPECT_EQ(texts[1].text, "!bcd"); // emphasised: raised and bold
+    EXPECT_TRUE(texts[1].state.font.bold);
+    EXPECT_EQ(texts[1].rect.top, 122);
 }

@@ -326,7 +326,7 @@ TEST_F(ListWindowTest, KeysWheelAndScrollBarMoveAsSpecified)
         {"Wheel up", [&] { Wheel(w, 120); }, 3, 0},
         {"End", [&] { Key(w, Qt::Key_End); }, 99, 90},
         {"Down at the end", [&] { Key(w, Qt::Key_Down); }, 99, 90},
-        {"Shift+Down", [&] { Key(w, Qt::Key_Up, Qt::ShiftModifier); }, 98, 90},
+        {"Shift+Up", [&] { Key(w, Qt::Key_Up, Qt::ShiftModifier); }, 98, 90},
     };
     for (const Step& s : steps) {
         s.act();
