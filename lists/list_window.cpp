@@ -972,8 +972,9 @@ void TVyb::ShowRowHint(int row)
         HideHint();
         return;
     }
+    // Over the row's line, from the grid's left edge.
     const QRect line = Tb->RowRect(row);
-    window->ShowHint(Tb->mapToGlobal(QPoint(0, line.bottom() + 1)), KamToQString(out));
+    window->ShowHint(Tb->mapToGlobal(QPoint(0, line.top())), KamToQString(out));
     HintShown = true;
 }
 

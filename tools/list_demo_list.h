@@ -303,9 +303,12 @@ public:
         return window.OpenList("Rows ", geometry, "0,2", options, std::string(1, '\0') + "Row",
                                [this](VybRec& r) { commands.push_back(r.Command); },
                                [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
-                               [](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key) {
+                               [this](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out,
+                                      std::string_view key) {
                                    if (kind == InfoKind::Control)
                                        ControlInfo(sub, out, key);
+                                   else if (kind == InfoKind::RowHint && rowHints)
+                                       out = "Hint of " + std::string(key);
                                });
     }
 
@@ -329,6 +332,7 @@ public:
     }
 
     int32_t Rows() const { return rows_; }
+    bool rowHints = false; // Info answers a row hint
     std::vector<uint16_t> commands;
     int fetches = 0;
 

@@ -19,6 +19,8 @@
 #include "datastore/service_hooks.h"
 #include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
+#include "frame/pages/hint_window.h"
+#include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/style.h"
 #include "list_demo_list.h"
@@ -685,4 +687,26 @@ TEST_F(ListWindowTest, ScreenshotOfTheDemoListTypedPar)
     QTest::keyClicks(w->Edt, "par");
     Settle();
     SaveShot(host->grab().toImage(), "list_window_typed_par.png");
+}
+
+TEST_F(ListWindowTest, RowHintsFollowTheCursorOfTheActiveListAndDropTogether)
+{
+    TMyHintWindow hint;
+    TMyHintWindow* old = SharedHintWindow();
+    SetSharedHintWindow(&hint);
+    MemoryList& list = Rows(50);
+    list.rowHints = true;
+    TVyb* w = NewWindow('K');
+    list.OpenIn(*w);
+    SizeForLines(w, 8);
+    host->area->setActiveSubWindow(w->SubWindow());
+    ASSERT_EQ(ActiveDataForm(), w);
+    Key(w, Qt::Key_Down);
+    EXPECT_TRUE(hint.isVisible());
+    EXPECT_EQ(hint.Text(), "Hint of Row 00001");
+    Key(w, Qt::Key_Down);
+    EXPECT_EQ(hint.Text(), "Hint of Row 00002");
+    DropListRowHints(); // the main window on deactivation
+    EXPECT_FALSE(hint.isVisible());
+    SetSharedHintWindow(old);
 }
