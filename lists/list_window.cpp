@@ -905,6 +905,8 @@ void TVyb::onres()
                 } else {
                     FillListRows(FetchModeCode::Seek);
                 }
+            } else if (Rec.RowCount > 0) {
+                Tb->Paint(); // the same rows at the new width
             }
             ApplyHScrollBar();
         }

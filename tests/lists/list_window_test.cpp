@@ -420,6 +420,12 @@ TEST_F(ListWindowTest, ResizeKeepsTheCurrentRecord)
         EXPECT_EQ(w->Rec.Rows[w->Tb->CursorRow()].Pos, 45) << lines;
         EXPECT_EQ(w->Rec.RowCount, lines) << lines;
     }
+    // A wider window with as many lines renders the same rows anew.
+    const int fetches = memory().fetches;
+    SizeForLines(w, 12, 700);
+    EXPECT_EQ(w->Tb->Image().width(), w->Tb->width());
+    EXPECT_EQ(memory().fetches, fetches);
+    EXPECT_EQ(w->CurPos, 45);
 }
 
 // --- Layout and buttons ----------------------------------------------------------
