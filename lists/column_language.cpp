@@ -84,11 +84,11 @@ int WidthOfCode(std::string_view table, const std::string& code)
     return 0;
 }
 
-std::vector<LayoutColumn> ParseRowLayout(std::string_view spec, std::string_view widthTable)
+std::vector<LayoutColumn> ParseRowLayout(std::string_view rowLayout, std::string_view widthTable)
 {
     std::vector<LayoutColumn> cols;
-    for (size_t at = 0; at < spec.size(); at += 3) {
-        const std::string t = Triple(spec, at);
+    for (size_t at = 0; at < rowLayout.size(); at += 3) {
+        const std::string t = Triple(rowLayout, at);
         if (t[0] == '=' || t[0] == '-') {
             if (cols.empty())
                 continue;
