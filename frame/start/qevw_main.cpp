@@ -28,6 +28,8 @@
 #include "frame/start/ipc.h"
 #include "frame/windows/main_form.h"
 #include "frame/windows/message_box.h"
+#include "frame/entry_points.h"
+#include "lists/list_entry_points.h"
 #include "frame/start/prestart.h"
 #include "platform/message_sink.h"
 
@@ -98,6 +100,10 @@ int main(int argc, char** argv)
         MirrorRunLog();
     if (!pre.start)
         return pre.exitCode;
+
+    MainEntryPoints calls;
+    AddListEntryPoints(calls);
+    SetMainEntryPoints(std::move(calls));
 
     int rc = 0;
     {

@@ -91,3 +91,26 @@ void RefreshMenus(TDataForm* active)
     if (hook)
         hook(active);
 }
+
+namespace {
+
+DropDownMenuHook& DropDownHook()
+{
+    static DropDownMenuHook hook;
+    return hook;
+}
+
+} // namespace
+
+DropDownMenuHook SetDropDownMenuHook(DropDownMenuHook hook)
+{
+    std::swap(DropDownHook(), hook);
+    return hook;
+}
+
+void DropDownMenu(int tag)
+{
+    const DropDownMenuHook hook = DropDownHook();
+    if (hook)
+        hook(tag);
+}

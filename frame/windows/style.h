@@ -63,3 +63,12 @@ using RefreshMenusHook = std::function<void(TDataForm* active)>;
 // Installs a hook and returns the one it replaces.
 RefreshMenusHook SetRefreshMenusHook(RefreshMenusHook hook);
 void RefreshMenus(TDataForm* active);
+
+// Drops down the main menu whose tag is given (4: the items for a chosen
+// record, 6: the same in the device data set), so that the user picks what
+// to open for it.  The menu code installs the hook; until then it does
+// nothing.
+using DropDownMenuHook = std::function<void(int tag)>;
+// Installs a hook and returns the one it replaces.
+DropDownMenuHook SetDropDownMenuHook(DropDownMenuHook hook);
+void DropDownMenu(int tag);

@@ -1,0 +1,103 @@
+// A list window over any table of a data folder (tools/list_demo_list.h).
+//
+//   list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]
+//
+// Opens the table with the index in a list window inside an MDI main window;
+// --type types TEXT (UTF-8) into it as keys would.  With --shot it writes
+// DIR/list_demo.png and ends; without it the window stays open.  Run with
+// QT_QPA_PLATFORM=offscreen where there is no display.
+
+#include <QApplication>
+#include <QDir>
+#include <QMdiSubWindow>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "datastore/kamenici.h"
+#include "frame/windows/data_form.h"
+#include "lists/nul_edit.h"
+#include "list_demo_list.h"
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return Usage();
+    std::string data = argv[1];
+    if (!data.empty() && data.back() != '/')
+        data += '/';
+    std::string table = "kl", index = "klnaz", typed, shots;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (i + 1 >= argc)
+            return Usage();
+        if (a == "--table")
+            table = argv[++i];
+        else if (a == "--index")
+            index = argv[++i];
+        else if (a == "--type")
+            typed = argv[++i];
+        else if (a == "--shot")
+            shots = argv[++i];
+        else
+            return Usage();
+    }
+    BuildKamTables();
+    SetDataDir(data);
+
+    listdemo::MdiHost host(900, 560);
+    host.setWindowTitle(QStringLiteral("list_demo"));
+    host.show();
+    listdemo::TableList list;
+    std::string error;
+    if (!list.Open(data, table, index, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    // Digit keys type digits (7 at most); names type capitals (45 at most).
+    const bool digitKey = (list.Table().sez.keyType & 0xE0) == 32;
+    std::string options;
+    options += static_cast<char>(digitKey ? 7 : 45);
+    options += digitKey ? '9' : 'A';
+    options += "?/)*<=";
+    auto* window = new TVyb;
+    window->Kind = 1;
+    window->LinkKinds = {0, 6, 0};
+    window->Master = &host;
+    window->Rec.Letter = digitKey ? 'K' : 'N';
+    window->Rec.Options = 0;
+    const uint32_t flags = list.OpenIn(*window, listdemo::Kam((table + " / " + index + ": ").c_str()), options);
+    if (flags != 0)
+        std::fprintf(stderr, "geometry flags %u\n", flags);
+    if (QMdiSubWindow* sub = window->SubWindow()) {
+        sub->showNormal();
+        sub->setGeometry(10, 10, 860, 480);
+    }
+    for (QChar ch : QString::fromUtf8(typed.c_str()))
+        window->Edt->TypeCharacter(ch);
+    if (shots.empty())
+        return app.exec();
+
+    QDir().mkpath(QString::fromStdString(shots));
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    const QString path = QDir(QString::fromStdString(shots)).filePath(QStringLiteral("list_demo.png"));
+    if (!host.grab().save(path)) {
+        std::fprintf(stderr, "%s: cannot be written\n", path.toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("%s\n", path.toLocal8Bit().constData());
+    return 0;
+}
