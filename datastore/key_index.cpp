@@ -4,35 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "datastore/db_table.h"
 #include "datastore/kamenici.h"
-
-// ---------------------------------------------------------------------------
-// File identity
-
-TFileId::TFileId(std::string_view name)
-{
-    const size_t n = std::min<size_t>(name.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        b[i] = c;
-    }
-}
-
-bool FileIdDiffers(const TFileId& a, const TFileId& b)
-{
-    return a.b != b.b;
-}
-
-std::string FileIdToStr(const TFileId& id)
-{
-    size_t n = id.b.size();
-    while (n > 0 && id.b[n - 1] == 0)
-        --n;
-    return std::string(id.b.data(), n);
-}
 
 int KeyTypeCap(uint8_t type)
 {

@@ -2,8 +2,9 @@
 // Static key indexes (".sez"): sorted arrays of packed keys with pointers in
 // up to three levels (upper, middle, leaf), read through fixed windows of
 // 640 bytes.  The upper and middle levels are read when the index is opened,
-// so a key search reads one leaf window and never allocates.  Opening, status and error reporting are those of db_table.h
-// (DbStatus, DbErrorHook); the format is described in docs/formats/sez.md.
+// so a key search reads one leaf window and never allocates.  Status and
+// error reporting are those of db_status.h (DbStatus, DbErrorHook); the
+// format is described in docs/formats/sez.md.
 //
 // Key types (the key type byte is type + k):
 //   0   raw text, k <= 8          32  decimal digits, k <= 16 (2 per byte)
@@ -16,26 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "datastore/db_status.h"
 #include "platform/fs.h"
-
-// The identity of a data table's files: the file name without folder and
-// extension, lower-case ASCII, padded with zero bytes ("klnaz").  The record
-// file is "<folder><id>.dat", the index "<folder><id>.sez".
-struct TFileId {
-    std::array<char, 8> b{};
-
-    TFileId() = default;
-    // Takes at most 8 bytes of name, folding ASCII capitals to lower case.
-    TFileId(std::string_view name);
-    TFileId(const char* name) : TFileId(std::string_view(name)) {}
-
-    bool IsEmpty() const { return b[0] == 0; }
-};
-
-// True when any of the eight bytes differ.
-bool FileIdDiffers(const TFileId& a, const TFileId& b);
-// The bytes up to the last non-zero one ("" for an all-zero identity).
-std::string FileIdToStr(const TFileId& id);
 
 constexpr int IndexWindowBytes = 640;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "datastore/db_table.h"
+#include "datastore/db_status.h"
 
 namespace {
 
