@@ -203,9 +203,7 @@ bool CheckCounts(TDbTable& t)
 {
     if (t.sez.LeafCount() == t.dat.count - 1)
         return true;
-    t.sez.file.Close();
-    t.sez.header.fill(0);
-    t.sez.middleLevel.clear();
+    CloseSezFile(t.sez);
     DbStatus = DbCode::CountsDiffer;
     CallDbErrorHook(t.sez.id, 0, 202);
     return false;
@@ -230,7 +228,7 @@ void OpenTableAt(TDbTable& t, std::string_view folder, const TFileId& datId, con
 
     ExchangeIfDifferent(t.sez, sezId, folder, 201);
     if (!t.sez.IsOpen())
-        t.sez.middleLevel.clear();
+        CloseSezFile(t.sez); // frees the middle level of the index let go
     if (DbStatus != 0)
         return;
     if (sezId.IsEmpty())
@@ -278,23 +276,11 @@ void OpenTable(TDbTable& t, const TFileId& datId, const TFileId& sezId, uint16_t
     OpenTableAt(t, DataDir(), datId, sezId, expectedLength);
 }
 
-void OpenTable(TDbTable& t, const TFileId& datId, const TFileId& sezId, bool /*write*/,
-               uint16_t expectedLength)
-{
-    OpenTableAt(t, DataDir(), datId, sezId, expectedLength);
-}
-
 void OpenTableIn(TDbTable& t, std::string_view folder, const TFileId& datId, const TFileId& sezId,
                  uint16_t expectedLength)
 {
     const std::string dir = folder.empty() ? std::string() : WithTrailingSlash(folder);
     OpenTableAt(t, dir, datId, sezId, expectedLength);
-}
-
-void OpenTableIn(TDbTable& t, std::string_view folder, const TFileId& datId, uint16_t expectedLength,
-                 const TFileId& sezId)
-{
-    OpenTableIn(t, folder, datId, sezId, expectedLength);
 }
 
 void ReadByOrder(TDbTable& t, int32_t pos, char* buf)

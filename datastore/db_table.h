@@ -91,18 +91,10 @@ struct TDbTable {
 // part alone open; two empty identities close the handle.  Resets recNo.
 // The index is accepted only when its leaf count equals record count - 1
 // (else 20005, hook 202, index left closed).
-void OpenTable(TDbTable& t, const TFileId& datId, const TFileId& sezId,
-               uint16_t expectedLength);
-// The same; the write flag is accepted for callers that pass one and ignored:
-// the data files are never written.
-void OpenTable(TDbTable& t, const TFileId& datId, const TFileId& sezId, bool write,
-               uint16_t expectedLength);
+void OpenTable(TDbTable& t, const TFileId& datId, const TFileId& sezId, uint16_t expectedLength);
 // The same in an explicit folder.
-void OpenTableIn(TDbTable& t, std::string_view folder, const TFileId& datId,
-                 const TFileId& sezId, uint16_t expectedLength);
-// Argument order of the older callers: length before the index identity.
-void OpenTableIn(TDbTable& t, std::string_view folder, const TFileId& datId,
-                 uint16_t expectedLength, const TFileId& sezId);
+void OpenTableIn(TDbTable& t, std::string_view folder, const TFileId& datId, const TFileId& sezId,
+                 uint16_t expectedLength);
 
 // Reads the record at key-order position pos (0-based).  Out of range:
 // -20003 and buf[0] = 0.  Sets the current position and recNo.

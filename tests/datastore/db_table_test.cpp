@@ -90,8 +90,8 @@ TEST_F(SmallTable, OpensTheHandLaidFilesAndReadsEveryRecord)
     EXPECT_EQ(FieldNameToStr(t.dat.FieldName(1)), "NAZ");
     EXPECT_EQ(t.dat.FieldDescriptor(1), 0x0D);
     EXPECT_EQ(t.LeafCount(), 5);
-    EXPECT_EQ(t.sez.E, 9);
-    EXPECT_EQ(t.sez.W, 71);
+    EXPECT_EQ(t.sez.win.E, 9);
+    EXPECT_EQ(t.sez.win.W, 71);
     EXPECT_EQ(t.sez.keyType, 192 + 10);
     EXPECT_EQ(t.sez.KeyFieldOffset(), 3);
 
@@ -255,7 +255,7 @@ TEST(OpenTable, SameIdentitiesTouchNoFileAndANewIndexExchangesOnlyTheIndex)
     // With both files gone, reopening the same pair still works: nothing is opened.
     ASSERT_EQ(std::rename((d + "/med.dat").c_str(), (d + "/gone.dat").c_str()), 0);
     ASSERT_EQ(std::rename((d + "/mednaz.sez").c_str(), (d + "/gone.sez").c_str()), 0);
-    OpenTable(t, "med", "mednaz", true, 17);
+    OpenTable(t, "med", "mednaz", 17);
     EXPECT_EQ(DbStatus, 0);
     EXPECT_EQ(t.recNo, 0); // reset by every open
     FindRecord(t, "ACYLPYRIN 5", buf);
@@ -300,7 +300,7 @@ TEST(OpenTable, AnotherFolderReopensTheFiles)
     TDbTable t;
     OpenTableIn(t, a.path().toStdString(), "med", "mednaz", 17);
     ASSERT_EQ(DbStatus, 0);
-    OpenTableIn(t, b.path().toStdString() + "/", "med", 17, "mednaz");
+    OpenTableIn(t, b.path().toStdString() + "/", "med", "mednaz", 17);
     ASSERT_EQ(DbStatus, 0);
     std::string buf;
     ReadByOrder(t, 4, buf);
