@@ -338,8 +338,13 @@ int ReadPackedRecord(TPackedTextFile& reader, std::string& text, int64_t offset)
         reader.itemCount = head.itemCount;
         reader.kept = head.kept;
     }
-    if (r != 0)
+    if (r != 0) {
+        // Without a sound head the record after it cannot be located: a walk
+        // ends here instead of reading the same head again.
+        if (reader.file.IsOpen())
+            reader.nextOffset = reader.file.Size();
         return reader.status = r;
+    }
 
     if (!reader.compressed) {
         text.resize(head.textLength);
