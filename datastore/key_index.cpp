@@ -238,6 +238,17 @@ void ReportWindowOverflow(const TSezFile& s, int32_t position, uint16_t code)
     CallDbErrorHook(s.id, position, code);
 }
 
+// A leaf names one of the records 1 .. leaf count, which an open table has
+// checked to be its records 1 .. count - 1; anything else (record 0 is the
+// record file's header) means the index is damaged.
+bool LeafPointerSound(const TSezFile& s, uint32_t recNo, int32_t pos)
+{
+    if (recNo >= 1 && recNo <= static_cast<uint32_t>(s.LeafCount()))
+        return true;
+    ReportWindowOverflow(s, s.win.F + pos, 133);
+    return false;
+}
+
 const uint8_t* Entry(const std::array<uint8_t, IndexWindowBytes>& w, int32_t E, int32_t i)
 {
     return w.data() + static_cast<size_t>(i) * E;
@@ -449,7 +460,10 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
         return;
     }
     const int32_t g = SBinS(w.leaf.data(), E, n, key.data(), b - w.leafStart, a - w.leafStart);
-    recNo = static_cast<int32_t>(EntryPointer(w.leaf.data(), E, P, g));
+    const uint32_t pointer = EntryPointer(w.leaf.data(), E, P, g);
+    if (!LeafPointerSound(s, pointer, w.leafStart + g))
+        return;
+    recNo = static_cast<int32_t>(pointer);
     s.curPos = w.leafStart + g;
     DbStatus = 0;
 }
@@ -499,7 +513,9 @@ void IndexEntryRecNo(TSezFile& s, int32_t& recNo, int32_t pos)
     TIndexWindows& w = s.win;
     if (!PositionLeaf(s, pos))
         return;
-    recNo = static_cast<int32_t>(EntryPointer(w.leaf.data(), w.E, w.P, pos - w.leafStart));
+    const uint32_t pointer = EntryPointer(w.leaf.data(), w.E, w.P, pos - w.leafStart);
+    if (LeafPointerSound(s, pointer, pos))
+        recNo = static_cast<int32_t>(pointer);
 }
 
 void IndexEntryKey(TSezFile& s, std::string& out, int32_t pos)

@@ -117,13 +117,15 @@ bool MakeKey(TPackedKey& out, std::string_view text, uint8_t t, const TFileId& i
 // The lower-bound search: the record number of the first leaf entry not below
 // text (or of the last entry), and s.curPos its position.  DbStatus 0; a
 // positive status when a read failed or the index is damaged (20003, hooks
-// 131/132; 20001, hook 104 for a key type without packing); -20003 with
+// 131/132/133; 20001, hook 104 for a key type without packing); -20003 with
 // recNo 0 on an empty leaf level.
 void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text);
 
 // Record number and key text of the leaf at position pos (clamped to the last
 // leaf; s.curPos := it).  A negative position or an empty leaf level gives
-// -20003 and leaves the outputs alone.
+// -20003 and leaves the outputs alone.  A leaf pointing outside records
+// 1 .. leaf count (an open table's 1 .. record count - 1) is a damaged index:
+// 20003 and the hook with (leaf entry number, 133), recNo left alone.
 void IndexEntryRecNo(TSezFile& s, int32_t& recNo, int32_t pos);
 void IndexEntryKey(TSezFile& s, std::string& out, int32_t pos);
 

@@ -458,6 +458,37 @@ TEST(FindRecord, DamagedPointersAndOverwideRangesAreReportedNotFollowed)
     }
 }
 
+TEST(FindRecord, LeafPointingOutsideTheRecordsIsADamagedIndex)
+{
+    // Leaf 2 (CAJ HERMANEK, entry 4) is changed to point at record 0, the
+    // header, or at 6, one past the last of the five records.
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    Write(d, "med.dat", small_tables::MedDat());
+    for (const char pointer : {0, 6}) {
+        SCOPED_TRACE(int(pointer));
+        std::string sez = small_tables::MedNazSez();
+        sez[4 * 9 + 7] = pointer;
+        Write(d, "mednaz.sez", sez);
+        HookRecorder hooks;
+        TDbTable t;
+        OpenTableIn(t, d, "med", "mednaz", 17);
+        ASSERT_EQ(DbStatus, 0);
+        const HookCall damaged{"mednaz", 20003, 4, 133};
+        std::string buf(17, 'x');
+        FindRecord(t, "CAJ", buf);
+        EXPECT_EQ(DbStatus, 20003);
+        EXPECT_EQ(buf, std::string(17, 'x')); // the header is never handed out
+        ReadByOrder(t, 2, buf);
+        EXPECT_EQ(DbStatus, 20003);
+        EXPECT_EQ(buf, std::string(17, 'x'));
+        EXPECT_EQ(hooks.calls, (std::vector<HookCall>{damaged, damaged}));
+        ReadByOrder(t, 1, buf); // the sound leaves still read
+        EXPECT_EQ(DbStatus, 0);
+        EXPECT_EQ(buf, small_tables::MedRecords()[1]);
+    }
+}
+
 TEST(FindRecord, NoMiddleLevelIsSearchedOnTheLeavesAndAnEmptyTableFindsNothing)
 {
     QTemporaryDir dir;
