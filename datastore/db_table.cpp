@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "datastore/kamenici.h"
+#include "platform/coding.h"
 
 // ---------------------------------------------------------------------------
 // Data folder
@@ -64,7 +65,7 @@ uint16_t TDatFile::FieldName(int i) const
     if (i < 0 || i >= FieldCount())
         return 0;
     const size_t at = 5 + 2 * static_cast<size_t>(i);
-    return static_cast<uint16_t>(header[at] | (header[at + 1] << 8));
+    return DecodeLE16(header.data() + at);
 }
 
 uint8_t TDatFile::FieldDescriptor(int i) const
@@ -172,7 +173,7 @@ uint16_t ReadDatStamp(std::string_view pathWithoutExtension)
     uint8_t b[2];
     if (f.ReadAt(2, b, 2) != 0)
         return 0;
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return DecodeLE16(b);
 }
 
 // ---------------------------------------------------------------------------

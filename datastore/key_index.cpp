@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "datastore/kamenici.h"
+#include "platform/coding.h"
 
 using namespace index_detail;
 
@@ -35,10 +36,16 @@ int CompareKeyBytes(const uint8_t* a, const uint8_t* b, int32_t n)
 uint32_t EntryPointer(const uint8_t* window, int32_t E, int32_t P, int32_t i)
 {
     const uint8_t* p = window + static_cast<size_t>(i) * E + (E - P);
-    uint32_t v = 0;
-    for (int32_t j = P - 1; j >= 0; --j)
-        v = (v << 8) | p[j];
-    return v;
+    switch (P) {
+    case 0:
+        return 0;
+    case 1:
+        return p[0];
+    case 2:
+        return DecodeLE16(p);
+    default: // 3: the header's two pointer bits allow no more
+        return DecodeLE16(p) | (static_cast<uint32_t>(p[2]) << 16);
+    }
 }
 
 int32_t SBinS(const uint8_t* window, int32_t E, int32_t n, const uint8_t* key, int32_t last,
@@ -316,7 +323,7 @@ void OpenSezFile(TSezFile& s, std::string_view folder)
         FailOpen(s, DbCode::BadFormat, 103);
         return;
     }
-    w.F = (h[4] | (h[5] << 8)) & 0x3FFF;
+    w.F = DecodeLE16(h.data() + 4) & 0x3FFF;
     w.E = (h[6] & 7) + 2;
     const uint8_t type = h[6] & 0xE0;
     const int k = std::min<int>(h[3], KeyTypeCap(type));
