@@ -67,6 +67,14 @@ TEST(MakeKey, PacksEveryKeyType)
     }
 }
 
+// Writes a hand-laid index as "<id>.sez" into dir and opens it.
+void OpenHandLaid(TSezFile& s, const QTemporaryDir& dir, const char* id, const std::string& bytes)
+{
+    EXPECT_EQ(WriteFileAtomic(dir.path().toStdString() + "/" + id + ".sez", bytes), 0);
+    s.id = id;
+    OpenSezFile(s, dir.path().toStdString());
+}
+
 struct KeyHookCall {
     std::string id;
     int32_t status;
@@ -98,10 +106,8 @@ TEST(MakeKey, InvalidTypeIsReportedThroughTheHookAndLeavesTheKey)
     sez += std::string("K000   ") + '\x00' + '\x00'; // middle -> leaf 0
     sez += std::string("K000   ") + '\x01' + '\x00'; // leaf -> record 1
     QTemporaryDir dir;
-    ASSERT_EQ(WriteFileAtomic(dir.path().toStdString() + "/bad.sez", sez), 0);
     TSezFile s;
-    s.id = "bad";
-    OpenSezFile(s, dir.path().toStdString());
+    OpenHandLaid(s, dir, "bad", sez);
     ASSERT_EQ(DbStatus, 0);
     tKeyHookCalls.clear();
     int32_t recNo = 0;
@@ -199,10 +205,8 @@ TEST(SeekKey, TwoUpperBlocksAreSwitchedBothWays)
         PutEntry(sez, RawKey(i), static_cast<uint32_t>(i + 1)); // leaf -> record i + 1
 
     QTemporaryDir dir;
-    ASSERT_EQ(WriteFileAtomic(dir.path().toStdString() + "/two.sez", sez), 0);
     TSezFile s;
-    s.id = "two";
-    OpenSezFile(s, dir.path().toStdString());
+    OpenHandLaid(s, dir, "two", sez);
     ASSERT_EQ(DbStatus, 0);
     ASSERT_EQ(s.win.W, W);
     EXPECT_EQ(s.win.M, 1 + 2 * W - 1);
@@ -245,10 +249,8 @@ TEST(SeekKey, MiddleLevelMappedOneToOneNamesTheLeafDirectly)
     for (int i = 0; i < N; ++i)
         PutEntry(sez, RawKey(i * 10), static_cast<uint32_t>(N - i)); // records in reverse
     QTemporaryDir dir;
-    ASSERT_EQ(WriteFileAtomic(dir.path().toStdString() + "/one.sez", sez), 0);
     TSezFile s;
-    s.id = "one";
-    OpenSezFile(s, dir.path().toStdString());
+    OpenHandLaid(s, dir, "one", sez);
     ASSERT_EQ(DbStatus, 0);
     int32_t recNo = 0;
     SeekKey(s, recNo, RawKey(25));
