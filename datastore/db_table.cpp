@@ -2,62 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
 #include "datastore/kamenici.h"
-
-thread_local int32_t DbStatus = 0;
-
-std::atomic<TDbErrorHook> DbErrorHook{&DefaultDbErrorHook};
-thread_local TDbErrorHook ThreadDbErrorHook = nullptr;
-std::atomic<TDbFatalPresenter> DbFatalPresenter{nullptr};
-
-void CallDbErrorHook(const TFileId& id, int32_t position, uint16_t code)
-{
-    TDbErrorHook hook = ThreadDbErrorHook ? ThreadDbErrorHook : DbErrorHook.load();
-    if (hook)
-        hook(id, position, code);
-}
-
-static void AppendInt(std::string& s, long long v)
-{
-    char buf[24];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    s.append(buf, end);
-}
-
-std::string DbErrorText(const TFileId& id, int32_t status, int32_t position, uint16_t code)
-{
-    std::string s = "\"Error in DB ";
-    AppendInt(s, status);
-    s += " (loc.";
-    AppendInt(s, code);
-    s += ") File ";
-    s += FileIdToStr(id);
-    s += "  Record ";
-    AppendInt(s, position);
-    s += '"';
-    return s;
-}
-
-void DefaultDbErrorHook(const TFileId& id, int32_t position, uint16_t code)
-{
-    const std::string text = DbErrorText(id, DbStatus, position, code);
-    if (TDbFatalPresenter show = DbFatalPresenter.load()) {
-        show("Program aborted", text);
-    } else {
-        std::fputs(text.c_str(), stderr);
-        std::fputc('\n', stderr);
-    }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    // At once: other threads may still be running, so no static destructors.
-    std::_Exit(3);
-}
+#include "platform/coding.h"
 
 // ---------------------------------------------------------------------------
 // Data folder
@@ -115,7 +65,7 @@ uint16_t TDatFile::FieldName(int i) const
     if (i < 0 || i >= FieldCount())
         return 0;
     const size_t at = 5 + 2 * static_cast<size_t>(i);
-    return static_cast<uint16_t>(header[at] | (header[at + 1] << 8));
+    return DecodeLE16(header.data() + at);
 }
 
 uint8_t TDatFile::FieldDescriptor(int i) const
@@ -223,7 +173,7 @@ uint16_t ReadDatStamp(std::string_view pathWithoutExtension)
     uint8_t b[2];
     if (f.ReadAt(2, b, 2) != 0)
         return 0;
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return DecodeLE16(b);
 }
 
 // ---------------------------------------------------------------------------
@@ -254,9 +204,7 @@ bool CheckCounts(TDbTable& t)
 {
     if (t.sez.LeafCount() == t.dat.count - 1)
         return true;
-    t.sez.file.Close();
-    t.sez.header.fill(0);
-    t.sez.middleLevel.clear();
+    CloseSezFile(t.sez);
     DbStatus = DbCode::CountsDiffer;
     CallDbErrorHook(t.sez.id, 0, 202);
     return false;
@@ -281,7 +229,7 @@ void OpenTableAt(TDbTable& t, std::string_view folder, const TFileId& datId, con
 
     ExchangeIfDifferent(t.sez, sezId, folder, 201);
     if (!t.sez.IsOpen())
-        t.sez.middleLevel.clear();
+        CloseSezFile(t.sez); // frees the middle level of the index let go
     if (DbStatus != 0)
         return;
     if (sezId.IsEmpty())
@@ -329,23 +277,11 @@ void OpenTable(TDbTable& t, const TFileId& datId, const TFileId& sezId, uint16_t
     OpenTableAt(t, DataDir(), datId, sezId, expectedLength);
 }
 
-void OpenTable(TDbTable& t, const TFileId& datId, const TFileId& sezId, bool /*write*/,
-               uint16_t expectedLength)
-{
-    OpenTableAt(t, DataDir(), datId, sezId, expectedLength);
-}
-
 void OpenTableIn(TDbTable& t, std::string_view folder, const TFileId& datId, const TFileId& sezId,
                  uint16_t expectedLength)
 {
     const std::string dir = folder.empty() ? std::string() : WithTrailingSlash(folder);
     OpenTableAt(t, dir, datId, sezId, expectedLength);
-}
-
-void OpenTableIn(TDbTable& t, std::string_view folder, const TFileId& datId, uint16_t expectedLength,
-                 const TFileId& sezId)
-{
-    OpenTableIn(t, folder, datId, sezId, expectedLength);
 }
 
 void ReadByOrder(TDbTable& t, int32_t pos, char* buf)

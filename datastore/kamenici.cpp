@@ -126,27 +126,12 @@ std::string KamToWin(std::string_view s)
     return r;
 }
 
-std::string KamToWinStr(std::string_view s)
-{
-    return KamToWin(s);
-}
-
 void KamToWinS(std::string& s)
 {
     MapInPlace(s, KamToWinTable);
 }
 
-void KamToWinL(std::string& s)
-{
-    MapInPlace(s, KamToWinTable);
-}
-
 void WinToKamS(std::string& s)
-{
-    MapInPlace(s, WinToKamTable);
-}
-
-void WinToKamL(std::string& s)
 {
     MapInPlace(s, WinToKamTable);
 }

@@ -18,11 +18,8 @@ extern const std::array<unsigned char, 256> KamUpper;      // folding for keys a
 void BuildKamTables();
 
 std::string KamToWin(std::string_view s);
-std::string KamToWinStr(std::string_view s);
 void KamToWinS(std::string& s);
-void KamToWinL(std::string& s);
 void WinToKamS(std::string& s);
-void WinToKamL(std::string& s);
 void KamToAsciiS(std::string& s);
 // The whole text folded through KamUpper.
 std::string KamFoldUpper(std::string_view s);

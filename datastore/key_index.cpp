@@ -4,35 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "platform/coding.h"
 
-// ---------------------------------------------------------------------------
-// File identity
-
-TFileId::TFileId(std::string_view name)
-{
-    const size_t n = std::min<size_t>(name.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        b[i] = c;
-    }
-}
-
-bool FileIdDiffers(const TFileId& a, const TFileId& b)
-{
-    return a.b != b.b;
-}
-
-std::string FileIdToStr(const TFileId& id)
-{
-    size_t n = id.b.size();
-    while (n > 0 && id.b[n - 1] == 0)
-        --n;
-    return std::string(id.b.data(), n);
-}
+using namespace index_detail;
 
 int KeyTypeCap(uint8_t type)
 {
@@ -51,6 +26,8 @@ int KeyTypeCap(uint8_t type)
 // ---------------------------------------------------------------------------
 // Building blocks
 
+namespace index_detail {
+
 int CompareKeyBytes(const uint8_t* a, const uint8_t* b, int32_t n)
 {
     return n > 0 ? std::memcmp(a, b, static_cast<size_t>(n)) : 0;
@@ -59,10 +36,16 @@ int CompareKeyBytes(const uint8_t* a, const uint8_t* b, int32_t n)
 uint32_t EntryPointer(const uint8_t* window, int32_t E, int32_t P, int32_t i)
 {
     const uint8_t* p = window + static_cast<size_t>(i) * E + (E - P);
-    uint32_t v = 0;
-    for (int32_t j = P - 1; j >= 0; --j)
-        v = (v << 8) | p[j];
-    return v;
+    switch (P) {
+    case 0:
+        return 0;
+    case 1:
+        return p[0];
+    case 2:
+        return DecodeLE16(p);
+    default: // 3: the header's two pointer bits allow no more
+        return DecodeLE16(p) | (static_cast<uint32_t>(p[2]) << 16);
+    }
 }
 
 int32_t SBinS(const uint8_t* window, int32_t E, int32_t n, const uint8_t* key, int32_t last,
@@ -86,6 +69,8 @@ int32_t SBinS(const uint8_t* window, int32_t E, int32_t n, const uint8_t* key, i
         std::fputs("Internal SBinS\n", stdout);
     return std::min(last, lo);
 }
+
+} // namespace index_detail
 
 void PackKey(std::string_view text, TPackedKey& out, uint8_t t)
 {
@@ -136,7 +121,7 @@ void PackKey(std::string_view text, TPackedKey& out, uint8_t t)
     }
 }
 
-void MakeKey(TPackedKey& out, std::string_view text, uint8_t t)
+bool MakeKey(TPackedKey& out, std::string_view text, uint8_t t, const TFileId& id)
 {
     char padded[16];
     auto pad = [&] {
@@ -165,9 +150,12 @@ void MakeKey(TPackedKey& out, std::string_view text, uint8_t t)
         break;
     }
     default:
-        std::fputs("Internal MakeKey\n", stdout);
-        break;
+        // No index is built with such a type: its header is damaged.
+        DbStatus = DbCode::BadFormat;
+        CallDbErrorHook(id, 0, 104);
+        return false;
     }
+    return true;
 }
 
 bool UnpackKey(const uint8_t* bytes, int32_t n, uint8_t t, std::string& out)
@@ -221,11 +209,12 @@ namespace {
 
 void ResetWindows(TSezFile& s)
 {
-    s.upperBlock = 0;
-    s.middleStart = -1;
-    s.middleLoaded = 0;
-    s.leafStart = 0x7FFFFFFF;
-    s.leafLoaded = 0;
+    TIndexWindows& w = s.win;
+    w.upperBlock = 0;
+    w.middleStart = -1;
+    w.middleLoaded = 0;
+    w.leafStart = 0x7FFFFFFF;
+    w.leafLoaded = 0;
     s.curPos = 0;
 }
 
@@ -256,6 +245,17 @@ void ReportWindowOverflow(const TSezFile& s, int32_t position, uint16_t code)
     CallDbErrorHook(s.id, position, code);
 }
 
+// A leaf names one of the records 1 .. leaf count, which an open table has
+// checked to be its records 1 .. count - 1; anything else (record 0 is the
+// record file's header) means the index is damaged.
+bool LeafPointerSound(const TSezFile& s, uint32_t recNo, int32_t pos)
+{
+    if (recNo >= 1 && recNo <= static_cast<uint32_t>(s.LeafCount()))
+        return true;
+    ReportWindowOverflow(s, s.win.F + pos, 133);
+    return false;
+}
+
 const uint8_t* Entry(const std::array<uint8_t, IndexWindowBytes>& w, int32_t E, int32_t i)
 {
     return w.data() + static_cast<size_t>(i) * E;
@@ -265,26 +265,28 @@ const uint8_t* Entry(const std::array<uint8_t, IndexWindowBytes>& w, int32_t E, 
 // of a two-block upper level.  False when the read failed.
 bool LoadUpperBlock(TSezFile& s, bool second)
 {
-    const int32_t first = second ? s.M - s.W : s.M - 2 * s.W + 1;
-    ReadIndexWindow(s, first, s.upper.data(), s.W);
+    TIndexWindows& w = s.win;
+    const int32_t first = second ? w.M - w.W : w.M - 2 * w.W + 1;
+    ReadIndexWindow(s, first, w.upper.data(), w.W);
     if (DbStatus > 0) {
-        s.upperBlock = -1; // contents unknown: reload on the next search
+        w.upperBlock = -1; // contents unknown: reload on the next search
         return false;
     }
-    s.upperBlock = second ? s.W - 1 : 0;
+    w.upperBlock = second ? w.W - 1 : 0;
     return true;
 }
 
 } // namespace
 
-int32_t ReadIndexWindow(TSezFile& s, int32_t first, uint8_t* window, int32_t count)
+int32_t index_detail::ReadIndexWindow(TSezFile& s, int32_t first, uint8_t* window, int32_t count)
 {
-    const int32_t capacity = s.E > 0 ? IndexWindowBytes / s.E : 0;
+    TIndexWindows& w = s.win;
+    const int32_t capacity = w.E > 0 ? IndexWindowBytes / w.E : 0;
     int32_t n = std::min(count, capacity);
     n = std::min(n, s.entryCount - first);
     if (first < 0 || n <= 0)
         return 0;
-    const int r = s.file.ReadAt(static_cast<int64_t>(first) * s.E, window, static_cast<size_t>(n) * s.E);
+    const int r = s.file.ReadAt(static_cast<int64_t>(first) * w.E, window, static_cast<size_t>(n) * w.E);
     DbStatus = r;
     if (r != 0) {
         CallDbErrorHook(s.id, first, 111);
@@ -295,11 +297,12 @@ int32_t ReadIndexWindow(TSezFile& s, int32_t first, uint8_t* window, int32_t cou
 
 void OpenSezFile(TSezFile& s, std::string_view folder)
 {
+    TIndexWindows& w = s.win;
     s.file.Close();
     s.header.fill(0);
     ResetWindows(s);
     s.entryCount = 0;
-    s.middleLevel.clear();
+    w.middleLevel.clear();
     s.folder.assign(folder);
     if (s.id.IsEmpty())
         return;
@@ -320,46 +323,47 @@ void OpenSezFile(TSezFile& s, std::string_view folder)
         FailOpen(s, DbCode::BadFormat, 103);
         return;
     }
-    s.F = (h[4] | (h[5] << 8)) & 0x3FFF;
-    s.E = (h[6] & 7) + 2;
+    w.F = DecodeLE16(h.data() + 4) & 0x3FFF;
+    w.E = (h[6] & 7) + 2;
     const uint8_t type = h[6] & 0xE0;
     const int k = std::min<int>(h[3], KeyTypeCap(type));
     s.keyType = static_cast<uint8_t>(type + k);
-    s.P = h[7] & 3;
-    if (s.P >= s.E) { // no room for a key: not an index we can search
+    w.P = h[7] & 3;
+    if (w.P >= w.E) { // no room for a key: not an index we can search
         FailOpen(s, DbCode::BadFormat, 103);
         return;
     }
-    s.keyBytes = static_cast<uint8_t>(s.E - s.P);
-    s.W = s.E < 3 ? 160 : IndexWindowBytes / s.E;
-    s.entryCount = static_cast<int32_t>(std::min<int64_t>(s.file.Size() / s.E, INT32_MAX));
-    s.M = 7 / s.E + 1;
+    s.keyBytes = static_cast<uint8_t>(w.E - w.P);
+    w.W = w.E < 3 ? 160 : IndexWindowBytes / w.E;
+    s.entryCount = static_cast<int32_t>(std::min<int64_t>(s.file.Size() / w.E, INT32_MAX));
+    w.M = 7 / w.E + 1;
     if (h[7] & 0x04) {
-        const int32_t upperEntries = (h[7] & 0x08) ? 2 * s.W - 1 : s.W;
-        if (s.M + upperEntries > s.entryCount || s.M + upperEntries > s.F) {
+        const int32_t upperEntries = (h[7] & 0x08) ? 2 * w.W - 1 : w.W;
+        if (w.M + upperEntries > s.entryCount || w.M + upperEntries > w.F) {
             FailOpen(s, DbCode::BadFormat, 103);
             return;
         }
-        ReadIndexWindow(s, s.M, s.upper.data(), s.W);
+        ReadIndexWindow(s, w.M, w.upper.data(), w.W);
         if (DbStatus != 0) {
             s.file.Close();
             return;
         }
-        s.upperBlock = 0;
-        s.M += upperEntries;
+        w.upperBlock = 0;
+        w.M += upperEntries;
     }
-    if (s.M > s.F || s.F > s.entryCount) {
+    if (w.M > w.F || w.F > s.entryCount) {
         FailOpen(s, DbCode::BadFormat, 103);
         return;
     }
     // The middle level is small (F < 16384): keep it, so that a search costs
     // one index read instead of two.
-    s.middleLevel.resize(static_cast<size_t>(s.F - s.M) * s.E);
-    if (!s.middleLevel.empty()) {
-        if (int r = s.file.ReadAt(static_cast<int64_t>(s.M) * s.E, s.middleLevel.data(), s.middleLevel.size())) {
-            s.middleLevel.clear();
+    w.middleLevel.resize(static_cast<size_t>(w.F - w.M) * w.E);
+    if (!w.middleLevel.empty()) {
+        if (int r =
+                s.file.ReadAt(static_cast<int64_t>(w.M) * w.E, w.middleLevel.data(), w.middleLevel.size())) {
+            w.middleLevel.clear();
             DbStatus = r;
-            CallDbErrorHook(s.id, s.M, 111);
+            CallDbErrorHook(s.id, w.M, 111);
             s.file.Close();
             return;
         }
@@ -368,18 +372,27 @@ void OpenSezFile(TSezFile& s, std::string_view folder)
     s.header[1] = 'O';
 }
 
+int CloseSezFile(TSezFile& s)
+{
+    s.header.fill(0);
+    s.win.middleLevel.clear();
+    return s.file.Close();
+}
+
 // ---------------------------------------------------------------------------
 // Search
 
 void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
 {
+    TIndexWindows& w = s.win;
     recNo = 1;
     TPackedKey key{};
-    MakeKey(key, text, s.keyType);
+    if (!MakeKey(key, text, s.keyType, s.id))
+        return;
     const int32_t n = s.keyBytes;
-    const int32_t E = s.E;
-    const int32_t P = s.P;
-    const int32_t W = s.W;
+    const int32_t E = w.E;
+    const int32_t P = w.P;
+    const int32_t W = w.W;
     const int32_t leafCount = s.LeafCount();
     if (leafCount <= 0) {
         recNo = 0;
@@ -395,67 +408,70 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
         int32_t mb = midCount - 1;
         if (s.HasUpper()) {
             if (s.HasTwoUpperBlocks()) {
-                if (s.upperBlock < 0 && !LoadUpperBlock(s, false))
+                if (w.upperBlock < 0 && !LoadUpperBlock(s, false))
                     return;
-                if (s.upperBlock == 0 && CompareKeyBytes(Entry(s.upper, E, W - 1), key.data(), n) < 0) {
+                if (w.upperBlock == 0 && CompareKeyBytes(Entry(w.upper, E, W - 1), key.data(), n) < 0) {
                     if (!LoadUpperBlock(s, true))
                         return;
-                } else if (s.upperBlock != 0 && CompareKeyBytes(Entry(s.upper, E, 0), key.data(), n) >= 0) {
+                } else if (w.upperBlock != 0 && CompareKeyBytes(Entry(w.upper, E, 0), key.data(), n) >= 0) {
                     if (!LoadUpperBlock(s, false))
                         return;
                 }
             }
-            const int32_t c = SBinS(s.upper.data(), E, n, key.data(), W - 1, 0);
-            ma = c > 0 ? static_cast<int32_t>(EntryPointer(s.upper.data(), E, P, c - 1)) : 0;
-            mb = static_cast<int32_t>(EntryPointer(s.upper.data(), E, P, c));
+            const int32_t c = SBinS(w.upper.data(), E, n, key.data(), W - 1, 0);
+            ma = c > 0 ? static_cast<int32_t>(EntryPointer(w.upper.data(), E, P, c - 1)) : 0;
+            mb = static_cast<int32_t>(EntryPointer(w.upper.data(), E, P, c));
         }
         if (ma > mb || mb >= midCount) {
-            ReportWindowOverflow(s, s.M + std::min(ma, midCount), 131);
+            ReportWindowOverflow(s, w.M + std::min(ma, midCount), 131);
             return;
         }
-        if (!InWindow(ma, mb, s.middleStart, s.middleLoaded)) {
+        if (!InWindow(ma, mb, w.middleStart, w.middleLoaded)) {
             const int32_t start = WindowStart(ma, W, midCount);
             const int32_t count = std::min(W, midCount - start);
-            std::memcpy(s.middle.data(), s.middleLevel.data() + static_cast<size_t>(start) * E,
+            std::memcpy(w.middle.data(), w.middleLevel.data() + static_cast<size_t>(start) * E,
                         static_cast<size_t>(count) * E);
-            s.middleStart = start;
-            s.middleLoaded = count;
+            w.middleStart = start;
+            w.middleLoaded = count;
         }
-        if (!InWindow(ma, mb, s.middleStart, s.middleLoaded)) {
-            ReportWindowOverflow(s, s.middleStart + s.M, 131);
+        if (!InWindow(ma, mb, w.middleStart, w.middleLoaded)) {
+            ReportWindowOverflow(s, w.middleStart + w.M, 131);
             return;
         }
-        const int32_t d = SBinS(s.middle.data(), E, n, key.data(), mb - s.middleStart, ma - s.middleStart);
+        const int32_t d = SBinS(w.middle.data(), E, n, key.data(), mb - w.middleStart, ma - w.middleStart);
         if (s.MiddleMapsLeaves()) {
-            IndexEntryRecNo(s, recNo, static_cast<int32_t>(EntryPointer(s.middle.data(), E, P, d)));
+            IndexEntryRecNo(s, recNo, static_cast<int32_t>(EntryPointer(w.middle.data(), E, P, d)));
             return;
         }
-        a = d > 0 ? static_cast<int32_t>(EntryPointer(s.middle.data(), E, P, d - 1)) : 0;
-        b = static_cast<int32_t>(EntryPointer(s.middle.data(), E, P, d));
+        a = d > 0 ? static_cast<int32_t>(EntryPointer(w.middle.data(), E, P, d - 1)) : 0;
+        b = static_cast<int32_t>(EntryPointer(w.middle.data(), E, P, d));
     }
 
     if (a > b || b >= leafCount) {
-        ReportWindowOverflow(s, s.F + std::min(a, leafCount), 132);
+        ReportWindowOverflow(s, w.F + std::min(a, leafCount), 132);
         return;
     }
-    if (!InWindow(a, b, s.leafStart, s.leafLoaded)) {
+    if (!InWindow(a, b, w.leafStart, w.leafLoaded)) {
         const int32_t start = WindowStart(a, W, leafCount);
-        const int32_t got = ReadIndexWindow(s, s.F + start, s.leaf.data(), std::min(W, leafCount - start));
+        const int32_t got = ReadIndexWindow(s, w.F + start, w.leaf.data(), std::min(W, leafCount - start));
         if (DbStatus > 0) {
-            s.leafStart = 0x7FFFFFFF;
-            s.leafLoaded = 0;
+            w.leafStart = 0x7FFFFFFF;
+            w.leafLoaded = 0;
             return;
         }
-        s.leafStart = start;
-        s.leafLoaded = got;
+        w.leafStart = start;
+        w.leafLoaded = got;
     }
-    if (!InWindow(a, b, s.leafStart, s.leafLoaded)) {
-        ReportWindowOverflow(s, s.leafStart + s.F, 132);
+    if (!InWindow(a, b, w.leafStart, w.leafLoaded)) {
+        ReportWindowOverflow(s, w.leafStart + w.F, 132);
         return;
     }
-    const int32_t g = SBinS(s.leaf.data(), E, n, key.data(), b - s.leafStart, a - s.leafStart);
-    recNo = static_cast<int32_t>(EntryPointer(s.leaf.data(), E, P, g));
-    s.curPos = s.leafStart + g;
+    const int32_t g = SBinS(w.leaf.data(), E, n, key.data(), b - w.leafStart, a - w.leafStart);
+    const uint32_t pointer = EntryPointer(w.leaf.data(), E, P, g);
+    if (!LeafPointerSound(s, pointer, w.leafStart + g))
+        return;
+    recNo = static_cast<int32_t>(pointer);
+    s.curPos = w.leafStart + g;
     DbStatus = 0;
 }
 
@@ -463,6 +479,7 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text)
 // there is no such leaf or the read failed.
 static bool PositionLeaf(TSezFile& s, int32_t& pos)
 {
+    TIndexWindows& w = s.win;
     DbStatus = 0;
     const int32_t leafCount = s.LeafCount();
     if (leafCount <= 0 || pos < 0) {
@@ -472,27 +489,27 @@ static bool PositionLeaf(TSezFile& s, int32_t& pos)
     if (pos >= leafCount)
         pos = leafCount - 1;
     s.curPos = pos;
-    if (InWindow(pos, pos, s.leafStart, s.leafLoaded))
+    if (InWindow(pos, pos, w.leafStart, w.leafLoaded))
         return true;
-    int32_t start = pos - s.W / 2;
-    if (start + s.W > leafCount)
-        start = leafCount - s.W;
+    int32_t start = pos - w.W / 2;
+    if (start + w.W > leafCount)
+        start = leafCount - w.W;
     if (start < 0)
         start = 0;
-    const int32_t got = ReadIndexWindow(s, start + s.F, s.leaf.data(), std::min(s.W, leafCount - start));
+    const int32_t got = ReadIndexWindow(s, start + w.F, w.leaf.data(), std::min(w.W, leafCount - start));
     if (DbStatus > 0) {
-        s.leafStart = 0x7FFFFFFF;
-        s.leafLoaded = 0;
-        CallDbErrorHook(s.id, start + s.F, 121);
+        w.leafStart = 0x7FFFFFFF;
+        w.leafLoaded = 0;
+        CallDbErrorHook(s.id, start + w.F, 121);
         return false;
     }
-    s.leafStart = start;
-    s.leafLoaded = got;
-    if (!InWindow(pos, pos, s.leafStart, s.leafLoaded)) { // the file shrank under us
-        s.leafStart = 0x7FFFFFFF;
-        s.leafLoaded = 0;
+    w.leafStart = start;
+    w.leafLoaded = got;
+    if (!InWindow(pos, pos, w.leafStart, w.leafLoaded)) { // the file shrank under us
+        w.leafStart = 0x7FFFFFFF;
+        w.leafLoaded = 0;
         DbStatus = IoResult::ShortRead;
-        CallDbErrorHook(s.id, start + s.F, 121);
+        CallDbErrorHook(s.id, start + w.F, 121);
         return false;
     }
     return true;
@@ -500,14 +517,18 @@ static bool PositionLeaf(TSezFile& s, int32_t& pos)
 
 void IndexEntryRecNo(TSezFile& s, int32_t& recNo, int32_t pos)
 {
+    TIndexWindows& w = s.win;
     if (!PositionLeaf(s, pos))
         return;
-    recNo = static_cast<int32_t>(EntryPointer(s.leaf.data(), s.E, s.P, pos - s.leafStart));
+    const uint32_t pointer = EntryPointer(w.leaf.data(), w.E, w.P, pos - w.leafStart);
+    if (LeafPointerSound(s, pointer, pos))
+        recNo = static_cast<int32_t>(pointer);
 }
 
 void IndexEntryKey(TSezFile& s, std::string& out, int32_t pos)
 {
+    TIndexWindows& w = s.win;
     if (!PositionLeaf(s, pos))
         return;
-    UnpackKey(Entry(s.leaf, s.E, pos - s.leafStart), s.keyBytes, s.keyType, out);
+    UnpackKey(Entry(w.leaf, w.E, pos - w.leafStart), s.keyBytes, s.keyType, out);
 }

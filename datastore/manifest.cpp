@@ -159,7 +159,7 @@ int64_t SezCrc(TDbTable& table, uint32_t& crc)
     TSezFile& sez = table.sez;
     if (!sez.IsOpen())
         return 0;
-    const int64_t end = int64_t{sez.entryCount} * sez.E;
+    const int64_t end = int64_t{sez.entryCount} * sez.EntrySize();
     if (!CrcOfRange(sez.file, 0, end, crc))
         CallDbErrorHook(sez.id, 0, 111);
     return end;
@@ -461,7 +461,7 @@ int DataManifest(const std::string& folder, bool check, std::string_view wareArg
             pending = true;
             break;
         case DataFileKind::Index: {
-            OpenTableIn(table, dir, TFileId(current), 0, TFileId(e.id));
+            OpenTableIn(table, dir, TFileId(current), TFileId(e.id), 0);
             const int32_t status = DbStatus;
             if (status != 0) {
                 // Missing optional files pass; anything else is said.
@@ -517,7 +517,7 @@ int DataManifest(const std::string& folder, bool check, std::string_view wareArg
         }
         }
     }
-    OpenTableIn(table, dir, TFileId(), 0, TFileId());
+    OpenTableIn(table, dir, TFileId(), TFileId(), 0);
 
     if (!check) {
         if (int r = walk.Save())

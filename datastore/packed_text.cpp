@@ -4,18 +4,14 @@
 #include <cstring>
 #include <vector>
 
-#include "datastore/db_table.h"
+#include "datastore/db_status.h"
+#include "platform/coding.h"
 
 namespace {
 
 constexpr uint8_t kProgramTableBytes[kHuffTableBytes] = {
 #include "datastore/huffman_tables.inc"
 };
-
-uint16_t Le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
 
 } // namespace
 
@@ -173,7 +169,7 @@ int HuffDecode(uint8_t* buffer, int end, int inputPos, int& pendingCode, int& by
             // current byte is dropped.  A head that does not fit ends it all.
             if (end - in < 4)
                 goto done;
-            left = Le16(buffer + in) + 2;
+            left = DecodeLE16(buffer + in) + 2;
             bits = 0;
             nbits = 0;
             in += 4;
@@ -294,19 +290,19 @@ int ReadPackedHead(const TPackedTextFile& reader, int64_t offset, PackedRecordHe
         return r == IoResult::ShortRead ? PackedTextStatus::BadRecord : r;
 
     const uint8_t b = h[4];
-    head.marker = Le16(h);
+    head.marker = DecodeLE16(h);
     head.lengthFlags = b;
     head.itemCount = h[5];
     if (!reader.compressed) {
-        head.textLength = Le16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
+        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
         head.dataLength = head.textLength;
     } else if (b & 0x80) {
         head.wide = true;
-        head.dataLength = Le16(h + 6) + (static_cast<uint32_t>(b & 0x70) << 12);
-        head.textLength = Le16(h + 2) + (static_cast<uint32_t>(b & 0x0F) << 16);
+        head.dataLength = DecodeLE16(h + 6) + (static_cast<uint32_t>(b & 0x70) << 12);
+        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0F) << 16);
     } else {
-        head.dataLength = Le16(h + 6) + (static_cast<uint32_t>(b & 0x01) << 16);
-        head.textLength = Le16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
+        head.dataLength = DecodeLE16(h + 6) + (static_cast<uint32_t>(b & 0x01) << 16);
+        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
     }
     head.flag82 = (b & 0x82) != 0;
     head.type = static_cast<uint8_t>(b >> 4);
@@ -338,8 +334,13 @@ int ReadPackedRecord(TPackedTextFile& reader, std::string& text, int64_t offset)
         reader.itemCount = head.itemCount;
         reader.kept = head.kept;
     }
-    if (r != 0)
+    if (r != 0) {
+        // Without a sound head the record after it cannot be located: a walk
+        // ends here instead of reading the same head again.
+        if (reader.file.IsOpen())
+            reader.nextOffset = reader.file.Size();
         return reader.status = r;
+    }
 
     if (!reader.compressed) {
         text.resize(head.textLength);

@@ -136,7 +136,9 @@ int ReadPackedHead(const TPackedTextFile& reader, int64_t offset, PackedRecordHe
 // Reads the record at `offset` (the first is at 16) into `text`: a stored
 // record's text, or a compressed record's decoded text with its two closing
 // zero bytes.  Sets the caller fields and nextOffset and counts the record.
-// 0; BadRecord (text holds what could be decoded); or the I/O result.
+// 0; BadRecord (text holds what could be decoded); or the I/O result.  When
+// the head itself cannot be read, nothing is counted and nextOffset goes to
+// the end of the file: the records after it cannot be located.
 int ReadPackedRecord(TPackedTextFile& reader, std::string& text, int64_t offset);
 // The record after the last one read (the first after opening); false at
 // the end of the file, where nothing is read.

@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/coding.h"
 #include "platform/fs.h"
 
 TextTableSlot UiTexts;
@@ -13,11 +14,6 @@ namespace {
 thread_local int tIoStatus = 0;
 
 constexpr size_t kHeaderSize = 10;
-
-inline unsigned U16At(const std::string& b, size_t pos)
-{
-    return static_cast<unsigned char>(b[pos]) | (static_cast<unsigned char>(b[pos + 1]) << 8);
-}
 
 inline unsigned ByteAt(const std::string& b, size_t pos)
 {
@@ -31,13 +27,13 @@ uint16_t CheckBlock(const std::string& bytes)
         return TextTableResult::BadMagic;
     if (bytes.size() < kHeaderSize)
         return TextTableResult::ReadFailed;
-    if (U16At(bytes, 4) != bytes.size())
+    if (DecodeLE16(bytes.data() + 4) != bytes.size())
         return TextTableResult::SizeMismatch;
     if ((bytes[0] != 'M' && bytes[0] != 'V') || bytes[1] != '6')
         return TextTableResult::BadMagic;
     // Callers read a result below 256 as failure, so such a word cannot be
     // handed back as success.
-    if (U16At(bytes, 2) < TextTableResult::FirstSuccess)
+    if (DecodeLE16(bytes.data() + 2) < TextTableResult::FirstSuccess)
         return TextTableResult::BadMagic;
     return 0;
 }
@@ -72,7 +68,7 @@ struct TextTableAccess {
         if (name < kHeaderSize + 2 || name >= total)
             return 0;
         size_t start = name - 2;
-        size_t len = U16At(b, start);
+        size_t len = DecodeLE16(b.data() + start);
         if (len < 3 || start + len > total)
             return 0;
         if (name + 1 + ByteAt(b, name) > start + len)
@@ -95,7 +91,7 @@ struct TextTableAccess {
     {
         size_t pos = kHeaderSize;
         while (pos + 2 <= total) {
-            size_t len = U16At(b, pos);
+            size_t len = DecodeLE16(b.data() + pos);
             if (len < 3 || pos + len > total)
                 return 0;
             if (StringAtEquals(pos + 2, pos + len, section))
@@ -230,7 +226,7 @@ uint16_t LoadTextTableFromBytes(TextTablePtr& out, std::string bytes)
     out.reset();
     if (uint16_t r = CheckBlock(bytes))
         return r;
-    uint16_t word = static_cast<uint16_t>(U16At(bytes, 2));
+    uint16_t word = DecodeLE16(bytes.data() + 2);
     try {
         out = std::make_shared<const TTextTable>(std::move(bytes), word);
     } catch (const std::bad_alloc&) {
@@ -260,7 +256,7 @@ uint16_t LoadTextTable(TextTablePtr& out, const std::string& fileName)
         tIoStatus = r;
         return TextTableResult::ReadFailed;
     }
-    if ((sizeWord[0] | (sizeWord[1] << 8)) != size)
+    if (DecodeLE16(sizeWord) != size)
         return TextTableResult::SizeMismatch;
     std::string bytes;
     try {

@@ -90,8 +90,8 @@ TEST_F(SmallTable, OpensTheHandLaidFilesAndReadsEveryRecord)
     EXPECT_EQ(FieldNameToStr(t.dat.FieldName(1)), "NAZ");
     EXPECT_EQ(t.dat.FieldDescriptor(1), 0x0D);
     EXPECT_EQ(t.LeafCount(), 5);
-    EXPECT_EQ(t.sez.E, 9);
-    EXPECT_EQ(t.sez.W, 71);
+    EXPECT_EQ(t.sez.win.E, 9);
+    EXPECT_EQ(t.sez.win.W, 71);
     EXPECT_EQ(t.sez.keyType, 192 + 10);
     EXPECT_EQ(t.sez.KeyFieldOffset(), 3);
 
@@ -255,7 +255,7 @@ TEST(OpenTable, SameIdentitiesTouchNoFileAndANewIndexExchangesOnlyTheIndex)
     // With both files gone, reopening the same pair still works: nothing is opened.
     ASSERT_EQ(std::rename((d + "/med.dat").c_str(), (d + "/gone.dat").c_str()), 0);
     ASSERT_EQ(std::rename((d + "/mednaz.sez").c_str(), (d + "/gone.sez").c_str()), 0);
-    OpenTable(t, "med", "mednaz", true, 17);
+    OpenTable(t, "med", "mednaz", 17);
     EXPECT_EQ(DbStatus, 0);
     EXPECT_EQ(t.recNo, 0); // reset by every open
     FindRecord(t, "ACYLPYRIN 5", buf);
@@ -300,7 +300,7 @@ TEST(OpenTable, AnotherFolderReopensTheFiles)
     TDbTable t;
     OpenTableIn(t, a.path().toStdString(), "med", "mednaz", 17);
     ASSERT_EQ(DbStatus, 0);
-    OpenTableIn(t, b.path().toStdString() + "/", "med", 17, "mednaz");
+    OpenTableIn(t, b.path().toStdString() + "/", "med", "mednaz", 17);
     ASSERT_EQ(DbStatus, 0);
     std::string buf;
     ReadByOrder(t, 4, buf);
@@ -455,6 +455,37 @@ TEST(FindRecord, DamagedPointersAndOverwideRangesAreReportedNotFollowed)
         ReadByOrder(t, 150, buf); // position lookups do not need the upper levels
         EXPECT_EQ(DbStatus, 0);
         EXPECT_EQ(t.recNo, 151);
+    }
+}
+
+TEST(FindRecord, LeafPointingOutsideTheRecordsIsADamagedIndex)
+{
+    // Leaf 2 (CAJ HERMANEK, entry 4) is changed to point at record 0, the
+    // header, or at 6, one past the last of the five records.
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    Write(d, "med.dat", small_tables::MedDat());
+    for (const char pointer : {0, 6}) {
+        SCOPED_TRACE(int(pointer));
+        std::string sez = small_tables::MedNazSez();
+        sez[4 * 9 + 7] = pointer;
+        Write(d, "mednaz.sez", sez);
+        HookRecorder hooks;
+        TDbTable t;
+        OpenTableIn(t, d, "med", "mednaz", 17);
+        ASSERT_EQ(DbStatus, 0);
+        const HookCall damaged{"mednaz", 20003, 4, 133};
+        std::string buf(17, 'x');
+        FindRecord(t, "CAJ", buf);
+        EXPECT_EQ(DbStatus, 20003);
+        EXPECT_EQ(buf, std::string(17, 'x')); // the header is never handed out
+        ReadByOrder(t, 2, buf);
+        EXPECT_EQ(DbStatus, 20003);
+        EXPECT_EQ(buf, std::string(17, 'x'));
+        EXPECT_EQ(hooks.calls, (std::vector<HookCall>{damaged, damaged}));
+        ReadByOrder(t, 1, buf); // the sound leaves still read
+        EXPECT_EQ(DbStatus, 0);
+        EXPECT_EQ(buf, small_tables::MedRecords()[1]);
     }
 }
 

@@ -16,6 +16,10 @@
 
 namespace {
 
+using index_detail::CompareKeyBytes;
+using index_detail::EntryPointer;
+using index_detail::SBinS;
+
 std::string Hex(const uint8_t* p, size_t n)
 {
     static const char* digits = "0123456789ABCDEF";
@@ -63,16 +67,54 @@ TEST(MakeKey, PacksEveryKeyType)
     }
 }
 
-TEST(MakeKey, InvalidTypeReportsOnStandardOutputAndLeavesTheKey)
+// Writes a hand-laid index as "<id>.sez" into dir and opens it.
+void OpenHandLaid(TSezFile& s, const QTemporaryDir& dir, const char* id, const std::string& bytes)
 {
+    EXPECT_EQ(WriteFileAtomic(dir.path().toStdString() + "/" + id + ".sez", bytes), 0);
+    s.id = id;
+    OpenSezFile(s, dir.path().toStdString());
+}
+
+struct KeyHookCall {
+    std::string id;
+    int32_t status;
+    int32_t position;
+    uint16_t code;
+    bool operator==(const KeyHookCall&) const = default;
+};
+thread_local std::vector<KeyHookCall> tKeyHookCalls;
+void RecordKeyHook(const TFileId& id, int32_t position, uint16_t code)
+{
+    tKeyHookCalls.push_back({FileIdToStr(id), DbStatus, position, code});
+}
+
+TEST(MakeKey, InvalidTypeIsReportedThroughTheHookAndLeavesTheKey)
+{
+    ThreadDbErrorHook = &RecordKeyHook;
     for (uint8_t t : {uint8_t(96 + 4), uint8_t(128 + 4), uint8_t(224 + 4)}) {
+        tKeyHookCalls.clear();
         TPackedKey out;
         out.fill(0xEE);
         testing::internal::CaptureStdout();
-        MakeKey(out, "ABC", t);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Internal MakeKey\n");
+        EXPECT_FALSE(MakeKey(out, "ABC", t, "mednaz"));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(tKeyHookCalls, (std::vector<KeyHookCall>{{"mednaz", 20001, 0, 104}}));
         EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xEE; }));
     }
+    // A search on an index whose header names such a type stops there.
+    std::string sez = {'S', '6', 0, 7, 2, 0, 0x60 | 0x07, 0x02, 0};
+    sez += std::string("K000   ") + '\x00' + '\x00'; // middle -> leaf 0
+    sez += std::string("K000   ") + '\x01' + '\x00'; // leaf -> record 1
+    QTemporaryDir dir;
+    TSezFile s;
+    OpenHandLaid(s, dir, "bad", sez);
+    ASSERT_EQ(DbStatus, 0);
+    tKeyHookCalls.clear();
+    int32_t recNo = 0;
+    SeekKey(s, recNo, "K000");
+    EXPECT_EQ(DbStatus, 20001);
+    EXPECT_EQ(tKeyHookCalls, (std::vector<KeyHookCall>{{"bad", 20001, 0, 104}}));
+    ThreadDbErrorHook = nullptr;
 }
 
 TEST(KeyBytes, CompareUnsignedAndReadLittleEndianPointers)
@@ -163,22 +205,20 @@ TEST(SeekKey, TwoUpperBlocksAreSwitchedBothWays)
         PutEntry(sez, RawKey(i), static_cast<uint32_t>(i + 1)); // leaf -> record i + 1
 
     QTemporaryDir dir;
-    ASSERT_EQ(WriteFileAtomic(dir.path().toStdString() + "/two.sez", sez), 0);
     TSezFile s;
-    s.id = "two";
-    OpenSezFile(s, dir.path().toStdString());
+    OpenHandLaid(s, dir, "two", sez);
     ASSERT_EQ(DbStatus, 0);
-    ASSERT_EQ(s.W, W);
-    EXPECT_EQ(s.M, 1 + 2 * W - 1);
+    ASSERT_EQ(s.win.W, W);
+    EXPECT_EQ(s.win.M, 1 + 2 * W - 1);
     EXPECT_EQ(s.LeafCount(), N);
 
     int32_t recNo = 0;
     SeekKey(s, recNo, RawKey(100));
     EXPECT_EQ(recNo, 101);
-    EXPECT_EQ(s.upperBlock, W - 1);
+    EXPECT_EQ(s.win.upperBlock, W - 1);
     SeekKey(s, recNo, RawKey(5));
     EXPECT_EQ(recNo, 6);
-    EXPECT_EQ(s.upperBlock, 0);
+    EXPECT_EQ(s.win.upperBlock, 0);
     SeekKey(s, recNo, "ZZZ"); // above every key: the last entry
     EXPECT_EQ(recNo, N);
     EXPECT_EQ(s.curPos, N - 1);
@@ -209,10 +249,8 @@ TEST(SeekKey, MiddleLevelMappedOneToOneNamesTheLeafDirectly)
     for (int i = 0; i < N; ++i)
         PutEntry(sez, RawKey(i * 10), static_cast<uint32_t>(N - i)); // records in reverse
     QTemporaryDir dir;
-    ASSERT_EQ(WriteFileAtomic(dir.path().toStdString() + "/one.sez", sez), 0);
     TSezFile s;
-    s.id = "one";
-    OpenSezFile(s, dir.path().toStdString());
+    OpenHandLaid(s, dir, "one", sez);
     ASSERT_EQ(DbStatus, 0);
     int32_t recNo = 0;
     SeekKey(s, recNo, RawKey(25));
@@ -296,7 +334,7 @@ TEST_F(LargeTable, FindRecordMatchesLowerBoundOnFoldedNames)
     ASSERT_EQ(DbStatus, 0);
     ASSERT_EQ(t.LeafCount(), kRecords);
     EXPECT_TRUE(t.sez.HasUpper()); // three levels at this size
-    EXPECT_EQ(t.sez.P, 3);
+    EXPECT_EQ(t.sez.win.P, 3);
 
     std::mt19937 rng(99);
     std::vector<std::string> queries = {"", "_", "___________________________", "A", "ZZZZZZ", "para", "PARA ",

@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 #include <functional>
+#include <vector>
 
 #include "datastore/packed_text.h"
 #include "platform/fs.h"
@@ -309,6 +310,41 @@ TEST(PackedTextFile, DamagedRecordsAndFilesAreReported)
         if (c.status == 0)
             EXPECT_EQ(text, Bytes({0x02, 0x01, 0x02, 0xF2, 0x76, 0x00, 0x00}));
         EXPECT_EQ(ReadPackedRecord(reader, text, 99999), PackedTextStatus::BadRecord);
+    }
+}
+
+TEST(PackedTextFile, AWalkEndsAtADamagedHead)
+{
+    // A sound record, then a head the file cannot hold: the walk reports the
+    // damage once and ends, since nothing after it can be located.
+    const HuffTables chain = ChainTables();
+    const std::string packed = Bytes({0xFF, 0xFF, 5, 0, 0, 0, 4, 0, 0x37, 0x84, 0x1E, 0x5A});
+    const std::string stored = Bytes({0xFF, 0xFF, 5, 0, 0, 0}) + "abcde";
+    struct Case {
+        const char* what;
+        uint8_t flags;
+        std::string file;
+    } cases[] = {
+        {"compressed, 200 bytes claimed, 5 left", 0x08,
+         packed + Bytes({0xFF, 0xFF, 200, 0, 0, 0, 200, 0}) + "12345"},
+        {"stored, 200 bytes claimed, 5 left", 0x00, stored + Bytes({0xFF, 0xFF, 200, 0, 0, 0}) + "12345"},
+        {"head cut short", 0x08, packed + Bytes({0xFF, 0xFF, 5})},
+    };
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/x.dat";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(WriteFileAtomic(path, X6Header(c.flags) + c.file), 0);
+        TPackedTextFile reader;
+        reader.tables = &chain;
+        ASSERT_TRUE(OpenPackedText(reader, path));
+        std::vector<int> statuses;
+        std::string text;
+        int status = 0;
+        while (statuses.size() < 10 && ReadNextPackedRecord(reader, text, status))
+            statuses.push_back(status);
+        EXPECT_EQ(statuses, (std::vector<int>{0, PackedTextStatus::BadRecord}));
+        EXPECT_EQ(reader.recordsRead, 1);
     }
 }
 
