@@ -15,7 +15,7 @@
 
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
-#include "frame/windows/dialog_base.h"
+#include "frame/windows/caption_keys.h"
 #include "frame/report_hook.h"
 #include "frame/windows/style.h"
 #include "platform/clipboard.h"
@@ -383,7 +383,7 @@ void TDataForm::TranslateButtonHints()
         const QVariant keyword = button->property("helpKeyword");
         if (!keyword.isValid())
             continue;
-        button->setToolTip(ButtonHintText(keyword.toString()));
+        button->setToolTip(HelpKeywordHint(keyword.toString()));
     }
 }
 
