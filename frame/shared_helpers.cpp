@@ -51,10 +51,13 @@ bool BytesOfHex(std::string_view hex, std::string& out)
     return true;
 }
 
+namespace {
+constexpr char kBase64UrlAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+}
+
 std::string Base64UrlEncode(std::string_view bytes)
 {
-    static constexpr char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    const char* alphabet = kBase64UrlAlphabet;
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
     size_t i = 0;
@@ -78,6 +81,25 @@ std::string Base64UrlEncode(std::string_view bytes)
             out.push_back(alphabet[(v >> 6) & 63]);
     }
     return out;
+}
+
+bool Base64UrlDecode(std::string_view text, std::string& out)
+{
+    out.clear();
+    uint32_t acc = 0;
+    int bits = 0;
+    for (char c : text) {
+        const char* p = std::char_traits<char>::find(kBase64UrlAlphabet, 64, c);
+        if (!p)
+            return false;
+        acc = (acc << 6) | static_cast<uint32_t>(p - kBase64UrlAlphabet);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out.push_back(static_cast<char>((acc >> bits) & 0xFF));
+        }
+    }
+    return true;
 }
 
 // Help and folders -----------------------------------------------------------

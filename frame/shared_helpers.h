@@ -30,6 +30,9 @@ bool BytesOfHex(std::string_view hex, std::string& out);
 
 // Base64url (RFC 4648: "A"-"Z", "a"-"z", "0"-"9", "-", "_") without padding.
 std::string Base64UrlEncode(std::string_view bytes);
+// The bytes of such a text; a character outside the alphabet makes it
+// invalid (false).  Bits left over after the last whole byte are dropped.
+bool Base64UrlDecode(std::string_view text, std::string& out);
 
 // Help and folders -----------------------------------------------------------
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
@@ -102,12 +101,6 @@ std::string PathToFile(const std::string& utf8)
     if (Utf8ToCp1250(utf8, out))
         return out;
     return QStringToCp1250(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-}
-
-bool PathExists(const std::string& path)
-{
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
 // Lines of a file: LF ends a line and a CR before it is dropped; a last line
@@ -319,45 +312,6 @@ uint64_t SplitMix(uint64_t& state)
     z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
     z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
     return z ^ (z >> 31);
-}
-
-constexpr char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-
-std::string Base64Url(std::string_view bytes)
-{
-    std::string out;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (unsigned char c : bytes) {
-        acc = (acc << 8) | c;
-        bits += 8;
-        while (bits >= 6) {
-            bits -= 6;
-            out.push_back(kB64[(acc >> bits) & 63]);
-        }
-    }
-    if (bits > 0)
-        out.push_back(kB64[(acc << (6 - bits)) & 63]);
-    return out;
-}
-
-bool FromBase64Url(std::string_view text, std::string& out)
-{
-    out.clear();
-    uint32_t acc = 0;
-    int bits = 0;
-    for (char c : text) {
-        const char* p = std::char_traits<char>::find(kB64, 64, c);
-        if (!p || c == '\0')
-            return false;
-        acc = (acc << 6) | static_cast<uint32_t>(p - kB64);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<char>((acc >> bits) & 0xFF));
-        }
-    }
-    return true;
 }
 
 void XorStream(std::string& bytes, size_t from, uint64_t seed)
@@ -950,13 +904,13 @@ std::string ScrambleSetting(std::string_view plain, std::string_view key)
         bytes[static_cast<size_t>(i)] = static_cast<char>(check >> (8 * i));
     bytes += plain;
     XorStream(bytes, 0, keyHash);
-    return Base64Url(bytes);
+    return Base64UrlEncode(bytes);
 }
 
 std::string UnscrambleSetting(std::string_view scrambled, std::string_view key)
 {
     std::string bytes;
-    if (scrambled.empty() || !FromBase64Url(scrambled, bytes) || bytes.size() < 5)
+    if (scrambled.empty() || !Base64UrlDecode(scrambled, bytes) || bytes.size() < 5)
         return {};
     const uint64_t keyHash = Fnv1a(key);
     XorStream(bytes, 0, keyHash);
@@ -1113,7 +1067,7 @@ void ConfigFile::Locate(const std::string& programFolder, const EnvironmentLooku
             profile = env("HOME");
         if (!profile.empty())
             path = WithTrailingSlash(profile) + "kalvo.ini";
-        if (path.empty() || !PathExists(path)) {
+        if (path.empty() || !FileExists(path)) {
             std::string appData = env("APPDATA");
             if (appData.empty())
                 appData = env("XDG_CONFIG_HOME");
@@ -1128,7 +1082,7 @@ void ConfigFile::Locate(const std::string& programFolder, const EnvironmentLooku
     if (path.empty())
         path = ResolveInFolder(programFolder, "nodal.cfg");
     std::string fallback;
-    if (!PathExists(path))
+    if (!FileExists(path))
         fallback = ResolveInFolder(programFolder, "nodal.cfg");
     SetPaths(std::move(path), std::move(fallback));
 }
@@ -1182,11 +1136,11 @@ void ConfigFile::Load(const ConfigLoadInput& in)
     // The file, else what an interrupted save left as ".BAK", else the
     // installation's fallback.
     std::string source;
-    if (PathExists(configPath))
+    if (FileExists(configPath))
         source = configPath;
-    else if (!configPath.empty() && PathExists(BackupPathOf(configPath)))
+    else if (!configPath.empty() && FileExists(BackupPathOf(configPath)))
         source = BackupPathOf(configPath);
-    else if (PathExists(fallbackPath))
+    else if (FileExists(fallbackPath))
         source = fallbackPath;
 
     std::string text;
@@ -1246,11 +1200,11 @@ bool ConfigFile::Save(bool show)
 
     const std::string backupPath = BackupPathOf(configPath);
     std::string source;
-    if (PathExists(configPath))
+    if (FileExists(configPath))
         source = configPath;
-    else if (PathExists(backupPath))
+    else if (FileExists(backupPath))
         source = backupPath;
-    else if (PathExists(loadedPath))
+    else if (FileExists(loadedPath))
         source = loadedPath;
     std::string previous;
     if (!source.empty() && Fs().ReadFile(source, previous) != 0) {
@@ -1278,7 +1232,7 @@ bool ConfigFile::Save(bool show)
             ReportSaveError(show, "FileSave", configPath, "");
         return false;
     }
-    if (PathExists(backupPath))
+    if (FileExists(backupPath))
         Fs().Remove(backupPath);
     return true;
 }
