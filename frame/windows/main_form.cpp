@@ -35,7 +35,7 @@
 #include "frame/windows/placement.h"
 #include "frame/config/placement_scheme.h"
 #include "frame/start/prestart.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"

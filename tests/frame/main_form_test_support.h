@@ -24,7 +24,7 @@
 #include "frame/hooks.h"
 #include "frame/start/ipc.h"
 #include "frame/windows/main_form.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "frame/windows/style.h"
 #include "platform/message_sink.h"
 #include "start_fixtures.h"

@@ -20,7 +20,7 @@
 #include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
 #include "frame/pages/hint_window.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/style.h"
 #include "list_demo_list.h"
