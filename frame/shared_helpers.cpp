@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "datastore/db_table.h"
 #include "frame/start/ipc.h"
 #include "platform/fs.h"
 
@@ -11,16 +12,16 @@
 
 std::string DataFolderOption()
 {
-    const StartValues& s = Start();
-    return s.DataDir != s.ProgramFolder ? " /d=" + s.DataDir : std::string();
+    const std::string data = DataDir();
+    return data != ProgramStart().ProgramFolder ? " /d=" + data : std::string();
 }
 
 std::vector<std::string> DataFolderArguments()
 {
-    const StartValues& s = Start();
-    if (s.DataDir == s.ProgramFolder)
+    const std::string data = DataDir();
+    if (data == ProgramStart().ProgramFolder)
         return {};
-    return {"/d=" + s.DataDir};
+    return {"/d=" + data};
 }
 
 bool RequestHelp(std::string_view topic)

@@ -49,7 +49,7 @@ std::string TrimLeftShort(std::string_view s);
 // The length of a string (0 for empty).
 int TextLength(std::string_view s);
 
-// The result of splitting the process arguments.
+// The result of splitting the process arguments, made once at start.
 struct ParsedCommandLine {
     std::string options = "|";     // items that began with "/" or "-"
     std::string positionals = "|"; // the other items, keyed "1", "2", ...
@@ -57,9 +57,13 @@ struct ParsedCommandLine {
     // Set when the command line cannot be used as it stands (an argument of
     // more than 255 bytes, one holding "|" or a character the display code
     // page lacks, a list that would overflow, more than 75 plain arguments):
-    // the offending argument as given (UTF-8).
+    // the offending argument as given (UTF-8).  The lists then stop there.
     bool unusable = false;
     std::string badArgument;
+    // The options ask for the batch duplicity check ("q=dupl" with "z"),
+    // which runs without any window or display.  Read argument by argument,
+    // so an unusable line can still be a batch run.
+    bool batchRun = false;
 };
 
 // Splits the arguments (UTF-8, without the program name).  Items starting with
@@ -68,10 +72,6 @@ struct ParsedCommandLine {
 // which makes "/srv/list.txt" a plain argument and "/d=/srv/data" option "d".
 // The positionals stay in the display code page here.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
-// The same for the running process's arguments (QCoreApplication or the
-// arguments recorded by SetProcessArguments).
-int ParseCommandLine(std::string& options, std::string& positionals);
-void SetProcessArguments(std::vector<std::string> args);
 
 // The environment as the start-up reads it: the value, or empty when unset.
 using EnvLookup = std::function<std::string(const char* name)>;
@@ -97,14 +97,14 @@ std::string SharedRootOf(const std::string& dataDir);
 // folder, with one trailing "/".  Paths are UTF-8.
 std::string DataFolderFromOption(std::string_view value);
 
-// The values of the start, written once by the start-up check.
+// The values of the start, written once by the start-up check.  The data
+// folder is not among them: the data store's DataDir() is the one value.
 struct StartValues {
     std::string Options = "|";
     std::string Positionals = "|"; // data code page, "a=" + value appended
     int PositionalCount = 0;
     std::string ProgramFolder;     // with "/" (UTF-8 path)
     std::string OwnExecutable;     // full path of the running program
-    std::string DataDir;           // with "/" (UTF-8 path)
     std::string SharedRoot;        // with "/", or empty
     std::string LogFolder;         // SharedRoot + "Logs/", or empty
     std::string WorkstationName;
@@ -113,7 +113,7 @@ struct StartValues {
 };
 
 // The process-wide start values.  Written by the start-up check and by tests.
-StartValues& Start();
+StartValues& ProgramStart();
 
 // The program type and data set that every other part reads.  0 until the
 // main window's start publishes them.

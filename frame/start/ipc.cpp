@@ -257,7 +257,7 @@ void InitCalls(const std::string& options)
     s.InstanceState = kStateNoCaller;
     s.OwnWindow = OwnWindowOfProcess();
     if (s.OwnExeName.empty())
-        s.OwnExeName = Start().OwnExecutable;
+        s.OwnExeName = ProgramStart().OwnExecutable;
     s.InstanceGroup = 15;
     s.InstanceTag = 0;
     s.CallerWindow = 0;
@@ -505,7 +505,7 @@ HandOverResult StartHandOver(const StartValues& start, uint8_t newWindowOption)
     if (Ipc().OwnExeName.empty())
         Ipc().OwnExeName = start.OwnExecutable;
     InitCalls(start.Options);
-    Ipc().InstanceGroup = InstanceGroupOfDataDir(start.DataDir);
+    Ipc().InstanceGroup = InstanceGroupOfDataDir(DataDir());
     r.dataSet = start.ProgramType == ProgramKind::Normal ? DataSetOfOptions(start.Options)
                                                          : DataSetKind::Drugs;
     // Listen first: while this copy waits for others it answers them, so two

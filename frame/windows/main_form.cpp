@@ -86,11 +86,6 @@ void MissingHook(const char* name)
 }
 
 // The display text (code page 1250) of a data code page text.
-std::string DisplayOfKam(const std::string& kam)
-{
-    return QStringToCp1250(KamToQString(kam));
-}
-
 std::string LastFolderName(std::string path)
 {
     while (!path.empty() && path.back() == '/')
@@ -318,7 +313,7 @@ TMainForm::~TMainForm()
 void TMainForm::FormCreate()
 {
     ResumeHandOffs();
-    const StartValues& s = ::Start();
+    const StartValues& s = ProgramStart();
     const EnvLookup env = options_.environment ? options_.environment : EnvLookup(RealEnvironment);
     ProgramType = s.ProgramType;
     setAcceptDrops(false);
@@ -347,7 +342,7 @@ void TMainForm::FormCreate()
     }
     VersionText = "qevw.exe-" + LookupText(UiTexts, "Uvod", "Ver");
 
-    if (ProgramType != ProgramKind::Help && !ExistsInFolder(s.DataDir, ("kalvo." + cfg.LanguageCode).c_str()))
+    if (ProgramType != ProgramKind::Help && !ExistsInFolder(DataDir(), ("kalvo." + cfg.LanguageCode).c_str()))
         ProgramType = ProgramKind::Installer;
 
     toolBar_ = new QToolBar(this);
@@ -437,7 +432,7 @@ void TMainForm::FormStart()
     if (started_ || terminated_)
         return;
     started_ = true;
-    const StartValues& s = ::Start();
+    const StartValues& s = ProgramStart();
 
     // 2: the key hook, then the base (clears Starting).
     qApp->installEventFilter(this);
@@ -471,7 +466,7 @@ void TMainForm::FormStart()
         FindBestVersionFolder();
         const std::string best = BestVersionFolderFromLog(RunLogText());
         if (VersionFolderIsNewer(best, LastFolderName(s.ProgramFolder)))
-            UpdateStatusText().Set(DisplayOfKam(LookupText(UiTexts, "Inst", "newVer")) + best);
+            UpdateStatusText().Set(KamToWin(LookupText(UiTexts, "Inst", "newVer")) + best);
     }
 
     // 8: the data texts and the caption.
@@ -485,7 +480,7 @@ void TMainForm::FormStart()
 
     // 9: the data parts and the filter flags.
     if (DataSet != DataSetKind::None) {
-        DataParts = DataPartsOf(s.DataDir);
+        DataParts = DataPartsOf(DataDir());
         Config().Update([](ConfigValues& v) { v.FilterFlags &= 0xFFC; });
     }
     Values().dataSet = DataSet;
@@ -599,9 +594,8 @@ void TMainForm::CheckMainTable()
 
 bool TMainForm::LoadDataTexts()
 {
-    const StartValues& s = ::Start();
     const std::string lang = Config().Read([](const ConfigValues& v) { return v.LanguageCode; });
-    const std::string file = s.DataDir + "kalvo." + lang;
+    const std::string file = DataDir() + "kalvo." + lang;
     const uint16_t r = LoadTextTable(DataTexts, file);
     if (r < TextTableResult::FirstSuccess) {
         if (ProgramType == ProgramKind::Help)
@@ -904,7 +898,7 @@ void TMainForm::FormActivate()
         return;
     activatedOnce_ = true;
     const PageHooks hooks = CurrentHooks();
-    const std::string first = GetOption("1", ::Start().Positionals);
+    const std::string first = GetOption("1", ProgramStart().Positionals);
     const auto kind = static_cast<PageKind>(g_pageKind.load());
     if (kind == PageKind::Diagnoses) {
         if (hooks.goToCode)
@@ -1084,8 +1078,8 @@ void TMainForm::ShutDown()
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - CreatedAt).count();
         StatCountDuration(StatCodeOfText("iA "), seconds / 86400.0);
-        StatSaveCounters(::Start().ProgramFolder);
-        StatSaveProducts(::Start().ProgramFolder);
+        StatSaveCounters(ProgramStart().ProgramFolder);
+        StatSaveProducts(ProgramStart().ProgramFolder);
     }
     SetMainDataForm(nullptr, nullptr);
     // The data windows go while this window is still whole: their own

@@ -115,6 +115,29 @@ TEST(CommandLine, RefusesListsThatWouldOverflow)
     EXPECT_LE(p.options.size(), 255u);
 }
 
+TEST(CommandLine, BatchRunIsReadArgumentByArgument)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool batch;
+    };
+    const std::string overflow = "-b=" + std::string(240, 'b');
+    const Case cases[] = {
+        {{"/q=dupl", "/z", "list.txt"}, true},
+        {{"/Z", "/Q=dupl"}, true}, // "/" lowers a one-letter key
+        {{"/q=dupl"}, false},
+        {{"/z", "/q=mkn"}, false},
+        {{"--Q=dupl", "-z"}, false}, // "-" keeps its case
+        // A line refused as a whole still shows its batch options, also
+        // those after the refused argument.
+        {{"/q=dupl", "a|b", "/z"}, true},
+        {{"/q=dupl", overflow, overflow, "/z"}, true},
+        {{"a|b", "/z"}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseCommandLine(c.args).batchRun, c.batch) << c.args[0] << " " << c.args[1];
+}
+
 TEST(OptionList, LookupsFollowTheBars)
 {
     EXPECT_TRUE(HasOption("q", "|q|"));

@@ -82,23 +82,26 @@ protected:
     {
         start_test::EnsureApp();
         saved = Ipc();
-        savedStart = Start();
+        savedStart = ProgramStart();
+        savedDataDir = DataDir();
         Ipc() = IpcState{};
         Ipc().OwnWindow = OwnWindowOfProcess();
         Ipc().OwnExeName = QEVW_PROGRAM_DIR "/qevw"; // a real program to launch
         folder = tmp.path().toStdString() + "/";
         SetSocketFolderOverride(folder);
-        Start().ProgramFolder = "/opt/kalvo/";
-        Start().DataDir = "/srv/kalvo data/";
+        ProgramStart().ProgramFolder = "/opt/kalvo/";
+        SetDataDir("/srv/kalvo data/");
     }
     void TearDown() override
     {
         SetSocketFolderOverride("");
         Ipc() = saved;
-        Start() = savedStart;
+        ProgramStart() = savedStart;
+        SetDataDir(savedDataDir);
     }
     IpcState saved;
     StartValues savedStart;
+    std::string savedDataDir;
     QTemporaryDir tmp;
     std::string folder;
 };
@@ -130,7 +133,7 @@ TEST_F(HelpRequest, NotTakenLaunchesAHelpCopy)
     EXPECT_EQ(DataFolderOption(), " /d=/srv/kalvo data/");
 
     // With the data in the program folder no "/d=" is passed.
-    Start().DataDir = Start().ProgramFolder;
+    SetDataDir(ProgramStart().ProgramFolder);
     EXPECT_TRUE(RequestHelp("Obsah_"));
     ASSERT_EQ(shell.Calls().size(), 2u);
     EXPECT_EQ(shell.Calls()[1].arguments.size(), 3);
