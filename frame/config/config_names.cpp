@@ -67,13 +67,6 @@ constexpr NamedColour kColourNames[] = {
     {"clMenuBar", kSystemColour + 30},
 };
 
-void AppendInt(std::string& out, int64_t v)
-{
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
-}
-
 } // namespace
 
 bool ColourOfName(std::string_view name, uint32_t& colour)
@@ -130,10 +123,7 @@ ConfigFont ReadFont(std::string_view v)
     const size_t open = v.find('[');
     const size_t close = open == std::string_view::npos ? open : v.find(']', open);
     std::string_view name = v.substr(0, comma != std::string_view::npos ? comma : open);
-    while (!name.empty() && name.front() == ' ')
-        name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ')
-        name.remove_suffix(1);
+    name = TrimBlanks(name);
     f.name = name.empty() ? std::string(kDefaultFontName) : std::string(name);
     int32_t size = 9;
     if (comma == std::string_view::npos || !ParseConfigInt(v.substr(comma + 1, 3), size) ||
@@ -151,9 +141,9 @@ std::string FontText(const ConfigFont& f)
 {
     std::string s = f.name;
     s += ", ";
-    AppendInt(s, f.size);
+    s += std::to_string(f.size);
     s += " [";
-    AppendInt(s, f.style);
+    s += std::to_string(f.style);
     s += ']';
     return s;
 }
