@@ -775,7 +775,7 @@ void TVyb::ChooseRow()
     if (Rec.RowCount == 0)
         return;
     if (PropagateLinks() == 0)
-        DropDownMenu(PublishedDataSet() == DataSetKind::Devices ? 6 : 4);
+        DropDownMenu(PublishedDataSet() == DataSetCode::Devices ? 6 : 4);
     if (CursorMode)
         CountChoice();
 }

@@ -38,7 +38,7 @@ size_t FindKey(std::string_view key, std::string_view list, bool wantValue)
 }
 
 std::atomic<uint8_t> g_programType{0};
-std::atomic<uint8_t> g_dataSet{0};
+std::atomic<DataSetCode> g_dataSet{DataSetCode::None};
 
 // Whether an item that starts with "/" names an option: no second "/" before
 // its first "=" (or in the whole item without one).
@@ -294,29 +294,29 @@ StartValues& ProgramStart()
 
 uint8_t PublishedProgramType() { return g_programType.load(std::memory_order_acquire); }
 void PublishProgramType(uint8_t type) { g_programType.store(type, std::memory_order_release); }
-uint8_t PublishedDataSet() { return g_dataSet.load(std::memory_order_acquire); }
-void PublishDataSet(uint8_t dataSet) { g_dataSet.store(dataSet, std::memory_order_release); }
+DataSetCode PublishedDataSet() { return g_dataSet.load(std::memory_order_acquire); }
+void PublishDataSet(DataSetCode dataSet) { g_dataSet.store(dataSet, std::memory_order_release); }
 
-uint8_t DataSetOfOptions(std::string_view options)
+DataSetCode DataSetOfOptions(std::string_view options)
 {
-    uint8_t d = DataSetKind::Drugs;
+    DataSetCode d = DataSetCode::Drugs;
     if (HasOption("all", options))
-        d = DataSetKind::All;
+        d = DataSetCode::All;
     if (HasOption("pzt", options))
-        d = DataSetKind::Devices;
+        d = DataSetCode::Devices;
     if (HasOption("pfa", options))
-        d = DataSetKind::Goods;
+        d = DataSetCode::Goods;
     return d;
 }
 
-std::string DataSetTag(uint8_t dataSet)
+std::string DataSetTag(DataSetCode dataSet)
 {
     switch (dataSet) {
-    case DataSetKind::All:
+    case DataSetCode::All:
         return "|all|";
-    case DataSetKind::Devices:
+    case DataSetCode::Devices:
         return "|pzt|";
-    case DataSetKind::Goods:
+    case DataSetCode::Goods:
         return "|pfa|";
     default:
         return "|";

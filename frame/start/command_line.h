@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "datastore/data_set.h"
+
 constexpr size_t kOptionListMax = 255;
 // The positional keys run from "1" to "{" ("0" + 75); the 76th would be "|".
 constexpr int kMaxPositionals = 75;
@@ -119,16 +121,11 @@ StartValues& ProgramStart();
 // main window's start publishes them.
 uint8_t PublishedProgramType();
 void PublishProgramType(uint8_t type);
-uint8_t PublishedDataSet();
-void PublishDataSet(uint8_t dataSet);
+DataSetCode PublishedDataSet();
+void PublishDataSet(DataSetCode dataSet);
 
-// Data sets: 1 drugs, 2 non-drug goods ("pfa"), 4 medical devices ("pzt"),
-// 7 all; 0 in installer mode.
-namespace DataSetKind {
-constexpr uint8_t None = 0, Drugs = 1, Goods = 2, Devices = 4, All = 7;
-}
 // The data set a list of options asks for: "all", "pzt", "pfa" tested in
 // this order, the last present wins; drugs without any.
-uint8_t DataSetOfOptions(std::string_view options);
+DataSetCode DataSetOfOptions(std::string_view options);
 // The request tag of a data set: "|all|", "|pzt|", "|pfa|" or "|".
-std::string DataSetTag(uint8_t dataSet);
+std::string DataSetTag(DataSetCode dataSet);

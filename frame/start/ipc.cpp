@@ -333,7 +333,7 @@ ReceiveOutcome ReceiveQuery(const CopyDataMessage& message)
         return out;
     }
     const uint8_t t = QueryTypeCode(q);
-    const uint8_t d = t == ProgramKind::Normal ? DataSetOfOptions(query) : DataSetKind::Drugs;
+    const DataSetCode d = t == ProgramKind::Normal ? DataSetOfOptions(query) : DataSetCode::Drugs;
     if (t == PublishedProgramType() && d == PublishedDataSet()) {
         if (t != ProgramKind::Installer) {
             if (auto& front = FrontHandler())
@@ -507,7 +507,7 @@ HandOverResult StartHandOver(const StartValues& start, uint8_t newWindowOption)
     InitCalls(start.Options);
     Ipc().InstanceGroup = InstanceGroupOfDataDir(DataDir());
     r.dataSet = start.ProgramType == ProgramKind::Normal ? DataSetOfOptions(start.Options)
-                                                         : DataSetKind::Drugs;
+                                                         : DataSetCode::Drugs;
     // Listen first: while this copy waits for others it answers them, so two
     // copies starting together never wait on each other.
     r.listening = StartIpcServer();

@@ -60,7 +60,7 @@ PageHooks CurrentHooks()
 }
 
 struct MainValues {
-    std::atomic<uint8_t> dataSet{DataSetKind::Drugs};
+    std::atomic<DataSetCode> dataSet{DataSetCode::Drugs};
     std::atomic<uint16_t> dataParts{DataPart::Always};
     std::atomic<char> deviceLetter{'B'};
     std::mutex mutex;
@@ -213,7 +213,7 @@ uint16_t DataPartsOf(const std::string& dataDir)
     return p;
 }
 
-uint8_t CurrentDataSet() { return Values().dataSet; }
+DataSetCode CurrentDataSet() { return Values().dataSet; }
 uint16_t CurrentDataParts() { return Values().dataParts; }
 std::string CurrentVersionText()
 {
@@ -451,7 +451,7 @@ void TMainForm::FormStart()
         }
         DataSet = h.dataSet;
     } else {
-        DataSet = ProgramType == ProgramKind::Normal ? DataSetOfOptions(s.Options) : DataSetKind::Drugs;
+        DataSet = ProgramType == ProgramKind::Normal ? DataSetOfOptions(s.Options) : DataSetCode::Drugs;
     }
 
     // 6: the main table and its format.
@@ -479,7 +479,7 @@ void TMainForm::FormStart()
         setWindowTitle(QString::fromLatin1(kProgramCaption));
 
     // 9: the data parts and the filter flags.
-    if (DataSet != DataSetKind::None) {
+    if (DataSet != DataSetCode::None) {
         DataParts = DataPartsOf(DataDir());
         Config().Update([](ConfigValues& v) { v.FilterFlags &= 0xFFC; });
     }
@@ -563,9 +563,9 @@ void TMainForm::CheckMainTable()
     const char* table = "kl";
     const char* key = "klkod";
     int format = 346;
-    if (DataSet == DataSetKind::Goods) {
+    if (DataSet == DataSetCode::Goods) {
         table = "pfa", key = "pfakod", format = 246;
-    } else if (DataSet == DataSetKind::Devices) {
+    } else if (DataSet == DataSetCode::Devices) {
         table = "pzt", key = "pztkod", format = 290;
     }
     // A missing or damaged table is no "DB Error" here: the start goes on in
@@ -586,7 +586,7 @@ void TMainForm::CheckMainTable()
         installer = true;
     }
     if (installer) {
-        DataSet = DataSetKind::None;
+        DataSet = DataSetCode::None;
         DataParts = 0;
         ProgramType = ProgramKind::Installer;
     }
@@ -789,7 +789,7 @@ void EnableMaximTimer()
 
 void TMainForm::TimerMaxTimer()
 {
-    if (DataSet == DataSetKind::None)
+    if (DataSet == DataSetCode::None)
         return;
     const std::string prefix = Config().Read([](const ConfigValues& v) { return v.MaximDir; });
     if (prefix.empty() || prefix.back() == '/')
@@ -824,7 +824,7 @@ void TMainForm::ToolSBClick(QToolButton* button)
     uint16_t code = static_cast<uint16_t>(tag);
     if (code < 256)
         return;
-    if (DataSet == DataSetKind::Goods) {
+    if (DataSet == DataSetCode::Goods) {
         if (code == PackKindCode("dMA"))
             code = PackKindCode("pMA");
         else if (code == PackKindCode("dAK"))

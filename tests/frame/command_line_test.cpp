@@ -183,12 +183,12 @@ TEST(OptionList, SmallStringRoutines)
 
 TEST(OptionList, DataSetOfARequest)
 {
-    EXPECT_EQ(DataSetOfOptions("|"), DataSetKind::Drugs);
-    EXPECT_EQ(DataSetOfOptions("|all|"), DataSetKind::All);
-    EXPECT_EQ(DataSetOfOptions("|pzt|"), DataSetKind::Devices);
-    EXPECT_EQ(DataSetOfOptions("|pfa|all|pzt|"), DataSetKind::Goods); // "pfa" wins
-    EXPECT_EQ(DataSetTag(DataSetKind::Goods), "|pfa|");
-    EXPECT_EQ(DataSetTag(DataSetKind::Drugs), "|");
+    EXPECT_EQ(DataSetOfOptions("|"), DataSetCode::Drugs);
+    EXPECT_EQ(DataSetOfOptions("|all|"), DataSetCode::All);
+    EXPECT_EQ(DataSetOfOptions("|pzt|"), DataSetCode::Devices);
+    EXPECT_EQ(DataSetOfOptions("|pfa|all|pzt|"), DataSetCode::Goods); // "pfa" wins
+    EXPECT_EQ(DataSetTag(DataSetCode::Goods), "|pfa|");
+    EXPECT_EQ(DataSetTag(DataSetCode::Drugs), "|");
 }
 
 TEST(StartValues, WorkstationAndUser)

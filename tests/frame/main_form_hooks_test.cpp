@@ -108,7 +108,7 @@ TEST_F(MainFormHooksTest, SpeedButtonsRunTheirCommands)
     for (const Case& c : cases) {
         commands.clear();
         counted.clear();
-        w->DataSet = c.dataSet;
+        w->DataSet = static_cast<DataSetCode>(c.dataSet);
         QToolButton b;
         b.setProperty("tag", c.tag);
         w->ToolSBClick(&b);

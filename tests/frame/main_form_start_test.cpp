@@ -31,7 +31,7 @@ TEST_F(MainFormStartTest, WrongRecordLengthShowsDbVerAndFallsToInstaller)
     auto w = MakeStarted();
     EXPECT_FALSE(w->Terminated());
     EXPECT_EQ(w->ProgramType, ProgramKind::Installer);
-    EXPECT_EQ(w->DataSet, DataSetKind::None);
+    EXPECT_EQ(w->DataSet, DataSetCode::None);
     EXPECT_EQ(w->DataParts, 0);
     ASSERT_EQ(BoxTexts().size(), 1u);
     EXPECT_EQ(BoxTexts()[0], "Nesprávná verze databáze.");
@@ -43,7 +43,7 @@ TEST_F(MainFormStartTest, MissingDrugTableFallsToInstallerSilently)
     QFile::remove(QString::fromStdString(data + "kl.dat"));
     auto w = MakeStarted();
     EXPECT_EQ(w->ProgramType, ProgramKind::Installer);
-    EXPECT_EQ(w->DataSet, DataSetKind::None);
+    EXPECT_EQ(w->DataSet, DataSetCode::None);
     EXPECT_TRUE(BoxTexts().empty());
     EXPECT_NE(RunLogText().find("StartInstallerMode: nothing registered"), std::string::npos);
     EXPECT_NE(RunLogText().find("TInstWin: nothing registered"), std::string::npos);
