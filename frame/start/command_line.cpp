@@ -200,8 +200,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
             r.options += item;
             r.options += '|';
         } else {
-            if (r.positionalCount >= kMaxPositionals ||
-                r.positionals.size() + item.size() + 3 > kOptionListMax) {
+            if (r.positionalCount >= kMaxPositionals
+                || r.positionals.size() + item.size() + 3 > kOptionListMax) {
                 refuse(arg);
                 continue;
             }
