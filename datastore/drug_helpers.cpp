@@ -191,7 +191,7 @@ bool BlankLed(std::string_view code)
 
 } // namespace
 
-CodeTablesResult LoadCodeTables(int dataSet, int languageIndex)
+CodeTablesResult LoadCodeTables(DataSetCode dataSet, int languageIndex)
 {
     auto next = std::make_shared<CodeCaches>();
     next->languageIndex = languageIndex;

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "datastore/data_set.h"
+
 // ------------------------------------------------------------- formatters
 
 // A 9-character amount field: the first 7 characters without blanks, and
@@ -54,11 +56,6 @@ std::string LookupHolder(std::string_view code);
 
 // -------------------------------------------------------- the code tables
 
-namespace DataSetCode {
-constexpr int Drugs = 1;
-constexpr int Goods = 2;
-constexpr int Devices = 4;
-} // namespace DataSetCode
 
 struct CodeTablesResult {
     int isvStatus = 0;     // DbStatus of the ISV cache (0 = loaded)
@@ -71,7 +68,7 @@ struct CodeTablesResult {
 // that cannot be read is left empty and its status returned: the caller
 // shows "Chyby.WrongZem" (countries) or "Chyby.WrongIS" (ISV, drug data set
 // only) to the user.  languageIndex: 0 Czech, 1 English.
-CodeTablesResult LoadCodeTables(int dataSet = DataSetCode::Drugs, int languageIndex = 0);
+CodeTablesResult LoadCodeTables(DataSetCode dataSet = DataSetCode::Drugs, int languageIndex = 0);
 // Drops both caches and the currency text.
 void FreeCodeTables();
 

@@ -159,3 +159,27 @@ std::string QStringToKam(const QString& text)
     WinToKamS(s);
     return s;
 }
+
+namespace {
+
+constexpr std::array<unsigned char, 44> kUpperHigh = {
+    0x80, 0x9A, 0x90, 0x85, 0x8E, 0x85, 0x86, 0x80, 0x89, 0x89, 0x8A, 0x8B, 0x9C, 0x8A, 0x8E,
+    0x8F, 0x90, 0x92, 0x92, 0xA7, 0x99, 0x95, 0xA6, 0x97, 0x9D, 0x99, 0x9A, 0x9B, 0x9C, 0x9D,
+    0x9E, 0x86, 0x8F, 0x8B, 0x95, 0x97, 0xA5, 0xA5, 0xA6, 0xA7, 0x9B, 0x9E, 0xC0, 0xC0,
+};
+
+constexpr std::array<unsigned char, 256> BuildUpperTable()
+{
+    std::array<unsigned char, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[static_cast<size_t>(i)] = static_cast<unsigned char>(i);
+    for (int c = 'a'; c <= 'z'; ++c)
+        t[static_cast<size_t>(c)] = static_cast<unsigned char>(c - 'a' + 'A');
+    for (size_t i = 0; i < kUpperHigh.size(); ++i)
+        t[0x80 + i] = kUpperHigh[i];
+    return t;
+}
+
+} // namespace
+
+const std::array<unsigned char, 256> UpperTable = BuildUpperTable();

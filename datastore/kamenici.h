@@ -27,3 +27,7 @@ std::string KamFoldUpper(std::string_view s);
 // Boundary helpers: data text to display text and typed text back.
 QString KamToQString(std::string_view kam);
 std::string QStringToKam(const QString& text);
+
+// The data code page's upper-case table: "a"-"z" to "A"-"Z" and the fixed
+// table for 0x80-0xAB; accented letters stay accented (KamUpper drops them).
+extern const std::array<unsigned char, 256> UpperTable;

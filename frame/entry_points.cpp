@@ -33,12 +33,12 @@ MainEntryPoints SetMainEntryPoints(MainEntryPoints calls)
     return old;
 }
 
-void BuildMainMenu(QMainWindow* window, uint8_t dataSet)
+void BuildMainMenu(QMainWindow* window, DataSetCode dataSet)
 {
     if (auto f = Hook(&MainEntryPoints::buildMainMenu))
         f(window, dataSet);
 }
-void LayoutToolbar(QToolBar* toolBar, uint8_t dataSet)
+void LayoutToolbar(QToolBar* toolBar, DataSetCode dataSet)
 {
     if (auto f = Hook(&MainEntryPoints::layoutToolbar))
         f(toolBar, dataSet);

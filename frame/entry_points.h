@@ -16,6 +16,8 @@
 #include <functional>
 #include <string>
 
+#include "datastore/data_set.h"
+
 class QMainWindow;
 class QMenuBar;
 class QToolBar;
@@ -23,9 +25,9 @@ class TDataForm;
 
 struct MainEntryPoints {
     // The main menu of a data set, built into the window's menu bar.
-    std::function<void(QMainWindow* window, uint8_t dataSet)> buildMainMenu;
+    std::function<void(QMainWindow* window, DataSetCode dataSet)> buildMainMenu;
     // The speed buttons of a data set, laid out on the toolbar.
-    std::function<void(QToolBar* toolBar, uint8_t dataSet)> layoutToolbar;
+    std::function<void(QToolBar* toolBar, DataSetCode dataSet)> layoutToolbar;
     // A menu item was chosen (its command code).
     std::function<void(uint16_t code)> menuClick;
     // The command dispatcher: sender, command code, value.
@@ -52,8 +54,8 @@ struct MainEntryPoints {
 
 MainEntryPoints SetMainEntryPoints(MainEntryPoints calls);
 
-void BuildMainMenu(QMainWindow* window, uint8_t dataSet);
-void LayoutToolbar(QToolBar* toolBar, uint8_t dataSet);
+void BuildMainMenu(QMainWindow* window, DataSetCode dataSet);
+void LayoutToolbar(QToolBar* toolBar, DataSetCode dataSet);
 void MainMenuClick(uint16_t code);
 void ExecuteCommand(TDataForm* sender, uint16_t code, int32_t value);
 bool LoadMacroFile(const std::string& path);

@@ -21,7 +21,7 @@
 #include "frame/pages/hint_window.h"
 #include "frame/pages/key_map.h"
 #include "frame/pages/page_events.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/style.h"
 #include "lists/grid.h"
@@ -775,7 +775,7 @@ void TVyb::ChooseRow()
     if (Rec.RowCount == 0)
         return;
     if (PropagateLinks() == 0)
-        DropDownMenu(PublishedDataSet() == DataSetKind::Devices ? 6 : 4);
+        DropDownMenu(PublishedDataSet() == DataSetCode::Devices ? 6 : 4);
     if (CursorMode)
         CountChoice();
 }

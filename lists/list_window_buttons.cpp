@@ -11,7 +11,7 @@
 
 #include "datastore/kamenici.h"
 #include "datastore/service_hooks.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "lists/grid.h"
 #include "lists/list_window.h"
 #include "lists/nul_edit.h"

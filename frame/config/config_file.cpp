@@ -6,12 +6,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
+#include "frame/config/config_names.h"
+#include "frame/config/config_scramble.h"
+#include "frame/hex_base64.h"
 #include "frame/report_hook.h"
-#include "frame/shared_helpers.h"
 #include "platform/cp1250.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
@@ -23,7 +24,6 @@ namespace {
 constexpr std::string_view kDefaultToolbar = "-dMA-dAK-dLL-dSP-DBA-CXD-DXC-sPW-sBE-sBW-RMR-SSI-";
 constexpr std::string_view kDefaultToolbarWithRmd =
     "-dMA-dAK-dLL-dSP-DBA-CXD-DXC-sPW-sBE-sBW-RMR-RMD-SSI-";
-constexpr std::string_view kDefaultFontName = "Tarel Pro CE";
 constexpr std::string_view kUnexpandedReimbLetters = "BIHKLOTUXZQN";
 
 constexpr std::string_view kCodePageWords[] = {"OK", "ASCII", "LATIN", "WIN", "FILTER"};
@@ -104,12 +104,6 @@ std::string PathToFile(const std::string& utf8)
     return QStringToCp1250(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
-bool PathExists(const std::string& path)
-{
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
-}
-
 // Lines of a file: LF ends a line and a CR before it is dropped; a last line
 // without LF counts; a UTF-8 byte-order mark at the start is ignored.
 std::vector<std::string_view> SplitLines(std::string_view text)
@@ -162,221 +156,6 @@ std::string Delimited(std::string_view v)
     r += v;
     r += delim;
     return r;
-}
-
-// ---------------------------------------------------------------- colours
-
-struct NamedColour {
-    std::string_view name;
-    uint32_t colour;
-};
-
-constexpr NamedColour kColourNames[] = {
-    {"clBlack", 0x000000},
-    {"clMaroon", 0x000080},
-    {"clGreen", 0x008000},
-    {"clOlive", 0x008080},
-    {"clNavy", 0x800000},
-    {"clPurple", 0x800080},
-    {"clTeal", 0x808000},
-    {"clGray", 0x808080},
-    {"clSilver", 0xC0C0C0},
-    {"clRed", 0x0000FF},
-    {"clLime", 0x00FF00},
-    {"clYellow", 0x00FFFF},
-    {"clBlue", 0xFF0000},
-    {"clFuchsia", 0xFF00FF},
-    {"clAqua", 0xFFFF00},
-    {"clWhite", 0xFFFFFF},
-    {"clMoneyGreen", 0xC0DCC0},
-    {"clSkyBlue", 0xF0CAA6},
-    {"clCream", 0xF0FBFF},
-    {"clMedGray", 0xA4A0A0},
-    {"clScrollBar", kSystemColour + 0},
-    {"clBackground", kSystemColour + 1},
-    {"clActiveCaption", kSystemColour + 2},
-    {"clInactiveCaption", kSystemColour + 3},
-    {"clMenu", kSystemColour + 4},
-    {"clWindow", kSystemColour + 5},
-    {"clWindowFrame", kSystemColour + 6},
-    {"clMenuText", kSystemColour + 7},
-    {"clWindowText", kSystemColour + 8},
-    {"clCaptionText", kSystemColour + 9},
-    {"clActiveBorder", kSystemColour + 10},
-    {"clInactiveBorder", kSystemColour + 11},
-    {"clAppWorkSpace", kSystemColour + 12},
-    {"clHighlight", kSystemColour + 13},
-    {"clHighlightText", kSystemColour + 14},
-    {"clBtnFace", kSystemColour + 15},
-    {"clBtnShadow", kSystemColour + 16},
-    {"clGrayText", kSystemColour + 17},
-    {"clBtnText", kSystemColour + 18},
-    {"clInactiveCaptionText", kSystemColour + 19},
-    {"clBtnHighlight", kSystemColour + 20},
-    {"cl3DDkShadow", kSystemColour + 21},
-    {"cl3DLight", kSystemColour + 22},
-    {"clInfoText", kSystemColour + 23},
-    {"clInfoBk", kSystemColour + 24},
-    {"clHotLight", kSystemColour + 26},
-    {"clGradientActiveCaption", kSystemColour + 27},
-    {"clGradientInactiveCaption", kSystemColour + 28},
-    {"clMenuHighlight", kSystemColour + 29},
-    {"clMenuBar", kSystemColour + 30},
-};
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-void ReadColours(std::string_view v, std::array<uint32_t, 7>& colours)
-{
-    size_t index = 0;
-    while (index < colours.size()) {
-        const size_t comma = v.find(',');
-        if (comma == std::string_view::npos)
-            break; // only comma-terminated items count
-        const std::string_view item = v.substr(0, comma);
-        v.remove_prefix(comma + 1);
-        if (item.size() >= 5) {
-            uint32_t c;
-            if (item.substr(0, 2) == "cl") {
-                if (ColourOfName(item, c))
-                    colours[index] = c;
-            } else if (item.front() == '$' && item.size() <= 9) {
-                uint32_t value = 0;
-                auto r = std::from_chars(item.data() + 1, item.data() + item.size(), value, 16);
-                if (r.ec == std::errc() && r.ptr == item.data() + item.size())
-                    colours[index] = value;
-            }
-        }
-        ++index;
-    }
-}
-
-// ---------------------------------------------------------------- fonts
-
-ConfigFont ReadFont(std::string_view v)
-{
-    ConfigFont f;
-    const size_t comma = v.find(',');
-    const size_t open = v.find('[');
-    const size_t close = open == std::string_view::npos ? open : v.find(']', open);
-    std::string_view name = v.substr(0, comma != std::string_view::npos ? comma : open);
-    while (!name.empty() && name.front() == ' ')
-        name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ')
-        name.remove_suffix(1);
-    f.name = name.empty() ? std::string(kDefaultFontName) : std::string(name);
-    int32_t size = 9;
-    if (comma == std::string_view::npos || !ParseConfigInt(v.substr(comma + 1, 3), size) ||
-        size < 6 || size > 30)
-        size = 9;
-    f.size = size;
-    int32_t style = 0;
-    if (open != std::string_view::npos && close != std::string_view::npos &&
-        ParseConfigInt(v.substr(open + 1, close - open - 1), style))
-        f.style = style & 15;
-    return f;
-}
-
-std::string FontText(const ConfigFont& f)
-{
-    std::string s = f.name;
-    s += ", ";
-    AppendInt(s, f.size);
-    s += " [";
-    AppendInt(s, f.style);
-    s += ']';
-    return s;
-}
-
-// ---------------------------------------------------------------- scrambling
-
-uint64_t Fnv1a(std::string_view s, uint64_t h = 0xcbf29ce484222325ull)
-{
-    for (unsigned char c : s) {
-        h ^= c;
-        h *= 0x100000001b3ull;
-    }
-    return h;
-}
-
-uint64_t SplitMix(uint64_t& state)
-{
-    uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-}
-
-constexpr char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-
-std::string Base64Url(std::string_view bytes)
-{
-    std::string out;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (unsigned char c : bytes) {
-        acc = (acc << 8) | c;
-        bits += 8;
-        while (bits >= 6) {
-            bits -= 6;
-            out.push_back(kB64[(acc >> bits) & 63]);
-        }
-    }
-    if (bits > 0)
-        out.push_back(kB64[(acc << (6 - bits)) & 63]);
-    return out;
-}
-
-bool FromBase64Url(std::string_view text, std::string& out)
-{
-    out.clear();
-    uint32_t acc = 0;
-    int bits = 0;
-    for (char c : text) {
-        const char* p = std::char_traits<char>::find(kB64, 64, c);
-        if (!p || c == '\0')
-            return false;
-        acc = (acc << 6) | static_cast<uint32_t>(p - kB64);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<char>((acc >> bits) & 0xFF));
-        }
-    }
-    return true;
-}
-
-void XorStream(std::string& bytes, size_t from, uint64_t seed)
-{
-    uint64_t state = seed;
-    uint64_t word = 0;
-    for (size_t i = from; i < bytes.size(); ++i) {
-        if ((i - from) % 8 == 0)
-            word = SplitMix(state);
-        bytes[i] = static_cast<char>(bytes[i] ^ static_cast<char>(word >> (8 * ((i - from) % 8))));
-    }
-}
-
-uint32_t CheckOf(std::string_view plain, uint64_t keyHash)
-{
-    std::string k(8, '\0');
-    for (int i = 0; i < 8; ++i)
-        k[static_cast<size_t>(i)] = static_cast<char>(keyHash >> (8 * i));
-    return static_cast<uint32_t>(Fnv1a(plain, Fnv1a(k)) >> 16);
 }
 
 // ---------------------------------------------------------------- reading
@@ -858,28 +637,6 @@ std::string CarriedLines(std::string_view previous)
 
 // ---------------------------------------------------------------- public helpers
 
-bool ColourOfName(std::string_view name, uint32_t& colour)
-{
-    for (const NamedColour& n : kColourNames)
-        if (EqualIgnoringAsciiCase(n.name, name)) {
-            colour = n.colour;
-            return true;
-        }
-    return false;
-}
-
-std::string ColourText(uint32_t colour)
-{
-    for (const NamedColour& n : kColourNames)
-        if (n.colour == colour)
-            return std::string(n.name);
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string s = "$";
-    for (int shift = 28; shift >= 0; shift -= 4)
-        s.push_back(digits[(colour >> shift) & 15]);
-    return s;
-}
-
 std::string* ParagraphSelections::First(char kind)
 {
     size_t i = kFirstKinds.find(kind);
@@ -937,49 +694,6 @@ std::string FreeItemValue(std::string_view items, std::string_view key, size_t m
     std::string_view v = items.substr(at + probe.size());
     v = v.substr(0, v.find('|'));
     return std::string(Head(v, maxLength));
-}
-
-std::string ScrambleSetting(std::string_view plain, std::string_view key)
-{
-    if (plain.empty())
-        return {};
-    const uint64_t keyHash = Fnv1a(key);
-    const uint32_t check = CheckOf(plain, keyHash);
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[static_cast<size_t>(i)] = static_cast<char>(check >> (8 * i));
-    bytes += plain;
-    XorStream(bytes, 0, keyHash);
-    return Base64Url(bytes);
-}
-
-std::string UnscrambleSetting(std::string_view scrambled, std::string_view key)
-{
-    std::string bytes;
-    if (scrambled.empty() || !FromBase64Url(scrambled, bytes) || bytes.size() < 5)
-        return {};
-    const uint64_t keyHash = Fnv1a(key);
-    XorStream(bytes, 0, keyHash);
-    uint32_t check = 0;
-    for (int i = 0; i < 4; ++i)
-        check |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[static_cast<size_t>(i)])) << (8 * i);
-    std::string plain = bytes.substr(4);
-    if (CheckOf(plain, keyHash) != check)
-        return {};
-    return plain;
-}
-
-std::string ScrambleKeyFor(std::string_view executableName, std::string_view programFolder)
-{
-    std::string exe = AsciiLower(executableName);
-    if (exe.size() > 4 && exe.compare(exe.size() - 4, 4, ".exe") == 0)
-        exe.resize(exe.size() - 4);
-    std::string folder(programFolder);
-    while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\'))
-        folder.pop_back();
-    size_t slash = folder.find_last_of('/');
-    std::string base = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    return exe + "|" + base;
 }
 
 std::string ProcessEnvironment(const char* name)
@@ -1113,7 +827,7 @@ void ConfigFile::Locate(const std::string& programFolder, const EnvironmentLooku
             profile = env("HOME");
         if (!profile.empty())
             path = WithTrailingSlash(profile) + "kalvo.ini";
-        if (path.empty() || !PathExists(path)) {
+        if (path.empty() || !FileExists(path)) {
             std::string appData = env("APPDATA");
             if (appData.empty())
                 appData = env("XDG_CONFIG_HOME");
@@ -1128,7 +842,7 @@ void ConfigFile::Locate(const std::string& programFolder, const EnvironmentLooku
     if (path.empty())
         path = ResolveInFolder(programFolder, "nodal.cfg");
     std::string fallback;
-    if (!PathExists(path))
+    if (!FileExists(path))
         fallback = ResolveInFolder(programFolder, "nodal.cfg");
     SetPaths(std::move(path), std::move(fallback));
 }
@@ -1182,11 +896,11 @@ void ConfigFile::Load(const ConfigLoadInput& in)
     // The file, else what an interrupted save left as ".BAK", else the
     // installation's fallback.
     std::string source;
-    if (PathExists(configPath))
+    if (FileExists(configPath))
         source = configPath;
-    else if (!configPath.empty() && PathExists(BackupPathOf(configPath)))
+    else if (!configPath.empty() && FileExists(BackupPathOf(configPath)))
         source = BackupPathOf(configPath);
-    else if (PathExists(fallbackPath))
+    else if (FileExists(fallbackPath))
         source = fallbackPath;
 
     std::string text;
@@ -1246,11 +960,11 @@ bool ConfigFile::Save(bool show)
 
     const std::string backupPath = BackupPathOf(configPath);
     std::string source;
-    if (PathExists(configPath))
+    if (FileExists(configPath))
         source = configPath;
-    else if (PathExists(backupPath))
+    else if (FileExists(backupPath))
         source = backupPath;
-    else if (PathExists(loadedPath))
+    else if (FileExists(loadedPath))
         source = loadedPath;
     std::string previous;
     if (!source.empty() && Fs().ReadFile(source, previous) != 0) {
@@ -1278,7 +992,7 @@ bool ConfigFile::Save(bool show)
             ReportSaveError(show, "FileSave", configPath, "");
         return false;
     }
-    if (PathExists(backupPath))
+    if (FileExists(backupPath))
         Fs().Remove(backupPath);
     return true;
 }

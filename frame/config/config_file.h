@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "frame/config/config_names.h"
+#include "frame/config/config_scramble.h"
 #include "frame/config/placement_scheme.h"
 
 class FileSystemOps;
@@ -32,30 +34,6 @@ constexpr uint8_t Ok = 0, Ascii = 1, Latin = 2, Win = 3, Filter = 4;
 namespace WindowMode {
 constexpr uint8_t Max = 0, Free = 1, Sch1 = 2, Sch2 = 3, Sch3 = 4;
 }
-
-// A font as the file keeps it; windows build their QFont from it.
-struct ConfigFont {
-    std::string name; // code page 1250
-    int size = 9;
-    int style = 0; // bold 1, italic 2, underline 4, strike-out 8
-
-    bool operator==(const ConfigFont&) const = default;
-};
-
-// Colours are 0x00BBGGRR values; system colours are 0xFF000000 + the system
-// colour number (resolved to palette roles where drawn).
-constexpr uint32_t kSystemColour = 0xFF000000u;
-// The program's seven colours by default: clWindow, clWindowText,
-// clAppWorkSpace, clGrayText, clBtnText, red, clBtnFace.
-inline constexpr std::array<uint32_t, 7> kDefaultColourTable = {
-    kSystemColour + 5, kSystemColour + 8, kSystemColour + 12, kSystemColour + 17,
-    kSystemColour + 18, 0x0000FFu, kSystemColour + 15,
-};
-// The colour of a name ("clRed", "clBtnFace"); false for an unknown name.
-bool ColourOfName(std::string_view name, uint32_t& colour);
-// The colour as the file writes it: its name when it has one, else "$" and
-// eight upper-case hexadecimal digits.
-std::string ColourText(uint32_t colour);
 
 // Paragraph selections of the document viewers.  Each selection is a string
 // of at most 80 one-byte paragraph codes.
@@ -194,15 +172,6 @@ struct ConfigValues {
 // the item is missing.  `found` tells a missing item from an empty one.
 std::string FreeItemValue(std::string_view items, std::string_view key, size_t maxLength = 99,
                           bool* found = nullptr);
-
-// The proxy values' scrambled form: letters, digits, "-" and "_" only, keyed
-// by a text (the executable's name and the installation base).  A text that
-// was not scrambled under the same key reads as empty.
-std::string ScrambleSetting(std::string_view plain, std::string_view key);
-std::string UnscrambleSetting(std::string_view scrambled, std::string_view key);
-// The key of an installation: the executable's name (lower case, without
-// ".exe") and the folder above the program folder.
-std::string ScrambleKeyFor(std::string_view executableName, std::string_view programFolder);
 
 // The environment as the configuration sees it; an unset variable reads empty.
 using EnvironmentLookup = std::function<std::string(const char* name)>;

@@ -1,12 +1,9 @@
 #include "frame/start/command_line.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QStringList>
 
 #include <charconv>
 #include <cstdlib>
-#include <mutex>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -40,24 +37,8 @@ size_t FindKey(std::string_view key, std::string_view list, bool wantValue)
     }
 }
 
-std::mutex& ArgsMutex()
-{
-    static std::mutex m;
-    return m;
-}
-std::vector<std::string>& RecordedArgs()
-{
-    static std::vector<std::string> a;
-    return a;
-}
-bool& ArgsRecorded()
-{
-    static bool b = false;
-    return b;
-}
-
 std::atomic<uint8_t> g_programType{0};
-std::atomic<uint8_t> g_dataSet{0};
+std::atomic<DataSetCode> g_dataSet{DataSetCode::None};
 
 // Whether an item that starts with "/" names an option: no second "/" before
 // its first "=" (or in the whole item without one).
@@ -153,48 +134,77 @@ std::string TrimLeftShort(std::string_view s)
 
 int TextLength(std::string_view s) { return static_cast<int>(s.size()); }
 
+namespace {
+
+// One argument as a list item and whether it is an option; false when the
+// argument cannot be used at all.
+bool ArgumentItem(const std::string& arg, std::string& item, bool& option)
+{
+    // A character the display code page lacks would silently name
+    // another file or product: refuse the line rather than guess.
+    if (!Utf8ToCp1250(arg, item))
+        return false;
+    // A longer item would be cut into another path; "|" would split it
+    // into keys the caller never gave.
+    if (item.size() > kOptionListMax || item.find('|') != std::string::npos)
+        return false;
+    option = false;
+    if (!item.empty() && item[0] == '/' && SlashItemIsOption(item)) {
+        item[0] = '-';
+        if ((item.size() == 2 || (item.size() > 2 && item[2] == '=')) && IsUpper(item[1]))
+            item[1] = static_cast<char>(item[1] - 'A' + 'a');
+    }
+    if (!item.empty() && item[0] == '-') {
+        option = true;
+        item.erase(0, 1);
+        if (!item.empty() && item[0] == '-')
+            item.erase(0, 1);
+        if (item.size() > 1 && item[1] != '=')
+            LowerOptionKey(item);
+    }
+    return true;
+}
+
+} // namespace
+
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
 {
     ParsedCommandLine r;
+    // The batch check reads the options argument by argument, so that a line
+    // refused as a whole is still recognised as a batch run and gets no box.
+    std::string batchOptions = "|";
     auto refuse = [&r](const std::string& arg) {
-        r.unusable = true;
-        r.badArgument = arg;
-        return r;
+        if (!r.unusable) {
+            r.unusable = true;
+            r.badArgument = arg;
+        }
     };
     for (const std::string& arg : args) {
         std::string item;
-        // A character the display code page lacks would silently name
-        // another file or product: refuse the line rather than guess.
-        if (!Utf8ToCp1250(arg, item))
-            return refuse(arg);
-        // A longer item would be cut into another path; "|" would split it
-        // into keys the caller never gave.
-        if (item.size() > kOptionListMax || item.find('|') != std::string::npos)
-            return refuse(arg);
         bool option = false;
-        if (!item.empty() && item[0] == '/' && SlashItemIsOption(item)) {
-            item[0] = '-';
-            if ((item.size() == 2 || (item.size() > 2 && item[2] == '=')) && IsUpper(item[1]))
-                item[1] = static_cast<char>(item[1] - 'A' + 'a');
+        if (!ArgumentItem(arg, item, option)) {
+            refuse(arg);
+            continue;
         }
-        if (!item.empty() && item[0] == '-') {
-            option = true;
-            item.erase(0, 1);
-            if (!item.empty() && item[0] == '-')
-                item.erase(0, 1);
-            if (item.size() > 1 && item[1] != '=')
-                LowerOptionKey(item);
+        if (option && item.size() + 2 <= kOptionListMax) {
+            batchOptions += item;
+            batchOptions += '|';
         }
+        if (r.unusable)
+            continue; // the lists stay as they were at the refused argument
         if (option) {
-            if (r.options.size() + item.size() + 1 > kOptionListMax)
-                return refuse(arg);
+            if (r.options.size() + item.size() + 1 > kOptionListMax) {
+                refuse(arg);
+                continue;
+            }
             r.options += item;
             r.options += '|';
         } else {
-            if (r.positionalCount >= kMaxPositionals)
-                return refuse(arg);
-            if (r.positionals.size() + item.size() + 3 > kOptionListMax)
-                return refuse(arg);
+            if (r.positionalCount >= kMaxPositionals
+                || r.positionals.size() + item.size() + 3 > kOptionListMax) {
+                refuse(arg);
+                continue;
+            }
             ++r.positionalCount;
             r.positionals += static_cast<char>('0' + r.positionalCount);
             r.positionals += '=';
@@ -202,33 +212,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
             r.positionals += '|';
         }
     }
+    r.batchRun = GetOption("q", batchOptions) == "dupl" && HasOption("z", batchOptions);
     return r;
-}
-
-void SetProcessArguments(std::vector<std::string> args)
-{
-    std::lock_guard lock(ArgsMutex());
-    RecordedArgs() = std::move(args);
-    ArgsRecorded() = true;
-}
-
-int ParseCommandLine(std::string& options, std::string& positionals)
-{
-    std::vector<std::string> args;
-    {
-        std::lock_guard lock(ArgsMutex());
-        if (ArgsRecorded())
-            args = RecordedArgs();
-    }
-    if (args.empty() && QCoreApplication::instance()) {
-        const QStringList all = QCoreApplication::arguments();
-        for (qsizetype i = 1; i < all.size(); ++i)
-            args.push_back(all[i].toStdString());
-    }
-    ParsedCommandLine p = ParseCommandLine(args);
-    options = p.options;
-    positionals = p.positionals;
-    return p.positionalCount;
 }
 
 std::string RealEnvironment(const char* name)
@@ -301,7 +286,7 @@ std::string DataFolderFromOption(std::string_view value)
     return WithTrailingSlash(abs.toStdString());
 }
 
-StartValues& Start()
+StartValues& ProgramStart()
 {
     static StartValues values;
     return values;
@@ -309,29 +294,29 @@ StartValues& Start()
 
 uint8_t PublishedProgramType() { return g_programType.load(std::memory_order_acquire); }
 void PublishProgramType(uint8_t type) { g_programType.store(type, std::memory_order_release); }
-uint8_t PublishedDataSet() { return g_dataSet.load(std::memory_order_acquire); }
-void PublishDataSet(uint8_t dataSet) { g_dataSet.store(dataSet, std::memory_order_release); }
+DataSetCode PublishedDataSet() { return g_dataSet.load(std::memory_order_acquire); }
+void PublishDataSet(DataSetCode dataSet) { g_dataSet.store(dataSet, std::memory_order_release); }
 
-uint8_t DataSetOfOptions(std::string_view options)
+DataSetCode DataSetOfOptions(std::string_view options)
 {
-    uint8_t d = DataSetKind::Drugs;
+    DataSetCode d = DataSetCode::Drugs;
     if (HasOption("all", options))
-        d = DataSetKind::All;
+        d = DataSetCode::All;
     if (HasOption("pzt", options))
-        d = DataSetKind::Devices;
+        d = DataSetCode::Devices;
     if (HasOption("pfa", options))
-        d = DataSetKind::Goods;
+        d = DataSetCode::Goods;
     return d;
 }
 
-std::string DataSetTag(uint8_t dataSet)
+std::string DataSetTag(DataSetCode dataSet)
 {
     switch (dataSet) {
-    case DataSetKind::All:
+    case DataSetCode::All:
         return "|all|";
-    case DataSetKind::Devices:
+    case DataSetCode::Devices:
         return "|pzt|";
-    case DataSetKind::Goods:
+    case DataSetCode::Goods:
         return "|pfa|";
     default:
         return "|";

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "datastore/data_set.h"
+
 constexpr size_t kOptionListMax = 255;
 // The positional keys run from "1" to "{" ("0" + 75); the 76th would be "|".
 constexpr int kMaxPositionals = 75;
@@ -49,7 +51,7 @@ std::string TrimLeftShort(std::string_view s);
 // The length of a string (0 for empty).
 int TextLength(std::string_view s);
 
-// The result of splitting the process arguments.
+// The result of splitting the process arguments, made once at start.
 struct ParsedCommandLine {
     std::string options = "|";     // items that began with "/" or "-"
     std::string positionals = "|"; // the other items, keyed "1", "2", ...
@@ -57,9 +59,13 @@ struct ParsedCommandLine {
     // Set when the command line cannot be used as it stands (an argument of
     // more than 255 bytes, one holding "|" or a character the display code
     // page lacks, a list that would overflow, more than 75 plain arguments):
-    // the offending argument as given (UTF-8).
+    // the offending argument as given (UTF-8).  The lists then stop there.
     bool unusable = false;
     std::string badArgument;
+    // The options ask for the batch duplicity check ("q=dupl" with "z"),
+    // which runs without any window or display.  Read argument by argument,
+    // so an unusable line can still be a batch run.
+    bool batchRun = false;
 };
 
 // Splits the arguments (UTF-8, without the program name).  Items starting with
@@ -68,10 +74,6 @@ struct ParsedCommandLine {
 // which makes "/srv/list.txt" a plain argument and "/d=/srv/data" option "d".
 // The positionals stay in the display code page here.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
-// The same for the running process's arguments (QCoreApplication or the
-// arguments recorded by SetProcessArguments).
-int ParseCommandLine(std::string& options, std::string& positionals);
-void SetProcessArguments(std::vector<std::string> args);
 
 // The environment as the start-up reads it: the value, or empty when unset.
 using EnvLookup = std::function<std::string(const char* name)>;
@@ -97,14 +99,14 @@ std::string SharedRootOf(const std::string& dataDir);
 // folder, with one trailing "/".  Paths are UTF-8.
 std::string DataFolderFromOption(std::string_view value);
 
-// The values of the start, written once by the start-up check.
+// The values of the start, written once by the start-up check.  The data
+// folder is not among them: the data store's DataDir() is the one value.
 struct StartValues {
     std::string Options = "|";
     std::string Positionals = "|"; // data code page, "a=" + value appended
     int PositionalCount = 0;
     std::string ProgramFolder;     // with "/" (UTF-8 path)
     std::string OwnExecutable;     // full path of the running program
-    std::string DataDir;           // with "/" (UTF-8 path)
     std::string SharedRoot;        // with "/", or empty
     std::string LogFolder;         // SharedRoot + "Logs/", or empty
     std::string WorkstationName;
@@ -113,22 +115,17 @@ struct StartValues {
 };
 
 // The process-wide start values.  Written by the start-up check and by tests.
-StartValues& Start();
+StartValues& ProgramStart();
 
 // The program type and data set that every other part reads.  0 until the
 // main window's start publishes them.
 uint8_t PublishedProgramType();
 void PublishProgramType(uint8_t type);
-uint8_t PublishedDataSet();
-void PublishDataSet(uint8_t dataSet);
+DataSetCode PublishedDataSet();
+void PublishDataSet(DataSetCode dataSet);
 
-// Data sets: 1 drugs, 2 non-drug goods ("pfa"), 4 medical devices ("pzt"),
-// 7 all; 0 in installer mode.
-namespace DataSetKind {
-constexpr uint8_t None = 0, Drugs = 1, Goods = 2, Devices = 4, All = 7;
-}
 // The data set a list of options asks for: "all", "pzt", "pfa" tested in
 // this order, the last present wins; drugs without any.
-uint8_t DataSetOfOptions(std::string_view options);
+DataSetCode DataSetOfOptions(std::string_view options);
 // The request tag of a data set: "|all|", "|pzt|", "|pfa|" or "|".
-std::string DataSetTag(uint8_t dataSet);
+std::string DataSetTag(DataSetCode dataSet);

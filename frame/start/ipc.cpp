@@ -257,7 +257,7 @@ void InitCalls(const std::string& options)
     s.InstanceState = kStateNoCaller;
     s.OwnWindow = OwnWindowOfProcess();
     if (s.OwnExeName.empty())
-        s.OwnExeName = Start().OwnExecutable;
+        s.OwnExeName = ProgramStart().OwnExecutable;
     s.InstanceGroup = 15;
     s.InstanceTag = 0;
     s.CallerWindow = 0;
@@ -333,7 +333,7 @@ ReceiveOutcome ReceiveQuery(const CopyDataMessage& message)
         return out;
     }
     const uint8_t t = QueryTypeCode(q);
-    const uint8_t d = t == ProgramKind::Normal ? DataSetOfOptions(query) : DataSetKind::Drugs;
+    const DataSetCode d = t == ProgramKind::Normal ? DataSetOfOptions(query) : DataSetCode::Drugs;
     if (t == PublishedProgramType() && d == PublishedDataSet()) {
         if (t != ProgramKind::Installer) {
             if (auto& front = FrontHandler())
@@ -505,9 +505,9 @@ HandOverResult StartHandOver(const StartValues& start, uint8_t newWindowOption)
     if (Ipc().OwnExeName.empty())
         Ipc().OwnExeName = start.OwnExecutable;
     InitCalls(start.Options);
-    Ipc().InstanceGroup = InstanceGroupOfDataDir(start.DataDir);
+    Ipc().InstanceGroup = InstanceGroupOfDataDir(DataDir());
     r.dataSet = start.ProgramType == ProgramKind::Normal ? DataSetOfOptions(start.Options)
-                                                         : DataSetKind::Drugs;
+                                                         : DataSetCode::Drugs;
     // Listen first: while this copy waits for others it answers them, so two
     // copies starting together never wait on each other.
     r.listening = StartIpcServer();

@@ -145,7 +145,7 @@ uint32_t InstanceGroupOfDataDir(const std::string& dataDir);
 struct HandOverResult {
     bool taken = false;   // another copy took the request: end with exit 0
     uint32_t reply = 0;
-    uint8_t dataSet = DataSetKind::Drugs;
+    DataSetCode dataSet = DataSetCode::Drugs;
     bool listening = false; // this copy answers requests
 };
 // What the main window's start does before any window shows: InitCalls, the

@@ -8,7 +8,7 @@
 
 #include "datastore/kamenici.h"
 
-PlaceholderWindow::PlaceholderWindow(uint8_t programType, uint8_t dataSet)
+PlaceholderWindow::PlaceholderWindow(uint8_t programType, DataSetCode dataSet)
     : programType_(programType), dataSet_(dataSet)
 {
     setWindowTitle(QStringLiteral("KALVO"));
@@ -16,7 +16,7 @@ PlaceholderWindow::PlaceholderWindow(uint8_t programType, uint8_t dataSet)
     auto* layout = new QVBoxLayout(central);
     header_ = new QLabel(QStringLiteral("Program type %1, data set %2 - requests served:")
                              .arg(programType)
-                             .arg(dataSet),
+                             .arg(static_cast<int>(dataSet)),
                          central);
     served_ = new QListWidget(central);
     layout->addWidget(header_);
@@ -47,7 +47,7 @@ void PlaceholderWindow::showEvent(QShowEvent* event)
     if (announced_)
         return;
     announced_ = true;
-    std::printf("window: type %d, data set %d\n", programType_, dataSet_);
+    std::printf("window: type %d, data set %d\n", programType_, static_cast<int>(dataSet_));
     std::fflush(stdout);
 }
 

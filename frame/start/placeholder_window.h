@@ -9,12 +9,14 @@
 
 #include <string>
 
+#include "datastore/data_set.h"
+
 class QLabel;
 class QListWidget;
 
 class PlaceholderWindow : public QMainWindow {
 public:
-    PlaceholderWindow(uint8_t programType, uint8_t dataSet);
+    PlaceholderWindow(uint8_t programType, DataSetCode dataSet);
     // Shows a served request (data code page).
     void ShowServed(const std::string& storedQuery);
     // Brings the window to the front: restore, raise, activate.
@@ -26,7 +28,7 @@ protected:
 
 private:
     uint8_t programType_;
-    uint8_t dataSet_;
+    DataSetCode dataSet_;
     bool announced_ = false;
     QLabel* header_;
     QListWidget* served_;

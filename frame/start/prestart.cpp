@@ -79,7 +79,7 @@ void LoadStartConfiguration(const StartValues& s, const EnvLookup& env)
     Config().Locate(s.ProgramFolder, env);
     ConfigLoadInput in;
     in.programFolder = s.ProgramFolder;
-    in.dataFolder = s.DataDir;
+    in.dataFolder = DataDir();
     if (HasOption("l", s.Options))
         in.languageOption = GetOption("l", s.Options);
     in.environment = env;
@@ -140,17 +140,18 @@ int RunBatch(const StartValues& s, const EnvLookup& env, FileSystemOps& fs)
     if (GetOption("b", s.Options).empty() && GetOption("1", s.Positionals).empty())
         return ExitCode::NoList;
 
-    if (!FolderExists(s.DataDir)) {
-        ToStderr(MissingFolderText(s.DataDir));
+    const std::string dataDir = DataDir();
+    if (!FolderExists(dataDir)) {
+        ToStderr(MissingFolderText(dataDir));
         return ExitCode::Refused;
     }
     const int failuresBefore = DbFailureCount();
     {
         TDbTable kl;
         DbStatus = 0;
-        OpenTableIn(kl, s.DataDir, "kl", "klkod", 346);
+        OpenTableIn(kl, dataDir, "kl", "klkod", 346);
         if (DbStatus != 0) {
-            ToStderr(NotDataFolderText(s.DataDir));
+            ToStderr(NotDataFolderText(dataDir));
             return ExitCode::Refused;
         }
     }
@@ -189,19 +190,6 @@ int RunBatch(const StartValues& s, const EnvLookup& env, FileSystemOps& fs)
 
 } // namespace
 
-bool IsBatchRun(const std::vector<std::string>& arguments)
-{
-    // Argument by argument, so that a line refused as a whole is still
-    // recognised as a batch run and gets no box.
-    std::string options = "|";
-    for (const std::string& a : arguments) {
-        const ParsedCommandLine p = ParseCommandLine({a});
-        if (!p.unusable)
-            options += p.options.substr(1);
-    }
-    return GetOption("q", options) == "dupl" && HasOption("z", options);
-}
-
 std::string ExecutablePath()
 {
     char buf[4096];
@@ -215,13 +203,13 @@ PreStartResult PreStartCheck(const PreStartInput& input)
 {
     const EnvLookup env = input.environment ? input.environment : EnvLookup(RealEnvironment);
     MessageSink* sink = input.sink ? input.sink : &CurrentMessageSink();
-    StartValues& s = Start();
+    StartValues& s = ProgramStart();
     s = StartValues{};
     PreStartResult refused{false, ExitCode::Refused};
 
     // 1-2: the two lists.
-    ParsedCommandLine p = ParseCommandLine(input.arguments);
-    const bool batch = IsBatchRun(input.arguments);
+    ParsedCommandLine p = input.commandLine;
+    const bool batch = p.batchRun;
     if (batch)
         sink = nullptr;
     if (p.unusable) {
@@ -245,13 +233,13 @@ PreStartResult PreStartCheck(const PreStartInput& input)
     s.OwnExecutable = input.executablePath;
     s.ProgramFolder = FolderOf(input.executablePath);
     const std::string d = GetOption("d", s.Options);
-    s.DataDir = d.empty() ? s.ProgramFolder : DataFolderFromOption(Cp1250ToUtf8(d));
-    SetDataDir(s.DataDir);
+    SetDataDir(d.empty() ? s.ProgramFolder : DataFolderFromOption(Cp1250ToUtf8(d)));
+    const std::string dataDir = DataDir();
 
     // 4-5: the machine, the user and the installation base.
     s.WorkstationName = WorkstationNameFrom(env, CompiledCustomerDomain());
     s.WindowsUserName = UserNameFrom(env);
-    s.SharedRoot = SharedRootOf(s.DataDir);
+    s.SharedRoot = SharedRootOf(dataDir);
     s.LogFolder = s.SharedRoot.empty() ? std::string() : s.SharedRoot + "Logs/";
 
     // 6: the one-shot web checks.
@@ -268,13 +256,13 @@ PreStartResult PreStartCheck(const PreStartInput& input)
     }
 
     // 8: the folder checks.
-    if (!FolderExists(s.DataDir)) {
-        Fatal(sink, MissingFolderText(s.DataDir));
+    if (!FolderExists(dataDir)) {
+        Fatal(sink, MissingFolderText(dataDir));
         return refused;
     }
     const bool launcher = !s.SharedRoot.empty() && FileExists(ResolveInFolder(s.SharedRoot, "qevw.sh"));
-    if (!launcher && !FileExists(ResolveInFolder(s.DataDir, "kalvo.ces"))) {
-        Fatal(sink, NotDataFolderText(s.DataDir));
+    if (!launcher && !FileExists(ResolveInFolder(dataDir, "kalvo.ces"))) {
+        Fatal(sink, NotDataFolderText(dataDir));
         return refused;
     }
     if (!FileExists(ResolveInFolder(s.ProgramFolder, "qevw.ces"))) {

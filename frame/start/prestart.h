@@ -30,7 +30,7 @@ constexpr int NoList = 200;
 inline constexpr const char* kBatchResultFile = "qevw_rez.txt";
 
 struct PreStartInput {
-    std::vector<std::string> arguments; // UTF-8, without the program name
+    ParsedCommandLine commandLine;      // the process arguments, split once
     std::string executablePath;         // the running program (UTF-8)
     EnvLookup environment;              // empty: the process environment
     MessageSink* sink = nullptr;        // boxes of a normal start (nullptr: the current sink)
@@ -42,13 +42,9 @@ struct PreStartResult {
     int exitCode = ExitCode::Normal;
 };
 
-// Fills Start() and SetDataDir, then decides.  The batch run shows no boxes:
+// Fills ProgramStart() and SetDataDir, then decides.  The batch run shows no boxes:
 // its messages go to standard error.
 PreStartResult PreStartCheck(const PreStartInput& input);
-
-// Whether the arguments ask for the batch duplicity check ("q=dupl" with
-// "z"), which runs without any window or display.
-bool IsBatchRun(const std::vector<std::string>& arguments);
 
 // Locates and loads the configuration for the start values (option "l"
 // chooses the language of the run).

@@ -74,11 +74,10 @@ void MirrorRunLog()
 int main(int argc, char** argv)
 {
     const auto began = std::chrono::steady_clock::now();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    SetProcessArguments(args);
+    const ParsedCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
     // The batch check runs without a display: no GUI application at all.
-    const bool batch = IsBatchRun(args);
+    const bool batch = line.batchRun;
     const bool debug = Switch("QEVW_DEBUG");
     std::unique_ptr<QApplication> app;
     if (!batch) {
@@ -93,7 +92,7 @@ int main(int argc, char** argv)
         SetMessageSink(&debugSink);
 
     PreStartInput input;
-    input.arguments = args;
+    input.commandLine = line;
     input.executablePath = ExecutablePath();
     const PreStartResult pre = PreStartCheck(input);
     if (debug)

@@ -13,14 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "datastore/kamenici.h"
-#include "datastore/text_table.h"
-#include "frame/windows/dialog_base.h"
-#include "frame/report_hook.h"
+#include "frame/windows/caption_keys.h"
+#include "frame/windows/data_form_private.h"
 #include "frame/windows/style.h"
-#include "platform/clipboard.h"
-#include "platform/cp1250.h"
-#include "platform/print_job.h"
 
 // The event side of a data window: first show, resize, close, and the
 // sub-window's normal rectangle.
@@ -68,7 +63,7 @@ private:
     bool resending_ = false;
 };
 
-namespace {
+namespace data_form_detail {
 
 void AssertMainThread(const char* where)
 {
@@ -78,6 +73,18 @@ void AssertMainThread(const char* where)
         std::abort();
     }
 }
+
+bool IsLive(const TDataForm* f)
+{
+    return f != nullptr && !f->Closing();
+}
+
+} // namespace data_form_detail
+
+using data_form_detail::AssertMainThread;
+using data_form_detail::IsLive;
+
+namespace {
 
 std::vector<TDataForm*>& LiveForms()
 {
@@ -95,11 +102,6 @@ MainState& Main()
 {
     static MainState state;
     return state;
-}
-
-bool IsLive(const TDataForm* f)
-{
-    return f != nullptr && !f->Closing();
 }
 
 std::vector<DataFormRef> RegistrySnapshot()
@@ -383,7 +385,7 @@ void TDataForm::TranslateButtonHints()
         const QVariant keyword = button->property("helpKeyword");
         if (!keyword.isValid())
             continue;
-        button->setToolTip(ButtonHintText(keyword.toString()));
+        button->setToolTip(HelpKeywordHint(keyword.toString()));
     }
 }
 
@@ -597,424 +599,4 @@ void CloseDataWindowsButMain()
     for (DataFormRef& item : OpenDataWindows.Items)
         item = DataFormRef();
     OpenDataWindows.Count = 0;
-}
-
-// ---------------------------------------------------------------- Printing
-
-int32_t PrintY = 0;
-int32_t PrintLineHeight = 0;
-
-namespace {
-
-std::unique_ptr<PrintJob>& JobSlot()
-{
-    static std::unique_ptr<PrintJob> job;
-    return job;
-}
-
-int& PrintBatchDepth()
-{
-    static int depth = 0;
-    return depth;
-}
-
-} // namespace
-
-PrintJob& CurrentPrintJob()
-{
-    std::unique_ptr<PrintJob>& job = JobSlot();
-    if (!job)
-        job = std::make_unique<PrinterPrintJob>();
-    return *job;
-}
-
-std::unique_ptr<PrintJob> SetPrintJob(std::unique_ptr<PrintJob> job)
-{
-    std::unique_ptr<PrintJob>& slot = JobSlot();
-    if (slot)
-        slot->End();
-    std::swap(slot, job);
-    return job;
-}
-
-void EndPrintJob()
-{
-    std::unique_ptr<PrintJob>& job = JobSlot();
-    if (job)
-        job->End();
-}
-
-void EndPrintJobUnlessKept()
-{
-    const bool keep = PrintBatchDepth() > 0 || Config().Read([](const ConfigValues& v) { return v.PrintSavingOption; });
-    if (!keep)
-        EndPrintJob();
-}
-
-bool PrinterSetup(QWidget* parent)
-{
-    EndPrintJob();
-    return CurrentPrintJob().Setup(parent);
-}
-
-ScopedPrintBatch::ScopedPrintBatch()
-{
-    ++PrintBatchDepth();
-}
-
-ScopedPrintBatch::~ScopedPrintBatch()
-{
-    --PrintBatchDepth();
-}
-
-void TDataForm::PrintHeader(const std::string& title)
-{
-    AssertMainThread("Tisk");
-    PrintJob& job = CurrentPrintJob();
-    job.SetTitle(KamToQString(LookupText(UiTexts, "Hlasky", "TiskJob")));
-    Canvas& c = job.Surface();
-    const ConfigFont printFont = Config().Read([](const ConfigValues& v) { return v.PrintFont; });
-    CanvasFont font = CanvasFontOfSetting(printFont);
-    c.SetFont(font);
-    c.SetBrushStyle(BrushStyle::Clear);
-    PrintLineHeight = c.TextHeight("0");
-
-    if (job.IsOpen()) {
-        if (PrintY + 4 * PrintLineHeight < job.PageHeight()) {
-            c.SetPen(0, 3);
-            PrintY += PrintLineHeight / 2;
-            c.MoveTo(0, PrintY);
-            c.LineTo(job.PageWidth(), PrintY);
-            PrintY += PrintLineHeight + PrintLineHeight / 3;
-        } else {
-            job.NewPage();
-            PrintY = 0;
-        }
-    } else {
-        std::string reason;
-        if (!job.Begin(reason))
-            throw PrintJobError(reason);
-        PrintY = 0;
-    }
-    c.SetBold(true);
-    c.TextOut(0, PrintY, KamToWin(title));
-    c.SetBold(font.bold);
-    PrintY += PrintLineHeight + PrintLineHeight / 2;
-}
-
-void TDataForm::Tisk()
-{
-    PrintHeader(Title + Subtitle);
-}
-
-bool PrintDataWindow(TDataForm* form)
-{
-    AssertMainThread("PrintDataWindow");
-    if (form == nullptr || form->IsEmpty())
-        return false;
-    try {
-        form->Tisk();
-    } catch (const PrintJobError& e) {
-        EndPrintJob();
-        ReportError(LookupText(UiTexts, "Chyby", "NoPrint") + QStringToKam(QString::fromUtf8(e.what())));
-        return false;
-    } catch (...) {
-        EndPrintJob(); // what was printed so far still comes out
-        throw;
-    }
-    EndPrintJobUnlessKept();
-    return true;
-}
-
-// ------------------------------------------------------------------ Export
-
-TExportFile ExportFile;
-uint16_t ExportFormat = ExportFormatCode::Rtf;
-
-namespace {
-constexpr size_t kExportBufferSize = 1 << 16;
-}
-
-void TExportFile::Assign(std::string path)
-{
-    Abandon();
-    path_ = std::move(path);
-    opened_ = false;
-    failed_ = false;
-    errorText_.clear();
-    failedStep_ = FileSaver::Step::None;
-}
-
-bool TExportFile::Rewrite()
-{
-    Abandon();
-    opened_ = true;
-    failed_ = false;
-    errorText_.clear();
-    failedStep_ = FileSaver::Step::None;
-    saver_ = std::make_unique<FileSaver>(path_, ops_ != nullptr ? *ops_ : RealFileSystem());
-    buffer_.clear();
-    buffer_.reserve(kExportBufferSize);
-    if (saver_->HasError()) {
-        NoteFailure();
-        saver_.reset();
-        return false;
-    }
-    return true;
-}
-
-void TExportFile::NoteFailure()
-{
-    if (failed_ || !saver_)
-        return;
-    failed_ = true;
-    errorText_ = saver_->ErrorText();
-    failedStep_ = saver_->FailedStep();
-}
-
-void TExportFile::Flush()
-{
-    if (!saver_ || buffer_.empty())
-        return;
-    if (!saver_->Write(buffer_))
-        NoteFailure();
-    buffer_.clear();
-}
-
-bool TExportFile::Write(std::string_view bytes)
-{
-    if (!saver_ || failed_)
-        return false;
-    if (buffer_.size() + bytes.size() > kExportBufferSize) {
-        Flush();
-        if (failed_)
-            return false;
-        if (bytes.size() >= kExportBufferSize) {
-            if (!saver_->Write(bytes)) {
-                NoteFailure();
-                return false;
-            }
-            return true;
-        }
-    }
-    buffer_.append(bytes);
-    return true;
-}
-
-bool TExportFile::Close()
-{
-    if (!saver_)
-        return opened_ && !failed_;
-    Flush();
-    if (!failed_ && !saver_->Commit())
-        NoteFailure();
-    saver_.reset(); // an uncommitted temporary file goes with it
-    buffer_.clear();
-    return !failed_;
-}
-
-void TExportFile::Abandon()
-{
-    saver_.reset();
-    buffer_.clear();
-}
-
-uint16_t ExportFormatOfPath(std::string_view path)
-{
-    if (path.size() < 3)
-        return ExportFormatCode::Rtf;
-    std::string last(path.substr(path.size() - 3));
-    for (char& ch : last)
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch + 32);
-    if (last == "txt")
-        return ExportFormatCode::Text;
-    if (last == "csv")
-        return ExportFormatCode::Csv;
-    return ExportFormatCode::Rtf;
-}
-
-void TDataForm::Exportuj()
-{
-    if (!ExportFile.Rewrite())
-        return;
-    const std::string title = KamToWin(Title + Subtitle);
-    switch (ExportFormat) {
-    case ExportFormatCode::Text:
-        ExportFile.Write(title + "\r\n\r\n");
-        break;
-    case ExportFormatCode::Csv:
-        break;
-    default: {
-        const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.PrintFont; });
-        std::string head = RtfHead(font);
-        head += "{\\*\\Exported from KALVO}";
-        head += "{\\b ";
-        AppendRtfEscaped(head, title);
-        head += " \\par}\\pard\r\n";
-        ExportFile.Write(head);
-        break;
-    }
-    }
-}
-
-bool ExportDataWindow(TDataForm* form, const std::string& path)
-{
-    AssertMainThread("ExportDataWindow");
-    if (form == nullptr)
-        return false;
-    ExportFormat = ExportFormatOfPath(path);
-    ExportFile.Assign(path);
-    try {
-        form->Exportuj();
-    } catch (...) {
-        ExportFile.Abandon();
-        throw;
-    }
-    if (!ExportFile.WasOpened())
-        return false;
-    if (ExportFile.Close())
-        return true;
-    std::string text = LookupText(UiTexts, "Chyby", "FileSave");
-    text += QStringToKam(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-    text += " (" + QStringToKam(QString::fromUtf8(ExportFile.ErrorText().c_str())) + ")";
-    ReportError(text);
-    return false;
-}
-
-bool ExportActiveWindow(const std::string& path)
-{
-    TDataForm* active = ActiveDataForm();
-    if (!IsLive(active))
-        return false;
-    return ExportDataWindow(active, path);
-}
-
-// --------------------------------------------------------------------- RTF
-
-void AppendRtfEscaped(std::string& out, std::string_view text)
-{
-    static const char kHex[] = "0123456789abcdef";
-    for (const char ch : text) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (ch == '\\' || ch == '{' || ch == '}') {
-            out += '\\';
-            out += ch;
-        } else if (b < 32 || b >= 128) {
-            out += "\\'";
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        } else {
-            out += ch;
-        }
-    }
-}
-
-std::string RtfEscape(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    AppendRtfEscaped(out, text);
-    return out;
-}
-
-std::string RtfHead(const ConfigFont& font)
-{
-    std::string head = "{\\rtf1\\ansi\\ansicpg1250 \\deff0{\\fonttbl {\\f0\\fnil\\fcharset238 ";
-    AppendRtfEscaped(head, font.name);
-    head += ";}}\\fs";
-    head += std::to_string(2 * font.size);
-    head += "\r\n";
-    return head;
-}
-
-// --------------------------------------------------------------- Clipboard
-
-size_t ClipCursor = 0;
-uint16_t ClipLength = 0;
-
-namespace {
-
-struct ClipState {
-    std::vector<char> block;
-    size_t reserve = 0;
-};
-
-ClipState& Clip()
-{
-    static ClipState state;
-    return state;
-}
-
-bool ClipAppend(std::string_view text)
-{
-    ClipState& c = Clip();
-    if (c.block.empty())
-        return false;
-    const size_t room = kClipBlockSize - std::min(c.reserve, kClipBlockSize);
-    // The text and its terminating zero must fit in what is left.
-    if (static_cast<size_t>(ClipLength) + text.size() + 1 > room)
-        return false;
-    std::copy(text.begin(), text.end(), c.block.begin() + static_cast<ptrdiff_t>(ClipCursor));
-    c.block[ClipCursor + text.size()] = '\0';
-    ClipCursor += text.size();
-    ClipLength = static_cast<uint16_t>(ClipLength + text.size());
-    return true;
-}
-
-} // namespace
-
-void ClipStart(size_t reserve)
-{
-    ClipState& c = Clip();
-    c.block.assign(kClipBlockSize, '\0');
-    c.reserve = reserve;
-    ClipCursor = 0;
-    ClipLength = 0;
-}
-
-void ClipReleaseReserve()
-{
-    Clip().reserve = 0;
-}
-
-std::string_view ClipBytes()
-{
-    const ClipState& c = Clip();
-    if (c.block.empty())
-        return {};
-    return std::string_view(c.block.data(), ClipLength);
-}
-
-void ClipFree()
-{
-    ClipState& c = Clip();
-    c.block.clear();
-    c.block.shrink_to_fit();
-    c.reserve = 0;
-    ClipCursor = 0;
-    ClipLength = 0;
-}
-
-void ClipHandOver(std::string_view plainText)
-{
-    AssertMainThread("ClipHandOver");
-    SetClipboardRtfAndText(ClipBytes(), Cp1250ToQString(plainText));
-    ClipFree();
-}
-
-bool TDataForm::ClipPCopy(std::string_view text)
-{
-    // A short string holds at most 254 characters here.
-    if (text.size() > 254)
-        text = text.substr(0, 254);
-    return ClipAppend(text);
-}
-
-bool TDataForm::ClipCopy(std::string_view text)
-{
-    const size_t zero = text.find('\0');
-    if (zero != std::string_view::npos)
-        text = text.substr(0, zero);
-    return ClipAppend(text);
 }

@@ -35,13 +35,11 @@
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
+#include "frame/windows/caption_keys.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/style.h"
 
 namespace {
-
-constexpr int kShortString = 255;
-constexpr int kMaxKey = 99;
 
 // Dynamic properties that remember a translation on its control.
 constexpr const char* kUiStyleProperty = "qevwUiFontStyle";
@@ -59,15 +57,7 @@ enum class Rule { Caption, Hint };
 
 bool KeyParts(const QString& text, Rule rule, QString& section, QString& key)
 {
-    const QString s = text.left(kShortString);
-    const qsizetype p = s.indexOf(QLatin1Char('.'));
-    if (p < 0)
-        return false;
-    if (rule == Rule::Caption && (p < 1 || p + 1 >= s.size() || s.at(p + 1) == QLatin1Char(' ')))
-        return false;
-    section = s.left(p);
-    key = s.mid(p + 1, kMaxKey);
-    return true;
+    return rule == Rule::Caption ? CaptionKeyParts(text, section, key) : HintKeyParts(text, section, key);
 }
 
 // The text for `current`, a caption or hint held by `holder` under `what`.
@@ -266,30 +256,6 @@ void SetBackground(QWidget* w, const QColor& colour, const QColor& text)
 }
 
 } // namespace
-
-bool CaptionKeyParts(const QString& caption, QString& section, QString& key)
-{
-    return KeyParts(caption, Rule::Caption, section, key);
-}
-
-bool HintKeyParts(const QString& hint, QString& section, QString& key)
-{
-    return KeyParts(hint, Rule::Hint, section, key);
-}
-
-QString UiText(const QString& section, const QString& key)
-{
-    return KamToQString(LookupText(UiTexts, QStringToKam(section), QStringToKam(key)));
-}
-
-QString ButtonHintText(const QString& keyword)
-{
-    QString section;
-    QString key;
-    if (!KeyParts(keyword, Rule::Hint, section, key))
-        return keyword;
-    return UiText(section, key);
-}
 
 void TranslateCaptions(QObject* component)
 {

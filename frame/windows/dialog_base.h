@@ -27,22 +27,11 @@
 
 #include <utility>
 
+#include "frame/windows/caption_keys.h"
+
 class QObject;
 class QShowEvent;
 class QWidget;
-
-// A caption names a text when it has a "." after its first character that
-// is not followed by a blank (and is not its last character); the section is
-// what comes before the "." and the key up to 99 characters after it.  Only
-// the first 255 characters count.
-bool CaptionKeyParts(const QString& caption, QString& section, QString& key);
-// A hint names a text whenever it has a ".".
-bool HintKeyParts(const QString& hint, QString& section, QString& key);
-// A help keyword with a "." names a text; without one it is the tip itself.
-QString ButtonHintText(const QString& keyword);
-// The program text of section.key for display; a missing entry reads
-// "!! Section.Key".
-QString UiText(const QString& section, const QString& key);
 
 // Translates the captions and hints of the object and of every object below
 // it, in order.  Each replaced key is kept on its control, so a later call

@@ -35,7 +35,7 @@
 #include "frame/windows/placement.h"
 #include "frame/config/placement_scheme.h"
 #include "frame/start/prestart.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
@@ -60,7 +60,7 @@ PageHooks CurrentHooks()
 }
 
 struct MainValues {
-    std::atomic<uint8_t> dataSet{DataSetKind::Drugs};
+    std::atomic<DataSetCode> dataSet{DataSetCode::Drugs};
     std::atomic<uint16_t> dataParts{DataPart::Always};
     std::atomic<char> deviceLetter{'B'};
     std::mutex mutex;
@@ -86,11 +86,6 @@ void MissingHook(const char* name)
 }
 
 // The display text (code page 1250) of a data code page text.
-std::string DisplayOfKam(const std::string& kam)
-{
-    return QStringToCp1250(KamToQString(kam));
-}
-
 std::string LastFolderName(std::string path)
 {
     while (!path.empty() && path.back() == '/')
@@ -218,7 +213,7 @@ uint16_t DataPartsOf(const std::string& dataDir)
     return p;
 }
 
-uint8_t CurrentDataSet() { return Values().dataSet; }
+DataSetCode CurrentDataSet() { return Values().dataSet; }
 uint16_t CurrentDataParts() { return Values().dataParts; }
 std::string CurrentVersionText()
 {
@@ -318,7 +313,7 @@ TMainForm::~TMainForm()
 void TMainForm::FormCreate()
 {
     ResumeHandOffs();
-    const StartValues& s = ::Start();
+    const StartValues& s = ProgramStart();
     const EnvLookup env = options_.environment ? options_.environment : EnvLookup(RealEnvironment);
     ProgramType = s.ProgramType;
     setAcceptDrops(false);
@@ -347,7 +342,7 @@ void TMainForm::FormCreate()
     }
     VersionText = "qevw.exe-" + LookupText(UiTexts, "Uvod", "Ver");
 
-    if (ProgramType != ProgramKind::Help && !ExistsInFolder(s.DataDir, ("kalvo." + cfg.LanguageCode).c_str()))
+    if (ProgramType != ProgramKind::Help && !ExistsInFolder(DataDir(), ("kalvo." + cfg.LanguageCode).c_str()))
         ProgramType = ProgramKind::Installer;
 
     toolBar_ = new QToolBar(this);
@@ -437,7 +432,7 @@ void TMainForm::FormStart()
     if (started_ || terminated_)
         return;
     started_ = true;
-    const StartValues& s = ::Start();
+    const StartValues& s = ProgramStart();
 
     // 2: the key hook, then the base (clears Starting).
     qApp->installEventFilter(this);
@@ -456,7 +451,7 @@ void TMainForm::FormStart()
         }
         DataSet = h.dataSet;
     } else {
-        DataSet = ProgramType == ProgramKind::Normal ? DataSetOfOptions(s.Options) : DataSetKind::Drugs;
+        DataSet = ProgramType == ProgramKind::Normal ? DataSetOfOptions(s.Options) : DataSetCode::Drugs;
     }
 
     // 6: the main table and its format.
@@ -471,7 +466,7 @@ void TMainForm::FormStart()
         FindBestVersionFolder();
         const std::string best = BestVersionFolderFromLog(RunLogText());
         if (VersionFolderIsNewer(best, LastFolderName(s.ProgramFolder)))
-            UpdateStatusText().Set(DisplayOfKam(LookupText(UiTexts, "Inst", "newVer")) + best);
+            UpdateStatusText().Set(KamToWin(LookupText(UiTexts, "Inst", "newVer")) + best);
     }
 
     // 8: the data texts and the caption.
@@ -484,8 +479,8 @@ void TMainForm::FormStart()
         setWindowTitle(QString::fromLatin1(kProgramCaption));
 
     // 9: the data parts and the filter flags.
-    if (DataSet != DataSetKind::None) {
-        DataParts = DataPartsOf(s.DataDir);
+    if (DataSet != DataSetCode::None) {
+        DataParts = DataPartsOf(DataDir());
         Config().Update([](ConfigValues& v) { v.FilterFlags &= 0xFFC; });
     }
     Values().dataSet = DataSet;
@@ -568,9 +563,9 @@ void TMainForm::CheckMainTable()
     const char* table = "kl";
     const char* key = "klkod";
     int format = 346;
-    if (DataSet == DataSetKind::Goods) {
+    if (DataSet == DataSetCode::Goods) {
         table = "pfa", key = "pfakod", format = 246;
-    } else if (DataSet == DataSetKind::Devices) {
+    } else if (DataSet == DataSetCode::Devices) {
         table = "pzt", key = "pztkod", format = 290;
     }
     // A missing or damaged table is no "DB Error" here: the start goes on in
@@ -591,7 +586,7 @@ void TMainForm::CheckMainTable()
         installer = true;
     }
     if (installer) {
-        DataSet = DataSetKind::None;
+        DataSet = DataSetCode::None;
         DataParts = 0;
         ProgramType = ProgramKind::Installer;
     }
@@ -599,9 +594,8 @@ void TMainForm::CheckMainTable()
 
 bool TMainForm::LoadDataTexts()
 {
-    const StartValues& s = ::Start();
     const std::string lang = Config().Read([](const ConfigValues& v) { return v.LanguageCode; });
-    const std::string file = s.DataDir + "kalvo." + lang;
+    const std::string file = DataDir() + "kalvo." + lang;
     const uint16_t r = LoadTextTable(DataTexts, file);
     if (r < TextTableResult::FirstSuccess) {
         if (ProgramType == ProgramKind::Help)
@@ -795,7 +789,7 @@ void EnableMaximTimer()
 
 void TMainForm::TimerMaxTimer()
 {
-    if (DataSet == DataSetKind::None)
+    if (DataSet == DataSetCode::None)
         return;
     const std::string prefix = Config().Read([](const ConfigValues& v) { return v.MaximDir; });
     if (prefix.empty() || prefix.back() == '/')
@@ -830,7 +824,7 @@ void TMainForm::ToolSBClick(QToolButton* button)
     uint16_t code = static_cast<uint16_t>(tag);
     if (code < 256)
         return;
-    if (DataSet == DataSetKind::Goods) {
+    if (DataSet == DataSetCode::Goods) {
         if (code == PackKindCode("dMA"))
             code = PackKindCode("pMA");
         else if (code == PackKindCode("dAK"))
@@ -904,7 +898,7 @@ void TMainForm::FormActivate()
         return;
     activatedOnce_ = true;
     const PageHooks hooks = CurrentHooks();
-    const std::string first = GetOption("1", ::Start().Positionals);
+    const std::string first = GetOption("1", ProgramStart().Positionals);
     const auto kind = static_cast<PageKind>(g_pageKind.load());
     if (kind == PageKind::Diagnoses) {
         if (hooks.goToCode)
@@ -1084,8 +1078,8 @@ void TMainForm::ShutDown()
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - CreatedAt).count();
         StatCountDuration(StatCodeOfText("iA "), seconds / 86400.0);
-        StatSaveCounters(::Start().ProgramFolder);
-        StatSaveProducts(::Start().ProgramFolder);
+        StatSaveCounters(ProgramStart().ProgramFolder);
+        StatSaveProducts(ProgramStart().ProgramFolder);
     }
     SetMainDataForm(nullptr, nullptr);
     // The data windows go while this window is still whole: their own

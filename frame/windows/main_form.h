@@ -84,7 +84,7 @@ constexpr uint16_t Always = 2, Kodex = 4, Spc = 8, Cvzp = 0x20, Pfa = 0x40, Pzt 
 // The data parts present in a folder (2 always).
 uint16_t DataPartsOf(const std::string& dataDir);
 
-uint8_t CurrentDataSet();
+DataSetCode CurrentDataSet();
 uint16_t CurrentDataParts();
 // "qevw.exe-" + "Uvod.Ver" [+ "-" + "Verze.Cislo"], at most 127 bytes.
 std::string CurrentVersionText();
@@ -141,7 +141,7 @@ public:
     uint8_t ProgramType = ProgramKind::Normal;
     std::string StatusText;       // "startuji" after the start, "po startu" after later shows
     std::string VersionText;
-    uint8_t DataSet = DataSetKind::Drugs;
+    DataSetCode DataSet = DataSetCode::Drugs;
     uint16_t DataParts = DataPart::Always;
     std::string FontFolderPath;
     std::string AppDataFolderPath;

@@ -49,3 +49,16 @@ TEST(Kamenici, FoldingRows)
     for (const Case& c : cases)
         EXPECT_EQ(KamFoldUpper(c.in), c.out) << c.in;
 }
+
+TEST(UpperCase, DataCodePageTable)
+{
+    EXPECT_EQ(UpperTable['a'], 'A');
+    EXPECT_EQ(UpperTable['z'], 'Z');
+    EXPECT_EQ(UpperTable['1'], '1');
+    EXPECT_EQ(UpperTable[0x80], 0x80);
+    EXPECT_EQ(UpperTable[0x81], 0x9A); // ü
+    EXPECT_EQ(UpperTable[0xA0], 0x8F); // á
+    EXPECT_EQ(UpperTable[0xA9], 0x9E); // ř
+    EXPECT_EQ(UpperTable[0xAB], 0xC0);
+    EXPECT_EQ(UpperTable[0xAC], 0xAC);
+}

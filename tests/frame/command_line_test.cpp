@@ -115,6 +115,29 @@ TEST(CommandLine, RefusesListsThatWouldOverflow)
     EXPECT_LE(p.options.size(), 255u);
 }
 
+TEST(CommandLine, BatchRunIsReadArgumentByArgument)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool batch;
+    };
+    const std::string overflow = "-b=" + std::string(240, 'b');
+    const Case cases[] = {
+        {{"/q=dupl", "/z", "list.txt"}, true},
+        {{"/Z", "/Q=dupl"}, true}, // "/" lowers a one-letter key
+        {{"/q=dupl"}, false},
+        {{"/z", "/q=mkn"}, false},
+        {{"--Q=dupl", "-z"}, false}, // "-" keeps its case
+        // A line refused as a whole still shows its batch options, also
+        // those after the refused argument.
+        {{"/q=dupl", "a|b", "/z"}, true},
+        {{"/q=dupl", overflow, overflow, "/z"}, true},
+        {{"a|b", "/z"}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseCommandLine(c.args).batchRun, c.batch) << c.args[0] << " " << c.args[1];
+}
+
 TEST(OptionList, LookupsFollowTheBars)
 {
     EXPECT_TRUE(HasOption("q", "|q|"));
@@ -160,12 +183,12 @@ TEST(OptionList, SmallStringRoutines)
 
 TEST(OptionList, DataSetOfARequest)
 {
-    EXPECT_EQ(DataSetOfOptions("|"), DataSetKind::Drugs);
-    EXPECT_EQ(DataSetOfOptions("|all|"), DataSetKind::All);
-    EXPECT_EQ(DataSetOfOptions("|pzt|"), DataSetKind::Devices);
-    EXPECT_EQ(DataSetOfOptions("|pfa|all|pzt|"), DataSetKind::Goods); // "pfa" wins
-    EXPECT_EQ(DataSetTag(DataSetKind::Goods), "|pfa|");
-    EXPECT_EQ(DataSetTag(DataSetKind::Drugs), "|");
+    EXPECT_EQ(DataSetOfOptions("|"), DataSetCode::Drugs);
+    EXPECT_EQ(DataSetOfOptions("|all|"), DataSetCode::All);
+    EXPECT_EQ(DataSetOfOptions("|pzt|"), DataSetCode::Devices);
+    EXPECT_EQ(DataSetOfOptions("|pfa|all|pzt|"), DataSetCode::Goods); // "pfa" wins
+    EXPECT_EQ(DataSetTag(DataSetCode::Goods), "|pfa|");
+    EXPECT_EQ(DataSetTag(DataSetCode::Drugs), "|");
 }
 
 TEST(StartValues, WorkstationAndUser)

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "frame/shared_helpers.h"
+#include "frame/hex_base64.h"
 #include "tests/frame/config_test_support.h"
 
 using namespace configtest;
@@ -398,54 +398,6 @@ TEST(ConfigValues, FreeItemLookup)
     EXPECT_FALSE(found);
     EXPECT_EQ(FreeItemValue("|a=" + std::string(150, 'x'), "a"), std::string(99, 'x'));
     EXPECT_EQ(FreeItemValue("|xa=1|a=2", "a"), "2");
-}
-
-TEST(ConfigValues, ColourNamesAndTexts)
-{
-    uint32_t c = 0;
-    EXPECT_TRUE(ColourOfName("clBtnFace", c));
-    EXPECT_EQ(c, kSystemColour + 15);
-    EXPECT_TRUE(ColourOfName("clSkyBlue", c));
-    EXPECT_EQ(c, 0xF0CAA6u);
-    EXPECT_FALSE(ColourOfName("clNothing", c));
-    EXPECT_EQ(ColourText(0x000080), "clMaroon");
-    EXPECT_EQ(ColourText(kSystemColour + 12), "clAppWorkSpace");
-    EXPECT_EQ(ColourText(0x00010203), "$00010203");
-}
-
-TEST(ConfigValues, ScramblingIsPrintableDeterministicAndKeyed)
-{
-    const std::string key = ScrambleKeyFor("QEVW.EXE", "/opt/kalvo/v1");
-    EXPECT_EQ(key, ScrambleKeyFor("qevw", "/opt/kalvo/v7/"));
-    const std::string plain = std::string("user:p\xE1ss|=\x01 x", 13);
-    const std::string s = ScrambleSetting(plain, key);
-    EXPECT_EQ(s, ScrambleSetting(plain, key));
-    EXPECT_EQ(s.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
-              std::string::npos);
-    EXPECT_EQ(UnscrambleSetting(s, key), plain);
-    EXPECT_EQ(UnscrambleSetting(s, ScrambleKeyFor("qevw", "/opt/other/v1/")), "");
-    EXPECT_EQ(UnscrambleSetting(s, ScrambleKeyFor("other", "/opt/kalvo/v1/")), "");
-    EXPECT_EQ(UnscrambleSetting("plain text", key), "");
-    std::string damaged = s;
-    damaged[damaged.size() / 2] = damaged[damaged.size() / 2] == 'A' ? 'B' : 'A';
-    EXPECT_EQ(UnscrambleSetting(damaged, key), "");
-    EXPECT_EQ(ScrambleSetting("", key), "");
-}
-
-TEST(ConfigHexHelpers, EncodeAndDecode)
-{
-    EXPECT_EQ(HexOfBytes(std::string("\x00\x1F\xA0\xFF", 4)), "001FA0FF");
-    EXPECT_EQ(HexOfBytes(""), "");
-    std::string out = "keep";
-    EXPECT_TRUE(BytesOfHex("001fA0Ff", out));
-    EXPECT_EQ(out, std::string("\x00\x1F\xA0\xFF", 4));
-    EXPECT_TRUE(BytesOfHex("41424", out));
-    EXPECT_EQ(out, "AB");
-    EXPECT_FALSE(BytesOfHex("4G", out));
-    EXPECT_EQ(out, "");
-    EXPECT_FALSE(BytesOfHex(" 41", out));
-    EXPECT_TRUE(BytesOfHex("", out));
-    EXPECT_EQ(out, "");
 }
 
 TEST(ConfigValues, MalformedLinesLoadWithDefaults)

@@ -54,7 +54,7 @@ protected:
         Ipc().InstanceTag = 0x1200;
         Ipc().InstanceState = kStateNoCaller;
         PublishProgramType(ProgramKind::Normal);
-        PublishDataSet(DataSetKind::Drugs);
+        PublishDataSet(DataSetCode::Drugs);
         SetBringToFrontHandler([this] { ++fronted; });
         SetStoredQueryHandler([this](const std::string& q) { served.push_back(q); });
         ClearRunLog();
@@ -64,7 +64,7 @@ protected:
         SetBringToFrontHandler({});
         SetStoredQueryHandler({});
         PublishProgramType(0);
-        PublishDataSet(0);
+        PublishDataSet(DataSetCode::None);
         Ipc() = saved;
     }
 
@@ -145,7 +145,7 @@ TEST_F(Protocol, ReceivingDecisionByTypeAndDataSet)
     };
     for (const Case& c : cases) {
         PublishProgramType(c.type);
-        PublishDataSet(c.dataSet);
+        PublishDataSet(static_cast<DataSetCode>(c.dataSet));
         Ipc().StoredQuery = "unchanged";
         const ReceiveOutcome out = ReceiveQuery({1, c.text});
         const uint32_t base = kStateNoCaller | 15u | 0x1200u;
@@ -562,7 +562,7 @@ TEST_F(TwoCopies, KilledCopyLeavesAStaleSocketThatTheNextStartRemoves)
 TEST(Placeholder, ScreenshotOfAServedRequest)
 {
     start_test::EnsureApp();
-    PlaceholderWindow w(ProgramKind::Normal, DataSetKind::Drugs);
+    PlaceholderWindow w(ProgramKind::Normal, DataSetCode::Drugs);
     w.show();
     w.ShowServed("|1=0012345|");
     w.ShowServed("|b=/srv/lists/medikace.xml|");

@@ -108,7 +108,7 @@ TEST_F(MainFormHooksTest, SpeedButtonsRunTheirCommands)
     for (const Case& c : cases) {
         commands.clear();
         counted.clear();
-        w->DataSet = c.dataSet;
+        w->DataSet = static_cast<DataSetCode>(c.dataSet);
         QToolButton b;
         b.setProperty("tag", c.tag);
         w->ToolSBClick(&b);
@@ -238,9 +238,9 @@ TEST_F(MainFormHooksTest, OtherTypesAndHandedOverStartsRecordNothing)
 {
     StatRecord r;
     SetUpdateServices(RecordingStats(r));
-    Start().ProgramType = ProgramKind::Help;
+    ProgramStart().ProgramType = ProgramKind::Help;
     MakeStarted().reset();
-    Start().ProgramType = ProgramKind::Normal;
+    ProgramStart().ProgramType = ProgramKind::Normal;
     WriteText(program + "qevw.ces", "broken");
     MakeStarted().reset();
     EXPECT_TRUE(r.saves.empty());

@@ -31,7 +31,7 @@ TEST_F(MainFormStartTest, WrongRecordLengthShowsDbVerAndFallsToInstaller)
     auto w = MakeStarted();
     EXPECT_FALSE(w->Terminated());
     EXPECT_EQ(w->ProgramType, ProgramKind::Installer);
-    EXPECT_EQ(w->DataSet, DataSetKind::None);
+    EXPECT_EQ(w->DataSet, DataSetCode::None);
     EXPECT_EQ(w->DataParts, 0);
     ASSERT_EQ(BoxTexts().size(), 1u);
     EXPECT_EQ(BoxTexts()[0], "Nesprávná verze databáze.");
@@ -43,7 +43,7 @@ TEST_F(MainFormStartTest, MissingDrugTableFallsToInstallerSilently)
     QFile::remove(QString::fromStdString(data + "kl.dat"));
     auto w = MakeStarted();
     EXPECT_EQ(w->ProgramType, ProgramKind::Installer);
-    EXPECT_EQ(w->DataSet, DataSetKind::None);
+    EXPECT_EQ(w->DataSet, DataSetCode::None);
     EXPECT_TRUE(BoxTexts().empty());
     EXPECT_NE(RunLogText().find("StartInstallerMode: nothing registered"), std::string::npos);
     EXPECT_NE(RunLogText().find("TInstWin: nothing registered"), std::string::npos);
@@ -166,7 +166,7 @@ TEST_F(MainFormStartTest, EachProgramTypeMakesItsPage)
         UpdateServices u;
         u.startInstallerMode = [] { return true; };
         SetUpdateServices(u);
-        Start().ProgramType = c.type;
+        ProgramStart().ProgramType = c.type;
         auto w = MakeStarted();
         ASSERT_FALSE(w->Terminated()) << int(c.type);
         EXPECT_EQ(w->ProgramType, c.type);
@@ -190,7 +190,7 @@ TEST_F(MainFormStartTest, RefusedInstallerStartEnds)
     UpdateServices u;
     u.startInstallerMode = [] { return false; };
     SetUpdateServices(u);
-    Start().ProgramType = ProgramKind::Installer;
+    ProgramStart().ProgramType = ProgramKind::Installer;
     auto w = MakeStarted();
     EXPECT_TRUE(w->Terminated());
     EXPECT_EQ(w->ExitCode(), 2);
@@ -212,8 +212,8 @@ TEST_F(MainFormStartTest, FirstActivationShowsTheStartTopicOnce)
     for (const Case& c : cases) {
         PageLog log;
         SetPageHooks(RecordingHooks(log));
-        Start().ProgramType = c.type;
-        Start().Positionals = c.positionals;
+        ProgramStart().ProgramType = c.type;
+        ProgramStart().Positionals = c.positionals;
         auto w = MakeStarted();
         w->FormActivate();
         w->FormActivate();
@@ -234,7 +234,7 @@ TEST_F(MainFormStartTest, FontsFromTheSharedRootElseTheProgramFolder)
     }
     // The launcher makes the data folder's parent the shared root.
     WriteText(base + "qevw.sh", "#!/bin/sh\n");
-    Start().SharedRoot = base;
+    ProgramStart().SharedRoot = base;
     ASSERT_TRUE(QFile::copy(dejavu, QString::fromStdString(base + "VEDAVIZO.DID")));
     ASSERT_TRUE(QFile::copy(dejavu, QString::fromStdString(program + "VEDAVIZO.DID")));
     WriteText(base + "TARELFIX.FON", "MZ not a font Qt reads");

@@ -24,7 +24,7 @@
 #include "frame/hooks.h"
 #include "frame/start/ipc.h"
 #include "frame/windows/main_form.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "frame/windows/style.h"
 #include "platform/message_sink.h"
 #include "start_fixtures.h"
@@ -122,7 +122,7 @@ protected:
         WriteText(program + "qevw.ces", CompileTableBytes(kUiTexts));
         MakeData(346, "[Verze]\nCislo=1\nNadpis=KALVO - zkušební data\n");
 
-        savedStart_ = Start();
+        savedStart_ = ProgramStart();
         savedPageHooks_ = SetPageHooks({});
         savedEntries_ = SetMainEntryPoints({});
         savedUpdate_ = SetUpdateServices({});
@@ -134,10 +134,9 @@ protected:
         UpdateShared().SetStartPageNotice("");
         ListCounters().Clear();
 
-        StartValues& s = Start();
+        StartValues& s = ProgramStart();
         s = StartValues{};
         s.ProgramFolder = program;
-        s.DataDir = data;
         s.OwnExecutable = program + "qevw";
         s.ProgramType = ProgramKind::Normal;
         SetDataDir(data);
@@ -154,7 +153,7 @@ protected:
         FreeTextTable(UiTexts);
         FreeTextTable(DataTexts);
         PublishProgramType(0);
-        Start() = savedStart_;
+        ProgramStart() = savedStart_;
         InputBusy = false;
     }
 

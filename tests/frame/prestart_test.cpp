@@ -48,7 +48,7 @@ protected:
     PreStartResult Run(std::vector<std::string> args, std::string program = {})
     {
         PreStartInput in;
-        in.arguments = std::move(args);
+        in.commandLine = ParseCommandLine(args);
         in.executablePath = (program.empty() ? f.program : program) + "qevw";
         in.environment = [this](const char* n) {
             auto it = vars.find(n);
@@ -110,8 +110,8 @@ TEST_F(PreStart, LauncherAboveTheDataFolderReplacesTheTextTableTest)
     const PreStartResult r = Run({"-d=" + bare});
     EXPECT_TRUE(r.start);
     EXPECT_TRUE(Texts().empty());
-    EXPECT_EQ(Start().SharedRoot, f.base);
-    EXPECT_EQ(Start().LogFolder, f.base + "Logs/");
+    EXPECT_EQ(ProgramStart().SharedRoot, f.base);
+    EXPECT_EQ(ProgramStart().LogFolder, f.base + "Logs/");
 }
 
 TEST_F(PreStart, FixesTheStartValues)
@@ -120,8 +120,7 @@ TEST_F(PreStart, FixesTheStartValues)
         Run({"/D=" + f.dataA.substr(0, f.dataA.size() - 1), "P\xC5\x99\xC3\xAD" "bram", "-a=0012345",
              "/Q=mkn"});
     ASSERT_TRUE(r.start);
-    const StartValues& s = Start();
-    EXPECT_EQ(s.DataDir, f.dataA);
+    const StartValues& s = ProgramStart();
     EXPECT_EQ(DataDir(), f.dataA);
     EXPECT_EQ(s.ProgramFolder, f.program);
     EXPECT_EQ(s.SharedRoot, ""); // no launcher in base/
@@ -138,8 +137,8 @@ TEST_F(PreStart, WithoutOptionDTheProgramFolderHoldsTheData)
     StartFolders::MakeDataFolder(f.program, 0x0100);
     const PreStartResult r = Run({});
     EXPECT_TRUE(r.start);
-    EXPECT_EQ(Start().DataDir, f.program);
-    EXPECT_EQ(Start().ProgramType, ProgramKind::Normal);
+    EXPECT_EQ(DataDir(), f.program);
+    EXPECT_EQ(ProgramStart().ProgramType, ProgramKind::Normal);
 }
 
 TEST_F(PreStart, UnusableCommandLineIsRefused)

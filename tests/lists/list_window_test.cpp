@@ -20,7 +20,7 @@
 #include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
 #include "frame/pages/hint_window.h"
-#include "frame/shared_helpers.h"
+#include "frame/pages/hints.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/style.h"
 #include "list_demo_list.h"
@@ -68,7 +68,7 @@ protected:
         MainEntryPoints calls;
         AddListEntryPoints(calls);
         oldCalls_ = SetMainEntryPoints(std::move(calls));
-        PublishDataSet(DataSetKind::Drugs);
+        PublishDataSet(DataSetCode::Drugs);
         ListCounters().Clear();
         TANulEdit::ClearPendingKey();
         host = new dftest::TestHost;
@@ -83,7 +83,7 @@ protected:
         SetMainEntryPoints(std::move(oldCalls_));
         SetDropDownMenuHook(std::move(oldDropDown_));
         SetUpdateServices(std::move(oldServices_));
-        PublishDataSet(0);
+        PublishDataSet(DataSetCode::None);
         SetUserSignListsAvailable(false);
         config_.reset();
     }
@@ -529,11 +529,11 @@ TEST_F(ListWindowTest, EnterHandsTheRecordOnOrDropsDownTheMenu)
 
     Key(w, Qt::Key_Return);
     EXPECT_EQ(dropDowns, (std::vector<int>{4})); // nobody took it
-    PublishDataSet(DataSetKind::Devices);
+    PublishDataSet(DataSetCode::Devices);
     TANulEdit::ClearPendingKey();
     Key(w, Qt::Key_Return);
     EXPECT_EQ(dropDowns, (std::vector<int>{4, 6}));
-    PublishDataSet(DataSetKind::Drugs);
+    PublishDataSet(DataSetCode::Drugs);
 
     auto* detail = new dftest::ProbeWindow(PackKindCode("dTL"), "detail");
     detail->LinkKinds[0] = 6;

@@ -47,4 +47,18 @@ private:
     TextTablePtr old_;
 };
 
+// UI and data texts for one test, each compiled from its source; the old
+// tables go back afterwards.
+class ScopedTexts {
+public:
+    ScopedTexts(std::string_view ui, std::string_view data)
+        : ui_(UiTexts, CompileTable(ui)), data_(DataTexts, CompileTable(data))
+    {
+    }
+
+private:
+    ScopedTextTable ui_;
+    ScopedTextTable data_;
+};
+
 } // namespace test_support

@@ -391,7 +391,7 @@ inline void WriteStandardFolder(const std::string& dir, int32_t* indicationOffse
 
 // Points the data store at a folder and loads texts and caches as start-up
 // would.
-inline void SetUpServices(const std::string& dir, int dataSet = DataSetCode::Drugs)
+inline void SetUpServices(const std::string& dir, DataSetCode dataSet = DataSetCode::Drugs)
 {
     SetDataDir(dir);
     LoadTexts(DataTexts, DataTextSource());
