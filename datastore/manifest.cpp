@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdio>
 #include <map>
-#include <sys/stat.h>
 #include <vector>
 #include <zlib.h>
 
@@ -226,10 +225,7 @@ int64_t PackedTextCrc(const std::string& path, uint32_t& crc)
 
 int64_t FileSizeOf(const std::string& path)
 {
-    struct stat st{};
-    if (::stat(ResolvePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    return st.st_size;
+    return FileSize(ResolvePath(path));
 }
 
 namespace {

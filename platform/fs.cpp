@@ -95,6 +95,36 @@ bool FolderExists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int64_t FileSize(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+
+bool ModifiedTime(const std::string& path, int64_t* nanoseconds)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    *nanoseconds = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+int MakePrivateFolder(const std::string& folder)
+{
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return errno;
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0)
+        return errno;
+    // Another user could plant files in, or read from, anything else.
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 0777) != 0700)
+        return NotPrivateFolder;
+    return 0;
+}
+
 ReadOnlyFile::~ReadOnlyFile()
 {
     Close();

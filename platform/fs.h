@@ -33,6 +33,18 @@ std::string ResolvePath(std::string_view path);
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// The size of a regular file; -1 when the path is missing or not a file.
+int64_t FileSize(const std::string& path);
+// When the file or folder was last modified, in nanoseconds since 1970;
+// false when it cannot be examined.
+bool ModifiedTime(const std::string& path, int64_t* nanoseconds);
+
+// Makes a folder only this user can enter (mode 0700) unless it exists, and
+// checks that what is there now is such a folder: not a link, owned by this
+// user, mode exactly 0700.  0, NotPrivateFolder when something else is there,
+// or the errno of the call that failed.
+constexpr int NotPrivateFolder = -1;
+int MakePrivateFolder(const std::string& folder);
 
 // A read-only file read at explicit offsets.  Opened for shared reading.
 class ReadOnlyFile {

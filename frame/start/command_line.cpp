@@ -7,12 +7,11 @@
 #include <charconv>
 #include <cstdlib>
 #include <mutex>
-#include <pwd.h>
-#include <unistd.h>
 
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 
+#include "platform/system.h"
 #ifndef QEVW_CUSTOMER_DOMAIN
 #define QEVW_CUSTOMER_DOMAIN ""
 #endif
@@ -268,10 +267,8 @@ std::string WorkstationNameFrom(const EnvLookup& env, std::string_view customerD
 std::string UserNameFrom(const EnvLookup& env)
 {
     std::string name = env("USERNAME");
-    if (name.empty()) {
-        if (const passwd* pw = getpwuid(getuid()))
-            name = pw->pw_name ? pw->pw_name : "";
-    }
+    if (name.empty())
+        name = UserName();
     if (name.size() > kOptionListMax)
         name.resize(kOptionListMax);
     return name;

@@ -21,15 +21,13 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "datastore/db_table.h"
 #include "datastore/run_log.h"
 #include "platform/shell.h"
 
 namespace {
+#include "platform/system.h"
 
 constexpr const char* kSocketPrefix = "TMainForm.";
 
@@ -95,12 +93,8 @@ void Log(const std::string& line) { AppendRunLog(line + "\r\n"); }
 // The window of the process at the other end of a connected socket.
 uint32_t PeerWindow(QLocalSocket* socket)
 {
-    struct ucred cred {};
-    socklen_t len = sizeof cred;
-    const int fd = static_cast<int>(socket->socketDescriptor());
-    if (fd < 0 || getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0)
-        return 0;
-    return static_cast<uint32_t>(cred.pid) + 0x10000u;
+    const uint32_t pid = SocketPeerProcessId(socket->socketDescriptor());
+    return pid == 0 ? 0 : pid + 0x10000u;
 }
 
 // The listening side: one server, any number of short connections, each
@@ -243,7 +237,7 @@ IpcState& Ipc()
     return state;
 }
 
-uint32_t OwnWindowOfProcess() { return static_cast<uint32_t>(getpid()) + 0x10000u; }
+uint32_t OwnWindowOfProcess() { return ProcessId() + 0x10000u; }
 
 uint32_t HandleHash(uint32_t h)
 {
@@ -527,23 +521,15 @@ std::string SocketFolder(const EnvLookup& env, std::string* problem)
 {
     const std::string runtime = env("XDG_RUNTIME_DIR");
     std::string folder = !runtime.empty() ? WithTrailingSlash(runtime) + "qevw/"
-                                          : "/tmp/qevw-" + std::to_string(getuid()) + "/";
+                                          : "/tmp/qevw-" + std::to_string(UserId()) + "/";
     const std::string bare = folder.substr(0, folder.size() - 1);
-    if (mkdir(bare.c_str(), 0700) != 0 && errno != EEXIST) {
+    // Another user could plant sockets or read requests in a folder that is
+    // not private.
+    const int err = MakePrivateFolder(bare);
+    if (err != 0) {
         if (problem)
-            *problem = bare + ": " + std::strerror(errno);
-        return {};
-    }
-    struct stat st {};
-    if (lstat(bare.c_str(), &st) != 0) {
-        if (problem)
-            *problem = bare + ": " + std::strerror(errno);
-        return {};
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 0777) != 0700) {
-        // Another user could plant sockets or read requests there.
-        if (problem)
-            *problem = bare + ": not a folder of mode 0700 owned by this user";
+            *problem = bare + (err == NotPrivateFolder ? ": not a folder of mode 0700 owned by this user"
+                                                       : ": " + std::string(std::strerror(err)));
         return {};
     }
     return folder;

@@ -14,7 +14,6 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -803,10 +802,9 @@ void TMainForm::TimerMaxTimer()
     const size_t slash = prefix.rfind('/');
     if (slash != std::string::npos && !FolderExists(prefix.substr(0, slash + 1)))
         return;
-    struct stat st {};
-    if (stat((prefix + ".maxim.stx").c_str(), &st) != 0)
+    int64_t age = 0;
+    if (!ModifiedTime(prefix + ".maxim.stx", &age))
         return;
-    const int64_t age = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     if (age <= maximAge_)
         return;
     maximAge_ = age;
