@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
+
+#include "platform/coding.h"
+#include "platform/file_saver.h"
 
 namespace {
 
@@ -51,57 +51,6 @@ bool IsZip64(const TZipFile::Entry& e)
 {
     return e.compressedSize == 0xFFFFFFFFu || e.size == 0xFFFFFFFFu || e.localHeaderOffset == 0xFFFFFFFFu;
 }
-
-// The temporary file of one extraction: removed unless committed.
-class TempFile {
-public:
-    explicit TempFile(const std::string& folder)
-    {
-        path_ = folder + ".zip-extract-XXXXXX";
-        fd_ = ::mkstemp(path_.data());
-        if (fd_ < 0)
-            FileFailure(path_, errno);
-    }
-    ~TempFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    void Write(const std::string& target, const unsigned char* data, size_t n)
-    {
-        while (n > 0) {
-            const ssize_t w = ::write(fd_, data, n);
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                FileFailure(target, errno);
-            }
-            data += w;
-            n -= static_cast<size_t>(w);
-        }
-    }
-    void Commit(const std::string& target, mode_t mode)
-    {
-        if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
-            FileFailure(target, errno);
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0)
-            FileFailure(target, errno);
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            FileFailure(target, errno);
-        path_.clear();
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-};
 
 } // namespace
 
@@ -212,7 +161,13 @@ std::string TZipFile::Extract(int i, const std::string& folder) const
 
     const std::string dir = WithTrailingSlash(folder);
     const std::string target = ResolveInFolder(dir, name);
-    TempFile out(dir);
+    // Unix archives keep the execute bits; everything else is plain data.
+    unsigned mode = 0644;
+    if ((e.versionMadeBy >> 8) == 3 && ((e.externalAttributes >> 16) & 0111) != 0)
+        mode = 0755;
+    FileSaver out(target, RealFileSystem(), SaveMode{.makeFolders = false, .fileMode = mode});
+    if (out.HasError())
+        FileFailure(target, out.ErrorCode());
 
     std::vector<unsigned char> in(kChunk);
     std::vector<unsigned char> buf(kChunk);
@@ -224,7 +179,8 @@ std::string TZipFile::Extract(int i, const std::string& folder) const
         // Output past the declared size is never written.
         if (written + n > e.size)
             throw ZipError(kWrongSize);
-        out.Write(target, data, n);
+        if (!out.Write(std::string_view(reinterpret_cast<const char*>(data), n)))
+            FileFailure(target, out.ErrorCode());
         crc = crc32(crc, data, static_cast<uInt>(n));
         written += n;
     };
@@ -271,10 +227,8 @@ std::string TZipFile::Extract(int i, const std::string& folder) const
     if (crc != e.crc)
         throw ZipError(kWrongCrc);
 
-    mode_t mode = 0644;
-    if ((e.versionMadeBy >> 8) == 3 && ((e.externalAttributes >> 16) & 0111) != 0)
-        mode = 0755;
-    out.Commit(target, mode);
+    if (!out.Commit())
+        FileFailure(target, out.ErrorCode());
     return target;
 }
 

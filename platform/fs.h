@@ -84,8 +84,8 @@ private:
 // Reads a whole file; 0 or the I/O result.
 int ReadWholeFile(const std::string& path, std::string& out);
 
-// Writes a file so that a crash or a full disk never leaves it truncated:
-// a temporary file in the same folder, flushed, then renamed over the target
-// and the folder synced.  Returns 0 or the I/O result of the first failure;
-// on failure the old file is untouched and no temporary file remains.
+// Writes a whole file through FileSaver (platform/file_saver.h), so that a
+// crash or a full disk never leaves it truncated.  The folder must exist; the
+// file gets mode 0644.  Returns 0 or the I/O result of the first failure; on
+// failure the old file is untouched and no temporary file remains.
 int WriteFileAtomic(const std::string& path, std::string_view content);
