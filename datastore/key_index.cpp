@@ -6,6 +6,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "platform/ascii.h"
 
 // ---------------------------------------------------------------------------
 // File identity
@@ -13,12 +14,8 @@
 TFileId::TFileId(std::string_view name)
 {
     const size_t n = std::min<size_t>(name.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        b[i] = c;
-    }
+    for (size_t i = 0; i < n; ++i)
+        b[i] = AsciiLowerChar(name[i]);
 }
 
 bool FileIdDiffers(const TFileId& a, const TFileId& b)

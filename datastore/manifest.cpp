@@ -1,7 +1,6 @@
 #include "datastore/manifest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <map>
@@ -9,6 +8,8 @@
 #include <zlib.h>
 
 #include "datastore/packed_text.h"
+#include "platform/ascii.h"
+#include "platform/coding.h"
 #include "platform/fs.h"
 
 // ------------------------------------------------------------ data-file table
@@ -186,8 +187,7 @@ int64_t SignSetCrc(const std::string& path, const TFileId& table, uint32_t& crc,
         !std::equal(table.b.begin(), table.b.end(), reinterpret_cast<const char*>(head + 4)))
         return -1;
     if (got >= 24)
-        firstBitCount = static_cast<int32_t>(head[20] | (head[21] << 8) | (head[22] << 16) |
-                                             (static_cast<uint32_t>(head[23]) << 24));
+        firstBitCount = static_cast<int32_t>(DecodeLE32(head + 20));
     CrcOfRange(f, 4, f.Size(), crc);
     return f.Size();
 }
@@ -273,14 +273,6 @@ std::string Hex8(uint32_t v)
     return buf;
 }
 
-std::string Lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // The manifest's lines in order, read with LF or CR LF.
 std::vector<std::string> SplitLines(const std::string& text)
 {
@@ -331,7 +323,7 @@ public:
             const size_t eq = line.find('=');
             if (eq == std::string::npos)
                 continue;
-            values_.emplace(Lower(line.substr(0, eq)), line.substr(eq + 1));
+            values_.emplace(AsciiLower(line.substr(0, eq)), line.substr(eq + 1));
         }
         Report("ver=" + Value("ver"));
         Report("date=" + Value("date"));
@@ -358,7 +350,7 @@ public:
                 lines_ += name + "=" + mine + "\r\n";
             return;
         }
-        const auto it = values_.find(Lower(name));
+        const auto it = values_.find(AsciiLower(name));
         const bool stored = it != values_.end();
         if (!stored && size > 0)
             return; // a file the manifest does not list

@@ -25,16 +25,6 @@ const char kUnsupported[] = "Unsupported entry.";
 const char kWrongSize[] = "Wrong size.";
 const char kWrongCrc[] = "Wrong CRC.";
 
-uint16_t Le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Le32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 [[noreturn]] void FileFailure(const std::string& path, int err)
 {
     throw ZipError(path + ": " + std::strerror(err));
@@ -72,7 +62,7 @@ void TZipFile::Open(const std::string& path)
     ReadExactly(file_, size - static_cast<int64_t>(tailSize), tail.data(), tailSize, kNotZip);
     int64_t endPos = -1;
     for (size_t p = tailSize - kEndSize + 1; p-- > 0;) {
-        if (Le32(&tail[p]) == kEndSignature && p + kEndSize + Le16(&tail[p + 20]) <= tailSize) {
+        if (DecodeLE32(&tail[p]) == kEndSignature && p + kEndSize + DecodeLE16(&tail[p + 20]) <= tailSize) {
             endPos = static_cast<int64_t>(p);
             break;
         }
@@ -82,9 +72,9 @@ void TZipFile::Open(const std::string& path)
     const unsigned char* end = &tail[static_cast<size_t>(endPos)];
     endPos += size - static_cast<int64_t>(tailSize);
 
-    const uint16_t disk = Le16(end + 4), directoryDisk = Le16(end + 6);
-    const uint16_t entriesHere = Le16(end + 8), entries = Le16(end + 10);
-    const uint32_t directorySize = Le32(end + 12), directoryOffset = Le32(end + 16);
+    const uint16_t disk = DecodeLE16(end + 4), directoryDisk = DecodeLE16(end + 6);
+    const uint16_t entriesHere = DecodeLE16(end + 8), entries = DecodeLE16(end + 10);
+    const uint32_t directorySize = DecodeLE32(end + 12), directoryOffset = DecodeLE32(end + 16);
     if (disk != 0 || directoryDisk != 0 || entriesHere != entries || entries == 0xFFFF ||
         directoryOffset == 0xFFFFFFFFu || directorySize == 0xFFFFFFFFu)
         throw ZipError(kUnsupported); // split or ZIP64 archives
@@ -95,19 +85,20 @@ void TZipFile::Open(const std::string& path)
     ReadExactly(file_, directoryOffset, dir.data(), dir.size(), kNotZip);
     size_t p = 0;
     for (int k = 0; k < entries; ++k) {
-        if (p + kCentralSize > dir.size() || Le32(&dir[p]) != kCentralSignature)
+        if (p + kCentralSize > dir.size() || DecodeLE32(&dir[p]) != kCentralSignature)
             throw ZipError(kNotZip);
         const unsigned char* c = &dir[p];
         Entry e;
-        e.versionMadeBy = Le16(c + 4);
-        e.flags = Le16(c + 8);
-        e.method = Le16(c + 10);
-        e.crc = Le32(c + 16);
-        e.compressedSize = Le32(c + 20);
-        e.size = Le32(c + 24);
-        const size_t nameLength = Le16(c + 28), extraLength = Le16(c + 30), commentLength = Le16(c + 32);
-        e.externalAttributes = Le32(c + 38);
-        e.localHeaderOffset = Le32(c + 42);
+        e.versionMadeBy = DecodeLE16(c + 4);
+        e.flags = DecodeLE16(c + 8);
+        e.method = DecodeLE16(c + 10);
+        e.crc = DecodeLE32(c + 16);
+        e.compressedSize = DecodeLE32(c + 20);
+        e.size = DecodeLE32(c + 24);
+        const size_t nameLength = DecodeLE16(c + 28), extraLength = DecodeLE16(c + 30),
+                     commentLength = DecodeLE16(c + 32);
+        e.externalAttributes = DecodeLE32(c + 38);
+        e.localHeaderOffset = DecodeLE32(c + 42);
         if (p + kCentralSize + nameLength + extraLength + commentLength > dir.size())
             throw ZipError(kNotZip);
         e.name.assign(reinterpret_cast<const char*>(c + kCentralSize), nameLength);
@@ -120,10 +111,10 @@ void TZipFile::Open(const std::string& path)
             if (int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize) > directoryOffset)
                 throw ZipError(kNotZip);
             ReadExactly(file_, e.localHeaderOffset, local, kLocalSize, kNotZip);
-            if (Le32(local) != kLocalSignature)
+            if (DecodeLE32(local) != kLocalSignature)
                 throw ZipError(kNotZip);
-            e.dataOffset = int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize) + Le16(local + 26) +
-                           Le16(local + 28);
+            e.dataOffset = int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize)
+                           + DecodeLE16(local + 26) + DecodeLE16(local + 28);
         }
         entries_.push_back(std::move(e));
     }

@@ -12,6 +12,7 @@
 #include "datastore/text_table.h"
 #include "frame/report_hook.h"
 #include "frame/shared_helpers.h"
+#include "platform/ascii.h"
 #include "platform/cp1250.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
@@ -71,15 +72,6 @@ std::string IntText(int64_t v)
     std::string s;
     AppendInt(s, v);
     return s;
-}
-
-std::string AsciiLower(std::string_view s)
-{
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return r;
 }
 
 std::string BackslashesToSlashes(std::string s)
@@ -224,22 +216,6 @@ constexpr NamedColour kColourNames[] = {
     {"clMenuBar", kSystemColour + 30},
 };
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 void ReadColours(std::string_view v, std::array<uint32_t, 7>& colours)
 {
     size_t index = 0;
@@ -274,10 +250,7 @@ ConfigFont ReadFont(std::string_view v)
     const size_t open = v.find('[');
     const size_t close = open == std::string_view::npos ? open : v.find(']', open);
     std::string_view name = v.substr(0, comma != std::string_view::npos ? comma : open);
-    while (!name.empty() && name.front() == ' ')
-        name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ')
-        name.remove_suffix(1);
+    name = TrimBlanks(name);
     f.name = name.empty() ? std::string(kDefaultFontName) : std::string(name);
     int32_t size = 9;
     if (comma == std::string_view::npos || !ParseConfigInt(v.substr(comma + 1, 3), size) ||
@@ -679,8 +652,7 @@ void ApplyDerived(ConfigValues& c, const ReadState& st, const ConfigLoadInput& i
     bool hasEditor = false, hasMax = false;
     c.maximEditor = PathFromFile(FreeItemValue(c.chirItems, "maxim", 99, &hasEditor));
     std::string max = FreeItemValue(c.jipkaItems, "max", 99, &hasMax);
-    size_t first = max.find_first_not_of(' ');
-    max = first == std::string::npos ? std::string() : max.substr(first);
+    max = std::string(TrimLeftBlanks(max));
     max = max.substr(0, max.find(' '));
     c.MaximDir = PathFromFile(max);
     const std::string folder = FolderPart(c.MaximDir);
@@ -861,7 +833,7 @@ std::string CarriedLines(std::string_view previous)
 bool ColourOfName(std::string_view name, uint32_t& colour)
 {
     for (const NamedColour& n : kColourNames)
-        if (EqualIgnoringAsciiCase(n.name, name)) {
+        if (AsciiEqualsIgnoreCase(n.name, name)) {
             colour = n.colour;
             return true;
         }

@@ -8,10 +8,11 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/ascii.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
-
 #include "platform/system.h"
+
 #ifndef QEVW_CUSTOMER_DOMAIN
 #define QEVW_CUSTOMER_DOMAIN ""
 #endif
@@ -136,18 +137,12 @@ void LowerOptionKey(std::string& item)
 
 std::string TrimRightShort(std::string_view s)
 {
-    size_t n = s.size();
-    while (n > 0 && static_cast<unsigned char>(s[n - 1]) < 33)
-        --n;
-    return std::string(s.substr(0, n));
+    return std::string(TrimRightIf(s, IsBlankOrControl));
 }
 
 std::string TrimLeftShort(std::string_view s)
 {
-    size_t i = 0;
-    while (i < s.size() && static_cast<unsigned char>(s[i]) < 33)
-        ++i;
-    return std::string(s.substr(i));
+    return std::string(TrimLeftIf(s, IsBlankOrControl));
 }
 
 int TextLength(std::string_view s) { return static_cast<int>(s.size()); }

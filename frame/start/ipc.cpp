@@ -10,7 +10,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -24,10 +23,13 @@
 
 #include "datastore/db_table.h"
 #include "datastore/run_log.h"
+#include "frame/report_hook.h"
+#include "platform/coding.h"
+#include "platform/fs.h"
 #include "platform/shell.h"
+#include "platform/system.h"
 
 namespace {
-#include "platform/system.h"
 
 constexpr const char* kSocketPrefix = "TMainForm.";
 
@@ -59,12 +61,6 @@ std::string& FolderOverride()
 std::atomic<bool> g_shuttingDown{false};
 std::atomic<int> g_replyTimeoutMs{kReplyTimeoutMs};
 
-bool OnMainThread()
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
-}
-
 std::string Hex8(uint32_t v)
 {
     static constexpr char digits[] = "0123456789ABCDEF";
@@ -76,16 +72,14 @@ std::string Hex8(uint32_t v)
 
 void PutU32(QByteArray& out, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+    char le[4];
+    EncodeLE32(le, v);
+    out.append(le, 4);
 }
 
 uint32_t GetU32(const QByteArray& in, int at)
 {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(in[at + i]);
-    return v;
+    return DecodeLE32(in.constData() + at);
 }
 
 void Log(const std::string& line) { AppendRunLog(line + "\r\n"); }
@@ -362,7 +356,7 @@ uint32_t SendCopyData(const std::string& text, uint32_t window)
     IpcState& s = Ipc();
     if (window != 0 && window == s.OwnWindow) {
         CopyDataMessage m{s.OwnWindow, text};
-        if (OnMainThread() || !QCoreApplication::instance())
+        if (OnMainThread())
             return ReceiveQuery(m).reply;
         WatchShutdown();
         if (g_shuttingDown.load() || QCoreApplication::closingDown())
@@ -528,8 +522,9 @@ std::string SocketFolder(const EnvLookup& env, std::string* problem)
     const int err = MakePrivateFolder(bare);
     if (err != 0) {
         if (problem)
-            *problem = bare + (err == NotPrivateFolder ? ": not a folder of mode 0700 owned by this user"
-                                                       : ": " + std::string(std::strerror(err)));
+            *problem = bare
+                       + (err == NotPrivateFolder ? ": not a folder of mode 0700 owned by this user"
+                                                  : ": " + std::string(std::strerror(err)));
         return {};
     }
     return folder;
@@ -576,7 +571,7 @@ SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::
     QByteArray in;
     const QString path = QString::fromStdString(socketPath);
 
-    if (!OnMainThread()) {
+    if (!OnMainThread() || !QCoreApplication::instance()) {
         // No event loop to keep: plain blocking calls.
         QElapsedTimer clock;
         clock.start();

@@ -18,6 +18,7 @@
 #include "frame/windows/dialog_base.h"
 #include "frame/report_hook.h"
 #include "frame/windows/style.h"
+#include "platform/ascii.h"
 #include "platform/clipboard.h"
 #include "platform/cp1250.h"
 #include "platform/print_job.h"
@@ -823,10 +824,7 @@ uint16_t ExportFormatOfPath(std::string_view path)
 {
     if (path.size() < 3)
         return ExportFormatCode::Rtf;
-    std::string last(path.substr(path.size() - 3));
-    for (char& ch : last)
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch + 32);
+    const std::string last = AsciiLower(path.substr(path.size() - 3));
     if (last == "txt")
         return ExportFormatCode::Text;
     if (last == "csv")

@@ -38,24 +38,19 @@
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "platform/guarded_value.h"
 #include "platform/message_sink.h"
 
 namespace {
 
-std::mutex& HookMutex()
+HookTable<PageHooks>& Hooks()
 {
-    static std::mutex m;
-    return m;
-}
-PageHooks& Hooks()
-{
-    static PageHooks h;
-    return h;
+    static HookTable<PageHooks> t;
+    return t;
 }
 PageHooks CurrentHooks()
 {
-    std::lock_guard lock(HookMutex());
-    return Hooks();
+    return Hooks().Get();
 }
 
 struct MainValues {
@@ -197,10 +192,7 @@ std::atomic<int> g_pageKind{0};
 
 PageHooks SetPageHooks(PageHooks hooks)
 {
-    std::lock_guard lock(HookMutex());
-    PageHooks old = std::move(Hooks());
-    Hooks() = std::move(hooks);
-    return old;
+    return Hooks().Set(std::move(hooks));
 }
 
 uint16_t DataPartsOf(const std::string& dataDir)

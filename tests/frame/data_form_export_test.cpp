@@ -152,7 +152,9 @@ TEST_F(DataFormExport, AFailedExportLeavesTheOldFile)
         const char* name;
         Step failAt;
         size_t failAfterBytes;
-    } cases[] = {{"first write", Step::Write, 0}, {"a later write", Step::Write, 1 << 16}, {"rename", Step::Rename, 0}};
+    } cases[] = {{"first write", Step::Write, 0},
+                 {"a later write", Step::Write, 1 << 16},
+                 {"rename", Step::Rename, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test_support::FailingFileSystem fs;

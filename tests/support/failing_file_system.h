@@ -68,7 +68,10 @@ public:
         ++renames;
         return failAt == Step::Rename ? error : FileSystemOps::Rename(from, to);
     }
-    int SyncFolder(const std::string& folder) override { return sync ? FileSystemOps::SyncFolder(folder) : 0; }
+    int SyncFolder(const std::string& folder) override
+    {
+        return sync ? FileSystemOps::SyncFolder(folder) : 0;
+    }
     int ReadFile(const std::string& path, std::string& out) override
     {
         if (!unreadable.empty() && path == unreadable) {
