@@ -84,6 +84,16 @@ uint32_t GetU32(const QByteArray& in, int at)
 
 void Log(const std::string& line) { AppendRunLog(line + "\r\n"); }
 
+// A request as the run log shows it.  Requests are short option lists; a long
+// one keeps its head and says how long it was, so that no sender fills the
+// log with one frame.
+std::string LoggedRequest(const std::string& text)
+{
+    if (text.size() <= kLoggedRequestMax)
+        return text;
+    return text.substr(0, kLoggedRequestMax) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 // The window of the process at the other end of a connected socket.
 uint32_t PeerWindow(QLocalSocket* socket)
 {
@@ -308,7 +318,7 @@ ReceiveOutcome ReceiveQuery(const CopyDataMessage& message)
     std::string query, rest;
     uint32_t result = 0;
     const uint32_t v = CheckQuerySender(message, query, rest, result);
-    Log(query + rest + "-" + Hex8(v));
+    Log(LoggedRequest(query + rest) + "-" + Hex8(v));
     if (v != 0) {
         out.reply = result | v;
         return out;
