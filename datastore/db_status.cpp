@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/ascii.h"
+
 thread_local int32_t DbStatus = 0;
 
 // ---------------------------------------------------------------------------
@@ -13,12 +15,8 @@ thread_local int32_t DbStatus = 0;
 TFileId::TFileId(std::string_view name)
 {
     const size_t n = std::min<size_t>(name.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        b[i] = c;
-    }
+    for (size_t i = 0; i < n; ++i)
+        b[i] = AsciiLowerChar(name[i]);
 }
 
 bool FileIdDiffers(const TFileId& a, const TFileId& b)

@@ -8,6 +8,7 @@
 
 #include "datastore/kamenici.h"
 #include "platform/coding.h"
+#include "platform/ascii.h"
 
 // ---------------------------------------------------------------------------
 // Data folder
@@ -361,10 +362,7 @@ std::string GetField(std::string_view record, int start, int length)
 
 std::string GetFieldTrim(std::string_view record, int start, int length)
 {
-    std::string_view f = FieldView(record, start, length);
-    while (!f.empty() && f.back() == ' ')
-        f.remove_suffix(1);
-    return std::string(f);
+    return std::string(TrimRightBlanks(FieldView(record, start, length)));
 }
 
 std::string GetFieldUpper(std::string_view record, int start, int length)

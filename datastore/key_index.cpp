@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "datastore/kamenici.h"
+#include "platform/ascii.h"
 #include "platform/coding.h"
 
 using namespace index_detail;

@@ -1,15 +1,15 @@
 #include "datastore/manifest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <map>
-#include <sys/stat.h>
 #include <vector>
 #include <zlib.h>
 
 #include "datastore/packed_text.h"
+#include "platform/ascii.h"
+#include "platform/coding.h"
 #include "platform/fs.h"
 
 // ------------------------------------------------------------ data-file table
@@ -187,8 +187,7 @@ int64_t SignSetCrc(const std::string& path, const TFileId& table, uint32_t& crc,
         !std::equal(table.b.begin(), table.b.end(), reinterpret_cast<const char*>(head + 4)))
         return -1;
     if (got >= 24)
-        firstBitCount = static_cast<int32_t>(head[20] | (head[21] << 8) | (head[22] << 16) |
-                                             (static_cast<uint32_t>(head[23]) << 24));
+        firstBitCount = static_cast<int32_t>(DecodeLE32(head + 20));
     CrcOfRange(f, 4, f.Size(), crc);
     return f.Size();
 }
@@ -226,10 +225,7 @@ int64_t PackedTextCrc(const std::string& path, uint32_t& crc)
 
 int64_t FileSizeOf(const std::string& path)
 {
-    struct stat st{};
-    if (::stat(ResolvePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    return st.st_size;
+    return FileSize(ResolvePath(path));
 }
 
 namespace {
@@ -275,14 +271,6 @@ std::string Hex8(uint32_t v)
     char buf[12];
     std::snprintf(buf, sizeof buf, "%08X", v);
     return buf;
-}
-
-std::string Lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 // The manifest's lines in order, read with LF or CR LF.
@@ -335,7 +323,7 @@ public:
             const size_t eq = line.find('=');
             if (eq == std::string::npos)
                 continue;
-            values_.emplace(Lower(line.substr(0, eq)), line.substr(eq + 1));
+            values_.emplace(AsciiLower(line.substr(0, eq)), line.substr(eq + 1));
         }
         Report("ver=" + Value("ver"));
         Report("date=" + Value("date"));
@@ -362,7 +350,7 @@ public:
                 lines_ += name + "=" + mine + "\r\n";
             return;
         }
-        const auto it = values_.find(Lower(name));
+        const auto it = values_.find(AsciiLower(name));
         const bool stored = it != values_.end();
         if (!stored && size > 0)
             return; // a file the manifest does not list

@@ -20,8 +20,24 @@ std::string& LogText()
 
 void AppendRunLog(std::string_view text)
 {
+    constexpr size_t kKeep = kRunLogMaxBytes / 4 * 3;
     std::lock_guard lock(LogMutex());
-    LogText().append(text);
+    std::string& log = LogText();
+    if (log.size() + text.size() <= kRunLogMaxBytes) {
+        log.append(text);
+        return;
+    }
+    if (text.size() >= kKeep) {
+        log.assign(text.substr(text.size() - kKeep));
+        return;
+    }
+    // Cut at a line end where there is one, so the log starts with a whole line.
+    size_t cut = log.size() + text.size() - kKeep;
+    const size_t lineEnd = log.find('\n', cut - 1);
+    if (lineEnd != std::string::npos)
+        cut = lineEnd + 1;
+    log.erase(0, cut);
+    log.append(text);
 }
 
 std::string RunLogText()

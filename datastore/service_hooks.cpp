@@ -4,24 +4,17 @@
 
 namespace {
 
-GuardedValue<UpdateServices>& Table()
+HookTable<UpdateServices>& Hooks()
 {
-    static GuardedValue<UpdateServices> t;
+    static HookTable<UpdateServices> t;
     return t;
-}
-
-// A copy of one member, so that a call never races with a registration.
-template <class F>
-F Hook(F UpdateServices::*member)
-{
-    return Table().Member(member);
 }
 
 } // namespace
 
 UpdateServices SetUpdateServices(UpdateServices services)
 {
-    return Table().Exchange(std::move(services));
+    return Hooks().Set(std::move(services));
 }
 
 uint16_t StatCodeOfText(std::string_view code)
@@ -35,114 +28,93 @@ uint16_t StatCodeOfText(std::string_view code)
 
 void StatCount(uint16_t key)
 {
-    if (auto f = Hook(&UpdateServices::statCount))
-        f(key);
+    Hooks().Call(&UpdateServices::statCount, key);
 }
 void StatAddLog4(uint16_t key, int64_t value)
 {
-    if (auto f = Hook(&UpdateServices::statAddLog4))
-        f(key, value);
+    Hooks().Call(&UpdateServices::statAddLog4, key, value);
 }
 void StatCountLog2(uint16_t key, int64_t value)
 {
-    if (auto f = Hook(&UpdateServices::statCountLog2))
-        f(key, value);
+    Hooks().Call(&UpdateServices::statCountLog2, key, value);
 }
 void StatCountDuration(uint16_t key, double days)
 {
-    if (auto f = Hook(&UpdateServices::statCountDuration))
-        f(key, days);
+    Hooks().Call(&UpdateServices::statCountDuration, key, days);
 }
 void StatSaveCounters(const std::string& folder)
 {
-    if (auto f = Hook(&UpdateServices::statSaveCounters))
-        f(folder);
+    Hooks().Call(&UpdateServices::statSaveCounters, folder);
 }
 void StatSaveProducts(const std::string& folder)
 {
-    if (auto f = Hook(&UpdateServices::statSaveProducts))
-        f(folder);
+    Hooks().Call(&UpdateServices::statSaveProducts, folder);
 }
 bool StatShouldSend(const std::string& folder)
 {
-    auto f = Hook(&UpdateServices::statShouldSend);
-    return f ? f(folder) : false;
+    return Hooks().Call(&UpdateServices::statShouldSend, folder);
 }
 bool StatShouldSendProducts(const std::string& folder)
 {
-    auto f = Hook(&UpdateServices::statShouldSendProducts);
-    return f ? f(folder) : false;
+    return Hooks().Call(&UpdateServices::statShouldSendProducts, folder);
 }
 void StatSend(const std::string& folder, const std::string& installation)
 {
-    if (auto f = Hook(&UpdateServices::statSend))
-        f(folder, installation);
+    Hooks().Call(&UpdateServices::statSend, folder, installation);
 }
 void StatSendProducts(const std::string& folder, const std::string& installation)
 {
-    if (auto f = Hook(&UpdateServices::statSendProducts))
-        f(folder, installation);
+    Hooks().Call(&UpdateServices::statSendProducts, folder, installation);
 }
 
 int32_t IsOnline()
 {
-    auto f = Hook(&UpdateServices::isOnline);
-    return f ? f() : 0;
+    return Hooks().Call(&UpdateServices::isOnline);
 }
 void FetchNewXml()
 {
-    if (auto f = Hook(&UpdateServices::fetchNewXml))
-        f();
+    Hooks().Call(&UpdateServices::fetchNewXml);
 }
 void LoadServerList()
 {
-    if (auto f = Hook(&UpdateServices::loadServerList))
-        f();
+    Hooks().Call(&UpdateServices::loadServerList);
 }
 bool FindProgramPackage(int mode, uint32_t installation, int one, std::string& description)
 {
-    auto f = Hook(&UpdateServices::findProgramPackage);
-    return f ? f(mode, installation, one, description) : false;
+    return Hooks().Call(&UpdateServices::findProgramPackage, mode, installation, one, description);
 }
 bool PrepareDataUpdate()
 {
-    auto f = Hook(&UpdateServices::prepareDataUpdate);
-    return f ? f() : false;
+    return Hooks().Call(&UpdateServices::prepareDataUpdate);
 }
 void RunDataUpdate(std::string& message)
 {
-    if (auto f = Hook(&UpdateServices::runDataUpdate))
-        f(message);
+    Hooks().Call(&UpdateServices::runDataUpdate, message);
 }
 void UpdateZlpPackage()
 {
-    if (auto f = Hook(&UpdateServices::updateZlpPackage))
-        f();
+    Hooks().Call(&UpdateServices::updateZlpPackage);
 }
 void NewsCachePath(std::string& path)
 {
-    if (auto f = Hook(&UpdateServices::newsCachePath))
-        f(path);
+    Hooks().Call(&UpdateServices::newsCachePath, path);
 }
 void FetchNews()
 {
-    if (auto f = Hook(&UpdateServices::fetchNews))
-        f();
+    Hooks().Call(&UpdateServices::fetchNews);
 }
 void FindBestVersionFolder()
 {
-    if (auto f = Hook(&UpdateServices::findBestVersionFolder))
-        f();
+    Hooks().Call(&UpdateServices::findBestVersionFolder);
 }
 bool StartInstallerMode()
 {
-    auto f = Hook(&UpdateServices::startInstallerMode);
-    return f ? f() : false;
+    return Hooks().Call(&UpdateServices::startInstallerMode);
 }
 
 bool HasStartInstallerMode()
 {
-    return static_cast<bool>(Hook(&UpdateServices::startInstallerMode));
+    return Hooks().Has(&UpdateServices::startInstallerMode);
 }
 
 std::string UpdateSharedValues::Read(const std::string& field) const

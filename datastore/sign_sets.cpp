@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "platform/coding.h"
 #include "platform/fs.h"
 
 namespace {
@@ -24,11 +25,6 @@ std::array<char, 8> ToIdentity(std::string_view text)
     for (size_t i = 0; i < id.size() && i < text.size(); ++i)
         id[i] = text[i];
     return id;
-}
-
-uint32_t Le32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void ResetEntry(TSignSet& e)
@@ -159,12 +155,12 @@ int LoadSignSets(TSignSetArray& array, const std::string& folder, std::string_vi
             break;
         }
         const unsigned char* d = data + pos;
-        const int32_t bitCount = static_cast<int32_t>(Le32(d + 16));
+        const int32_t bitCount = static_cast<int32_t>(DecodeLE32(d + 16));
         if (bitCount < 0) {
             status = SignSetStatus::BadMagic;
             break;
         }
-        const uint16_t len1 = static_cast<uint16_t>(d[24] | (d[25] << 8));
+        const uint16_t len1 = DecodeLE16(d + 24);
         const uint8_t len2 = d[26];
         const size_t bitmapSize = static_cast<size_t>((static_cast<int64_t>(bitCount) - 1) / 8 + 1);
         pos += kDescriptorSize;
@@ -190,7 +186,7 @@ int LoadSignSets(TSignSetArray& array, const std::string& folder, std::string_vi
             e.identity = id;
             e.name = name;
             e.bitCount = bitCount;
-            e.unread = Le32(d + 20);
+            e.unread = DecodeLE32(d + 20);
             e.text1Length = len1;
             e.text2Length = len2;
             e.flags = static_cast<uint8_t>(d[27] | (bitCount != expectedBits ? SignSetFlags::WrongSize : 0));

@@ -1,14 +1,13 @@
 #include "datastore/tagged_record.h"
 
 #include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 #include <QString>
 
 #include "datastore/kamenici.h"
 #include "platform/cp1250.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -97,16 +96,10 @@ bool PutTaggedField(TTaggedRecord& record, int type, std::string_view value)
 
 std::string WinUserName()
 {
-    std::string name;
-    long bufSize = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buf(bufSize > 0 ? static_cast<size_t>(bufSize) : 16384);
-    struct passwd pw;
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) == 0 && found &&
-        found->pw_name && *found->pw_name)
-        name = found->pw_name;
-    else if (const char* user = std::getenv("USER"))
-        name = user;
+    std::string name = UserName();
+    if (name.empty())
+        if (const char* user = std::getenv("USER"))
+            name = user;
     std::string out = QStringToCp1250(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     if (out.size() > 255)
         out.resize(255);

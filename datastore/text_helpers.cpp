@@ -3,6 +3,7 @@
 #include <array>
 
 #include "datastore/kamenici.h"
+#include "platform/ascii.h"
 
 int PosCharFrom(char c, std::string_view text, int from)
 {
@@ -84,11 +85,7 @@ int LineBreakPos(std::string_view s, int p)
 
 bool EanValid(std::string_view text)
 {
-    size_t b = text.find_first_not_of(' ');
-    if (b == std::string_view::npos)
-        return false;
-    size_t e = text.find_last_not_of(' ');
-    std::string_view code = text.substr(b, e - b + 1);
+    const std::string_view code = TrimBlanks(text);
     if (code.size() != 8 && code.size() != 12 && code.size() != 13)
         return false;
     int sum = 0;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
+
+#include "platform/coding.h"
+#include "platform/file_saver.h"
 
 namespace {
 
@@ -25,16 +25,6 @@ const char kUnsupported[] = "Unsupported entry.";
 const char kWrongSize[] = "Wrong size.";
 const char kWrongCrc[] = "Wrong CRC.";
 
-uint16_t Le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Le32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 [[noreturn]] void FileFailure(const std::string& path, int err)
 {
     throw ZipError(path + ": " + std::strerror(err));
@@ -51,57 +41,6 @@ bool IsZip64(const TZipFile::Entry& e)
 {
     return e.compressedSize == 0xFFFFFFFFu || e.size == 0xFFFFFFFFu || e.localHeaderOffset == 0xFFFFFFFFu;
 }
-
-// The temporary file of one extraction: removed unless committed.
-class TempFile {
-public:
-    explicit TempFile(const std::string& folder)
-    {
-        path_ = folder + ".zip-extract-XXXXXX";
-        fd_ = ::mkstemp(path_.data());
-        if (fd_ < 0)
-            FileFailure(path_, errno);
-    }
-    ~TempFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    void Write(const std::string& target, const unsigned char* data, size_t n)
-    {
-        while (n > 0) {
-            const ssize_t w = ::write(fd_, data, n);
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                FileFailure(target, errno);
-            }
-            data += w;
-            n -= static_cast<size_t>(w);
-        }
-    }
-    void Commit(const std::string& target, mode_t mode)
-    {
-        if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
-            FileFailure(target, errno);
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0)
-            FileFailure(target, errno);
-        if (::rename(path_.c_str(), target.c_str()) != 0)
-            FileFailure(target, errno);
-        path_.clear();
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-};
 
 } // namespace
 
@@ -123,7 +62,7 @@ void TZipFile::Open(const std::string& path)
     ReadExactly(file_, size - static_cast<int64_t>(tailSize), tail.data(), tailSize, kNotZip);
     int64_t endPos = -1;
     for (size_t p = tailSize - kEndSize + 1; p-- > 0;) {
-        if (Le32(&tail[p]) == kEndSignature && p + kEndSize + Le16(&tail[p + 20]) <= tailSize) {
+        if (DecodeLE32(&tail[p]) == kEndSignature && p + kEndSize + DecodeLE16(&tail[p + 20]) <= tailSize) {
             endPos = static_cast<int64_t>(p);
             break;
         }
@@ -133,9 +72,9 @@ void TZipFile::Open(const std::string& path)
     const unsigned char* end = &tail[static_cast<size_t>(endPos)];
     endPos += size - static_cast<int64_t>(tailSize);
 
-    const uint16_t disk = Le16(end + 4), directoryDisk = Le16(end + 6);
-    const uint16_t entriesHere = Le16(end + 8), entries = Le16(end + 10);
-    const uint32_t directorySize = Le32(end + 12), directoryOffset = Le32(end + 16);
+    const uint16_t disk = DecodeLE16(end + 4), directoryDisk = DecodeLE16(end + 6);
+    const uint16_t entriesHere = DecodeLE16(end + 8), entries = DecodeLE16(end + 10);
+    const uint32_t directorySize = DecodeLE32(end + 12), directoryOffset = DecodeLE32(end + 16);
     if (disk != 0 || directoryDisk != 0 || entriesHere != entries || entries == 0xFFFF ||
         directoryOffset == 0xFFFFFFFFu || directorySize == 0xFFFFFFFFu)
         throw ZipError(kUnsupported); // split or ZIP64 archives
@@ -146,19 +85,20 @@ void TZipFile::Open(const std::string& path)
     ReadExactly(file_, directoryOffset, dir.data(), dir.size(), kNotZip);
     size_t p = 0;
     for (int k = 0; k < entries; ++k) {
-        if (p + kCentralSize > dir.size() || Le32(&dir[p]) != kCentralSignature)
+        if (p + kCentralSize > dir.size() || DecodeLE32(&dir[p]) != kCentralSignature)
             throw ZipError(kNotZip);
         const unsigned char* c = &dir[p];
         Entry e;
-        e.versionMadeBy = Le16(c + 4);
-        e.flags = Le16(c + 8);
-        e.method = Le16(c + 10);
-        e.crc = Le32(c + 16);
-        e.compressedSize = Le32(c + 20);
-        e.size = Le32(c + 24);
-        const size_t nameLength = Le16(c + 28), extraLength = Le16(c + 30), commentLength = Le16(c + 32);
-        e.externalAttributes = Le32(c + 38);
-        e.localHeaderOffset = Le32(c + 42);
+        e.versionMadeBy = DecodeLE16(c + 4);
+        e.flags = DecodeLE16(c + 8);
+        e.method = DecodeLE16(c + 10);
+        e.crc = DecodeLE32(c + 16);
+        e.compressedSize = DecodeLE32(c + 20);
+        e.size = DecodeLE32(c + 24);
+        const size_t nameLength = DecodeLE16(c + 28), extraLength = DecodeLE16(c + 30),
+                     commentLength = DecodeLE16(c + 32);
+        e.externalAttributes = DecodeLE32(c + 38);
+        e.localHeaderOffset = DecodeLE32(c + 42);
         if (p + kCentralSize + nameLength + extraLength + commentLength > dir.size())
             throw ZipError(kNotZip);
         e.name.assign(reinterpret_cast<const char*>(c + kCentralSize), nameLength);
@@ -171,10 +111,10 @@ void TZipFile::Open(const std::string& path)
             if (int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize) > directoryOffset)
                 throw ZipError(kNotZip);
             ReadExactly(file_, e.localHeaderOffset, local, kLocalSize, kNotZip);
-            if (Le32(local) != kLocalSignature)
+            if (DecodeLE32(local) != kLocalSignature)
                 throw ZipError(kNotZip);
-            e.dataOffset = int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize) + Le16(local + 26) +
-                           Le16(local + 28);
+            e.dataOffset = int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize)
+                           + DecodeLE16(local + 26) + DecodeLE16(local + 28);
         }
         entries_.push_back(std::move(e));
     }
@@ -212,7 +152,13 @@ std::string TZipFile::Extract(int i, const std::string& folder) const
 
     const std::string dir = WithTrailingSlash(folder);
     const std::string target = ResolveInFolder(dir, name);
-    TempFile out(dir);
+    // Unix archives keep the execute bits; everything else is plain data.
+    unsigned mode = 0644;
+    if ((e.versionMadeBy >> 8) == 3 && ((e.externalAttributes >> 16) & 0111) != 0)
+        mode = 0755;
+    FileSaver out(target, RealFileSystem(), SaveMode{.makeFolders = false, .fileMode = mode});
+    if (out.HasError())
+        FileFailure(target, out.ErrorCode());
 
     std::vector<unsigned char> in(kChunk);
     std::vector<unsigned char> buf(kChunk);
@@ -224,7 +170,8 @@ std::string TZipFile::Extract(int i, const std::string& folder) const
         // Output past the declared size is never written.
         if (written + n > e.size)
             throw ZipError(kWrongSize);
-        out.Write(target, data, n);
+        if (!out.Write(std::string_view(reinterpret_cast<const char*>(data), n)))
+            FileFailure(target, out.ErrorCode());
         crc = crc32(crc, data, static_cast<uInt>(n));
         written += n;
     };
@@ -271,10 +218,8 @@ std::string TZipFile::Extract(int i, const std::string& folder) const
     if (crc != e.crc)
         throw ZipError(kWrongCrc);
 
-    mode_t mode = 0644;
-    if ((e.versionMadeBy >> 8) == 3 && ((e.externalAttributes >> 16) & 0111) != 0)
-        mode = 0755;
-    out.Commit(target, mode);
+    if (!out.Commit())
+        FileFailure(target, out.ErrorCode());
     return target;
 }
 

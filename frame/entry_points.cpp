@@ -1,102 +1,73 @@
 #include "frame/entry_points.h"
 
-#include <mutex>
+#include "platform/guarded_value.h"
 
 namespace {
 
-std::mutex& TableMutex()
+HookTable<MainEntryPoints>& Hooks()
 {
-    static std::mutex m;
-    return m;
-}
-
-MainEntryPoints& Table()
-{
-    static MainEntryPoints t;
+    static HookTable<MainEntryPoints> t;
     return t;
-}
-
-template <class F>
-F Hook(F MainEntryPoints::*member)
-{
-    std::lock_guard lock(TableMutex());
-    return Table().*member;
 }
 
 } // namespace
 
 MainEntryPoints SetMainEntryPoints(MainEntryPoints calls)
 {
-    std::lock_guard lock(TableMutex());
-    MainEntryPoints old = std::move(Table());
-    Table() = std::move(calls);
-    return old;
+    return Hooks().Set(std::move(calls));
 }
 
 void BuildMainMenu(QMainWindow* window, DataSetCode dataSet)
 {
-    if (auto f = Hook(&MainEntryPoints::buildMainMenu))
-        f(window, dataSet);
+    Hooks().Call(&MainEntryPoints::buildMainMenu, window, dataSet);
 }
 void LayoutToolbar(QToolBar* toolBar, DataSetCode dataSet)
 {
-    if (auto f = Hook(&MainEntryPoints::layoutToolbar))
-        f(toolBar, dataSet);
+    Hooks().Call(&MainEntryPoints::layoutToolbar, toolBar, dataSet);
 }
 void MainMenuClick(uint16_t code)
 {
-    if (auto f = Hook(&MainEntryPoints::menuClick))
-        f(code);
+    Hooks().Call(&MainEntryPoints::menuClick, code);
 }
 void ExecuteCommand(TDataForm* sender, uint16_t code, int32_t value)
 {
-    if (auto f = Hook(&MainEntryPoints::executeCommand))
-        f(sender, code, value);
+    Hooks().Call(&MainEntryPoints::executeCommand, sender, code, value);
 }
 bool LoadMacroFile(const std::string& path)
 {
-    auto f = Hook(&MainEntryPoints::loadMacro);
-    return f ? f(path) : false;
+    return Hooks().Call(&MainEntryPoints::loadMacro, path);
 }
 void MacroStep()
 {
-    if (auto f = Hook(&MainEntryPoints::macroStep))
-        f();
+    Hooks().Call(&MainEntryPoints::macroStep);
 }
 void StartBackgroundLoader()
 {
-    if (auto f = Hook(&MainEntryPoints::startLoader))
-        f();
+    Hooks().Call(&MainEntryPoints::startLoader);
 }
 void RequestBackgroundLoaderStop()
 {
-    if (auto f = Hook(&MainEntryPoints::requestLoaderStop))
-        f();
+    Hooks().Call(&MainEntryPoints::requestLoaderStop);
 }
 bool WaitBackgroundLoaderEnd(int ms)
 {
-    auto f = Hook(&MainEntryPoints::waitLoaderEnd);
-    return f ? f(ms) : true;
+    return Hooks().CallOr(&MainEntryPoints::waitLoaderEnd, true, ms);
 }
 void FreeRunTables()
 {
-    if (auto f = Hook(&MainEntryPoints::freeRunTables))
-        f();
+    Hooks().Call(&MainEntryPoints::freeRunTables);
 }
 bool LoadMaximList()
 {
-    auto f = Hook(&MainEntryPoints::loadMaximList);
-    return f ? f() : false;
+    return Hooks().Call(&MainEntryPoints::loadMaximList);
 }
 void RefreshListMarks()
 {
-    if (auto f = Hook(&MainEntryPoints::refreshListMarks))
-        f();
+    Hooks().Call(&MainEntryPoints::refreshListMarks);
 }
 void DropListRowHints()
 {
-    if (auto f = Hook(&MainEntryPoints::dropRowHints))
-        f();
+    Hooks().Call(&MainEntryPoints::dropRowHints);
 }
 
 ListRunCounters& ListCounters()

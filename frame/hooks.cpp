@@ -4,38 +4,32 @@
 
 namespace {
 
-GuardedValue<ViewerServices>& Table()
+HookTable<ViewerServices>& Hooks()
 {
-    static GuardedValue<ViewerServices> t;
+    static HookTable<ViewerServices> t;
     return t;
-}
-
-template <class F>
-F Hook(F ViewerServices::*member)
-{
-    return Table().Member(member);
 }
 
 } // namespace
 
 ViewerServices SetViewerServices(ViewerServices services)
 {
-    return Table().Exchange(std::move(services));
+    return Hooks().Set(std::move(services));
 }
 
 bool HasBatchDuplicityCheck()
 {
-    return static_cast<bool>(Hook(&ViewerServices::runBatchDuplicityCheck));
+    return Hooks().Has(&ViewerServices::runBatchDuplicityCheck);
 }
 
 bool HasOpenRequestedItem()
 {
-    return static_cast<bool>(Hook(&ViewerServices::openRequestedItem));
+    return Hooks().Has(&ViewerServices::openRequestedItem);
 }
 
 std::optional<BatchDuplicityResult> RunBatchDuplicityCheck(const BatchDuplicityRequest& request)
 {
-    auto f = Hook(&ViewerServices::runBatchDuplicityCheck);
+    auto f = Hooks().Function(&ViewerServices::runBatchDuplicityCheck);
     if (!f)
         return std::nullopt;
     return f(request);
@@ -43,24 +37,20 @@ std::optional<BatchDuplicityResult> RunBatchDuplicityCheck(const BatchDuplicityR
 
 void OpenRequestedItem(const std::string& query)
 {
-    if (auto f = Hook(&ViewerServices::openRequestedItem))
-        f(query);
+    Hooks().Call(&ViewerServices::openRequestedItem, query);
 }
 
 uint16_t RequestCommandCode(uint16_t kind, const std::string& query)
 {
-    auto f = Hook(&ViewerServices::requestCommandCode);
-    return f ? f(kind, query) : 0;
+    return Hooks().Call(&ViewerServices::requestCommandCode, kind, query);
 }
 
 void ShowMaximalDoses()
 {
-    if (auto f = Hook(&ViewerServices::showMaximalDoses))
-        f();
+    Hooks().Call(&ViewerServices::showMaximalDoses);
 }
 
 void StartMaximJoin()
 {
-    if (auto f = Hook(&ViewerServices::startMaximJoin))
-        f();
+    Hooks().Call(&ViewerServices::startMaximJoin);
 }

@@ -35,14 +35,19 @@ ErrorReportHook SetErrorReportHook(ErrorReportHook hook)
     return CurrentHook().Exchange(std::move(hook));
 }
 
+bool OnMainThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
 void RunOnMainThread(std::function<void()> work)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) {
+    if (OnMainThread()) {
         work();
         return;
     }
-    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
 }
 
 void ReportError(const std::string& text)

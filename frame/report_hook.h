@@ -20,6 +20,11 @@ ErrorReportHook SetErrorReportHook(ErrorReportHook hook);
 // is queued to the main thread's event loop.
 void ReportError(const std::string& text);
 
+// True on the thread of the Qt application's event loop, and also true when no
+// Qt application exists: then there is no loop to hand work to, and the
+// calling thread stands in for the main thread (tools and tests run so).
+bool OnMainThread();
+
 // Runs `work` on the main thread: at once when called there (or when no Qt
 // application exists), otherwise queued to the main thread's event loop.  Used
 // to build a message's text where the text tables may be read.

@@ -63,3 +63,33 @@ inline std::string_view TrimBlanks(std::string_view s)
 {
     return TrimLeftBlanks(TrimRightBlanks(s));
 }
+
+// Blanks and control characters: every byte up to the space.  Texts typed,
+// pasted or passed on a command line carry them around their words.
+inline bool IsBlankOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+// Drops the bytes `drop` accepts from the end, the start, or both ends.
+template <class Drop>
+std::string_view TrimRightIf(std::string_view s, Drop drop)
+{
+    while (!s.empty() && drop(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+template <class Drop>
+std::string_view TrimLeftIf(std::string_view s, Drop drop)
+{
+    while (!s.empty() && drop(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+
+template <class Drop>
+std::string_view TrimIf(std::string_view s, Drop drop)
+{
+    return TrimLeftIf(TrimRightIf(s, drop), drop);
+}

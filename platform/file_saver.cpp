@@ -150,26 +150,28 @@ std::string SystemErrorText(int err)
     return text ? std::string(text) : std::string("error ") + std::to_string(err);
 }
 
-FileSaver::FileSaver(std::string target, FileSystemOps& ops) : target_(std::move(target)), ops_(ops)
+FileSaver::FileSaver(std::string target, FileSystemOps& ops, SaveMode mode)
+    : target_(std::move(target)), ops_(ops)
 {
     size_t slash = target_.find_last_of('/');
     folder_ = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    if (!folder_.empty()) {
+    if (!folder_.empty() && mode.makeFolders) {
         if (int err = ops_.MakeFolders(folder_)) {
             Fail(Step::Create, err);
             return;
         }
     }
-    unsigned mode = 0600;
-    bool replacing = ops_.FileMode(target_, &mode) == 0;
+    // The temporary file is created 0600; a replaced file's mode carries over.
+    unsigned fileMode = mode.fileMode;
+    const bool setMode = fileMode != 0 || ops_.FileMode(target_, &fileMode) == 0;
     if (int err = ops_.CreateTemp(folder_, "." + name + ".", &fd_, &tempPath_)) {
         fd_ = -1;
         Fail(Step::Create, err);
         return;
     }
-    if (replacing) {
-        if (int err = ops_.SetMode(fd_, mode))
+    if (setMode) {
+        if (int err = ops_.SetMode(fd_, fileMode))
             Fail(Step::Create, err);
     }
 }
@@ -247,4 +249,12 @@ bool FileSaver::Commit()
 int FileSaver::IoError() const
 {
     return errno_ ? IoResultFromErrno(errno_) : 0;
+}
+
+int WriteFileAtomic(const std::string& path, std::string_view content)
+{
+    FileSaver saver(path, RealFileSystem(), SaveMode{.makeFolders = false, .fileMode = 0644});
+    saver.Write(content);
+    saver.Commit();
+    return saver.IoError();
 }

@@ -1,5 +1,7 @@
 #pragma once
-// Saving a file so that it is either replaced whole or left as it was.
+// Saving a file so that it is either replaced whole or left as it was: the one
+// routine every writer of the program goes through (WriteFileAtomic and the
+// ZIP extraction are thin callers of it).
 //
 // Every file call of a save goes through FileSystemOps, so that tests can make
 // any step fail; the real implementation is plain POSIX.  FileSaver writes the
@@ -42,13 +44,22 @@ FileSystemOps& RealFileSystem();
 // The system's text for an errno value (not locale-bound to any thread).
 std::string SystemErrorText(int err);
 
+// How a save treats a missing folder and the saved file's mode.
+struct SaveMode {
+    // Creates every missing folder of the target (mode 0700); without it a
+    // missing folder fails the save at its Create step.
+    bool makeFolders = true;
+    // The mode bits the saved file gets.  0: a replaced file keeps its mode
+    // and a new one gets 0600.
+    unsigned fileMode = 0;
+};
+
 class FileSaver {
 public:
     enum class Step { None, Create, Write, Flush, Rename };
 
-    // Opens a temporary file beside `target`, creating the folder when it is
-    // missing.  A new file will get mode 0600; a replaced one keeps its mode.
-    explicit FileSaver(std::string target, FileSystemOps& ops = RealFileSystem());
+    // Opens a temporary file beside `target` as `mode` says.
+    explicit FileSaver(std::string target, FileSystemOps& ops = RealFileSystem(), SaveMode mode = {});
     ~FileSaver();
     FileSaver(const FileSaver&) = delete;
     FileSaver& operator=(const FileSaver&) = delete;

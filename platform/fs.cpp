@@ -95,6 +95,36 @@ bool FolderExists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int64_t FileSize(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+
+bool ModifiedTime(const std::string& path, int64_t* nanoseconds)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    *nanoseconds = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+int MakePrivateFolder(const std::string& folder)
+{
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return errno;
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0)
+        return errno;
+    // Another user could plant files in, or read from, anything else.
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 0777) != 0700)
+        return NotPrivateFolder;
+    return 0;
+}
+
 ReadOnlyFile::~ReadOnlyFile()
 {
     Close();
@@ -243,50 +273,4 @@ int ReadWholeFile(const std::string& path, std::string& out)
     int r = f.ReadAt(0, out.data(), out.size(), &got);
     out.resize(got);
     return r;
-}
-
-int WriteFileAtomic(const std::string& path, std::string_view content)
-{
-    size_t slash = path.find_last_of('/');
-    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    if (dir.empty())
-        dir = "/";
-    std::string tmpl = path + ".tmpXXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return IoResultFromErrno(errno);
-    int result = 0;
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t w = ::write(fd, content.data() + done, content.size() - done);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            result = IoResultFromErrno(errno);
-            break;
-        }
-        if (w == 0) {
-            result = IoResult::ShortWrite;
-            break;
-        }
-        done += static_cast<size_t>(w);
-    }
-    if (result == 0 && ::fsync(fd) != 0)
-        result = IoResultFromErrno(errno);
-    if (result == 0)
-        ::fchmod(fd, 0644);
-    if (::close(fd) != 0 && result == 0)
-        result = IoResultFromErrno(errno);
-    if (result == 0 && ::rename(tmpl.c_str(), path.c_str()) != 0)
-        result = IoResultFromErrno(errno);
-    if (result != 0) {
-        ::unlink(tmpl.c_str());
-        return result;
-    }
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return 0;
 }

@@ -33,6 +33,18 @@ std::string ResolvePath(std::string_view path);
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// The size of a regular file; -1 when the path is missing or not a file.
+int64_t FileSize(const std::string& path);
+// When the file or folder was last modified, in nanoseconds since 1970;
+// false when it cannot be examined.
+bool ModifiedTime(const std::string& path, int64_t* nanoseconds);
+
+// Makes a folder only this user can enter (mode 0700) unless it exists, and
+// checks that what is there now is such a folder: not a link, owned by this
+// user, mode exactly 0700.  0, NotPrivateFolder when something else is there,
+// or the errno of the call that failed.
+constexpr int NotPrivateFolder = -1;
+int MakePrivateFolder(const std::string& folder);
 
 // A read-only file read at explicit offsets.  Opened for shared reading.
 class ReadOnlyFile {
@@ -72,8 +84,8 @@ private:
 // Reads a whole file; 0 or the I/O result.
 int ReadWholeFile(const std::string& path, std::string& out);
 
-// Writes a file so that a crash or a full disk never leaves it truncated:
-// a temporary file in the same folder, flushed, then renamed over the target
-// and the folder synced.  Returns 0 or the I/O result of the first failure;
-// on failure the old file is untouched and no temporary file remains.
+// Writes a whole file through FileSaver (platform/file_saver.h), so that a
+// crash or a full disk never leaves it truncated.  The folder must exist; the
+// file gets mode 0644.  Returns 0 or the I/O result of the first failure; on
+// failure the old file is untouched and no temporary file remains.
 int WriteFileAtomic(const std::string& path, std::string_view content);

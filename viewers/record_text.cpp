@@ -10,6 +10,7 @@
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
 #include "lists/list_text_helpers.h"
+#include "platform/ascii.h"
 #include "platform/fs.h"
 
 namespace {
@@ -44,11 +45,7 @@ std::string F(std::string_view rec, int pos, int len)
 
 std::string_view TrimView(std::string_view s)
 {
-    while (!s.empty() && static_cast<uint8_t>(s.front()) <= 0x20)
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<uint8_t>(s.back()) <= 0x20)
-        s.remove_suffix(1);
-    return s;
+    return TrimIf(s, IsBlankOrControl);
 }
 
 std::string Trim(std::string_view s)
@@ -423,8 +420,7 @@ void OutageSection(CtrlTextWriter& w, std::string& captions, std::string_view dr
     AddCaption(captions, Data("Hlav", "vypadZ"));
     TableDrug(w);
     char kind = At(rec, 8);
-    if (kind >= 'a' && kind <= 'z')
-        kind = static_cast<char>(kind - 32);
+    kind = AsciiUpperChar(kind);
     DrugLabelCell(w, "vtyp");
     w.Text(Data("VypTyp", Key(kind)));
     DrugLabelCell(w, "vod");

@@ -13,6 +13,7 @@
 #include "frame/config/config_scramble.h"
 #include "frame/hex_base64.h"
 #include "frame/report_hook.h"
+#include "platform/ascii.h"
 #include "platform/cp1250.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
@@ -71,15 +72,6 @@ std::string IntText(int64_t v)
     std::string s;
     AppendInt(s, v);
     return s;
-}
-
-std::string AsciiLower(std::string_view s)
-{
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return r;
 }
 
 std::string BackslashesToSlashes(std::string s)
@@ -458,8 +450,7 @@ void ApplyDerived(ConfigValues& c, const ReadState& st, const ConfigLoadInput& i
     bool hasEditor = false, hasMax = false;
     c.maximEditor = PathFromFile(FreeItemValue(c.chirItems, "maxim", 99, &hasEditor));
     std::string max = FreeItemValue(c.jipkaItems, "max", 99, &hasMax);
-    size_t first = max.find_first_not_of(' ');
-    max = first == std::string::npos ? std::string() : max.substr(first);
+    max = std::string(TrimLeftBlanks(max));
     max = max.substr(0, max.find(' '));
     c.MaximDir = PathFromFile(max);
     const std::string folder = FolderPart(c.MaximDir);

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/ascii.h"
+
 const std::string_view kOldKindCodes =
     " TVK=UFC TVN=UFN TZK=UCC TZN=UCN TIK=UTC TIN=UTN PDK=FHC PDN=FHN PVK=FFC PVN=FFN PZK=FCC"
     " PZN=FCN ACK=UAC ACN=UAN AK=VAC AN=VAN RCK=URC RCN=URN QN=VOV DK=VHC DN=VHN VK=VFC VN=VFN"
@@ -124,15 +126,6 @@ bool ValidScheme(int scheme)
     return scheme >= kFirstScheme && scheme <= kLastScheme;
 }
 
-std::string_view TrimBlanks(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 void AppendInt(std::string& out, int64_t v)
 {
     char buf[24];
@@ -161,7 +154,7 @@ size_t CategoryTableSize()
 
 bool ParseConfigInt(std::string_view text, int32_t& value)
 {
-    text = TrimBlanks(text);
+    text = TrimIf(text, [](char c) { return c == ' ' || c == '\t'; });
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
         if (!text.empty() && text.front() == '-')

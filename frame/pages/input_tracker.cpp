@@ -1,7 +1,5 @@
 #include "frame/pages/input_tracker.h"
 
-#include <cstdlib>
-
 InputTracker::InputTracker(PageState& state, Calls calls) : state_(state), calls_(std::move(calls)) {}
 
 void InputTracker::Reset()
@@ -83,14 +81,8 @@ void InputTracker::MouseUp(uint8_t button, Point point, uint8_t shift)
 
 void InputTracker::MouseMove(Point point, uint8_t shift)
 {
-    state_.mousePoint = point;
-    state_.mouseShift = shift & 7;
-    if (std::abs(point.x - state_.movePoint.x) > 2 || std::abs(point.y - state_.movePoint.y) >= 3) {
-        state_.movePoint = point;
-        state_.moveTick = state_.tick;
-        if (gesture_)
-            gestureMoved_ = true;
-    }
+    if (state_.NoteMouseMove(point, shift) && gesture_)
+        gestureMoved_ = true;
 }
 
 bool InputTracker::Wheel(int angleDelta, uint8_t shift)

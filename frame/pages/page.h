@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -55,6 +56,19 @@ struct PageState {
     bool MovedRecently() const
     {
         return moveTick != kNoTick && int64_t(moveTick) >= int64_t(tick) - 2;
+    }
+    // Records where the pointer is.  A real move goes more than two pixels
+    // from the last real move's point (smaller ones are a shaking hand) and
+    // restarts the move tick; true for one.
+    bool NoteMouseMove(Point point, uint8_t shift)
+    {
+        mousePoint = point;
+        mouseShift = shift & 7;
+        if (std::abs(point.x - movePoint.x) <= 2 && std::abs(point.y - movePoint.y) <= 2)
+            return false;
+        movePoint = point;
+        moveTick = tick;
+        return true;
     }
     void SetCursor(PageCursor c) const
     {

@@ -2,8 +2,6 @@
 
 #include "frame/pages/hint_window.h"
 
-#include <cstdlib>
-
 PageHost::PageHost(const CanvasFont& pageFont)
 {
     SetPageFont(pageFont);
@@ -101,12 +99,7 @@ void PageHost::PaintNow()
 
 void PageHost::MouseMove(Point point, uint8_t shift)
 {
-    state_.mousePoint = point;
-    state_.mouseShift = shift & 7;
-    if (std::abs(point.x - state_.movePoint.x) > 2 || std::abs(point.y - state_.movePoint.y) >= 3) {
-        state_.movePoint = point;
-        state_.moveTick = state_.tick;
-    }
+    state_.NoteMouseMove(point, shift);
 }
 
 void PageHost::HideHint()

@@ -4,11 +4,12 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
+#include <mutex>
 
+#include "platform/ascii.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "platform/system.h"
 
 #ifndef QEVW_CUSTOMER_DOMAIN
 #define QEVW_CUSTOMER_DOMAIN ""
@@ -118,18 +119,12 @@ void LowerOptionKey(std::string& item)
 
 std::string TrimRightShort(std::string_view s)
 {
-    size_t n = s.size();
-    while (n > 0 && static_cast<unsigned char>(s[n - 1]) < 33)
-        --n;
-    return std::string(s.substr(0, n));
+    return std::string(TrimRightIf(s, IsBlankOrControl));
 }
 
 std::string TrimLeftShort(std::string_view s)
 {
-    size_t i = 0;
-    while (i < s.size() && static_cast<unsigned char>(s[i]) < 33)
-        ++i;
-    return std::string(s.substr(i));
+    return std::string(TrimLeftIf(s, IsBlankOrControl));
 }
 
 int TextLength(std::string_view s) { return static_cast<int>(s.size()); }
@@ -253,10 +248,8 @@ std::string WorkstationNameFrom(const EnvLookup& env, std::string_view customerD
 std::string UserNameFrom(const EnvLookup& env)
 {
     std::string name = env("USERNAME");
-    if (name.empty()) {
-        if (const passwd* pw = getpwuid(getuid()))
-            name = pw->pw_name ? pw->pw_name : "";
-    }
+    if (name.empty())
+        name = UserName();
     if (name.size() > kOptionListMax)
         name.resize(kOptionListMax);
     return name;

@@ -10,7 +10,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -21,13 +20,14 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "datastore/db_table.h"
 #include "datastore/run_log.h"
+#include "frame/report_hook.h"
+#include "platform/coding.h"
+#include "platform/fs.h"
 #include "platform/shell.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -61,12 +61,6 @@ std::string& FolderOverride()
 std::atomic<bool> g_shuttingDown{false};
 std::atomic<int> g_replyTimeoutMs{kReplyTimeoutMs};
 
-bool OnMainThread()
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
-}
-
 std::string Hex8(uint32_t v)
 {
     static constexpr char digits[] = "0123456789ABCDEF";
@@ -78,29 +72,33 @@ std::string Hex8(uint32_t v)
 
 void PutU32(QByteArray& out, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+    char le[4];
+    EncodeLE32(le, v);
+    out.append(le, 4);
 }
 
 uint32_t GetU32(const QByteArray& in, int at)
 {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(in[at + i]);
-    return v;
+    return DecodeLE32(in.constData() + at);
 }
 
 void Log(const std::string& line) { AppendRunLog(line + "\r\n"); }
 
+// A request as the run log shows it.  Requests are short option lists; a long
+// one keeps its head and says how long it was, so that no sender fills the
+// log with one frame.
+std::string LoggedRequest(const std::string& text)
+{
+    if (text.size() <= kLoggedRequestMax)
+        return text;
+    return text.substr(0, kLoggedRequestMax) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 // The window of the process at the other end of a connected socket.
 uint32_t PeerWindow(QLocalSocket* socket)
 {
-    struct ucred cred {};
-    socklen_t len = sizeof cred;
-    const int fd = static_cast<int>(socket->socketDescriptor());
-    if (fd < 0 || getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0)
-        return 0;
-    return static_cast<uint32_t>(cred.pid) + 0x10000u;
+    const uint32_t pid = SocketPeerProcessId(socket->socketDescriptor());
+    return pid == 0 ? 0 : pid + 0x10000u;
 }
 
 // The listening side: one server, any number of short connections, each
@@ -243,7 +241,7 @@ IpcState& Ipc()
     return state;
 }
 
-uint32_t OwnWindowOfProcess() { return static_cast<uint32_t>(getpid()) + 0x10000u; }
+uint32_t OwnWindowOfProcess() { return ProcessId() + 0x10000u; }
 
 uint32_t HandleHash(uint32_t h)
 {
@@ -320,7 +318,7 @@ ReceiveOutcome ReceiveQuery(const CopyDataMessage& message)
     std::string query, rest;
     uint32_t result = 0;
     const uint32_t v = CheckQuerySender(message, query, rest, result);
-    Log(query + rest + "-" + Hex8(v));
+    Log(LoggedRequest(query + rest) + "-" + Hex8(v));
     if (v != 0) {
         out.reply = result | v;
         return out;
@@ -368,7 +366,7 @@ uint32_t SendCopyData(const std::string& text, uint32_t window)
     IpcState& s = Ipc();
     if (window != 0 && window == s.OwnWindow) {
         CopyDataMessage m{s.OwnWindow, text};
-        if (OnMainThread() || !QCoreApplication::instance())
+        if (OnMainThread())
             return ReceiveQuery(m).reply;
         WatchShutdown();
         if (g_shuttingDown.load() || QCoreApplication::closingDown())
@@ -527,23 +525,16 @@ std::string SocketFolder(const EnvLookup& env, std::string* problem)
 {
     const std::string runtime = env("XDG_RUNTIME_DIR");
     std::string folder = !runtime.empty() ? WithTrailingSlash(runtime) + "qevw/"
-                                          : "/tmp/qevw-" + std::to_string(getuid()) + "/";
+                                          : "/tmp/qevw-" + std::to_string(UserId()) + "/";
     const std::string bare = folder.substr(0, folder.size() - 1);
-    if (mkdir(bare.c_str(), 0700) != 0 && errno != EEXIST) {
+    // Another user could plant sockets or read requests in a folder that is
+    // not private.
+    const int err = MakePrivateFolder(bare);
+    if (err != 0) {
         if (problem)
-            *problem = bare + ": " + std::strerror(errno);
-        return {};
-    }
-    struct stat st {};
-    if (lstat(bare.c_str(), &st) != 0) {
-        if (problem)
-            *problem = bare + ": " + std::strerror(errno);
-        return {};
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 0777) != 0700) {
-        // Another user could plant sockets or read requests there.
-        if (problem)
-            *problem = bare + ": not a folder of mode 0700 owned by this user";
+            *problem = bare
+                       + (err == NotPrivateFolder ? ": not a folder of mode 0700 owned by this user"
+                                                  : ": " + std::string(std::strerror(err)));
         return {};
     }
     return folder;
@@ -590,7 +581,7 @@ SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::
     QByteArray in;
     const QString path = QString::fromStdString(socketPath);
 
-    if (!OnMainThread()) {
+    if (!OnMainThread() || !QCoreApplication::instance()) {
         // No event loop to keep: plain blocking calls.
         QElapsedTimer clock;
         clock.start();

@@ -38,6 +38,8 @@ constexpr uint32_t kStateNoCaller = 0x10000;
 constexpr uint32_t kStateWithCaller = 0xF0000;
 // Frames larger than this are dropped unanswered.
 constexpr size_t kMaxFrameBytes = 64 * 1024;
+// The run log keeps at most this much of a received request.
+constexpr size_t kLoggedRequestMax = 1024;
 // A copy that does not answer within this time counts as answering 0.
 constexpr int kReplyTimeoutMs = 5000;
 // The reply timeout in use (kReplyTimeoutMs unless a test shortened it).

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
@@ -189,15 +188,6 @@ int RunBatch(const StartValues& s, const EnvLookup& env, FileSystemOps& fs)
 }
 
 } // namespace
-
-std::string ExecutablePath()
-{
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return {};
-    return std::string(buf, static_cast<size_t>(n));
-}
 
 PreStartResult PreStartCheck(const PreStartInput& input)
 {

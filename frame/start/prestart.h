@@ -54,5 +54,3 @@ void LoadStartConfiguration(const StartValues& start, const EnvLookup& env);
 // sink, when given) and returns false.
 bool LoadUiTextTable(const StartValues& start, MessageSink* sink);
 
-// The running program's path (/proc/self/exe).
-std::string ExecutablePath();

@@ -32,6 +32,7 @@
 #include "lists/list_entry_points.h"
 #include "frame/start/prestart.h"
 #include "platform/message_sink.h"
+#include "platform/system.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "datastore/text_table.h"
 #include "frame/report_hook.h"
 #include "frame/windows/data_form_private.h"
+#include "platform/ascii.h"
 #include "platform/cp1250.h"
 
 using data_form_detail::AssertMainThread;
@@ -104,10 +105,7 @@ uint16_t ExportFormatOfPath(std::string_view path)
 {
     if (path.size() < 3)
         return ExportFormatCode::Rtf;
-    std::string last(path.substr(path.size() - 3));
-    for (char& ch : last)
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch + 32);
+    const std::string last = AsciiLower(path.substr(path.size() - 3));
     if (last == "txt")
         return ExportFormatCode::Text;
     if (last == "csv")

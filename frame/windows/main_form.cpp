@@ -14,7 +14,6 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -39,24 +38,19 @@
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "platform/guarded_value.h"
 #include "platform/message_sink.h"
 
 namespace {
 
-std::mutex& HookMutex()
+HookTable<PageHooks>& Hooks()
 {
-    static std::mutex m;
-    return m;
-}
-PageHooks& Hooks()
-{
-    static PageHooks h;
-    return h;
+    static HookTable<PageHooks> t;
+    return t;
 }
 PageHooks CurrentHooks()
 {
-    std::lock_guard lock(HookMutex());
-    return Hooks();
+    return Hooks().Get();
 }
 
 struct MainValues {
@@ -193,10 +187,7 @@ std::atomic<int> g_pageKind{0};
 
 PageHooks SetPageHooks(PageHooks hooks)
 {
-    std::lock_guard lock(HookMutex());
-    PageHooks old = std::move(Hooks());
-    Hooks() = std::move(hooks);
-    return old;
+    return Hooks().Set(std::move(hooks));
 }
 
 uint16_t DataPartsOf(const std::string& dataDir)
@@ -797,10 +788,9 @@ void TMainForm::TimerMaxTimer()
     const size_t slash = prefix.rfind('/');
     if (slash != std::string::npos && !FolderExists(prefix.substr(0, slash + 1)))
         return;
-    struct stat st {};
-    if (stat((prefix + ".maxim.stx").c_str(), &st) != 0)
+    int64_t age = 0;
+    if (!ModifiedTime(prefix + ".maxim.stx", &age))
         return;
-    const int64_t age = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     if (age <= maximAge_)
         return;
     maximAge_ = age;

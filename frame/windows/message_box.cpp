@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
 
 #include <atomic>
 
@@ -13,12 +12,6 @@
 namespace {
 
 std::atomic<int> g_dbFailures{0};
-
-bool OnMainThread()
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    return !app || QThread::currentThread() == app->thread();
-}
 
 MessageRequest Request(MessageIcon icon, MessageButtons buttons, std::string_view kamText)
 {

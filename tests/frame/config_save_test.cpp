@@ -16,54 +16,14 @@
 #include "frame/report_hook.h"
 #include "platform/file_saver.h"
 #include "tests/frame/config_test_support.h"
+#include "tests/support/failing_file_system.h"
 #include "writers/text_table_writer.h"
 
 using namespace configtest;
 
 namespace {
 
-enum class FailAt { Nothing, Create, Write, Flush, Rename };
-
-// The real file system with one step made to fail, and reads of one path.
-class FailingFs : public FileSystemOps {
-public:
-    FailAt failAt = FailAt::Nothing;
-    int error = EIO;
-    std::string unreadable;
-    bool sync = true;
-
-    int CreateTemp(const std::string& f, const std::string& p, int* fd, std::string* path) override
-    {
-        return failAt == FailAt::Create ? error : FileSystemOps::CreateTemp(f, p, fd, path);
-    }
-    int Write(int fd, const char* d, size_t n) override
-    {
-        if (failAt == FailAt::Write) {
-            FileSystemOps::Write(fd, d, n / 2); // a part reaches the temporary file
-            return error;
-        }
-        return FileSystemOps::Write(fd, d, n);
-    }
-    int Flush(int fd) override
-    {
-        if (failAt == FailAt::Flush)
-            return error;
-        return sync ? FileSystemOps::Flush(fd) : 0;
-    }
-    int Rename(const std::string& a, const std::string& b) override
-    {
-        return failAt == FailAt::Rename ? error : FileSystemOps::Rename(a, b);
-    }
-    int SyncFolder(const std::string& f) override { return sync ? FileSystemOps::SyncFolder(f) : 0; }
-    int ReadFile(const std::string& path, std::string& out) override
-    {
-        if (!unreadable.empty() && path == unreadable) {
-            out.clear();
-            return EIO;
-        }
-        return FileSystemOps::ReadFile(path, out);
-    }
-};
+using FailAt = test_support::FailingFileSystem::Step;
 
 QStringList Entries(const std::string& folder)
 {
@@ -101,7 +61,7 @@ protected:
     QTemporaryDir dir;
     std::string folder;
     std::string path;
-    FailingFs fs;
+    test_support::FailingFileSystem fs;
     TextTableSlot ui;
     TextTableSlot data;
     ConfigFile config;
@@ -134,6 +94,7 @@ TEST_F(ConfigSave, AFailedStepLeavesTheOldFileAndNoTemporaryFile)
         config.Update([](ConfigValues& v) { v.NotesName = "NEW"; });
         fs.failAt = c.step;
         fs.error = c.step == FailAt::Rename ? EXDEV : ENOSPC;
+        fs.failAfterBytes = 10; // a part reaches the temporary file
         ScopedErrorRecorder recorder;
         EXPECT_FALSE(config.Save(true));
         EXPECT_EQ(ReadBytes(path), kOldFile);
@@ -352,36 +313,11 @@ TEST_F(ConfigSave, ConcurrentSavesWriteConsistentFiles)
     EXPECT_EQ(Entries(folder), QStringList{"kalvo.ini"});
 }
 
-namespace {
-
-// Counts the calls that reach the file system.
-class CountingFs : public FailingFs {
-public:
-    int writes = 0, flushes = 0, renames = 0;
-    int Write(int fd, const char* d, size_t n) override
-    {
-        ++writes;
-        return FailingFs::Write(fd, d, n);
-    }
-    int Flush(int fd) override
-    {
-        ++flushes;
-        return FailingFs::Flush(fd);
-    }
-    int Rename(const std::string& a, const std::string& b) override
-    {
-        ++renames;
-        return FailingFs::Rename(a, b);
-    }
-};
-
-} // namespace
-
 TEST(ConfigFileSaver, KeepsTheFirstErrorAndCommitsOnce)
 {
     QTemporaryDir dir;
     const std::string target = dir.path().toStdString() + "/sub/dir/f.txt";
-    CountingFs fs;
+    test_support::FailingFileSystem fs;
     {
         FileSaver saver(target, fs);
         EXPECT_TRUE(saver.Write("abc"));

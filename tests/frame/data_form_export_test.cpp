@@ -16,6 +16,7 @@
 #include "frame/report_hook.h"
 #include "platform/fs.h"
 #include "tests/frame/data_form_test_support.h"
+#include "tests/support/failing_file_system.h"
 
 using namespace dftest;
 
@@ -60,25 +61,6 @@ protected:
     ScopedUiTexts texts{ProgramTable("ces")};
     QTemporaryDir dir;
     TestHost* host = nullptr;
-};
-
-// Fails the n-th write, or every rename.
-class FailingFileSystem : public FileSystemOps {
-public:
-    int failWriteAt = -1;
-    bool failRename = false;
-    int writes = 0;
-
-    int Write(int fd, const char* data, size_t size) override
-    {
-        if (writes++ == failWriteAt)
-            return ENOSPC;
-        return FileSystemOps::Write(fd, data, size);
-    }
-    int Rename(const std::string& from, const std::string& to) override
-    {
-        return failRename ? EACCES : FileSystemOps::Rename(from, to);
-    }
 };
 
 } // namespace
@@ -165,20 +147,24 @@ TEST_F(DataFormExport, AFailedExportLeavesTheOldFile)
     const std::string old = "{\\rtf1 the user's old file}";
     ASSERT_EQ(WriteFileAtomic(target.toStdString(), old), 0);
 
+    using Step = test_support::FailingFileSystem::Step;
     const struct {
         const char* name;
-        int failWriteAt;
-        bool failRename;
-    } cases[] = {{"first write", 0, false}, {"a later write", 1, false}, {"rename", -1, true}};
+        Step failAt;
+        size_t failAfterBytes;
+    } cases[] = {{"first write", Step::Write, 0},
+                 {"a later write", Step::Write, 1 << 16},
+                 {"rename", Step::Rename, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        FailingFileSystem fs;
-        fs.failWriteAt = c.failWriteAt;
-        fs.failRename = c.failRename;
+        test_support::FailingFileSystem fs;
+        fs.failAt = c.failAt;
+        fs.error = c.failAt == Step::Rename ? EACCES : ENOSPC;
+        fs.failAfterBytes = c.failAfterBytes;
         ExportFile.SetFileSystem(&fs);
         ScopedErrorRecorder errors;
         EXPECT_FALSE(ExportDataWindow(list, target.toStdString()));
-        if (c.failWriteAt == 1) {
+        if (c.failAfterBytes > 0) {
             EXPECT_GE(fs.writes, 2) << "the export got past its first buffer";
         }
         EXPECT_EQ(ReadBytes(target), old);
@@ -186,7 +172,7 @@ TEST_F(DataFormExport, AFailedExportLeavesTheOldFile)
             << "no temporary file is left";
         ASSERT_EQ(errors.Texts().size(), 1u);
         const std::string expected = Kam("Nelze uložit ") + target.toStdString() + " ("
-                                     + QStringToKam(QString::fromStdString(SystemErrorText(c.failRename ? EACCES : ENOSPC)))
+                                     + QStringToKam(QString::fromStdString(SystemErrorText(fs.error)))
                                      + ")";
         EXPECT_EQ(errors.Texts()[0], expected);
     }

@@ -196,6 +196,29 @@ TEST_F(Protocol, RunLogLines)
     EXPECT_EQ(RunLogText(), "|y=15|q=help||1=Obsah_|-00000000\r\n|y=16|q=help|-03000000\r\n");
 }
 
+// Any process of the user can send frames; what they make the run log keep
+// must stay bounded, and the newest lines must survive.
+TEST_F(Protocol, RequestsFromPeersCannotGrowTheRunLogWithoutBound)
+{
+    PublishProgramType(ProgramKind::Help);
+    const std::string big = "|y=16|q=help|" + std::string(kMaxFrameBytes - 100, 'x') + "|";
+    for (int i = 0; i < 100; ++i)
+        ReceiveQuery({1, big});
+    std::string log = RunLogText();
+    EXPECT_LE(log.size(), 1u << 20) << "a hundred frames of 64 KiB";
+    const std::string logged =
+        big.substr(0, 1024) + "... (" + std::to_string(big.size()) + " bytes)-03000000\r\n";
+    EXPECT_EQ(log.substr(log.size() - logged.size()), logged) << "a long request is logged cut short";
+
+    for (int i = 0; i < 10000; ++i)
+        ReceiveQuery({1, "|y=16|q=help||1=" + std::to_string(i) + "|"});
+    log = RunLogText();
+    EXPECT_LE(log.size(), 1u << 20);
+    const std::string newest = "|y=16|q=help||1=9999|-03000000\r\n";
+    EXPECT_EQ(log.substr(log.size() - newest.size()), newest) << "the newest line is kept";
+    EXPECT_EQ(log.find("|y=16|q=help||1="), 0u) << "the log starts with a whole line";
+}
+
 TEST_F(Protocol, LaunchReplySlotTakesTheNextSender)
 {
     uint32_t slot = 0;

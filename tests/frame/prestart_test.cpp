@@ -23,6 +23,7 @@
 #include "platform/message_sink.h"
 #include "platform/shell.h"
 #include "start_fixtures.h"
+#include "tests/support/failing_file_system.h"
 
 using start_test::ReadText;
 using start_test::StartFolders;
@@ -280,15 +281,6 @@ TEST_F(PreStart, BatchDataStoreErrorOutweighsTheAnswer)
     EXPECT_FALSE(FileExists(ResultFile()));
 }
 
-// Every file operation of the result write fails after the old file is gone.
-class FailingWrites : public FileSystemOps {
-public:
-    int CreateTemp(const std::string&, const std::string&, int*, std::string*) override
-    {
-        return EACCES;
-    }
-};
-
 TEST_F(PreStart, BatchResultThatCannotBeWrittenIsAFailure)
 {
     ViewerServices v;
@@ -296,7 +288,10 @@ TEST_F(PreStart, BatchResultThatCannotBeWrittenIsAFailure)
         return BatchDuplicityResult{BatchDuplicityResult::Findings, {}};
     };
     SetViewerServices(v);
-    FailingWrites failing;
+    // Every file operation of the result write fails after the old file is gone.
+    test_support::FailingFileSystem failing;
+    failing.failAt = test_support::FailingFileSystem::Step::Create;
+    failing.error = EACCES;
     fs = &failing;
     WriteText(ResultFile(), "{ \"alert\":false }\n");
     EXPECT_EQ(Run({"/q=dupl", "/z", "-d=" + f.dataA, "1,2"}).exitCode, ExitCode::Refused);

@@ -64,6 +64,25 @@ TEST(WriteFileAtomic, FailureLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
 }
 
+// Tools and tests rely on both: data files readable by everyone, and a typo
+// in a folder name reported instead of creating the folder.
+TEST(WriteFileAtomic, WritesMode0644AndNeedsAnExistingFolder)
+{
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    struct stat st {};
+    ASSERT_EQ(WriteFileAtomic(d + "/f", "one"), 0);
+    ASSERT_EQ(::stat((d + "/f").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    ASSERT_EQ(::chmod((d + "/f").c_str(), 0600), 0);
+    ASSERT_EQ(WriteFileAtomic(d + "/f", "two"), 0);
+    ASSERT_EQ(::stat((d + "/f").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << "a replaced file's mode does not carry over";
+
+    EXPECT_EQ(WriteFileAtomic(d + "/missing/f", "x"), IoResult::NotFound);
+    EXPECT_FALSE(FolderExists(d + "/missing"));
+}
+
 TEST(ReadOnlyFile, MappedReadsMatchPlainReadsAndStopAtTheEnd)
 {
     QTemporaryDir dir;
