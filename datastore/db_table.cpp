@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 
 thread_local int32_t DbStatus = 0;
 
@@ -93,11 +94,7 @@ void SetDataDir(std::string_view folder)
 
 int FieldLength(uint8_t d)
 {
-    if (d < 0x80)
-        return (d & 0x7F) + 1;
-    if (d < 0xF0)
-        return (d & 0x0F) + 1;
-    return (d & 0x07) + 1;
+    return DescriptorLength(d);
 }
 
 std::string FieldNameToStr(uint16_t packed)
