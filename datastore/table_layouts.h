@@ -78,6 +78,13 @@ constexpr char FieldByte(std::string_view record, FieldPos f, int i = 0)
 void NoSuchFieldInLayout();
 
 struct TableLayout {
+    // A constructor, not an aggregate: a braced list of fields must never
+    // read as a layout.
+    constexpr TableLayout(std::string_view table, std::span<const FieldDef> tableFields, bool free = false)
+        : id(table), fields(tableFields), freeLayout(free)
+    {
+    }
+
     std::string_view id; // the record file is id + ".dat"
     std::span<const FieldDef> fields;
     // The data set's own layout (price history, consumption): only the first

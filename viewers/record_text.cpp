@@ -23,16 +23,46 @@ constexpr int kPriceSlots = 14;
 
 // The fields read, by table and name; the compiler turns each into its
 // position (datastore/table_layouts.h).
-consteval FieldPos Drug(std::string_view name) { return kKlLayout.Field(name); }
-consteval FieldPos Ean(std::string_view name) { return kKleLayout.Field(name); }
-consteval FieldPos Price(std::string_view name) { return kCvzpLayout.Field(name); }
-consteval FieldPos Outage(std::string_view name) { return kVypadLayout.Field(name); }
-consteval FieldPos Company(std::string_view name) { return kVpoisLayout.Field(name); }
-consteval FieldPos Device(std::string_view name) { return kPztLayout.Field(name); }
-consteval FieldPos DeviceType(std::string_view name) { return kPzttypvLayout.Field(name); }
-consteval FieldPos Group(std::string_view name) { return kPztuhsLayout.Field(name); }
-consteval FieldPos Maker(std::string_view name) { return kPztvyrvLayout.Field(name); }
-consteval FieldPos Holder(std::string_view name) { return kPztohlLayout.Field(name); }
+consteval FieldPos Drug(std::string_view name)
+{
+    return kKlLayout.Field(name);
+}
+consteval FieldPos Ean(std::string_view name)
+{
+    return kKleLayout.Field(name);
+}
+consteval FieldPos Price(std::string_view name)
+{
+    return kCvzpLayout.Field(name);
+}
+consteval FieldPos Outage(std::string_view name)
+{
+    return kVypadLayout.Field(name);
+}
+consteval FieldPos Company(std::string_view name)
+{
+    return kVpoisLayout.Field(name);
+}
+consteval FieldPos Device(std::string_view name)
+{
+    return kPztLayout.Field(name);
+}
+consteval FieldPos DeviceType(std::string_view name)
+{
+    return kPzttypvLayout.Field(name);
+}
+consteval FieldPos Group(std::string_view name)
+{
+    return kPztuhsLayout.Field(name);
+}
+consteval FieldPos Maker(std::string_view name)
+{
+    return kPztvyrvLayout.Field(name);
+}
+consteval FieldPos Holder(std::string_view name)
+{
+    return kPztohlLayout.Field(name);
+}
 
 constexpr int kPriceRecordLength = kCvzpLayout.Length();
 constexpr FieldPos kCode = Drug("KOD"); // the drug code every drug table begins with
@@ -428,8 +458,8 @@ void Replacements(CtrlTextWriter& w, std::string_view outage, std::string_view d
         if (FieldBytes(rec, Drug("ATC")).substr(0, 3) != FieldBytes(drug, Drug("ATC")).substr(0, 3))
             continue;
         line();
-        w.Field(Trim(piece) + ", " + FT(rec, Drug("NAZ")) + ", " + FT(rec, Drug("SIL")) + " " +
-                FT(rec, Drug("LFO")) + " " + FT(rec, Drug("BAL")) + ", " + FT(rec, Drug("ATC")));
+        w.Field(Trim(piece) + ", " + FT(rec, Drug("NAZ")) + ", " + FT(rec, Drug("SIL")) + " "
+                + FT(rec, Drug("LFO")) + " " + FT(rec, Drug("BAL")) + ", " + FT(rec, Drug("ATC")));
     }
 }
 
@@ -548,8 +578,8 @@ void RegistrationSection(CtrlTextWriter& w, std::string& captions, std::string_v
         w.Text(" (" + MonthYearText(F(drug, Drug("PDO"))) + ")");
     if (At(drug, Drug("DRZ")) != ' ') {
         DrugLabelCell(w, "drz");
-        w.Text(Trim(LookupHolder(F(drug, Drug("DRZ")) + F(drug, Drug("ZED")))) + ", " +
-               Trim(LookupCountry(F(drug, Drug("ZED")))));
+        w.Text(Trim(LookupHolder(F(drug, Drug("DRZ")) + F(drug, Drug("ZED")))) + ", "
+               + Trim(LookupCountry(F(drug, Drug("ZED")))));
     }
     if (const std::string rc = FormatTwoCodes(F(drug, Drug("RC")), F(drug, Drug("SD"))); !rc.empty()) {
         DrugLabelCell(w, "rcis");

@@ -60,15 +60,18 @@ TEST(TableLayouts, FieldsLieWhereTheReferencePutsThem)
         int start, length;
     };
     const Case cases[] = {
-        {"kl", "KOD", 1, 7},       {"kl", "NAZ", 8, 70},      {"kl", "OBA", 178, 6},    {"kl", "SR", 190, 1},
-        {"kl", "SR ", 190, 1},     {"kl", "ATC", 193, 7},     {"kl", "DDB", 230, 8},    {"kl", "VPO", 252, 4},
-        {"kl", "PC", 307, 9},      {"kl", "VYP", 319, 1},     {"kl", "CC", 321, 4},     {"kl", "SCD", 345, 2},
-        {"kle", "EAN", 8, 13},     {"cvzp", "PUV", 11, 10},   {"cvzp", "UCE", 33, 9},   {"cvzp", "SPE", 46, 35},
-        {"cvzp", "PLA", 117, 4},   {"cvzp", "ODK", 121, 4},   {"vypad", "NAH", 13, 50}, {"vypad", "OBN", 241, 4},
-        {"vpois", "WEB", 75, 90},  {"vpois", "TE2", 283, 18}, {"atca", "NAR", 137, 24}, {"drzv", "NAZ", 7, 99},
-        {"isva", "NAZ", 3, 56},    {"pztzemv", "NAZ", 5, 30}, {"pfa", "CC", 241, 4},    {"pzt", "UHS", 170, 4},
-        {"pzt", "OHL", 189, 4},    {"pzt", "DZM", 276, 4},    {"pztuhs", "NAR", 133, 52}, {"pztuhs", "ART", 191, 4},
-        {"pzttypv", "MET", 103, 4}, {"pztvyrv", "VYR", 7, 60}, {"kab", "GRP", 4, 3},    {"spot2", "KOD", 1, 7},
+        {"kl", "KOD", 1, 7},        {"kl", "NAZ", 8, 70},      {"kl", "OBA", 178, 6},
+        {"kl", "SR", 190, 1},       {"kl", "SR ", 190, 1},     {"kl", "ATC", 193, 7},
+        {"kl", "DDB", 230, 8},      {"kl", "VPO", 252, 4},     {"kl", "PC", 307, 9},
+        {"kl", "VYP", 319, 1},      {"kl", "CC", 321, 4},      {"kl", "SCD", 345, 2},
+        {"kle", "EAN", 8, 13},      {"cvzp", "PUV", 11, 10},   {"cvzp", "UCE", 33, 9},
+        {"cvzp", "SPE", 46, 35},    {"cvzp", "PLA", 117, 4},   {"cvzp", "ODK", 121, 4},
+        {"vypad", "NAH", 13, 50},   {"vypad", "OBN", 241, 4},  {"vpois", "WEB", 75, 90},
+        {"vpois", "TE2", 283, 18},  {"atca", "NAR", 137, 24},  {"drzv", "NAZ", 7, 99},
+        {"isva", "NAZ", 3, 56},     {"pztzemv", "NAZ", 5, 30}, {"pfa", "CC", 241, 4},
+        {"pzt", "UHS", 170, 4},     {"pzt", "OHL", 189, 4},    {"pzt", "DZM", 276, 4},
+        {"pztuhs", "NAR", 133, 52}, {"pztuhs", "ART", 191, 4}, {"pzttypv", "MET", 103, 4},
+        {"pztvyrv", "VYR", 7, 60},  {"kab", "GRP", 4, 3},      {"spot2", "KOD", 1, 7},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.table) + "." + c.field);
@@ -113,14 +116,18 @@ TEST(TableLayouts, HeaderDifferencesAreNamed)
     };
     const std::vector<Case> cases = {
         {"renamed", {{"KOD", 0x96}, {"EAX", 0xDC}, {"DRU", 0x00}}, "field 2 (EAN): named EAX in the file"},
-        {"lengths swapped, record length kept", {{"KOD", 0xDC}, {"EAN", 0x96}, {"DRU", 0x00}},
+        {"lengths swapped, record length kept",
+         {{"KOD", 0xDC}, {"EAN", 0x96}, {"DRU", 0x00}},
          "field 1 (KOD): 13 bytes in the file, 7 in the layout"},
         {"a field fewer", {{"KOD", 0x96}, {"EAN", 0xDD}}, "2 fields in the file, 3 in the layout"},
-        {"a field more", {{"KOD", 0x96}, {"EAN", 0xDC}, {"DRU", 0x00}, {"NEW", 0x00}}, "4 fields in the file"},
+        {"a field more",
+         {{"KOD", 0x96}, {"EAN", 0xDC}, {"DRU", 0x00}, {"NEW", 0x00}},
+         "4 fields in the file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::vector<std::string> diffs = LayoutDifferences(kKleLayout, BuildDatFile(DatLayout(c.fields), {}));
+        const std::vector<std::string> diffs =
+            LayoutDifferences(kKleLayout, BuildDatFile(DatLayout(c.fields), {}));
         EXPECT_TRUE(Mentions(diffs, c.part)) << Joined(diffs);
     }
     // A header cut short is a difference, not a read past its end.
@@ -133,7 +140,8 @@ TEST(TableLayouts, HeaderDifferencesAreNamed)
 TEST(TableLayouts, AFreeLayoutFixesOnlyItsFirstField)
 {
     const std::string other = BuildDatFile(DatLayout({{"KOD", 0x96}, {"XYZ", 0x40}}), {});
-    EXPECT_TRUE(LayoutDifferences(kVzphLayout, other).empty()) << Joined(LayoutDifferences(kVzphLayout, other));
+    EXPECT_TRUE(LayoutDifferences(kVzphLayout, other).empty())
+        << Joined(LayoutDifferences(kVzphLayout, other));
     const std::string shorter = BuildDatFile(DatLayout({{"KOD", 0x95}, {"XYZ", 0x40}}), {});
     EXPECT_TRUE(Mentions(LayoutDifferences(kVzphLayout, shorter), "field 1 (KOD): 6 bytes"));
     EXPECT_FALSE(LayoutDifferences(kKleLayout, other).empty());

@@ -191,7 +191,8 @@ TEST(DemoFolder, StructuralCheckerFindsAHeaderThatDriftedFromItsLayout)
         const std::vector<std::string> lines = Check(dir);
         const std::string start = std::string("!! ") + d.file + ":";
         if (*d.part)
-            EXPECT_TRUE(HasLine(lines, start, std::string("differs from its layout: ") + d.part)) << Join(lines);
+            EXPECT_TRUE(HasLine(lines, start, std::string("differs from its layout: ") + d.part))
+                << Join(lines);
         else
             EXPECT_FALSE(HasLine(lines, start, "differs from its layout")) << Join(lines);
     }

@@ -21,8 +21,7 @@ static std::vector<DatField> FieldsOf(const TableLayout& layout)
 }
 
 DatLayout::DatLayout(const TableLayout& layout) : DatLayout(FieldsOf(layout))
-{
-}
+{}
 
 DatLayout::DatLayout(std::vector<DatField> fields) : fields_(std::move(fields))
 {

@@ -538,8 +538,8 @@ DocFile CheckPackedText(Ctx& c, const std::string& id)
 }
 
 // Offsets kept in records point at record heads of their document file.
-void CheckOffsets(Ctx& c, const std::map<std::string, DocFile>& docs, const TableLayout& layout, FieldPos field,
-                  const std::string& doc, bool minusOneNone, int minItems)
+void CheckOffsets(Ctx& c, const std::map<std::string, DocFile>& docs, const TableLayout& layout,
+                  FieldPos field, const std::string& doc, bool minusOneNone, int minItems)
 {
     const std::string table(layout.id);
     const int offset = field.Offset();
