@@ -9,6 +9,7 @@
 #include "datastore/kamenici.h"
 #include "platform/coding.h"
 #include "platform/ascii.h"
+#include "datastore/table_layouts.h"
 
 // ---------------------------------------------------------------------------
 // Data folder
@@ -44,11 +45,7 @@ void SetDataDir(std::string_view folder)
 
 int FieldLength(uint8_t d)
 {
-    if (d < 0x80)
-        return (d & 0x7F) + 1;
-    if (d < 0xF0)
-        return (d & 0x0F) + 1;
-    return (d & 0x07) + 1;
+    return DescriptorLength(d);
 }
 
 std::string FieldNameToStr(uint16_t packed)

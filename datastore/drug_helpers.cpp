@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 
 // ------------------------------------------------------------- formatters
@@ -112,10 +113,17 @@ std::string FormatTwoCodes(std::string_view registration, std::string_view impor
 
 namespace {
 
+// The cached fields: an ISV record is "isv" (or "isva"), a country record
+// "zemv" (or the data set's own country table, of the same fields).
+constexpr FieldPos kIsvCode = kIsvLayout.Field("INS");
+constexpr FieldPos kIsvName = kIsvLayout.Field("NAZ");
+constexpr FieldPos kCountryCode = kZemvLayout.Field("ZEM");
+constexpr FieldPos kCountryName = kZemvLayout.Field("NAZ");
+
 struct CodeCaches {
     std::string currency;
-    std::vector<std::string> isv;     // 58-byte records in key order
-    std::vector<std::string> country; // 34-byte records in key order
+    std::vector<std::string> isv;     // isv records in key order
+    std::vector<std::string> country; // country records in key order
     int languageIndex = 0;
 };
 
@@ -156,10 +164,10 @@ bool ReadAllInOrder(TDbTable& t, std::vector<std::string>& out)
     return true;
 }
 
-int LoadCache(const char* dat, const char* sez, uint16_t length, std::vector<std::string>& out)
+int LoadCache(const TableLayout& table, const char* sez, std::vector<std::string>& out)
 {
     TDbTable t;
-    OpenTable(t, TFileId(dat), TFileId(sez), length);
+    OpenTable(t, TFileId(table.id), TFileId(sez), static_cast<uint16_t>(table.Length()));
     int status = DbStatus;
     if (status == 0 && !ReadAllInOrder(t, out))
         status = DbStatus;
@@ -201,18 +209,18 @@ CodeTablesResult LoadCodeTables(DataSetCode dataSet, int languageIndex)
 
     CodeTablesResult result;
     if (languageIndex == 1)
-        result.isvStatus = LoadCache("isva", "isvkoda", 58, next->isv);
+        result.isvStatus = LoadCache(kIsvaLayout, "isvkoda", next->isv);
     else
-        result.isvStatus = LoadCache("isv", "isvkod", 58, next->isv);
+        result.isvStatus = LoadCache(kIsvLayout, "isvkod", next->isv);
 
     if (dataSet == DataSetCode::Goods)
-        result.countryStatus = LoadCache("pfazemv", "pfazemko", 34, next->country);
+        result.countryStatus = LoadCache(kPfazemvLayout, "pfazemko", next->country);
     else if (dataSet == DataSetCode::Devices)
-        result.countryStatus = LoadCache("pztzemv", "pztzemko", 34, next->country);
+        result.countryStatus = LoadCache(kPztzemvLayout, "pztzemko", next->country);
     else if (languageIndex == 1)
-        result.countryStatus = LoadCache("zemva", "zemvkoda", 34, next->country);
+        result.countryStatus = LoadCache(kZemvaLayout, "zemvkoda", next->country);
     else
-        result.countryStatus = LoadCache("zemv", "zemvkod", 34, next->country);
+        result.countryStatus = LoadCache(kZemvLayout, "zemvkod", next->country);
 
     std::lock_guard<std::mutex> lock(cacheMutex);
     caches = std::move(next);
@@ -245,8 +253,8 @@ std::string LookupIsv(std::string_view code)
     if (BlankLed(code))
         return {};
     const auto snap = Snapshot();
-    if (const std::string* e = FindCached(snap->isv, code, 2))
-        return GetField(*e, 3, 56);
+    if (const std::string* e = FindCached(snap->isv, code, kIsvCode.length))
+        return std::string(FieldBytes(*e, kIsvName));
     return NotFoundText(code, "ISV");
 }
 
@@ -255,8 +263,8 @@ std::string LookupCountry(std::string_view code)
     if (BlankLed(code))
         return {};
     const auto snap = Snapshot();
-    if (const std::string* e = FindCached(snap->country, code, 3))
-        return GetField(*e, 5, 30);
+    if (const std::string* e = FindCached(snap->country, code, kCountryCode.length))
+        return std::string(FieldBytes(*e, kCountryName));
     return NotFoundText(code, "ZemV");
 }
 
@@ -264,13 +272,14 @@ std::string LookupAtc(std::string_view code, std::string_view context)
 {
     if (BlankLed(code))
         return {};
-    std::string key(code.substr(0, std::min<size_t>(code.size(), 7)));
-    key.resize(7, ' ');
+    constexpr size_t kWidth = kAtcLayout.Field("ATC").length;
+    std::string key(code.substr(0, std::min(code.size(), kWidth)));
+    key.resize(kWidth, ' ');
     if (context.size() >= 2 && context[1] >= '0' && context[1] <= '9') {
         if (Snapshot()->languageIndex == 1)
-            OpenTable(AtcTable, TFileId("atca"), TFileId("atckoda"), 166);
+            OpenTable(AtcTable, TFileId("atca"), TFileId("atckoda"), kAtcLayout.Length());
         else
-            OpenTable(AtcTable, TFileId("atc"), TFileId("atckod"), 166);
+            OpenTable(AtcTable, TFileId("atc"), TFileId("atckod"), kAtcLayout.Length());
         if (DbStatus != 0)
             return NotFoundText(code, "ATC");
     } else {
@@ -283,7 +292,8 @@ std::string LookupAtc(std::string_view code, std::string_view context)
     FindRecord(AtcTable, key, rec);
     if (DbStatus != 0)
         return NotFoundText(code, "ATC");
-    return GetField(rec, 9, 128) + GetField(rec, 137, 24);
+    constexpr FieldPos kName = kAtcLayout.Field("NAZ"), kMore = kAtcLayout.Field("NAR");
+    return std::string(FieldBytes(rec, kName)) + std::string(FieldBytes(rec, kMore));
 }
 
 std::string LookupHolder(std::string_view code)
@@ -295,12 +305,12 @@ std::string LookupHolder(std::string_view code)
         key.resize(3, ' ');
     if (key.size() > 6)
         key.resize(6);
-    OpenTable(CodeTable, TFileId("drzv"), TFileId("drzvkod"), 106);
+    OpenTable(CodeTable, TFileId("drzv"), TFileId("drzvkod"), kDrzvLayout.Length());
     if (DbStatus != 0)
         return NotFoundText(code, "DRZV");
     std::string rec;
     FindRecord(CodeTable, key, rec);
     if (DbStatus != 0)
         return NotFoundText(code, "DRZV");
-    return GetField(rec, 7, 99);
+    return std::string(FieldBytes(rec, kDrzvLayout.Field("NAZ")));
 }

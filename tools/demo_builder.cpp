@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "datastore/table_layouts.h"
 #include "writers/demo_build.h"
 #include "writers/demo_scale.h"
 
@@ -65,6 +66,12 @@ int main(int argc, char** argv)
 
     const auto start = std::chrono::steady_clock::now();
     DemoLog log([](const std::string& line) { std::fprintf(stderr, "demo_builder: %s\n", line.c_str()); });
+    // Every record is written through these layouts: a broken one stops the
+    // build before anything is read.
+    for (const std::string& fault : TableLayoutFaults())
+        log.Error("datastore/table_layouts.h: " + fault);
+    if (!log.Ok())
+        return 1;
     DemoDataSet set;
     if (!LoadDemoSources(paths[0], set, log) || !CheckDemoDataSet(set, log))
         return 1;

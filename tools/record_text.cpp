@@ -27,6 +27,7 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "lists/list_text_helpers.h"
 #include "platform/cp1250.h"
@@ -217,7 +218,7 @@ int main(int argc, char** argv)
     TDbTable t;
     std::string rec;
     if (!device) {
-        OpenTable(t, TFileId("kl"), TFileId("klkod"), 346);
+        OpenTable(t, TFileId(kKlLayout.id), TFileId("klkod"), kKlLayout.Length());
         if (DbStatus != 0) {
             std::fprintf(stderr, "record_text: cannot open kl/klkod in %s (%d)\n", data.c_str(), DbStatus);
             return 1;
@@ -231,7 +232,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    OpenTable(t, TFileId("pzt"), TFileId("pztkod"), 290);
+    OpenTable(t, TFileId(kPztLayout.id), TFileId("pztkod"), kPztLayout.Length());
     if (DbStatus != 0) {
         std::fprintf(stderr, "record_text: cannot open pzt/pztkod in %s (%d)\n", data.c_str(), DbStatus);
         return 1;

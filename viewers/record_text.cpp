@@ -7,6 +7,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
 #include "lists/list_text_helpers.h"
@@ -19,18 +20,61 @@ namespace {
 
 constexpr int kRawReadLimit = 30000;      // bytes read of ind_ome.dat and symbol.dat
 constexpr int kBorrowedLimit = 9999;      // bytes copied of a borrowed paragraph
-constexpr int kDrugRecordLength = 346;
-constexpr int kPriceRecordLength = 124;
-constexpr int kDeviceRecordLength = 290;
 constexpr int kPriceSlots = 14;
+
+// The fields read, by table and name; the compiler turns each into its
+// position (datastore/table_layouts.h).
+consteval FieldPos Drug(std::string_view name)
+{
+    return kKlLayout.Field(name);
+}
+consteval FieldPos Ean(std::string_view name)
+{
+    return kKleLayout.Field(name);
+}
+consteval FieldPos Price(std::string_view name)
+{
+    return kCvzpLayout.Field(name);
+}
+consteval FieldPos Outage(std::string_view name)
+{
+    return kVypadLayout.Field(name);
+}
+consteval FieldPos Company(std::string_view name)
+{
+    return kVpoisLayout.Field(name);
+}
+consteval FieldPos Device(std::string_view name)
+{
+    return kPztLayout.Field(name);
+}
+consteval FieldPos DeviceType(std::string_view name)
+{
+    return kPzttypvLayout.Field(name);
+}
+consteval FieldPos Group(std::string_view name)
+{
+    return kPztuhsLayout.Field(name);
+}
+consteval FieldPos Maker(std::string_view name)
+{
+    return kPztvyrvLayout.Field(name);
+}
+consteval FieldPos Holder(std::string_view name)
+{
+    return kPztohlLayout.Field(name);
+}
+
+constexpr int kPriceRecordLength = kCvzpLayout.Length();
+constexpr FieldPos kCode = Drug("KOD"); // the drug code every drug table begins with
 
 // The hook's location code for a raw file that could not be read.
 constexpr uint16_t kRawReadFailed = 11;
 
-char At(std::string_view rec, int pos) // 1-based; a blank past the end
+// Character i of a field; a blank past the end of the record.
+char At(std::string_view rec, FieldPos f, int i = 0)
 {
-    return pos >= 1 && static_cast<size_t>(pos) <= rec.size() ? rec[static_cast<size_t>(pos - 1)]
-                                                               : ' ';
+    return FieldByte(rec, f, i);
 }
 
 bool AboveBlank(char c)
@@ -38,9 +82,9 @@ bool AboveBlank(char c)
     return static_cast<uint8_t>(c) > 0x20;
 }
 
-std::string F(std::string_view rec, int pos, int len)
+std::string F(std::string_view rec, FieldPos f)
 {
-    return GetField(rec, pos, len);
+    return std::string(FieldBytes(rec, f));
 }
 
 std::string_view TrimView(std::string_view s)
@@ -53,9 +97,9 @@ std::string Trim(std::string_view s)
     return std::string(TrimView(s));
 }
 
-std::string FT(std::string_view rec, int pos, int len)
+std::string FT(std::string_view rec, FieldPos f)
 {
-    return Trim(GetField(rec, pos, len));
+    return Trim(FieldBytes(rec, f));
 }
 
 std::string Key(char c)
@@ -131,12 +175,12 @@ void AddCaption(std::string& captions, std::string_view caption)
     captions += caption;
 }
 
-// The 32-bit little-endian integer at a 1-based position, from bytes.
-int32_t Le32At(std::string_view rec, int pos)
+// The 32-bit little-endian integer of a field, from bytes.
+int32_t Le32At(std::string_view rec, FieldPos f)
 {
     uint32_t v = 0;
     for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<uint8_t>(At(rec, pos + i));
+        v = (v << 8) | static_cast<uint8_t>(At(rec, f, i));
     return static_cast<int32_t>(v);
 }
 
@@ -301,7 +345,7 @@ bool IndicationText(std::string raw, std::string& out)
 void IndicationParagraph(CtrlTextWriter& w, std::string& captions, std::string_view price,
                          const std::string& name)
 {
-    const int32_t offset = Le32At(price, 121);
+    const int32_t offset = Le32At(price, Price("ODK"));
     std::string raw;
     // With no offset nothing is read, but the file must be there.
     const RawResult r = ReadRawFile("ind_ome.dat", int64_t{offset} + 21,
@@ -338,10 +382,16 @@ void LimitationParagraph(CtrlTextWriter& w, std::string& captions, const std::st
 // ------------------------------------------------------------ drug parts
 
 // Opens a table through a handle of the caller; false when it cannot.
-bool Open(TDbTable& t, const char* dat, const char* sez, uint16_t length)
+bool Open(TDbTable& t, const TableLayout& table, const char* sez)
 {
-    OpenTable(t, TFileId(dat), TFileId(sez), length);
+    OpenTable(t, TFileId(table.id), TFileId(sez), static_cast<uint16_t>(table.Length()));
     return DbStatus == 0;
+}
+
+// Whether a record read in key order still has the code it was sought by.
+bool SameCode(const std::string& rec, std::string_view code)
+{
+    return rec.compare(static_cast<size_t>(kCode.Offset()), static_cast<size_t>(kCode.length), code) == 0;
 }
 
 // Finds the first record whose key begins with `key`.
@@ -371,14 +421,14 @@ int SlotOfKind(char kind)
 
 bool SlotFilled(const std::string& rec)
 {
-    return At(rec, 8) != ' ';
+    return At(rec, Price("DRU")) != ' ';
 }
 
 void Replacements(CtrlTextWriter& w, std::string_view outage, std::string_view drug)
 {
-    const std::string list = FT(outage, 13, 50);
+    const std::string list = FT(outage, Outage("NAH"));
     TDbTable kl;
-    const bool open = Open(kl, "kl", "klkod", kDrugRecordLength);
+    const bool open = Open(kl, kKlLayout, "klkod");
     bool first = true;
     auto line = [&]() {
         if (!first)
@@ -386,55 +436,56 @@ void Replacements(CtrlTextWriter& w, std::string_view outage, std::string_view d
         first = false;
     };
     std::string rec;
-    for (size_t i = 0; i < list.size(); i += 7) {
-        const std::string piece = list.substr(i, 7);
+    constexpr size_t kStep = kCode.length;
+    for (size_t i = 0; i < list.size(); i += kStep) {
+        const std::string piece = list.substr(i, kStep);
         if (TrimView(piece).empty())
             continue;
-        if (piece.size() < 7) {
+        if (piece.size() < kStep) {
             line();
             w.Text(Data("Hlav", "vyp_kl"));
             continue;
         }
         if (!open || !FindExact(kl, piece, rec))
             continue;
-        const char status = At(rec, 190);
+        const char status = At(rec, Drug("SR"));
         if (status == '-' || status == '\\')
             continue;
-        if (GetField(rec, 193, 3) != GetField(drug, 193, 3))
+        // the same ATC main group
+        if (FieldBytes(rec, Drug("ATC")).substr(0, 3) != FieldBytes(drug, Drug("ATC")).substr(0, 3))
             continue;
         line();
-        w.Field(Trim(piece) + ", " + FT(rec, 8, 70) + ", " + FT(rec, 117, 24) + " " +
-                FT(rec, 78, 27) + " " + FT(rec, 141, 22) + ", " + FT(rec, 193, 7));
+        w.Field(Trim(piece) + ", " + FT(rec, Drug("NAZ")) + ", " + FT(rec, Drug("SIL")) + " "
+                + FT(rec, Drug("LFO")) + " " + FT(rec, Drug("BAL")) + ", " + FT(rec, Drug("ATC")));
     }
 }
 
 void OutageSection(CtrlTextWriter& w, std::string& captions, std::string_view drug)
 {
-    if (!AboveBlank(At(drug, 319)))
+    if (!AboveBlank(At(drug, Drug("VYP"))))
         return;
     TDbTable t;
     std::string rec;
-    if (!Open(t, "vypad", "vypadkod", 244) || !FindExact(t, F(drug, 1, 7), rec))
+    if (!Open(t, kVypadLayout, "vypadkod") || !FindExact(t, F(drug, kCode), rec))
         return;
     Heading(w, Data("Hlav", "vypad"));
     AddCaption(captions, Data("Hlav", "vypadZ"));
     TableDrug(w);
-    char kind = At(rec, 8);
-    kind = AsciiUpperChar(kind);
+    char kind = AsciiUpperChar(At(rec, Outage("TYP")));
     DrugLabelCell(w, "vtyp");
     w.Text(Data("VypTyp", Key(kind)));
     DrugLabelCell(w, "vod");
-    w.Text(DayMonthYearText(F(rec, 9, 4)));
-    if (const std::string reason = FT(rec, 191, 50); !reason.empty()) {
+    w.Text(DayMonthYearText(F(rec, Outage("ODD"))));
+    if (const std::string reason = FT(rec, Outage("DUV")); !reason.empty()) {
         DrugLabelCell(w, "duvod");
         w.Field(reason);
     }
     DrugLabelCell(w, "obnov");
-    const std::string renewal = F(rec, 241, 4);
+    const std::string renewal = F(rec, Outage("OBN"));
     w.Text(renewal == "99CZ" ? Data("Hlav", "vyp_oo") : DayMonthYearText(renewal));
     DrugLabelCell(w, "nahr");
     Replacements(w, rec, drug);
-    if (const std::string note = FT(rec, 63, 128); !note.empty()) {
+    if (const std::string note = FT(rec, Outage("POZ")); !note.empty()) {
         DrugLabelCell(w, "pozn");
         w.Field(note);
     }
@@ -446,15 +497,15 @@ void ClassesSection(CtrlTextWriter& w, std::string& captions, std::string_view d
     Heading(w, Data("Hlav", "tridy"));
     AddCaption(captions, Data("Hlav", "tridyZ"));
     TableDrug(w);
-    const std::string code = F(drug, 1, 7);
+    const std::string code = F(drug, kCode);
     DrugLabelCell(w, "inds");
-    w.Text(LookupIsv(F(drug, 191, 2)));
+    w.Text(LookupIsv(F(drug, Drug("INS"))));
 
-    const std::string atc = F(drug, 193, 7);
+    const std::string atc = F(drug, Drug("ATC"));
     DrugLabelCell(w, "atc5");
     w.Text(Trim(LookupAtc(atc, code)));
     w.Field(" (" + Trim(atc) + ")");
-    if (AboveBlank(At(drug, 198))) {
+    if (AboveBlank(At(drug, Drug("ATC"), 5))) {
         const std::string atc4 = atc.substr(0, std::min<size_t>(atc.size(), 5));
         DrugLabelCell(w, "atc4");
         w.Text(Trim(LookupAtc(atc4, code)));
@@ -462,12 +513,13 @@ void ClassesSection(CtrlTextWriter& w, std::string& captions, std::string_view d
     }
 
     DrugLabelCell(w, "ddd");
-    const std::string ddd = Trim(F(drug, 224, 4) + " " + F(drug, 228, 2));
+    const std::string ddd = Trim(F(drug, Drug("DDM")) + " " + F(drug, Drug("DDJ")));
     w.Field(ddd.empty() ? std::string(" -") : ddd);
 
-    const std::string db = F(drug, 230, 8);
+    // integer part, then decimals from character 6
+    const std::string db = F(drug, Drug("DDB"));
     std::string dddb = db.substr(0, std::min<size_t>(db.size(), 5));
-    dddb += At(drug, 235) != ' ' ? '.' : ' ';
+    dddb += At(drug, Drug("DDB"), 5) != ' ' ? '.' : ' ';
     if (db.size() > 5)
         dddb += db.substr(5);
     dddb = Trim(dddb);
@@ -477,10 +529,10 @@ void ClassesSection(CtrlTextWriter& w, std::string& captions, std::string_view d
     }
 
     DrugLabelCell(w, "lzav");
-    w.Text(StripAngleTags(Data("ZavW", Key(At(drug, 221)))));
+    w.Text(StripAngleTags(Data("ZavW", Key(At(drug, Drug("ZAV"))))));
 
     DrugLabelCell(w, "dopig");
-    std::string dop = F(drug, 238, 3);
+    std::string dop = F(drug, Drug("DP"));
     dop.resize(3, ' ');
     if (dop[0] == ' ') {
         w.Text(" -");
@@ -495,7 +547,7 @@ void ClassesSection(CtrlTextWriter& w, std::string& captions, std::string_view d
     }
 
     DrugLabelCell(w, "narvl");
-    const std::string nv = F(drug, 241, 2);
+    const std::string nv = F(drug, Drug("NV"));
     if (TrimView(nv).empty()) {
         w.Text(" -");
     } else {
@@ -510,25 +562,25 @@ void RegistrationSection(CtrlTextWriter& w, std::string& captions, std::string_v
     Heading(w, Data("Hlav", "regis"));
     AddCaption(captions, Data("Hlav", "regisZ"));
     TableDrug(w);
-    if (const char tr = At(drug, 216); tr != ' ') {
+    if (const char tr = At(drug, Drug("TR")); tr != ' ') {
         DrugLabelCell(w, "treg");
         w.Text(Data("RetW", Key(tr)));
     }
-    const char status = At(drug, 190);
+    const char status = At(drug, Drug("SR"));
     DrugLabelCell(w, "sreg");
     w.Text(Data("RegW", status == ' ' ? std::string("_") : Key(status)));
     if (status == '-' || status == '\\')
-        w.Text(" (" + MonthYearText(F(drug, 245, 4)) + ")");
-    if (At(drug, 184) != ' ') {
+        w.Text(" (" + MonthYearText(F(drug, Drug("PDO"))) + ")");
+    if (At(drug, Drug("DRZ")) != ' ') {
         DrugLabelCell(w, "drz");
-        w.Text(Trim(LookupHolder(F(drug, 184, 3) + F(drug, 187, 3))) + ", " +
-               Trim(LookupCountry(F(drug, 187, 3))));
+        w.Text(Trim(LookupHolder(F(drug, Drug("DRZ")) + F(drug, Drug("ZED")))) + ", "
+               + Trim(LookupCountry(F(drug, Drug("ZED")))));
     }
-    if (const std::string rc = FormatTwoCodes(F(drug, 200, 11), F(drug, 211, 5)); !rc.empty()) {
+    if (const std::string rc = FormatTwoCodes(F(drug, Drug("RC")), F(drug, Drug("SD"))); !rc.empty()) {
         DrugLabelCell(w, "rcis");
         w.Field(rc);
     }
-    if (const char bra = At(drug, 244); bra != ' ') {
+    if (const char bra = At(drug, Drug("BRA")); bra != ' ') {
         DrugLabelCell(w, "brail");
         w.Text(Data("Bra", Key(bra)));
     }
@@ -542,42 +594,42 @@ void FurtherSection(CtrlTextWriter& w, std::string& captions, std::string_view d
     AddCaption(captions, Data("Hlav", "dalsiZ"));
     TableDrug(w);
     DrugLabelCell(w, "exsp");
-    const std::string ex = FT(drug, 217, 4);
+    const std::string ex = FT(drug, Drug("EX"));
     if (ex.empty())
         w.Text(" -");
     else
         w.Field(ex.substr(0, ex.size() - 1) + " " + ex.back());
 
-    if (const char kind = At(drug, 306); kind == 'E' || kind == 'S') {
+    if (const char kind = At(drug, Drug("PPC")); kind == 'E' || kind == 'S') {
         DrugLabelCell(w, std::string("prum") + kind);
-        w.Field(FormatCode7(F(drug, 307, 9)));
+        w.Field(FormatCode7(F(drug, Drug("PC"))));
         w.Text(CurrencySuffix());
     }
-    if (At(slot0, 8) == 'A') {
-        if (AboveBlank(At(slot0, 19))) {
-            DrugLabelCell(w, At(slot0, 10) == 'M' ? "vyrc" : "puvc");
-            w.Field(FormatCode8(F(slot0, 11, 10)));
+    if (At(slot0, Price("DRU")) == 'A') {
+        if (AboveBlank(At(slot0, Price("PUV"), 8))) {
+            DrugLabelCell(w, At(slot0, Price("CER")) == 'M' ? "vyrc" : "puvc");
+            w.Field(FormatCode8(F(slot0, Price("PUV"))));
             w.Text(CurrencySuffix());
         }
-        if (const char lv = At(slot0, 21); AboveBlank(lv)) {
+        if (const char lv = At(slot0, Price("LGV")); AboveBlank(lv)) {
             DrugLabelCell(w, "puvl");
             w.Text(Data("LegV", Key(lv)));
         }
     }
-    if (static_cast<uint8_t>(At(drug, 318)) != 0) {
+    if (static_cast<uint8_t>(At(drug, Drug("PEA"))) != 0) {
         // The EAN codes of kinds above "7".
         TDbTable kle;
         std::string rec;
         std::string eans;
-        const std::string code = F(drug, 1, 7);
-        if (Open(kle, "kle", "klekod", 21) && FindExact(kle, code, rec)) {
+        const std::string code = F(drug, kCode);
+        if (Open(kle, kKleLayout, "klekod") && FindExact(kle, code, rec)) {
             do {
-                if (static_cast<uint8_t>(At(rec, 21)) > '7') {
+                if (static_cast<uint8_t>(At(rec, Ean("DRU"))) > '7') {
                     if (!eans.empty())
                         eans += ", ";
-                    eans += FT(rec, 8, 13);
+                    eans += FT(rec, Ean("EAN"));
                 }
-            } while (NextInOrder(kle, rec) && rec.compare(0, 7, code) == 0);
+            } while (NextInOrder(kle, rec) && SameCode(rec, code));
         }
         if (!eans.empty()) {
             DrugLabelCell(w, "eany");
@@ -591,7 +643,7 @@ void CompanySection(CtrlTextWriter& w, std::string& captions, std::string_view d
 {
     TDbTable t;
     std::string rec;
-    if (!Open(t, "vpois", "vpois", 300) || !FindExact(t, F(drug, 252, 4), rec))
+    if (!Open(t, kVpoisLayout, "vpois") || !FindExact(t, F(drug, Drug("VPO")), rec))
         return;
     Heading(w, Data("Hlav", "vpois"));
     AddCaption(captions, Data("Hlav", "vpoisZ"));
@@ -605,10 +657,10 @@ void CompanySection(CtrlTextWriter& w, std::string& captions, std::string_view d
     auto joined = [](const std::string& a, const std::string& b) {
         return a.empty() ? b : b.empty() ? a : a + "   " + b;
     };
-    row("nazSp", FT(rec, 5, 70));
-    row("webSp", FT(rec, 75, 90));
-    row("mailSp", joined(FT(rec, 165, 50), FT(rec, 215, 50)));
-    row("telSp", joined(FT(rec, 265, 18), FT(rec, 283, 18)));
+    row("nazSp", FT(rec, Company("NAZ")));
+    row("webSp", FT(rec, Company("WEB")));
+    row("mailSp", joined(FT(rec, Company("ML1")), FT(rec, Company("ML2"))));
+    row("telSp", joined(FT(rec, Company("TE1")), FT(rec, Company("TE2"))));
     SectionEnd(w);
 }
 
@@ -671,13 +723,13 @@ std::vector<std::string> Variants(std::string_view device, int32_t recordNumber)
     std::vector<std::string> out;
     TDbTable t;
     std::string rec;
-    const std::string code = F(device, 1, 7);
-    if (!Open(t, "pzt", "pztkod", kDeviceRecordLength) || !FindExact(t, code, rec))
+    const std::string code = F(device, Device("KOD"));
+    if (!Open(t, kPztLayout, "pztkod") || !FindExact(t, code, rec))
         return out;
     std::vector<std::pair<int32_t, std::string>> same;
     do {
         same.emplace_back(t.recNo, rec);
-    } while (NextInOrder(t, rec) && rec.compare(0, 7, code) == 0);
+    } while (NextInOrder(t, rec) && SameCode(rec, code));
     // From after the given record; when it is not among them, after the first.
     size_t from = 1;
     for (size_t i = 0; i < same.size(); ++i)
@@ -771,14 +823,14 @@ std::string StripAngleTags(std::string_view text)
 
 bool SamePriceTerms(std::string_view a, std::string_view b)
 {
-    auto same = [&](int pos, int len) { return GetField(a, pos, len) == GetField(b, pos, len); };
-    if (!same(22, 9) || !same(33, 9) || !same(46, 35) || !same(45, 1))
+    auto same = [&](FieldPos f) { return FieldBytes(a, f) == FieldBytes(b, f); };
+    if (!same(Price("OCE")) || !same(Price("UCE")) || !same(Price("SPE")) || !same(Price("IND")))
         return false;
-    switch (At(b, 9)) {
+    switch (At(b, Price("UHR"))) {
     case 'B': case 'K': case 'S': case 'T': case 'U':
         return true;
     default:
-        return same(105, 9) && same(114, 1);
+        return same(Price("ZAP")) && same(Price("NEZ"));
     }
 }
 
@@ -853,7 +905,7 @@ void FilterLimitParagraphs(std::string& text, std::string_view codes)
 void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_view price,
                        bool single, std::string_view pairedCodes)
 {
-    const char kind = At(price, 8);
+    const char kind = At(price, Price("DRU"));
     const bool lower = IsLowerAscii(kind);
     const std::string d(1, static_cast<char>((kind & 0x0F) + '0'));
 
@@ -879,7 +931,8 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
             name = " (" + Data("Hlav", "uhr1") + " " + d + ")";
         }
     }
-    if (AboveBlank(At(price, 120)))
+    // a validity date with its day shown
+    if (AboveBlank(At(price, Price("PLA"), 3)))
         heading += Data("Hlav", "uhrD");
     Heading(w, heading);
     AddCaption(captions, caption);
@@ -887,28 +940,28 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
 
     // The limitation codes: the record's own, and the twin's after a comma.
     std::string paired = Trim(pairedCodes);
-    const char legal = At(price, 42);
+    const char legal = At(price, Price("LGW"));
     if ((legal == 'M' || legal == 'P') && paired == "L")
         paired = "L'";
-    const std::string own = FT(price, 43, 2);
+    const std::string own = FT(price, Price("LIM"));
     const std::string codes = paired.empty() ? own : own + "," + paired;
 
-    if (AboveBlank(At(price, 120))) {
+    if (AboveBlank(At(price, Price("PLA"), 3))) {
         DrugLabelCell(w, "plat");
-        std::string date = MonthYearText(F(price, 117, 4));
+        std::string date = MonthYearText(F(price, Price("PLA")));
         std::replace(date.begin(), date.end(), '/', '.');
         EmphOn(w);
         w.Text("1." + date);
         EmphOff(w);
     }
-    if (kind == 'a' && AboveBlank(At(price, 19)) && At(price, 10) == 'M') {
+    if (kind == 'a' && AboveBlank(At(price, Price("PUV"), 8)) && At(price, Price("CER")) == 'M') {
         DrugLabelCell(w, "vyrc");
-        w.Field(FormatCode8(F(price, 11, 10)));
+        w.Field(FormatCode8(F(price, Price("PUV"))));
         w.Text(CurrencySuffix());
     }
     {
-        const char mark = At(price, 31);
-        const std::string amount = FormatCode7(F(price, 22, 9));
+        const char mark = At(price, Price("OZN"));
+        const std::string amount = FormatCode7(F(price, Price("OCE")));
         if (!amount.empty() || mark != ' ') {
             DrugLabelCell(w, mark == 'X' ? "kdoh" : "kori");
             if (!amount.empty()) {
@@ -920,7 +973,7 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
         }
     }
     {
-        const std::string field = F(price, 33, 9);
+        const std::string field = F(price, Price("UCE"));
         const std::string amount = FormatCode7(field);
         std::string bare;
         for (char c : field)
@@ -937,7 +990,7 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
             EmphOff(w);
         }
     }
-    if (const char c = At(price, 32); c != ' ') {
+    if (const char c = At(price, Price("PUH")); c != ' ') {
         DrugLabelCell(w, "muhp");
         w.Text(Data("PuhW", Key(c)));
     }
@@ -945,9 +998,9 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
         DrugLabelCell(w, "muhl");
         w.Text(Data("LegW", Key(legal)));
     }
-    if (AboveBlank(At(price, 30)) && static_cast<uint8_t>(At(price, 41)) > '.') {
-        const int64_t a = IntegerOf(F(price, 22, 9));
-        const int64_t b = IntegerOf(F(price, 33, 9));
+    if (AboveBlank(At(price, Price("OCE"), 8)) && static_cast<uint8_t>(At(price, Price("UCE"), 8)) > '.') {
+        const int64_t a = IntegerOf(F(price, Price("OCE")));
+        const int64_t b = IntegerOf(F(price, Price("UCE")));
         if (a > 0 && b > 0) {
             DrugLabelCell(w, "orid");
             EmphOn(w);
@@ -956,25 +1009,25 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
             EmphOff(w);
         }
     }
-    if (const std::string amount = FormatCode7(F(price, 105, 9)); !amount.empty()) {
+    if (const std::string amount = FormatCode7(F(price, Price("ZAP"))); !amount.empty()) {
         DrugLabelCell(w, "zapd");
         w.Field(amount);
         w.Text(CurrencySuffix());
         if (!paired.empty() && std::string_view("BKSTU").find(paired[0]) != std::string_view::npos)
             Hint(w, Data("HlavH", "zulp"));
     }
-    if (const std::string t = Data("NezW", Key(At(price, 114))); !t.empty()) {
+    if (const std::string t = Data("NezW", Key(At(price, Price("NEZ")))); !t.empty()) {
         DrugLabelCell(w, "nezap");
         w.Text(t);
     }
-    if (AboveBlank(At(price, 45))) {
+    if (AboveBlank(At(price, Price("IND")))) {
         DrugLabelCell(w, "indo");
         EmphOn(w);
         w.Text(Ui("Uvod", "ano"));
         EmphOff(w);
         Hint(w, Data("HlavH", "detInd"));
     }
-    if (const std::string spec = FT(price, 46, 35); !spec.empty()) {
+    if (const std::string spec = FT(price, Price("SPE")); !spec.empty()) {
         DrugLabelCell(w, "spec");
         EmphOn(w);
         w.Field(spec);
@@ -988,15 +1041,15 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
         EmphOff(w);
         Hint(w, Data("HlavH", "detLim"));
     }
-    if (const std::string t = Trim(F(price, 88, 5) + " " + F(price, 93, 2)); !t.empty()) {
+    if (const std::string t = Trim(F(price, Price("ODT")) + " " + F(price, Price("ODJ"))); !t.empty()) {
         DrugLabelCell(w, "odtd");
         w.Field(t);
     }
-    if (const std::string t = Data("Odz", Key(At(price, 104))); !t.empty()) {
+    if (const std::string t = Data("Odz", Key(At(price, Price("ODZ")))); !t.empty()) {
         DrugLabelCell(w, "odtdz");
         w.Text(t);
     }
-    if (const std::string amount = FormatCode7(F(price, 95, 9)); !amount.empty()) {
+    if (const std::string amount = FormatCode7(F(price, Price("EKV"))); !amount.empty()) {
         DrugLabelCell(w, "ekviv");
         w.Field(amount);
         w.Text(CurrencySuffix());
@@ -1005,7 +1058,7 @@ void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_vie
     // its last cell.
     SectionEnd(w);
 
-    if (AboveBlank(At(price, 45)))
+    if (AboveBlank(At(price, Price("IND"))))
         IndicationParagraph(w, captions, price, name);
     if (!codes.empty())
         LimitationParagraph(w, captions, codes, name);
@@ -1018,18 +1071,18 @@ RecordText ComposeDrugText(std::string_view drug)
     RecordText out;
     CtrlTextWriter w;
     std::string& captions = out.captions;
-    const std::string code = F(drug, 1, 7);
+    const std::string code = F(drug, kCode);
 
     // 1. The price records, each in the slot of its kind letter.
     std::array<std::string, kPriceSlots> slots;
     slots.fill(std::string(kPriceRecordLength, ' '));
-    if (AboveBlank(At(drug, 250))) {
+    if (AboveBlank(At(drug, Drug("UH")))) {
         TDbTable t;
         std::string rec;
-        if (Open(t, "cvzp", "cvzpkod", kPriceRecordLength) && FindExact(t, code, rec)) {
+        if (Open(t, kCvzpLayout, "cvzpkod") && FindExact(t, code, rec)) {
             do {
-                slots[static_cast<size_t>(SlotOfKind(At(rec, 8)))] = rec;
-            } while (NextInOrder(t, rec) && rec.compare(0, 7, code) == 0);
+                slots[static_cast<size_t>(SlotOfKind(At(rec, Price("DRU"))))] = rec;
+            } while (NextInOrder(t, rec) && SameCode(rec, code));
         }
     }
     bool single = true;
@@ -1042,12 +1095,12 @@ RecordText ComposeDrugText(std::string_view drug)
     AddCaption(captions, Data("Hlav", "obecZ"));
     TableDrug(w);
     DrugLabelCell(w, "nazev");
-    w.Field(FT(drug, 8, 70));
-    if (const std::string s = FT(drug, 117, 24); !s.empty()) {
+    w.Field(FT(drug, Drug("NAZ")));
+    if (const std::string s = FT(drug, Drug("SIL")); !s.empty()) {
         DrugLabelCell(w, "sila");
         w.Field(s);
     }
-    const std::string form = FT(drug, 78, 27);
+    const std::string form = FT(drug, Drug("LFO"));
     DrugLabelCell(w, "lform");
     if (const std::string t = TranslateUnitText(form); !t.empty())
         w.Text(t);
@@ -1055,14 +1108,14 @@ RecordText ComposeDrugText(std::string_view drug)
         w.Field(form);
     if (form.find("TBL") != std::string::npos) {
         DrugLabelCell(w, "pulit");
-        w.Text(Data("PulTyp", Key(At(drug, 320))));
+        w.Text(Data("PulTyp", Key(At(drug, Drug("PUL")))));
     }
-    if (const std::string s = FT(drug, 141, 22); !s.empty()) {
+    if (const std::string s = FT(drug, Drug("BAL")); !s.empty()) {
         DrugLabelCell(w, "vbal");
         w.Field(s);
     }
     {
-        const std::string pack = F(drug, 178, 6);
+        const std::string pack = F(drug, Drug("OBA"));
         std::string t = Data("Obal", pack);
         const bool viaTable = !(t.empty() || t[0] == ' ' || t[0] == '!');
         if (!viaTable)
@@ -1076,13 +1129,13 @@ RecordText ComposeDrugText(std::string_view drug)
         }
     }
     DrugLabelCell(w, "vydej");
-    if (const char vp = At(drug, 222); vp == ' ')
+    if (const char vp = At(drug, Drug("VP")); vp == ' ')
         w.Text(" -");
     else
         w.Text(Data("VydW", Key(vp) + "_"));
-    if (const char status = At(drug, 190); status != '-' && status != '\\') {
+    if (const char status = At(drug, Drug("SR")); status != '-' && status != '\\') {
         DrugLabelCell(w, "obch");
-        w.Text(static_cast<uint8_t>(At(drug, 243)) >= '1' ? Ui("Uvod", "ano") : Ui("Uvod", "ne"));
+        w.Text(static_cast<uint8_t>(At(drug, Drug("OB"))) >= '1' ? Ui("Uvod", "ano") : Ui("Uvod", "ne"));
     }
     SectionEnd(w);
 
@@ -1093,8 +1146,9 @@ RecordText ComposeDrugText(std::string_view drug)
     FurtherSection(w, captions, drug, slots[0]);
 
     // 7. Price blocks, pair by pair.
-    if (At(slots[0], 9) == '6' || At(slots[0], 9) == '8')
-        slots[0][7] = ' ';
+    // an "A" record of an empty slot shows no price block
+    if (At(slots[0], Price("UHR")) == '6' || At(slots[0], Price("UHR")) == '8')
+        slots[0][static_cast<size_t>(Price("DRU").Offset())] = ' ';
     for (int j = 0; j < 7; ++j) {
         const std::string& upper = slots[static_cast<size_t>(2 * j)];
         const std::string& lower = slots[static_cast<size_t>(2 * j + 1)];
@@ -1105,7 +1159,7 @@ RecordText ComposeDrugText(std::string_view drug)
         if (!hasUpper) {
             ComposePriceBlock(w, captions, lower, single, {});
         } else if (hasLower && SamePriceTerms(upper, lower)) {
-            ComposePriceBlock(w, captions, upper, single, FT(lower, 43, 2));
+            ComposePriceBlock(w, captions, upper, single, FT(lower, Price("LIM")));
         } else {
             ComposePriceBlock(w, captions, upper, single, {});
             if (hasLower)
@@ -1135,57 +1189,57 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     DeviceHeading(w, captions, "tZakl", "zZakl");
     TableDevice(w);
     DeviceLabelCell(w, "Kod");
-    w.Field(F(device, 1, 7));
-    if (At(device, 10) != ' ') {
+    w.Field(F(device, Device("KOD")));
+    if (At(device, Device("PUV")) != ' ') {
         DeviceLabelCell(w, "PKod");
-        w.Field(F(device, 10, 7));
+        w.Field(F(device, Device("PUV")));
     }
     DeviceLabelCell(w, "Naz");
-    w.Field(FT(device, 17, 70));
+    w.Field(FT(device, Device("NAZ")));
     DeviceLabelCell(w, "Dop");
-    w.Field(FT(device, 87, 80));
-    if (!TrimView(F(device, 183, 3)).empty()) {
+    w.Field(FT(device, Device("DOP")));
+    if (!TrimView(F(device, Device("VYR"))).empty()) {
         TDbTable t;
         std::string rec;
-        if (Open(t, "pztvyrv", "pztvyrko", 186) && FindExact(t, F(device, 183, 3), rec)) {
+        if (Open(t, kPztvyrvLayout, "pztvyrko") && FindExact(t, F(device, Device("VYR")), rec)) {
             DeviceLabelCell(w, "Vyr");
-            w.Field(FT(rec, 7, 60));
-            w.Text(", " + Trim(LookupCountry(F(device, 186, 3))));
+            w.Field(FT(rec, Maker("VYR")));
+            w.Text(", " + Trim(LookupCountry(F(device, Device("ZEM")))));
         }
     }
     DeviceLabelCell(w, "Bal");
-    w.Text(Data("TBa", Key(At(device, 182))));
+    w.Text(Data("TBa", Key(At(device, Device("TBZ")))));
     {
-        const std::string type = F(device, 168, 2);
+        const std::string type = F(device, Device("TYP"));
         TDbTable t;
         std::string rec;
         DeviceLabelCell(w, "Typ");
         w.Field(type);
-        if (Open(t, "pzttypv", "pzttypko", 106) && FindExact(t, type, rec)) {
+        if (Open(t, kPzttypvLayout, "pzttypko") && FindExact(t, type, rec)) {
             w.Text(" - ");
-            w.Field(FT(rec, 3, 100));
+            w.Field(FT(rec, DeviceType("NAZ")));
         } else {
             w.Text(Ui("Chyby", "NotFndIn") + "\"PZTTYPV\"");
         }
     }
-    if (const char c = At(device, 275); c != ' ') {
+    if (const char c = At(device, Device("SKP")); c != ' ') {
         DeviceLabelCell(w, "SkuPo");
         w.Field(Key(c));
     }
-    if (const char unit = At(device, 181); unit != ' ') {
+    if (const char unit = At(device, Device("MJZ")); unit != ' ') {
         DeviceLabelCell(w, "MerJd");
         w.Text(Data("TBa", Key(unit)));
         DeviceLabelCell(w, "MJBal");
-        w.Field(FT(device, 175, 6));
+        w.Field(FT(device, Device("MJB")));
     }
-    const bool grouped = At(device, 170) != ' ';
+    const bool grouped = At(device, Device("UHS")) != ' ';
     if (grouped) {
         DeviceLabelCell(w, "UhrSk", CtrlCodeBytes(20, {1}));
         EmphOn(w);
-        w.Field(CompactToCode(GetField(group, 1, 4)));
+        w.Field(CompactToCode(F(group, Group("KOD"))));
         EmphOff(w);
         Br(w);
-        w.Field(Trim(GetField(group, 5, 128) + GetField(group, 133, 52)));
+        w.Field(Trim(F(group, Group("NAZ")) + F(group, Group("NAR"))));
     }
     SectionEnd(w);
 
@@ -1214,29 +1268,30 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     DeviceHeading(w, captions, "tZakUh", "zZakUh");
     TableDevice(w);
     DeviceLabelCell(w, "PreZ");
-    CodeAndText(w, At(device, 167), "TPr");
-    if (const Borrowed b = Borrow(doc, 75); At(device, 267) != ' ' || b.present) {
+    CodeAndText(w, At(device, Device("PRO")), "TPr");
+    // The right-aligned fields count as present when their last character is.
+    if (const Borrowed b = Borrow(doc, 75); At(device, Device("UHP"), 1) != ' ' || b.present) {
         DeviceLabelCell(w, "UhrP");
-        w.Field(F(device, 266, 2));
+        w.Field(F(device, Device("UHP")));
         AppendBorrowed(w, b);
     }
-    if (const Borrowed b = Borrow(doc, 73); At(device, 274) != ' ' || b.present) {
+    if (const Borrowed b = Borrow(doc, 73); At(device, Device("UDO"), 2) != ' ' || b.present) {
         DeviceLabelCell(w, "UziD");
-        w.Field(FT(device, 272, 3) + " ");
-        if (At(device, 274) != ' ')
+        w.Field(FT(device, Device("UDO")) + " ");
+        if (At(device, Device("UDO"), 2) != ' ')
             w.Text(Data("tHla", "mesic"));
         AppendBorrowed(w, b);
     }
-    if (At(device, 271) != ' ') {
+    if (At(device, Device("KUD"), 3) != ' ') {
         DeviceLabelCell(w, "KusUD");
-        w.Field(FT(device, 268, 4));
+        w.Field(FT(device, Device("KUD")));
     }
-    if (At(device, 263) != ' ') {
+    if (At(device, Device("MFC"), 8) != ' ') {
         DeviceLabelCell(w, "MaxC");
-        w.Field(FormatCode7(F(device, 255, 9)));
+        w.Field(FormatCode7(F(device, Device("MFC"))));
         w.Text(CurrencySuffix());
     }
-    if (const char c = At(device, 264); c != ' ') {
+    if (const char c = At(device, Device("DNC")); c != ' ') {
         DeviceLabelCell(w, "DNC");
         CodeAndText(w, c, "TDC");
     }
@@ -1247,8 +1302,8 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     const Borrowed limits = Borrow(doc, 38);
     for (const std::string& v : Variants(device, recordNumber)) {
         std::string extra = " ";
-        extra += At(v, 8);
-        if (const char m = MaskMarkLetter(At(v, 9), At(v, 167)); m != ' ')
+        extra += At(v, Device("SEQ"));
+        if (const char m = MaskMarkLetter(At(v, Device("ZDR")), At(v, Device("PRO"))); m != ' ')
             extra += " (" + Data("TZd", Key(m)) + ")";
         Heading(w, Data("tHla", "tUhr"));
         w.Field(extra.substr(0, 2));
@@ -1256,20 +1311,20 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
         AddCaption(captions, Data("tHla", "zUhr") + extra);
         TableDevice(w);
         DeviceLabelCell(w, "ZpUhr");
-        CodeAndText(w, At(v, 265), "TUh");
+        CodeAndText(w, At(v, Device("ZUP")), "TUh");
         AppendBorrowed(w, way);
-        if (At(v, 201) != ' ') {
+        if (At(v, Device("UC"), 8) != ' ') {
             DeviceLabelCell(w, "Uhr");
-            w.Field(FormatCode7(F(v, 193, 9)));
+            w.Field(FormatCode7(F(v, Device("UC"))));
             w.Text(CurrencySuffix());
         }
-        if (const char c = At(v, 202); c != ' ' || limits.present) {
+        if (const char c = At(v, Device("LIM")); c != ' ' || limits.present) {
             DeviceLabelCell(w, "Lim");
             CodeAndText(w, c, "TRl");
             AppendBorrowed(w, limits);
         }
         DeviceLabelCell(w, "Pre");
-        const std::string pre = FT(v, 203, 52);
+        const std::string pre = FT(v, Device("PRE"));
         w.Field(pre);
         AppendPreCodes(w, pre);
         SectionEnd(w);
@@ -1278,16 +1333,16 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     // 5. Administration.
     DeviceHeading(w, captions, "tAdm", "zAdm");
     TableDevice(w);
-    if (const std::string holder = F(device, 189, 4); holder != "____") {
+    if (const std::string holder = F(device, Device("OHL")); holder != "____") {
         TDbTable t;
         std::string rec;
-        if (Open(t, "pztohl", "pztohlko", 64) && FindExact(t, holder, rec)) {
+        if (Open(t, kPztohlLayout, "pztohlko") && FindExact(t, holder, rec)) {
             DeviceLabelCell(w, "Ohl");
-            w.Field(FT(rec, 5, 60));
+            w.Field(FT(rec, Holder("NAZ")));
         }
     }
     DeviceLabelCell(w, "DatZm");
-    w.Field(CompactDateStr(F(device, 276, 4), false));
+    w.Field(CompactDateStr(F(device, Device("DZM")), false));
     SectionEnd(w);
 
     w.Code(0);
@@ -1297,14 +1352,16 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
 
 std::string DeviceGroupRecord(std::string_view device)
 {
-    const std::string code = F(device, 170, 4);
+    const std::string code = F(device, Device("UHS"));
     if (TrimView(code).empty())
         return {};
+    // The code and both parts of the name.
+    constexpr size_t kGroupLength = Group("NAR").End();
     TDbTable t;
     std::string rec;
-    if (Open(t, "pztuhs", "pztuhsko", 194) && FindExact(t, code, rec))
-        return rec.substr(0, 184);
+    if (Open(t, kPztuhsLayout, "pztuhsko") && FindExact(t, code, rec))
+        return rec.substr(0, kGroupLength);
     std::string group = code;
-    group.resize(184, ' ');
+    group.resize(kGroupLength, ' ');
     return group;
 }

@@ -43,7 +43,7 @@ RecordText ComposeDeviceText(std::string_view record, int32_t recordNumber,
                              std::string_view documentText, std::string_view group);
 
 // The reimbursement-group record a viewer passes for a device: the first
-// 184 bytes of the "pztuhs" record of its group code (170-173): the code,
+// 184 bytes of the "pztuhs" record of its group code (field UHS): the code,
 // 128 and 52 characters of name; when the table has no such group, the
 // code with blank names.  Empty for a device without a group.
 std::string DeviceGroupRecord(std::string_view device);

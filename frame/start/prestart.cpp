@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "datastore/table_layouts.h"
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/service_hooks.h"
@@ -148,7 +149,7 @@ int RunBatch(const StartValues& s, const EnvLookup& env, FileSystemOps& fs)
     {
         TDbTable kl;
         DbStatus = 0;
-        OpenTableIn(kl, dataDir, "kl", "klkod", 346);
+        OpenTableIn(kl, dataDir, "kl", "klkod", kKlLayout.Length());
         if (DbStatus != 0) {
             ToStderr(NotDataFolderText(dataDir));
             return ExitCode::Refused;

@@ -22,6 +22,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/run_log.h"
 #include "datastore/service_hooks.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/entry_points.h"
@@ -551,21 +552,22 @@ void TMainForm::FormStart()
 
 void TMainForm::CheckMainTable()
 {
-    const char* table = "kl";
+    // The record length tells a data folder of another version.
+    const TableLayout* table = &kKlLayout;
     const char* key = "klkod";
-    int format = 346;
     if (DataSet == DataSetCode::Goods) {
-        table = "pfa", key = "pfakod", format = 246;
+        table = &kPfaLayout, key = "pfakod";
     } else if (DataSet == DataSetCode::Devices) {
-        table = "pzt", key = "pztkod", format = 290;
+        table = &kPztLayout, key = "pztkod";
     }
+    const int format = table->Length();
     // A missing or damaged table is no "DB Error" here: the start goes on in
     // installer mode.
     const TDbErrorHook previous = ThreadDbErrorHook;
     ThreadDbErrorHook = +[](const TFileId&, int32_t, uint16_t) {};
     TDbTable t;
     DbStatus = 0;
-    OpenTable(t, TFileId(table), TFileId(key), 0);
+    OpenTable(t, TFileId(table->id), TFileId(key), 0);
     const int32_t status = DbStatus;
     const int length = t.RecordLength();
     OpenTable(t, TFileId(), TFileId(), 0);

@@ -161,6 +161,43 @@ TEST(DemoFolder, StructuralCheckerNamesEachDamage)
     }
 }
 
+// A record file whose header no longer matches the layout the readers take
+// their positions from: the checker names the file and the field.
+TEST(DemoFolder, StructuralCheckerFindsAHeaderThatDriftedFromItsLayout)
+{
+    struct Drift {
+        const char* file;
+        size_t at; // header byte changed
+        char value;
+        const char* part; // of the "!! file:" line; "" = no layout line
+    };
+    const Drift drifts[] = {
+        // the second letter of NAZ, field 2 of kl (names at 5 + 2i)
+        {"kl.dat", 7, 0x00, "field 2 (NAZ): named"},
+        // EAN of kle one byte shorter (descriptors at 5 + 2n + i, n = 3)
+        {"kle.dat", 12, static_cast<char>(0xDB), "field 2 (EAN): 12 bytes in the file, 13"},
+        // a later field renamed in a table that keeps the data set's own layout
+        {"vzph.dat", 7, 0x00, ""},
+    };
+    for (const Drift& d : drifts) {
+        SCOPED_TRACE(d.file);
+        QTemporaryDir tmp;
+        const std::string dir = tmp.path().toStdString() + "/data/";
+        fs::copy(QEVW_DEMO_DATA_DIR, dir, fs::copy_options::recursive);
+        std::string b = Bytes(dir + d.file);
+        ASSERT_GT(b.size(), d.at);
+        b[d.at] = d.value;
+        Put(dir + d.file, b);
+        const std::vector<std::string> lines = Check(dir);
+        const std::string start = std::string("!! ") + d.file + ":";
+        if (*d.part)
+            EXPECT_TRUE(HasLine(lines, start, std::string("differs from its layout: ") + d.part))
+                << Join(lines);
+        else
+            EXPECT_FALSE(HasLine(lines, start, "differs from its layout")) << Join(lines);
+    }
+}
+
 // The build folder's demo set is what the sources give now, byte for byte,
 // and building twice gives the same bytes.
 TEST(DemoFolder, BuildIsDeterministicAndCurrent)

@@ -9,13 +9,19 @@ uint16_t PackFieldName(std::string_view name)
 {
     if (name.size() > 3)
         throw std::invalid_argument("field name longer than three letters: " + std::string(name));
-    uint16_t v = 0;
-    for (size_t i = 0; i < 3; ++i) {
-        const uint8_t c = i < name.size() ? static_cast<uint8_t>(name[i]) : uint8_t(' ');
-        v = static_cast<uint16_t>(v | ((c & 0x1F) << (10 - 5 * i)));
-    }
-    return v;
+    return PackedFieldName(name);
 }
+
+static std::vector<DatField> FieldsOf(const TableLayout& layout)
+{
+    std::vector<DatField> fields;
+    for (const FieldDef& f : layout.fields)
+        fields.push_back({std::string(f.name), f.descriptor});
+    return fields;
+}
+
+DatLayout::DatLayout(const TableLayout& layout) : DatLayout(FieldsOf(layout))
+{}
 
 DatLayout::DatLayout(std::vector<DatField> fields) : fields_(std::move(fields))
 {

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "datastore/table_layouts.h"
+
 struct DatField {
     std::string name;   // three letters ("KOD"; "SR" is stored as "SR ")
     uint8_t descriptor; // length and kind, see FieldLength
@@ -33,6 +35,8 @@ uint16_t PackFieldName(std::string_view name);
 class DatLayout {
 public:
     explicit DatLayout(std::vector<DatField> fields);
+    // The fields of a table of the data folder (datastore/table_layouts.h).
+    explicit DatLayout(const TableLayout& layout);
 
     const std::vector<DatField>& Fields() const { return fields_; }
     int Length() const { return length_; }

@@ -12,6 +12,7 @@
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/manifest.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "platform/fs.h"
 #include "writers/csv_source.h"
@@ -1392,6 +1393,36 @@ bool WriteSignSets(const std::string& out, const DemoDataSet& set, DemoLog& log)
 
 } // namespace
 
+namespace {
+
+// The header of a written record file against its layout: what the readers
+// will open, read back.
+bool HeaderFollowsLayout(const std::string& path, const std::string& id, DemoLog& log)
+{
+    const TableLayout* layout = FindTableLayout(id);
+    if (!layout) {
+        log.Error(id + ".dat: no layout in datastore/table_layouts.h");
+        return false;
+    }
+    ReadOnlyFile f;
+    std::string header(static_cast<size_t>(DatHeaderBytes), '\0');
+    size_t got = 0;
+    int r = f.Open(path);
+    if (r == 0)
+        r = f.ReadAt(0, header.data(), header.size(), &got);
+    if (r != 0 && r != IoResult::ShortRead) {
+        log.Error(id + ".dat: cannot read it back (I/O result " + std::to_string(r) + ")");
+        return false;
+    }
+    header.resize(got);
+    const std::vector<std::string> diffs = LayoutDifferences(*layout, header);
+    for (const std::string& d : diffs)
+        log.Error(id + ".dat: differs from its layout: " + d);
+    return diffs.empty();
+}
+
+} // namespace
+
 bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog& log)
 {
     const std::string out = WithTrailingSlash(outDir);
@@ -1414,6 +1445,8 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
                 log.Error(t.id + ".dat: write failed (I/O result " + std::to_string(r) + ")");
                 return false;
             }
+            if (!HeaderFollowsLayout(out + t.id + ".dat", t.id, log))
+                return false;
             for (const DemoIndexSpec& ix : t.indexes)
                 if (int r = WriteSezFile(out + ix.id + ".sez", it->second, t.Key(ix))) {
                     log.Error(ix.id + ".sez: write failed (I/O result " + std::to_string(r) + ")");

@@ -1,8 +1,9 @@
 #pragma once
 // The record tables of the data folder as the demo builder writes them: each
-// table's fields (names and descriptors of docs/formats/dat.md and the data
-// folder reference), its key indexes, and how a source value becomes field
-// bytes.  Shared by the builder's normal and scale modes and by the tests.
+// table's key indexes and how a source value becomes field bytes.  The fields
+// themselves (names, descriptors, positions) are the table's layout in
+// datastore/table_layouts.h, which the readers share.  Used by the builder's
+// normal and scale modes and by the tests.
 
 #include <cstdint>
 #include <string>
@@ -49,8 +50,8 @@ struct DemoFieldRule {
 
 struct DemoTableSpec {
     std::string id;     // "kl"; the file is id + ".dat"
-    std::string source; // "kl.csv" ("" = made by the builder)
-    DatLayout layout;
+    std::string source; // "kl.csv"
+    DatLayout layout;   // from FindTableLayout(id)
     std::vector<DemoIndexSpec> indexes;
     std::vector<DemoFieldRule> rules;
     uint16_t stamp = 0;

@@ -13,6 +13,7 @@
 #include "datastore/key_index.h"
 #include "datastore/manifest.h"
 #include "datastore/packed_text.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "platform/fs.h"
 
@@ -133,6 +134,10 @@ bool LoadDat(Ctx& c, const std::string& id, Dat& d)
             c.Bad(file, "header bytes after the descriptors are not zero");
             break;
         }
+    // Readers take every position from the layout, never from the header.
+    if (const TableLayout* layout = FindTableLayout(id))
+        for (const std::string& diff : LayoutDifferences(*layout, b))
+            c.Bad(file, "differs from its layout: " + diff);
     ++c.st.recordFiles;
     c.counts[id] = d.count;
     c.Ok(file + " " + std::to_string(d.count - 1) + " records of " + std::to_string(d.L) + " bytes");
@@ -411,17 +416,20 @@ void CheckSignSets(Ctx& c, const std::string& group, const Dat* kl)
             }
         // The drug lists filter by the sets and by the fields alike: both
         // must agree.
-        if (identity == "kl" && kl && kl->L == 346 && bits == kl->count - 1) {
+        if (identity == "kl" && kl && kl->L == kKlLayout.Length() && bits == kl->count - 1) {
+            constexpr FieldPos kSr = kKlLayout.Field("SR"), kUh = kKlLayout.Field("UH"),
+                               kOb = kKlLayout.Field("OB"), kIns = kKlLayout.Field("INS"),
+                               kZas = kKlLayout.Field("ZAS");
             for (int32_t r = 1; r < kl->count; ++r) {
                 const std::string_view rec = kl->Record(r);
-                const char sr = rec[189], uh = rec[249], ob = rec[242];
+                const char sr = rec[kSr.Offset()], uh = rec[kUh.Offset()], ob = rec[kOb.Offset()];
                 bool want;
                 if (setName == "Actual")
                     want = sr != '-' && sr != 'N' && sr != '\\';
                 else if (setName == "nVeter")
                     want = rec[0] != '9';
                 else if (setName == "nHomeo")
-                    want = rec.substr(190, 2) != "93";
+                    want = rec.substr(kIns.Offset(), kIns.length) != "93";
                 else if (setName == "ActReg")
                     want = sr == 'R';
                 else if (setName == "Prizes")
@@ -429,7 +437,7 @@ void CheckSignSets(Ctx& c, const std::string& group, const Dat* kl)
                 else if (setName == "Stocked")
                     want = ob == '1' || ob == '2';
                 else if (setName == "OnePack")
-                    want = rec[255] != ' ';
+                    want = rec[kZas.Offset()] != ' ';
                 else
                     break;
                 const bool have = (bitmap[static_cast<size_t>((r - 1) / 8)] >> ((r - 1) % 8)) & 1;
@@ -530,9 +538,11 @@ DocFile CheckPackedText(Ctx& c, const std::string& id)
 }
 
 // Offsets kept in records point at record heads of their document file.
-void CheckOffsets(Ctx& c, const std::map<std::string, DocFile>& docs, const std::string& table, int offset,
-                  const std::string& doc, bool minusOneNone, int minItems)
+void CheckOffsets(Ctx& c, const std::map<std::string, DocFile>& docs, const TableLayout& layout,
+                  FieldPos field, const std::string& doc, bool minusOneNone, int minItems)
 {
+    const std::string table(layout.id);
+    const int offset = field.Offset();
     // The record file itself was judged with its indexes.
     Dat dat;
     const std::function<void(const std::string&)> silent;
@@ -642,6 +652,8 @@ int CheckDataFolderStructure(const std::string& folder, const std::function<void
         c.Bad(folder, "no such folder");
         return c.problems;
     }
+    for (const std::string& fault : TableLayoutFaults())
+        c.Bad("table layouts", fault);
     Ctx* previous = gCtx;
     gCtx = &c;
     const TDbErrorHook previousHook = ThreadDbErrorHook;
@@ -678,14 +690,14 @@ int CheckDataFolderStructure(const std::string& folder, const std::function<void
     for (const char* extra : {"pztmet", "pztuhsx"})
         if (!docs.count(extra))
             docs[extra] = CheckPackedText(c, extra);
-    CheckOffsets(c, docs, "kl", 320, "kodex", true, 10);
-    CheckOffsets(c, docs, "kl", 324, "letak", true, 0);
-    CheckOffsets(c, docs, "kl", 328, "kodexa", true, 0);
-    CheckOffsets(c, docs, "kl", 332, "spc", true, 0);
-    CheckOffsets(c, docs, "pfa", 240, "pfakodex", true, 0);
-    CheckOffsets(c, docs, "pzttypv", 102, "pztmet", true, 0);
-    CheckOffsets(c, docs, "pztuhs", 190, "pztuhsx", false, 0);
-    CheckOffsets(c, docs, "cvzp", 120, "ind_ome", false, 1);
+    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("CC"), "kodex", true, 10);
+    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("LC"), "letak", true, 0);
+    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("AC"), "kodexa", true, 0);
+    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("SC"), "spc", true, 0);
+    CheckOffsets(c, docs, kPfaLayout, kPfaLayout.Field("CC"), "pfakodex", true, 0);
+    CheckOffsets(c, docs, kPzttypvLayout, kPzttypvLayout.Field("MET"), "pztmet", true, 0);
+    CheckOffsets(c, docs, kPztuhsLayout, kPztuhsLayout.Field("ART"), "pztuhsx", false, 0);
+    CheckOffsets(c, docs, kCvzpLayout, kCvzpLayout.Field("ODK"), "ind_ome", false, 1);
 
     CheckWordList(c, "klnaz.slw", "", "", true);
     CheckWordList(c, "atcnaz.slw", "atc", "atcnaz", false);
