@@ -24,6 +24,11 @@ UpdateServices SetUpdateServices(UpdateServices services)
     return Table().Exchange(std::move(services));
 }
 
+UpdateServices CurrentUpdateServices()
+{
+    return Table().Get();
+}
+
 uint16_t StatCodeOfText(std::string_view code)
 {
     auto at = [&code](size_t i) -> uint32_t {
@@ -138,6 +143,13 @@ bool StartInstallerMode()
 {
     auto f = Hook(&UpdateServices::startInstallerMode);
     return f ? f() : false;
+}
+
+int FetchPicture(const std::string& url, std::string& bytes)
+{
+    bytes.clear();
+    auto f = Hook(&UpdateServices::fetchPicture);
+    return f ? f(url, bytes) : -1;
 }
 
 bool HasStartInstallerMode()

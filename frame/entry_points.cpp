@@ -1,5 +1,7 @@
 #include "frame/entry_points.h"
 
+#include "datastore/startup_loader.h"
+
 #include <mutex>
 
 namespace {
@@ -50,6 +52,8 @@ void MainMenuClick(uint16_t code)
 }
 void ExecuteCommand(TDataForm* sender, uint16_t code, int32_t value)
 {
+    // Commands use the code tables the loader's first step loads.
+    WaitLoaderGate();
     if (auto f = Hook(&MainEntryPoints::executeCommand))
         f(sender, code, value);
 }
