@@ -5,6 +5,7 @@
 #include "main_form_test_support.h"
 
 #include <QFile>
+#include <QMenuBar>
 
 #include "datastore/drug_helpers.h"
 #include "datastore/language.h"
@@ -22,12 +23,17 @@ protected:
         MainFormFixture::SetUp();
         savedLanguage_ = SetLanguageHooks({});
         InstallLanguageHooks();
-        WriteText(program + "qevw.ang", CompileTableBytes("[Uvod]\nVer=25.01\n[Test]\nWord=English\n"));
-        WriteText(program + "qevw.ces", CompileTableBytes(std::string(kUiTexts) + "[Test]\nWord=Česky\n"));
+        WriteText(program + "qevw.ang", CompileTableBytes("[Uvod]\nVer=25.01\n[Test]\nWord=English\nMenu=File\n"));
+        WriteText(program + "qevw.ces", CompileTableBytes(std::string(kUiTexts) + "[Test]\nWord=Česky\nMenu=Soubor\n"));
         MakeData(346, "[Verze]\nCislo=1\nNadpis=KALVO - zkušební data\n[Hlav]\nczk=Kč\n");
         WriteText(data + "kalvo.ang", CompileTableBytes("[Verze]\nCislo=1\nNadpis=KALVO - test data\n[Hlav]\nczk=CZK\n"));
         MainEntryPoints calls;
-        calls.buildMainMenu = [this](QMainWindow*, uint8_t) { ++menus; };
+        // A menu whose title comes from the UI texts, so that the shots
+        // show the language.
+        calls.buildMainMenu = [this](QMainWindow* w, uint8_t) {
+            ++menus;
+            w->menuBar()->addMenu(QString::fromLatin1(LookupText(UiTexts, "Test", "Menu").c_str()));
+        };
         SetMainEntryPoints(std::move(calls));
         Config().Update([](ConfigValues& v) {
             v.LanguageCode = "ces";
@@ -70,6 +76,8 @@ TEST_F(LanguageTest, EnglishAndBack)
     EXPECT_EQ(menus, menusAtStart + 1);
     EXPECT_EQ(w->windowTitle(), "KALVO");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "KALVO");
+    ASSERT_EQ(w->menuBar()->actions().size(), 1) << "the old menu was replaced";
+    EXPECT_EQ(w->menuBar()->actions()[0]->text(), "File");
     Shot(*w, "language_english.png");
 
     ASSERT_TRUE(LoadLanguage('C'));
@@ -77,6 +85,8 @@ TEST_F(LanguageTest, EnglishAndBack)
     EXPECT_EQ(CurrencyText(), czechCurrency) << "Czech again";
     EXPECT_EQ(Config().Snapshot().LanguageCode, "ces");
     EXPECT_EQ(menus, menusAtStart + 2);
+    ASSERT_EQ(w->menuBar()->actions().size(), 1);
+    EXPECT_EQ(w->menuBar()->actions()[0]->text(), "Soubor");
     Shot(*w, "language_czech.png");
 }
 
