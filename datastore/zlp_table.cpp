@@ -1,5 +1,6 @@
 #include "datastore/zlp_table.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -74,6 +75,9 @@ std::unique_ptr<ZlpTable> ParseZlpTable(std::string bytes)
         }
     }
     t->data = std::move(bytes);
+    t->codes.reserve(t->entryCount - kFirstDataEntry);
+    for (size_t e = kFirstDataEntry; e < t->entryCount; ++e)
+        t->codes.push_back(CodeAt(*t, e));
     return t;
 }
 
@@ -90,28 +94,19 @@ int CheckZlpEntryIn(const ZlpTable& t, std::string_view record, char letter, int
         return 0;
 
     const size_t last = t.entryCount - 1;
-    const uint32_t lastCode = CodeAt(t, last);
+    const uint32_t lastCode = t.codes.back();
     size_t found = 0;
     if (wanted > lastCode)
         return 0;
     if (wanted == lastCode) {
         found = last;
     } else {
-        size_t lo = kFirstDataEntry, hi = last; // [lo, hi)
-        while (lo < hi) {
-            const size_t mid = lo + (hi - lo) / 2;
-            const uint32_t c = CodeAt(t, mid);
-            if (c == wanted) {
-                found = mid;
-                break;
-            }
-            if (c < wanted)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        if (found == 0)
+        // Entries 2 .. last - 1; the codes are sorted.
+        const auto end = t.codes.end() - 1;
+        const auto it = std::lower_bound(t.codes.begin(), end, wanted);
+        if (it == end || *it != wanted)
             return -1;
+        found = kFirstDataEntry + static_cast<size_t>(it - t.codes.begin());
     }
     const size_t p = t.letters.find(letter);
     if (p == std::string::npos)
