@@ -39,12 +39,6 @@ GuardedValue<Endpoints>& Current()
     return *value;
 }
 
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() &&
-           AsciiEqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
 } // namespace
 
 Endpoints CurrentEndpoints() { return Current().Get(); }
@@ -75,7 +69,7 @@ bool IsUpdateServerUrl(std::string_view url, std::string_view fragment)
 
 std::string ApplyUpdateServerRule(std::string_view url, std::string_view fragment)
 {
-    if (StartsWithIgnoreCase(url, "https://") && IsUpdateServerUrl(url, fragment))
+    if (AsciiStartsWithIgnoreCase(url, "https://") && IsUpdateServerUrl(url, fragment))
         return "http://" + std::string(url.substr(8));
     return std::string(url);
 }

@@ -33,12 +33,6 @@ std::string ProbeHost(const std::string& url)
     return host.substr(0, host.find('/'));
 }
 
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() &&
-           AsciiEqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
 HttpTransferRequest BaseRequest(const HttpSession& session, std::string url)
 {
     HttpTransferRequest r;
@@ -163,7 +157,7 @@ int HttpResultOfOutcome(const HttpTransferOutcome& o, std::string_view url)
     case CurlCode::UrlMalformat: return HttpCode::BadUrl;
     case CurlCode::UnsupportedProtocol:
         // libcurl says the same of a reply that is no HTTP at all.
-        return StartsWithIgnoreCase(url, "http://") || StartsWithIgnoreCase(url, "https://")
+        return AsciiStartsWithIgnoreCase(url, "http://") || AsciiStartsWithIgnoreCase(url, "https://")
                    ? HttpCode::BadReply
                    : HttpCode::OtherScheme;
     case CurlCode::WeirdServerReply: return HttpCode::BadReply;
@@ -203,9 +197,9 @@ int HttpProbeProxyAuth(const HttpSession& session, const std::string& url)
     std::string host = ProbeHost(url);
     // The URL's own port, else the one of the scheme it is opened with.
     if (UrlHost(url).size() == host.size() || host.back() == ']')
-        host += StartsWithIgnoreCase(opened, "https://") ? ":443" : ":80";
+        host += AsciiStartsWithIgnoreCase(opened, "https://") ? ":443" : ":80";
     const std::string prefix = update ? "http://" : session.settings.urlScheme;
-    const bool tunnel = StartsWithIgnoreCase(prefix, "https://");
+    const bool tunnel = AsciiStartsWithIgnoreCase(prefix, "https://");
 
     HttpSession bare = session;
     bare.settings.connectionFlags &= static_cast<uint16_t>(~ConnectionFlag::ProxyCredentials);
