@@ -2,7 +2,12 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QThread>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <deque>
@@ -29,6 +34,11 @@ struct Queue {
     bool released = false;
     // Bumped by every release, so a waiter can tell that its call was dropped.
     unsigned generation = 0;
+    // The wake-up: a worker writes to the event descriptor, and the main
+    // thread's notifier drains the queue.  No event object is made on the
+    // worker, so nothing the main thread reads was written there unseen.
+    int wakeFd = -1;
+    QPointer<QSocketNotifier> notifier; // main thread only
 };
 
 Queue& TheQueue()
@@ -59,6 +69,30 @@ void Drain()
     }
 }
 
+// On the main thread: the notifier of the wake-up descriptor.
+void EnsureWaker()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    Queue& q = TheQueue();
+    if (!app || q.notifier)
+        return;
+    int fd = -1;
+    {
+        std::lock_guard lock(q.mutex);
+        if (q.wakeFd < 0)
+            q.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        fd = q.wakeFd;
+    }
+    if (fd < 0)
+        return;
+    q.notifier = new QSocketNotifier(fd, QSocketNotifier::Read, app);
+    QObject::connect(q.notifier.data(), &QSocketNotifier::activated, app, [fd] {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+        Drain();
+    });
+}
+
 // Queues a task and wakes the main thread; false when nothing was queued.
 bool Enqueue(Task task)
 {
@@ -66,13 +100,17 @@ bool Enqueue(Task task)
     if (!app)
         return false;
     Queue& q = TheQueue();
+    int fd = -1;
     {
         std::lock_guard lock(q.mutex);
         if (q.released)
             return false;
         q.tasks.push_back(std::move(task));
+        fd = q.wakeFd;
     }
-    QMetaObject::invokeMethod(app, &Drain, Qt::QueuedConnection);
+    const uint64_t one = 1;
+    if (fd < 0 || ::write(fd, &one, sizeof one) != sizeof one)
+        QMetaObject::invokeMethod(app, &Drain, Qt::QueuedConnection); // no waker made yet
     return true;
 }
 
@@ -83,6 +121,15 @@ bool IsMainThread()
     QCoreApplication* app = QCoreApplication::instance();
     return app && QThread::currentThread() == app->thread();
 }
+
+void PrepareMainThreadCalls()
+{
+    if (IsMainThread())
+        EnsureWaker();
+}
+
+// Every QCoreApplication gets its wake-up as it is made, on its own thread.
+Q_COREAPP_STARTUP_FUNCTION(PrepareMainThreadCalls)
 
 int CallOnMainThread(std::function<int()> f)
 {
@@ -132,6 +179,7 @@ void ReleaseMainThreadCalls()
 
 void ResumeMainThreadCalls()
 {
+    PrepareMainThreadCalls();
     Queue& q = TheQueue();
     std::lock_guard lock(q.mutex);
     q.released = false;

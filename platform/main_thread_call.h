@@ -26,6 +26,11 @@ int CallOnMainThread(std::function<int()> f);
 // Dropped when the calls are released or there is no QCoreApplication.
 void PostToMainThread(std::function<void()> f);
 
+// Makes the main thread's wake-up (call on the main thread once its
+// QCoreApplication exists; ResumeMainThreadCalls does it too).  Until then a
+// wake-up goes through Qt's own queue.
+void PrepareMainThreadCalls();
+
 void ReleaseMainThreadCalls();
 void ResumeMainThreadCalls();
 bool MainThreadCallsReleased();

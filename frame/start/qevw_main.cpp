@@ -35,6 +35,7 @@
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
 #include "frame/start/prestart.h"
+#include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 
 namespace {
@@ -92,6 +93,7 @@ int main(int argc, char** argv)
         std::setlocale(LC_NUMERIC, "C");
     }
     InstallMessageBoxes(!batch);
+    PrepareMainThreadCalls();
     DebugMessageSink debugSink;
     if (debug && !batch)
         SetMessageSink(&debugSink);
