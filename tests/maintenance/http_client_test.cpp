@@ -184,6 +184,16 @@ TEST_F(HttpClientTest, TextAndStream)
     EXPECT_EQ(stream, "old") << "a cut-off body never replaces the stream";
 }
 
+TEST_F(HttpClientTest, TextAboveTheLimitFails)
+{
+    server_.SetBody("/huge", std::string(static_cast<size_t>(kMaxHttpTextBytes) + 1, 'h'));
+    int code = 0;
+    std::string text = "stale";
+    HttpGetText(server_.Url("/huge"), code, text);
+    EXPECT_EQ(code, HttpCode::CurlBase + CurlCode::FileSizeExceeded);
+    EXPECT_EQ(text, "");
+}
+
 TEST_F(HttpClientTest, UpdateServerGoesToPlainHttpOthersKeepTls)
 {
     server_.SetBody("/files/list.txt", "list");
