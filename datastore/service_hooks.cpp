@@ -17,6 +17,11 @@ UpdateServices SetUpdateServices(UpdateServices services)
     return Hooks().Set(std::move(services));
 }
 
+UpdateServices CurrentUpdateServices()
+{
+    return Hooks().Get();
+}
+
 uint16_t StatCodeOfText(std::string_view code)
 {
     auto at = [&code](size_t i) -> uint32_t {
@@ -110,6 +115,13 @@ void FindBestVersionFolder()
 bool StartInstallerMode()
 {
     return Hooks().Call(&UpdateServices::startInstallerMode);
+}
+
+int FetchPicture(const std::string& url, std::string& bytes)
+{
+    bytes.clear();
+    auto f = Hooks().Function(&UpdateServices::fetchPicture);
+    return f ? f(url, bytes) : -1;
 }
 
 bool HasStartInstallerMode()

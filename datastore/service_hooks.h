@@ -43,11 +43,19 @@ struct UpdateServices {
     std::function<void()> fetchNews;
     std::function<void()> findBestVersionFolder;
     std::function<bool()> startInstallerMode;
+    // A picture of the HTML viewer fetched over HTTP: the result code (0 when
+    // `bytes` holds the body).
+    std::function<int(const std::string& url, std::string& bytes)> fetchPicture;
+    // The installation's server letter ("t" the test server); the loader
+    // uses "l" without it.
+    std::function<std::string()> serverVariant;
 };
 
 // Replaces the whole table (an empty member keeps its defined default) and
 // returns the one it replaces.
 UpdateServices SetUpdateServices(UpdateServices services);
+// A copy of the table in force (a service adds its members to it).
+UpdateServices CurrentUpdateServices();
 
 // The counter key of up to three letters: (c1 shl 10, kept to 16 bits) or
 // ((c2 shl 5) and 0x3FF) or (c3 and 0x1F); missing letters count as 0.
@@ -75,6 +83,8 @@ void NewsCachePath(std::string& path);
 void FetchNews();
 void FindBestVersionFolder();
 bool StartInstallerMode();
+// -1 and no bytes without a network service.
+int FetchPicture(const std::string& url, std::string& bytes);
 // Whether the settings service registered a real installer start.
 bool HasStartInstallerMode();
 

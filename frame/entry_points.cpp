@@ -1,5 +1,6 @@
 #include "frame/entry_points.h"
 
+#include "datastore/startup_loader.h"
 #include "platform/guarded_value.h"
 
 namespace {
@@ -31,6 +32,8 @@ void MainMenuClick(uint16_t code)
 }
 void ExecuteCommand(TDataForm* sender, uint16_t code, int32_t value)
 {
+    // Commands use the code tables the loader's first step loads.
+    WaitLoaderGate();
     Hooks().Call(&MainEntryPoints::executeCommand, sender, code, value);
 }
 bool LoadMacroFile(const std::string& path)

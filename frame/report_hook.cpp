@@ -1,5 +1,7 @@
 #include "frame/report_hook.h"
 
+#include "platform/main_thread_call.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
@@ -47,7 +49,8 @@ void RunOnMainThread(std::function<void()> work)
         work();
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+    // Through the hand-off queue, whose locks the thread sanitizer sees.
+    PostToMainThread(std::move(work));
 }
 
 void ReportError(const std::string& text)

@@ -43,6 +43,11 @@ inline bool AsciiEqualsIgnoreCase(std::string_view a, std::string_view b)
     return true;
 }
 
+inline bool AsciiStartsWithIgnoreCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && AsciiEqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
 // Blank means the space character only: record fields are blank-padded, and a
 // tab or a control byte inside one is data.
 inline std::string_view TrimRightBlanks(std::string_view s)

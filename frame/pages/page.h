@@ -12,6 +12,7 @@
 
 #include "frame/pages/page_events.h"
 #include "platform/canvas.h"
+#include "platform/shared_text.h"
 
 #include <array>
 #include <cstdint>
@@ -75,26 +76,6 @@ struct PageState {
         if (setCursor)
             setCursor(c);
     }
-};
-
-// A text that another thread writes (the loader's status line) while a page
-// polls and paints it.  Readers work on a copy taken under the lock.
-class SharedText {
-public:
-    std::string Get() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return text_;
-    }
-    void Set(std::string_view text)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        text_.assign(text);
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::string text_;
 };
 
 // Something an element owns and frees with itself (owned1, owned2).

@@ -26,6 +26,7 @@
 #include "frame/report_hook.h"
 #include "platform/coding.h"
 #include "platform/fs.h"
+#include "platform/main_thread_call.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 
@@ -58,7 +59,6 @@ std::string& FolderOverride()
     return f;
 }
 
-std::atomic<bool> g_shuttingDown{false};
 std::atomic<int> g_replyTimeoutMs{kReplyTimeoutMs};
 
 std::string Hex8(uint32_t v)
@@ -219,7 +219,7 @@ void WatchShutdown()
     QCoreApplication* app = QCoreApplication::instance();
     if (app && watched != app) {
         watched = app;
-        QObject::connect(app, &QCoreApplication::aboutToQuit, app, [] { g_shuttingDown = true; });
+        QObject::connect(app, &QCoreApplication::aboutToQuit, app, [] { ReleaseMainThreadCalls(); });
     }
 }
 
@@ -346,8 +346,8 @@ ReceiveOutcome ReceiveQuery(const CopyDataMessage& message)
     return out;
 }
 
-void ReleaseHandOffs() { g_shuttingDown = true; }
-void ResumeHandOffs() { g_shuttingDown = false; }
+void ReleaseHandOffs() { ReleaseMainThreadCalls(); }
+void ResumeHandOffs() { ResumeMainThreadCalls(); }
 
 void SetStoredQueryHandler(StoredQueryHandler handler) { QueryHandler() = std::move(handler); }
 
@@ -369,31 +369,12 @@ uint32_t SendCopyData(const std::string& text, uint32_t window)
         if (OnMainThread())
             return ReceiveQuery(m).reply;
         WatchShutdown();
-        if (g_shuttingDown.load() || QCoreApplication::closingDown())
+        if (QCoreApplication::closingDown())
             return 0;
-        // Handled on the main thread; this thread waits, but gives up once
-        // the main thread is on its way out and will never run the call.
-        struct Shared {
-            std::mutex mutex;
-            std::condition_variable cv;
-            bool done = false;
-            uint32_t reply = 0;
-        };
-        auto shared = std::make_shared<Shared>();
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [shared, m] {
-            const uint32_t r = ReceiveQuery(m).reply;
-            std::lock_guard lock(shared->mutex);
-            shared->reply = r;
-            shared->done = true;
-            shared->cv.notify_all();
-        }, Qt::QueuedConnection);
-        std::unique_lock lock(shared->mutex);
-        while (!shared->done) {
-            shared->cv.wait_for(lock, std::chrono::milliseconds(50));
-            if (!shared->done && (g_shuttingDown.load() || !QCoreApplication::instance()))
-                return 0;
-        }
-        return shared->reply;
+        // Handled on the main thread while this thread waits; the shut-down
+        // releases the wait with 0.
+        return static_cast<uint32_t>(
+            CallOnMainThread([m] { return static_cast<int>(ReceiveQuery(m).reply); }));
     }
     const std::string folder = CurrentSocketFolder();
     if (folder.empty() || window == 0)

@@ -22,15 +22,20 @@
 #include <vector>
 
 #include "datastore/run_log.h"
+#include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
 #include "frame/start/command_line.h"
 #include "frame/config/config_file.h"
+#include "frame/config/language_hooks.h"
 #include "frame/start/ipc.h"
+#include "frame/start/loader_services.h"
 #include "frame/windows/main_form.h"
 #include "frame/windows/message_box.h"
 #include "frame/entry_points.h"
 #include "lists/list_entry_points.h"
+#include "maintenance/http_client.h"
 #include "frame/start/prestart.h"
+#include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/system.h"
 
@@ -88,6 +93,7 @@ int main(int argc, char** argv)
         std::setlocale(LC_NUMERIC, "C");
     }
     InstallMessageBoxes(!batch);
+    PrepareMainThreadCalls();
     DebugMessageSink debugSink;
     if (debug && !batch)
         SetMessageSink(&debugSink);
@@ -101,8 +107,12 @@ int main(int argc, char** argv)
     if (!pre.start)
         return pre.exitCode;
 
+    // libcurl's global set-up belongs on this thread, before any worker.
+    InstallHttpServices();
+    InstallLanguageHooks();
     MainEntryPoints calls;
     AddListEntryPoints(calls);
+    AddLoaderEntryPoints(calls);
     SetMainEntryPoints(std::move(calls));
 
     int rc = 0;
@@ -158,6 +168,12 @@ int main(int argc, char** argv)
     if (debug)
         MirrorRunLog();
     StopIpcServer();
+    // A loader still inside a long call keeps what it reads: the process ends
+    // around it, its own files being written by now.
+    if (PomalyStartRunning()) {
+        std::fflush(nullptr);
+        std::quick_exit(rc);
+    }
     FreeTextTable(UiTexts);
     return rc;
 }

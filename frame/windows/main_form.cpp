@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,13 +17,16 @@
 
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/language.h"
 #include "datastore/run_log.h"
 #include "datastore/service_hooks.h"
 #include "datastore/table_layouts.h"
+#include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/entry_points.h"
@@ -40,6 +44,8 @@
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "platform/guarded_value.h"
+#include "platform/http_transfer.h"
+#include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 
 namespace {
@@ -305,6 +311,7 @@ TMainForm::~TMainForm()
 void TMainForm::FormCreate()
 {
     ResumeHandOffs();
+    ResumeHttpTransfers();
     const StartValues& s = ProgramStart();
     const EnvLookup env = options_.environment ? options_.environment : EnvLookup(RealEnvironment);
     ProgramType = s.ProgramType;
@@ -515,6 +522,11 @@ void TMainForm::FormStart()
     PublishDataSet(DataSet);
     SetStoredQueryHandler([this](const std::string& q) { ServeStoredQuery(q); });
     SetBringToFrontHandler([this] { BringToFront(); });
+    {
+        LanguageHooks language = CurrentLanguageHooks();
+        language.refreshWindow = [this] { LanguageChanged(); };
+        SetLanguageHooks(std::move(language));
+    }
 
     // 14: a pending notice older than this program is dropped.
     const std::string notice = UpdateShared().StartPageNotice();
@@ -827,6 +839,7 @@ void TMainForm::ToolSBClick(QToolButton* button)
 
 void TMainForm::ServeStoredQuery(const std::string& query)
 {
+    WaitLoaderGate();
     const PageHooks hooks = CurrentHooks();
     TPraded* page = host_.Page();
     const uint8_t type = PublishedProgramType();
@@ -871,6 +884,21 @@ void TMainForm::ServeStoredQuery(const std::string& query)
         onServed(query);
     if (type != ProgramKind::Installer)
         BringToFront();
+}
+
+void TMainForm::LanguageChanged()
+{
+    assert(IsMainThread());
+    if (ProgramType == ProgramKind::Normal) {
+        TranslateButtonHints();
+        menuBar()->clear();
+        BuildMainMenu(this, DataSet);
+        RefreshMenus(ActiveDataForm());
+    }
+    // The program's own name in every language.
+    setWindowTitle(QString::fromLatin1(kProgramCaption));
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kProgramCaption));
+    BringToFront();
 }
 
 void TMainForm::BringToFront()
@@ -1032,6 +1060,11 @@ void TMainForm::ShutDown()
     qApp->removeEventFilter(this);
     SetStoredQueryHandler({});
     SetBringToFrontHandler({});
+    {
+        LanguageHooks language = CurrentLanguageHooks();
+        language.refreshWindow = nullptr;
+        SetLanguageHooks(std::move(language));
+    }
 
     // The loader may wait for this thread (a hand-off) or be inside a long
     // call: ask it to stop, let its waits end, and free what it reads only
@@ -1040,6 +1073,7 @@ void TMainForm::ShutDown()
     if (loaderStarted_) {
         RequestBackgroundLoaderStop();
         ReleaseHandOffs();
+        StopHttpTransfers();
         ended = WaitBackgroundLoaderEnd(g_loaderStopBoundMs.load());
         if (!ended)
             AppendRunLog("Background loader still running at shut-down; its tables stay\r\n");

@@ -188,6 +188,9 @@ public:
     // The served request (StoredQuery) by the published program type.
     void ServeStoredQuery(const std::string& query);
     void BringToFront();
+    // The window's part of a language switch: button hints, main menu, menus,
+    // caption and title, then to the front.
+    void LanguageChanged();
     // Enables TimerMax; any thread.
     void RequestTimerMax();
     // The age TimerMax last saw (0 when none or forgotten).

@@ -17,6 +17,8 @@
 #include "platform/fs.h"
 #include "writers/csv_source.h"
 #include "writers/sgn_writer.h"
+#include "writers/zlp_writer.h"
+#include "datastore/zlp_table.h"
 
 namespace fs = std::filesystem;
 
@@ -1423,6 +1425,27 @@ bool HeaderFollowsLayout(const std::string& path, const std::string& id, DemoLog
 
 } // namespace
 
+std::string DemoZlpFile(const DemoDataSet& set)
+{
+    ZlpSpec spec;
+    spec.letters = "CSLH";
+    ZlpThresholdBytes(DataMonthOfVersion(EntryValue(set.ces, "Verze", "Cislo")) + 3, spec.monthBase,
+                      spec.fraction);
+    const std::vector<std::string>& kl = set.Records("kl");
+    for (size_t i = 0; i < kl.size(); ++i) {
+        const size_t number = i + 1;
+        uint32_t code = 0;
+        const std::string_view field = std::string_view(kl[i]).substr(0, 7);
+        std::from_chars(field.data(), field.data() + field.size(), code);
+        if (code == 0)
+            continue;
+        auto value = [](bool flagged) { return static_cast<char>(flagged ? 0 : 12); };
+        spec.rows.push_back({code, {value(number % 5 == 0), value(number % 7 == 1),
+                                    value(number % 3 == 2), value(number % 11 == 0)}});
+    }
+    return BuildZlpFile(spec);
+}
+
 bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog& log)
 {
     const std::string out = WithTrailingSlash(outDir);
@@ -1471,6 +1494,7 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
     ok = WriteFile(out + "kalvo.ang", set.angBytes, log) && ok;
     // Its presence alone tells the program that the name word list is there.
     ok = WriteFile(out + "klnaz.txt", "klnaz.slw\r\n", log) && ok;
+    ok = WriteFile(out + "zlp.dat", DemoZlpFile(set), log) && ok;
     if (!ok)
         return false;
 

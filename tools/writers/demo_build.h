@@ -116,5 +116,12 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
 // Stocked, OnePack.  `releaseYear` decides which cancelled drugs are old.
 std::array<bool, 8> DemoKlSigns(const std::string& rec, int releaseYear);
 
+// The zlp table of the drug records: letters C, S, L and H, a threshold three
+// months above the data month of "Verze.Cislo"; a drug is flagged for C when
+// its record number is a multiple of 5, S when it leaves 1 divided by 7, L
+// when it leaves 2 divided by 3 and H when it is a multiple of 11 (value 0),
+// else not (value 12).
+std::string DemoZlpFile(const DemoDataSet& set);
+
 // Word-list lines: folded drug names with their flag characters.
 std::string DemoKlWordList(const std::vector<std::string>& kl, int releaseYear);
