@@ -64,3 +64,25 @@ void StartMaximJoin()
     if (auto f = Hook(&ViewerServices::startMaximJoin))
         f();
 }
+
+bool HasShowMaximalDoses()
+{
+    return static_cast<bool>(Hook(&ViewerServices::showMaximalDoses));
+}
+
+bool HasStartMaximJoin()
+{
+    return static_cast<bool>(Hook(&ViewerServices::startMaximJoin));
+}
+
+RecordViewerWindow* MakeRecordViewer()
+{
+    auto f = Hook(&ViewerServices::makeRecordViewer);
+    return f ? f() : nullptr;
+}
+
+NotesViewerWindow* MakeNotesViewer()
+{
+    auto f = Hook(&ViewerServices::makeNotesViewer);
+    return f ? f() : nullptr;
+}

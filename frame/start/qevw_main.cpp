@@ -28,6 +28,7 @@
 #include "frame/start/ipc.h"
 #include "frame/windows/main_form.h"
 #include "frame/windows/message_box.h"
+#include "frame/commands/dispatcher.h"
 #include "frame/entry_points.h"
 #include "lists/list_entry_points.h"
 #include "frame/start/prestart.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv)
 
     MainEntryPoints calls;
     AddListEntryPoints(calls);
+    AddCommandEntryPoints(calls);
     SetMainEntryPoints(std::move(calls));
 
     int rc = 0;

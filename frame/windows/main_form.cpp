@@ -24,6 +24,7 @@
 #include "datastore/run_log.h"
 #include "datastore/service_hooks.h"
 #include "datastore/text_table.h"
+#include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
 #include "frame/entry_points.h"
 #include "frame/pages/hint_window.h"
@@ -219,6 +220,7 @@ uint16_t DataPartsOf(const std::string& dataDir)
 }
 
 uint8_t CurrentDataSet() { return Values().dataSet; }
+void SetCurrentDataSet(uint8_t dataSet) { Values().dataSet = dataSet; }
 uint16_t CurrentDataParts() { return Values().dataParts; }
 std::string CurrentVersionText()
 {
@@ -831,10 +833,10 @@ void TMainForm::ToolSBClick(QToolButton* button)
     if (code < 256)
         return;
     if (DataSet == DataSetKind::Goods) {
-        if (code == PackKindCode("dMA"))
-            code = PackKindCode("pMA");
-        else if (code == PackKindCode("dAK"))
-            code = PackKindCode("pAR");
+        if (code == KindOf("dMA"))
+            code = KindOf("pMA");
+        else if (code == KindOf("dAK"))
+            code = KindOf("pAR");
     }
     ExecuteCommand(this, code, 0);
 }
