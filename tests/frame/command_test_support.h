@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QToolBar>
 
 #include <map>
@@ -24,7 +25,9 @@
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
 #include "frame/windows/style.h"
+#include "frame/start/ipc.h"
 #include "platform/message_sink.h"
+#include "platform/shell.h"
 #include "tests/frame/data_form_test_support.h"
 
 namespace cmdtest {
@@ -74,6 +77,15 @@ protected:
         ResetFirstCommand();
         RequestedParagraph = 0;
         RequestedSection = 0;
+        // Nothing a command starts may leave the test: programs and pages go
+        // to the recording shell, queries to an empty socket folder.
+        ASSERT_TRUE(sockets_.isValid());
+        previousShell_ = SetShell(&shell);
+        savedIpc_ = Ipc();
+        Ipc() = IpcState{};
+        Ipc().OwnWindow = OwnWindowOfProcess();
+        Ipc().OwnExeName = QEVW_PROGRAM_DIR "/qevw"; // a real program, never started
+        SetSocketFolderOverride(sockets_.path().toStdString() + "/");
         host = new RequestHost;
         host->show();
     }
@@ -84,6 +96,9 @@ protected:
         delete host;
         host = nullptr;
         dftest::Settle();
+        SetSocketFolderOverride("");
+        Ipc() = savedIpc_;
+        SetShell(previousShell_);
         SetMessageSink(previousSink_);
         SetUpdateServices(std::move(savedUpdate_));
         SetViewerServices(std::move(savedViewer_));
@@ -130,6 +145,7 @@ protected:
     std::vector<SeenCall> seen;
     std::vector<uint16_t> counted;
     RecordingMessageSink sink;
+    RecordingShell shell;
     dftest::ScopedConfig config;
 
 private:
@@ -141,6 +157,9 @@ private:
     RefreshMenusHook savedRefresh_;
     DropDownMenuHook savedDropDown_;
     MessageSink* previousSink_ = nullptr;
+    ShellOps* previousShell_ = nullptr;
+    IpcState savedIpc_;
+    QTemporaryDir sockets_;
 };
 
 } // namespace cmdtest
