@@ -152,6 +152,20 @@ void AddLettersOf(const TDataForm* w, std::string& set)
     }
 }
 
+// Registered data windows with a kind (a window is listed at its
+// construction before it has one, the main window among them).
+int RegisteredDataWindowCount()
+{
+    int n = 0;
+    TDataForm* main = MainDataForm();
+    for (uint16_t i = 0; i < OpenDataWindows.Count && i < kMaxDataWindows; ++i) {
+        const TDataForm* f = OpenDataWindows.Items[i].get();
+        if (f != nullptr && f != main && f->Kind != 0)
+            ++n;
+    }
+    return n;
+}
+
 } // namespace
 
 // --- Entries ------------------------------------------------------------------
@@ -273,6 +287,11 @@ void ResetMenuState()
 
 void FillMainMenu(QMainWindow* window, uint8_t dataSet)
 {
+    FillMainMenu(window, dataSet, CurrentDataParts());
+}
+
+void FillMainMenu(QMainWindow* window, uint8_t dataSet, uint16_t parts)
+{
     if (window == nullptr)
         return;
     MenuState& s = State();
@@ -284,7 +303,6 @@ void FillMainMenu(QMainWindow* window, uint8_t dataSet)
     s.bar = bar;
     s.destroying = false;
 
-    const uint16_t parts = CurrentDataParts();
     const std::vector<MenuEntry> entries = ReadMenuEntries();
     const bool duplicity = DuplicityTextPresent();
 
@@ -391,9 +409,10 @@ void RefreshMainMenus(TDataForm* active)
         const char first = name[0].toLatin1();
         a->setEnabled(set.find(first) != std::string::npos);
     }
+    const bool windows = RegisteredDataWindowCount() > 0;
     if (s.windowItem)
-        s.windowItem->setEnabled(OpenDataWindows.Count > 0);
-    EnableSpeedButtons(set, OpenDataWindows.Count > 0);
+        s.windowItem->setEnabled(windows);
+    EnableSpeedButtons(set, windows);
 }
 
 // --- The Window menu ---------------------------------------------------------

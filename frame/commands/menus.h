@@ -62,6 +62,8 @@ QString ShortcutText(std::string_view text);
 
 // BuildMainMenu: fills the window's menu bar for a data set.
 void FillMainMenu(QMainWindow* window, uint8_t dataSet);
+// The same for given data parts (else the main window's).
+void FillMainMenu(QMainWindow* window, uint8_t dataSet, uint16_t dataParts);
 void RefreshMainMenus(TDataForm* active);
 void RebuildWindowMenu();
 void BuildSignListMenu();

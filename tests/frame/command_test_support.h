@@ -86,6 +86,10 @@ protected:
         Ipc().OwnWindow = OwnWindowOfProcess();
         Ipc().OwnExeName = QEVW_PROGRAM_DIR "/qevw"; // a real program, never started
         SetSocketFolderOverride(sockets_.path().toStdString() + "/");
+        // Settings the commands save go to a file of the test.
+        savedConfigPath_ = Config().ConfigPath();
+        savedFallbackPath_ = Config().FallbackConfigPath();
+        Config().SetPaths(sockets_.path().toStdString() + "/kalvo.ini", std::string());
         host = new RequestHost;
         host->show();
     }
@@ -97,6 +101,7 @@ protected:
         host = nullptr;
         dftest::Settle();
         SetSocketFolderOverride("");
+        Config().SetPaths(savedConfigPath_, savedFallbackPath_);
         Ipc() = savedIpc_;
         SetShell(previousShell_);
         SetMessageSink(previousSink_);
@@ -160,6 +165,8 @@ private:
     ShellOps* previousShell_ = nullptr;
     IpcState savedIpc_;
     QTemporaryDir sockets_;
+    std::string savedConfigPath_;
+    std::string savedFallbackPath_;
 };
 
 } // namespace cmdtest
