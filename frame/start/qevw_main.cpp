@@ -31,6 +31,7 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/entry_points.h"
 #include "lists/list_entry_points.h"
+#include "lists/product_history_lists.h"
 #include "frame/start/prestart.h"
 #include "platform/message_sink.h"
 
@@ -105,6 +106,7 @@ int main(int argc, char** argv)
     MainEntryPoints calls;
     AddListEntryPoints(calls);
     AddCommandEntryPoints(calls);
+    RegisterListCommands();
     SetMainEntryPoints(std::move(calls));
 
     int rc = 0;
