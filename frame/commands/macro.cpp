@@ -97,7 +97,10 @@ QWidget* MainWidget()
 
 void QtMacroInjector::PressKey(int vk)
 {
-    QWidget* target = QApplication::focusWidget();
+    // An open menu takes the keys, as it grabs the keyboard.
+    QWidget* target = QApplication::activePopupWidget();
+    if (target == nullptr)
+        target = QApplication::focusWidget();
     if (target == nullptr)
         target = QApplication::activeWindow();
     if (target == nullptr)

@@ -39,8 +39,8 @@ public:
     virtual QPoint Origin() = 0;
 };
 
-// Posts Qt events: keys to the focus widget (else the active window), the
-// click to the widget under the cursor.  Where the pointer cannot be moved
+// Posts Qt events: keys to an open menu, else the focus widget (else the
+// active window), the click to the widget under the cursor.  Where the pointer cannot be moved
 // it keeps its own cursor position.
 class QtMacroInjector : public MacroInjector {
 public:

@@ -67,6 +67,24 @@ TEST_F(Menus, EveryItemOfBothLanguagesIsADispatcherRowAndNoVisibleShortcutRepeat
         }
         for (uint8_t set : {uint8_t(1), uint8_t(2), uint8_t(4), uint8_t(7)}) {
             FillMainMenu(host, set, kAllParts);
+            // A menu's letters must differ, or a letter only moves between
+            // the items that share it instead of choosing one.
+            std::vector<QMenu*> menus;
+            for (QAction* a : host->menuBar()->actions())
+                if (a->menu() != nullptr)
+                    menus.push_back(a->menu());
+            for (QMenu* m : menus) {
+                std::set<QChar> letters;
+                for (QAction* a : m->actions()) {
+                    if (!a->isVisible() || a->isSeparator())
+                        continue;
+                    const QKeySequence k = QKeySequence::mnemonic(a->text());
+                    if (k.isEmpty())
+                        continue;
+                    EXPECT_TRUE(letters.insert(QChar(k[0].key())).second)
+                        << language << " set " << int(set) << " " << a->text().toStdString();
+                }
+            }
             std::set<QString> keys;
             for (QAction* a : MainMenuItems()) {
                 if (!a->isVisible() || a->shortcut().isEmpty())
