@@ -13,9 +13,9 @@
 #include "frame/commands/command_services.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
+#include "frame/commands/product_commands.h"
 #include "frame/shared_helpers.h"
 #include "frame/windows/data_form.h"
-#include "frame/windows/icon_holder.h"
 #include "frame/windows/message_box.h"
 #include "lists/column_language.h"
 #include "lists/list_window.h"
@@ -105,7 +105,7 @@ public:
     void Command(VybRec& rec)
     {
         if (rec.Command == ActionCode::Reposition) {
-            const std::string code = ProductCode(rec.LinkValue);
+            const std::string code = rec.LinkValue > 0 ? DrugCodeOfRecord(rec.LinkValue) : std::string();
             if (!code.empty() && code != key_) {
                 key_ = code;
                 rec.Prefix = code;
@@ -214,25 +214,6 @@ private:
         return right ? std::string(pad > 0 ? pad - 1 : 0, ' ') + v + (pad > 0 ? " " : "") : v + std::string(pad, ' ');
     }
 
-    static std::string ProductCode(int32_t record)
-    {
-        if (record <= 0)
-            return {};
-        TDbTable t;
-        DbStatus = 0;
-        OpenTable(t, TFileId("kl"), TFileId(), 0);
-        std::string code;
-        if (DbStatus == 0) {
-            std::string buf;
-            ReadRecord(t.dat, record, buf);
-            if (DbStatus == 0)
-                code = GetField(buf, 1, 7);
-        }
-        OpenTable(t, TFileId(), TFileId(), 0);
-        DbStatus = 0;
-        return code;
-    }
-
     const ProductListSpec& spec_;
     TDbTable table_;
     std::vector<Field> fields_;
@@ -241,14 +222,6 @@ private:
     std::string record_;
     std::string key_;
 };
-
-QPixmap IkonaImage(const char* name)
-{
-    static std::unique_ptr<TIkona> holder;
-    if (!holder)
-        holder = std::make_unique<TIkona>();
-    return holder->Image(name);
-}
 
 void OpenProductList(uint16_t code, const ProductListSpec& spec, const std::string& title)
 {

@@ -35,14 +35,6 @@ std::string Ui(const char* section, const char* key)
     return LookupText(UiTexts, section, key);
 }
 
-QPixmap IkonaImage(const char* name)
-{
-    static std::unique_ptr<TIkona> holder;
-    if (!holder)
-        holder = std::make_unique<TIkona>();
-    return holder->Image(name);
-}
-
 bool DataFilePresent(const char* name)
 {
     return FileExists(ResolveInFolder(DataDir(), name));
@@ -60,6 +52,21 @@ int32_t OfferedDrugRecord(const TDataForm* w)
     return 0;
 }
 
+void ShowNoBrowser(const std::string& suffix)
+{
+    ShowError(Ui("Chyby", "NoBrowser") + suffix);
+}
+
+} // namespace
+
+QPixmap IkonaImage(const char* name)
+{
+    static std::unique_ptr<TIkona> holder;
+    if (!holder)
+        holder = std::make_unique<TIkona>();
+    return holder->Image(name);
+}
+
 std::string DrugCodeOfRecord(int32_t record)
 {
     TDbTable t;
@@ -73,15 +80,9 @@ std::string DrugCodeOfRecord(int32_t record)
             code = GetField(buf, 1, 7);
     }
     OpenTable(t, TFileId(), TFileId(), 0);
+    DbStatus = 0;
     return code;
 }
-
-void ShowNoBrowser(const std::string& suffix)
-{
-    ShowError(Ui("Chyby", "NoBrowser") + suffix);
-}
-
-} // namespace
 
 // --- Record viewers ---------------------------------------------------------------
 

@@ -9,6 +9,13 @@
 #include <string>
 #include <string_view>
 
+class QPixmap;
+
+// The 7-character code of a drug record (empty when it cannot be read).
+std::string DrugCodeOfRecord(int32_t record);
+// An image of the icon holder by name (TIkona), for window icons.
+QPixmap IkonaImage(const char* name);
+
 // The document letter of a viewer command ("dSP" "S", "pPI" "Q", "tMA"
 // "1"); 0 for a code no viewer shows.
 char RecordViewerLetter(uint16_t code);
