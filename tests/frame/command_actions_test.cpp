@@ -369,3 +369,60 @@ TEST_F(Commands, HelpOnTheActiveWindowUsesItsKeywordElseTheContents)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Commands, ASignListSourceMustLieInTheNotesFolder)
+{
+    const std::string notes = Folder() + "notes/";
+    QDir().mkpath(QString::fromStdString(notes));
+    WriteFileAtomic(notes + "Moje.TXT", "0000129\r\n");
+    WriteFileAtomic(notes + "Moje.SGN", std::string(4, '\0'));
+    Config().Update([&](ConfigValues& v) {
+        v.NotesFolder = notes;
+        v.SignListName.clear();
+    });
+    FillMainMenu(host, 1);
+    std::string answer;
+    int rebuilt = 0;
+    std::vector<FileDialogRequest> asked;
+    CommandServices s;
+    s.fileDialog = [&](const FileDialogRequest& r) {
+        asked.push_back(r);
+        return answer;
+    };
+    s.rebuildSignList = [&] { ++rebuilt; };
+    SetCommandServices(std::move(s));
+
+    // Elsewhere: refused, naming the notes folder; nothing kept.
+    answer = Folder() + "Jiny.txt";
+    ExecuteCommand(host, KindOf("SUU"), 0);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_FALSE(asked[0].save);
+    EXPECT_EQ(asked[0].folder, notes);
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_NE(BoxTexts().back().find(notes), std::string::npos) << BoxTexts().back();
+    EXPECT_EQ(rebuilt, 0);
+    EXPECT_TRUE(Config().Read([](const ConfigValues& v) { return v.SignListName; }).empty());
+
+    // In the notes folder: the name without extension, rebuilt, counted, and
+    // listed once in the sign-list menu, checked.
+    answer = notes + "Moje.TXT";
+    ExecuteCommand(host, KindOf("SUU"), 0);
+    EXPECT_EQ(Config().Read([](const ConfigValues& v) { return v.SignListName; }), "Moje");
+    EXPECT_EQ(rebuilt, 1);
+    EXPECT_TRUE(Counted("oOE"));
+    int shown = 0;
+    for (QAction* a : SignListMenu()->actions())
+        if (a->text() == QStringLiteral("Moje")) {
+            ++shown;
+            EXPECT_TRUE(a->isChecked());
+        }
+    EXPECT_EQ(shown, 1);
+    // The source of the chosen list is proposed next time.
+    answer.clear();
+    ExecuteCommand(host, KindOf("SUU"), 0);
+    EXPECT_EQ(asked.back().proposed, notes + "Moje.TXT");
+}
+
+} // namespace
