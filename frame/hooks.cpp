@@ -54,3 +54,25 @@ void StartMaximJoin()
 {
     Hooks().Call(&ViewerServices::startMaximJoin);
 }
+
+bool HasShowMaximalDoses()
+{
+    return static_cast<bool>(Hooks().Function(&ViewerServices::showMaximalDoses));
+}
+
+bool HasStartMaximJoin()
+{
+    return static_cast<bool>(Hooks().Function(&ViewerServices::startMaximJoin));
+}
+
+RecordViewerWindow* MakeRecordViewer()
+{
+    auto f = Hooks().Function(&ViewerServices::makeRecordViewer);
+    return f ? f() : nullptr;
+}
+
+NotesViewerWindow* MakeNotesViewer()
+{
+    auto f = Hooks().Function(&ViewerServices::makeNotesViewer);
+    return f ? f() : nullptr;
+}

@@ -12,6 +12,9 @@
 #include <optional>
 #include <string>
 
+class RecordViewerWindow;
+class NotesViewerWindow;
+
 // What the batch duplicity check found.  The check never writes the result
 // file and never ends the process: the start-up check does both.
 struct BatchDuplicityResult {
@@ -36,6 +39,10 @@ struct ViewerServices {
     std::function<uint16_t(uint16_t kind, const std::string& query)> requestCommandCode;
     std::function<void()> showMaximalDoses;
     std::function<void()> startMaximJoin;
+    // Make a new record viewer or notes viewer window (the commands set it
+    // up and load it; frame/commands/viewer_windows.h).
+    std::function<RecordViewerWindow*()> makeRecordViewer;
+    std::function<NotesViewerWindow*()> makeNotesViewer;
 };
 
 // Replaces the whole table and returns the one it replaces.
@@ -51,3 +58,8 @@ void OpenRequestedItem(const std::string& query);
 uint16_t RequestCommandCode(uint16_t kind, const std::string& query);
 void ShowMaximalDoses();
 void StartMaximJoin();
+bool HasShowMaximalDoses();
+bool HasStartMaximJoin();
+// A new viewer window; nullptr when the viewers registered no factory.
+RecordViewerWindow* MakeRecordViewer();
+NotesViewerWindow* MakeNotesViewer();

@@ -31,9 +31,11 @@
 #include "frame/start/loader_services.h"
 #include "frame/windows/main_form.h"
 #include "frame/windows/message_box.h"
+#include "frame/commands/dispatcher.h"
 #include "frame/entry_points.h"
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
+#include "lists/product_history_lists.h"
 #include "frame/start/prestart.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
@@ -113,6 +115,8 @@ int main(int argc, char** argv)
     MainEntryPoints calls;
     AddListEntryPoints(calls);
     AddLoaderEntryPoints(calls);
+    AddCommandEntryPoints(calls);
+    RegisterListCommands();
     SetMainEntryPoints(std::move(calls));
 
     int rc = 0;

@@ -28,6 +28,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
+#include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
 #include "frame/entry_points.h"
 #include "frame/pages/hint_window.h"
@@ -212,6 +213,7 @@ uint16_t DataPartsOf(const std::string& dataDir)
 }
 
 DataSetCode CurrentDataSet() { return Values().dataSet; }
+void SetCurrentDataSet(DataSetCode dataSet) { Values().dataSet = dataSet; }
 uint16_t CurrentDataParts() { return Values().dataParts; }
 std::string CurrentVersionText()
 {
@@ -829,10 +831,10 @@ void TMainForm::ToolSBClick(QToolButton* button)
     if (code < 256)
         return;
     if (DataSet == DataSetCode::Goods) {
-        if (code == PackKindCode("dMA"))
-            code = PackKindCode("pMA");
-        else if (code == PackKindCode("dAK"))
-            code = PackKindCode("pAR");
+        if (code == KindOf("dMA"))
+            code = KindOf("pMA");
+        else if (code == KindOf("dAK"))
+            code = KindOf("pAR");
     }
     ExecuteCommand(this, code, 0);
 }

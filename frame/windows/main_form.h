@@ -32,6 +32,7 @@
 #include <mutex>
 #include <string>
 
+#include "frame/commands/request.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/data_form.h"
 #include "frame/pages/input_tracker.h"
@@ -85,6 +86,8 @@ constexpr uint16_t Always = 2, Kodex = 4, Spc = 8, Cvzp = 0x20, Pfa = 0x40, Pzt 
 uint16_t DataPartsOf(const std::string& dataDir);
 
 DataSetCode CurrentDataSet();
+// The data-set switch of the commands.
+void SetCurrentDataSet(DataSetCode dataSet);
 uint16_t CurrentDataParts();
 // "qevw.exe-" + "Uvod.Ver" [+ "-" + "Verze.Cislo"], at most 127 bytes.
 std::string CurrentVersionText();
@@ -119,7 +122,7 @@ struct MainFormOptions {
     bool handOver = true;           // offer the request to running copies (tests turn it off)
 };
 
-class TMainForm : public QMainWindow, public TDataForm {
+class TMainForm : public QMainWindow, public TDataForm, public MainRequestFields {
 public:
     explicit TMainForm(MainFormOptions options = {});
     ~TMainForm() override;
@@ -145,13 +148,10 @@ public:
     uint16_t DataParts = DataPart::Always;
     std::string FontFolderPath;
     std::string AppDataFolderPath;
-    // The request fields the dispatcher and viewers read.
-    int32_t RequestPosition = 0;
-    uint8_t RequestTableKind = 0;
-    uint8_t RequestMode = 0;
+    // The request fields the dispatcher and viewers read are RequestMode and
+    // LookupRequest (MainRequestFields) with the one-shot Kind, LinkKinds[0]
+    // and LinkValues[0].
     int32_t RequestMultiPosition = 0;
-    uint16_t RequestCommand = 0;
-    std::string RequestText;
 
     PageHost& Host() { return host_; }
     TPraded* Page() { return host_.Page(); }

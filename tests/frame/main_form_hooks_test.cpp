@@ -95,11 +95,11 @@ TEST_F(MainFormHooksTest, SpeedButtonsRunTheirCommands)
         uint32_t tag;
         int expected; // -1 none
     };
-    const uint16_t dMA = PackKindCode("dMA"), dAK = PackKindCode("dAK"), sPW = PackKindCode("sPW");
+    const uint16_t dMA = StatCodeOfText("dMA"), dAK = StatCodeOfText("dAK"), sPW = StatCodeOfText("sPW");
     const Case cases[] = {
         {1, dMA, dMA},
-        {2, dMA, PackKindCode("pMA")},
-        {2, dAK, PackKindCode("pAR")},
+        {2, dMA, StatCodeOfText("pMA")},
+        {2, dAK, StatCodeOfText("pAR")},
         {4, dAK, dAK},
         {2, sPW, sPW},
         {1, 255, -1},

@@ -1,5 +1,6 @@
 #include "writers/demo_build.h"
 
+#include <cstdio>
 #include <algorithm>
 #include <charconv>
 #include <ctime>
@@ -1446,6 +1447,36 @@ std::string DemoZlpFile(const DemoDataSet& set)
     return BuildZlpFile(spec);
 }
 
+// A one-page PDF showing a line of text, for the product document commands
+// that open the first "<letter>*.PDF" of the data folder.
+std::string OnePagePdf(const std::string& line)
+{
+    const std::string stream = "BT /F1 18 Tf 72 720 Td (" + line + ") Tj ET";
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t off : offsets) {
+        char entry[24];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", off);
+        pdf += entry;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
 bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog& log)
 {
     const std::string out = WithTrailingSlash(outDir);
@@ -1495,6 +1526,9 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
     // Its presence alone tells the program that the name word list is there.
     ok = WriteFile(out + "klnaz.txt", "klnaz.slw\r\n", log) && ok;
     ok = WriteFile(out + "zlp.dat", DemoZlpFile(set), log) && ok;
+    // The documents of the menu's PDF items: "S" the product summary, "L" the leaflet.
+    ok = WriteFile(out + "S_souhrn.pdf", OnePagePdf("KALVO demo: summary of product characteristics"), log) && ok;
+    ok = WriteFile(out + "L_letak.pdf", OnePagePdf("KALVO demo: package leaflet"), log) && ok;
     if (!ok)
         return false;
 

@@ -1,0 +1,138 @@
+#include "frame/commands/command_services.h"
+
+#include "datastore/language.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+
+#include "datastore/kamenici.h"
+#include "datastore/run_log.h"
+#include "datastore/text_table.h"
+#include "frame/config/config_file.h"
+#include "platform/fs.h"
+
+namespace {
+
+CommandServices& Table()
+{
+    static CommandServices t;
+    return t;
+}
+
+void Missing(const char* name)
+{
+    AppendRunLog(std::string(name) + ": nothing registered\r\n");
+}
+
+template <class F, class... A>
+void Call(F CommandServices::*member, const char* name, A&&... args)
+{
+    if (auto f = Table().*member)
+        f(std::forward<A>(args)...);
+    else
+        Missing(name);
+}
+
+QString Ui(const char* section, const char* key)
+{
+    return KamToQString(LookupText(UiTexts, section, key));
+}
+
+} // namespace
+
+CommandServices SetCommandServices(CommandServices services)
+{
+    CommandServices old = std::move(Table());
+    Table() = std::move(services);
+    return old;
+}
+
+void SwitchLanguage(char language)
+{
+    // Tests record the switch; the program loads the language's tables.
+    if (auto f = Table().loadLanguage)
+        f(language);
+    else
+        LoadLanguage(language);
+}
+void LoadSignList() { Call(&CommandServices::loadSignList, "LoadSignList"); }
+void RebuildSignList() { Call(&CommandServices::rebuildSignList, "RebuildSignList"); }
+void ImportNotes() { Call(&CommandServices::importNotes, "ImportNotes"); }
+void RepositionDrugLists() { Call(&CommandServices::repositionDrugLists, "RepositionDrugLists"); }
+
+std::array<std::string, 5> ListSearchWords(TDataForm* list)
+{
+    if (auto f = Table().searchWordsOf)
+        return f(list);
+    return {};
+}
+
+std::string QtFilterOf(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts[i] + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;")).toStdString();
+}
+
+std::string RunFileDialog(const FileDialogRequest& request)
+{
+    if (auto f = Table().fileDialog)
+        return f(request);
+    QFileDialog dialog(request.parent, QString(), QString::fromStdString(request.folder),
+                       QString::fromStdString(QtFilterOf(request.filter)));
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!request.defaultSuffix.empty())
+        dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+    if (!request.proposed.empty())
+        dialog.selectFile(QString::fromStdString(request.proposed));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::string ChooseExportFile(QWidget* parent, bool kind)
+{
+    const ConfigValues cfg = Config().Snapshot();
+    FileDialogRequest r;
+    r.parent = parent;
+    r.folder = cfg.NotesFolder;
+    r.defaultSuffix = Ui("Nastaveni", kind ? "SignZkr" : "SignZZkr").toStdString();
+    r.filter = Ui("Nastaveni", kind ? "Sign" : "SignZ").toStdString();
+    if (!kind && !cfg.SignListName.empty()) {
+        const std::string base = cfg.NotesFolder + Cp1250ToUtf8(cfg.SignListName);
+        for (const char* ext : {".TXT", ".CSV"}) {
+            const std::string path = ResolvePath(base + ext);
+            if (FileExists(path)) {
+                r.proposed = path;
+                break;
+            }
+        }
+    }
+    return RunFileDialog(r);
+}
+
+namespace {
+std::function<void()>& StartPageMarks()
+{
+    static std::function<void()> f;
+    return f;
+}
+} // namespace
+
+void SetClearStartPageMarks(std::function<void()> call)
+{
+    StartPageMarks() = std::move(call);
+}
+
+void ClearStartPageMarks()
+{
+    if (StartPageMarks())
+        StartPageMarks()();
+}

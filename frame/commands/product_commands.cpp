@@ -1,0 +1,424 @@
+#include "frame/commands/product_commands.h"
+
+#include <QDir>
+#include <QMdiSubWindow>
+#include <QWidget>
+#include <QIcon>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <memory>
+
+#include "datastore/db_table.h"
+#include "datastore/kamenici.h"
+#include "datastore/run_log.h"
+#include "datastore/service_hooks.h"
+#include "datastore/text_table.h"
+#include "frame/commands/command_services.h"
+#include "frame/commands/kind_code.h"
+#include "frame/commands/viewer_windows.h"
+#include "frame/config/config_file.h"
+#include "frame/hooks.h"
+#include "frame/start/ipc.h"
+#include "frame/windows/data_form.h"
+#include "frame/windows/icon_holder.h"
+#include "frame/windows/message_box.h"
+#include "platform/ascii.h"
+#include "platform/fs.h"
+#include "platform/shell.h"
+
+namespace {
+
+std::string Ui(const char* section, const char* key)
+{
+    return LookupText(UiTexts, section, key);
+}
+
+bool DataFilePresent(const char* name)
+{
+    return FileExists(ResolveInFolder(DataDir(), name));
+}
+
+// The drug record a window offers: its link of kind 6, the offered ones
+// first.
+int32_t OfferedDrugRecord(const TDataForm* w)
+{
+    if (w == nullptr)
+        return 0;
+    for (int i : {2, 1, 0})
+        if (w->LinkKinds[static_cast<size_t>(i)] == 6 && w->LinkValues[static_cast<size_t>(i)] > 0)
+            return w->LinkValues[static_cast<size_t>(i)];
+    return 0;
+}
+
+void ShowNoBrowser(const std::string& suffix)
+{
+    ShowError(Ui("Chyby", "NoBrowser") + suffix);
+}
+
+} // namespace
+
+QPixmap IkonaImage(const char* name)
+{
+    static std::unique_ptr<TIkona> holder;
+    if (!holder)
+        holder = std::make_unique<TIkona>();
+    return holder->Image(name);
+}
+
+std::string DrugCodeOfRecord(int32_t record)
+{
+    TDbTable t;
+    DbStatus = 0;
+    OpenTable(t, TFileId("kl"), TFileId(), 0);
+    std::string code;
+    if (DbStatus == 0) {
+        std::string buf;
+        ReadRecord(t.dat, record, buf);
+        if (DbStatus == 0)
+            code = GetField(buf, 1, 7);
+    }
+    OpenTable(t, TFileId(), TFileId(), 0);
+    DbStatus = 0;
+    return code;
+}
+
+// --- Record viewers ---------------------------------------------------------------
+
+char RecordViewerLetter(uint16_t code)
+{
+    const std::string l = KindLetters(code);
+    if (l == "cSN" || l == "cSY" || l == "dAB" || l == "dAE" || l == "dAK" || l == "dIA")
+        return l[2];
+    if (l == "dIS" || l == "dLL" || l == "dMA" || l == "dPI" || l == "dSP" || l == "dXX")
+        return l[1];
+    if (l == "pAR")
+        return 'R';
+    if (l == "pPI")
+        return 'Q';
+    if (l == "tMA")
+        return '1';
+    if (l == "tMB")
+        return '2';
+    if (l == "tPR")
+        return 'T';
+    return 0;
+}
+
+uint8_t RecordViewerLinkKind(char letter)
+{
+    switch (letter) {
+    case '1':
+    case '2':
+    case 'T': return 28;
+    case 'N':
+    case 'Y': return 7;
+    case 'Q':
+    case 'R': return 20;
+    default: return 6;
+    }
+}
+
+const char* RecordViewerIcon(char letter)
+{
+    switch (letter) {
+    case '1':
+    case '2':
+    case 'I':
+    case 'S': return "ILSPC";
+    case 'L': return "ILLet";
+    case 'M':
+    case 'T': return "ILHl";
+    case 'N':
+    case 'Y': return "IKSyn";
+    case 'P':
+    case 'Q': return "ILObr";
+    case 'X': return "ILPoz";
+    default: return "ILCl";
+    }
+}
+
+const char* RecordViewerTitleKey(char letter)
+{
+    switch (letter) {
+    case '1':
+    case '2': return "TMetod";
+    case 'A': return "intKVO";
+    case 'B': return "Brevir";
+    case 'E': return "Engest";
+    case 'I': return "intSPC";
+    case 'L': return "Letak";
+    case 'M': return "Hlavni";
+    case 'P':
+    case 'Q': return "Foto";
+    case 'S': return "SPC";
+    case 'T': return "THlav";
+    case 'X': return "Kontra";
+    default: return "Clanek";
+    }
+}
+
+const char* RecordViewerDataFile(char letter)
+{
+    switch (letter) {
+    case '1': return "pztmet.dat";
+    case 'A':
+    case 'B':
+    case 'K': return "kodex.dat";
+    case 'E': return "kodexa.dat";
+    case 'I':
+    case 'S': return "spc.dat";
+    case 'L': return "letak.dat";
+    case 'R': return "pfakodex.dat";
+    default: return "";
+    }
+}
+
+void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
+{
+    StatCount(code);
+    const char letter = RecordViewerLetter(code);
+    if (letter == 0)
+        return;
+    const uint8_t linkKind = RecordViewerLinkKind(letter);
+    TDataForm* main = MainDataForm();
+    TDataForm* master = nullptr;
+    int32_t value = 0;
+    int32_t result = 1;
+    if (fromMainWindow) {
+        master = main;
+        value = main != nullptr ? main->LinkValues[0] : 0;
+    } else {
+        result = FindDataWindow(code, linkKind, value, master);
+        if (result == 0) {
+            if (master != nullptr) {
+                QWidget* w = master->SubWindow() ? static_cast<QWidget*>(master->SubWindow()) : master->Widget();
+                w->show();
+                w->raise();
+            }
+            return;
+        }
+        if (result < 0)
+            return;
+    }
+    if (value < 1)
+        return;
+    if (letter == 'P' || letter == 'Q') {
+        if (IsOnline() == 0) {
+            ShowError(Ui("Chyby", "NoWeb"));
+            return;
+        }
+    } else if (const std::string file = RecordViewerDataFile(letter); !file.empty() && !DataFilePresent(file.c_str())) {
+        ShowError(Ui("Chyby", "NoData"));
+        return;
+    }
+    RecordViewerWindow* viewer = MakeRecordViewer();
+    if (viewer == nullptr) {
+        AppendRunLog("TProhlizecN: nothing registered (" + KindLetters(code) + ")\r\n");
+        return;
+    }
+    TDataForm& f = viewer->Form();
+    if (master != nullptr && master != main) {
+        std::array<std::string, 5> words = ListSearchWords(master);
+        for (std::string& w : words)
+            w = KamToWin(w);
+        viewer->SetSearchWords(words);
+    }
+    f.LinkKinds = {linkKind, 0, 0};
+    f.LinkValues[0] = value;
+    viewer->SetDocument(letter, extra);
+    f.Master = master;
+    f.Dependent = true;
+    f.Kind = code;
+    if (f.Widget())
+        f.Widget()->setWindowIcon(QIcon(IkonaImage(RecordViewerIcon(letter))));
+    viewer->SetupViewer(std::string("Prohlizec.") + RecordViewerTitleKey(letter));
+    f.ResetData(value);
+    f.Dependent = !fromMainWindow && result == 1;
+    viewer->SetSlaveButton(f.Dependent);
+    f.PlaceAndShow(master == main);
+}
+
+void OpenNotesViewer(uint16_t code)
+{
+    TDataForm* master = nullptr;
+    int32_t value = 0;
+    const int32_t result = FindDataWindow(code, 6, value, master);
+    if (result == 0) {
+        if (master != nullptr)
+            master->Widget()->raise();
+        return;
+    }
+    if (result < 0 || value < 1)
+        return;
+    NotesViewerWindow* viewer = MakeNotesViewer();
+    if (viewer == nullptr) {
+        AppendRunLog("TProhlizec: nothing registered (" + KindLetters(code) + ")\r\n");
+        return;
+    }
+    TDataForm& f = viewer->Form();
+    f.LinkKinds = {6, 0, 0};
+    f.LinkValues[0] = value;
+    viewer->SetDocumentLetter('N');
+    f.Master = master;
+    f.Dependent = true;
+    f.Kind = code;
+    if (f.Widget())
+        f.Widget()->setWindowIcon(QIcon(IkonaImage("ILPoz")));
+    viewer->SetTitle(Ui("Prohlizec", "Pozn"));
+    f.ResetData(value);
+    f.Dependent = result == 1;
+    viewer->SetSlaveButton(f.Dependent);
+    f.PlaceAndShow(master == MainDataForm());
+}
+
+// --- Documents and pages ------------------------------------------------------------
+
+void OpenProductPdf(uint16_t code)
+{
+    const char letter = KindLetters(code)[2];
+    const QString pattern = QString(QLatin1Char(letter)) + QStringLiteral("*.PDF");
+    // Case ignored, the first by name.
+    QStringList names;
+    for (const QString& n : QDir(QString::fromStdString(DataDir())).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
+        if (n.startsWith(QLatin1Char(letter), Qt::CaseInsensitive) && n.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            names << n;
+    if (names.isEmpty()) {
+        MessageRequest m;
+        m.icon = MessageIcon::Warning;
+        m.buttons = MessageButtons::Ok;
+        m.caption = QString::fromLatin1(kProgramCaption);
+        m.text = KamToQString(Ui("Chyby", "FileNo")) + QString::fromStdString(DataDir()) + pattern;
+        CurrentMessageSink().Show(m);
+        return;
+    }
+    const std::string path = DataDir() + names.first().toStdString();
+    const int r = ShellOpen(path, {}, false);
+    if (r <= 32) {
+        MessageRequest m;
+        m.icon = MessageIcon::Error;
+        m.buttons = MessageButtons::Ok;
+        m.caption = QStringLiteral("Error");
+        m.text = QStringLiteral("Unable to start external program: error") + QString::number(r);
+        CurrentMessageSink().Show(m);
+    }
+}
+
+void OpenProductWebPage(const std::string& productCode, const std::string& extra)
+{
+    std::string code = productCode;
+    if (code.empty()) {
+        const int32_t record = OfferedDrugRecord(ActiveDataForm());
+        if (record <= 0)
+            return;
+        code = DrugCodeOfRecord(record);
+        if (code.empty())
+            return;
+    }
+    std::string address;
+    if (GetTextEntry(UiTexts, "WGra", "web1", address) == 0 || address.empty()) {
+        ShowNoBrowser("");
+        return;
+    }
+    const std::string url = KamToQString(address + code + extra).toStdString();
+    const int r = ShellOpen(url, {}, false);
+    if (r < 33)
+        ShowNoBrowser(std::to_string(r));
+}
+
+std::string ExternalDocumentName(const std::string& fileName, char textKind)
+{
+    std::string name = fileName.substr(0, std::min<size_t>(fileName.size(), 85));
+    const bool nine = name.size() >= 9 && name[8] == '9';
+    switch (textKind) {
+    case 'R':
+    case 'r': return name + ".kox";
+    case 'S': return name + ".spx";
+    case 'L': return name + ".lex";
+    case 'E':
+    case 'e': return name + ".ang";
+    default: return name + (nine ? ".kox" : ".dat");
+    }
+}
+
+std::string ExternalDocumentEntry(const std::string& extension)
+{
+    const ConfigValues cfg = Config().Snapshot();
+    const std::string items = AsciiLower(cfg.chirItems + cfg.jipkaItems);
+    std::string bare = extension;
+    if (!bare.empty() && bare[0] == '.')
+        bare.erase(0, 1);
+    const std::string all = cfg.chirItems + cfg.jipkaItems;
+    for (const std::string& key : {"." + bare, bare}) {
+        const std::string needle = "|" + AsciiLower(key) + "=";
+        const size_t p = items.find(needle);
+        if (p == std::string::npos)
+            continue;
+        const size_t start = p + needle.size();
+        const size_t end = all.find('|', start);
+        return all.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    }
+    return {};
+}
+
+namespace {
+
+// Blank-separated fields; a double-quoted field may hold blanks.
+std::vector<std::string> SplitFields(const std::string& text)
+{
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i] == ' ')
+            ++i;
+        if (i >= text.size())
+            break;
+        std::string field;
+        if (text[i] == '"') {
+            const size_t end = text.find('"', i + 1);
+            field = text.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
+            i = end == std::string::npos ? text.size() : end + 1;
+        } else {
+            const size_t end = text.find(' ', i);
+            field = text.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end == std::string::npos ? text.size() : end;
+        }
+        out.push_back(field);
+    }
+    return out;
+}
+
+} // namespace
+
+void OpenExternalDocument(const std::string& documentName)
+{
+    const size_t dot = documentName.find('.');
+    if (dot == std::string::npos)
+        return;
+    const std::string extension = documentName.substr(dot, 9);
+    const std::string entry = ExternalDocumentEntry(extension);
+    const std::vector<std::string> fields = SplitFields(entry);
+    if (fields.size() < 2)
+        return;
+    const std::string folder = WithTrailingSlash(fields[0]);
+    const std::string& program = fields[1];
+    // The file without the program's own "9" mark of the extension.
+    std::string file = documentName;
+    if (file.size() > dot + 4 && file.back() == '9')
+        file.pop_back();
+    std::vector<std::string> candidates = {folder + file};
+    if (file.size() >= 1)
+        candidates.push_back(folder + file.substr(0, 1) + "/" + file);
+    if (file.size() >= 2)
+        candidates.push_back(folder + file.substr(0, 2) + "/" + file);
+    QStringList arguments;
+    for (const std::string& c : candidates) {
+        const std::string path = ResolvePath(c);
+        if (FileExists(path)) {
+            arguments << QString::fromStdString(path);
+            break;
+        }
+    }
+    CurrentShell().StartDetached(QString::fromStdString(program), arguments);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// What the commands open for a product: the record viewers, the product's
+// PDF documents and web page, and a document of the external document
+// program.  Texts in the data code page unless said otherwise.
+//
+// Main thread only.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class QPixmap;
+
+// The 7-character code of a drug record (empty when it cannot be read).
+std::string DrugCodeOfRecord(int32_t record);
+// An image of the icon holder by name (TIkona), for window icons.
+QPixmap IkonaImage(const char* name);
+
+// The document letter of a viewer command ("dSP" "S", "pPI" "Q", "tMA"
+// "1"); 0 for a code no viewer shows.
+char RecordViewerLetter(uint16_t code);
+// The link kind a viewer of that letter follows (6, 7, 20 or 28).
+uint8_t RecordViewerLinkKind(char letter);
+// The image of the viewer's window icon (TIkona names).
+const char* RecordViewerIcon(char letter);
+// The title key in section "Prohlizec".
+const char* RecordViewerTitleKey(char letter);
+// The data file a letter needs in the data folder; empty when none.
+const char* RecordViewerDataFile(char letter);
+
+// Opens or raises the record text viewer of a command.  With fromMainWindow
+// the value is the main window's requested position (LinkValues[0]);
+// otherwise the master search decides (a found viewer is raised).
+void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra);
+// The viewer of the user's notes ("dNO").
+void OpenNotesViewer(uint16_t code);
+
+// The first file of the data folder named third letter + "*.PDF" (case
+// ignored, first by name), opened with the desktop's handler.
+void OpenProductPdf(uint16_t code);
+// The product's web page: "WGra.web1" + the product code + extra.  An empty
+// code is read from the active data window's drug link.
+void OpenProductWebPage(const std::string& productCode, const std::string& extra);
+// Starts the external document program configured for the name's extension
+// on the document's file.
+void OpenExternalDocument(const std::string& documentName);
+
+// The document name "sBX" hands over: the viewer's file name (at most 85
+// characters) and an extension by its text-kind letter.
+std::string ExternalDocumentName(const std::string& fileName, char textKind);
+// The configured "folder program options" of an extension ("" when none).
+std::string ExternalDocumentEntry(const std::string& extension);
