@@ -31,6 +31,10 @@
 #include "frame/entry_points.h"
 #include "lists/list_entry_points.h"
 #include "frame/start/prestart.h"
+#include "frame/hooks.h"
+#include "viewers/duplicity_check.h"
+#include "viewers/duplicity_page.h"
+#include "viewers/medication_list.h"
 #include "platform/message_sink.h"
 
 namespace {
@@ -92,6 +96,12 @@ int main(int argc, char** argv)
     if (debug && !batch)
         SetMessageSink(&debugSink);
 
+    // The viewers' services, before the start-up check runs the batch check.
+    ViewerServices viewers;
+    AddRequestServices(viewers);
+    AddDuplicityServices(viewers);
+    SetViewerServices(std::move(viewers));
+
     PreStartInput input;
     input.arguments = args;
     input.executablePath = ExecutablePath();
@@ -100,6 +110,10 @@ int main(int argc, char** argv)
         MirrorRunLog();
     if (!pre.start)
         return pre.exitCode;
+
+    PageHooks pages;
+    AddDuplicityPageHooks(pages);
+    SetPageHooks(std::move(pages));
 
     MainEntryPoints calls;
     AddListEntryPoints(calls);

@@ -2,15 +2,20 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -145,6 +150,17 @@ protected:
 };
 
 // The surface of the program types without MDI: one widget showing the page.
+// The first local file of dragged data that exists, empty when none.
+QString FirstLocalFile(const QMimeData* mime)
+{
+    if (mime == nullptr)
+        return {};
+    for (const QUrl& u : mime->urls())
+        if (u.isLocalFile() && QFileInfo(u.toLocalFile()).isFile())
+            return u.toLocalFile();
+    return {};
+}
+
 class PageSurface : public PageInput<QWidget> {
 public:
     PageSurface(TMainForm* form, QWidget* parent) : PageInput<QWidget>(form, parent)
@@ -152,10 +168,27 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMouseTracking(true);
         setFocusPolicy(Qt::NoFocus);
+        // The duplicity page takes a medication list dropped as a file.
+        setAcceptDrops(form->ProgramType == ProgramKind::Duplicity);
     }
 
 protected:
     void paintEvent(QPaintEvent*) override { form_->SurfacePaint(this); }
+    void dragEnterEvent(QDragEnterEvent* e) override
+    {
+        if (FirstLocalFile(e->mimeData()).isEmpty())
+            e->ignore();
+        else
+            e->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* e) override
+    {
+        const QString file = FirstLocalFile(e->mimeData());
+        if (file.isEmpty())
+            return;
+        e->acceptProposedAction();
+        form_->SurfaceDropFile(file);
+    }
     void resizeEvent(QResizeEvent*) override { form_->FormResize(); }
 };
 
@@ -885,6 +918,15 @@ void TMainForm::ServeStoredQuery(const std::string& query)
         onServed(query);
     if (type != ProgramKind::Installer)
         BringToFront();
+}
+
+void TMainForm::SurfaceDropFile(const QString& path)
+{
+    const PageHooks hooks = CurrentHooks();
+    TPraded* page = host_.Page();
+    if (ProgramType != ProgramKind::Duplicity || page == nullptr || !hooks.loadListFromSource)
+        return;
+    hooks.loadListFromSource(page, QStringToCp1250(path));
 }
 
 void TMainForm::BringToFront()
