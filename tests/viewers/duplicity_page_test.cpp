@@ -328,3 +328,30 @@ TEST_F(DuplicityPage, ScrollingIsClampedToTheContent)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DuplicityPage, TheHandShowsOverButtonsThatExplainThemselves)
+{
+    std::vector<PageCursor> cursors;
+    state.setCursor = [&](PageCursor c) { cursors.push_back(c); };
+    auto hover = [&](int index) {
+        const TPrvek& e = page->Element(index);
+        Point p{(e.rect.left + e.rect.right) / 2, (e.rect.top + e.rect.bottom) / 2};
+        if (e.layer > 0) {
+            const TPrvek& parent = page->Element(e.parent);
+            p.x += parent.rect.left;
+            p.y += parent.rect.top - parent.offsets[0].y;
+        }
+        state.mousePoint = p;
+        state.moveTick = state.tick;
+        page->repaint = false; // the host has painted meanwhile
+        page->Tick();
+    };
+    hover(TDuplicity::kPaste);
+    hover(TDuplicity::kPatientLabel);
+    hover(TDuplicity::kToSummary);
+    EXPECT_EQ(cursors, (std::vector<PageCursor>{PageCursor::Hand, PageCursor::Default, PageCursor::Hand}));
+}
+
+} // namespace
