@@ -94,14 +94,7 @@ class PictureButton : public TCudlik {
 public:
     void Paint(Canvas& canvas) override
     {
-        if (Hovered()) {
-            canvas.SetBrush(0xEEEEEE, BrushStyle::Solid);
-            canvas.SetPen(0x808080, 0);
-        } else {
-            canvas.SetPen(0xC0C0C0, 0);
-            canvas.SetBrushStyle(BrushStyle::Clear);
-        }
-        canvas.RoundRect(rect, 7, 7);
+        PaintFace(canvas);
         const int h = rect.Height();
         const int m = std::max(h / 8, 2);
         DrawPicture(canvas, GetText(ShapeText), {rect.left + m, rect.top + m, rect.left + h - m, rect.bottom - m},
@@ -771,28 +764,17 @@ void TDuplicity::PaintChildren(Canvas& on, uint16_t parent, int scroll)
     holder.offsets[0] = offset;
 }
 
-void TDuplicity::PaintListPage()
+void TDuplicity::PaintPage(uint16_t canvasIndex)
 {
-    TPlatno& page = static_cast<TPlatno&>(Element(kListCanvas));
+    TPlatno& page = static_cast<TPlatno&>(Element(canvasIndex));
     ImageCanvas& bmp = page.Bitmap();
     const int scroll = page.offsets[0].y;
     bmp.SetFont(state.pageFont);
     bmp.SetBrush(kWhite, BrushStyle::Solid);
     bmp.FillRect({0, 0, bmp.Width(), bmp.Height()});
-    PaintChildren(bmp, kListCanvas, scroll);
-    bmp.EndPaint();
-}
-
-void TDuplicity::PaintSummaryPage()
-{
-    TPlatno& page = static_cast<TPlatno&>(Element(kSummaryCanvas));
-    ImageCanvas& bmp = page.Bitmap();
-    const int scroll = page.offsets[0].y;
-    bmp.SetFont(state.pageFont);
-    bmp.SetBrush(kWhite, BrushStyle::Solid);
-    bmp.FillRect({0, 0, bmp.Width(), bmp.Height()});
-    PaintChildren(bmp, kSummaryCanvas, scroll);
-    PaintSummary(bmp, scroll);
+    PaintChildren(bmp, canvasIndex, scroll);
+    if (canvasIndex == kSummaryCanvas)
+        PaintSummary(bmp, scroll);
     bmp.EndPaint();
 }
 
@@ -873,10 +855,7 @@ void TDuplicity::Paint()
     c.FillRect({0, 0, width, height});
     const bool summary = SummaryShown();
     const uint16_t shown = summary ? kSummaryCanvas : kListCanvas;
-    if (summary)
-        PaintSummaryPage();
-    else
-        PaintListPage();
+    PaintPage(shown);
     TPlatno& page = static_cast<TPlatno&>(Element(shown));
     const QImage& image = page.Bitmap().Image();
     if (!image.isNull())

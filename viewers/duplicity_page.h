@@ -103,8 +103,8 @@ private:
     void ScrollTo(int y);
     void ClampScroll();
     void LayoutSummary(Canvas& measure);
-    void PaintListPage();
-    void PaintSummaryPage();
+    // Paints a canvas's visible part at its scroll offset.
+    void PaintPage(uint16_t canvasIndex);
     void PaintSummary(Canvas& c, int scroll);
     void DrawDuplicityCell(Canvas& c, const Rect& cell, int row, int column);
     void DrawMark(Canvas& c, const Rect& box, int level, int fontSize);

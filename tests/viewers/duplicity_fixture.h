@@ -31,8 +31,11 @@
 #include "platform/fs.h"
 #include "writers/dat_writer.h"
 #include "writers/sez_writer.h"
+#include "record_text_fixture.h"
 
 namespace dupfix {
+
+using rtfix::Rec;
 
 inline std::string Kam(const char* utf8)
 {
@@ -41,16 +44,6 @@ inline std::string Kam(const char* utf8)
     WinToKamS(s);
     return s;
 }
-
-struct Rec {
-    std::string bytes;
-    explicit Rec(int length) : bytes(static_cast<size_t>(length), ' ') {}
-    Rec& Put(int pos, std::string_view text)
-    {
-        bytes.replace(static_cast<size_t>(pos - 1), text.size(), text);
-        return *this;
-    }
-};
 
 inline DatLayout TextLayout(int length)
 {

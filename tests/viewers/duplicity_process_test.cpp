@@ -19,6 +19,7 @@
 #include "duplicity_fixture.h"
 #include "platform/shared_memory.h"
 #include "support/gui_app.h"
+#include "support/wait_for.h"
 
 namespace {
 
@@ -27,17 +28,7 @@ const QString kShmList = QStringLiteral(QEVW_BINARY_DIR "/tools/shm_list");
 const QString kDemo = QStringLiteral(QEVW_DEMO_DATA_DIR "/");
 const QString kLists = QStringLiteral(QEVW_SOURCE_DIR "/demo/lists/");
 
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
+using test_support::WaitFor;
 
 std::string UniqueName(const char* prefix)
 {
