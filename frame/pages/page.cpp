@@ -176,7 +176,7 @@ Point TCudlik::CaptionPoint(int captionWidth, int lineHeight) const
     return {rect.left + (rect.bottom - rect.top), rect.top + (rect.Height() - lineHeight) / 2};
 }
 
-void TCudlik::Paint(Canvas& canvas)
+void TCudlik::PaintFace(Canvas& canvas) const
 {
     if (Hovered()) {
         canvas.SetBrush(0xEEEEEE, BrushStyle::Solid);
@@ -186,6 +186,11 @@ void TCudlik::Paint(Canvas& canvas)
         canvas.SetBrushStyle(BrushStyle::Clear);
     }
     canvas.RoundRect(rect, 7, 7);
+}
+
+void TCudlik::Paint(Canvas& canvas)
+{
+    PaintFace(canvas);
 
     const std::string shape = GetText(ShapeText);
     if (style & StylePicture)

@@ -207,6 +207,8 @@ public:
     bool Hovered() const;
     // Where the caption goes for a caption of the width (top-left corner).
     Point CaptionPoint(int captionWidth, int lineHeight) const;
+    // The rounded outline, filled while the mouse is over the button.
+    void PaintFace(Canvas& canvas) const;
 };
 
 // An input line over `data` (data code page, at most 255 bytes).

@@ -27,6 +27,7 @@
 #include "platform/coding.h"
 #include "platform/fs.h"
 #include "platform/main_thread_call.h"
+#include "platform/cp1250.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 
@@ -478,6 +479,23 @@ uint32_t InstanceGroupOfDataDir(const std::string& dataDir)
     return (ReadDatStamp(dataDir + "kl") >> 4) & 0xFF;
 }
 
+std::string WithAbsoluteListPath(const std::string& options, const std::string& currentFolder)
+{
+    if (!HasOption("b", options))
+        return options;
+    const std::string b = GetOption("b", options);
+    const bool path = b.find('/') != std::string::npos || b.find('\\') != std::string::npos;
+    if (!path || b[0] == '/' || b[0] == '\\')
+        return options;
+    const std::string old = "|b=" + b + "|";
+    const size_t at = options.find(old);
+    if (at == std::string::npos)
+        return options;
+    std::string out = options;
+    out.replace(at, old.size(), "|b=" + WithTrailingSlash(currentFolder) + b + "|");
+    return out.size() <= kOptionListMax ? out : options;
+}
+
 HandOverResult StartHandOver(const StartValues& start, uint8_t newWindowOption)
 {
     HandOverResult r;
@@ -494,7 +512,9 @@ HandOverResult StartHandOver(const StartValues& start, uint8_t newWindowOption)
         return r;
     if (!ShouldOffer(start.ProgramType, start.Options, start.PositionalCount, newWindowOption))
         return r;
-    const std::string request = StartRequestText(start.ProgramType, start.Options, start.Positionals);
+    // The copy that serves the request has another working folder.
+    const std::string options = WithAbsoluteListPath(start.Options, QStringToCp1250(QDir::currentPath()));
+    const std::string request = StartRequestText(start.ProgramType, options, start.Positionals);
     if (request.empty())
         return r;
     r.reply = OfferQuery(request, false);

@@ -133,6 +133,11 @@ int LaunchWithHandshake(const std::string& program, const std::vector<std::strin
 
 // --- The start hand-over ---------------------------------------------------
 
+// Option "b" made absolute when it is a relative file path (a value holding
+// "/" or "\"), against the folder given (code page 1250); any other list
+// unchanged.
+std::string WithAbsoluteListPath(const std::string& options, const std::string& currentFolder);
+
 // Whether a start of this type offers its request: types 3 and 5 unless "nw"
 // is given, when NEWWIN is 0 without plain arguments, or NEWWIN is below 2
 // with plain arguments or option "b"; types 1, 2, 4, 7, 8 always; 6 never.

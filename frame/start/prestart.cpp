@@ -169,6 +169,8 @@ int RunBatch(const StartValues& s, const EnvLookup& env, FileSystemOps& fs)
         return ExitCode::Refused; // the data-store message is already out
     switch (outcome->kind) {
     case BatchDuplicityResult::NoList:
+        if (!outcome->reason.empty())
+            ToStderr(outcome->reason);
         return ExitCode::NoList;
     case BatchDuplicityResult::Failed:
         ToStderr(outcome->reason.empty() ? std::string("duplicity check failed") : outcome->reason);

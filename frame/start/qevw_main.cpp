@@ -38,6 +38,10 @@
 #include "lists/product_history_lists.h"
 #include "frame/start/prestart.h"
 #include "platform/main_thread_call.h"
+#include "frame/hooks.h"
+#include "viewers/duplicity_check.h"
+#include "viewers/duplicity_page.h"
+#include "viewers/medication_list.h"
 #include "platform/message_sink.h"
 #include "platform/system.h"
 
@@ -100,6 +104,12 @@ int main(int argc, char** argv)
     if (debug && !batch)
         SetMessageSink(&debugSink);
 
+    // The viewers' services, before the start-up check runs the batch check.
+    ViewerServices viewers;
+    AddRequestServices(viewers);
+    AddDuplicityServices(viewers);
+    SetViewerServices(std::move(viewers));
+
     PreStartInput input;
     input.commandLine = line;
     input.executablePath = ExecutablePath();
@@ -112,6 +122,10 @@ int main(int argc, char** argv)
     // libcurl's global set-up belongs on this thread, before any worker.
     InstallHttpServices();
     InstallLanguageHooks();
+    PageHooks pages;
+    AddDuplicityPageHooks(pages);
+    SetPageHooks(std::move(pages));
+
     MainEntryPoints calls;
     AddListEntryPoints(calls);
     AddLoaderEntryPoints(calls);

@@ -2,16 +2,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -142,6 +147,17 @@ protected:
 };
 
 // The surface of the program types without MDI: one widget showing the page.
+// The first local file of dragged data that exists, empty when none.
+QString FirstLocalFile(const QMimeData* mime)
+{
+    if (mime == nullptr)
+        return {};
+    for (const QUrl& u : mime->urls())
+        if (u.isLocalFile() && QFileInfo(u.toLocalFile()).isFile())
+            return u.toLocalFile();
+    return {};
+}
+
 class PageSurface : public PageInput<QWidget> {
 public:
     PageSurface(TMainForm* form, QWidget* parent) : PageInput<QWidget>(form, parent)
@@ -149,10 +165,27 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMouseTracking(true);
         setFocusPolicy(Qt::NoFocus);
+        // The duplicity page takes a medication list dropped as a file.
+        setAcceptDrops(form->ProgramType == ProgramKind::Duplicity);
     }
 
 protected:
     void paintEvent(QPaintEvent*) override { form_->SurfacePaint(this); }
+    void dragEnterEvent(QDragEnterEvent* e) override
+    {
+        if (FirstLocalFile(e->mimeData()).isEmpty())
+            e->ignore();
+        else
+            e->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* e) override
+    {
+        const QString file = FirstLocalFile(e->mimeData());
+        if (file.isEmpty())
+            return;
+        e->acceptProposedAction();
+        form_->SurfaceDropFile(file);
+    }
     void resizeEvent(QResizeEvent*) override { form_->FormResize(); }
 };
 
@@ -845,6 +878,9 @@ void TMainForm::ServeStoredQuery(const std::string& query)
     const PageHooks hooks = CurrentHooks();
     TPraded* page = host_.Page();
     const uint8_t type = PublishedProgramType();
+    // Announced before serving: serving may open a modal box that waits for the user.
+    if (onServed)
+        onServed(query);
     auto call = [&](const auto& hook, const char* name, const std::string& arg) {
         if (hook && page)
             hook(page, arg);
@@ -882,8 +918,6 @@ void TMainForm::ServeStoredQuery(const std::string& query)
     default: break;
     }
     AppendRunLog("Served: " + query + "\r\n");
-    if (onServed)
-        onServed(query);
     if (type != ProgramKind::Installer)
         BringToFront();
 }
@@ -901,6 +935,15 @@ void TMainForm::LanguageChanged()
     setWindowTitle(QString::fromLatin1(kProgramCaption));
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kProgramCaption));
     BringToFront();
+}
+
+void TMainForm::SurfaceDropFile(const QString& path)
+{
+    const PageHooks hooks = CurrentHooks();
+    TPraded* page = host_.Page();
+    if (ProgramType != ProgramKind::Duplicity || page == nullptr || !hooks.loadListFromSource)
+        return;
+    hooks.loadListFromSource(page, QStringToCp1250(path));
 }
 
 void TMainForm::BringToFront()

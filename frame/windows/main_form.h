@@ -202,6 +202,8 @@ public:
     void SurfaceMouseMove(QPoint point, Qt::KeyboardModifiers modifiers);
     bool SurfaceWheel(int angleDelta, Qt::KeyboardModifiers modifiers);
     void SurfacePaint(QWidget* surface);
+    // A local file dropped on the surface (the duplicity page's lists).
+    void SurfaceDropFile(const QString& path);
 
     // Called once after the first frame painted with the window shown.
     std::function<void()> onFirstFrame;

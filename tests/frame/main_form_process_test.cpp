@@ -15,6 +15,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "start_fixtures.h"
+#include "tests/support/wait_for.h"
 
 namespace {
 
@@ -58,17 +59,7 @@ private:
     QTemporaryDir tmp_;
 };
 
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
+using test_support::WaitFor;
 
 TEST_F(MainFormProcessTest, SecondStartHandsOverAndEndsWithoutAWindow)
 {
