@@ -64,3 +64,9 @@ void StartMaximJoin()
     if (auto f = Hook(&ViewerServices::startMaximJoin))
         f();
 }
+
+RecordViewer* CreateRecordViewer()
+{
+    auto f = Hook(&ViewerServices::createRecordViewer);
+    return f ? f() : nullptr;
+}
