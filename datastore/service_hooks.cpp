@@ -43,6 +43,11 @@ void StatAddLog4(uint16_t key, int64_t value)
     if (auto f = Hook(&UpdateServices::statAddLog4))
         f(key, value);
 }
+void StatCountProduct(const std::string& code)
+{
+    if (auto f = Hook(&UpdateServices::statCountProduct))
+        f(code);
+}
 void StatCountLog2(uint16_t key, int64_t value)
 {
     if (auto f = Hook(&UpdateServices::statCountLog2))
@@ -88,6 +93,20 @@ int32_t IsOnline()
 {
     auto f = Hook(&UpdateServices::isOnline);
     return f ? f() : 0;
+}
+bool FetchPicture(const std::string& url, std::string& bytes)
+{
+    bytes.clear();
+    auto f = Hook(&UpdateServices::fetchPicture);
+    if (!f || !f(url, bytes)) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+bool HasFetchPicture()
+{
+    return static_cast<bool>(Hook(&UpdateServices::fetchPicture));
 }
 void FetchNewXml()
 {

@@ -23,6 +23,8 @@ struct UpdateServices {
     std::function<void(uint16_t key, int64_t value)> statAddLog4;
     std::function<void(uint16_t key, int64_t value)> statCountLog2;
     std::function<void(uint16_t key, double days)> statCountDuration;
+    // One use of a product (its 7-digit code) in the per-product counts.
+    std::function<void(const std::string& code)> statCountProduct;
     std::function<void(const std::string& folder)> statSaveCounters;
     std::function<void(const std::string& folder)> statSaveProducts;
     std::function<bool(const std::string& folder)> statShouldSend;
@@ -32,6 +34,9 @@ struct UpdateServices {
 
     // Network and update.
     std::function<int32_t()> isOnline;
+    // Fetches a picture of the viewer's pages (http or https); called on a
+    // worker thread.  False when it could not be fetched.
+    std::function<bool(const std::string& url, std::string& bytes)> fetchPicture;
     std::function<void()> fetchNewXml;
     std::function<void()> loadServerList;
     std::function<bool(int mode, uint32_t installation, int one, std::string& description)>
@@ -57,6 +62,7 @@ void StatCount(uint16_t key);
 void StatAddLog4(uint16_t key, int64_t value);
 void StatCountLog2(uint16_t key, int64_t value);
 void StatCountDuration(uint16_t key, double days);
+void StatCountProduct(const std::string& code);
 void StatSaveCounters(const std::string& folder);
 void StatSaveProducts(const std::string& folder);
 bool StatShouldSend(const std::string& folder);
@@ -65,6 +71,10 @@ void StatSend(const std::string& folder, const std::string& installation);
 void StatSendProducts(const std::string& folder, const std::string& installation);
 
 int32_t IsOnline();
+// False (and `bytes` empty) when no fetch is registered or it failed.  Any
+// thread.
+bool FetchPicture(const std::string& url, std::string& bytes);
+bool HasFetchPicture();
 void FetchNewXml();
 void LoadServerList();
 bool FindProgramPackage(int mode, uint32_t installation, int one, std::string& description);
