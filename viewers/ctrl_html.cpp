@@ -525,6 +525,20 @@ void Converter::Run()
         case 11:
             RowCode(false, 0);
             break;
+        case 12: {
+            // Text right after it starts a plain paragraph (as in the
+            // rich-text layout); else it means nothing.
+            CtrlItem next;
+            if (!tok.Peek(next) || !next.IsText())
+                break;
+            CloseParagraph();
+            styleFlags_ = 0;
+            BeforeBlock();
+            if (gate_ && !EnsureCell())
+                break;
+            Push('P', "<p>");
+            break;
+        }
         case 13:
             if (gate_) {
                 if (rule_)
@@ -572,7 +586,7 @@ void Converter::Run()
         case 31:
             Hint(p0, tok);
             break;
-        default: // 8, 9, 12, 15, 16, 17, 27, 28, 29, 30: nothing to write
+        default: // 8, 9, 15, 16, 17, 27, 28, 29, 30: nothing to write
             break;
         }
     }

@@ -879,7 +879,7 @@ void TProhlizecN::FormResize()
     if (bw * count > w && count > 0)
         bw = w / count;
     vata_->setGeometry(0, h - bar, w, bar);
-    const int tabHeight = TabControl_->isVisible() ? TabControl_->sizeHint().height() : 0;
+    const int tabHeight = TabControl_->isHidden() ? 0 : TabControl_->sizeHint().height();
     TabControl_->setGeometry(0, h - bar - tabHeight, w, tabHeight);
     Pages_->setGeometry(0, 0, w, h - bar - tabHeight);
     const std::string_view noParagr = "12AILMPT";

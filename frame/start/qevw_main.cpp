@@ -30,6 +30,7 @@
 #include "frame/windows/message_box.h"
 #include "frame/entry_points.h"
 #include "lists/list_entry_points.h"
+#include "viewers/viewer_window.h"
 #include "frame/start/prestart.h"
 #include "platform/message_sink.h"
 
@@ -104,6 +105,7 @@ int main(int argc, char** argv)
     MainEntryPoints calls;
     AddListEntryPoints(calls);
     SetMainEntryPoints(std::move(calls));
+    RegisterRecordViewerFactory();
 
     int rc = 0;
     {
