@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <map>
 #include <vector>
 
 #include "datastore/db_table.h"
@@ -340,7 +341,21 @@ void LimitationParagraph(CtrlTextWriter& w, std::string& captions, const std::st
 
 // ------------------------------------------------------------ drug parts
 
-// Opens a table through a handle of the caller; false when it cannot.
+// The composers' handle of a table on this thread, kept open between
+// compositions: opening maps the files and reads the index's upper levels,
+// a cost that grows with the register.  Each composer uses a handle only
+// between its own calls, never across a call that uses the same table.
+TDbTable& Table(std::string_view dat)
+{
+    thread_local std::map<std::string, TDbTable, std::less<>> tables;
+    auto it = tables.find(dat);
+    if (it == tables.end())
+        it = tables.try_emplace(std::string(dat)).first;
+    return it->second;
+}
+
+// Opens a table (a handle already open on it in the data folder stays as it
+// is); false when it cannot.
 bool Open(TDbTable& t, const char* dat, const char* sez, uint16_t length)
 {
     OpenTable(t, TFileId(dat), TFileId(sez), length);
@@ -380,7 +395,7 @@ bool SlotFilled(const std::string& rec)
 void Replacements(CtrlTextWriter& w, std::string_view outage, std::string_view drug)
 {
     const std::string list = FT(outage, 13, 50);
-    TDbTable kl;
+    TDbTable& kl = Table("kl");
     const bool open = Open(kl, "kl", "klkod", kDrugRecordLength);
     bool first = true;
     auto line = [&]() {
@@ -415,7 +430,7 @@ void OutageSection(CtrlTextWriter& w, std::string& captions, std::string_view dr
 {
     if (!AboveBlank(At(drug, 319)))
         return;
-    TDbTable t;
+    TDbTable& t = Table("vypad");
     std::string rec;
     if (!Open(t, "vypad", "vypadkod", 244) || !FindExact(t, F(drug, 1, 7), rec))
         return;
@@ -570,7 +585,7 @@ void FurtherSection(CtrlTextWriter& w, std::string& captions, std::string_view d
     }
     if (static_cast<uint8_t>(At(drug, 318)) != 0) {
         // The EAN codes of kinds above "7".
-        TDbTable kle;
+        TDbTable& kle = Table("kle");
         std::string rec;
         std::string eans;
         const std::string code = F(drug, 1, 7);
@@ -593,7 +608,7 @@ void FurtherSection(CtrlTextWriter& w, std::string& captions, std::string_view d
 
 void CompanySection(CtrlTextWriter& w, std::string& captions, std::string_view drug)
 {
-    TDbTable t;
+    TDbTable& t = Table("vpois");
     std::string rec;
     if (!Open(t, "vpois", "vpois", 300) || !FindExact(t, F(drug, 252, 4), rec))
         return;
@@ -673,7 +688,7 @@ void CodeAndText(CtrlTextWriter& w, char c, std::string_view section)
 std::vector<std::string> Variants(std::string_view device, int32_t recordNumber)
 {
     std::vector<std::string> out;
-    TDbTable t;
+    TDbTable& t = Table("pzt");
     std::string rec;
     const std::string code = F(device, 1, 7);
     if (!Open(t, "pzt", "pztkod", kDeviceRecordLength) || !FindExact(t, code, rec))
@@ -1028,7 +1043,7 @@ RecordText ComposeDrugText(std::string_view drug)
     std::array<std::string, kPriceSlots> slots;
     slots.fill(std::string(kPriceRecordLength, ' '));
     if (AboveBlank(At(drug, 250))) {
-        TDbTable t;
+        TDbTable& t = Table("cvzp");
         std::string rec;
         if (Open(t, "cvzp", "cvzpkod", kPriceRecordLength) && FindExact(t, code, rec)) {
             do {
@@ -1149,7 +1164,7 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     DeviceLabelCell(w, "Dop");
     w.Field(FT(device, 87, 80));
     if (!TrimView(F(device, 183, 3)).empty()) {
-        TDbTable t;
+        TDbTable& t = Table("pztvyrv");
         std::string rec;
         if (Open(t, "pztvyrv", "pztvyrko", 186) && FindExact(t, F(device, 183, 3), rec)) {
             DeviceLabelCell(w, "Vyr");
@@ -1161,7 +1176,7 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     w.Text(Data("TBa", Key(At(device, 182))));
     {
         const std::string type = F(device, 168, 2);
-        TDbTable t;
+        TDbTable& t = Table("pzttypv");
         std::string rec;
         DeviceLabelCell(w, "Typ");
         w.Field(type);
@@ -1283,7 +1298,7 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     DeviceHeading(w, captions, "tAdm", "zAdm");
     TableDevice(w);
     if (const std::string holder = F(device, 189, 4); holder != "____") {
-        TDbTable t;
+        TDbTable& t = Table("pztohl");
         std::string rec;
         if (Open(t, "pztohl", "pztohlko", 64) && FindExact(t, holder, rec)) {
             DeviceLabelCell(w, "Ohl");
@@ -1304,7 +1319,7 @@ std::string DeviceGroupRecord(std::string_view device)
     const std::string code = F(device, 170, 4);
     if (TrimView(code).empty())
         return {};
-    TDbTable t;
+    TDbTable& t = Table("pztuhs");
     std::string rec;
     if (Open(t, "pztuhs", "pztuhsko", 194) && FindExact(t, code, rec))
         return rec.substr(0, 184);

@@ -1465,6 +1465,8 @@ bool WriteDemoMedia(const std::string& out, const DemoDataSet& set, DemoLog& log
     };
     for (const DemoDataSet::Picture& p : set.pictures)
         write(p.path, p.width, p.height);
+    if (!set.photos)
+        return ok;
     for (const std::string& rec : set.Records("kl"))
         if (rec.size() >= 316 && (static_cast<uint8_t>(rec[315]) & 1))
             write("photos/" + rec.substr(0, 7) + ".png", 320, 240);

@@ -56,6 +56,9 @@ struct DemoDataSet {
         int height = 0;
     };
     std::vector<Picture> pictures;
+    // Whether products with a photo get one ("photos/CODE.png"); the large
+    // synthetic set goes without.
+    bool photos = true;
     // The data text tables: sources as parsed (with the generated sections)
     // and the compiled bytes.
     textsrc::Source ces, ang;
