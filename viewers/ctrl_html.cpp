@@ -195,6 +195,9 @@ private:
     // Validity guards, called before writing.
     bool EnsureCell();
     void BeforeBlock();
+    // Opens a block element: paragraphs and headings around it closed, a
+    // cell opened when it would stand between a table and its rows.
+    bool OpenBlock(char letter, std::string_view opening);
 
     // --- codes ---------------------------------------------------------------
     void TextRun(std::string_view run);
@@ -413,6 +416,14 @@ void Converter::BeforeBlock()
     }
 }
 
+bool Converter::OpenBlock(char letter, std::string_view opening)
+{
+    BeforeBlock();
+    if (gate_ && !EnsureCell())
+        return false;
+    return Push(letter, opening);
+}
+
 void Converter::WriteHead()
 {
     out_.append("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n");
@@ -487,9 +498,7 @@ void Converter::Run()
             CloseListItem();
             BeforeBlock();
             CloseEnclosingItem();
-            if (gate_ && !EnsureCell())
-                break;
-            Push('I', "<li>");
+            OpenBlock('I', "<li>");
             break;
         case 4:
             CloseElement('T');
@@ -513,10 +522,7 @@ void Converter::Run()
             CtrlItem next;
             const bool bullets = tok.Peek(next) && !next.IsText() && next.code >= 1 && next.code <= 3;
             if (bullets) {
-                BeforeBlock();
-                if (gate_ && !EnsureCell())
-                    break;
-                Push('U', "<ul>");
+                OpenBlock('U', "<ul>");
             } else {
                 Push('O', "", false); // a list without a wrapper leaves nothing in the page
             }
@@ -533,10 +539,7 @@ void Converter::Run()
                 break;
             CloseParagraph();
             styleFlags_ = 0;
-            BeforeBlock();
-            if (gate_ && !EnsureCell())
-                break;
-            Push('P', "<p>");
+            OpenBlock('P', "<p>");
             break;
         }
         case 13:
@@ -551,10 +554,7 @@ void Converter::Run()
         case 14:
             CloseParagraph();
             styleFlags_ = 0;
-            BeforeBlock();
-            if (gate_ && !EnsureCell())
-                break;
-            Push('P', "<p>");
+            OpenBlock('P', "<p>");
             break;
         case 18:
             StyleParagraph(p0, item.End());
@@ -701,10 +701,7 @@ void Converter::StyleParagraph(int v, int after)
         name = kClassTable.substr(static_cast<size_t>(3 * v), 3);
     CloseParagraph();
     if (name == "   ") {
-        BeforeBlock();
-        if (gate_ && !EnsureCell())
-            return;
-        Push('P', "<p>");
+        OpenBlock('P', "<p>");
         return;
     }
     if (name.size() == 3 && name[0] == '<' && name[1] == 'h') {
@@ -746,19 +743,13 @@ void Converter::StyleParagraph(int v, int after)
             ++headingOrdinal_;
         }
         const char opening[] = {'<', 'h', level, '>', '\0'};
-        BeforeBlock();
-        if (gate_ && !EnsureCell())
-            return;
-        Push(level, opening);
+        OpenBlock(level, opening);
         return;
     }
-    BeforeBlock();
-    if (gate_ && !EnsureCell())
-        return;
     std::string opening = "<p class=\"";
     opening.append(name);
     opening.append("\">");
-    Push('P', opening);
+    OpenBlock('P', opening);
 }
 
 void Converter::SectionParagraph(int v)
@@ -821,10 +812,7 @@ void Converter::SectionParagraph(int v)
             opening.append("</a>");
         opening.append("</acronym>\r\n");
     }
-    BeforeBlock();
-    if (gate_ && !EnsureCell())
-        return;
-    Push('P', opening);
+    OpenBlock('P', opening);
 }
 
 void Converter::NumberedItem(int v)
@@ -852,10 +840,7 @@ void Converter::NumberedItem(int v)
     }
     number.push_back(style % 2 ? '.' : ')');
     const std::string l = Decimal(level + 1);
-    BeforeBlock();
-    if (gate_ && !EnsureCell())
-        return;
-    if (!Push('J', "<div class=\"list" + l + "\">"))
+    if (!OpenBlock('J', "<div class=\"list" + l + "\">"))
         return;
     Emit("<span class=\"list" + l + "\">");
     std::string escaped;
