@@ -203,17 +203,29 @@ constexpr uint32_t kSlack = 1000;
 
 } // namespace
 
+int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength,
+                     std::string& text, const HuffTables& tables, UnpackLengths lengths)
+{
+    text.clear();
+    // Lengths no record layout can hold, a packed text longer than its text
+    // or past the slack are damage: nothing is decoded.
+    if (textLength > kMaxPackedTextLength || packedLength > kMaxPackedDataLength ||
+        (lengths == UnpackLengths::PackedWithinText && textLength < packedLength) ||
+        packedLength > textLength + kSlack)
+        return PackedTextStatus::BadRecord;
+    const uint32_t got = std::min<uint32_t>(packedLength, static_cast<uint32_t>(packed.size()));
+    const int start = static_cast<int>(textLength + kSlack - packedLength);
+    text.assign(textLength + kSlack, '\0');
+    std::memcpy(text.data() + start, packed.data(), got);
+    // Only the bytes given are decoded: a text cut short comes out short.
+    return DecodeInPlace(text, textLength, start, static_cast<int>(got), packedLength, tables);
+}
+
 int UnpackRecordText(std::string_view packed, uint32_t textLength, std::string& text,
                      const HuffTables& tables)
 {
-    text.clear();
-    if (packed.size() > textLength + kSlack)
-        return PackedTextStatus::BadRecord;
-    const int start = static_cast<int>(textLength + kSlack - packed.size());
-    text.assign(textLength + kSlack, '\0');
-    std::memcpy(text.data() + start, packed.data(), packed.size());
-    return DecodeInPlace(text, textLength, start, static_cast<int>(packed.size()),
-                         static_cast<uint32_t>(packed.size()), tables);
+    return UnpackRecordText(packed, static_cast<uint32_t>(packed.size()), textLength, text, tables,
+                            UnpackLengths::AnyWithinSlack);
 }
 
 // ------------------------------------------------------------------ the files

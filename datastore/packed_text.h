@@ -67,9 +67,28 @@ constexpr int kHuffOverrun = -2;   // the output would overwrite unread input
 int HuffDecode(uint8_t* buffer, int end, int inputPos, int& pendingCode, int& bytesLeft,
                int& outCount, const HuffTables& tables = ProgramHuffTables());
 
-// The reader's decoding of one record's packed bytes: returns 0 when they
-// decode to exactly textLength + 2 bytes, else -15.  `text` gets what was
-// decoded (textLength + 2 bytes on success, the two closing zeros included).
+// The widest lengths a record head can hold (wide layout: T 20 bits, S 19).
+constexpr uint32_t kMaxPackedTextLength = (1u << 20) - 1;
+constexpr uint32_t kMaxPackedDataLength = (1u << 19) - 1;
+
+// Whether a packed text may be longer than its decoded text.  The notes and
+// classification readers hold T = P + G with a growth G of 0 or more, so a
+// packed text longer than its text is damage there; a document record (and
+// the writer's own check) may pack a short text into more bytes.
+enum class UnpackLengths { PackedWithinText, AnyWithinSlack };
+
+// The readers' decoding of one packed text of P = packedLength bytes that
+// decodes to T + 2 bytes (T = textLength), in a buffer of T + 1000 bytes
+// with the packed bytes at its end.  `packed` holds the bytes that could be
+// read: fewer than P (a text cut short in its file) are decoded as far as
+// they go.  Returns 0 when the output is exactly T + 2 bytes, else -15;
+// also -15 without decoding for P > T + 1000, lengths wider than any head
+// holds, and (PackedWithinText) T < P.  `text` gets what was decoded (T + 2
+// bytes on success, the two closing zeros included).
+int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength,
+                     std::string& text, const HuffTables& tables = ProgramHuffTables(),
+                     UnpackLengths lengths = UnpackLengths::PackedWithinText);
+// The same with P = packed.size() and any packed length within the slack.
 int UnpackRecordText(std::string_view packed, uint32_t textLength, std::string& text,
                      const HuffTables& tables = ProgramHuffTables());
 

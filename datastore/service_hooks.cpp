@@ -39,6 +39,10 @@ void StatAddLog4(uint16_t key, int64_t value)
 {
     Hooks().Call(&UpdateServices::statAddLog4, key, value);
 }
+void StatCountProduct(const std::string& code)
+{
+    Hooks().Call(&UpdateServices::statCountProduct, code);
+}
 void StatCountLog2(uint16_t key, int64_t value)
 {
     Hooks().Call(&UpdateServices::statCountLog2, key, value);
@@ -75,6 +79,10 @@ void StatSendProducts(const std::string& folder, const std::string& installation
 int32_t IsOnline()
 {
     return Hooks().Call(&UpdateServices::isOnline);
+}
+bool HasFetchPicture()
+{
+    return Hooks().Has(&UpdateServices::fetchPicture);
 }
 void FetchNewXml()
 {
@@ -121,7 +129,10 @@ int FetchPicture(const std::string& url, std::string& bytes)
 {
     bytes.clear();
     auto f = Hooks().Function(&UpdateServices::fetchPicture);
-    return f ? f(url, bytes) : -1;
+    const int r = f ? f(url, bytes) : -1;
+    if (r != 0)
+        bytes.clear();
+    return r;
 }
 
 bool HasStartInstallerMode()

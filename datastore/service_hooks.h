@@ -23,6 +23,8 @@ struct UpdateServices {
     std::function<void(uint16_t key, int64_t value)> statAddLog4;
     std::function<void(uint16_t key, int64_t value)> statCountLog2;
     std::function<void(uint16_t key, double days)> statCountDuration;
+    // One use of a product (its 7-digit code) in the per-product counts.
+    std::function<void(const std::string& code)> statCountProduct;
     std::function<void(const std::string& folder)> statSaveCounters;
     std::function<void(const std::string& folder)> statSaveProducts;
     std::function<bool(const std::string& folder)> statShouldSend;
@@ -65,6 +67,7 @@ void StatCount(uint16_t key);
 void StatAddLog4(uint16_t key, int64_t value);
 void StatCountLog2(uint16_t key, int64_t value);
 void StatCountDuration(uint16_t key, double days);
+void StatCountProduct(const std::string& code);
 void StatSaveCounters(const std::string& folder);
 void StatSaveProducts(const std::string& folder);
 bool StatShouldSend(const std::string& folder);
@@ -73,6 +76,7 @@ void StatSend(const std::string& folder, const std::string& installation);
 void StatSendProducts(const std::string& folder, const std::string& installation);
 
 int32_t IsOnline();
+bool HasFetchPicture();
 void FetchNewXml();
 void LoadServerList();
 bool FindProgramPackage(int mode, uint32_t installation, int one, std::string& description);
@@ -83,7 +87,9 @@ void NewsCachePath(std::string& path);
 void FetchNews();
 void FindBestVersionFolder();
 bool StartInstallerMode();
-// -1 and no bytes without a network service.
+// A picture of the HTML viewer's pages (http or https), on any thread: the
+// result code, 0 when `bytes` holds the body; -1 and no bytes without a
+// network service.
 int FetchPicture(const std::string& url, std::string& bytes);
 // Whether the settings service registered a real installer start.
 bool HasStartInstallerMode();

@@ -76,3 +76,4 @@ NotesViewerWindow* MakeNotesViewer()
     auto f = Hooks().Function(&ViewerServices::makeNotesViewer);
     return f ? f() : nullptr;
 }
+

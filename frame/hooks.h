@@ -7,6 +7,7 @@
 // Threads: registration happens on the main thread before any window or
 // worker exists; the calls run on the main thread.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>

@@ -308,6 +308,12 @@ int PainterCanvas::TextHeight(std::string_view)
     return m.ascent() + m.descent();
 }
 
+QPainter* PainterCanvas::NativePainter()
+{
+    QPainter& p = Painter();
+    return p.isActive() ? &p : nullptr;
+}
+
 QPainter& PainterCanvas::Painter()
 {
     if (!painter_) {

@@ -212,6 +212,9 @@ public:
     virtual void DrawImage(const Rect& target, const QImage& image, const Rect& source) = 0;
     // Ends the current paint pass, if any.
     virtual void EndPaint() {}
+    // The Qt painter behind the canvas, for drawing that needs Qt's own
+    // layout (rich-text pages); nullptr for canvases without one.
+    virtual QPainter* NativePainter() { return nullptr; }
 
 protected:
     enum Dirty : uint32_t {
@@ -255,6 +258,7 @@ public:
     void TextRect(const Rect& r, int x, int y, std::string_view text) override;
     void DrawImage(const Rect& target, const QImage& image, const Rect& source) override;
     void EndPaint() override;
+    QPainter* NativePainter() override;
 
 private:
     QPainter& Painter();

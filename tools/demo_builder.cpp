@@ -77,6 +77,8 @@ int main(int argc, char** argv)
         return 1;
     if (scale && (!MakeScaleDataSet(set, static_cast<int>(count), seed, log) || !CheckDemoDataSet(set, log)))
         return 1;
+    if (scale)
+        set.photos = false;
     if (!WriteDemoFolder(paths[1], set, log))
         return 1;
     if (scale) {

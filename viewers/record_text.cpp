@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <map>
 #include <vector>
 
 #include "datastore/db_table.h"
@@ -381,7 +382,21 @@ void LimitationParagraph(CtrlTextWriter& w, std::string& captions, const std::st
 
 // ------------------------------------------------------------ drug parts
 
-// Opens a table through a handle of the caller; false when it cannot.
+// The composers' handle of a table on this thread, kept open between
+// compositions: opening maps the files and reads the index's upper levels,
+// a cost that grows with the register.  Each composer uses a handle only
+// between its own calls, never across a call that uses the same table.
+TDbTable& Table(std::string_view dat)
+{
+    thread_local std::map<std::string, TDbTable, std::less<>> tables;
+    auto it = tables.find(dat);
+    if (it == tables.end())
+        it = tables.try_emplace(std::string(dat)).first;
+    return it->second;
+}
+
+// Opens a table (a handle already open on it in the data folder stays as it
+// is); false when it cannot.
 bool Open(TDbTable& t, const TableLayout& table, const char* sez)
 {
     OpenTable(t, TFileId(table.id), TFileId(sez), static_cast<uint16_t>(table.Length()));
@@ -427,7 +442,7 @@ bool SlotFilled(const std::string& rec)
 void Replacements(CtrlTextWriter& w, std::string_view outage, std::string_view drug)
 {
     const std::string list = FT(outage, Outage("NAH"));
-    TDbTable kl;
+    TDbTable& kl = Table("kl");
     const bool open = Open(kl, kKlLayout, "klkod");
     bool first = true;
     auto line = [&]() {
@@ -464,7 +479,7 @@ void OutageSection(CtrlTextWriter& w, std::string& captions, std::string_view dr
 {
     if (!AboveBlank(At(drug, Drug("VYP"))))
         return;
-    TDbTable t;
+    TDbTable& t = Table("vypad");
     std::string rec;
     if (!Open(t, kVypadLayout, "vypadkod") || !FindExact(t, F(drug, kCode), rec))
         return;
@@ -618,7 +633,7 @@ void FurtherSection(CtrlTextWriter& w, std::string& captions, std::string_view d
     }
     if (static_cast<uint8_t>(At(drug, Drug("PEA"))) != 0) {
         // The EAN codes of kinds above "7".
-        TDbTable kle;
+        TDbTable& kle = Table("kle");
         std::string rec;
         std::string eans;
         const std::string code = F(drug, kCode);
@@ -641,7 +656,7 @@ void FurtherSection(CtrlTextWriter& w, std::string& captions, std::string_view d
 
 void CompanySection(CtrlTextWriter& w, std::string& captions, std::string_view drug)
 {
-    TDbTable t;
+    TDbTable& t = Table("vpois");
     std::string rec;
     if (!Open(t, kVpoisLayout, "vpois") || !FindExact(t, F(drug, Drug("VPO")), rec))
         return;
@@ -721,7 +736,7 @@ void CodeAndText(CtrlTextWriter& w, char c, std::string_view section)
 std::vector<std::string> Variants(std::string_view device, int32_t recordNumber)
 {
     std::vector<std::string> out;
-    TDbTable t;
+    TDbTable& t = Table("pzt");
     std::string rec;
     const std::string code = F(device, Device("KOD"));
     if (!Open(t, kPztLayout, "pztkod") || !FindExact(t, code, rec))
@@ -1077,7 +1092,7 @@ RecordText ComposeDrugText(std::string_view drug)
     std::array<std::string, kPriceSlots> slots;
     slots.fill(std::string(kPriceRecordLength, ' '));
     if (AboveBlank(At(drug, Drug("UH")))) {
-        TDbTable t;
+        TDbTable& t = Table("cvzp");
         std::string rec;
         if (Open(t, kCvzpLayout, "cvzpkod") && FindExact(t, code, rec)) {
             do {
@@ -1199,7 +1214,7 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     DeviceLabelCell(w, "Dop");
     w.Field(FT(device, Device("DOP")));
     if (!TrimView(F(device, Device("VYR"))).empty()) {
-        TDbTable t;
+        TDbTable& t = Table("pztvyrv");
         std::string rec;
         if (Open(t, kPztvyrvLayout, "pztvyrko") && FindExact(t, F(device, Device("VYR")), rec)) {
             DeviceLabelCell(w, "Vyr");
@@ -1211,7 +1226,7 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     w.Text(Data("TBa", Key(At(device, Device("TBZ")))));
     {
         const std::string type = F(device, Device("TYP"));
-        TDbTable t;
+        TDbTable& t = Table("pzttypv");
         std::string rec;
         DeviceLabelCell(w, "Typ");
         w.Field(type);
@@ -1334,7 +1349,7 @@ RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
     DeviceHeading(w, captions, "tAdm", "zAdm");
     TableDevice(w);
     if (const std::string holder = F(device, Device("OHL")); holder != "____") {
-        TDbTable t;
+        TDbTable& t = Table("pztohl");
         std::string rec;
         if (Open(t, kPztohlLayout, "pztohlko") && FindExact(t, holder, rec)) {
             DeviceLabelCell(w, "Ohl");
@@ -1357,7 +1372,7 @@ std::string DeviceGroupRecord(std::string_view device)
         return {};
     // The code and both parts of the name.
     constexpr size_t kGroupLength = Group("NAR").End();
-    TDbTable t;
+    TDbTable& t = Table("pztuhs");
     std::string rec;
     if (Open(t, kPztuhsLayout, "pztuhsko") && FindExact(t, code, rec))
         return rec.substr(0, kGroupLength);

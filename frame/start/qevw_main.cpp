@@ -36,6 +36,7 @@
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
 #include "lists/product_history_lists.h"
+#include "viewers/viewer_window.h"
 #include "frame/start/prestart.h"
 #include "platform/main_thread_call.h"
 #include "frame/hooks.h"
@@ -132,6 +133,7 @@ int main(int argc, char** argv)
     AddCommandEntryPoints(calls);
     RegisterListCommands();
     SetMainEntryPoints(std::move(calls));
+    RegisterRecordViewerFactory();
 
     int rc = 0;
     {

@@ -99,6 +99,35 @@ TEST(HuffDecode, WalksTheContextTreesAndEscapes)
     EXPECT_EQ(text, run.output) << "what was decoded is kept";
 }
 
+TEST(UnpackRecordText, ReadersCheckLengthsAndDecodeOnlyWhatWasRead)
+{
+    const std::string packed = Bytes({0x37, 0x84, 0x1E, 0x5A}); // 5 text bytes + 00 00
+    const HuffTables tables = ChainTables();
+    std::string text;
+    EXPECT_EQ(UnpackRecordText(packed, 4, 5, text, tables), 0);
+    EXPECT_EQ(text.size(), 7u);
+
+    // Cut short in its file: two of the four bytes were read.
+    EXPECT_EQ(UnpackRecordText(packed.substr(0, 2), 4, 5, text, tables), PackedTextStatus::BadRecord);
+    EXPECT_LT(text.size(), 7u);
+    EXPECT_EQ(text.substr(0, 2), Bytes({0x02, 0x01}));
+
+    // A packed text longer than its text is damage for the readers of
+    // P + G heads, not for documents; lengths past every head layout too.
+    EXPECT_EQ(UnpackRecordText(packed, 4, 3, text, tables), PackedTextStatus::BadRecord);
+    EXPECT_TRUE(text.empty()) << "nothing is decoded";
+    EXPECT_EQ(UnpackRecordText(packed, 4, 3, text, tables, UnpackLengths::AnyWithinSlack),
+              PackedTextStatus::BadRecord)
+        << "decoded, but to another length";
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(UnpackRecordText(packed, 4, kMaxPackedTextLength + 1, text, tables), PackedTextStatus::BadRecord);
+    EXPECT_EQ(UnpackRecordText(packed, kMaxPackedDataLength + 1, kMaxPackedTextLength, text, tables),
+              PackedTextStatus::BadRecord);
+    EXPECT_EQ(UnpackRecordText(std::string(1100, '\x37'), 1100, 99, text, tables, UnpackLengths::AnyWithinSlack),
+              PackedTextStatus::BadRecord)
+        << "past the slack of 1000";
+}
+
 TEST(HuffDecode, AZeroAfterAZeroNearTheBlockEndStartsTheNextBlock)
 {
     // Block 1 is one byte: 00 (10) and six dropped bits.  The block head says

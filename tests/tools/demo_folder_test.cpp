@@ -210,8 +210,10 @@ TEST(DemoFolder, BuildIsDeterministicAndCurrent)
     ASSERT_TRUE(LoadDemoSources(QEVW_SOURCE_DIR "/demo", set, log) && CheckDemoDataSet(set, log)) << Join(errors);
     ASSERT_TRUE(WriteDemoFolder(out, set, log)) << Join(errors);
     int files = 0;
-    for (const fs::directory_entry& e : fs::directory_iterator(out)) {
-        const std::string name = e.path().filename().string();
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(out)) {
+        if (e.is_directory())
+            continue;
+        const std::string name = fs::relative(e.path(), out).string();
         SCOPED_TRACE(name);
         EXPECT_EQ(Bytes(e.path().string()), Bytes(std::string(QEVW_DEMO_DATA_DIR) + "/" + name));
         ++files;

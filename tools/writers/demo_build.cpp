@@ -9,6 +9,10 @@
 #include <set>
 #include <stdexcept>
 
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
+
 #include "datastore/ctrl_text.h"
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
@@ -154,8 +158,10 @@ bool AddDemoDocument(DemoDocFile& file, const std::string& name, const std::stri
 }
 
 bool DemoMarkupToCtrlText(std::string_view utf8, const std::string& file, std::string& out, uint16_t& bValue,
-                          DemoLog& log)
+                          DemoLog& log, int* items)
 {
+    if (items)
+        *items = -1;
     CtrlTextWriter w;
     bool ok = true;
     int lineNo = 0;
@@ -177,6 +183,8 @@ bool DemoMarkupToCtrlText(std::string_view utf8, const std::string& file, std::s
             int64_t v = 0;
             if (line.substr(0, 3) == "@B " && ParseInt(line.substr(3), v) && v > 0 && v <= 0xFFFF) {
                 bValue = static_cast<uint16_t>(v);
+            } else if (items && line.substr(0, 3) == "@I " && ParseInt(line.substr(3), v) && v >= 1 && v <= 255) {
+                *items = static_cast<int>(v);
             } else {
                 log.Error(file, lineNo, "unknown directive " + std::string(line));
                 ok = false;
@@ -745,6 +753,29 @@ const TableBuilder kTableBuilders[] = {
 };
 
 // demo/<family>/*.txt, in name order; the file's stem is the record name.
+// The pictures of a document, where the viewer looks for them below the
+// data set's picture base "pictures/".
+void NotePictures(DemoDataSet& set, const std::string& family, const std::string& name, const std::string& text)
+{
+    const std::string prefix = family == "letak" ? "LET_PICT/" : family == "spc" ? "SPC_PICT/" : "";
+    const std::string folder = name.compare(0, 2, "CH") == 0 ? "CH" : name.substr(0, 1);
+    CtrlTokenizer tok(text);
+    CtrlItem item;
+    while (tok.Next(item)) {
+        if (!item.IsCode(25))
+            continue;
+        std::string picture = CtrlStringParam(text, item, 2);
+        for (size_t i = 0; i < picture.size(); ++i) {
+            if (i < 6 && picture[i] == '"')
+                picture[i] = '~';
+            if (picture[i] >= 'A' && picture[i] <= 'Z')
+                picture[i] = static_cast<char>(picture[i] - 'A' + 'a');
+        }
+        set.pictures.push_back({"pictures/" + prefix + folder + "/" + name + picture + ".png",
+                                CtrlPairValue(text, item, 0) & 0x7FF, CtrlPairValue(text, item, 1)});
+    }
+}
+
 bool LoadDocuments(Ctx& c)
 {
     bool ok = true;
@@ -768,7 +799,8 @@ bool LoadDocuments(Ctx& c)
             }
             std::string text;
             uint16_t bValue = 0;
-            if (!DemoMarkupToCtrlText(utf8, where, text, bValue, c.log)) {
+            int items = -1;
+            if (!DemoMarkupToCtrlText(utf8, where, text, bValue, c.log, &items)) {
                 ok = false;
                 continue;
             }
@@ -782,7 +814,15 @@ bool LoadDocuments(Ctx& c)
                 }
                 text.append(2, '\0');
             }
+            if (family != "ind_ome")
+                NotePictures(c.set, family, p.stem().string(), text);
+            // "@I n": a record of n items (fewer than the family's least
+            // make an article that counts as missing).
+            const int familyItems = file.minItems;
+            if (items > 0)
+                file.minItems = items;
             ok = AddDemoDocument(file, p.stem().string(), text, bValue, where, c.log) && ok;
+            file.minItems = familyItems;
         }
     }
     return ok;
@@ -1394,6 +1434,52 @@ bool WriteSignSets(const std::string& out, const DemoDataSet& set, DemoLog& log)
     }
 }
 
+// A made-up picture: a gradient with a frame and a diagonal, as PNG bytes.
+std::string DemoPng(int width, int height, uint32_t seed)
+{
+    QImage image(std::max(width, 8), std::max(height, 8), QImage::Format_RGB32);
+    const QColor a = QColor::fromHsv(static_cast<int>(seed % 360), 90, 240);
+    const QColor b = QColor::fromHsv(static_cast<int>((seed * 7 + 120) % 360), 160, 170);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const double t = static_cast<double>(x + y) / (image.width() + image.height());
+            QColor c = QColor::fromRgbF(a.redF() * (1 - t) + b.redF() * t, a.greenF() * (1 - t) + b.greenF() * t,
+                                        a.blueF() * (1 - t) + b.blueF() * t);
+            const bool frame = x < 2 || y < 2 || x >= image.width() - 2 || y >= image.height() - 2;
+            const bool diagonal = std::abs(x * image.height() - y * image.width()) < image.width() + image.height();
+            image.setPixel(x, y, frame || diagonal ? qRgb(40, 40, 60) : c.rgb());
+        }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+// The document pictures and the product photos ("photos/CODE.png" for a
+// drug with the photo bit and a good with the photo letter).
+bool WriteDemoMedia(const std::string& out, const DemoDataSet& set, DemoLog& log)
+{
+    std::error_code ec;
+    bool ok = true;
+    uint32_t seed = 1;
+    auto write = [&](const std::string& path, int width, int height) {
+        fs::create_directories(fs::path(out + path).parent_path(), ec);
+        ok = WriteFile(out + path, DemoPng(width, height, seed++), log) && ok;
+    };
+    for (const DemoDataSet::Picture& p : set.pictures)
+        write(p.path, p.width, p.height);
+    if (!set.photos)
+        return ok;
+    for (const std::string& rec : set.Records("kl"))
+        if (rec.size() >= 316 && (static_cast<uint8_t>(rec[315]) & 1))
+            write("photos/" + rec.substr(0, 7) + ".png", 320, 240);
+    for (const std::string& rec : set.Records("pfa"))
+        if (rec.size() >= 240 && rec[239] != ' ')
+            write("photos/" + rec.substr(0, 5) + ".png", 320, 240);
+    return ok;
+}
+
 } // namespace
 
 namespace {
@@ -1521,6 +1607,7 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
             ok = false;
         }
     ok = WriteFile(out + "symbol.dat", set.symbol, log) && ok;
+    ok = WriteDemoMedia(out, set, log) && ok;
     ok = WriteFile(out + "kalvo.ces", set.cesBytes, log) && ok;
     ok = WriteFile(out + "kalvo.ang", set.angBytes, log) && ok;
     // Its presence alone tells the program that the name word list is there.

@@ -48,6 +48,17 @@ struct DemoDataSet {
     std::map<std::string, DemoDocFile> docs;
     // symbol.dat, the limitation legend (rich text, no header).
     std::string symbol;
+    // The pictures the documents show (code 25): path below the folder
+    // ("pictures/LET_PICT/a/amlobrzobr1.png") and size.
+    struct Picture {
+        std::string path;
+        int width = 0;
+        int height = 0;
+    };
+    std::vector<Picture> pictures;
+    // Whether products with a photo get one ("photos/CODE.png"); the large
+    // synthetic set goes without.
+    bool photos = true;
     // The data text tables: sources as parsed (with the generated sections)
     // and the compiled bytes.
     textsrc::Source ces, ang;
@@ -81,9 +92,10 @@ bool AddDemoDocument(DemoDocFile& file, const std::string& name, const std::stri
                      const std::string& where, DemoLog& log);
 
 // Document markup (demo/README.md) -> rich text in the data code page.
-// Errors name `file` and the line.
+// Errors name `file` and the line.  `items` (when given) receives the item
+// count of an "@I n" directive, else -1.
 bool DemoMarkupToCtrlText(std::string_view utf8, const std::string& file, std::string& out, uint16_t& bValue,
-                          DemoLog& log);
+                          DemoLog& log, int* items = nullptr);
 
 // Fills one record of `spec` from a CSV row.  Doc fields are resolved through
 // the documents already loaded into `set`.

@@ -1,0 +1,65 @@
+#pragma once
+// What the HTML viewer shows for one record, without the window: the
+// document it reads (or the record text it composes, or the photo page),
+// the kind's additions to the text, and the page with its tabs and contents;
+// or, when there is no document, the notice to show instead.  The viewer's
+// data reset and tools/doc_page both use it.
+//
+// Reads the data folder's tables and document files; no Qt.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "viewers/ctrl_html.h"
+
+struct ViewerPageInput {
+    char kind = 'K';
+    uint8_t linkKind = 6;       // 6 drugs ("kl"), 20 goods ("pfa"), 28 devices ("pzt")
+    std::string record;         // the main-table record; empty when none was read
+    int32_t recordNumber = 0;
+    std::string dataFolder;     // with "/"
+    std::string programFolder;  // with "/": the style sheets
+    // The viewer's selection and requests (see HtmlConversionInput).
+    std::string selection;
+    bool invert = false;
+    bool showAll = true;
+    uint8_t requestedSection = kNoRequestedSection;
+    std::string visibility;
+    std::array<std::string, 5> searchTerms;
+    std::string fontName;
+    int fontSize = 9;
+    uint8_t requestedParagraph = 0;
+    uint8_t requestedTextSection = 0;
+    bool online = false;
+};
+
+struct ViewerPageOutput {
+    bool missing = false;
+    std::string noticeKey;    // key of section "Prohlizec" for the notice ("" none)
+    std::string errorMessage; // for an error box (data code page), "" none
+    std::string productCode;
+    std::string titleSuffix;  // data code page
+    int64_t offset = -1;
+    std::string docFile;      // "kodex", "" without a file
+    std::string recordName;
+    uint16_t bValue = 0;
+    std::string documentText; // the document as read (kind "S": the editor's)
+    bool spcLayout = false;
+    // Kind "I" rebuilds the selection from the text.
+    std::string selection;
+    bool showAll = true;
+    bool invert = false;
+    bool prescVisible = false; // FnPresc
+    bool prescEnabled = false;
+    bool webContents = false;  // FnWCon, FnWPri (kind "M")
+    bool webPrices = false;
+    HtmlPage page;
+};
+
+ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in);
+
+// The document file of a kind (without ".dat"; "" for kinds without one).
+std::string DocumentFileOfKind(char kind);
+// A drug record's one-line text: code, name, form, strength, package.
+std::string DrugRecordLine(std::string_view record);
