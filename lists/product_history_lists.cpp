@@ -9,6 +9,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/pages/hints.h"
 #include "frame/commands/command_services.h"
@@ -49,6 +50,13 @@ constexpr ProductListSpec kConsumptionQuarterly{
 constexpr ProductListSpec kConsumptionYearly{
     "spot2", "spot2atc", "SpLoPr", "Obd=07Bal=10Hod=14ATC=08.", "Obd,Bal,Hod,ATC", "0,1,2,3", "Spotreby",
 };
+
+// The product code every row begins with, fixed in each of these tables.
+constexpr FieldPos kProductCode = kVzphLayout.Field("KOD");
+static_assert(kSpot1Layout.Field("KOD").start == kProductCode.start
+              && kSpot1Layout.Field("KOD").length == kProductCode.length);
+static_assert(kSpot2Layout.Field("KOD").start == kProductCode.start
+              && kSpot2Layout.Field("KOD").length == kProductCode.length);
 
 std::string UiText(std::string_view section, std::string_view key)
 {
@@ -154,7 +162,7 @@ public:
             return;
         ReadByOrder(table_, p, record_);
         // A record that cannot be read, or a key past the product, ends the walk.
-        if (DbStatus != 0 || GetField(record_, 1, 7) != key_)
+        if (DbStatus != 0 || FieldBytes(record_, kProductCode) != key_)
             return;
         if (rec.FetchMode != FetchModeCode::After)
             rec.TopPos = p - rec.RangeFirst;

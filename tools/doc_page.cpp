@@ -21,6 +21,7 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "lists/list_text_helpers.h"
 #include "platform/cp1250.h"
@@ -62,10 +63,10 @@ struct MainTable {
 MainTable TableOfKind(char kind)
 {
     if (kind == 'Q' || kind == 'R')
-        return {"pfa", "pfakod", 246, 20};
+        return {"pfa", "pfakod", kPfaLayout.Length(), 20};
     if (kind == '1' || kind == '2' || kind == 'T')
-        return {"pzt", "pztkod", 290, 28};
-    return {"kl", "klkod", 346, 6};
+        return {"pzt", "pztkod", kPztLayout.Length(), 28};
+    return {"kl", "klkod", kKlLayout.Length(), 6};
 }
 
 } // namespace

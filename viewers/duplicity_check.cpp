@@ -10,6 +10,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
 #include "frame/hooks.h"
@@ -22,12 +23,25 @@ std::atomic<bool> DuplicityBatchMode{false};
 
 namespace {
 
-// Record lengths and fields (1-based positions).
-constexpr uint16_t kAtcLength = 166, kKlcLength = 21, kKkLength = 86, kDrugLength = 346, kPairLength = 6;
-constexpr int kAtcName = 9, kAtcNameLength = 150, kAtcFlags = 162;
-constexpr int kDrugCode = 1, kDrugName = 8, kDrugNameLength = 70, kDrugText27 = 78, kDrugText24 = 117, kDrugAtc = 193;
-constexpr int kKlcDrug = 1, kKlcSubstance = 8, kKlcKind = 13, kKlcAmount = 14, kKlcUnit = 20;
-constexpr int kKkName = 9, kKkNameLength = 64;
+// Record lengths and fields.
+constexpr uint16_t kAtcLength = kAtcLayout.Length(), kKlcLength = kKlcLayout.Length(), kKkLength = kKkLayout.Length(),
+                   kDrugLength = kKlLayout.Length(), kPairLength = kKabLayout.Length();
+constexpr FieldPos kAtcName = kAtcLayout.Field("NAZ"), kAtcFlags = kAtcLayout.Field("DUP");
+// The group name the check keeps: NAZ and the start of its continuation NAR.
+constexpr int kAtcNameLength = 150;
+constexpr FieldPos kDrugCode = kKlLayout.Field("KOD"), kDrugName = kKlLayout.Field("NAZ"),
+                   kDrugText27 = kKlLayout.Field("LFO"), kDrugText24 = kKlLayout.Field("SIL"),
+                   kDrugAtc = kKlLayout.Field("ATC");
+constexpr FieldPos kKlcDrug = kKlcLayout.Field("LEK"), kKlcSubstance = kKlcLayout.Field("KOM"),
+                   kKlcKind = kKlcLayout.Field("STA"), kKlcAmount = kKlcLayout.Field("MN"),
+                   kKlcUnit = kKlcLayout.Field("JD");
+constexpr FieldPos kKkName = kKkLayout.Field("NAZ");
+constexpr FieldPos kPairSubstance = kKabLayout.Field("SUB"), kPairGroup = kKabLayout.Field("GRP");
+
+std::string F(std::string_view rec, FieldPos f)
+{
+    return GetField(rec, f.start, f.length);
+}
 
 // ATC flag bits.
 constexpr uint8_t kNoSubstanceGroups = 1, kFullCounts = 2, kLevel5Counts = 4, kLevel4Counts = 8, kLevel3Counts = 16;
@@ -97,7 +111,7 @@ std::string NameOfLevel(const std::string& key)
     std::string rec;
     if (!FindExact(Handles().atc, key, rec))
         return {};
-    return Trimmed(GetField(rec, kAtcName, kAtcNameLength));
+    return Trimmed(GetField(rec, kAtcName.start, kAtcNameLength));
 }
 
 void AddGroup(LekRec& lek, int32_t group, std::string_view item)
@@ -137,19 +151,19 @@ void BuildGroups(LekRec& lek)
         return;
     const std::vector<SubstancePair>& pairs = PairTable();
     for (;;) {
-        if (FieldDiffers(rec, kKlcDrug, 7, lek.code) != 0)
+        if (FieldDiffers(rec, kKlcDrug.start, kKlcDrug.length, lek.code) != 0)
             break;
-        if (GetField(rec, kKlcKind, 1) == "L") {
-            const int32_t s = SubstanceNumber(GetField(rec, kKlcSubstance, 5));
+        if (F(rec, kKlcKind) == "L") {
+            const int32_t s = SubstanceNumber(F(rec, kKlcSubstance));
             // The group marks "    0" and "   -1" are no substances: they
             // would join unrelated products in one finding.
             if (s > 0) {
-                std::string item = GetField(rec, kKlcAmount, 6);
-                item.resize(6, ' ');
+                std::string item = F(rec, kKlcAmount);
+                item.resize(kKlcAmount.length, ' ');
                 if (item[0] == ' ')
                     item[0] = '~';
-                std::string unit = GetField(rec, kKlcUnit, 2);
-                unit.resize(2, ' ');
+                std::string unit = F(rec, kKlcUnit);
+                unit.resize(kKlcUnit.length, ' ');
                 item += unit;
                 bool usable = false;
                 auto it = std::lower_bound(pairs.begin(), pairs.end(), s,
@@ -176,7 +190,7 @@ std::string GroupName(int32_t group)
     std::string rec;
     if (!FindExact(Handles().kk, key, rec))
         return key;
-    std::string name = GetField(rec, kKkName, kKkNameLength);
+    std::string name = F(rec, kKkName);
     const auto& lower = KamLower();
     for (size_t i = 1; i < name.size(); ++i)
         name[i] = static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
@@ -260,8 +274,8 @@ void LoadPairTable()
         ReadRecord(dat, r, rec);
         if (DbStatus != 0)
             break;
-        p.pairs.push_back({static_cast<int32_t>(Pack6ToInt(rec.substr(0, 3)) >> 1),
-                           static_cast<int32_t>(Pack6ToInt(rec.substr(3, 3)) >> 1)});
+        p.pairs.push_back({static_cast<int32_t>(Pack6ToInt(FieldBytes(rec, kPairSubstance)) >> 1),
+                           static_cast<int32_t>(Pack6ToInt(FieldBytes(rec, kPairGroup)) >> 1)});
     }
     // The search by halving needs the order; a file out of order would lose
     // pairs.
@@ -313,16 +327,16 @@ int FillLekRec(LekRec& lek)
     ReadRecord(t.kl.dat, position, rec);
     if (DbStatus != 0)
         return -1;
-    lek.code = GetField(rec, kDrugCode, 7);
-    lek.name = GetField(rec, kDrugName, kDrugNameLength);
-    lek.text27 = GetField(rec, kDrugText27, 27);
+    lek.code = F(rec, kDrugCode);
+    lek.name = F(rec, kDrugName);
+    lek.text27 = F(rec, kDrugText27);
     for (char& c : lek.text27)
         c = LowerAZ(c);
-    lek.text24 = GetField(rec, kDrugText24, 24);
+    lek.text24 = F(rec, kDrugText24);
     for (size_t i = 1; i < lek.text24.size(); ++i)
         if (lek.text24[i] != 'U')
             lek.text24[i] = LowerAZ(lek.text24[i]);
-    lek.atc = GetField(rec, kDrugAtc, 7);
+    lek.atc = F(rec, kDrugAtc);
 
     if (TrimBlanks(lek.atc).empty())
         return -2;
@@ -331,8 +345,8 @@ int FillLekRec(LekRec& lek)
     std::string atcRec;
     if (!FindExact(t.atc, key, atcRec))
         return -2;
-    const uint8_t flags = static_cast<uint8_t>(GetField(atcRec, kAtcFlags, 1)[0]);
-    lek.atcName = Trimmed(GetField(atcRec, kAtcName, kAtcNameLength));
+    const uint8_t flags = static_cast<uint8_t>(F(atcRec, kAtcFlags)[0]);
+    lek.atcName = Trimmed(GetField(atcRec, kAtcName.start, kAtcNameLength));
     if (flags & kFullCounts)
         lek.fullSlot = key;
 

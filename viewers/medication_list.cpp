@@ -9,6 +9,7 @@
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/run_log.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/utf8_text.h"
 #include "frame/config/placement_scheme.h"
@@ -34,14 +35,15 @@ constexpr char kTabStandIn = 31;
 constexpr size_t kMaxElementText = 255;
 
 // Record lengths of the look-up tables.
-constexpr uint16_t kDrugLength = 346;
-constexpr uint16_t kGoodsLength = 246;
+constexpr uint16_t kDrugLength = kKlLayout.Length();
+constexpr uint16_t kGoodsLength = kPfaLayout.Length();
 
-// Fields read from the records found (1-based positions).
-constexpr int kDrugDocumentOffset = 321;  // kl: 32-bit offset into kodex.dat, -1 none
-constexpr int kGoodsCode = 1, kGoodsCodeLength = 5;
-constexpr int kGoodsHemCode = 6, kGoodsHemLength = 6;
-constexpr int kGoodsEan = 217, kGoodsEanLength = 13;
+// Fields read from the records found.
+constexpr FieldPos kDrugDocument = kKlLayout.Field("CC"); // 32-bit offset into kodex.dat, -1 none
+constexpr FieldPos kEanDrug = kKleLayout.Field("KOD");
+constexpr FieldPos kGoodsCode = kPfaLayout.Field("KOD");
+constexpr FieldPos kGoodsHemCode = kPfaLayout.Field("EUC");
+constexpr FieldPos kGoodsEan = kPfaLayout.Field("EAN");
 
 // --- The one look-up handle -------------------------------------------------
 
@@ -308,8 +310,8 @@ uint16_t DrugCommand(uint16_t requested, const std::string& rec)
 {
     if (requested != 0)
         return requested;
-    const bool noText = rec.size() >= kDrugDocumentOffset + 3
-                        && static_cast<int32_t>(DecodeLE32(rec.data() + kDrugDocumentOffset - 1)) == -1;
+    const bool noText = rec.size() >= static_cast<size_t>(kDrugDocument.End())
+                        && static_cast<int32_t>(DecodeLE32(rec.data() + kDrugDocument.Offset())) == -1;
     return KindCode(noText ? "dMA" : "dAK");
 }
 
@@ -583,8 +585,7 @@ int ResolvePfaCodeList(std::string& text, std::vector<int32_t>& positions)
         return 0;
     }
     positions.assign(kMaxGoodsPositions, 0);
-    const int fieldStart = L == 6 ? kGoodsHemCode : L == 13 ? kGoodsEan : kGoodsCode;
-    const int fieldLength = L == 6 ? kGoodsHemLength : L == 13 ? kGoodsEanLength : kGoodsCodeLength;
+    const FieldPos field = L == 6 ? kGoodsHemCode : L == 13 ? kGoodsEan : kGoodsCode;
 
     std::string report;
     int count = 0;
@@ -608,8 +609,8 @@ int ResolvePfaCodeList(std::string& text, std::vector<int32_t>& positions)
         // The same code may stand on one further record (a second package).
         if (count < kMaxGoodsPositions) {
             ReadByOrder(t, t.Position() + 1, rec);
-            if (DbStatus == 0 && FieldDiffers(rec, fieldStart, fieldLength, key) == 0
-                && static_cast<int>(key.size()) == fieldLength)
+            if (DbStatus == 0 && FieldDiffers(rec, field.start, field.length, key) == 0
+                && static_cast<int>(key.size()) == field.length)
                 positions[static_cast<size_t>(count++)] = t.recNo;
         }
         return true;
@@ -848,7 +849,7 @@ void medication::OpenRequestedItem(const std::string& query)
         }
     } else if (requestCode == "DEA" && text.size() == 13) {
         if (OpenLookup("kle", "kleean", 0) && FindKey(text, rec)) {
-            const std::string drug = rec.substr(0, 7);
+            const std::string drug(FieldBytes(rec, kEanDrug));
             if (OpenLookup("kl", "klkod", 0) && FindKey(drug, rec)) {
                 tableKind = 6;
                 position = LookupTable().recNo;

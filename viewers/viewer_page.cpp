@@ -3,6 +3,7 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
 #include "platform/ascii.h"
@@ -12,47 +13,64 @@
 
 namespace {
 
-// Drug record (kl), 1-based positions.
-constexpr int kDrugStatus = 190;
-constexpr int kDrugIndication = 191;
-constexpr int kDrugReimbursement = 250;
-constexpr int kDrugRestriction = 251;
-constexpr int kDrugWebFlags = 316;
-constexpr int kDrugKodex = 321;
-constexpr int kDrugLetak = 325;
-constexpr int kDrugKodexa = 329;
-constexpr int kDrugSpc = 333;
+// Drug record (kl).
+constexpr FieldPos kDrugCode = kKlLayout.Field("KOD");
+constexpr FieldPos kDrugName = kKlLayout.Field("NAZ");
+constexpr FieldPos kDrugForm = kKlLayout.Field("LFO");
+constexpr FieldPos kDrugStrength = kKlLayout.Field("SIL");
+constexpr FieldPos kDrugPackage = kKlLayout.Field("BAL");
+constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
+constexpr FieldPos kDrugIndication = kKlLayout.Field("INS");
+constexpr FieldPos kDrugReimbursement = kKlLayout.Field("UH");
+constexpr FieldPos kDrugRestriction = kKlLayout.Field("OME");
+constexpr FieldPos kDrugWebFlags = kKlLayout.Field("WEB");
+constexpr FieldPos kDrugKodex = kKlLayout.Field("CC");
+constexpr FieldPos kDrugLetak = kKlLayout.Field("LC");
+constexpr FieldPos kDrugKodexa = kKlLayout.Field("AC");
+constexpr FieldPos kDrugSpc = kKlLayout.Field("SC");
 // Goods record (pfa).
-constexpr int kGoodsName = 58;
-constexpr int kGoodsSupplement = 118;
-constexpr int kGoodsEan = 217;
-constexpr int kGoodsPrice = 231;
-constexpr int kGoodsPhoto = 240;
-constexpr int kGoodsKodex = 241;
+constexpr FieldPos kGoodsCode = kPfaLayout.Field("KOD");
+constexpr FieldPos kGoodsName = kPfaLayout.Field("NAZ");
+constexpr FieldPos kGoodsSupplement = kPfaLayout.Field("DOP");
+constexpr FieldPos kGoodsEan = kPfaLayout.Field("EAN");
+constexpr FieldPos kGoodsPrice = kPfaLayout.Field("PC");
+constexpr FieldPos kGoodsPhoto = kPfaLayout.Field("OBR");
+constexpr FieldPos kGoodsKodex = kPfaLayout.Field("CC");
 // Device record (pzt), device types (pzttypv) and groups (pztuhs).
-constexpr int kDeviceType = 168;
-constexpr int kDeviceGroup = 170;
-constexpr uint16_t kDeviceTypeLength = 106;
-constexpr int kDeviceTypeOffset = 103;
-constexpr uint16_t kDeviceGroupLength = 194;
-constexpr int kDeviceGroupFlag = 186;
-constexpr int kDeviceGroupOffset = 191;
+constexpr FieldPos kDeviceCode = kPztLayout.Field("KOD");
+constexpr FieldPos kDeviceType = kPztLayout.Field("TYP");
+constexpr FieldPos kDeviceGroup = kPztLayout.Field("UHS");
+constexpr uint16_t kDeviceTypeLength = kPzttypvLayout.Length();
+constexpr FieldPos kTypeCode = kPzttypvLayout.Field("TYP");
+constexpr FieldPos kTypeName = kPzttypvLayout.Field("NAZ");
+constexpr FieldPos kDeviceTypeOffset = kPzttypvLayout.Field("MET");
+constexpr uint16_t kDeviceGroupLength = kPztuhsLayout.Length();
+constexpr FieldPos kGroupCode = kPztuhsLayout.Field("KOD");
+constexpr FieldPos kGroupName = kPztuhsLayout.Field("NAZ");
+constexpr FieldPos kGroupNameRest = kPztuhsLayout.Field("NAR");
+constexpr FieldPos kDeviceGroupFlag = kPztuhsLayout.Field("FLG");
+constexpr FieldPos kDeviceGroupOffset = kPztuhsLayout.Field("ART");
 
-char At(std::string_view record, int pos)
+char At(std::string_view record, FieldPos f, int i = 0)
 {
-    return pos >= 1 && static_cast<size_t>(pos) <= record.size() ? record[static_cast<size_t>(pos - 1)] : ' ';
+    return FieldByte(record, f, i);
 }
 
-int32_t Int32At(std::string_view record, int pos)
+std::string F(std::string_view record, FieldPos f)
 {
-    if (pos < 1 || static_cast<size_t>(pos + 3) > record.size())
+    return GetField(record, f.start, f.length);
+}
+
+int32_t Int32At(std::string_view record, FieldPos f)
+{
+    if (f.start < 1 || static_cast<size_t>(f.End()) > record.size())
         return -1;
-    return static_cast<int32_t>(DecodeLE32(record.data() + pos - 1));
+    return static_cast<int32_t>(DecodeLE32(record.data() + f.Offset()));
 }
 
-std::string Trimmed(std::string_view record, int pos, int length)
+std::string Trimmed(std::string_view record, FieldPos f)
 {
-    return std::string(TrimBlanks(GetField(record, pos, length)));
+    return std::string(TrimBlanks(GetField(record, f.start, f.length)));
 }
 
 bool NoReimbursement(char c)
@@ -114,7 +132,7 @@ std::string NoticeKey(const ViewerPageInput& in, bool drugRecord)
     std::string key = kind == 'I' || kind == 'L' || kind == 'S' ? "eNove" : "rPrip";
     if (!drugRecord)
         return key;
-    if ((kind == 'E' || kind == 'I' || kind == 'S') && GetField(in.record, kDrugIndication, 2) == "93")
+    if ((kind == 'E' || kind == 'I' || kind == 'S') && F(in.record, kDrugIndication) == "93")
         key = "eHomeo";
     switch (At(in.record, kDrugStatus)) {
     case '-':
@@ -148,9 +166,9 @@ std::string DocumentFileOfKind(char kind)
 
 std::string DrugRecordLine(std::string_view record)
 {
-    std::string line = GetField(record, 1, 7);
-    for (const auto& [pos, len] : {std::pair{8, 70}, {78, 27}, {117, 24}, {141, 22}}) {
-        const std::string part = Trimmed(record, pos, len);
+    std::string line = F(record, kDrugCode);
+    for (const FieldPos f : {kDrugName, kDrugForm, kDrugStrength, kDrugPackage}) {
+        const std::string part = Trimmed(record, f);
         if (!part.empty())
             line += " " + part;
     }
@@ -173,34 +191,34 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
     if (!readsRecord || record.empty()) {
         // Nothing of the record is read: the notice of a document to come.
     } else if (kind == '1') {
-        out.productCode = GetField(record, 1, 7);
-        const std::string type = FindByKey("pzttypv", "pzttypko", kDeviceTypeLength, GetField(record, kDeviceType, 2));
+        out.productCode = F(record, kDeviceCode);
+        const std::string type = FindByKey("pzttypv", "pzttypko", kDeviceTypeLength, F(record, kDeviceType));
         if (!type.empty()) {
             out.offset = Int32At(type, kDeviceTypeOffset);
             out.docFile = "pztmet";
-            out.titleSuffix = GetField(type, 1, 2) + " " + Trimmed(type, 3, 100);
+            out.titleSuffix = F(type, kTypeCode) + " " + Trimmed(type, kTypeName);
         }
     } else if (kind == 'T') {
-        out.productCode = GetField(record, 1, 7);
+        out.productCode = F(record, kDeviceCode);
         out.offset = 1; // the record text is composed in any case
-        const std::string group = GetField(record, kDeviceGroup, 4);
+        const std::string group = F(record, kDeviceGroup);
         if (!TrimBlanks(group).empty())
             groupRecord = FindByKey("pztuhs", "pztuhsko", kDeviceGroupLength, group);
         if (!groupRecord.empty())
-            out.titleSuffix = CompactToCode(GetField(groupRecord, 1, 4)) + " - " +
-                              std::string(TrimBlanks(GetField(groupRecord, 5, 128) + GetField(groupRecord, 133, 52)));
+            out.titleSuffix = CompactToCode(F(groupRecord, kGroupCode)) + " - " +
+                              std::string(TrimBlanks(F(groupRecord, kGroupName) + F(groupRecord, kGroupNameRest)));
     } else if (kind == 'Q' || kind == 'R') {
-        out.productCode = GetField(record, 1, 5);
+        out.productCode = F(record, kGoodsCode);
         if (kind == 'Q') {
             out.offset = At(record, kGoodsPhoto) == ' ' ? -1 : 1;
         } else {
             out.offset = Int32At(record, kGoodsKodex);
             out.docFile = "pfakodex";
         }
-        out.titleSuffix = out.productCode + " " + Trimmed(record, kGoodsName, 60) + " " +
-                          Trimmed(record, kGoodsSupplement, 60);
+        out.titleSuffix = out.productCode + " " + Trimmed(record, kGoodsName) + " " +
+                          Trimmed(record, kGoodsSupplement);
     } else {
-        out.productCode = GetField(record, 1, 7);
+        out.productCode = F(record, kDrugCode);
         switch (kind) {
         case 'E': out.offset = Int32At(record, kDrugKodexa); break;
         case 'I':
@@ -300,9 +318,9 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
     if (kind == 'R') {
         std::string add = CtrlCodeBytes(19, {6});
         if (static_cast<uint8_t>(At(record, kGoodsEan)) > ' ')
-            add += "EAN: " + GetField(record, kGoodsEan, 13) + "\r";
-        if (static_cast<uint8_t>(At(record, kGoodsPrice + 8)) > ' ')
-            add += Ui("Prohlizec", "prCena") + ": " + FormatCode7(GetField(record, kGoodsPrice, 9)) + " " +
+            add += "EAN: " + F(record, kGoodsEan) + "\r";
+        if (static_cast<uint8_t>(At(record, kGoodsPrice, 8)) > ' ')
+            add += Ui("Prohlizec", "prCena") + ": " + FormatCode7(F(record, kGoodsPrice)) + " " +
                    Ui("Prohlizec", "currency") + "\r";
         if (add.back() == '\r')
             add.pop_back();

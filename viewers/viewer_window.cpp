@@ -22,6 +22,7 @@
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/service_hooks.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
 #include "frame/paragraph_codes.h"
@@ -87,10 +88,10 @@ void TProhlizecN::SetClock(Clock clock)
 
 namespace {
 
-constexpr int kDrugLength = 346;
-constexpr int kGoodsLength = 246;
-constexpr int kDeviceLength = 290;
-constexpr int kDrugStatus = 190;
+constexpr int kDrugLength = kKlLayout.Length();
+constexpr int kGoodsLength = kPfaLayout.Length();
+constexpr int kDeviceLength = kPztLayout.Length();
+constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
 
 std::string UiText8(std::string_view section, std::string_view key)
 {
@@ -473,7 +474,7 @@ void TProhlizecN::onResetData()
         case 'M': letter = 'H'; break;
         default: break;
         }
-        const char status = in.record[kDrugStatus - 1];
+        const char status = FieldByte(in.record, kDrugStatus);
         if (letter && status != '-' && status != '\\' && ViewerHooks().checkZlpEntry) {
             const int r = ViewerHooks().checkZlpEntry(letter, productCode_);
             if (r != 0) {

@@ -14,6 +14,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/run_log.h"
 #include "datastore/service_hooks.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/commands/command_services.h"
 #include "frame/commands/kind_code.h"
@@ -77,7 +78,7 @@ std::string DrugCodeOfRecord(int32_t record)
         std::string buf;
         ReadRecord(t.dat, record, buf);
         if (DbStatus == 0)
-            code = GetField(buf, 1, 7);
+            code = std::string(FieldBytes(buf, kKlLayout.Field("KOD")));
     }
     OpenTable(t, TFileId(), TFileId(), 0);
     DbStatus = 0;
