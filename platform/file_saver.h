@@ -52,7 +52,14 @@ struct SaveMode {
     // The mode bits the saved file gets.  0: a replaced file keeps its mode
     // and a new one gets 0600.
     unsigned fileMode = 0;
+    // A new file (none to replace) gets 0666 minus the process's umask, as a
+    // file a plain open would make, instead of 0600: files a group shares
+    // (notes, sign lists) must stay readable to the others.
+    bool umaskMode = false;
 };
+
+// The process's file-creation mask, read without changing it.
+unsigned CurrentUmask();
 
 class FileSaver {
 public:
