@@ -396,11 +396,16 @@ bool NoteMarksOn()
     return gNoteMarksOn.load();
 }
 
+void RequestNoteMarksReloadLocked()
+{
+    gNoteMarksOn = true;
+    gNotesAgeKnown = false;
+}
+
 void RequestNoteMarksReload()
 {
     std::lock_guard lock(UserFilesMutex());
-    gNoteMarksOn = true;
-    gNotesAgeKnown = false;
+    RequestNoteMarksReloadLocked();
 }
 
 std::string NotesBasePath()

@@ -105,6 +105,25 @@ void RequestNoteMarksReload();
 // (Re)loads the marks when ".PNT" changed.
 void LoadNoteMarks();
 
+// Counts of one notes import.
+struct NoteImportResult {
+    bool imported = false; // the new set replaced the old one
+    int written = 0;       // notes in the new set
+    int withoutDrug = 0;   // notes linking no drug of the table
+    int linked = 0;        // drugs linked
+};
+
+// The notes import of the set base + ".NOT" (option letters "-A "): every
+// note is re-indexed against "kl" into a new ".NOT" and ".PNT", the old
+// texts are kept as ".BAK", a report goes to ".OTH".  The ".SMF" lock keeps
+// other copies (and the notes program) out meanwhile; a set in use, or of
+// another form, is left as it is.
+NoteImportResult NoteFiles(const std::string& base, std::string_view options, NoteMessageSink& sink,
+                           FileSystemOps& ops = RealFileSystem());
+// The import of the configured set, then LoadNoteMarks; an error box when
+// notes are off.
+void ImportNotes();
+
 // ------------------------------------------------------ maximal-dose marks
 
 // Bit r - 1 for record r.

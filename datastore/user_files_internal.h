@@ -25,5 +25,6 @@ int32_t OpenDrugCodes(TDbTable& t, std::string_view index);
 void CloseTable(TDbTable& t);
 // The record number of the drug whose code begins with `code`; 0 when none.
 int32_t FindDrug(TDbTable& t, std::string_view code, std::string& rec);
-// LoadNoteMarks under the lock already held.
+// LoadNoteMarks and RequestNoteMarksReload under the lock already held.
 void LoadNoteMarksLocked();
+void RequestNoteMarksReloadLocked();

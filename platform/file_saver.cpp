@@ -93,6 +93,29 @@ int FileSystemOps::Remove(const std::string& path)
     return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
+int FileSystemOps::Link(const std::string& from, const std::string& to)
+{
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return 0;
+    const int err = errno;
+    if (err != EPERM && err != EOPNOTSUPP && err != EXDEV && err != EMLINK)
+        return err;
+    std::string bytes;
+    if (int r = ReadFile(from, bytes))
+        return r;
+    const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    int r = Write(fd, bytes.data(), bytes.size());
+    if (r == 0)
+        r = Flush(fd);
+    if (int c = Close(fd); r == 0)
+        r = c;
+    if (r != 0)
+        ::unlink(to.c_str());
+    return r;
+}
+
 int FileSystemOps::SyncFolder(const std::string& folder)
 {
     int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -34,6 +34,9 @@ public:
     virtual int Close(int fd);
     virtual int Rename(const std::string& from, const std::string& to);
     virtual int Remove(const std::string& path);
+    // A second name for an existing file (a hard link; a copy, synced, on a
+    // file system without links).  Fails with EEXIST when `to` exists.
+    virtual int Link(const std::string& from, const std::string& to);
     virtual int SyncFolder(const std::string& folder);
     virtual int ReadFile(const std::string& path, std::string& out);
 };

@@ -112,7 +112,11 @@ protected:
     UserFileHooks oldHooks;
     test_support::ScopedTextTable ui{UiTexts, test_support::CompileTable(
         "[NotUp]\nSDN=Nenalezeno:\nSSrc=ENo source\\x20\nNeVytv=ECannot write\\x20\n"
-        "[Hlasky]\nSgnOK=Marked:\\x20\nNoSgn=\\x20missing\nUpdate=Notes outdated\n")};
+        "BylNal=EBusy\\x20\nZakPr=\\x20locked\nNeSmaz=ENo notes\\x20\nSouNez=EForeign\\x20\n"
+        "NeVytD=ECannot make\\x20\nNePrej=ECannot rename\\x20\nNePrip=EToo large\\x20\n"
+        "MUpd=MUpdated\nOKP=:\\x20\nPozP=\\x20notes,\\x20\nNepP=\\x20alone,\\x20\nLekP=\\x20drugs\n"
+        "[NotUpNot]\nObs=Twice\\x20\nNezar=Alone\nOK=Ok\n"
+        "[Hlasky]\nSgnOK=Marked:\\x20\nNoSgn=\\x20missing\nUpdate=Notes outdated\nPznEdt=\\x20in use\n")};
 };
 
 using SignListTest = UserFilesTest;
@@ -366,6 +370,191 @@ TEST_F(NotesTest, TheSinkRoutesByItsFirstCharacter)
         sink.Message(m);
     EXPECT_EQ(boxes.errors, (std::vector<std::string>{" bad", " warn", "!! NotUp.X"}));
     EXPECT_EQ(boxes.messages, std::vector<std::string>{" done"});
+}
+
+} // namespace
+
+namespace {
+
+// A note as stored: two zero bytes, then its lines.
+std::string Note(const std::string& lines)
+{
+    return std::string(2, '\0') + lines;
+}
+
+std::string Blocks(std::string bytes, size_t blocks)
+{
+    bytes.resize(blocks * 256, '\0');
+    return bytes;
+}
+
+// Fails every rename whose target ends in `suffix`.
+struct FailRenameTo : FileSystemOps {
+    std::string suffix;
+    int Rename(const std::string& from, const std::string& to) override
+    {
+        if (to.size() >= suffix.size() && to.compare(to.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return EIO;
+        return FileSystemOps::Rename(from, to);
+    }
+};
+
+class NotesImportTest : public UserFilesTest {
+protected:
+    void SetUp() override
+    {
+        UserFilesTest::SetUp();
+        base = notes + "NOTES";
+        // A: two drugs; B: drug 1 again and a 5-digit code of drug 3; C: no
+        // drug; D: three blocks; E: 55 bytes; F: 56 bytes.
+        a = Note("01" + Code(1) + "\r\n01" + Code(2) + "\r\n02head\r\nText A");
+        b = Note("01" + Code(1) + "\r\n0100103\r\nB");
+        bFixed = Note("01" + Code(1) + "\r\n01" + Code(3) + "\r\nB");
+        c = Note("02only a header\r\nC");
+        d = Note("01" + Code(10) + "\r\n") + std::string(612 - 13, 'x');
+        e = Note("01" + Code(11) + "\r\n") + std::string(55 - 13, 'e');
+        f = Note("01" + Code(12) + "\r\n") + std::string(56 - 13, 'f');
+        old = Blocks(a, 1) + Blocks("", 1) + Blocks(b, 1) + Blocks(c, 1) + Blocks(d, 3) + Blocks(e, 1) +
+              Blocks(f, 1);
+        Put(base + ".NOT", old);
+        Put(base + ".PNT", "old pnt");
+        Put(base + ".BAK", "old bak");
+    }
+
+    std::vector<std::string> Work()
+    {
+        std::vector<std::string> found;
+        for (const std::string& n : Listing(notes))
+            if (n.find('$') != std::string::npos || n[0] == '.' || n.find("SMF") != std::string::npos)
+                found.push_back(n);
+        return found;
+    }
+    void ExpectUntouched()
+    {
+        EXPECT_TRUE(Read(base + ".NOT") == old); // no dump of a large set
+        EXPECT_EQ(Read(base + ".PNT"), "old pnt");
+        EXPECT_EQ(Read(base + ".BAK"), "old bak");
+    }
+
+    std::string base, a, b, bFixed, c, d, e, f, old;
+};
+
+TEST_F(NotesImportTest, AHandLaidSetIsReindexed)
+{
+    RecordingSink sink;
+    const NoteImportResult r = NoteFiles(base, "-A ", sink);
+    EXPECT_TRUE(r.imported);
+    EXPECT_EQ(r.written, 6);
+    EXPECT_EQ(r.withoutDrug, 1);
+    EXPECT_EQ(r.linked, 6);
+    // D: (612 + 200) div 256 + 1 = 4 blocks; E one block, F two.
+    EXPECT_EQ(Read(base + ".NOT"), Blocks(a, 1) + Blocks(bFixed, 1) + Blocks(c, 1) + Blocks(d, 4) +
+                                       Blocks(e, 1) + Blocks(f, 2));
+    std::vector<uint16_t> p(kDrugs + 1, 0xFFFF);
+    p[1] = 0, p[2] = 0, p[3] = 1, p[10] = 3, p[11] = 7, p[12] = 8;
+    EXPECT_EQ(Read(base + ".PNT"), Words(p));
+    EXPECT_EQ(Read(base + ".BAK"), old);
+    EXPECT_EQ(Read(base + ".OTH"), "Nenalezeno:\r\nOk\r\n" + a.substr(2) + "\r\nTwice " + Code(1) +
+                                       "\r\n\r\nOk\r\n" + bFixed.substr(2) + "\r\nAlone\r\n\r\nOk\r\n" +
+                                       d.substr(2) + "\r\nOk\r\n" + e.substr(2) + "\r\nOk\r\n" + f.substr(2));
+    EXPECT_TRUE(Work().empty());
+    ASSERT_FALSE(sink.log.empty());
+    EXPECT_EQ(sink.log.back(), "MUpdated " + base + ": 6 notes, 1 alone, 6 drugs");
+
+    // Every pointer leads to a note start whose "01" lines name its record.
+    const std::string notesNow = Read(base + ".NOT");
+    for (int rec = 0; rec <= kDrugs; ++rec) {
+        if (p[rec] == 0xFFFF)
+            continue;
+        const std::string note = notesNow.substr(p[rec] * 256u, 256);
+        EXPECT_EQ(note[2], '0');
+        EXPECT_NE(note.find("01" + Code(rec) + "\r"), std::string::npos) << rec;
+    }
+}
+
+TEST_F(NotesImportTest, ASetInUseOrOfAnotherFormIsLeftAlone)
+{
+    Put(notes + "notes.smf", "theirs");
+    RecordingSink sink;
+    EXPECT_FALSE(NoteFiles(base, "-A ", sink).imported);
+    ExpectUntouched();
+    EXPECT_EQ(Read(notes + "notes.smf"), "theirs");
+    ASSERT_EQ(sink.log.size(), 1u);
+    EXPECT_EQ(sink.log[0].rfind("EBusy ", 0), 0u);
+    QFile::remove(QString::fromStdString(notes + "notes.smf"));
+
+    for (const std::string& first : {std::string("\x95packed", 7), std::string("plain text")}) {
+        old = Blocks(first, 2);
+        Put(base + ".NOT", old);
+        sink.log.clear();
+        EXPECT_FALSE(NoteFiles(base, "-A ", sink).imported);
+        ExpectUntouched();
+        EXPECT_TRUE(Work().empty());
+        ASSERT_EQ(sink.log.size(), 1u);
+        EXPECT_EQ(sink.log[0].rfind("EForeign ", 0), 0u);
+    }
+}
+
+TEST_F(NotesImportTest, AFailedRenameKeepsAConsistentPairOrTheLock)
+{
+    struct Case {
+        const char* target;
+        bool notReplaced;
+        bool lockStays;
+    };
+    for (const Case& k : {Case{".NO$", false, false}, Case{".BAK", false, false}, Case{".NOT", false, true},
+                          Case{".PNT", true, true}}) {
+        SCOPED_TRACE(k.target);
+        SetUp();
+        for (const std::string& n : Work())
+            QFile::remove(QString::fromStdString(notes + n));
+        FailRenameTo fs;
+        fs.suffix = k.target;
+        RecordingSink sink;
+        EXPECT_FALSE(NoteFiles(base, "-A ", sink, fs).imported);
+        EXPECT_EQ(Read(base + ".PNT"), "old pnt");
+        if (k.notReplaced)
+            EXPECT_NE(Read(base + ".NOT"), old);
+        else
+            EXPECT_EQ(Read(base + ".NOT"), old);
+        EXPECT_EQ(FileExists(base + ".SMF"), k.lockStays);
+        if (!k.lockStays) {
+            EXPECT_TRUE(Work().empty());
+            EXPECT_EQ(Read(base + ".BAK"), "old bak");
+        }
+    }
+}
+
+TEST_F(NotesImportTest, ANoteBeyondThePointerRangeStopsTheImport)
+{
+    // A first note that fills blocks 0..65534 of the new set.
+    std::string big = Note("01" + Code(1) + "\r\n");
+    big.resize(65534 * 256 - 1, 'x');
+    big.push_back('\0');
+    old = big + Blocks(Note("01" + Code(2) + "\r\nlate"), 1);
+    Put(base + ".NOT", old);
+    RecordingSink sink;
+    EXPECT_FALSE(NoteFiles(base, "-A ", sink).imported);
+    ExpectUntouched();
+    EXPECT_TRUE(Work().empty());
+    EXPECT_EQ(sink.log.back().rfind("EToo large ", 0), 0u);
+}
+
+TEST_F(NotesImportTest, ImportNotesMarksTheLinkedDrugs)
+{
+    ImportNotes();
+    EXPECT_TRUE(NoteMarksOn());
+    auto marks = NoteMarksSnapshot();
+    std::vector<int> marked;
+    for (int r = 0; r <= kDrugs; ++r)
+        if (NoteMarksHas(*marks, r))
+            marked.push_back(r);
+    EXPECT_EQ(marked, (std::vector<int>{1, 2, 3, 10, 11, 12}));
+    EXPECT_EQ(boxes.messages.size(), 1u);
+
+    Put(base + ".SMF", "x");
+    ImportNotes();
+    EXPECT_EQ(boxes.errors.back(), "NOTES in use");
 }
 
 } // namespace
