@@ -8,6 +8,7 @@
 #include "datastore/db_table.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
+#include "datastore/user_files.h"
 
 // ------------------------------------------------------------- formatters
 
@@ -122,6 +123,9 @@ constexpr FieldPos kCountryName = kZemvLayout.Field("NAZ");
 
 struct CodeCaches {
     std::string currency;
+    std::string viewerAbbrev1, viewerAbbrev2; // at most 100 characters
+    std::string flagLetters = std::string(6, ' ');
+    char categoryMark = ' ';
     std::vector<std::string> isv;     // isv records in key order
     std::vector<std::string> country; // country records in key order
     int languageIndex = 0;
@@ -206,6 +210,12 @@ CodeTablesResult LoadCodeTables(DataSetCode dataSet, int languageIndex)
     next->currency = " " + LookupText(DataTexts, "Hlav", "czk");
     if (next->currency.size() > 5)
         next->currency.resize(5);
+    next->viewerAbbrev1 = LookupText(UiTexts, "Prohlizec", "Zkr1").substr(0, 100);
+    next->viewerAbbrev2 = LookupText(UiTexts, "Prohlizec", "Zkr2").substr(0, 100);
+    next->flagLetters = LookupText(UiTexts, "Hlasky", "CLSPO");
+    next->flagLetters.resize(6, ' ');
+    const std::string v9 = LookupText(UiTexts, "VybLek", "v9");
+    next->categoryMark = static_cast<char>(v9.empty() ? 0 : static_cast<uint8_t>(v9[0]) & 0x0F);
 
     CodeTablesResult result;
     if (languageIndex == 1)
@@ -231,6 +241,26 @@ void FreeCodeTables()
 {
     std::lock_guard<std::mutex> lock(cacheMutex);
     caches = std::make_shared<CodeCaches>();
+}
+
+std::string ViewerAbbrev1()
+{
+    return Snapshot()->viewerAbbrev1;
+}
+
+std::string ViewerAbbrev2()
+{
+    return Snapshot()->viewerAbbrev2;
+}
+
+std::string FlagLetters()
+{
+    return Snapshot()->flagLetters;
+}
+
+char CategoryMark()
+{
+    return Snapshot()->categoryMark;
 }
 
 std::string CurrencyText()
@@ -313,4 +343,147 @@ std::string LookupHolder(std::string_view code)
     if (DbStatus != 0)
         return NotFoundText(code, "DRZV");
     return std::string(FieldBytes(rec, kDrzvLayout.Field("NAZ")));
+}
+
+// ------------------------------------------------------- record helpers
+
+namespace {
+
+constexpr FieldPos kKlKod = kKlLayout.Field("KOD");
+constexpr FieldPos kKlNaz = kKlLayout.Field("NAZ");
+constexpr FieldPos kKlStrength = kKlLayout.Field("LFO");
+constexpr FieldPos kKlSupplement = kKlLayout.Field("SIL");
+constexpr FieldPos kKlDetail = kKlLayout.Field("BAL");
+constexpr FieldPos kKlState = kKlLayout.Field("SR");
+constexpr FieldPos kKlIns = kKlLayout.Field("INS");
+constexpr FieldPos kKlCategory = kKlLayout.Field("OB");
+constexpr FieldPos kKlReimbKind = kKlLayout.Field("UH");
+constexpr FieldPos kKlZas = kKlLayout.Field("ZAS");
+
+char At(std::string_view rec, const FieldPos& f)
+{
+    return CharAt(rec, static_cast<size_t>(f.Offset()));
+}
+
+std::string Trimmed(std::string_view rec, const FieldPos& f)
+{
+    std::string_view v = FieldBytes(rec, f);
+    while (!v.empty() && v.back() == ' ')
+        v.remove_suffix(1);
+    return std::string(v);
+}
+
+} // namespace
+
+std::string FormatDrugLine(std::string_view rec)
+{
+    return std::string(FieldBytes(rec, kKlKod)) + " " + Trimmed(rec, kKlNaz) + " " +
+           Trimmed(rec, kKlSupplement) + " " + Trimmed(rec, kKlStrength) + " " + Trimmed(rec, kKlDetail);
+}
+
+std::string FormatDrugDetails(std::string_view rec, int width)
+{
+    std::string out;
+    for (const FieldPos* f : {&kKlSupplement, &kKlStrength, &kKlDetail}) {
+        const std::string part = Trimmed(rec, *f);
+        if (part.empty())
+            continue;
+        if (!out.empty())
+            out += ' ';
+        out += part;
+    }
+    if (width > 0)
+        out.resize(static_cast<size_t>(width), ' '); // the column never widens
+    return out;
+}
+
+bool IsSigned(int64_t record)
+{
+    return SignListHas(*SignListSnapshot(), record);
+}
+
+bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags)
+{
+    const bool ins93 = FieldBytes(rec, kKlIns) == "93";
+    const bool code9 = At(rec, kKlKod) == '9';
+    const char state = At(rec, kKlState);
+    const char category = At(rec, kKlCategory);
+    const char kind = At(rec, kKlReimbKind);
+    if ((flags & 0x008) && ins93)
+        return true;
+    if ((flags & 0x004) && !ins93)
+        return true;
+    if ((flags & 0x002) && code9)
+        return true;
+    if ((flags & 0x001) && !code9)
+        return true;
+    if ((flags & 0x010) && state != 'R')
+        return true;
+    if ((flags & 0x020) && category != '1' && category != '2')
+        return true;
+    if ((flags & 0x040) && (kind == ' ' || kind == '6' || kind == '8'))
+        return true;
+    if ((flags & 0x080) && (state == '-' || state == 'N' || state == '\\'))
+        return true;
+    if ((flags & 0x100) && At(rec, kKlZas) == ' ')
+        return true;
+    if (flags & 0x200) {
+        const auto list = SignListSnapshot();
+        if (list->active && !SignListHas(*list, record))
+            return true;
+    }
+    return false;
+}
+
+std::string LookupCodeTexts(std::string_view code)
+{
+    constexpr FieldPos kKleKod = kKleLayout.Field("KOD");
+    constexpr FieldPos kKleEan = kKleLayout.Field("EAN");
+    constexpr FieldPos kKleKind = kKleLayout.Field("DRU");
+    OpenTable(CodeTable, TFileId("kle"), TFileId("klekod"), kKleLayout.Length());
+    if (DbStatus != 0)
+        return {};
+    const std::string key(code.substr(0, std::min<size_t>(code.size(), kKleKod.length)));
+    std::string rec, out;
+    FindRecord(CodeTable, key, rec);
+    while (DbStatus == 0 && FieldBytes(rec, kKleKod) == key && out.size() < 242) {
+        if (static_cast<uint8_t>(At(rec, kKleKind)) > '6') {
+            out += ' ';
+            out += FieldBytes(rec, kKleEan);
+        }
+        const int32_t next = CodeTable.Position() + 1;
+        if (next >= CodeTable.LeafCount())
+            break;
+        ReadByOrder(CodeTable, next, rec);
+    }
+    return out.empty() ? out : out.substr(1);
+}
+
+std::string LookupGoodsMaker(std::string_view code)
+{
+    if (BlankLed(code) || CharAt(code, 3) == ' ')
+        return {};
+    OpenTable(CodeTable, TFileId("pfavyrv"), TFileId("pfavyrko"), kPfavyrvLayout.Length());
+    if (DbStatus != 0)
+        return NotFoundText(code, "PFAVYRV");
+    std::string rec;
+    FindRecord(CodeTable, code, rec);
+    if (DbStatus != 0)
+        return NotFoundText(code, "PFAVYRV");
+    return std::string(FieldBytes(rec, kPfavyrvLayout.Field("NAZ")));
+}
+
+std::string LookupCopText(std::string_view code)
+{
+    std::string key(code);
+    while (!key.empty() && key.back() == ' ')
+        key.pop_back();
+    while (!key.empty() && key.front() == ' ')
+        key.erase(key.begin());
+    if (key.size() < 3)
+        key.resize(3, '_');
+    std::string text = LookupText(DataTexts, "Dop", key);
+    if (text.size() > 80)
+        text.resize(80);
+    return text;
 }

@@ -5,6 +5,8 @@
 
 #include "datastore/db_table.h"
 #include "datastore/run_log.h"
+#include "datastore/sign_sets.h"
+#include "datastore/zlp_table.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files_internal.h"
@@ -473,7 +475,7 @@ int LoadMaximList()
     std::lock_guard lock(UserFilesMutex());
     std::string text;
     const std::string folder = Call(CurrentUserFileHooks().maximDir);
-    if (int io = ReadWholeFile(ResolvePath(WithTrailingSlash(folder) + ".maxim.stx"), text))
+    if (int io = ReadWholeFile(ResolvePath(folder + ".maxim.stx"), text))
         return io;
     TDbTable t;
     if (int32_t status = OpenDrugCodes(t, "klkod")) {
@@ -512,6 +514,69 @@ void LoadWordFile(std::string& out, const std::string& fileName)
     out.push_back('\n');
     out += bytes;
     out.push_back('\0');
+}
+
+// ------------------------------------------------------------ the edition
+
+namespace {
+std::atomic<std::shared_ptr<const std::string>> gReimbColumns{nullptr};
+} // namespace
+
+std::string ReimbColumnLetters()
+{
+    const auto s = gReimbColumns.load();
+    return s ? *s : std::string();
+}
+
+void SetupEdition(uint8_t dataSet)
+{
+    const UserFileHooks hooks = CurrentUserFileHooks();
+    std::string letters = Call(hooks.reimbColumns);
+    bool keep = false;
+    if (letters.empty() || letters[0] == '-') {
+        std::string init;
+        if (GetTextEntry(DataTexts, "Uhr", "Init", init) == 0) {
+            keep = true; // no default in the data: the columns stay as they were
+        } else {
+            for (size_t i = 1; i < letters.size(); ++i)
+                if (const size_t at = init.find(letters[i]); at != std::string::npos)
+                    init.erase(at, 1);
+            letters = init;
+        }
+    }
+    if (!keep) {
+        if (letters.size() > 31)
+            letters.resize(31);
+        gReimbColumns.store(std::make_shared<const std::string>(letters));
+    }
+
+    if (dataSet == 1) {
+        RequestNoteMarksReload();
+        LoadNoteMarks();
+        LoadSignList();
+    }
+
+    TSignSetArray& sets = SignSets();
+    if (sets.Find("kk", "MainRec") < 0) {
+        AddSignSet(sets, "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
+        AddSignSet(sets, "atc", "noEmpty Level1  ");
+        AddSignSet(sets, "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
+    }
+
+    std::string version;
+    const bool found = GetTextEntry(DataTexts, "Verze", "Cislo", version) != 0;
+    auto digit = [&version](size_t oneBased) {
+        return oneBased <= version.size() && version[oneBased - 1] >= '0' && version[oneBased - 1] <= '9';
+    };
+    if (found && digit(3) && digit(4) && digit(6)) {
+        SetDataMonth(DataMonthOfVersion(version));
+    } else {
+        SetDataMonth(0);
+        AppendRunLog("data version \"" + version + "\" gives no month\r\n");
+    }
+
+    if (hooks.maximOn && hooks.maximOn() && hooks.enableMaximTimer)
+        hooks.enableMaximTimer();
 }
 
 void FreeUserFileState()

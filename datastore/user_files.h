@@ -30,7 +30,8 @@ struct UserFileHooks {
     // SIGN= and NOTES= (code page 1250; NOTES= empty means "NOTES").
     std::function<std::string()> signListName;
     std::function<std::string()> notesName;
-    // QEVNOTES with "/", else the data folder; the maximal-dose list's folder.
+    // QEVNOTES with "/", else the data folder; the maximal-dose list's path
+    // prefix (the list is it + ".maxim.stx").
     std::function<std::string()> notesFolder;
     std::function<std::string()> maximDir;
     // Clears SIGN= and saves the settings without messages.
@@ -40,6 +41,10 @@ struct UserFileHooks {
     std::function<void(const std::string& text)> showError;
     std::function<void(const std::string& text)> showMessage;
     std::function<void()> enableMaximTimer;
+    // VZPCR= (the reimbursement columns; "-XY" drops X and Y from the data's
+    // default) and whether the maximal-dose feature is on.
+    std::function<std::string()> reimbColumns;
+    std::function<bool()> maximOn;
 };
 
 // Replaces the hooks and returns the ones they replace.
@@ -136,6 +141,14 @@ int LoadMaximList();
 
 // LF + the bytes of DataDir() + name + a 0 byte; empty when it is missing.
 void LoadWordFile(std::string& out, const std::string& fileName);
+
+// ------------------------------------------------------------ the edition
+
+// The columns of the reimbursement lists, as SetupEdition set them.
+std::string ReimbColumnLetters();
+// The reimbursement columns, note marks and sign list (drugs), the sign-set
+// declarations, the data month and the maximal-dose timer of a data set.
+void SetupEdition(uint8_t dataSet);
 
 // Drops the sign list, note marks and maximal-dose marks (end of a run).
 void FreeUserFileState();
