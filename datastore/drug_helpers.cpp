@@ -9,6 +9,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
+#include "platform/coding.h"
 
 // ------------------------------------------------------------- formatters
 
@@ -486,4 +487,167 @@ std::string LookupCopText(std::string_view code)
     if (text.size() > 80)
         text.resize(80);
     return text;
+}
+
+// ------------------------------------------------------------ the list row
+
+namespace {
+
+bool Cancelled(char state)
+{
+    return state == '-' || state == 'N' || state == 'Y' || state == '\\';
+}
+
+// A text put into a column of fixed width: cut or blank-padded, so that no
+// later column shifts.
+void PutColumn(std::string& out, std::string_view text, size_t width)
+{
+    const size_t n = std::min(text.size(), width);
+    out.append(text.data(), n);
+    out.append(width - n, ' ');
+}
+
+int32_t ValueAt(std::string_view rec, const FieldPos& f)
+{
+    if (rec.size() < static_cast<size_t>(f.End()))
+        return -1;
+    return static_cast<int32_t>(DecodeLE32(rec.data() + f.Offset()));
+}
+
+std::string EanColumn(uint8_t count)
+{
+    if (count == 0)
+        return "   ";
+    if (count == 1)
+        return "...";
+    const std::string digits = std::to_string(count);
+    if (digits.size() >= 3)
+        return digits.substr(0, 3);
+    return std::string(3 - digits.size(), '.') + digits;
+}
+
+} // namespace
+
+void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp, std::string& out,
+                      bool replaceCancelled, bool compact)
+{
+    static constexpr FieldPos kPlace = {kKlLayout.Field("OBA").start, 12, 0}; // Oba, Drz, ZeD
+    static constexpr FieldPos kRc = kKlLayout.Field("RC"), kSd = kKlLayout.Field("SD");
+    static constexpr FieldPos kAtc = kKlLayout.Field("ATC"), kTr = kKlLayout.Field("TR");
+    static constexpr FieldPos kEx = kKlLayout.Field("EX"), kZav = kKlLayout.Field("ZAV");
+    static constexpr FieldPos kVp = kKlLayout.Field("VP"), kDdm = kKlLayout.Field("DDM");
+    static constexpr FieldPos kDdj = kKlLayout.Field("DDJ"), kDdb = kKlLayout.Field("DDB");
+    static constexpr FieldPos kDp = kKlLayout.Field("DP"), kNv = kKlLayout.Field("NV");
+    static constexpr FieldPos kBra = kKlLayout.Field("BRA"), kOme = kKlLayout.Field("OME");
+    static constexpr FieldPos kWeb = kKlLayout.Field("WEB"), kPea = kKlLayout.Field("PEA");
+    static constexpr FieldPos kVyp = kKlLayout.Field("VYP"), kCc = kKlLayout.Field("CC");
+    static constexpr FieldPos kLc = kKlLayout.Field("LC"), kAc = kKlLayout.Field("AC");
+    static constexpr FieldPos kSc = kKlLayout.Field("SC");
+
+    out.clear();
+    if (rec.size() < static_cast<size_t>(kKlLayout.Length()))
+        return; // not a drug record
+    out.reserve(245);
+    const char state = At(rec, kKlState);
+    const bool cancelled = Cancelled(state);
+    const char kind = At(rec, kKlReimbKind);
+    const bool noReimb = kind == ' ' || kind == '/' || kind == '6';
+
+    const char status = At(rec, kVyp);
+    out += cancelled ? '\x10' : (status >= '!' && status <= '`') ? '@' : '\0';
+
+    if (cancelled && replaceCancelled) {
+        PutColumn(out, LookupText(UiTexts, "VybLek", "zru"), 7);
+    } else {
+        const size_t at = out.size();
+        out += FieldBytes(rec, kKlKod);
+        if (IsSigned(recordNumber))
+            out[at] = static_cast<char>(out[at] - 32); // drawn as the signed mark
+    }
+    out += FieldBytes(rec, kKlNaz);
+    if (compact)
+        out += FormatDrugDetails(rec, 73);
+    else
+        out.append(FieldBytes(rec, kKlSupplement)).append(FieldBytes(rec, kKlStrength)).append(FieldBytes(rec, kKlDetail));
+    out += FieldBytes(rec, kPlace);
+    out += (!noReimb && state >= 'A' && state <= 'Z') ? static_cast<char>(state - 'A' + 1) : state;
+    const auto snap = Snapshot();
+    const char category = At(rec, kKlCategory);
+    out += (category == '1' || category == '2') ? snap->categoryMark : ' ';
+    out += FieldBytes(rec, kKlIns);
+    out += FieldBytes(rec, kAtc);
+    PutColumn(out, FormatTwoCodes(FieldBytes(rec, kRc), FieldBytes(rec, kSd)), 26);
+
+    const char tr = At(rec, kTr);
+    std::string trText = LookupText(DataTexts, "ReZ", std::string(1, tr));
+    if (!trText.empty() && trText[0] == '!')
+        trText = std::string("! ") + tr;
+    PutColumn(out, trText, 3);
+
+    const std::string_view ex = FieldBytes(rec, kEx);
+    if (ex[0] == ' ')
+        out.append(1, ex[1]).append(1, ex[2]).append(1, ' ').append(1, ex[3]);
+    else
+        out += ex;
+    out += FieldBytes(rec, kZav);
+    out += FieldBytes(rec, kDp);
+    out += FieldBytes(rec, kNv);
+
+    for (int i = 0; i < 2; ++i)
+        if (rec[static_cast<size_t>(kVp.Offset() + i)] == ' ')
+            rec[static_cast<size_t>(kVp.Offset() + i)] = '_';
+    std::string vpKey(FieldBytes(rec, kVp));
+    if (!keepSecondVp)
+        vpKey[1] = '_';
+    PutColumn(out, LookupText(DataTexts, "VydZ", vpKey), 3);
+
+    if (cancelled) {
+        out.append(16, ' ');
+    } else {
+        out.append(FieldBytes(rec, kDdm)).append(1, ' ').append(FieldBytes(rec, kDdj));
+        out += GetField(rec, kDdb.start, 5);
+        out += At(rec, FieldPos{kDdb.End(), 1, 0}) != ' ' ? '.' : ' ';
+        out += GetField(rec, kDdb.start + 5, 3);
+    }
+    out += EanColumn(static_cast<uint8_t>(At(rec, kPea)));
+    out += FieldBytes(rec, kBra);
+
+    if (noReimb) {
+        out.append(3, ' ');
+    } else {
+        const auto bits = static_cast<uint8_t>(At(rec, kOme));
+        std::string uh;
+        if ((bits & 0x0F) == 0) {
+            uh = LookupText(DataTexts, "UhrL", "ok");
+        } else {
+            uh = LookupText(DataTexts, "UhrL", "Zkr");
+            if (uh.empty() || uh[0] == '!')
+                uh = "IPV";
+            uh.resize(3, ' ');
+            if (!(bits & 1))
+                uh[0] = ' ';
+            if (!(bits & 4))
+                uh[1] = ' ';
+            if (!(bits & 2))
+                uh[2] = ' ';
+        }
+        PutColumn(out, uh, 3);
+    }
+
+    std::string cla = snap->flagLetters;
+    if (ValueAt(rec, kCc) == -1)
+        cla[0] = ' ';
+    if (ValueAt(rec, kAc) == -1)
+        cla[1] = ' ';
+    if (ValueAt(rec, kLc) == -1)
+        cla[2] = ' ';
+    if (ValueAt(rec, kSc) == -1)
+        cla[3] = ' ';
+    if (!(static_cast<uint8_t>(At(rec, kWeb)) & 1))
+        cla[4] = ' ';
+    if (MaximFeatureOn())
+        cla[5] = recordNumber > 0 && BitTest(*MaximMarksSnapshot(), recordNumber - 1) ? 'M' : ' ';
+    else if (!(NoteMarksOn() && NotesEnabled() && NoteMarksHas(*NoteMarksSnapshot(), recordNumber)))
+        cla[5] = ' ';
+    out += cla;
 }

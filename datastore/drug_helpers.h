@@ -32,6 +32,12 @@ bool IsSigned(int64_t record);
 // reimbursement kind, 0x080 cancelled, 0x100 blank position 256, 0x200 not on
 // the active sign list).
 bool RecordExcluded(std::string_view record, int64_t recordNumber, uint16_t flags);
+// The 245-byte row of the drug lists (status, code, name, details, the
+// code columns, registration, texts of the data, EANs, reimbursement and
+// the flag letters).  Writes '_' into blank dispensing letters of the
+// record.  An empty row for a record shorter than a drug record.
+void FormatRecordLine(std::string& record, int64_t recordNumber, bool keepSecondVp, std::string& out,
+                      bool replaceCancelled, bool compact);
 
 
 // A 9-character amount field: the first 7 characters without blanks, and

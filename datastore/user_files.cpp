@@ -464,6 +464,15 @@ void LoadNoteMarks()
 
 // ------------------------------------------------------ maximal-dose marks
 
+namespace {
+std::atomic<bool> gMaximOn{false};
+} // namespace
+
+bool MaximFeatureOn()
+{
+    return gMaximOn.load();
+}
+
 std::shared_ptr<const TBits> MaximMarksSnapshot()
 {
     auto s = gMaximMarks.load();
@@ -575,7 +584,8 @@ void SetupEdition(uint8_t dataSet)
         AppendRunLog("data version \"" + version + "\" gives no month\r\n");
     }
 
-    if (hooks.maximOn && hooks.maximOn() && hooks.enableMaximTimer)
+    gMaximOn = hooks.maximOn && hooks.maximOn();
+    if (gMaximOn && hooks.enableMaximTimer)
         hooks.enableMaximTimer();
 }
 

@@ -133,6 +133,8 @@ void ImportNotes();
 
 // Bit r - 1 for record r.
 std::shared_ptr<const TBits> MaximMarksSnapshot();
+// The maximal-dose feature's switch as SetupEdition read it.
+bool MaximFeatureOn();
 // Fills the marks from MaximDir + ".maxim.stx": 0, the I/O result of the
 // list or the data-store status of "kl"; a failure keeps the old marks.
 int LoadMaximList();

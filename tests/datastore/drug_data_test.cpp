@@ -181,3 +181,117 @@ TEST_F(DrugDataTest, SetupEditionDerivesColumnsAndMonth)
 }
 
 } // namespace
+
+namespace {
+
+std::string Pad(std::string s, size_t w)
+{
+    s.resize(w, ' ');
+    return s;
+}
+
+class DrugRowTest : public DrugDataTest {
+protected:
+    void SetUp() override
+    {
+        DrugDataTest::SetUp();
+        FreeUserFileState();
+        LoadCodeTables(); // the texts; the caches stay empty here
+    }
+    void TearDown() override
+    {
+        FreeCodeTables();
+        DrugDataTest::TearDown();
+    }
+    static void Value(std::string& rec, const FieldPos& f, int32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            rec[static_cast<size_t>(f.Offset() + i)] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+    }
+    static std::string Full()
+    {
+        std::string rec = Drug({{"KOD", "0000123"}, {"NAZ", "Name"}, {"SIL", "sup"}, {"LFO", "str"},
+                                {"BAL", "pack"}, {"OBA", "OBA123"}, {"DRZ", "DRZ"}, {"ZED", "CZE"},
+                                {"ATC", "N02BE01"}, {"RC", "=12345678"}, {"SD", "12345"}, {"TR", "A"},
+                                {"EX", "2412"}, {"ZAV", "Z"}, {"DP", "DP1"}, {"NV", "N1"}, {"VP", "RX"},
+                                {"DDM", "0.50"}, {"DDJ", "mg"}, {"DDB", "12345678"}, {"BRA", "B"}});
+        rec[kKlLayout.Field("OME").Offset()] = 0x07;
+        rec[kKlLayout.Field("WEB").Offset()] = 0x01;
+        rec[kKlLayout.Field("PEA").Offset()] = 5;
+        Value(rec, kKlLayout.Field("CC"), 10);
+        Value(rec, kKlLayout.Field("LC"), -1);
+        Value(rec, kKlLayout.Field("AC"), 5);
+        Value(rec, kKlLayout.Field("SC"), -1);
+        return rec;
+    }
+    std::string Row(std::string rec, bool keep = true, bool replace = false, bool compact = false)
+    {
+        std::string out;
+        FormatRecordLine(rec, 7, keep, out, replace, compact);
+        return out;
+    }
+
+    test_support::ScopedTextTable ui{UiTexts, test_support::CompileTable(
+        "[VybLek]\nzru=ZRUSEN_LONG\nv9=C\n[Hlasky]\nCLSPO=123456789\n")};
+    test_support::ScopedTextTable data{DataTexts, test_support::CompileTable(
+        "[ReZ]\nA=Rx\nB=TooLong\n[VydZ]\nRX=Rp\nR_=R1\n[UhrL]\nZkr=ABC\nok=okay\n")};
+};
+
+TEST_F(DrugRowTest, AFullDrugFillsEveryColumnAt245Bytes)
+{
+    const std::string expected = std::string(1, '\0') + "0000123" + Pad("Name", 70) + Pad("sup", 24) +
+                                 Pad("str", 27) + Pad("pack", 22) + "OBA123DRZCZE" + "\x12" + "\x03" + "11" +
+                                 "N02BE01" + Pad("78/3456/12/PI/123/45", 26) + "Rx " + "2412" + "Z" + "DP1" +
+                                 "N1" + "Rp " + "0.50 mg12345.678" + "..5" + "B" + "ABC" + "12  5 ";
+    const std::string row = Row(Full());
+    EXPECT_EQ(row.size(), 245u);
+    EXPECT_EQ(row, expected);
+
+    // Cancelled: the status mark, no dosage, and with the flag the text in
+    // place of the code, cut to its column.
+    std::string cancelled = Full();
+    cancelled[kKlLayout.Field("SR").Offset()] = '-';
+    const std::string kept = Row(cancelled);
+    EXPECT_EQ(kept.substr(0, 8), std::string("\x10") + "0000123");
+    EXPECT_EQ(kept.substr(216, 16), std::string(16, ' '));
+    EXPECT_EQ(Row(cancelled, true, true).substr(0, 8), "\x10ZRUSEN_");
+    EXPECT_EQ(Row(cancelled).size(), 245u);
+}
+
+TEST_F(DrugRowTest, ColumnsThatDependOnOneField)
+{
+    auto with = [](auto change) {
+        std::string rec = Full();
+        change(rec);
+        return rec;
+    };
+    // EAN count at 232.
+    for (auto [count, text] : std::vector<std::pair<int, std::string>>{{0, "   "}, {1, "..."}, {5, "..5"}, {12, ".12"}, {123, "123"}})
+        EXPECT_EQ(Row(with([count = count](std::string& r) { r[kKlLayout.Field("PEA").Offset()] = static_cast<char>(count); })).substr(232, 3), text) << count;
+    // Reimbursement letters at 236 by the flag bits; none of bits 0-3: "okay" cut.
+    for (auto [bits, text] : std::vector<std::pair<int, std::string>>{{1, "A  "}, {4, " B "}, {2, "  C"}, {8, "   "}, {0, "oka"}, {0x10, "oka"}})
+        EXPECT_EQ(Row(with([bits = bits](std::string& r) { r[kKlLayout.Field("OME").Offset()] = static_cast<char>(bits); })).substr(236, 3), text) << bits;
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("UH").Offset()] = '6'; })).substr(236, 3), "   ");
+    // No reimbursement: the state letter stays a letter.
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("UH").Offset()] = ' '; }))[163], 'R');
+    // A 5-character and a missing "ReZ" text keep the column at 3.
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'B'; })).substr(200, 3), "Too");
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'Q'; })).substr(200, 3), "! Q");
+    // Dispensing: the second letter dropped without the keep flag; a blank becomes '_' in the record.
+    EXPECT_EQ(Row(Full(), false).substr(213, 3), "R1 ");
+    std::string rec = with([](std::string& r) { r[kKlLayout.Field("VP").Offset() + 1] = ' '; });
+    std::string out;
+    FormatRecordLine(rec, 7, true, out, false, false);
+    EXPECT_EQ(rec.substr(kKlLayout.Field("VP").Offset(), 2), "R_");
+    EXPECT_EQ(out.substr(213, 3), "R1 ");
+    // Expiry with a blank first letter.
+    EXPECT_EQ(Row(with([](std::string& r) { kKl.PutText(r, "EX", " 123"); })).substr(203, 4), "12 3");
+    // Status letter in '!'..'`'.
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("VYP").Offset()] = '!'; }))[0], '@');
+    // Compact details.
+    EXPECT_EQ(Row(Full(), true, false, true).substr(78, 73), Pad("sup str pack", 73));
+    // A short record gives no row.
+    EXPECT_EQ(Row(Full().substr(0, 345)), "");
+}
+
+} // namespace
