@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "datastore/db_table.h"
@@ -555,6 +557,48 @@ TEST_F(NotesImportTest, ImportNotesMarksTheLinkedDrugs)
     Put(base + ".SMF", "x");
     ImportNotes();
     EXPECT_EQ(boxes.errors.back(), "NOTES in use");
+}
+
+} // namespace
+
+namespace {
+
+// The loader's thread reloads while this one reads every published state.
+TEST_F(NotesTest, ReadersSeeWholeStatesWhileAWorkerReloads)
+{
+    sign = "Mine";
+    Put(notes + "Mine.SGN", Words({0x0006, 0, 0}));
+    std::vector<uint16_t> p(kDrugs + 1, 0xFFFF);
+    p[3] = 0;
+    Put(notes + "NOTES.PNT", Words(p));
+    Put(notes + ".maxim.stx", Code(4) + "\n");
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 100; ++i) {
+            LoadSignList();
+            RequestNoteMarksReload();
+            LoadNoteMarks();
+            LoadMaximList();
+        }
+        done = true;
+    });
+    int seen = 0;
+    while (!done) {
+        const auto list = SignListSnapshot();
+        // A published list is either the empty start or the whole file.
+        if (list->active) {
+            EXPECT_TRUE(SignListHas(*list, 1) && SignListHas(*list, 2));
+            ++seen;
+        }
+        const auto marks = NoteMarksSnapshot();
+        EXPECT_TRUE(marks->words.empty() || NoteMarksHas(*marks, 3));
+        const auto maxim = MaximMarksSnapshot();
+        EXPECT_TRUE(maxim->empty() || BitTest(*maxim, 3));
+    }
+    worker.join();
+    EXPECT_TRUE(SignListSnapshot()->active);
+    EXPECT_TRUE(boxes.errors.empty());
+    (void)seen;
 }
 
 } // namespace
