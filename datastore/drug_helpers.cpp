@@ -151,6 +151,21 @@ std::string NotFoundText(std::string_view code, std::string_view table)
            "\"";
 }
 
+// The field `name` of the record `key` finds in a code table on CodeTable;
+// the not-found text of `code` when the table or the key is missing.
+std::string LookupName(const TableLayout& table, const char* sez, FieldPos name, std::string_view key,
+                       std::string_view code, std::string_view tableName)
+{
+    OpenTable(CodeTable, TFileId(table.id), TFileId(sez), static_cast<uint16_t>(table.Length()));
+    if (DbStatus != 0)
+        return NotFoundText(code, tableName);
+    std::string rec;
+    FindRecord(CodeTable, key, rec);
+    if (DbStatus != 0)
+        return NotFoundText(code, tableName);
+    return std::string(FieldBytes(rec, name));
+}
+
 // Every record of the open table in key order; false with DbStatus set.
 bool ReadAllInOrder(TDbTable& t, std::vector<std::string>& out)
 {
@@ -336,14 +351,7 @@ std::string LookupHolder(std::string_view code)
         key.resize(3, ' ');
     if (key.size() > 6)
         key.resize(6);
-    OpenTable(CodeTable, TFileId("drzv"), TFileId("drzvkod"), kDrzvLayout.Length());
-    if (DbStatus != 0)
-        return NotFoundText(code, "DRZV");
-    std::string rec;
-    FindRecord(CodeTable, key, rec);
-    if (DbStatus != 0)
-        return NotFoundText(code, "DRZV");
-    return std::string(FieldBytes(rec, kDrzvLayout.Field("NAZ")));
+    return LookupName(kDrzvLayout, "drzvkod", kDrzvLayout.Field("NAZ"), key, code, "DRZV");
 }
 
 // ------------------------------------------------------- record helpers
@@ -464,14 +472,7 @@ std::string LookupGoodsMaker(std::string_view code)
 {
     if (BlankLed(code) || CharAt(code, 3) == ' ')
         return {};
-    OpenTable(CodeTable, TFileId("pfavyrv"), TFileId("pfavyrko"), kPfavyrvLayout.Length());
-    if (DbStatus != 0)
-        return NotFoundText(code, "PFAVYRV");
-    std::string rec;
-    FindRecord(CodeTable, code, rec);
-    if (DbStatus != 0)
-        return NotFoundText(code, "PFAVYRV");
-    return std::string(FieldBytes(rec, kPfavyrvLayout.Field("NAZ")));
+    return LookupName(kPfavyrvLayout, "pfavyrko", kPfavyrvLayout.Field("NAZ"), code, code, "PFAVYRV");
 }
 
 std::string LookupCopText(std::string_view code)
