@@ -413,6 +413,13 @@ bool IsSigned(int64_t record)
 
 bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags)
 {
+    if (!(flags & 0x200))
+        return RecordExcluded(rec, record, flags, SignListState{});
+    return RecordExcluded(rec, record, flags, *SignListSnapshot());
+}
+
+bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags, const SignListState& list)
+{
     const bool ins93 = FieldBytes(rec, kKlIns) == "93";
     const bool code9 = At(rec, kKlKod) == '9';
     const char state = At(rec, kKlState);
@@ -436,12 +443,7 @@ bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags)
         return true;
     if ((flags & 0x100) && At(rec, kKlZas) == ' ')
         return true;
-    if (flags & 0x200) {
-        const auto list = SignListSnapshot();
-        if (list->active && !SignListHas(*list, record))
-            return true;
-    }
-    return false;
+    return (flags & 0x200) && list.active && !SignListHas(list, record);
 }
 
 std::string LookupCodeTexts(std::string_view code)

@@ -32,6 +32,10 @@ bool IsSigned(int64_t record);
 // reimbursement kind, 0x080 cancelled, 0x100 blank position 256, 0x200 not on
 // the active sign list).
 bool RecordExcluded(std::string_view record, int64_t recordNumber, uint16_t flags);
+// The same against a sign list the caller took once for a whole list fill.
+struct SignListState;
+bool RecordExcluded(std::string_view record, int64_t recordNumber, uint16_t flags,
+                    const SignListState& signList);
 // The 245-byte row of the drug lists (status, code, name, details, the
 // code columns, registration, texts of the data, EANs, reimbursement and
 // the flag letters).  Writes '_' into blank dispensing letters of the
