@@ -14,6 +14,7 @@
 #include "platform/coding.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "platform/guarded_value.h"
 
 namespace {
 
@@ -29,9 +30,10 @@ std::shared_ptr<const T> Empty()
     return empty;
 }
 
-std::atomic<std::shared_ptr<const SignListState>> gSignList{nullptr};
-std::atomic<std::shared_ptr<const NoteMarksState>> gNoteMarks{nullptr};
-std::atomic<std::shared_ptr<const TBits>> gMaximMarks{nullptr};
+// The published states: swapped whole, read by copying the pointer.
+GuardedValue<std::shared_ptr<const SignListState>> gSignList;
+GuardedValue<std::shared_ptr<const NoteMarksState>> gNoteMarks;
+GuardedValue<std::shared_ptr<const TBits>> gMaximMarks;
 
 std::atomic<bool> gNotesEnabled{true};
 std::atomic<bool> gNoteMarksOn{false};
@@ -146,7 +148,7 @@ void NotesMessageSink::Message(std::string_view message)
 
 std::shared_ptr<const SignListState> SignListSnapshot()
 {
-    auto s = gSignList.load();
+    auto s = gSignList.Get();
     return s ? s : Empty<SignListState>();
 }
 
@@ -175,7 +177,7 @@ void PublishSignList(std::vector<uint16_t> words, bool active)
     auto s = std::make_shared<SignListState>();
     s->words = std::move(words);
     s->active = active;
-    gSignList.store(std::move(s));
+    gSignList.Exchange(std::move(s));
 }
 
 void SwitchSignListOff()
@@ -376,7 +378,7 @@ int ImportSignList(const std::string& base, NoteMessageSink& sink, std::vector<u
 
 std::shared_ptr<const NoteMarksState> NoteMarksSnapshot()
 {
-    auto s = gNoteMarks.load();
+    auto s = gNoteMarks.Get();
     return s ? s : Empty<NoteMarksState>();
 }
 
@@ -443,7 +445,7 @@ void LoadNoteMarksLocked()
     gNotesAgeKnown = true;
     gNoteMarksOn = false;
     if (io != 0 || n <= 0 || bytes.size() != static_cast<size_t>(n) * 2) {
-        gNoteMarks.store(Empty<NoteMarksState>());
+        gNoteMarks.Exchange(Empty<NoteMarksState>());
         UserShowError(UiText("Hlasky", "Update"));
         return;
     }
@@ -452,7 +454,7 @@ void LoadNoteMarksLocked()
     for (int32_t r = 0; r < n; ++r)
         if (DecodeLE16(bytes.data() + 2 * r) != 0xFFFF)
             marks->words[static_cast<size_t>(r / 16)] |= static_cast<uint16_t>(1u << (r % 16));
-    gNoteMarks.store(std::move(marks));
+    gNoteMarks.Exchange(std::move(marks));
     gNoteMarksOn = true;
 }
 
@@ -475,7 +477,7 @@ bool MaximFeatureOn()
 
 std::shared_ptr<const TBits> MaximMarksSnapshot()
 {
-    auto s = gMaximMarks.load();
+    auto s = gMaximMarks.Get();
     return s ? s : Empty<TBits>();
 }
 
@@ -507,7 +509,7 @@ int LoadMaximList()
             BitSet(*marks, r - 1);
     }
     CloseTable(t);
-    gMaximMarks.store(std::move(marks));
+    gMaximMarks.Exchange(std::move(marks));
     return 0;
 }
 
@@ -528,12 +530,12 @@ void LoadWordFile(std::string& out, const std::string& fileName)
 // ------------------------------------------------------------ the edition
 
 namespace {
-std::atomic<std::shared_ptr<const std::string>> gReimbColumns{nullptr};
+GuardedValue<std::shared_ptr<const std::string>> gReimbColumns;
 } // namespace
 
 std::string ReimbColumnLetters()
 {
-    const auto s = gReimbColumns.load();
+    const auto s = gReimbColumns.Get();
     return s ? *s : std::string();
 }
 
@@ -556,7 +558,7 @@ void SetupEdition(uint8_t dataSet)
     if (!keep) {
         if (letters.size() > 31)
             letters.resize(31);
-        gReimbColumns.store(std::make_shared<const std::string>(letters));
+        gReimbColumns.Exchange(std::make_shared<const std::string>(letters));
     }
 
     if (dataSet == 1) {
@@ -592,8 +594,8 @@ void SetupEdition(uint8_t dataSet)
 void FreeUserFileState()
 {
     std::lock_guard lock(UserFilesMutex());
-    gSignList.store(nullptr);
-    gNoteMarks.store(nullptr);
-    gMaximMarks.store(nullptr);
+    gSignList.Exchange(nullptr);
+    gNoteMarks.Exchange(nullptr);
+    gMaximMarks.Exchange(nullptr);
     gNotesAgeKnown = false;
 }
