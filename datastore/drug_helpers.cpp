@@ -113,6 +113,10 @@ std::string FormatTwoCodes(std::string_view registration, std::string_view impor
 
 // ------------------------------------------------------------ code tables
 
+thread_local TDbTable MainTable;
+thread_local TDbTable CodeTable;
+thread_local TDbTable AtcTable;
+
 namespace {
 
 // The cached fields: an ISV record is "isv" (or "isva"), a country record
@@ -141,9 +145,6 @@ std::shared_ptr<const CodeCaches> Snapshot()
     return caches;
 }
 
-// The shared look-up handles, one set per thread.
-thread_local TDbTable CodeTable;
-thread_local TDbTable AtcTable;
 
 std::string NotFoundText(std::string_view code, std::string_view table)
 {
@@ -329,9 +330,10 @@ std::string LookupAtc(std::string_view code, std::string_view context)
         if (DbStatus != 0)
             return NotFoundText(code, "ATC");
     } else {
-        // Whatever ATC index this thread has open, when it is one.
+        // The code index this thread has open on the ATC table, when it is
+        // one: a name index would compare the code with names.
         const std::string id = FileIdToStr(AtcTable.sez.id);
-        if (!AtcTable.sez.IsOpen() || id.empty() || id[0] != 'a' || (id.size() >= 4 && id[3] == 'p'))
+        if (!AtcTable.sez.IsOpen() || (id != "atckod" && id != "atckoda"))
             return {};
     }
     std::string rec;

@@ -14,6 +14,13 @@
 #include <string_view>
 
 #include "datastore/data_set.h"
+#include "datastore/db_table.h"
+
+// The table handles of the lists and look-ups, one set per thread: the main
+// table of a list, the code tables the look-ups reopen, the ATC table.
+extern thread_local TDbTable MainTable;
+extern thread_local TDbTable CodeTable;
+extern thread_local TDbTable AtcTable;
 
 // ------------------------------------------------------------- formatters
 // Records are main drug records ("kl", 346 bytes).

@@ -295,3 +295,28 @@ TEST_F(DrugRowTest, ColumnsThatDependOnOneField)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DrugDataTest, AtcNamesComeOnlyThroughACodeIndex)
+{
+    const DatLayout atc(kAtcLayout);
+    std::string r = atc.BlankRecord();
+    atc.PutText(r, "ATC", "N02BE");
+    atc.PutText(r, "NAZ", "Anilides");
+    ASSERT_EQ(WriteDatFile(folder + "atc.dat", atc, {r}), 0);
+    const FieldPos code = kAtcLayout.Field("ATC"), name = kAtcLayout.Field("NAZ");
+    ASSERT_EQ(WriteSezFile(folder + "atckod.sez", {r}, SezKeySpec{code.Offset(), 7, 0, 7}), 0);
+    ASSERT_EQ(WriteSezFile(folder + "atcnaz.sez", {r}, SezKeySpec{name.Offset(), 16, 0, 16}), 0);
+
+    OpenTable(AtcTable, TFileId("atc"), TFileId("atcnaz"), kAtcLayout.Length());
+    ASSERT_EQ(DbStatus, 0);
+    EXPECT_EQ(LookupAtc("N02BE", "ABC"), "");
+    OpenTable(AtcTable, TFileId("atc"), TFileId("atckod"), kAtcLayout.Length());
+    ASSERT_EQ(DbStatus, 0);
+    EXPECT_EQ(LookupAtc("N02BE", "ABC").substr(0, 8), "Anilides");
+    OpenTable(AtcTable, TFileId(), TFileId(), 0);
+    EXPECT_EQ(LookupAtc("N02BE", "ABC"), "");
+}
+
+} // namespace
