@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "datastore/db_table.h"
@@ -190,8 +191,14 @@ int LoadCache(const TableLayout& table, const char* sez, std::vector<std::string
     TDbTable t;
     OpenTable(t, TFileId(table.id), TFileId(sez), static_cast<uint16_t>(table.Length()));
     int status = DbStatus;
-    if (status == 0 && !ReadAllInOrder(t, out))
-        status = DbStatus;
+    try {
+        if (status == 0 && !ReadAllInOrder(t, out))
+            status = DbStatus;
+    } catch (const std::bad_alloc&) {
+        // A table too large for memory: the cache stays empty, as for a
+        // damaged one.
+        status = DbStatus = -20010;
+    }
     OpenTable(t, TFileId(), TFileId(), 0);
     if (status != 0)
         out.clear();
