@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "datastore/db_table.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
+#include "datastore/user_files.h"
+#include "platform/coding.h"
 
 // ------------------------------------------------------------- formatters
 
@@ -111,6 +114,10 @@ std::string FormatTwoCodes(std::string_view registration, std::string_view impor
 
 // ------------------------------------------------------------ code tables
 
+thread_local TDbTable MainTable;
+thread_local TDbTable CodeTable;
+thread_local TDbTable AtcTable;
+
 namespace {
 
 // The cached fields: an ISV record is "isv" (or "isva"), a country record
@@ -122,6 +129,9 @@ constexpr FieldPos kCountryName = kZemvLayout.Field("NAZ");
 
 struct CodeCaches {
     std::string currency;
+    std::string viewerAbbrev1, viewerAbbrev2; // at most 100 characters
+    std::string flagLetters = std::string(6, ' ');
+    char categoryMark = ' ';
     std::vector<std::string> isv;     // isv records in key order
     std::vector<std::string> country; // country records in key order
     int languageIndex = 0;
@@ -136,14 +146,26 @@ std::shared_ptr<const CodeCaches> Snapshot()
     return caches;
 }
 
-// The shared look-up handles, one set per thread.
-thread_local TDbTable CodeTable;
-thread_local TDbTable AtcTable;
 
 std::string NotFoundText(std::string_view code, std::string_view table)
 {
     return std::string(code) + LookupText(UiTexts, "Chyby", "NotFndIn") + "\"" + std::string(table) +
            "\"";
+}
+
+// The field `name` of the record `key` finds in a code table on CodeTable;
+// the not-found text of `code` when the table or the key is missing.
+std::string LookupName(const TableLayout& table, const char* sez, FieldPos name, std::string_view key,
+                       std::string_view code, std::string_view tableName)
+{
+    OpenTable(CodeTable, TFileId(table.id), TFileId(sez), static_cast<uint16_t>(table.Length()));
+    if (DbStatus != 0)
+        return NotFoundText(code, tableName);
+    std::string rec;
+    FindRecord(CodeTable, key, rec);
+    if (DbStatus != 0)
+        return NotFoundText(code, tableName);
+    return std::string(FieldBytes(rec, name));
 }
 
 // Every record of the open table in key order; false with DbStatus set.
@@ -169,8 +191,14 @@ int LoadCache(const TableLayout& table, const char* sez, std::vector<std::string
     TDbTable t;
     OpenTable(t, TFileId(table.id), TFileId(sez), static_cast<uint16_t>(table.Length()));
     int status = DbStatus;
-    if (status == 0 && !ReadAllInOrder(t, out))
-        status = DbStatus;
+    try {
+        if (status == 0 && !ReadAllInOrder(t, out))
+            status = DbStatus;
+    } catch (const std::bad_alloc&) {
+        // A table too large for memory: the cache stays empty, as for a
+        // damaged one.
+        status = DbStatus = -20010;
+    }
     OpenTable(t, TFileId(), TFileId(), 0);
     if (status != 0)
         out.clear();
@@ -206,6 +234,12 @@ CodeTablesResult LoadCodeTables(DataSetCode dataSet, int languageIndex)
     next->currency = " " + LookupText(DataTexts, "Hlav", "czk");
     if (next->currency.size() > 5)
         next->currency.resize(5);
+    next->viewerAbbrev1 = LookupText(UiTexts, "Prohlizec", "Zkr1").substr(0, 100);
+    next->viewerAbbrev2 = LookupText(UiTexts, "Prohlizec", "Zkr2").substr(0, 100);
+    next->flagLetters = LookupText(UiTexts, "Hlasky", "CLSPO");
+    next->flagLetters.resize(6, ' ');
+    const std::string v9 = LookupText(UiTexts, "VybLek", "v9");
+    next->categoryMark = static_cast<char>(v9.empty() ? 0 : static_cast<uint8_t>(v9[0]) & 0x0F);
 
     CodeTablesResult result;
     if (languageIndex == 1)
@@ -231,6 +265,26 @@ void FreeCodeTables()
 {
     std::lock_guard<std::mutex> lock(cacheMutex);
     caches = std::make_shared<CodeCaches>();
+}
+
+std::string ViewerAbbrev1()
+{
+    return Snapshot()->viewerAbbrev1;
+}
+
+std::string ViewerAbbrev2()
+{
+    return Snapshot()->viewerAbbrev2;
+}
+
+std::string FlagLetters()
+{
+    return Snapshot()->flagLetters;
+}
+
+char CategoryMark()
+{
+    return Snapshot()->categoryMark;
 }
 
 std::string CurrencyText()
@@ -283,9 +337,10 @@ std::string LookupAtc(std::string_view code, std::string_view context)
         if (DbStatus != 0)
             return NotFoundText(code, "ATC");
     } else {
-        // Whatever ATC index this thread has open, when it is one.
+        // The code index this thread has open on the ATC table, when it is
+        // one: a name index would compare the code with names.
         const std::string id = FileIdToStr(AtcTable.sez.id);
-        if (!AtcTable.sez.IsOpen() || id.empty() || id[0] != 'a' || (id.size() >= 4 && id[3] == 'p'))
+        if (!AtcTable.sez.IsOpen() || (id != "atckod" && id != "atckoda"))
             return {};
     }
     std::string rec;
@@ -305,12 +360,306 @@ std::string LookupHolder(std::string_view code)
         key.resize(3, ' ');
     if (key.size() > 6)
         key.resize(6);
-    OpenTable(CodeTable, TFileId("drzv"), TFileId("drzvkod"), kDrzvLayout.Length());
+    return LookupName(kDrzvLayout, "drzvkod", kDrzvLayout.Field("NAZ"), key, code, "DRZV");
+}
+
+// ------------------------------------------------------- record helpers
+
+namespace {
+
+constexpr FieldPos kKlKod = kKlLayout.Field("KOD");
+constexpr FieldPos kKlNaz = kKlLayout.Field("NAZ");
+constexpr FieldPos kKlStrength = kKlLayout.Field("LFO");
+constexpr FieldPos kKlSupplement = kKlLayout.Field("SIL");
+constexpr FieldPos kKlDetail = kKlLayout.Field("BAL");
+constexpr FieldPos kKlState = kKlLayout.Field("SR");
+constexpr FieldPos kKlIns = kKlLayout.Field("INS");
+constexpr FieldPos kKlCategory = kKlLayout.Field("OB");
+constexpr FieldPos kKlReimbKind = kKlLayout.Field("UH");
+constexpr FieldPos kKlZas = kKlLayout.Field("ZAS");
+
+char At(std::string_view rec, const FieldPos& f)
+{
+    return CharAt(rec, static_cast<size_t>(f.Offset()));
+}
+
+std::string Trimmed(std::string_view rec, const FieldPos& f)
+{
+    std::string_view v = FieldBytes(rec, f);
+    while (!v.empty() && v.back() == ' ')
+        v.remove_suffix(1);
+    return std::string(v);
+}
+
+} // namespace
+
+std::string FormatDrugLine(std::string_view rec)
+{
+    return std::string(FieldBytes(rec, kKlKod)) + " " + Trimmed(rec, kKlNaz) + " " +
+           Trimmed(rec, kKlSupplement) + " " + Trimmed(rec, kKlStrength) + " " + Trimmed(rec, kKlDetail);
+}
+
+std::string FormatDrugDetails(std::string_view rec, int width)
+{
+    std::string out;
+    for (const FieldPos* f : {&kKlSupplement, &kKlStrength, &kKlDetail}) {
+        const std::string part = Trimmed(rec, *f);
+        if (part.empty())
+            continue;
+        if (!out.empty())
+            out += ' ';
+        out += part;
+    }
+    if (width > 0)
+        out.resize(static_cast<size_t>(width), ' '); // the column never widens
+    return out;
+}
+
+bool IsSigned(int64_t record)
+{
+    return SignListHas(*SignListSnapshot(), record);
+}
+
+bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags)
+{
+    if (!(flags & 0x200))
+        return RecordExcluded(rec, record, flags, SignListState{});
+    return RecordExcluded(rec, record, flags, *SignListSnapshot());
+}
+
+bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags, const SignListState& list)
+{
+    const bool ins93 = FieldBytes(rec, kKlIns) == "93";
+    const bool code9 = At(rec, kKlKod) == '9';
+    const char state = At(rec, kKlState);
+    const char category = At(rec, kKlCategory);
+    const char kind = At(rec, kKlReimbKind);
+    if ((flags & 0x008) && ins93)
+        return true;
+    if ((flags & 0x004) && !ins93)
+        return true;
+    if ((flags & 0x002) && code9)
+        return true;
+    if ((flags & 0x001) && !code9)
+        return true;
+    if ((flags & 0x010) && state != 'R')
+        return true;
+    if ((flags & 0x020) && category != '1' && category != '2')
+        return true;
+    if ((flags & 0x040) && (kind == ' ' || kind == '6' || kind == '8'))
+        return true;
+    if ((flags & 0x080) && (state == '-' || state == 'N' || state == '\\'))
+        return true;
+    if ((flags & 0x100) && At(rec, kKlZas) == ' ')
+        return true;
+    return (flags & 0x200) && list.active && !SignListHas(list, record);
+}
+
+std::string LookupCodeTexts(std::string_view code)
+{
+    constexpr FieldPos kKleKod = kKleLayout.Field("KOD");
+    constexpr FieldPos kKleEan = kKleLayout.Field("EAN");
+    constexpr FieldPos kKleKind = kKleLayout.Field("DRU");
+    OpenTable(CodeTable, TFileId("kle"), TFileId("klekod"), kKleLayout.Length());
     if (DbStatus != 0)
-        return NotFoundText(code, "DRZV");
-    std::string rec;
+        return {};
+    const std::string key(code.substr(0, std::min<size_t>(code.size(), kKleKod.length)));
+    std::string rec, out;
     FindRecord(CodeTable, key, rec);
-    if (DbStatus != 0)
-        return NotFoundText(code, "DRZV");
-    return std::string(FieldBytes(rec, kDrzvLayout.Field("NAZ")));
+    while (DbStatus == 0 && FieldBytes(rec, kKleKod) == key && out.size() < 242) {
+        if (static_cast<uint8_t>(At(rec, kKleKind)) > '6') {
+            out += ' ';
+            out += FieldBytes(rec, kKleEan);
+        }
+        const int32_t next = CodeTable.Position() + 1;
+        if (next >= CodeTable.LeafCount())
+            break;
+        ReadByOrder(CodeTable, next, rec);
+    }
+    return out.empty() ? out : out.substr(1);
+}
+
+std::string LookupGoodsMaker(std::string_view code)
+{
+    if (BlankLed(code) || CharAt(code, 3) == ' ')
+        return {};
+    return LookupName(kPfavyrvLayout, "pfavyrko", kPfavyrvLayout.Field("NAZ"), code, code, "PFAVYRV");
+}
+
+std::string LookupCopText(std::string_view code)
+{
+    std::string key(code);
+    while (!key.empty() && key.back() == ' ')
+        key.pop_back();
+    while (!key.empty() && key.front() == ' ')
+        key.erase(key.begin());
+    if (key.size() < 3)
+        key.resize(3, '_');
+    std::string text = LookupText(DataTexts, "Dop", key);
+    if (text.size() > 80)
+        text.resize(80);
+    return text;
+}
+
+// ------------------------------------------------------------ the list row
+
+namespace {
+
+bool Cancelled(char state)
+{
+    return state == '-' || state == 'N' || state == 'Y' || state == '\\';
+}
+
+// A text put into a column of fixed width: cut or blank-padded, so that no
+// later column shifts.
+void PutColumn(std::string& out, std::string_view text, size_t width)
+{
+    const size_t n = std::min(text.size(), width);
+    out.append(text.data(), n);
+    out.append(width - n, ' ');
+}
+
+int32_t ValueAt(std::string_view rec, const FieldPos& f)
+{
+    if (rec.size() < static_cast<size_t>(f.End()))
+        return -1;
+    return static_cast<int32_t>(DecodeLE32(rec.data() + f.Offset()));
+}
+
+std::string EanColumn(uint8_t count)
+{
+    if (count == 0)
+        return "   ";
+    if (count == 1)
+        return "...";
+    const std::string digits = std::to_string(count);
+    if (digits.size() >= 3)
+        return digits.substr(0, 3);
+    return std::string(3 - digits.size(), '.') + digits;
+}
+
+} // namespace
+
+void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp, std::string& out,
+                      bool replaceCancelled, bool compact)
+{
+    static constexpr FieldPos kPlace = {kKlLayout.Field("OBA").start, 12, 0}; // Oba, Drz, ZeD
+    static constexpr FieldPos kRc = kKlLayout.Field("RC"), kSd = kKlLayout.Field("SD");
+    static constexpr FieldPos kAtc = kKlLayout.Field("ATC"), kTr = kKlLayout.Field("TR");
+    static constexpr FieldPos kEx = kKlLayout.Field("EX"), kZav = kKlLayout.Field("ZAV");
+    static constexpr FieldPos kVp = kKlLayout.Field("VP"), kDdm = kKlLayout.Field("DDM");
+    static constexpr FieldPos kDdj = kKlLayout.Field("DDJ"), kDdb = kKlLayout.Field("DDB");
+    static constexpr FieldPos kDp = kKlLayout.Field("DP"), kNv = kKlLayout.Field("NV");
+    static constexpr FieldPos kBra = kKlLayout.Field("BRA"), kOme = kKlLayout.Field("OME");
+    static constexpr FieldPos kWeb = kKlLayout.Field("WEB"), kPea = kKlLayout.Field("PEA");
+    static constexpr FieldPos kVyp = kKlLayout.Field("VYP"), kCc = kKlLayout.Field("CC");
+    static constexpr FieldPos kLc = kKlLayout.Field("LC"), kAc = kKlLayout.Field("AC");
+    static constexpr FieldPos kSc = kKlLayout.Field("SC");
+
+    out.clear();
+    if (rec.size() < static_cast<size_t>(kKlLayout.Length()))
+        return; // not a drug record
+    out.reserve(245);
+    const char state = At(rec, kKlState);
+    const bool cancelled = Cancelled(state);
+    const char kind = At(rec, kKlReimbKind);
+    const bool noReimb = kind == ' ' || kind == '/' || kind == '6';
+
+    const char status = At(rec, kVyp);
+    out += cancelled ? '\x10' : (status >= '!' && status <= '`') ? '@' : '\0';
+
+    if (cancelled && replaceCancelled) {
+        PutColumn(out, LookupText(UiTexts, "VybLek", "zru"), 7);
+    } else {
+        const size_t at = out.size();
+        out += FieldBytes(rec, kKlKod);
+        if (IsSigned(recordNumber))
+            out[at] = static_cast<char>(out[at] - 32); // drawn as the signed mark
+    }
+    out += FieldBytes(rec, kKlNaz);
+    if (compact)
+        out += FormatDrugDetails(rec, 73);
+    else
+        out.append(FieldBytes(rec, kKlSupplement)).append(FieldBytes(rec, kKlStrength)).append(FieldBytes(rec, kKlDetail));
+    out += FieldBytes(rec, kPlace);
+    out += (!noReimb && state >= 'A' && state <= 'Z') ? static_cast<char>(state - 'A' + 1) : state;
+    const auto snap = Snapshot();
+    const char category = At(rec, kKlCategory);
+    out += (category == '1' || category == '2') ? snap->categoryMark : ' ';
+    out += FieldBytes(rec, kKlIns);
+    out += FieldBytes(rec, kAtc);
+    PutColumn(out, FormatTwoCodes(FieldBytes(rec, kRc), FieldBytes(rec, kSd)), 26);
+
+    const char tr = At(rec, kTr);
+    std::string trText = LookupText(DataTexts, "ReZ", std::string(1, tr));
+    if (!trText.empty() && trText[0] == '!')
+        trText = std::string("! ") + tr;
+    PutColumn(out, trText, 3);
+
+    const std::string_view ex = FieldBytes(rec, kEx);
+    if (ex[0] == ' ')
+        out.append(1, ex[1]).append(1, ex[2]).append(1, ' ').append(1, ex[3]);
+    else
+        out += ex;
+    out += FieldBytes(rec, kZav);
+    out += FieldBytes(rec, kDp);
+    out += FieldBytes(rec, kNv);
+
+    for (int i = 0; i < 2; ++i)
+        if (rec[static_cast<size_t>(kVp.Offset() + i)] == ' ')
+            rec[static_cast<size_t>(kVp.Offset() + i)] = '_';
+    std::string vpKey(FieldBytes(rec, kVp));
+    if (!keepSecondVp)
+        vpKey[1] = '_';
+    PutColumn(out, LookupText(DataTexts, "VydZ", vpKey), 3);
+
+    if (cancelled) {
+        out.append(16, ' ');
+    } else {
+        out.append(FieldBytes(rec, kDdm)).append(1, ' ').append(FieldBytes(rec, kDdj));
+        out += GetField(rec, kDdb.start, 5);
+        out += At(rec, FieldPos{kDdb.End(), 1, 0}) != ' ' ? '.' : ' ';
+        out += GetField(rec, kDdb.start + 5, 3);
+    }
+    out += EanColumn(static_cast<uint8_t>(At(rec, kPea)));
+    out += FieldBytes(rec, kBra);
+
+    if (noReimb) {
+        out.append(3, ' ');
+    } else {
+        const auto bits = static_cast<uint8_t>(At(rec, kOme));
+        std::string uh;
+        if ((bits & 0x0F) == 0) {
+            uh = LookupText(DataTexts, "UhrL", "ok");
+        } else {
+            uh = LookupText(DataTexts, "UhrL", "Zkr");
+            if (uh.empty() || uh[0] == '!')
+                uh = "IPV";
+            uh.resize(3, ' ');
+            if (!(bits & 1))
+                uh[0] = ' ';
+            if (!(bits & 4))
+                uh[1] = ' ';
+            if (!(bits & 2))
+                uh[2] = ' ';
+        }
+        PutColumn(out, uh, 3);
+    }
+
+    std::string cla = snap->flagLetters;
+    if (ValueAt(rec, kCc) == -1)
+        cla[0] = ' ';
+    if (ValueAt(rec, kAc) == -1)
+        cla[1] = ' ';
+    if (ValueAt(rec, kLc) == -1)
+        cla[2] = ' ';
+    if (ValueAt(rec, kSc) == -1)
+        cla[3] = ' ';
+    if (!(static_cast<uint8_t>(At(rec, kWeb)) & 1))
+        cla[4] = ' ';
+    if (MaximFeatureOn())
+        cla[5] = recordNumber > 0 && BitTest(*MaximMarksSnapshot(), recordNumber - 1) ? 'M' : ' ';
+    else if (!(NoteMarksOn() && NotesEnabled() && NoteMarksHas(*NoteMarksSnapshot(), recordNumber)))
+        cla[5] = ' ';
+    out += cla;
 }

@@ -14,8 +14,42 @@
 #include <string_view>
 
 #include "datastore/data_set.h"
+#include "datastore/db_table.h"
+
+// The table handles of the lists and look-ups, one set per thread: the main
+// table of a list, the code tables the look-ups reopen, the ATC table.
+extern thread_local TDbTable MainTable;
+extern thread_local TDbTable CodeTable;
+extern thread_local TDbTable AtcTable;
 
 // ------------------------------------------------------------- formatters
+// Records are main drug records ("kl", 346 bytes).
+
+// Code, name, supplement, strength and the package field, each without its
+// trailing blanks, joined by single blanks.
+std::string FormatDrugLine(std::string_view record);
+// Supplement, strength and package field, trimmed, the non-empty ones
+// joined by blanks; with width > 0 padded or cut to exactly that width.
+std::string FormatDrugDetails(std::string_view record, int width);
+// Whether the active user sign list holds the record (false without one).
+bool IsSigned(int64_t record);
+// Whether a drug-list filter drops the record: each set flag that matches
+// excludes it (0x008 ISV "93", 0x004 not "93", 0x002 code "9...", 0x001 not,
+// 0x010 not registered 'R', 0x020 category neither '1' nor '2', 0x040 no
+// reimbursement kind, 0x080 cancelled, 0x100 blank position 256, 0x200 not on
+// the active sign list).
+bool RecordExcluded(std::string_view record, int64_t recordNumber, uint16_t flags);
+// The same against a sign list the caller took once for a whole list fill.
+struct SignListState;
+bool RecordExcluded(std::string_view record, int64_t recordNumber, uint16_t flags,
+                    const SignListState& signList);
+// The 245-byte row of the drug lists (status, code, name, details, the
+// code columns, registration, texts of the data, EANs, reimbursement and
+// the flag letters).  Writes '_' into blank dispensing letters of the
+// record.  An empty row for a record shorter than a drug record.
+void FormatRecordLine(std::string& record, int64_t recordNumber, bool keepSecondVp, std::string& out,
+                      bool replaceCancelled, bool compact);
+
 
 // A 9-character amount field: the first 7 characters without blanks, and
 // when anything remains, "." and characters 8-9 ("     1234" -> "12.34").
@@ -54,6 +88,16 @@ std::string LookupAtc(std::string_view code, std::string_view context);
 // country code (6 characters, "drzvkod").
 std::string LookupHolder(std::string_view code);
 
+// The EAN codes of a drug ("kle" records of kind above '6'), blank
+// separated; collecting stops once the text reaches 242 characters.
+std::string LookupCodeTexts(std::string_view code);
+// The goods maker name (74 characters); "" for a blank-led code or one whose
+// fourth character is blank.
+std::string LookupGoodsMaker(std::string_view code);
+// The data text of section "Dop" keyed by the trimmed code padded with '_'
+// to 3 characters, at most 80 characters.
+std::string LookupCopText(std::string_view code);
+
 // -------------------------------------------------------- the code tables
 
 
@@ -71,6 +115,14 @@ struct CodeTablesResult {
 CodeTablesResult LoadCodeTables(DataSetCode dataSet = DataSetCode::Drugs, int languageIndex = 0);
 // Drops both caches and the currency text.
 void FreeCodeTables();
+
+// UI texts "Prohlizec.Zkr1"/"Zkr2" (at most 100 characters), "Hlasky.CLSPO"
+// (exactly 6 letters), and the low 4 bits of "VybLek.v9"'s first character
+// (the category column's control character), as LoadCodeTables set them.
+std::string ViewerAbbrev1();
+std::string ViewerAbbrev2();
+std::string FlagLetters();
+char CategoryMark();
 
 // A blank and the data text "Hlav.czk", at most 5 characters; it follows
 // every amount of money.  Empty before LoadCodeTables.

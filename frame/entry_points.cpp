@@ -60,7 +60,7 @@ void FreeRunTables()
 {
     Hooks().Call(&MainEntryPoints::freeRunTables);
 }
-bool LoadMaximList()
+bool ReloadMaximList()
 {
     return Hooks().Call(&MainEntryPoints::loadMaximList);
 }

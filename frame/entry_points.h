@@ -65,7 +65,7 @@ void StartBackgroundLoader();
 void RequestBackgroundLoaderStop();
 bool WaitBackgroundLoaderEnd(int ms);
 void FreeRunTables();
-bool LoadMaximList();
+bool ReloadMaximList();
 void RefreshListMarks();
 void DropListRowHints();
 

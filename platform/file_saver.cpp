@@ -1,7 +1,9 @@
 #include "platform/file_saver.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,6 +93,29 @@ int FileSystemOps::Remove(const std::string& path)
     return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
+int FileSystemOps::Link(const std::string& from, const std::string& to)
+{
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return 0;
+    const int err = errno;
+    if (err != EPERM && err != EOPNOTSUPP && err != EXDEV && err != EMLINK)
+        return err;
+    std::string bytes;
+    if (int r = ReadFile(from, bytes))
+        return r;
+    const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    int r = Write(fd, bytes.data(), bytes.size());
+    if (r == 0)
+        r = Flush(fd);
+    if (int c = Close(fd); r == 0)
+        r = c;
+    if (r != 0)
+        ::unlink(to.c_str());
+    return r;
+}
+
 int FileSystemOps::SyncFolder(const std::string& folder)
 {
     int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -150,6 +175,19 @@ std::string SystemErrorText(int err)
     return text ? std::string(text) : std::string("error ") + std::to_string(err);
 }
 
+unsigned CurrentUmask()
+{
+    // umask(2) can only be read by setting it, which races with other threads
+    // creating files; the kernel reports it in the status file instead.
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<unsigned>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+    }
+    return 022;
+}
+
 FileSaver::FileSaver(std::string target, FileSystemOps& ops, SaveMode mode)
     : target_(std::move(target)), ops_(ops)
 {
@@ -164,7 +202,11 @@ FileSaver::FileSaver(std::string target, FileSystemOps& ops, SaveMode mode)
     }
     // The temporary file is created 0600; a replaced file's mode carries over.
     unsigned fileMode = mode.fileMode;
-    const bool setMode = fileMode != 0 || ops_.FileMode(target_, &fileMode) == 0;
+    bool setMode = fileMode != 0 || ops_.FileMode(target_, &fileMode) == 0;
+    if (!setMode && mode.umaskMode) {
+        fileMode = 0666 & ~CurrentUmask();
+        setMode = true;
+    }
     if (int err = ops_.CreateTemp(folder_, "." + name + ".", &fd_, &tempPath_)) {
         fd_ = -1;
         Fail(Step::Create, err);

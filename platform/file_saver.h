@@ -34,6 +34,9 @@ public:
     virtual int Close(int fd);
     virtual int Rename(const std::string& from, const std::string& to);
     virtual int Remove(const std::string& path);
+    // A second name for an existing file (a hard link; a copy, synced, on a
+    // file system without links).  Fails with EEXIST when `to` exists.
+    virtual int Link(const std::string& from, const std::string& to);
     virtual int SyncFolder(const std::string& folder);
     virtual int ReadFile(const std::string& path, std::string& out);
 };
@@ -52,7 +55,14 @@ struct SaveMode {
     // The mode bits the saved file gets.  0: a replaced file keeps its mode
     // and a new one gets 0600.
     unsigned fileMode = 0;
+    // A new file (none to replace) gets 0666 minus the process's umask, as a
+    // file a plain open would make, instead of 0600: files a group shares
+    // (notes, sign lists) must stay readable to the others.
+    bool umaskMode = false;
 };
+
+// The process's file-creation mask, read without changing it.
+unsigned CurrentUmask();
 
 class FileSaver {
 public:

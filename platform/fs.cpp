@@ -1,11 +1,14 @@
 #include "platform/fs.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,6 +113,82 @@ bool ModifiedTime(const std::string& path, int64_t* nanoseconds)
         return false;
     *nanoseconds = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return true;
+}
+
+bool GetFileStamp(const std::string& path, FileStamp* stamp)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    stamp->modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp->size = static_cast<int64_t>(st.st_size);
+    stamp->inode = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
+FileLock::~FileLock()
+{
+    Release();
+}
+
+void FileLock::Release()
+{
+    if (fd_ >= 0) {
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+int FileLock::Take(const std::string& path, bool exclusive, int waitMs)
+{
+    Release();
+    const int fd = ::open(path.c_str(), (exclusive ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return IoResultFromErrno(errno);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+            fd_ = fd;
+            return 0;
+        }
+        const int err = errno;
+        if (err != EWOULDBLOCK && err != EINTR) {
+            ::close(fd);
+            return IoResultFromErrno(err);
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            ::close(fd);
+            return IoResult::SharingViolation;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int CreateExclusiveFile(const std::string& path, std::string_view bytes, uint64_t* inode,
+                        bool* existed)
+{
+    *existed = false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *existed = errno == EEXIST;
+        return *existed ? IoResult::AccessDenied : IoResultFromErrno(errno);
+    }
+    struct stat st {};
+    int result = ::fstat(fd, &st) == 0 ? 0 : IoResultFromErrno(errno);
+    *inode = static_cast<uint64_t>(st.st_ino);
+    size_t done = 0;
+    while (result == 0 && done < bytes.size()) {
+        const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (w <= 0)
+            result = w < 0 && errno != ENOSPC ? IoResultFromErrno(errno) : IoResult::ShortWrite;
+        else
+            done += static_cast<size_t>(w);
+    }
+    ::close(fd);
+    if (result != 0)
+        ::unlink(path.c_str());
+    return result;
 }
 
 int MakePrivateFolder(const std::string& folder)

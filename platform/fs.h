@@ -46,6 +46,43 @@ bool ModifiedTime(const std::string& path, int64_t* nanoseconds);
 constexpr int NotPrivateFolder = -1;
 int MakePrivateFolder(const std::string& folder);
 
+// What tells one version of a file from another: a rewrite within the same
+// second changes the nanoseconds or the size, a rename over it the inode.
+struct FileStamp {
+    int64_t modified = 0; // nanoseconds since 1970
+    int64_t size = -1;
+    uint64_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// False when the path cannot be examined.
+bool GetFileStamp(const std::string& path, FileStamp* stamp);
+
+// An advisory whole-file lock (flock) held on an open descriptor of the path
+// for the object's lifetime.  A shared lock opens the file read-only, an
+// exclusive one read-write (NFS emulates flock with fcntl locks, which need
+// that mode).  Taking it retries without blocking until `waitMs` has passed.
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    // 0, SharingViolation when another holder kept it for the whole wait, or
+    // the I/O result of the open.
+    int Take(const std::string& path, bool exclusive, int waitMs);
+    void Release();
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// Creates the file only when no file of that name exists (test and creation
+// in one step) and writes the bytes to it.  0, or the I/O result (an existing
+// file: AccessDenied with *existed true).  *inode receives the new file's inode.
+int CreateExclusiveFile(const std::string& path, std::string_view bytes, uint64_t* inode,
+                        bool* existed);
+
 // A read-only file read at explicit offsets.  Opened for shared reading.
 class ReadOnlyFile {
 public:

@@ -53,14 +53,14 @@ void WritePage(const HtmlPage& page)
 }
 
 // The main table of a kind: drugs, goods or devices.
-struct MainTable {
+struct KindTable {
     const char* dat;
     const char* index;
     uint16_t length;
     uint8_t linkKind;
 };
 
-MainTable TableOfKind(char kind)
+KindTable TableOfKind(char kind)
 {
     if (kind == 'Q' || kind == 'R')
         return {"pfa", "pfakod", kPfaLayout.Length(), 20};
@@ -138,7 +138,7 @@ int main(int argc, char** argv)
     if (kind.empty() || code.empty())
         return Usage();
 
-    const MainTable table = TableOfKind(kind[0]);
+    const KindTable table = TableOfKind(kind[0]);
     LoadCodeTables(table.linkKind == 20 ? DataSetCode::Goods
                                         : table.linkKind == 28 ? DataSetCode::Devices : DataSetCode::Drugs,
                    0);

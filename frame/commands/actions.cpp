@@ -136,7 +136,7 @@ void ChooseSignListSource(const CommandCall&)
     if (name.empty())
         return;
     SaveConfig(true);
-    RebuildSignList();
+    SwitchRebuildSignList();
     if (!Config().Read([](const ConfigValues& v) { return v.SignListName.empty(); }))
         StatCount(StatCodeOfText("oOE"));
     // The list is now among the folder's lists: the menu shows it once.
@@ -265,7 +265,7 @@ void RegisterFrameCommands()
     RegisterCommandHandler("HelpOnWindow", HelpOnWindow);
     RegisterCommandHandler("ArrangeWindows", ArrangeWindows);
     RegisterCommandHandler("ApplyWindowScheme", ApplyScheme);
-    RegisterCommandHandler("ImportNotes", [](const CommandCall&) { ImportNotes(); });
+    RegisterCommandHandler("ImportNotes", [](const CommandCall&) { RunNotesImport(); });
     RegisterCommandHandler("ChooseSignListSource", ChooseSignListSource);
     RegisterCommandHandler("SwitchDataSet", SwitchDataSet);
     RegisterCommandHandler("ExitProgram", ExitProgram);

@@ -1,6 +1,7 @@
 #include "frame/commands/command_services.h"
 
 #include "datastore/language.h"
+#include "datastore/user_files.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -56,9 +57,28 @@ void SwitchLanguage(char language)
     else
         LoadLanguage(language);
 }
-void LoadSignList() { Call(&CommandServices::loadSignList, "LoadSignList"); }
-void RebuildSignList() { Call(&CommandServices::rebuildSignList, "RebuildSignList"); }
-void ImportNotes() { Call(&CommandServices::importNotes, "ImportNotes"); }
+// Tests record these; the program runs the data store's own.
+void SwitchSignList()
+{
+    if (auto f = Table().loadSignList)
+        f();
+    else
+        LoadSignList();
+}
+void SwitchRebuildSignList()
+{
+    if (auto f = Table().rebuildSignList)
+        f();
+    else
+        RebuildSignList();
+}
+void RunNotesImport()
+{
+    if (auto f = Table().importNotes)
+        f();
+    else
+        ImportNotes();
+}
 void RepositionDrugLists() { Call(&CommandServices::repositionDrugLists, "RepositionDrugLists"); }
 
 std::array<std::string, 5> ListSearchWords(TDataForm* list)

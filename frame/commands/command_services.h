@@ -49,9 +49,9 @@ struct CommandServices {
 CommandServices SetCommandServices(CommandServices services);
 
 void SwitchLanguage(char language);
-void LoadSignList();
-void RebuildSignList();
-void ImportNotes();
+void SwitchSignList();
+void SwitchRebuildSignList();
+void RunNotesImport();
 void RepositionDrugLists();
 std::array<std::string, 5> ListSearchWords(TDataForm* list);
 std::string RunFileDialog(const FileDialogRequest& request);

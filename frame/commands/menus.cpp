@@ -588,7 +588,7 @@ void MenuItemClick(QAction* item)
         v.SignListName = name;
         return c;
     });
-    LoadSignList();
+    SwitchSignList();
     if (changed)
         SaveConfig(true);
     RepositionDrugLists();

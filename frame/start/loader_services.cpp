@@ -4,7 +4,9 @@
 
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
+#include "datastore/sign_sets.h"
 #include "datastore/text_table.h"
+#include "datastore/user_files.h"
 #include "datastore/zlp_table.h"
 #include "frame/config/config_file.h"
 #include "frame/entry_points.h"
@@ -43,11 +45,7 @@ public:
 
     void LoadParagraphLists() override { ::LoadParagraphLists(); }
 
-    void SetupEdition() override
-    {
-        SetDataMonth(DataMonthOfVersion(LookupText(DataTexts, "Verze", "Cislo")));
-        EnableMaximTimer();
-    }
+    void SetupEdition() override { ::SetupEdition(static_cast<uint8_t>(in_.dataSet)); }
 
     void LoadCodeTables() override
     {
@@ -137,4 +135,10 @@ void AddLoaderEntryPoints(MainEntryPoints& calls)
     calls.startLoader = [] { StartPomalyStart(MakeFrameLoaderServices()); };
     calls.requestLoaderStop = [] { RequestPomalyStartStop(); };
     calls.waitLoaderEnd = [](int ms) { return WaitPomalyStartEnd(ms); };
+    calls.loadMaximList = [] { return ::LoadMaximList() == 0; };
+    calls.freeRunTables = [] {
+        FreeCodeTables();
+        FreeUserFileState();
+        ClearSignSets(SignSets(), 0, -2);
+    };
 }

@@ -27,6 +27,7 @@
 #include "frame/start/command_line.h"
 #include "frame/config/config_file.h"
 #include "frame/config/language_hooks.h"
+#include "frame/config/user_file_hooks.h"
 #include "frame/start/ipc.h"
 #include "frame/start/loader_services.h"
 #include "frame/windows/main_form.h"
@@ -123,6 +124,7 @@ int main(int argc, char** argv)
     // libcurl's global set-up belongs on this thread, before any worker.
     InstallHttpServices();
     InstallLanguageHooks();
+    InstallUserFileHooks();
     PageHooks pages;
     AddDuplicityPageHooks(pages);
     SetPageHooks(std::move(pages));

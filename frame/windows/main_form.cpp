@@ -843,7 +843,7 @@ void TMainForm::TimerMaxTimer()
     if (age <= maximAge_)
         return;
     maximAge_ = age;
-    if (!LoadMaximList()) {
+    if (!ReloadMaximList()) {
         maximAge_ = 0;
         return;
     }
