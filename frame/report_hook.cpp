@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QThread>
 #include <cstdio>
 #include <mutex>
 
@@ -39,8 +38,9 @@ ErrorReportHook SetErrorReportHook(ErrorReportHook hook)
 
 bool OnMainThread()
 {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return !app || QThread::currentThread() == app->thread();
+    // Without an application (a tool, a test without an event loop) the
+    // calling thread is the main thread.
+    return !QCoreApplication::instance() || IsMainThread();
 }
 
 void RunOnMainThread(std::function<void()> work)

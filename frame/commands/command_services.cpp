@@ -49,35 +49,31 @@ CommandServices SetCommandServices(CommandServices services)
     return old;
 }
 
+// Tests register recorders for these; the program runs the data store's own.
+template <class... P, class Fallback, class... A>
+void CallOr(std::function<void(P...)> CommandServices::*member, Fallback fallback, A&&... args)
+{
+    if (auto f = Table().*member)
+        f(std::forward<A>(args)...);
+    else
+        fallback(std::forward<A>(args)...);
+}
+
 void SwitchLanguage(char language)
 {
-    // Tests record the switch; the program loads the language's tables.
-    if (auto f = Table().loadLanguage)
-        f(language);
-    else
-        LoadLanguage(language);
+    CallOr(&CommandServices::loadLanguage, [](char l) { LoadLanguage(l); }, language);
 }
-// Tests record these; the program runs the data store's own.
 void SwitchSignList()
 {
-    if (auto f = Table().loadSignList)
-        f();
-    else
-        LoadSignList();
+    CallOr(&CommandServices::loadSignList, [] { LoadSignList(); });
 }
 void SwitchRebuildSignList()
 {
-    if (auto f = Table().rebuildSignList)
-        f();
-    else
-        RebuildSignList();
+    CallOr(&CommandServices::rebuildSignList, [] { RebuildSignList(); });
 }
 void RunNotesImport()
 {
-    if (auto f = Table().importNotes)
-        f();
-    else
-        ImportNotes();
+    CallOr(&CommandServices::importNotes, [] { ImportNotes(); });
 }
 void RepositionDrugLists() { Call(&CommandServices::repositionDrugLists, "RepositionDrugLists"); }
 
