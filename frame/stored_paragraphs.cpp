@@ -29,17 +29,10 @@ char ViewerSlotKind(char kind)
     }
 }
 
+// The highlights have no slot of their own for "k".
 char HighlightSlotKind(char kind)
 {
-    switch (kind) {
-    case 'B':
-    case 'b': return 'B';
-    case 'R':
-    case 'r': return 'R';
-    case 'S': return 'S';
-    case 'E': return 'E';
-    default: return 'K';
-    }
+    return kind == 'k' ? 'K' : ViewerSlotKind(kind);
 }
 
 } // namespace

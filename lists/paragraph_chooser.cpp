@@ -8,13 +8,14 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 #include "datastore/service_hooks.h"
 #include "frame/config/config_file.h"
 #include "frame/pages/key_map.h"
 #include "frame/shared_helpers.h"
 #include "frame/stored_paragraphs.h"
 #include "frame/windows/caption_keys.h"
-#include "frame/windows/style.h"
 #include "lists/grid.h"
 #include "lists/nul_edit.h"
 #include "lists/scroll_bar.h"
@@ -52,11 +53,7 @@ TVybOdst::TVybOdst(char kind, char mode, QWidget* parent)
 
     // FormCreate.
     const ConfigValues settings = Config().Snapshot();
-    Tb->SetListFont(CanvasFontOfSetting(settings.ListFont));
-    Tb->SetCtl3D(true);
-    Tb->BackgroundColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::FieldBackground));
-    Tb->TextColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Text));
-    Tb->EmphasisColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Highlight));
+    ApplyListSettings(*Tb, settings);
     const bool filter = mode == kParagraphFilterMode;
     model_.Build(kind, mode, ParagraphSelectionSlot(settings.paragraphCurrent, mode, kind),
                  filter ? 0 : ParagraphHighlightSlot(settings.paragraphCurrent, kind));

@@ -105,7 +105,7 @@ private:
     // Moves the cursor to visible index p, scrolling so that one row stays
     // above and below it while the list can scroll.
     void MoveTo(int p);
-    void MoveBy(int delta) ;
+    void MoveBy(int delta);
     int VisibleIndexOf(size_t entry) const;
     void ClampView();
 

@@ -55,15 +55,7 @@ ViewerWindowHooks& HookTable()
 {
     static ViewerWindowHooks hooks = [] {
         ViewerWindowHooks h;
-        // The chooser stores its choice in the kind's slot; the viewer takes
-        // it from there.
-        h.chooseParagraphs = [](char kind, std::string& selection, uint8_t& requested) {
-            if (RunParagraphChooser(kind, 'V') != 1)
-                return false;
-            selection = StoredParagraphSelection('V', kind);
-            requested = StoredParagraphHighlight(kind);
-            return true;
-        };
+        h.chooseParagraphs = RunViewerParagraphChooser;
         return h;
     }();
     return hooks;
@@ -81,6 +73,17 @@ std::chrono::steady_clock::time_point Now()
 }
 
 } // namespace
+
+bool RunViewerParagraphChooser(char kind, std::string& selection, uint8_t& requestedSection)
+{
+    // The chooser stores its choice in the kind's slot; the viewer takes it
+    // from there.
+    if (RunParagraphChooser(kind, 'V') != 1)
+        return false;
+    selection = StoredParagraphSelection('V', kind);
+    requestedSection = StoredParagraphHighlight(kind);
+    return true;
+}
 
 ViewerWindowHooks SetViewerWindowHooks(ViewerWindowHooks hooks)
 {
