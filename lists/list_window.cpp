@@ -125,11 +125,7 @@ TVyb::TVyb(QWidget* parent) : QWidget(parent), TDataForm(this), ui_(std::make_un
     PaintBlocked = true;
     TwoLineRows = false;
     const ConfigValues settings = Config().Snapshot();
-    Tb->SetListFont(CanvasFontOfSetting(settings.ListFont));
-    Tb->SetCtl3D(true);
-    Tb->BackgroundColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::FieldBackground));
-    Tb->TextColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Text));
-    Tb->EmphasisColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Highlight));
+    ApplyListSettings(*Tb, settings);
     LineHeight = Tb->RowHeight();
     CharWidth = Tb->CharWidth();
     ScHor->Large = 5 * CharWidth;
