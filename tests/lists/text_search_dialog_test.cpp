@@ -9,10 +9,13 @@
 #include <QToolButton>
 
 #include "datastore/db_table.h"
+#include "datastore/text_table.h"
 #include "frame/config/config_file.h"
+#include "frame/paragraph_codes.h"
 #include "lists/text_search_dialog.h"
 #include "platform/message_sink.h"
 #include "tests/lists/lists_test_support.h"
+#include "tests/support/text_tables.h"
 
 namespace {
 
@@ -173,4 +176,35 @@ TEST_F(TextSearchDialog, DocumentFamiliesAndTheFilterButton)
     }
     SetTextSearchChooser(old);
     EXPECT_EQ(asked, std::vector<char>{'E'});
+}
+
+TEST_F(TextSearchDialog, AFilterSwitchedOffStaysOffAndKept)
+{
+    TextTablePtr dataTexts;
+    ASSERT_GE(LoadTextTable(dataTexts, QEVW_DEMO_DATA_DIR "/kalvo.ces"), TextTableResult::FirstSuccess);
+    test_support::ScopedTextTable scopedData(DataTexts, dataTexts);
+    LoadParagraphLists();
+    const std::string oldSlot = Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.Second('S'); });
+    Config().Update([](ConfigValues& v) {
+        v.TextTarget = 3;
+        *v.paragraphCurrent.Second('S') = "\x45";
+    });
+    {
+        TTextSet d(false, nullptr);
+        d.show();
+        QToolButton* button = Child<QToolButton>(d, "FiltrBtn");
+        ASSERT_TRUE(button->isChecked()); // section 4.5 chosen
+        EXPECT_TRUE(button->font().bold());
+        liststest::SaveShot(d.grab().toImage(), "text_set_filter.png");
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_FALSE(button->isChecked());
+        EXPECT_FALSE(button->font().bold());
+    }
+    EXPECT_EQ(Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.Second('S'); }), "\x45\xFF");
+    {
+        TTextSet d(false, nullptr);
+        EXPECT_FALSE(Child<QToolButton>(d, "FiltrBtn")->isChecked());
+    }
+    Config().Update([&](ConfigValues& v) { *v.paragraphCurrent.Second('S') = oldSlot; });
+    LoadParagraphLists();
 }

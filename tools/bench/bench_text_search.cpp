@@ -245,11 +245,12 @@ int main(int argc, char** argv)
         std::vector<std::string> words; // data code page
     };
     const std::vector<Set> sets = {
-        {"rare", {"warfarin"}},
-        {"common", {"tablet"}},
-        {"two letters", {"po"}},
-        {"Czech", {QStringToKam(QString::fromUtf8("léčivý"))}},
-        {"five words", {"warfarin", "tablet", "voda", "alergie", "dávk"}},
+        {"rare", {"hlen"}},
+        {"common", {"pacient"}},
+        {"two letters", {"mg"}},
+        {"Czech", {QStringToKam(QString::fromUtf8("lékař"))}},
+        {"five words",
+         {"warfarin", "pacient", "hlen", QStringToKam(QString::fromUtf8("dávk")), QStringToKam(QString::fromUtf8("lékař"))}},
     };
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
