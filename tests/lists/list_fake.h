@@ -72,8 +72,8 @@ public:
     std::string order = "0,1";
     std::string header = RowText({0, "Kod", Kam("Název"), {}});
     // Popup texts of the buttons by letter (empty: the button acts).
-    std::string popupD = Kam("^Všechny|Jen sudé|Jen liché|");
-    std::string popupS = Kam("^Všechny|Jen s \"Ž\"|");
+    std::string popupD = Kam("^Všechny| Jen sudé| Jen liché|");
+    std::string popupS = Kam("^Všechny| Jen s \"Ž\"|");
     std::vector<uint16_t> commands;
     std::vector<bool> commandsWhileBusy;
     int fetches = 0;
