@@ -401,6 +401,58 @@ TEST_F(DrugLists, FilterBitsKeepTheDrugsOfTheirSigns)
     }
 }
 
+// The user list step: record r of the list's words is bit r - 1 of the
+// records, and the U button names the list.
+TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
+{
+    UserFileHooks hooks = CurrentUserFileHooks();
+    hooks.signListName = [] { return std::string("VIDUD"); };
+    const UserFileHooks saved = SetUserFileHooks(hooks);
+    LoadSignList();
+    const auto list = SignListSnapshot();
+    ASSERT_TRUE(list && list->active);
+
+    OpenTable(MainTable, TFileId("kl"), TFileId("klkod"), 0);
+    const TBits listed = SignOf("Act_Old");
+    TBits hits;
+    BuildDrugFilter(hits, 0x200, 0);
+    std::string record;
+    int kept = 0;
+    for (int32_t pos = 0; pos < MainTable.LeafCount(); ++pos) {
+        ReadByOrder(MainTable, pos, record);
+        const int32_t r = MainTable.recNo;
+        EXPECT_EQ(BitTest(hits, pos), BitTest(listed, r - 1) && SignListHas(*list, r)) << GetField(record, 1, 7);
+        kept += BitTest(hits, pos) ? 1 : 0;
+    }
+    EXPECT_GT(kept, 2);
+
+    TVybRow block;
+    block.Pos = 0x200;
+    std::string hint, caption, state;
+    DrugListInfo(InfoKind::Control, 0, block, hint, "U");
+    DrugListInfo(InfoKind::Control, 1, block, caption, "U");
+    DrugListInfo(InfoKind::Control, 2, block, state, "U");
+    EXPECT_EQ(hint, LookupText(UiTexts, "Cudl", "usrSZP") + "\r" + LookupText(UiTexts, "Cudl", "usrtf"));
+    EXPECT_EQ(caption, LookupText(UiTexts, "Cudl", "usr00"));
+    EXPECT_EQ(state, "D");
+    // A drug on the list says so in its code hint.
+    int32_t onList = 0;
+    for (int32_t r = 1; r < MainTable.dat.count && onList == 0; ++r)
+        if (SignListHas(*list, r))
+            onList = r;
+    EXPECT_EQ(UserListHintLine(onList), "\r" + LookupText(UiTexts, "Cudl", "usr") + LookupText(UiTexts, "PozList", "SZP"));
+    EXPECT_EQ(UserListHintLine(onList + 100000), "");
+
+    VybRec rec;
+    rec.Command = 388;
+    DrugListCommand(rec);
+    EXPECT_EQ(rec.ButtonState, 0x200);
+    EXPECT_EQ(rec.Command, ActionCode::Refill);
+
+    SetUserFileHooks(saved);
+    LoadSignList();
+}
+
 // The EAN list: marked codes, the "97" series left out, a code without a
 // drug, and a drug the filter excludes stepped over.
 TEST_F(DrugLists, EanListMarksBadCodesAndStepsOverHiddenDrugs)
