@@ -185,11 +185,10 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     program.kill();
     program.waitForFinished(5000);
     err += program.readAllStandardError().toStdString();
-    const size_t drugs = err.find("OpenDrugList: nothing registered (DNA)");
-    const size_t atc = err.find("OpenAtcList: nothing registered (VAC)");
-    EXPECT_NE(drugs, std::string::npos) << err;
-    EXPECT_NE(atc, std::string::npos) << err;
-    EXPECT_LT(drugs, atc);
+    // The name list opens without a word in the log; the line after it
+    // still plays.
+    EXPECT_EQ(err.find("OpenDrugList: nothing registered"), std::string::npos) << err;
+    EXPECT_NE(err.find("OpenAtcList: nothing registered (VAC)"), std::string::npos) << err;
 }
 
 } // namespace
