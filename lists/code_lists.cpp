@@ -106,6 +106,26 @@ const CodeListSpec kHolderList{
     .tabWhileTyped = 3,
 };
 
+bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTopPos, int32_t& pos, int& step)
+{
+    step = 1;
+    switch (rec.FetchMode) {
+    case FetchModeCode::ReadFirstShown: pos = rec.Rows[1].Pos; return true;
+    case FetchModeCode::Before:
+        pos = rec.Rows[1].Pos - 1;
+        step = -1;
+        return true;
+    case FetchModeCode::After: pos = rec.Rows[rec.RowCount].Pos + 1; return true;
+    case FetchModeCode::First: pos = first; return true;
+    case FetchModeCode::Last:
+        pos = last;
+        step = -1;
+        return true;
+    case FetchModeCode::AtTopPos: pos = atTopPos; return true;
+    default: return false;
+    }
+}
+
 bool EnglishTables()
 {
     return Config().Read([](const ConfigValues& v) { return v.LanguageIndex == 1; });
@@ -183,19 +203,10 @@ void CodeList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
             return;
         DbStatus = 0;
         break;
-    case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
-    case FetchModeCode::Before:
-        p = rec.Rows[1].Pos - 1;
-        step = -1;
+    default:
+        if (!FetchWalkStart(rec, 0, last, rec.TopPos + rec.FoundPos, p, step))
+            return;
         break;
-    case FetchModeCode::After: p = rec.Rows[rec.RowCount].Pos + 1; break;
-    case FetchModeCode::First: p = 0; break;
-    case FetchModeCode::Last:
-        p = last;
-        step = -1;
-        break;
-    case FetchModeCode::AtTopPos: p = rec.TopPos + rec.FoundPos; break;
-    default: return;
     }
     for (; p >= 0 && p <= last; p += step) {
         ReadByOrder(t, p, record_);
