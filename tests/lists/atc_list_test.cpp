@@ -86,6 +86,22 @@ TEST_F(AtcListWindow, OpensByCodeAndTheTreeStartsAtTheMainGroups)
     EXPECT_EQ(Tree(w), (Rows{"A +", "B +", "C +", "D +", "H +", "J +", "M +", "N +", "R +", "S +"}));
     // The scroll range counts the shown rows, not the table.
     EXPECT_EQ(w->Rec.Count, 10);
+
+    // A code typed with the tree off shows its way down when the tree comes on.
+    TreeOn(w);
+    Type(w, "N02");
+    EXPECT_EQ(w->Rec.Letter, 'C');
+    TreeOn(w);
+    EXPECT_EQ(Tree(w), (Rows{"N02  -", "N02A   +", "N02B   +"}));
+    // A click on a tree symbol acts on its row: "+" opens, "-" closes.
+    Key(w, Qt::Key_Down);
+    w->SendAction('+');
+    Settle();
+    EXPECT_EQ(Tree(w), (Rows{"N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +"}));
+    Key(w, Qt::Key_Up);
+    w->SendAction('-');
+    Settle();
+    EXPECT_EQ(Tree(w), (Rows{"N02  +"}));
     EXPECT_TRUE(sink.Requests().empty());
 }
 
