@@ -19,6 +19,7 @@
 #include "frame/windows/message_box.h"
 #include "lists/code_lists.h"
 #include "lists/column_language.h"
+#include "lists/drug_lists.h"
 #include "lists/list_window.h"
 #include "lists/similar_search.h"
 #include "platform/ascii.h"
@@ -547,5 +548,6 @@ void OpenAtcList(uint16_t code, std::string_view prefix)
     AtcListWindowSpec spec;
     spec.code = code;
     spec.prefix = std::string(prefix);
+    spec.openGroup = [](VybRec&) { OpenDrugSubList(KindOf("DAT"), 2); };
     OpenAtcListWindow(spec);
 }

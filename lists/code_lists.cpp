@@ -16,6 +16,7 @@
 #include "frame/windows/message_box.h"
 #include "lists/atc_list.h"
 #include "lists/column_language.h"
+#include "lists/drug_lists.h"
 #include "lists/list_window.h"
 
 namespace {
@@ -231,6 +232,11 @@ void CodeList::Command(VybRec& rec)
             rec.Letter = rec.Letter == 'C' ? 'N' : 'C';
             rec.Command = ActionCode::PrefixChanged;
         }
+        break;
+    case ActionCode::Enter:
+    case ActionCode::RowClicked:
+        OpenDrugSubList(KindOf(spec_.drugList), spec_.drugLink);
+        rec.Command = 0;
         break;
     case ActionCode::PrefixChanged: rec.Letter = LetterFor(rec.Prefix); break;
     default: break;

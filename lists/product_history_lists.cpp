@@ -20,6 +20,7 @@
 #include "frame/windows/data_form.h"
 #include "frame/windows/message_box.h"
 #include "lists/column_language.h"
+#include "lists/drug_lists.h"
 #include "lists/list_window.h"
 #include "platform/ascii.h"
 
@@ -331,6 +332,7 @@ void RegisterListCommands()
 {
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
+    RegisterDrugListCommands();
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = [](TDataForm* form) {
         std::array<std::string, 5> words;

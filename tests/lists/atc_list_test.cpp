@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <cstring>
+
 #include "lists/atc_list.h"
 #include "lists/list_text_helpers.h"
 #include "tests/lists/code_list_fixture.h"
@@ -279,6 +281,45 @@ TEST_F(AtcListWindow, EnglishTablesFollowTheLanguage)
     EXPECT_EQ(Column(w, 2, 7)[w->Rec.CurRow - 1], "A02BC01");
 }
 
+TEST_F(AtcListWindow, EnterOpensTheDrugsOfTheGroupAndTheListFollows)
+{
+    TVyb* w = OpenAtc();
+    ASSERT_NE(w, nullptr);
+    Type(w, "C07AB");
+    ASSERT_EQ(Codes(w), (Rows{"C07AB", "C07AB02", "C07AB07"}));
+    w->SendAction(ActionCode::Enter);
+    Settle();
+    TVyb* drugs = ListOf("DAT");
+    ASSERT_NE(drugs, nullptr);
+    EXPECT_EQ(drugs->Master.get(), w);
+    EXPECT_TRUE(drugs->Dependent);
+    ShowLines(drugs, 30);
+    const FieldPos atc = kKlLayout.Field("ATC");
+    const auto group = [atc](const char* code) {
+        return [atc, code](std::string_view r) { return FieldBytes(r, atc).substr(0, std::strlen(code)) == code; };
+    };
+    const std::vector<std::string> all = DrugsWhere(group("C07AB"), true);
+    const std::vector<std::string> one = DrugsWhere(group("C07AB02"), true);
+    EXPECT_EQ(ShownDrugCodes(drugs), all);
+    EXPECT_FALSE(one.empty());
+    EXPECT_LT(one.size(), all.size());
+    // Side by side for a person to look at: the tree down to the group and
+    // its drugs.
+    w->SubWindow()->setGeometry(0, 0, 420, 400);
+    drugs->SubWindow()->setGeometry(420, 0, 560, 400);
+    Settle();
+    liststest::SaveShot(host->grab().toImage(), "atc_list_and_drugs.png");
+
+    // Enter on another group: the same window shows that group's drugs.
+    host->area->setActiveSubWindow(w->SubWindow());
+    Key(w, Qt::Key_Down);
+    w->SendAction(ActionCode::Enter);
+    Settle();
+    EXPECT_EQ(ListOf("DAT"), drugs);
+    EXPECT_EQ(ShownDrugCodes(drugs), one);
+    EXPECT_TRUE(sink.Requests().empty());
+}
+
 // A data folder holding the demo's ATC files but one.
 class AtcFolder {
 public:
@@ -347,6 +388,7 @@ TEST(AtcListUnitText, DosageFormsInWords)
         {"XYZ SOL", "roztok"},                       // the part before the blank unknown
         {"TBL XYZ", ""},                             // "Lfor" does not know "XYZ"
         {"QQQ", ""},
+        {"TBL FLM   ", "tablety potahované"},    // as a record's field: trailing blanks go first
     };
     for (const Case& c : cases)
         EXPECT_EQ(TranslateUnitText(codelisttest::Kam(c.form)), codelisttest::Kam(c.words)) << c.form;
