@@ -285,6 +285,7 @@ TEST_F(AtcListWindow, EnterOpensTheDrugsOfTheGroupAndTheListFollows)
 {
     TVyb* w = OpenAtc();
     ASSERT_NE(w, nullptr);
+    TreeOn(w);
     Type(w, "C07AB");
     ASSERT_EQ(Codes(w), (Rows{"C07AB", "C07AB02", "C07AB07"}));
     w->SendAction(ActionCode::Enter);

@@ -133,9 +133,11 @@ protected:
     {
         QMdiSubWindow* sub = w->SubWindow();
         ASSERT_NE(sub, nullptr);
-        const int rh = w->Tb->RowHeight();
-        sub->resize(std::max(sub->width(), 700), sub->height() - w->Tb->height() + (lines + 1) * rh + 4);
-        Settle();
+        for (int i = 0; i < 3 && w->Tb->VisibleLines() != lines; ++i) {
+            const int more = (lines - w->Tb->VisibleLines()) * w->Tb->RowHeight();
+            sub->resize(std::max(sub->width(), 700), sub->height() + more);
+            Settle();
+        }
     }
 
     // The drug codes of the demo that `holds` and that a restricted drug
