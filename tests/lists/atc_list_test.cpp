@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "frame/windows/message_box.h"
 #include "lists/atc_list.h"
 #include "lists/list_text_helpers.h"
 #include "tests/lists/code_list_fixture.h"
@@ -332,6 +333,12 @@ public:
                 QFile::copy(demo.filePath(QString::fromLatin1(f)), QDir(dir_.path()).filePath(QString::fromLatin1(f)));
     }
     std::string Path() const { return dir_.path().toStdString() + "/"; }
+    // Cuts a file of the folder to half its length.
+    void Truncate(const char* name) const
+    {
+        QFile f(QDir(dir_.path()).filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.resize(f.size() / 2));
+    }
 
 private:
     QTemporaryDir dir_;
@@ -373,6 +380,29 @@ TEST_F(AtcListWindow, MissingFilesSayWhatIsMissingAndOpenNothingOrLessen)
     EXPECT_EQ(Messages().size(), 2u);
     SetDataDir(QEVW_DEMO_DATA_DIR "/");
     AtcWordFile(); // the demo's words again for the tests after this one
+}
+
+TEST_F(AtcListWindow, ATruncatedIndexReachesTheDataStoreErrorAndTheListGoesOn)
+{
+    AtcFolder folder("");
+    folder.Truncate("atcnaz.sez");
+    SetDataDir(folder.Path());
+    ThreadDbErrorHook = &ShowDbError;
+    TVyb* w = OpenAtc();
+    ASSERT_NE(w, nullptr);
+    Type(w, "DI");
+    EXPECT_EQ(w->Rec.Letter, 'N');
+    EXPECT_EQ(w->Rec.RowCount, 0);
+    const Rows messages = Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front().rfind("DB Error: ", 0), 0u) << messages.front();
+    // Back in code order the list shows its rows again.
+    Key(w, Qt::Key_Backspace);
+    EXPECT_EQ(w->Rec.Letter, 'C');
+    EXPECT_EQ(Codes(w).front(), "D");
+    ThreadDbErrorHook = nullptr;
+    SetDataDir(QEVW_DEMO_DATA_DIR "/");
+    AtcWordFile();
 }
 
 TEST(AtcListUnitText, DosageFormsInWords)
