@@ -216,9 +216,9 @@ TEST_F(AtcListWindow, ButtonEKeepsTheGroupsWithDrugsAndDeletingBackShowsWhatTheS
 
     // Groups without a listed drug go with E, in both orders.
     const int32_t all = w->Rec.Count;
-    // Button E's command (the button passes its help context, 385).
-    w->SendAction(385);
+    w->FnExsDrg->click();
     Settle();
+    EXPECT_TRUE(w->FnExsDrg->isChecked());
     EXPECT_EQ(w->Rec.ButtonState & 1, 1);
     EXPECT_EQ(w->Rec.Count, all - 1); // A02BC03 has no drug
     const Rows filtered = RowTexts(w);
