@@ -307,8 +307,8 @@ TEST_F(AtcListWindow, EnterOpensTheDrugsOfTheGroupAndTheListFollows)
     EXPECT_LT(one.size(), all.size());
     // Side by side for a person to look at: the tree down to the group and
     // its drugs.
-    w->SubWindow()->setGeometry(0, 0, 420, 400);
-    drugs->SubWindow()->setGeometry(420, 0, 560, 400);
+    w->SubWindow()->setGeometry(0, 0, 520, 400);
+    drugs->SubWindow()->setGeometry(520, 0, 480, 400);
     Settle();
     liststest::SaveShot(host->grab().toImage(), "atc_list_and_drugs.png");
 
