@@ -216,9 +216,9 @@ TEST_F(AtcListWindow, ButtonEKeepsTheGroupsWithDrugsAndDeletingBackShowsWhatTheS
 
     // Groups without a listed drug go with E, in both orders.
     const int32_t all = w->Rec.Count;
-    // Button E's command (the button passes its help context, 385).
-    w->SendAction(385);
+    w->FnExsDrg->click();
     Settle();
+    EXPECT_TRUE(w->FnExsDrg->isChecked());
     EXPECT_EQ(w->Rec.ButtonState & 1, 1);
     EXPECT_EQ(w->Rec.Count, all - 1); // A02BC03 has no drug
     const Rows filtered = RowTexts(w);
@@ -307,8 +307,8 @@ TEST_F(AtcListWindow, EnterOpensTheDrugsOfTheGroupAndTheListFollows)
     EXPECT_LT(one.size(), all.size());
     // Side by side for a person to look at: the tree down to the group and
     // its drugs.
-    w->SubWindow()->setGeometry(0, 0, 420, 400);
-    drugs->SubWindow()->setGeometry(420, 0, 560, 400);
+    w->SubWindow()->setGeometry(0, 0, 520, 400);
+    drugs->SubWindow()->setGeometry(520, 0, 480, 400);
     Settle();
     liststest::SaveShot(host->grab().toImage(), "atc_list_and_drugs.png");
 

@@ -1,7 +1,7 @@
 #pragma once
-// The code lists and the ATC list on the demo data: a shown host main
-// window, the dispatcher with the list commands, the Czech texts, and a
-// message sink that records every box.
+// The code lists and the ATC list on the demo data, over the list tests'
+// demo fixture: the code-list commands, the Czech tables, the start-up's
+// sign sets, and what the tests read of the windows.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <functional>
-
 #include <string>
 #include <vector>
 
@@ -44,23 +43,13 @@ inline TextTablePtr DemoDataTexts(const char* language = "ces")
     return t;
 }
 
-class ListsOnDemoData : public ::testing::Test {
+class ListsOnDemoData : public liststest::DemoListsTest {
 protected:
     void SetUp() override
     {
-        liststest::EnsureApp();
-        savedDataDir_ = DataDir();
-        SetDataDir(QEVW_DEMO_DATA_DIR "/");
-        savedHandlers_ = SetCommandHandlers({});
-        MainEntryPoints calls;
-        AddCommandEntryPoints(calls);
-        savedCalls_ = SetMainEntryPoints(std::move(calls));
+        DemoListsTest::SetUp();
         RegisterCodeListCommands();
-        previousSink_ = SetMessageSink(&sink);
         Config().Update([](ConfigValues& v) {
-            v.placementMode = WindowMode::Free;
-            v.BlinkOff = 1;
-            v.tipUser = false;
             v.LanguageIndex = 0;
             v.AtcFilter = 0;
             v.FilterFlags = 0;
@@ -71,18 +60,6 @@ protected:
             AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
             AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
         }
-        host = new dftest::TestHost;
-        host->show();
-    }
-    void TearDown() override
-    {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
-        SetMessageSink(previousSink_);
-        SetMainEntryPoints(std::move(savedCalls_));
-        SetCommandHandlers(std::move(savedHandlers_));
-        SetDataDir(savedDataDir_);
     }
 
     // Runs a command as the main window's menu does and returns the newest
@@ -92,23 +69,6 @@ protected:
         ExecuteCommand(host, KindOf(code), 0);
         Settle();
         return ListOf(code);
-    }
-
-    static TVyb* ListOf(const char* code)
-    {
-        TVyb* found = nullptr;
-        for (TDataForm* f : AllDataForms())
-            if (auto* w = dynamic_cast<TVyb*>(f); w != nullptr && w->Kind == KindOf(code) && !w->Closing())
-                found = w;
-        return found;
-    }
-
-    static std::vector<std::string> RowTexts(const TVyb* w)
-    {
-        std::vector<std::string> out;
-        for (int i = 1; i <= w->Rec.RowCount; ++i)
-            out.push_back(w->Rec.Rows[static_cast<size_t>(i)].Text.Str());
-        return out;
     }
 
     // Characters `from` (1-based) .. `from` + n - 1 of each shown row,
@@ -204,18 +164,6 @@ protected:
             out.push_back(QStringToKam(r.text));
         return out;
     }
-
-    dftest::TestHost* host = nullptr;
-    RecordingMessageSink sink;
-    dftest::ScopedConfig config;
-    dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
-    test_support::ScopedTextTable data{DataTexts, DemoDataTexts()};
-
-private:
-    std::string savedDataDir_;
-    CommandHandlers savedHandlers_;
-    MainEntryPoints savedCalls_;
-    MessageSink* previousSink_ = nullptr;
 };
 
 } // namespace codelisttest
