@@ -61,8 +61,16 @@ void TVyb::MarkByKey()
     } else if (c > last) {
         MarkLast = c;
         ToggleMarkRange(last + 1, c);
-    } else if ((first + last) / 2 < c) {
-        // Inside: the nearer end moves to the row.
+    } else {
+        MoveNearerEndTo(c);
+    }
+}
+
+void TVyb::MoveNearerEndTo(int32_t c)
+{
+    const int32_t first = MarkFirst;
+    const int32_t last = MarkLast;
+    if ((first + last) / 2 < c) {
         MarkLast = c;
         ToggleMarkRange(c + 1, last);
     } else {
@@ -182,12 +190,8 @@ void TVyb::DragTo(int r, int y)
         } else if (r - 1 == LastDragRow) {
             MarkFirst = p;
             ToggleMarkRange(f, p - 1);
-        } else if ((f + l) / 2 < p) {
-            MarkLast = p;
-            ToggleMarkRange(p + 1, l);
         } else {
-            MarkFirst = p;
-            ToggleMarkRange(f, p - 1);
+            MoveNearerEndTo(p);
         }
     }
     // A range of one row is no range.

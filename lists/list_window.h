@@ -176,6 +176,8 @@ public:
     // Repaints the shown rows whose positions lie in [first, last] (first -1:
     // nothing); the grid draws the marked look from MarkFirst and MarkLast.
     void ToggleMarkRange(int32_t first, int32_t last);
+    // A row inside the range: the range's nearer end moves to it.
+    void MoveNearerEndTo(int32_t pos);
     // Mouse down, up and move over the grid: marking by dragging, row and
     // tree-column clicks, cell and heading hints.
     void MouseD(QMouseEvent* event);

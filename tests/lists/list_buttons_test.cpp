@@ -52,6 +52,8 @@ TEST_F(ListButtons, APopupButtonOpensItsMenuAndTheItemsFilterTheRows)
         EXPECT_EQ(c.button->isChecked(), downBefore) << "the menu decides";
         EXPECT_TRUE(list.commands.empty()) << "no command before an item is chosen";
         EXPECT_EQ(ItemNames(w->Pop), c.items);
+        EXPECT_EQ(w->Pop->actions()[1]->text(),
+                  QString::fromUtf8(c.button == w->FnDrug ? "Jen sudé" : "Jen s \"Ž\""));
         // The menu opens at the button's top right corner.
         const QPoint corner = c.button->mapToGlobal(QPoint(c.button->width() - 2, 2));
         EXPECT_LE((w->Pop->pos() - corner).manhattanLength(), 2);

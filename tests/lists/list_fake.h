@@ -19,14 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "datastore/service_hooks.h"
-#include "frame/config/placement_scheme.h"
-#include "frame/entry_points.h"
-#include "frame/start/command_line.h"
-#include "frame/windows/style.h"
 #include "list_demo_list.h"
 #include "lists/grid.h"
-#include "lists/list_entry_points.h"
 #include "lists/list_window.h"
 #include "lists/lists_test_support.h"
 #include "lists/nul_edit.h"
@@ -78,8 +72,8 @@ public:
     std::string order = "0,1";
     std::string header = RowText({0, "Kod", Kam("Název"), {}});
     // Popup texts of the buttons by letter (empty: the button acts).
-    std::string popupD = Kam("^Všechny|Jen sudé|Jen liché|");
-    std::string popupS = Kam("^Všechny|Jen s \"Ž\"|");
+    std::string popupD = Kam("^Všechny| Jen sudé| Jen liché|");
+    std::string popupS = Kam("^Všechny| Jen s \"Ž\"|");
     std::vector<uint16_t> commands;
     std::vector<bool> commandsWhileBusy;
     int fetches = 0;
@@ -215,29 +209,13 @@ inline std::string Options(int maxLength, char kind, const char* letters = "")
     return std::string(1, static_cast<char>(maxLength)) + kind + letters;
 }
 
-// A host main window, the usage counts recorded and the list windows' usual
-// settings, for each test.
+// A host main window and the list tests' environment for each test, the
+// print font one that every machine has.
 class FakeListTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        liststest::EnsureApp();
-        config_ = std::make_unique<dftest::ScopedConfig>();
-        Config().Update([](ConfigValues& v) {
-            v.placementMode = WindowMode::Free;
-            v.tipUser = false;
-            v.BlinkOff = 1;
-            v.PrintFont = ConfigFont{"DejaVu Sans", 9, 0};
-        });
-        UpdateServices services;
-        services.statCount = [this](uint16_t key) { counts.push_back(key); };
-        services.statCountDuration = [](uint16_t, double) {};
-        oldServices_ = SetUpdateServices(std::move(services));
-        oldDropDown_ = SetDropDownMenuHook([](int) {});
-        MainEntryPoints calls;
-        AddListEntryPoints(calls);
-        oldCalls_ = SetMainEntryPoints(std::move(calls));
-        TANulEdit::ClearPendingKey();
+        Config().Update([](ConfigValues& v) { v.PrintFont = ConfigFont{"DejaVu Sans", 9, 0}; });
         host = new dftest::TestHost;
         host->show();
     }
@@ -247,10 +225,6 @@ protected:
         dftest::DeleteDataWindows(host);
         delete host;
         liststest::Settle();
-        SetMainEntryPoints(std::move(oldCalls_));
-        SetDropDownMenuHook(std::move(oldDropDown_));
-        SetUpdateServices(std::move(oldServices_));
-        config_.reset();
     }
 
     FakeList& List(std::vector<FakeRow> rows)
@@ -289,14 +263,11 @@ protected:
         return out;
     }
 
+    liststest::ListTestEnvironment env;
+    std::vector<uint16_t>& counts = env.counts;
     dftest::TestHost* host = nullptr;
-    std::vector<uint16_t> counts;
 
 private:
-    std::unique_ptr<dftest::ScopedConfig> config_;
-    UpdateServices oldServices_;
-    DropDownMenuHook oldDropDown_;
-    MainEntryPoints oldCalls_;
     std::vector<std::unique_ptr<FakeList>> lists_;
 };
 

@@ -460,6 +460,11 @@ TEST_F(ListOutputRuns, APrintOfThreePagesRepeatsTheHeaderOnEachPage)
         }
     }
     EXPECT_EQ(std::count(counts.begin(), counts.end(), StatCodeOfText("oCP")), 2);
+    // The first page for a person to look at.
+    if (!Tool("pdftoppm").isEmpty())
+        RunTool("pdftoppm", {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-f"),
+                             QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-singlefile"),
+                             pdf, QString::fromStdString(liststest::ScreenshotDir() + "/list_print_page1")});
 }
 
 TEST_F(ListOutputRuns, EscapeStopsAPrintAndWhatArrivedMeanwhileActsAfterIt)

@@ -4,17 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "datastore/service_hooks.h"
 #include "datastore/text_table.h"
 #include "frame/commands/command_services.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
+#include "frame/config/placement_scheme.h"
 #include "frame/data_form_test_support.h"
 #include "frame/entry_points.h"
+#include "frame/windows/style.h"
+#include "lists/list_entry_points.h"
 #include "lists/list_window.h"
+#include "lists/nul_edit.h"
 #include "lists/product_history_lists.h"
 #include "platform/message_sink.h"
 #include "tests/support/text_tables.h"
@@ -37,6 +44,55 @@ inline void SaveShot(const QImage& image, const char* name)
     const QString path = QString::fromStdString(ScreenshotDir() + "/" + name);
     EXPECT_TRUE(image.save(path)) << path.toStdString();
 }
+
+// What a list-window test installs for its run, and puts back at its end:
+// the usual settings (free placement, no typing hint, no caption blinking),
+// usage counts and menu drop-downs recorded, the lists' entry points, the
+// list counters and the edit's pending key cleared.
+class ListTestEnvironment {
+public:
+    ListTestEnvironment()
+    {
+        EnsureApp();
+        BuildKamTables();
+        Config().Update([](ConfigValues& v) {
+            v.placementMode = WindowMode::Free;
+            v.tipUser = false;
+            v.BlinkOff = 1;
+        });
+        UpdateServices services;
+        services.statCount = [this](uint16_t key) { counts.push_back(key); };
+        services.statCountDuration = [this](uint16_t key, double days) {
+            durations.push_back(key);
+            EXPECT_GE(days, 0.0);
+        };
+        oldServices_ = SetUpdateServices(std::move(services));
+        oldDropDown_ = SetDropDownMenuHook([this](int tag) { dropDowns.push_back(tag); });
+        MainEntryPoints calls;
+        AddListEntryPoints(calls);
+        oldCalls_ = SetMainEntryPoints(std::move(calls));
+        ListCounters().Clear();
+        TANulEdit::ClearPendingKey();
+    }
+    ~ListTestEnvironment()
+    {
+        SetMainEntryPoints(std::move(oldCalls_));
+        SetDropDownMenuHook(std::move(oldDropDown_));
+        SetUpdateServices(std::move(oldServices_));
+    }
+    ListTestEnvironment(const ListTestEnvironment&) = delete;
+    ListTestEnvironment& operator=(const ListTestEnvironment&) = delete;
+
+    std::vector<uint16_t> counts;
+    std::vector<uint16_t> durations;
+    std::vector<int> dropDowns;
+
+private:
+    dftest::ScopedConfig config_;
+    UpdateServices oldServices_;
+    DropDownMenuHook oldDropDown_;
+    MainEntryPoints oldCalls_;
+};
 
 // The record number of a key in a table of the data folder (0: none).
 inline int32_t RecordOfKey(const char* table, const char* index, const std::string& key)

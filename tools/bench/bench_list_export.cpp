@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMdiSubWindow>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -69,17 +68,7 @@ struct Fixture {
         host.show();
         if (!list.Open(folder, "kl", "klnaz", error))
             return;
-        window = new TVyb;
-        window->Kind = 1;
-        window->LinkKinds = {0, 6, 0};
-        window->Master = &host;
-        window->Rec.Letter = 'N';
-        list.OpenIn(*window, "kl: ", std::string(1, '\x2D') + "A?/");
-        QMdiSubWindow* sub = window->SubWindow();
-        sub->showNormal();
-        sub->resize(sub->width() - window->width() + 1000, sub->height() - window->height() + 600);
-        for (int i = 0; i < 5; ++i)
-            QApplication::processEvents();
+        window = listdemo::OpenSizedListWindow(host, list, "kl: ", std::string(1, '\x2D') + "A?/", 1000, 600);
     }
 };
 
