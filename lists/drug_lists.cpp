@@ -261,7 +261,8 @@ int32_t StartPosition(const VybRec& rec, int32_t first, int32_t last)
     switch (rec.FetchMode) {
     case FetchModeCode::ReadFirstShown: return rec.Rows[1].Pos;
     case FetchModeCode::Before: return rec.Rows[1].Pos - 1;
-    case FetchModeCode::After: return rec.RowCount > 0 ? rec.Rows[rec.RowCount].Pos + 1 : last + 1;
+    // Without cached rows (an output run) the last row passed is Rows[0].
+    case FetchModeCode::After: return rec.Rows[rec.RowCount].Pos + 1;
     case FetchModeCode::First: return first;
     case FetchModeCode::Last: return last;
     default: return -1;

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMdiSubWindow>
 #include <QTest>
+#include <QToolButton>
+#include <QMenu>
+#include <QAction>
 
 #include <filesystem>
 #include <set>
@@ -230,6 +234,97 @@ TEST_F(DrugLists, RegistrationListsKeepTheirSideOfTheIndex)
     for (const TVybRow& row : all)
         shown.insert(row.Offer1);
     EXPECT_EQ(shown, expected);
+}
+
+// The name list written to a CSV file: every row of the typed range, also
+// those beyond the cached rows, or only the marked ones.
+TEST_F(DrugLists, ExportWritesEveryRowOfTheList)
+{
+    TVyb* w = Open("DNA");
+    ASSERT_NE(w, nullptr);
+    w->SubWindow()->setGeometry(0, 0, 900, 160); // fewer rows on screen than in the range
+    Settle();
+    Type(w, "i");
+    ASSERT_GT(w->Rec.Count, w->Rec.RowCount);
+    const std::string path = testing::TempDir() + "drug_list_export.csv";
+    ASSERT_TRUE(ExportDataWindow(w, path));
+    auto lines = [&path] {
+        QFile f(QString::fromStdString(path));
+        f.open(QIODevice::ReadOnly);
+        std::vector<std::string> out;
+        for (const QByteArray& l : f.readAll().split('\n'))
+            if (!l.trimmed().isEmpty())
+                out.push_back(l.toStdString());
+        return out;
+    };
+    std::vector<std::string> written = lines();
+    ASSERT_EQ(written.size(), static_cast<size_t>(w->Rec.Count) + 1);
+    // Each row: the code, then the name of the typed range.
+    for (size_t i = 1; i < written.size(); ++i) {
+        ASSERT_GT(written[i].size(), 9u);
+        EXPECT_EQ(written[i][7], ';') << written[i];
+        EXPECT_EQ(written[i][8] & ~0x20, 'I') << written[i];
+    }
+
+    // A marked range past the rows on screen.
+    const int32_t first = w->Rec.Rows[2].Pos;
+    w->MarkFirst = first;
+    w->MarkLast = first + 5;
+    ASSERT_TRUE(ExportDataWindow(w, path));
+    written = lines();
+    int inRange = 0;
+    for (int32_t p = first; p <= first + 5; ++p)
+        inRange += BitTest(w->Rec.Hits, p) ? 1 : 0;
+    EXPECT_EQ(written.size(), static_cast<size_t>(inRange) + 1);
+    fs::remove(path);
+}
+
+// The D and S popups of the name list filter its rows.
+TEST_F(DrugLists, DrugAndHomeopathyPopupsFilterTheRows)
+{
+    struct Case {
+        const char* typed;
+        QToolButton* TVyb::*button;
+        const char* item;
+        uint16_t state;
+    } const cases[] = {
+        {"srdco", &TVyb::FnDrug, "D3", 0x80},   // without cancelled drugs
+        {"arnika", &TVyb::FnSortim, "S1", 0x08}, // without homeopathics
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        TVyb* w = Open("DNA");
+        ASSERT_NE(w, nullptr);
+        Type(w, c.typed);
+        ASSERT_GE(w->Rec.RowCount, 1);
+        EXPECT_NE(w->Rec.Rows[1].Text.Status(), '"');
+        QToolButton* button = w->*(c.button);
+        ASSERT_TRUE(button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        Settle();
+        ASSERT_TRUE(w->Pop->isVisible());
+        if (c.state == 0x80) {
+            liststest::SaveShot(host->grab().toImage(), "drug_list_buttons.png");
+            liststest::SaveShot(w->Pop->grab().toImage(), "drug_list_d_popup.png");
+        }
+        QAction* item = w->Pop->findChild<QAction*>(QString::fromLatin1(c.item));
+        if (item == nullptr)
+            for (QAction* a : w->Pop->actions())
+                if (a->objectName() == QLatin1String(c.item))
+                    item = a;
+        ASSERT_NE(item, nullptr);
+        item->trigger();
+        w->Pop->hide();
+        Settle();
+        EXPECT_EQ(w->Rec.ButtonState, c.state);
+        // The drugs are hidden now: their names are offered as ones the
+        // filter hides.
+        ASSERT_GE(w->Rec.RowCount, 1);
+        for (int r = 1; r <= w->Rec.RowCount; ++r)
+            EXPECT_EQ(w->Rec.Rows[static_cast<size_t>(r)].Text.Status(), '"');
+        delete w;
+        Settle();
+    }
 }
 
 // The prefix rules of the code, R and U lists and the button commands.

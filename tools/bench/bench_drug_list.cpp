@@ -6,8 +6,9 @@
 // fewer than 3 times count as rare.  Also: the first build of the filter
 // bits, and the export of the whole list in rows per second.
 //
-// Peer, in the same run: SQLite with an index on the folded name, a prefix
-// query for one page of rows (the grid's row count) per key.
+// Peers, in the same run: SQLite with an index on the folded name, a prefix
+// query for one page of rows (the grid's row count) per key; for the export,
+// every SQLite row in name order written as a "code;name" line.
 //
 //   tools/bench/make_scale_data.sh            # build/scale-data, 100,000 packages
 //   cmake --build build --target bench_drug_list
@@ -189,6 +190,28 @@ public:
         return n;
     }
 
+    // Every row in name order written as "code;name" lines; the rows written.
+    int64_t DumpCsv(const std::string& path)
+    {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (out == nullptr)
+            return -1;
+        sqlite3_stmt* all = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT rec FROM kl ORDER BY name", -1, &all, nullptr);
+        int64_t n = 0;
+        while (sqlite3_step(all) == SQLITE_ROW) {
+            const auto* rec = static_cast<const char*>(sqlite3_column_blob(all, 0));
+            std::fwrite(rec, 1, 7, out);
+            std::fputc(';', out);
+            std::fwrite(rec + 7, 1, 70, out);
+            std::fputc('\n', out);
+            ++n;
+        }
+        sqlite3_finalize(all);
+        std::fclose(out);
+        return n;
+    }
+
 private:
     void Exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
     sqlite3* db_ = nullptr;
@@ -324,10 +347,30 @@ void BM_DrugNameList(benchmark::State& st)
     // The whole list exported as CSV.
     const std::string csv = QDir::tempPath().toStdString() + "/bench_drug_list.csv";
     window->Edt->SetTextKeepCaret(QString());
+    window->Rec.Prefix.clear();
+    window->SendAction(ActionCode::PrefixChanged);
     QApplication::processEvents();
     const auto e0 = Clock::now();
     const bool exported = ExportDataWindow(window, csv);
     const double exportMs = Ms(e0, Clock::now());
+    double peerExportMs = 0;
+    int64_t peerRows = 0;
+#ifdef QEVW_HAVE_SQLITE
+    {
+        const auto p0 = Clock::now();
+        peerRows = db.DumpCsv(csv + ".sqlite.csv");
+        peerExportMs = Ms(p0, Clock::now());
+        std::remove((csv + ".sqlite.csv").c_str());
+    }
+#endif
+    // Rows written: the lines after the heading.
+    int64_t exportedRows = -1;
+    {
+        std::string bytes;
+        if (ReadWholeFile(csv, bytes) == 0)
+            exportedRows = std::count(bytes.begin(), bytes.end(), '\n') - 1;
+        std::remove(csv.c_str());
+    }
 
     st.counters["open_ms"] = openMs;
     st.counters["first_hits_ms"] = Percentile(firstBuild, 0.5);
@@ -350,6 +393,10 @@ void BM_DrugNameList(benchmark::State& st)
     st.counters["sqlite_rare_worst_ms"] = Worst(peer.rare);
     st.counters["export_ok"] = exported ? 1 : 0;
     st.counters["export_ms"] = exportMs;
+    st.counters["export_rows"] = static_cast<double>(exportedRows);
+    st.counters["sqlite_export_rows_per_s"] =
+        peerExportMs > 0 ? static_cast<double>(peerRows) * 1000.0 / peerExportMs : 0;
+    st.counters["export_rows_per_s"] = exportMs > 0 ? static_cast<double>(exportedRows) * 1000.0 / exportMs : 0;
     st.counters["leaves"] = MainTable.LeafCount();
     delete window;
 }
