@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kSlack = 1000;
-
 // Bits taken lowest first, assembled most significant first.
 int ReversedBits(uint64_t bits, int count)
 {
@@ -143,12 +141,10 @@ int HuffTableDecoder::Unpack(std::string_view packed, uint32_t packedLength, uin
                              std::string& text, UnpackLengths lengths) const
 {
     text.clear();
-    if (textLength > kMaxPackedTextLength || packedLength > kMaxPackedDataLength ||
-        (lengths == UnpackLengths::PackedWithinText && textLength < packedLength) ||
-        packedLength > textLength + kSlack)
+    if (!PackedLengthsDecodable(packedLength, textLength, lengths))
         return PackedTextStatus::BadRecord;
     const uint32_t got = std::min<uint32_t>(packedLength, static_cast<uint32_t>(packed.size()));
-    const int start = static_cast<int>(textLength + kSlack - packedLength);
+    const int start = static_cast<int>(textLength + kPackedSlack - packedLength);
     text.resize(static_cast<size_t>(start) + got);
     const int count = Decode(reinterpret_cast<const uint8_t*>(packed.data()), static_cast<int>(got),
                              static_cast<int>(packedLength), start,

@@ -36,20 +36,6 @@ const TextSource* FindTextSource(char letter)
 
 // -------------------------------------------------------------------- words
 
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 SearchWords ParseSearchWords(std::string_view typed)
 {
@@ -74,9 +60,9 @@ SearchWords ParseSearchWords(std::string_view typed)
         if (c < 32)
             continue;
         unsigned char b = WinToKamTable[c];
-        if (c == '#' && i + 3 < typed.size() && typed[i + 1] == '$' && HexDigit(typed[i + 2]) >= 0 &&
-            HexDigit(typed[i + 3]) >= 0) {
-            b = static_cast<unsigned char>(HexDigit(typed[i + 2]) * 16 + HexDigit(typed[i + 3]));
+        std::string escaped;
+        if (c == '#' && i + 3 < typed.size() && typed[i + 1] == '$' && BytesOfHex(typed.substr(i + 2, 2), escaped)) {
+            b = static_cast<unsigned char>(escaped[0]);
             i += 3;
         }
         if (word.size() < kMaxWordLength)
@@ -489,7 +475,7 @@ void Engine::ReadX6(int64_t size)
                 break;
             batch->records.push_back({at, static_cast<size_t>(head.dataOffset - offset), head.dataLength,
                                       head.textLength, head.kept,
-                                      compressed_ && head.dataLength > head.textLength + 1000});
+                                      compressed_ && head.dataLength > head.textLength + kPackedSlack});
             at = head.nextOffset;
         }
         if (batch->records.empty() && !stop) {
@@ -602,7 +588,7 @@ void Engine::WorkerLoop()
                 std::string_view text;
                 const uint8_t* data = batch->data.data() + rec.dataAt;
                 if (compressed_) {
-                    const int start = static_cast<int>(rec.textLength + 1000 - rec.dataLength);
+                    const int start = static_cast<int>(rec.textLength + kPackedSlack - rec.dataLength);
                     decoded.resize(static_cast<size_t>(start) + rec.dataLength + 8);
                     const int count = decoder.Decode(data, static_cast<int>(rec.dataLength),
                                                      static_cast<int>(rec.dataLength), start, decoded.data());

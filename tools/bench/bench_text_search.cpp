@@ -28,6 +28,7 @@
 #include "lists/text_search_engine.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "zlib_peer.h"
 
 #ifdef QEVW_HAVE_SQLITE
 #include <sqlite3.h>
@@ -59,20 +60,7 @@ struct Doc {
     std::string text;  // decoded, without the closing zeros
 };
 
-std::string Deflate(const std::string& text)
-{
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+std::string Deflate(const std::string& text) { return DeflateRaw(text, 6, 8); }
 
 std::string Capitalised(const std::string& w)
 {
