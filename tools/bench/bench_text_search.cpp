@@ -3,7 +3,7 @@
 // SQLite FTS5 trigram index of them; and the table decoder against the tree
 // walk and zlib inflate on the same texts.
 //
-//   bench_text_search [DATA] [--keep WORKDIR] [--no-sqlite]
+//   bench_text_search [DATA] [--keep WORKDIR] [--no-sqlite] [--decode-only]
 //
 // DATA defaults to build/scale-data (tools/bench/make_scale_data.sh).  Every
 // search runs once to warm the caches, then is timed best of three.  Prints
@@ -127,12 +127,15 @@ int main(int argc, char** argv)
     std::string data = "build/scale-data/";
     std::string work;
     bool sqlite = true;
+    bool decodeOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--keep" && i + 1 < argc)
             work = argv[++i];
         else if (a == "--no-sqlite")
             sqlite = false;
+        else if (a == "--decode-only")
+            decodeOnly = true;
         else
             data = a;
     }
@@ -215,6 +218,9 @@ int main(int argc, char** argv)
                     textMB / tTable, textMB / tTree, textMB / tZlib, tZlib / tTable, tTree / tTable,
                     static_cast<double>(packedBytes) / 1e6, static_cast<double>(zbytes) / 1e6);
     }
+
+    if (decodeOnly)
+        return 0;
 
     // ------------------------------------------------ one file per record
     const bool ownWork = work.empty();
