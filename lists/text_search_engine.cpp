@@ -704,6 +704,9 @@ void Engine::Merge(Result& r)
         shown = true;
     }
     for (const Hit& h : r.hits) {
+        if (h.position != lastPosition_)
+            ++progress_.texts;
+        lastPosition_ = h.position;
         if (!hits_.empty() && hits_.back().position == h.position)
             hits_.back().words |= h.words;
         else if (hits_.size() < kMaxHits)
