@@ -542,7 +542,8 @@ void Engine::WorkerLoop()
     const TextSource& src = *source_;
     const SearchWords& words = options_.words;
     const ParagraphFilter& filter = options_.filter;
-    std::vector<uint8_t> decoded;
+    std::unique_ptr<uint8_t[]> decoded;
+    size_t decodedSize = 0;
     std::vector<uint32_t> starts;
     std::vector<std::pair<uint32_t, int>> marks;
 
@@ -589,9 +590,14 @@ void Engine::WorkerLoop()
                 const uint8_t* data = batch->data.data() + rec.dataAt;
                 if (compressed_) {
                     const int start = static_cast<int>(rec.textLength + kPackedSlack - rec.dataLength);
-                    decoded.resize(static_cast<size_t>(start) + rec.dataLength + 8);
+                    const size_t need = static_cast<size_t>(start) + rec.dataLength + 8;
+                    if (need > decodedSize) {
+                        // Grown, never cleared: the decoder writes what it hands back.
+                        decodedSize = std::max(need, decodedSize * 2);
+                        decoded = std::make_unique_for_overwrite<uint8_t[]>(decodedSize);
+                    }
                     const int count = decoder.Decode(data, static_cast<int>(rec.dataLength),
-                                                     static_cast<int>(rec.dataLength), start, decoded.data());
+                                                     static_cast<int>(rec.dataLength), start, decoded.get());
                     if (count != static_cast<int64_t>(rec.textLength) + 2) {
                         std::string name = Base64UrlEncode(
                             std::string_view(reinterpret_cast<const char*>(rec.kept.data()), rec.kept.size()));
@@ -600,7 +606,7 @@ void Engine::WorkerLoop()
                         result->messages.emplace_back(1, "Internal error: " + name + " " + std::to_string(count) +
                                                              "#" + std::to_string(rec.textLength + 2));
                     }
-                    text = std::string_view(reinterpret_cast<const char*>(decoded.data()), static_cast<size_t>(count));
+                    text = std::string_view(reinterpret_cast<const char*>(decoded.get()), static_cast<size_t>(count));
                 } else {
                     text = std::string_view(reinterpret_cast<const char*>(data), rec.textLength);
                 }
