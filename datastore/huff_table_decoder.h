@@ -21,6 +21,8 @@
 class HuffTableDecoder {
 public:
     static constexpr int kTableBits = 10;
+    // Bits of the lookup that gives one or two symbols at once.
+    static constexpr int kPairBits = 11;
 
     explicit HuffTableDecoder(const HuffTables& tables);
 
@@ -40,7 +42,14 @@ private:
     // reached after kTableBits bits (Long); bits 8-11 the bits taken; bits
     // 12-13 the kind.
     enum Kind : uint16_t { Sym = 0, Escape = 1, Long = 2, Stop = 3 };
+    bool DirectLeaf(int t, uint32_t bits, int limit, uint8_t& symbol, int& length) const;
+    void BuildPairs();
+
     std::vector<uint16_t> table_; // kHuffTrees x 2^kTableBits
+    // Per tree and kPairBits bits: bits 0-7 and 8-15 the symbols, 16-19
+    // the bits they take, 20-21 how many (0: take the full step), 22-25
+    // the tree after them.
+    std::vector<uint32_t> pairs_;
     std::array<uint8_t, 256> selector_{};
     std::array<uint8_t, kHuffTrees * kHuffTreeBytes> trees_{};
     std::array<uint8_t, 256> map_{};

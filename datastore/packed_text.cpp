@@ -199,9 +199,16 @@ int DecodeInPlace(std::string& buf, uint32_t textLength, int start, int got, uin
     return count == static_cast<int64_t>(textLength) + 2 ? 0 : PackedTextStatus::BadRecord;
 }
 
-constexpr uint32_t kSlack = 1000;
+constexpr uint32_t kSlack = kPackedSlack;
 
 } // namespace
+
+bool PackedLengthsDecodable(uint32_t packedLength, uint32_t textLength, UnpackLengths lengths)
+{
+    return textLength <= kMaxPackedTextLength && packedLength <= kMaxPackedDataLength &&
+           !(lengths == UnpackLengths::PackedWithinText && textLength < packedLength) &&
+           packedLength <= textLength + kSlack;
+}
 
 int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength,
                      std::string& text, const HuffTables& tables, UnpackLengths lengths)
@@ -209,9 +216,7 @@ int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t te
     text.clear();
     // Lengths no record layout can hold, a packed text longer than its text
     // or past the slack are damage: nothing is decoded.
-    if (textLength > kMaxPackedTextLength || packedLength > kMaxPackedDataLength ||
-        (lengths == UnpackLengths::PackedWithinText && textLength < packedLength) ||
-        packedLength > textLength + kSlack)
+    if (!PackedLengthsDecodable(packedLength, textLength, lengths))
         return PackedTextStatus::BadRecord;
     const uint32_t got = std::min<uint32_t>(packedLength, static_cast<uint32_t>(packed.size()));
     const int start = static_cast<int>(textLength + kSlack - packedLength);

@@ -71,6 +71,9 @@ int HuffDecode(uint8_t* buffer, int end, int inputPos, int& pendingCode, int& by
 constexpr uint32_t kMaxPackedTextLength = (1u << 20) - 1;
 constexpr uint32_t kMaxPackedDataLength = (1u << 19) - 1;
 
+// The room in front of the packed bytes when a text is decoded in place.
+constexpr uint32_t kPackedSlack = 1000;
+
 // Whether a packed text may be longer than its decoded text.  The notes and
 // classification readers hold T = P + G with a growth G of 0 or more, so a
 // packed text longer than its text is damage there; a document record (and
@@ -85,6 +88,11 @@ enum class UnpackLengths { PackedWithinText, AnyWithinSlack };
 // also -15 without decoding for P > T + 1000, lengths wider than any head
 // holds, and (PackedWithinText) T < P.  `text` gets what was decoded (T + 2
 // bytes on success, the two closing zeros included).
+// Whether lengths of a packed text can be decoded at all: within what a
+// record head holds, the packed text within the slack (and, with
+// PackedWithinText, not longer than the text).
+bool PackedLengthsDecodable(uint32_t packedLength, uint32_t textLength, UnpackLengths lengths);
+
 int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength,
                      std::string& text, const HuffTables& tables = ProgramHuffTables(),
                      UnpackLengths lengths = UnpackLengths::PackedWithinText);

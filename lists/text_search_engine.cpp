@@ -36,20 +36,6 @@ const TextSource* FindTextSource(char letter)
 
 // -------------------------------------------------------------------- words
 
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 SearchWords ParseSearchWords(std::string_view typed)
 {
@@ -74,9 +60,9 @@ SearchWords ParseSearchWords(std::string_view typed)
         if (c < 32)
             continue;
         unsigned char b = WinToKamTable[c];
-        if (c == '#' && i + 3 < typed.size() && typed[i + 1] == '$' && HexDigit(typed[i + 2]) >= 0 &&
-            HexDigit(typed[i + 3]) >= 0) {
-            b = static_cast<unsigned char>(HexDigit(typed[i + 2]) * 16 + HexDigit(typed[i + 3]));
+        std::string escaped;
+        if (c == '#' && i + 3 < typed.size() && typed[i + 1] == '$' && BytesOfHex(typed.substr(i + 2, 2), escaped)) {
+            b = static_cast<unsigned char>(escaped[0]);
             i += 3;
         }
         if (word.size() < kMaxWordLength)
@@ -489,7 +475,7 @@ void Engine::ReadX6(int64_t size)
                 break;
             batch->records.push_back({at, static_cast<size_t>(head.dataOffset - offset), head.dataLength,
                                       head.textLength, head.kept,
-                                      compressed_ && head.dataLength > head.textLength + 1000});
+                                      compressed_ && head.dataLength > head.textLength + kPackedSlack});
             at = head.nextOffset;
         }
         if (batch->records.empty() && !stop) {
@@ -556,7 +542,8 @@ void Engine::WorkerLoop()
     const TextSource& src = *source_;
     const SearchWords& words = options_.words;
     const ParagraphFilter& filter = options_.filter;
-    std::vector<uint8_t> decoded;
+    std::unique_ptr<uint8_t[]> decoded;
+    size_t decodedSize = 0;
     std::vector<uint32_t> starts;
     std::vector<std::pair<uint32_t, int>> marks;
 
@@ -602,10 +589,15 @@ void Engine::WorkerLoop()
                 std::string_view text;
                 const uint8_t* data = batch->data.data() + rec.dataAt;
                 if (compressed_) {
-                    const int start = static_cast<int>(rec.textLength + 1000 - rec.dataLength);
-                    decoded.resize(static_cast<size_t>(start) + rec.dataLength + 8);
+                    const int start = static_cast<int>(rec.textLength + kPackedSlack - rec.dataLength);
+                    const size_t need = static_cast<size_t>(start) + rec.dataLength + 8;
+                    if (need > decodedSize) {
+                        // Grown, never cleared: the decoder writes what it hands back.
+                        decodedSize = std::max(need, decodedSize * 2);
+                        decoded = std::make_unique_for_overwrite<uint8_t[]>(decodedSize);
+                    }
                     const int count = decoder.Decode(data, static_cast<int>(rec.dataLength),
-                                                     static_cast<int>(rec.dataLength), start, decoded.data());
+                                                     static_cast<int>(rec.dataLength), start, decoded.get());
                     if (count != static_cast<int64_t>(rec.textLength) + 2) {
                         std::string name = Base64UrlEncode(
                             std::string_view(reinterpret_cast<const char*>(rec.kept.data()), rec.kept.size()));
@@ -614,7 +606,7 @@ void Engine::WorkerLoop()
                         result->messages.emplace_back(1, "Internal error: " + name + " " + std::to_string(count) +
                                                              "#" + std::to_string(rec.textLength + 2));
                     }
-                    text = std::string_view(reinterpret_cast<const char*>(decoded.data()), static_cast<size_t>(count));
+                    text = std::string_view(reinterpret_cast<const char*>(decoded.get()), static_cast<size_t>(count));
                 } else {
                     text = std::string_view(reinterpret_cast<const char*>(data), rec.textLength);
                 }
@@ -718,6 +710,9 @@ void Engine::Merge(Result& r)
         shown = true;
     }
     for (const Hit& h : r.hits) {
+        if (h.position != lastPosition_)
+            ++progress_.texts;
+        lastPosition_ = h.position;
         if (!hits_.empty() && hits_.back().position == h.position)
             hits_.back().words |= h.words;
         else if (hits_.size() < kMaxHits)

@@ -104,6 +104,7 @@ struct Progress {
     std::array<int64_t, kMaxWords> counts{};
     std::array<std::string, kSampleRows> samples; // data code page
     int64_t hitCount = 0;
+    int64_t texts = 0; // texts (plain: positions) with hits, beyond the cap too
     std::vector<std::string> messages; // in the order they arose
     bool tooManyHits = false;
     bool finished = false;
@@ -177,6 +178,7 @@ private:
     uint64_t nextMerge_ = 0;
     Progress progress_;
     std::vector<Hit> hits_;
+    int64_t lastPosition_ = -1;
     bool shownSmallBuf_ = false;
     bool shownDecode_ = false;
     std::atomic<int> running_{0};

@@ -32,6 +32,7 @@
 #include "lists/list_text_helpers.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "tool_folders.h"
 #include "viewers/record_text.h"
 
 namespace {
@@ -193,19 +194,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    data = WithTrailingSlash(data);
-    if (!FolderExists(data)) {
-        std::fprintf(stderr, "record_text: no data folder %s\n", data.c_str());
+    if (!OpenToolFolders("record_text", data, program))
         return 1;
-    }
-    if (program.empty())
-        program = FolderExists(data + "../program") ? data + "../program" : data;
-    program = WithTrailingSlash(program);
-    SetDataDir(data);
-    if (LoadTextTable(DataTexts, data + "kalvo.ces") < TextTableResult::FirstSuccess)
-        std::fprintf(stderr, "record_text: warning: no data texts %skalvo.ces\n", data.c_str());
-    if (LoadTextTable(UiTexts, program + "qevw.ces") < TextTableResult::FirstSuccess)
-        std::fprintf(stderr, "record_text: warning: no program texts %sqevw.ces\n", program.c_str());
     const CodeTablesResult tables =
         LoadCodeTables(device ? DataSetCode::Devices : DataSetCode::Drugs, 0);
     if (tables.countryStatus != 0)

@@ -26,6 +26,7 @@
 #include "lists/text_search_engine.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "tool_folders.h"
 
 namespace {
 
@@ -39,13 +40,6 @@ int Usage()
 }
 
 std::string Utf8(std::string_view kam) { return Cp1250ToUtf8(KamToWin(kam)); }
-
-std::string WithSlash(std::string s)
-{
-    if (!s.empty() && s.back() != '/')
-        s.push_back('/');
-    return s;
-}
 
 void PrintRecords(const std::string& data, const text_search::TextSource& source,
                   const std::vector<uint32_t>& entries, const text_search::SearchWords& words)
@@ -119,18 +113,8 @@ int main(int argc, char** argv)
             typed += word + "\r";
         }
     }
-    data = WithSlash(data);
-    if (!FolderExists(data)) {
-        std::fprintf(stderr, "text_search: no data folder %s\n", data.c_str());
+    if (!OpenToolFolders("text_search", data, program))
         return 1;
-    }
-    if (program.empty())
-        program = FolderExists(data + "../program") ? data + "../program" : data;
-    program = WithSlash(program);
-    SetDataDir(data);
-    LoadTextTable(DataTexts, data + "kalvo.ces");
-    if (LoadTextTable(UiTexts, program + "qevw.ces") < TextTableResult::FirstSuccess)
-        std::fprintf(stderr, "text_search: warning: no program texts %sqevw.ces\n", program.c_str());
 
     if (dialog) {
         QApplication app(argc, argv);

@@ -138,6 +138,18 @@ TEST_F(TextSearchDialog, CancelStopsTheScanThenClosesWithoutResult)
     QTest::keyClick(&d, Qt::Key_Escape);
     EXPECT_EQ(d.result(), QDialog::Rejected);
     EXPECT_TRUE(out.entries.empty());
+
+    // Stopped, then confirmed: what was found is handed over.
+    TTextSet kept(false, &out);
+    kept.SetWorkers(1);
+    kept.show();
+    Type(kept, "a");
+    QTest::mouseClick(Child<QPushButton>(kept, "OKBtn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(kept, "CancelBtn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(kept, "OKBtn"), Qt::LeftButton);
+    EXPECT_EQ(kept.result(), QDialog::Accepted);
+    EXPECT_EQ(out.words.count, 1);
+    EXPECT_EQ(out.words.word[0], "a ");
 }
 
 TEST_F(TextSearchDialog, DocumentFamiliesAndTheFilterButton)

@@ -23,6 +23,7 @@
 
 #include "datastore/packed_text.h"
 #include "platform/fs.h"
+#include "zlib_peer.h"
 #include "writers/x6_writer.h"
 
 namespace {
@@ -65,20 +66,7 @@ std::vector<std::string> Paragraphs()
     return out;
 }
 
-std::string Deflate(const std::string& text)
-{
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+std::string Deflate(const std::string& text) { return DeflateRaw(text, 9, 9); }
 
 const Corpus& TheCorpus()
 {
