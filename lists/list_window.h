@@ -150,11 +150,13 @@ public:
     void FnTreeClick();
     void FnTipsClick();
     void AllColClick();
-    // The list's own buttons and their popup items, marking by mouse and
-    // Shift+Enter, and cell hints come with the output work; until then these
-    // only keep the buttons' state as Info reports it.
+    // The list's own buttons: one with a popup text from Info opens its
+    // menu, any other sends its command code ("helpContext") to Command and
+    // then runs what Command left.  A popup item sends letter << 8 + item.
     void FnXxxClick(QToolButton* button);
     void PopClick(QAction* item);
+    // Marking by mouse and Shift+Enter, and cell hints come with the output
+    // work.
     void MarkByKey();
     void MouseD(QMouseEvent* event);
     void MouseUp(QMouseEvent* event);

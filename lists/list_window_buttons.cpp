@@ -4,6 +4,7 @@
 // all columns).
 
 #include <QLabel>
+#include <QMenu>
 #include <QTimer>
 #include <QToolButton>
 
@@ -223,8 +224,61 @@ void TVyb::AllColClick()
 void TVyb::FnXxxClick(QToolButton* button)
 {
     HideHint();
-    const QString letter = button->property("letter").toString();
-    UpdateButton(button, letter.isEmpty() ? ' ' : letter.at(0).toLatin1());
+    const QString letterText = button->property("letter").toString();
+    const char letter = letterText.isEmpty() ? ' ' : letterText.at(0).toLatin1();
+    if (letter == 'X') {
+        NoData1->hide();
+        NoData2->hide();
+        Tb->setVisible(!Tb->isVisible());
+        ScVert->setVisible(Tb->isVisible());
+        return;
+    }
+    TVybRow block;
+    block.Offer1 = static_cast<uint8_t>(Rec.Letter);
+    block.Pos = letter == 'D' || letter == 'S' ? Rec.ButtonState : 0;
+    const std::string popup = CallInfo(InfoKind::Control, 3, block, std::string(1, letter));
+    if (!popup.empty()) {
+        // The menu decides; the button keeps the state it had.
+        button->setChecked(!button->isChecked());
+        Pop->clear();
+        const char itemNames[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+        size_t item = 0;
+        for (size_t at = 0; at < popup.size() && item + 1 < sizeof itemNames;) {
+            size_t end = popup.find('|', at);
+            if (end == std::string::npos)
+                end = popup.size();
+            const std::string_view entry = std::string_view(popup).substr(at, end - at);
+            at = end + 1;
+            if (entry.empty())
+                continue;
+            QAction* a = Pop->addAction(KamToQString(entry.substr(1)));
+            a->setCheckable(true);
+            a->setChecked(entry[0] == '^');
+            a->setObjectName(QString(QLatin1Char(letter)) + QLatin1Char(itemNames[item++]));
+        }
+        Pop->popup(button->mapToGlobal(QPoint(button->width() - 2, 2)));
+        return;
+    }
+    Rec.Command = static_cast<uint16_t>(button->property("helpContext").toInt());
+    CallCommand();
+    uint16_t code = Rec.Command;
+    if (code != 0)
+        RunAction(code, 0, false);
+    UpdateButton(button, letter);
 }
 
-void TVyb::PopClick(QAction*) {}
+void TVyb::PopClick(QAction* item)
+{
+    const QByteArray name = item->objectName().toLatin1();
+    if (name.size() < 2)
+        return;
+    Rec.Command = static_cast<uint16_t>((static_cast<uint8_t>(name[0]) << 8) + static_cast<uint8_t>(name[1]));
+    CallCommand();
+    if (name[0] == 'D')
+        UpdateButton(FnDrug, 'D');
+    else if (name[0] == 'S')
+        UpdateButton(FnSortim, 'S');
+    uint16_t code = Rec.Command;
+    if (code != 0)
+        RunAction(code, 0, false);
+}

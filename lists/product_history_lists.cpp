@@ -21,6 +21,7 @@
 #include "frame/windows/message_box.h"
 #include "lists/column_language.h"
 #include "lists/list_window.h"
+#include "lists/reimbursement_lists.h"
 #include "platform/ascii.h"
 
 namespace {
@@ -331,6 +332,7 @@ void RegisterListCommands()
 {
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
+    RegisterReimbursementCommands();
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = [](TDataForm* form) {
         std::array<std::string, 5> words;
