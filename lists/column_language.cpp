@@ -5,6 +5,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "frame/config/placement_scheme.h"
 #include "lists/vyb_types.h"
 #include "platform/coding.h"
@@ -200,6 +201,19 @@ std::string ColumnWidthTableOf(const TDatFile& dat)
     }
     for (int i = 0; i < n; ++i)
         table += static_cast<char>(dat.FieldDescriptor(i));
+    return table;
+}
+
+std::string ColumnWidthTableOf(const TableLayout& layout)
+{
+    std::string table(1, static_cast<char>(layout.FieldCount()));
+    for (const FieldDef& f : layout.fields) {
+        char b[2];
+        EncodeLE16(b, PackedFieldName(f.name));
+        table.append(b, 2);
+    }
+    for (const FieldDef& f : layout.fields)
+        table += static_cast<char>(f.descriptor);
     return table;
 }
 

@@ -23,6 +23,7 @@
 
 struct TDatFile;
 struct TDbTable;
+struct TableLayout;
 struct VybRec;
 
 // The geometry of the columns a name list asks for.  A code missing from the
@@ -40,6 +41,8 @@ std::string ColumnNamesToOrder(std::string_view columnNameList, std::string_view
 
 // The ColumnWidthTable of a record file's header (bytes 4 .. 4 + 3n).
 std::string ColumnWidthTableOf(const TDatFile& dat);
+// The same from a table's layout, so a list needs no open file for it.
+std::string ColumnWidthTableOf(const TableLayout& layout);
 
 // For a Fetch callback that has just positioned `table` on rec.Prefix with
 // FindRecord: sets Count, RangeFirst and RangeLast (0-based positions in key

@@ -20,7 +20,9 @@
 #include "frame/windows/data_form.h"
 #include "frame/windows/message_box.h"
 #include <QMdiArea>
+#include "lists/atc_list.h"
 #include "lists/column_language.h"
+#include "lists/drug_lists.h"
 #include "lists/list_window.h"
 #include "lists/reimbursement_kinds.h"
 #include "lists/reimbursement_text.h"
@@ -73,10 +75,6 @@ constexpr std::string_view kReferenceLayout = "AtcNaz.";
 constexpr std::string_view kReferenceNames = "Atc,Naz";
 constexpr std::string_view kReferenceOrder = "1/90,0,1";
 
-// Until the drug lists bring the user-list texts.
-std::string UserListHintLine(int64_t) { return {}; }
-std::string UserListButtonText(uint8_t sub, uint16_t state) { return ButtonHintText('U', sub, state != 0); }
-
 std::string ProgramText(std::string_view section, std::string_view key)
 {
     return LookupText(UiTexts, section, key);
@@ -91,26 +89,6 @@ bool English()
 TFileId LanguageId(std::string_view name)
 {
     return TFileId(English() ? std::string(name) + "a" : std::string(name));
-}
-
-// The drug lists' row-text lengths of the columns this list takes from
-// them: n, the packed codes, the descriptors.
-std::string DrugWidthTable()
-{
-    static const std::string table = [] {
-        const std::pair<std::string_view, int> columns[] = {{"KOD", 7}, {"NAZ", 70}, {"DRZ", 3},
-                                                            {"ZED", 3}, {"ATC", 7},  {"UH", 1}};
-        std::string t(1, static_cast<char>(std::size(columns)));
-        for (const auto& c : columns) {
-            const uint16_t packed = PackedFieldName(c.first);
-            t += static_cast<char>(packed & 0xFF);
-            t += static_cast<char>(packed >> 8);
-        }
-        for (const auto& c : columns)
-            t += static_cast<char>(c.second - 1);
-        return t;
-    }();
-    return table;
 }
 
 std::string ListOptions(int maxLength, std::string_view buttons)
@@ -577,7 +555,7 @@ std::string ReimbursementHeader()
 
 std::string ReimbursementGeometry()
 {
-    return CompileColumnLayout(kRowLayout, DrugWidthTable(), kColumnNames);
+    return CompileColumnLayout(kRowLayout, DrugColumnWidthTable(), kColumnNames);
 }
 
 // The new window of a drug-based list; the caller sets the link fields.
@@ -801,9 +779,37 @@ void OpenAtcReferenceList(uint16_t)
     w->PlaceAndShow(true);
 }
 
+void ReimbursementAtcCommand(VybRec& rec)
+{
+    if (rec.Command == ActionCode::Enter || rec.Command == ActionCode::RowClicked)
+        OpenReimbursementSubList(kAtcSubCode, kAtcLink);
+}
+
 void OpenReimbursementAtcList(uint16_t)
 {
-    // Comes with the ATC list.
+    // The chooser and the group's drug list share this code; the list follows
+    // the chooser under link kind 2.
+    const uint16_t code = kAtcSubCode;
+    if (!OpenPriceTable()) {
+        ShowError(ProgramText("Chyby", "NoData"));
+        return;
+    }
+    if (RaiseOpenWindow(code))
+        return;
+    const std::string choice = AskForKinds();
+    if (choice.empty())
+        return;
+    AtcListWindowSpec spec;
+    spec.code = code;
+    spec.rowLayout = "ATC=08ActNaz=?2.";
+    spec.columnNames = "ATC,Act,Naz";
+    spec.columnOrder = "2/90,0,1,2";
+    spec.buttons = ">?E<=";
+    spec.helpKeyword = "VybUhr";
+    spec.searchWords = choice;
+    spec.openGroup = ReimbursementAtcCommand;
+    if (TVyb* w = OpenAtcListWindow(spec))
+        w->Master = MainDataForm();
 }
 
 void RegisterReimbursementCommands()

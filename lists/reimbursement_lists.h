@@ -33,6 +33,11 @@ void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text);
 void ReimbursementCommand(VybRec& rec);
 void ReimbursementInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key);
 
+// Enter (13 or 300) on a group row of the reimbursement ATC list: the
+// reimbursed drugs of the group.  Every other action of that list, word rows
+// included, is the ATC list's own.
+void ReimbursementAtcCommand(VybRec& rec);
+
 void AtcReferenceFetch(VybRec& rec, TVybRow& row, std::string& text);
 void AtcReferenceCommand(VybRec& rec);
 void AtcReferenceInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key);

@@ -37,6 +37,7 @@
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
 #include "lists/product_history_lists.h"
+#include "lists/code_lists.h"
 #include "viewers/viewer_window.h"
 #include "frame/start/prestart.h"
 #include "platform/main_thread_call.h"
@@ -134,6 +135,7 @@ int main(int argc, char** argv)
     AddLoaderEntryPoints(calls);
     AddCommandEntryPoints(calls);
     RegisterListCommands();
+    RegisterCodeListCommands();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();
 

@@ -160,10 +160,10 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     ASSERT_TRUE(lists.isValid());
     const QPoint p = host->menuBar()->mapTo(host, lists.center());
     const std::string click = "a,1," + std::to_string(p.x()) + "," + std::to_string(p.y()) + ";kML,0;n,2;";
-    // The lists menu, then its name list by accelerator; again with the ATC
-    // list: each leaves its line and the next command still plays.
+    // The lists menu, then its name list by accelerator; again with the text
+    // search: each leaves its line and the next command still plays.
     WriteFileAtomic(folder + "demo.mac", "// open two lists\r\nn,4\r\n" + click + "kN,0;n,2\r\n" + click +
-                                             "kA,0;n,4\r\n");
+                                             "kT,0;n,4\r\n");
     WriteFileAtomic(folder + "kalvo.ini", "[QEV other]\r\n");
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -178,7 +178,7 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
                    QString::fromStdString("/j=" + folder + "demo.mac")});
     ASSERT_TRUE(program.waitForStarted(10000));
     std::string err;
-    for (int i = 0; i < 150 && err.find("(VAC)") == std::string::npos; ++i) {
+    for (int i = 0; i < 150 && err.find("(XTD)") == std::string::npos; ++i) {
         program.waitForReadyRead(100);
         err += program.readAllStandardError().toStdString();
     }
@@ -186,10 +186,10 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     program.waitForFinished(5000);
     err += program.readAllStandardError().toStdString();
     const size_t drugs = err.find("OpenDrugList: nothing registered (DNA)");
-    const size_t atc = err.find("OpenAtcList: nothing registered (VAC)");
+    const size_t goods = err.find("OpenTextFoundList: nothing registered (XTD)");
     EXPECT_NE(drugs, std::string::npos) << err;
-    EXPECT_NE(atc, std::string::npos) << err;
-    EXPECT_LT(drugs, atc);
+    EXPECT_NE(goods, std::string::npos) << err;
+    EXPECT_LT(drugs, goods);
 }
 
 } // namespace

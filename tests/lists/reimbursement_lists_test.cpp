@@ -23,6 +23,7 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
+#include "datastore/sign_sets.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
@@ -92,7 +93,8 @@ std::vector<std::map<std::string, std::string>> DemoTable(const char* name)
 // The codes of the demo drugs a list of these kinds must hold: a price
 // record and a chosen kind ("_" for a blank one); with `reference` only
 // those of that ATC reference group.
-std::set<std::string> ExpectedCodes(std::string_view choice, const std::string& reference = {})
+std::set<std::string> ExpectedCodes(std::string_view choice, const std::string& reference = {},
+                                    const std::string& atcPrefix = {})
 {
     std::set<std::string> priced;
     for (const auto& r : DemoTable("cvzp.csv"))
@@ -101,7 +103,7 @@ std::set<std::string> ExpectedCodes(std::string_view choice, const std::string& 
     for (const auto& r : DemoTable("kl.csv")) {
         const std::string kind = r.at("UH").empty() ? "_" : r.at("UH");
         if (priced.count(r.at("KOD")) && choice.find(kind[0]) != std::string_view::npos &&
-            (reference.empty() || r.at("OZN") == reference))
+            (reference.empty() || r.at("OZN") == reference) && r.at("ATC").rfind(atcPrefix, 0) == 0)
             out.insert(r.at("KOD"));
     }
     return out;
@@ -192,6 +194,12 @@ protected:
             v.LanguageIndex = 0;
             v.ReimbColumnLetters = "AB";
         });
+        // The sign sets SetupEdition declares: the ATC list needs "atc".
+        if (SignSets().Find("kk", "MainRec") < 0) {
+            AddSignSet(SignSets(), "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
+            AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
+            AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
+        }
         host = new dftest::TestHost;
         host->show();
     }
@@ -489,6 +497,49 @@ TEST_F(ReimbursementLists, ReferenceGroupsSwitchOrderAsTypedAndEnterOpensTheGrou
     Settle();
     EXPECT_EQ(ListsOf("RRA").size(), 2u);
     EXPECT_EQ(drugs->Rec.Prefix, "C1a");
+}
+
+TEST_F(ReimbursementLists, AtcChooserOpensTheReimbursedDrugsOfTheGroupUnderIt)
+{
+    AnswerChooser(Tick("AB"));
+    ExecuteCommand(host, KindOf("XRA"), 0);
+    Settle();
+    TVyb* atc = ListOf("RAT");
+    ASSERT_NE(atc, nullptr);
+    EXPECT_EQ(atc->Rec.SearchWords, "AB");
+    EXPECT_EQ(atc->LinkKinds[1], 2);
+    atc->Edt->setText(QStringLiteral("C10AA"));
+    Settle();
+    ASSERT_GT(atc->Rec.RowCount, 0);
+    ASSERT_EQ(atc->Rec.Rows[atc->Rec.CurRow].Text.Str().substr(1, 5), "C10AA");
+    uint16_t enter = ActionCode::Enter;
+    atc->AKbd(enter, 0);
+    Settle();
+    const std::vector<TVyb*> lists = ListsOf("RAT");
+    ASSERT_EQ(lists.size(), 2u);
+    TVyb* drugs = lists.back();
+    EXPECT_EQ(drugs->Master.get(), atc);
+    EXPECT_EQ(drugs->LinkKinds[0], 2);
+    EXPECT_EQ(drugs->Rec.Prefix, "C10AA");
+    EXPECT_EQ(drugs->Rec.SearchWords, "AB");
+    VybRec copy = drugs->Rec;
+    const std::set<std::string> expected = ExpectedCodes("AB", {}, "C10AA");
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(CodesOf(WalkRows(copy, ReimbursementFetch)), expected);
+    ASSERT_NE(drugs->SubWindow(), nullptr);
+    drugs->SubWindow()->setGeometry(0, 300, 980, 380);
+    atc->SubWindow()->setGeometry(0, 0, 600, 300);
+    Settle();
+    liststest::SaveShot(host->grab().toImage(), "reimbursement_atc.png");
+
+    // A second XRA raises the chooser list without asking again.
+    int shown = 0;
+    AnswerChooser(Tick("B"), &shown);
+    ExecuteCommand(host, KindOf("XRA"), 0);
+    Settle();
+    QTest::qWait(50);
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(ListsOf("RAT").size(), 2u);
 }
 
 TEST_F(ReimbursementLists, CellHintsNameWhatTheCodesMean)

@@ -1,0 +1,157 @@
+#pragma once
+// The code lists and the ATC list on the demo data: a shown host main
+// window, the dispatcher with the list commands, the Czech texts, and a
+// message sink that records every box.
+
+#include <gtest/gtest.h>
+
+#include <QMdiSubWindow>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+#include "datastore/db_table.h"
+#include "datastore/kamenici.h"
+#include "datastore/sign_sets.h"
+#include "datastore/text_table.h"
+#include "frame/commands/dispatcher.h"
+#include "frame/commands/kind_code.h"
+#include "frame/config/config_file.h"
+#include "frame/entry_points.h"
+#include "frame/windows/data_form.h"
+#include "lists/code_lists.h"
+#include "lists/grid.h"
+#include "lists/nul_edit.h"
+#include "lists/list_window.h"
+#include "platform/message_sink.h"
+#include "tests/lists/lists_test_support.h"
+#include "tests/support/text_tables.h"
+
+namespace codelisttest {
+
+using liststest::Kam;
+using liststest::Settle;
+
+inline TextTablePtr DemoDataTexts(const char* language = "ces")
+{
+    TextTablePtr t;
+    LoadTextTable(t, std::string(QEVW_DEMO_DATA_DIR) + "/kalvo." + language);
+    return t;
+}
+
+class ListsOnDemoData : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        liststest::EnsureApp();
+        savedDataDir_ = DataDir();
+        SetDataDir(QEVW_DEMO_DATA_DIR "/");
+        savedHandlers_ = SetCommandHandlers({});
+        MainEntryPoints calls;
+        AddCommandEntryPoints(calls);
+        savedCalls_ = SetMainEntryPoints(std::move(calls));
+        RegisterCodeListCommands();
+        previousSink_ = SetMessageSink(&sink);
+        Config().Update([](ConfigValues& v) {
+            v.placementMode = WindowMode::Free;
+            v.BlinkOff = 1;
+            v.tipUser = false;
+            v.LanguageIndex = 0;
+            v.AtcFilter = 0;
+        });
+        // The sign sets the start-up declares, when no earlier test did.
+        if (SignSets().Find("kk", "MainRec") < 0) {
+            AddSignSet(SignSets(), "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
+            AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
+            AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
+        }
+        host = new dftest::TestHost;
+        host->show();
+    }
+    void TearDown() override
+    {
+        dftest::DeleteDataWindows(host);
+        delete host;
+        Settle();
+        SetMessageSink(previousSink_);
+        SetMainEntryPoints(std::move(savedCalls_));
+        SetCommandHandlers(std::move(savedHandlers_));
+        SetDataDir(savedDataDir_);
+    }
+
+    // Runs a command as the main window's menu does and returns the newest
+    // list window of its code.
+    TVyb* Open(const char* code)
+    {
+        ExecuteCommand(host, KindOf(code), 0);
+        Settle();
+        return ListOf(code);
+    }
+
+    static TVyb* ListOf(const char* code)
+    {
+        TVyb* found = nullptr;
+        for (TDataForm* f : AllDataForms())
+            if (auto* w = dynamic_cast<TVyb*>(f); w != nullptr && w->Kind == KindOf(code) && !w->Closing())
+                found = w;
+        return found;
+    }
+
+    static std::vector<std::string> RowTexts(const TVyb* w)
+    {
+        std::vector<std::string> out;
+        for (int i = 1; i <= w->Rec.RowCount; ++i)
+            out.push_back(w->Rec.Rows[static_cast<size_t>(i)].Text.Str());
+        return out;
+    }
+
+    // Characters `from` (1-based) .. `from` + n - 1 of each shown row,
+    // trailing blanks removed.
+    static std::vector<std::string> Column(const TVyb* w, size_t from, size_t n)
+    {
+        std::vector<std::string> out;
+        for (const std::string& t : RowTexts(w)) {
+            std::string c = t.size() >= from ? t.substr(from - 1, n) : std::string();
+            while (!c.empty() && c.back() == ' ')
+                c.pop_back();
+            out.push_back(c);
+        }
+        return out;
+    }
+
+    static void Type(TVyb* w, const char* text) { QTest::keyClicks(w->Edt, text); }
+    static void Key(TVyb* w, Qt::Key key) { QTest::keyClick(w->Edt, key); }
+
+    // Grows a list's sub-window so that it shows `lines` rows.
+    static void ShowLines(TVyb* w, int lines)
+    {
+        QMdiSubWindow* sub = w->SubWindow();
+        ASSERT_NE(sub, nullptr);
+        const int rh = w->Tb->RowHeight();
+        sub->resize(std::max(sub->width(), 700), sub->height() - w->Tb->height() + (lines + 1) * rh + 4);
+        Settle();
+    }
+
+    std::vector<std::string> Messages() const
+    {
+        std::vector<std::string> out;
+        for (const MessageRequest& r : sink.Requests())
+            out.push_back(QStringToKam(r.text));
+        return out;
+    }
+
+    dftest::TestHost* host = nullptr;
+    RecordingMessageSink sink;
+    dftest::ScopedConfig config;
+    dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
+    test_support::ScopedTextTable data{DataTexts, DemoDataTexts()};
+
+private:
+    std::string savedDataDir_;
+    CommandHandlers savedHandlers_;
+    MainEntryPoints savedCalls_;
+    MessageSink* previousSink_ = nullptr;
+};
+
+} // namespace codelisttest
