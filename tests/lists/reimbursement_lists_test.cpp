@@ -35,6 +35,8 @@
 #include "lists/product_history_lists.h"
 #include "lists/reimbursement_kinds.h"
 #include "lists/reimbursement_lists.h"
+#include "frame/windows/message_box.h"
+#include "platform/ascii.h"
 #include "platform/message_sink.h"
 #include "tests/lists/lists_test_support.h"
 #include "tests/support/text_tables.h"
@@ -148,10 +150,21 @@ VybRec NameList(std::string choice)
 
 // Answers the next kind chooser: `act` ticks what it wants and closes it.
 // `shown` counts the choosers that appeared.
+// Answerers still waiting from an earlier step or test give up once this
+// moves on.
+int gChooserGeneration = 0;
+void ForgetChoosers()
+{
+    ++gChooserGeneration;
+}
+
 void AnswerChooser(std::function<void(TUhrada&)> act, int* shown = nullptr)
 {
     auto attempt = std::make_shared<std::function<void(int)>>();
-    *attempt = [act, shown, attempt](int left) {
+    const int generation = gChooserGeneration;
+    *attempt = [act, shown, attempt, generation](int left) {
+        if (generation != gChooserGeneration)
+            return;
         if (auto* d = qobject_cast<TUhrada*>(QApplication::activeModalWidget())) {
             if (shown != nullptr)
                 ++*shown;
@@ -205,6 +218,7 @@ protected:
     }
     void TearDown() override
     {
+        ForgetChoosers();
         dftest::DeleteDataWindows(host);
         delete host;
         Settle();
@@ -594,6 +608,58 @@ TEST_F(ReimbursementLists, MissingTablesGiveNoDataAndNoWindow)
     ASSERT_EQ(errors.size(), 2u);
     for (const QString& e : errors)
         EXPECT_EQ(e, KamToQString(LookupText(UiTexts, "Chyby", "NoData")));
+}
+
+TEST_F(ReimbursementLists, ADamagedIndexIsReportedAndTheProgramGoesOn)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDir demo(QStringLiteral(QEVW_DEMO_DATA_DIR));
+    for (const QString& name : demo.entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(demo.filePath(name), dir.filePath(name))) << name.toStdString();
+    QFile index(dir.filePath(QStringLiteral("cvzpkod.sez")));
+    ASSERT_TRUE(index.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(index.resize(index.size() / 2));
+    index.close();
+    const TDbErrorHook savedHook = DbErrorHook.exchange(&ShowDbError);
+    const int failures = DbFailureCount();
+    SetDataDir(dir.path().toStdString() + "/");
+    AnswerChooser(Tick("A"));
+    ExecuteCommand(host, KindOf("XRN"), 0);
+    Settle();
+    EXPECT_EQ(ListOf("RNA"), nullptr);
+    EXPECT_GT(DbFailureCount(), failures);
+    ASSERT_FALSE(Errors().empty());
+    EXPECT_TRUE(Errors().front().startsWith(QLatin1String("DB Error: "))) << Errors().front().toStdString();
+    EXPECT_EQ(Errors().back(), KamToQString(LookupText(UiTexts, "Chyby", "NoData")));
+
+    // The intact folder opens as before.
+    SetDataDir(QEVW_DEMO_DATA_DIR "/");
+    ForgetChoosers();
+    AnswerChooser(Tick("A"));
+    ExecuteCommand(host, KindOf("XRN"), 0);
+    Settle();
+    EXPECT_NE(ListOf("RNA"), nullptr);
+    DbErrorHook = savedHook;
+}
+
+TEST_F(ReimbursementLists, TheEnglishEditionReadsTheEnglishGroupTables)
+{
+    Config().Update([](ConfigValues& v) { v.LanguageIndex = 1; });
+    VybRec rec;
+    rec.Letter = 'C';
+    const std::vector<std::string> english = WalkRows(rec, AtcReferenceFetch);
+    std::map<std::string, std::string> names;
+    for (const auto& r : DemoTable("atcpa.csv"))
+        names[r.at("ATC")] = dftest::Kam(r.at("NAZ").c_str());
+    ASSERT_EQ(english.size(), names.size());
+    for (const std::string& row : english)
+        EXPECT_EQ(std::string(TrimRightBlanks(row.substr(4))), names[row.substr(1, 3)]) << row;
+    Config().Update([](ConfigValues& v) { v.LanguageIndex = 0; });
+    rec.Letter = 'C';
+    const std::vector<std::string> czech = WalkRows(rec, AtcReferenceFetch);
+    ASSERT_EQ(czech.size(), english.size());
+    EXPECT_NE(czech.front(), english.front());
 }
 
 } // namespace
