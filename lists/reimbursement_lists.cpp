@@ -332,6 +332,11 @@ void SeekPrefix(VybRec& rec)
 
 } // namespace
 
+void ForgetReimbursementCaches()
+{
+    Kinds() = DrugKinds{};
+}
+
 void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text)
 {
     row.Pos = -1;
@@ -617,13 +622,18 @@ void OpenReimbursementList(uint16_t)
     if (RaiseOpenWindow(code))
         return;
     const std::string choice = AskForKinds();
-    if (choice.empty())
-        return;
-    TVyb* w = NewReimbursementWindow(code, 'N', choice);
+    if (!choice.empty())
+        ShowReimbursementList(choice);
+}
+
+TVyb* ShowReimbursementList(std::string_view choice)
+{
+    TVyb* w = NewReimbursementWindow(kListCode, 'N', std::string(choice.substr(0, kMaxListChoice)));
     w->Master = MainDataForm();
     w->Rec.Options = Config().Read([](const ConfigValues& v) { return v.KeySelectOption; });
     OpenDrugWindow(w, ProgramText("VybLek", "nPN"), 31, "?RU=/");
     w->PlaceAndShow(true);
+    return w;
 }
 
 void OpenReimbursementSubList(uint16_t code, uint8_t linkKind)

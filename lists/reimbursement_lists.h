@@ -18,9 +18,18 @@
 
 #include "lists/vyb_types.h"
 
+class TVyb;
+
 // Opens the list of all reimbursed drugs by name ("XRN"); an open one is
 // brought to the front without asking for kinds.
 void OpenReimbursementList(uint16_t code);
+// The list of all reimbursed drugs with these kinds, as OK in the chooser
+// opens it (the caller has checked for an open one).
+TVyb* ShowReimbursementList(std::string_view choice);
+// Drops what the lists keep of the drug table between openings (the kind of
+// every drug and the records in index order); the next list reads it again.
+void ForgetReimbursementCaches();
+
 // Opens (or updates) the list of the group the master window offers under
 // `linkKind` (2 an ATC group, code "RAT"; 3 an ATC reference group, "RRA").
 void OpenReimbursementSubList(uint16_t code, uint8_t linkKind);
