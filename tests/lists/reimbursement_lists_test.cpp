@@ -111,6 +111,18 @@ std::set<std::string> ExpectedCodes(std::string_view choice, const std::string& 
     return out;
 }
 
+// A copy of the demo data folder in `dir`, of the files `take` keeps.
+bool CopyDemoFolder(const QTemporaryDir& dir, const std::function<bool(const QString&)>& take)
+{
+    if (!dir.isValid())
+        return false;
+    const QDir demo(QStringLiteral(QEVW_DEMO_DATA_DIR));
+    for (const QString& name : demo.entryList(QDir::Files))
+        if (take(name) && !QFile::copy(demo.filePath(name), dir.filePath(name)))
+            return false;
+    return true;
+}
+
 // ------------------------------------------------------------- the lists
 
 // Every row a list's fetch gives, from the seek on.
@@ -587,12 +599,9 @@ TEST_F(ReimbursementLists, CellHintsNameWhatTheCodesMean)
 TEST_F(ReimbursementLists, MissingTablesGiveNoDataAndNoWindow)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QDir demo(QStringLiteral(QEVW_DEMO_DATA_DIR));
-    for (const QString& name : demo.entryList(QDir::Files)) {
-        if (!name.startsWith(QLatin1String("cvzp.")) && !name.startsWith(QLatin1String("atcp")))
-            ASSERT_TRUE(QFile::copy(demo.filePath(name), dir.filePath(name))) << name.toStdString();
-    }
+    ASSERT_TRUE(CopyDemoFolder(dir, [](const QString& name) {
+        return !name.startsWith(QLatin1String("cvzp.")) && !name.startsWith(QLatin1String("atcp"));
+    }));
     SetDataDir(dir.path().toStdString() + "/");
     int shown = 0;
     for (const char* code : {"XRN", "XRR"}) {
@@ -613,10 +622,7 @@ TEST_F(ReimbursementLists, MissingTablesGiveNoDataAndNoWindow)
 TEST_F(ReimbursementLists, ADamagedIndexIsReportedAndTheProgramGoesOn)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QDir demo(QStringLiteral(QEVW_DEMO_DATA_DIR));
-    for (const QString& name : demo.entryList(QDir::Files))
-        ASSERT_TRUE(QFile::copy(demo.filePath(name), dir.filePath(name))) << name.toStdString();
+    ASSERT_TRUE(CopyDemoFolder(dir, [](const QString&) { return true; }));
     QFile index(dir.filePath(QStringLiteral("cvzpkod.sez")));
     ASSERT_TRUE(index.open(QIODevice::ReadWrite));
     ASSERT_TRUE(index.resize(index.size() / 2));

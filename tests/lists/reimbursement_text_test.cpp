@@ -7,6 +7,7 @@
 
 #include "datastore/table_layouts.h"
 #include "lists/reimbursement_text.h"
+#include "writers/dat_writer.h"
 
 namespace {
 
@@ -33,17 +34,23 @@ TEST(ReimbursementText, FormatPriceTable)
         EXPECT_EQ(FormatPrice(c.field), c.expected) << c.name;
 }
 
+using Fields = std::initializer_list<std::pair<const char*, std::string_view>>;
+
+// A blank record of a table with these fields written in.
+std::string Record(const TableLayout& table, Fields fields)
+{
+    const DatLayout layout(table);
+    std::string rec = layout.BlankRecord();
+    for (const auto& [name, text] : fields)
+        layout.PutText(rec, name, text);
+    return rec;
+}
+
 // A price record with the limitation fields set; everything else blank.
 std::string Cvzp(std::string_view limit, char indication, std::string_view specialists)
 {
-    std::string rec(124, ' ');
-    auto put = [&rec](FieldPos f, std::string_view text) {
-        rec.replace(static_cast<size_t>(f.Offset()), text.size(), text);
-    };
-    put(kCvzpLayout.Field("LIM"), limit);
-    put(kCvzpLayout.Field("IND"), std::string(1, indication));
-    put(kCvzpLayout.Field("SPE"), specialists);
-    return rec;
+    const std::string flag(1, indication);
+    return Record(kCvzpLayout, {{"LIM", limit}, {"IND", flag}, {"SPE", specialists}});
 }
 
 TEST(ReimbursementText, LimitTextTable)
@@ -86,34 +93,24 @@ TEST(ReimbursementText, KindChoiceTakesUnderscoreForBlank)
 // with every column filled and a paired lower slot.
 TEST(ReimbursementText, RowHasEveryColumnAtItsPlace)
 {
-    std::string kl(346, ' ');
-    auto putKl = [&kl](const char* name, std::string_view text) {
-        const FieldPos f = kKlLayout.At(kKlLayout.Index(name));
-        kl.replace(static_cast<size_t>(f.Offset()), text.size(), text);
-    };
-    putKl("KOD", "0000320");
-    putKl("NAZ", "RAMIPRIL TEST");
-    putKl("SIL", "5MG");
-    putKl("BAL", "30");
-    putKl("DRZ", "TEV");
-    putKl("ZED", "CZ ");
-    putKl("ATC", "C09AA05");
-    std::string cvzp(124, ' ');
-    auto putCv = [&cvzp](const char* name, std::string_view text) {
-        const FieldPos f = kCvzpLayout.At(kCvzpLayout.Index(name));
-        cvzp.replace(static_cast<size_t>(f.Offset()), text.size(), text);
-    };
-    putCv("KOD", "0000320");
-    putCv("DRU", "a");
-    putCv("UHR", "N");
-    putCv("OCE", "    11490");
-    putCv("OZN", "X");
-    putCv("PUH", "P");
-    putCv("UCE", "     1234");
-    putCv("LIM", "K3");
-    putCv("IND", "1");
-    putCv("SPE", "KAR,INT,NEU/GER,PSY");
-    putCv("EKV", "       12");
+    const std::string kl = Record(kKlLayout, {{"KOD", "0000320"},
+                                              {"NAZ", "RAMIPRIL TEST"},
+                                              {"SIL", "5MG"},
+                                              {"BAL", "30"},
+                                              {"DRZ", "TEV"},
+                                              {"ZED", "CZ "},
+                                              {"ATC", "C09AA05"}});
+    const std::string cvzp = Record(kCvzpLayout, {{"KOD", "0000320"},
+                                                  {"DRU", "a"},
+                                                  {"UHR", "N"},
+                                                  {"OCE", "    11490"},
+                                                  {"OZN", "X"},
+                                                  {"PUH", "P"},
+                                                  {"UCE", "     1234"},
+                                                  {"LIM", "K3"},
+                                                  {"IND", "1"},
+                                                  {"SPE", "KAR,INT,NEU/GER,PSY"},
+                                                  {"EKV", "       12"}});
 
     std::string expected;
     expected += '\0';
