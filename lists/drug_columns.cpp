@@ -35,7 +35,7 @@ constexpr std::array<WidthEntry, 52> kDrugWidths{{
 // The user's list shipped with the data; it has a name of its own.
 constexpr std::string_view kShippedList = "VIDUD";
 
-std::string Ui(std::string_view section, std::string_view key)
+std::string UiText(std::string_view section, std::string_view key)
 {
     return LookupText(UiTexts, section, key);
 }
@@ -56,7 +56,7 @@ bool IsShippedList(const std::string& name)
 // The list's name as the user reads it.
 std::string ShownListName(const std::string& name)
 {
-    return IsShippedList(name) ? Ui("PozList", "SZP") : name;
+    return IsShippedList(name) ? UiText("PozList", "SZP") : name;
 }
 
 } // namespace
@@ -148,12 +148,12 @@ std::string DrugListOrder(const DrugColumnSet& set, char letter)
 std::string DrugListHeader(const DrugColumnSet& set, char letter, std::string_view extra)
 {
     std::string header(1, '\0');
-    header += Ui("VybLek", "hdr");
+    header += UiText("VybLek", "hdr");
     header += extra;
     if (set.split) {
         // Row character 79 (the NUL stands for the status character).
         constexpr size_t kDetailsAt = 78;
-        const std::string split = Ui("VybLek", "hdr3");
+        const std::string split = UiText("VybLek", "hdr3");
         for (size_t i = 0; i < split.size() && kDetailsAt + i < header.size(); ++i)
             header[kDetailsAt + i] = split[i];
     }
@@ -169,7 +169,7 @@ std::string UserListHintLine(int64_t recordNumber)
     const auto list = SignListSnapshot();
     if (!list || !list->active || !SignListHas(*list, recordNumber))
         return {};
-    return "\r" + Ui("Cudl", "usr") + ShownListName(SignListName());
+    return "\r" + UiText("Cudl", "usr") + ShownListName(SignListName());
 }
 
 std::string UserListButtonText(uint8_t sub, uint16_t buttonState)
@@ -180,14 +180,14 @@ std::string UserListButtonText(uint8_t sub, uint16_t buttonState)
     switch (sub) {
     case 0: {
         if (!loaded)
-            return Ui("Cudl", "usrJak");
+            return UiText("Cudl", "usrJak");
         const std::string name = SignListName();
-        std::string hint = IsShippedList(name) ? Ui("Cudl", "usrSZP") : Ui("Cudl", "usrt") + name;
+        std::string hint = IsShippedList(name) ? UiText("Cudl", "usrSZP") : UiText("Cudl", "usrt") + name;
         if (on)
-            hint += "\r" + Ui("Cudl", "usrtf");
+            hint += "\r" + UiText("Cudl", "usrtf");
         return hint;
     }
-    case 1: return Ui("Cudl", on ? "usr00" : "usr0");
+    case 1: return UiText("Cudl", on ? "usr00" : "usr0");
     case 2: return on ? "D" : "";
     default: return {};
     }

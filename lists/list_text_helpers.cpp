@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "datastore/text_table.h"
+#include "platform/ascii.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ bool Found(const std::string& answer)
 
 std::string TranslateUnitText(std::string_view text)
 {
-    std::string rest(text);
+    // A form field comes padded; its blanks are no part of any key.
+    std::string rest(TrimRightBlanks(text));
     std::string suffix;
     if (rest.size() > 6) {
         const std::string pack = LookupText(DataTexts, "Lbal", rest.substr(rest.size() - 3));

@@ -9,7 +9,8 @@
 // through the data text sections "Lbal" (a three-character package suffix,
 // tried when the text is longer than 6 characters), "Lfor" (the form) and
 // "Cpod" (the part before the first blank).  Empty when the form is not
-// found.  A look-up counts as found when its answer does not begin with "!".
+// found.  Trailing blanks of `text` are dropped first.  A look-up counts as
+// found when its answer does not begin with "!".
 std::string TranslateUnitText(std::string_view text);
 
 // The process-wide device mark letter: "B", or "F" when the data text

@@ -20,6 +20,7 @@
 #include "frame/windows/data_form.h"
 #include "frame/windows/message_box.h"
 #include "lists/column_language.h"
+#include "lists/drug_lists.h"
 #include "lists/list_window.h"
 #include "lists/reimbursement_lists.h"
 #include "platform/ascii.h"
@@ -333,6 +334,7 @@ void RegisterListCommands()
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
     RegisterReimbursementCommands();
+    RegisterDrugListCommands();
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = [](TDataForm* form) {
         std::array<std::string, 5> words;

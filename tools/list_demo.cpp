@@ -1,11 +1,17 @@
 // A list window over any table of a data folder (tools/list_demo_list.h).
 //
 //   list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]
+//   list_demo DATA --open CODE [--export FILE] [--ui TABLE] [--type TEXT] [--shot DIR]
 //
 // Opens the table with the index in a list window inside an MDI main window;
 // --type types TEXT (UTF-8) into it as keys would.  With --shot it writes
 // DIR/list_demo.png and ends; without it the window stays open.  Run with
 // QT_QPA_PLATFORM=offscreen where there is no display.
+//
+// --open runs the command CODE ("DNA", "DCA", "DEA" ...) as the program's
+// menu would, so the list it opens is the program's own; --export writes it
+// to FILE (".csv", ".txt", else RTF) and ends.  --ui names the program's
+// text table (default: ../program/qevw.ces beside this tool).
 
 #include <QApplication>
 #include <QDir>
@@ -15,17 +21,57 @@
 #include <cstring>
 #include <string>
 
+#include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
+#include "datastore/text_table.h"
+#include "datastore/user_files.h"
+#include "frame/commands/dispatcher.h"
+#include "frame/commands/kind_code.h"
+#include "frame/entry_points.h"
 #include "frame/windows/data_form.h"
 #include "lists/nul_edit.h"
+#include "lists/product_history_lists.h"
 #include "list_demo_list.h"
 
 namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]\n");
+    std::fprintf(stderr, "usage: list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]\n"
+                         "       list_demo DATA --open CODE [--export FILE] [--ui TABLE] [--type TEXT] [--shot DIR]\n");
     return 2;
+}
+
+bool LoadTable(TextTableSlot& slot, const std::string& path)
+{
+    TextTablePtr table;
+    if (LoadTextTable(table, path) < TextTableResult::FirstSuccess) {
+        std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
+        return false;
+    }
+    slot.Set(std::move(table));
+    return true;
+}
+
+// The window the command opened: the newest list window.
+TVyb* OpenedList()
+{
+    const std::vector<TVyb*> lists = ListWindows();
+    return lists.empty() ? nullptr : lists.back();
+}
+
+int SaveShot(QWidget& host, const std::string& shots)
+{
+    QDir().mkpath(QString::fromStdString(shots));
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    const QString path = QDir(QString::fromStdString(shots)).filePath(QStringLiteral("list_demo.png"));
+    if (!host.grab().save(path)) {
+        std::fprintf(stderr, "%s: cannot be written\n", path.toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("%s\n", path.toLocal8Bit().constData());
+    return 0;
 }
 
 } // namespace
@@ -38,7 +84,7 @@ int main(int argc, char** argv)
     std::string data = argv[1];
     if (!data.empty() && data.back() != '/')
         data += '/';
-    std::string table = "kl", index = "klnaz", typed, shots;
+    std::string table = "kl", index = "klnaz", typed, shots, open, exportPath, ui;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         if (i + 1 >= argc)
@@ -51,11 +97,64 @@ int main(int argc, char** argv)
             typed = argv[++i];
         else if (a == "--shot")
             shots = argv[++i];
+        else if (a == "--open")
+            open = argv[++i];
+        else if (a == "--export")
+            exportPath = argv[++i];
+        else if (a == "--ui")
+            ui = argv[++i];
         else
             return Usage();
     }
     BuildKamTables();
     SetDataDir(data);
+
+    if (!open.empty()) {
+        if (open.size() != 3)
+            return Usage();
+        if (ui.empty())
+            ui = QCoreApplication::applicationDirPath().toStdString() + "/../program/qevw.ces";
+        if (!LoadTable(UiTexts, ui) || !LoadTable(DataTexts, data + "kalvo.ces"))
+            return 1;
+        LoadCodeTables();
+        SetupEdition(1);
+        MainEntryPoints calls;
+        AddCommandEntryPoints(calls);
+        SetMainEntryPoints(std::move(calls));
+        RegisterListCommands();
+
+        listdemo::MdiHost host(900, 560);
+        host.setWindowTitle(QStringLiteral("list_demo"));
+        host.show();
+        ExecuteCommand(&host, KindOf(open), 0);
+        QApplication::processEvents();
+        TVyb* window = OpenedList();
+        if (window == nullptr) {
+            std::fprintf(stderr, "%s opened no list\n", open.c_str());
+            return 1;
+        }
+        if (QMdiSubWindow* sub = window->SubWindow()) {
+            sub->showNormal();
+            sub->setGeometry(10, 10, 860, 480);
+        }
+        for (QChar ch : QString::fromUtf8(typed.c_str()))
+            window->Edt->TypeCharacter(ch);
+        QApplication::processEvents();
+        int result = 0;
+        if (!exportPath.empty()) {
+            if (!ExportDataWindow(window, exportPath)) {
+                std::fprintf(stderr, "%s: not exported\n", exportPath.c_str());
+                return 1;
+            }
+            std::printf("%s\n", exportPath.c_str());
+        }
+        if (!shots.empty())
+            result = SaveShot(host, shots);
+        if (exportPath.empty() && shots.empty())
+            return app.exec();
+        delete window;
+        return result;
+    }
 
     listdemo::MdiHost host(900, 560);
     host.setWindowTitle(QStringLiteral("list_demo"));
@@ -89,15 +188,5 @@ int main(int argc, char** argv)
         window->Edt->TypeCharacter(ch);
     if (shots.empty())
         return app.exec();
-
-    QDir().mkpath(QString::fromStdString(shots));
-    for (int i = 0; i < 5; ++i)
-        QApplication::processEvents();
-    const QString path = QDir(QString::fromStdString(shots)).filePath(QStringLiteral("list_demo.png"));
-    if (!host.grab().save(path)) {
-        std::fprintf(stderr, "%s: cannot be written\n", path.toLocal8Bit().constData());
-        return 1;
-    }
-    std::printf("%s\n", path.toLocal8Bit().constData());
-    return 0;
+    return SaveShot(host, shots);
 }

@@ -1,0 +1,306 @@
+// The drug name list as the program opens it ("DNA"): a typed key to the
+// rows painted into the grid (the seek in the name index, the filter bits,
+// the similar-name search when the prefix is rare, the rows formatted and
+// drawn), letter by letter over 300 names spread over the table, each typed
+// once as it is and once misspelt.  Keys whose prefix the word file holds
+// fewer than 3 times count as rare.  Also: the first build of the filter
+// bits, and the export of the whole list in rows per second.
+//
+// Peer, in the same run: SQLite with an index on the folded name, a prefix
+// query for one page of rows (the grid's row count) per key.
+//
+//   tools/bench/make_scale_data.sh            # build/scale-data, 100,000 packages
+//   cmake --build build --target bench_drug_list
+//   QT_QPA_PLATFORM=offscreen QEVW_BENCH_DATA=build/scale-data build/tools/bench_drug_list
+//
+// Without QEVW_BENCH_DATA the build's demo folder is used.
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMdiSubWindow>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifdef QEVW_HAVE_SQLITE
+#include <sqlite3.h>
+#endif
+
+#include "datastore/db_table.h"
+#include "datastore/drug_helpers.h"
+#include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
+#include "datastore/text_table.h"
+#include "datastore/user_files.h"
+#include "frame/commands/kind_code.h"
+#include "frame/config/config_file.h"
+#include "frame/windows/data_form.h"
+#include "list_demo_list.h"
+#include "lists/drug_lists.h"
+#include "lists/grid.h"
+#include "lists/list_window.h"
+#include "lists/nul_edit.h"
+#include "lists/similar_search.h"
+#include "platform/fs.h"
+
+namespace {
+
+constexpr int kNames = 300;
+constexpr int kLetters = 8;
+using Clock = std::chrono::steady_clock;
+
+std::string DataFolder()
+{
+    if (const char* env = std::getenv("QEVW_BENCH_DATA"))
+        return WithTrailingSlash(env);
+    return WithTrailingSlash(QEVW_BENCH_DEFAULT_DATA);
+}
+
+double Ms(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+double Percentile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(q * static_cast<double>(v.size() - 1) + 0.5))];
+}
+
+double Worst(const std::vector<double>& v)
+{
+    return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
+
+bool LoadTable(TextTableSlot& slot, const std::string& path)
+{
+    TextTablePtr table;
+    if (LoadTextTable(table, path) < TextTableResult::FirstSuccess)
+        return false;
+    slot.Set(std::move(table));
+    return true;
+}
+
+// The typed texts: names spread over the name index, typed as they are and
+// with their fourth letter swapped for its substitution (K for C ...), so
+// that the misspelt half is mostly rare.
+std::vector<std::string> TypedNames()
+{
+    TDbTable t;
+    OpenTable(t, TFileId("kl"), TFileId("klnaz"), 0);
+    std::vector<std::string> names;
+    std::string record;
+    const int32_t leaves = t.LeafCount();
+    for (int i = 0; i < kNames && leaves > 0; ++i) {
+        ReadByOrder(t, static_cast<int32_t>(int64_t{leaves} * i / kNames), record);
+        std::string name = KamFoldUpper(GetFieldTrim(record, 8, kLetters));
+        if (name.size() < 5)
+            continue;
+        names.push_back(name);
+        std::string typo = name;
+        typo[3] = typo[3] == 'Q' ? 'X' : 'Q';
+        names.push_back(typo);
+    }
+    OpenTable(t, TFileId(), TFileId(), 0);
+    return names;
+}
+
+struct KeyTimes {
+    std::vector<double> common, rare;
+};
+
+#ifdef QEVW_HAVE_SQLITE
+// The drug names in SQLite: the folded name with an index, and the record.
+class SqliteNames {
+public:
+    explicit SqliteNames(const std::string& path)
+    {
+        std::remove(path.c_str());
+        sqlite3_open(path.c_str(), &db_);
+        Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+        Exec("CREATE TABLE kl(name BLOB, rec BLOB)");
+        TDbTable t;
+        OpenTable(t, TFileId("kl"), TFileId("klnaz"), 0);
+        Exec("BEGIN");
+        sqlite3_stmt* ins = nullptr;
+        sqlite3_prepare_v2(db_, "INSERT INTO kl(name, rec) VALUES(?1, ?2)", -1, &ins, nullptr);
+        std::string record;
+        for (int32_t r = 1; r < t.dat.count; ++r) {
+            ReadRecord(t.dat, r, record);
+            const std::string name = KamFoldUpper(FieldBytes(record, kKlLayout.Field("NAZ")));
+            sqlite3_bind_blob(ins, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_blob(ins, 2, record.data(), static_cast<int>(record.size()), SQLITE_TRANSIENT);
+            sqlite3_step(ins);
+            sqlite3_reset(ins);
+        }
+        sqlite3_finalize(ins);
+        Exec("COMMIT");
+        Exec("CREATE INDEX kl_name ON kl(name)");
+        OpenTable(t, TFileId(), TFileId(), 0);
+        sqlite3_prepare_v2(db_, "SELECT rec FROM kl WHERE name >= ?1 AND name < ?2 ORDER BY name LIMIT ?3", -1,
+                           &query_, nullptr);
+    }
+    ~SqliteNames()
+    {
+        sqlite3_finalize(query_);
+        sqlite3_close(db_);
+    }
+
+    // One page of rows from the prefix; the rows found.
+    int Page(const std::string& prefix, int rows)
+    {
+        std::string upper = prefix;
+        upper.back() = static_cast<char>(upper.back() + 1);
+        sqlite3_bind_blob(query_, 1, prefix.data(), static_cast<int>(prefix.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(query_, 2, upper.data(), static_cast<int>(upper.size()), SQLITE_STATIC);
+        sqlite3_bind_int(query_, 3, rows);
+        int n = 0;
+        while (sqlite3_step(query_) == SQLITE_ROW) {
+            benchmark::DoNotOptimize(sqlite3_column_blob(query_, 0));
+            ++n;
+        }
+        sqlite3_reset(query_);
+        return n;
+    }
+
+private:
+    void Exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* query_ = nullptr;
+};
+#endif
+
+void BM_DrugNameList(benchmark::State& st)
+{
+    BuildKamTables();
+    const std::string folder = DataFolder();
+    SetDataDir(folder);
+    if (!LoadTable(UiTexts, WithTrailingSlash(QEVW_BENCH_DEFAULT_PROGRAM) + "qevw.ces") ||
+        !LoadTable(DataTexts, folder + "kalvo.ces")) {
+        st.SkipWithError("text tables");
+        return;
+    }
+    LoadCodeTables();
+    SetupEdition(1);
+    Config().Update([](ConfigValues& v) {
+        v.placementMode = WindowMode::Free;
+        v.BlinkOff = 1;
+        v.tipUser = false;
+        v.KeySelectOption = 128;
+        v.SeptacOption = 1;
+    });
+    std::string words;
+    LoadWordFile(words, "klnaz.slw");
+
+    // The first filter build over the name index.
+    std::vector<double> firstBuild;
+    for (int i = 0; i < 5; ++i) {
+        OpenTable(MainTable, TFileId("kl"), TFileId("klnaz"), 0);
+        TBits hits;
+        const auto t0 = Clock::now();
+        BuildDrugFilter(hits, 0, 0);
+        firstBuild.push_back(Ms(t0, Clock::now()));
+    }
+
+    listdemo::MdiHost host(1000, 800);
+    host.show();
+    const auto open0 = Clock::now();
+    OpenDrugList(KindOf("DNA"));
+    const double openMs = Ms(open0, Clock::now());
+    const std::vector<TVyb*> lists = ListWindows();
+    if (lists.empty()) {
+        st.SkipWithError("the name list did not open");
+        return;
+    }
+    TVyb* window = lists.back();
+    QMdiSubWindow* sub = window->SubWindow();
+    sub->showNormal();
+    sub->resize(sub->width() - window->width() + 800, sub->height() - window->height() + 600);
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+
+    const std::vector<std::string> names = TypedNames();
+    KeyTimes ours;
+    int rows = 0;
+    for (auto _ : st) {
+        ours = {};
+        for (const std::string& name : names) {
+            window->Edt->SetTextKeepCaret(QString());
+            std::string prefix;
+            for (char ch : name) {
+                prefix += ch;
+                QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, KamToQString(std::string(1, ch)));
+                const auto t0 = Clock::now();
+                QCoreApplication::sendEvent(window->Edt, &press);
+                const double ms = Ms(t0, Clock::now());
+                benchmark::DoNotOptimize(window->Tb->Image().constBits());
+                rows = std::max<int>(rows, window->Rec.RowCount);
+                (WordPrefixIsRare(words, prefix, 3) ? ours.rare : ours.common).push_back(ms);
+            }
+        }
+    }
+
+    // The peer: the same prefixes, one page of rows each.
+    KeyTimes peer;
+#ifdef QEVW_HAVE_SQLITE
+    SqliteNames db(QDir::tempPath().toStdString() + "/bench_drug_list.sqlite");
+    const int page = std::max(1, rows);
+    for (const std::string& name : names) {
+        std::string prefix;
+        for (char ch : name) {
+            prefix += ch;
+            const auto t0 = Clock::now();
+            benchmark::DoNotOptimize(db.Page(prefix, page));
+            const double ms = Ms(t0, Clock::now());
+            (WordPrefixIsRare(words, prefix, 3) ? peer.rare : peer.common).push_back(ms);
+        }
+    }
+#endif
+
+    // The whole list exported as CSV.
+    const std::string csv = QDir::tempPath().toStdString() + "/bench_drug_list.csv";
+    window->Edt->SetTextKeepCaret(QString());
+    QApplication::processEvents();
+    const auto e0 = Clock::now();
+    const bool exported = ExportDataWindow(window, csv);
+    const double exportMs = Ms(e0, Clock::now());
+
+    st.counters["open_ms"] = openMs;
+    st.counters["first_hits_ms"] = Percentile(firstBuild, 0.5);
+    st.counters["rows_shown"] = rows;
+    st.counters["common_keys"] = static_cast<double>(ours.common.size());
+    st.counters["common_median_ms"] = Percentile(ours.common, 0.5);
+    st.counters["common_worst_ms"] = Worst(ours.common);
+    st.counters["rare_keys"] = static_cast<double>(ours.rare.size());
+    st.counters["rare_median_ms"] = Percentile(ours.rare, 0.5);
+    st.counters["rare_worst_ms"] = Worst(ours.rare);
+    st.counters["sqlite_common_median_ms"] = Percentile(peer.common, 0.5);
+    st.counters["sqlite_common_worst_ms"] = Worst(peer.common);
+    st.counters["sqlite_rare_median_ms"] = Percentile(peer.rare, 0.5);
+    st.counters["sqlite_rare_worst_ms"] = Worst(peer.rare);
+    st.counters["export_ok"] = exported ? 1 : 0;
+    st.counters["export_ms"] = exportMs;
+    st.counters["leaves"] = MainTable.LeafCount();
+    delete window;
+}
+BENCHMARK(BM_DrugNameList)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
