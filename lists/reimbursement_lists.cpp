@@ -800,12 +800,19 @@ void OpenReimbursementAtcList(uint16_t)
     // The chooser and the group's drug list share this code; the list follows
     // the chooser under link kind 2.
     const uint16_t code = kAtcSubCode;
-    if (!OpenPriceTable()) {
+    if (RaiseOpenWindow(code))
+        return;
+    // Everything the window needs is checked before the user picks kinds.
+    AtcList probe(nullptr);
+    if (!OpenPriceTable() || !probe.Open('C')) {
         ShowError(ProgramText("Chyby", "NoData"));
         return;
     }
-    if (RaiseOpenWindow(code))
+    TBits signs;
+    if (!BuildAtcFilter(signs, 1, AtcTable)) {
+        ShowError(ProgramText("Chyby", "ErrSgn"));
         return;
+    }
     const std::string choice = AskForKinds();
     if (choice.empty())
         return;

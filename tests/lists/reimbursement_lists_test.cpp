@@ -501,6 +501,10 @@ TEST_F(ReimbursementLists, ReferenceGroupsSwitchOrderAsTypedAndEnterOpensTheGrou
     EXPECT_EQ(w->Rec.Letter, 'C');
     const std::string group = w->Rec.Rows[w->Rec.CurRow].Text.Str().substr(1, 3);
     EXPECT_EQ(group, "C3a");
+    ASSERT_NE(w->SubWindow(), nullptr);
+    w->SubWindow()->setGeometry(0, 0, 700, 300);
+    Settle();
+    liststest::SaveShot(host->grab().toImage(), "reimbursement_reference_groups.png");
 
     uint16_t enter = ActionCode::Enter;
     w->AKbd(enter, 0);
@@ -604,7 +608,7 @@ TEST_F(ReimbursementLists, MissingTablesGiveNoDataAndNoWindow)
     }));
     SetDataDir(dir.path().toStdString() + "/");
     int shown = 0;
-    for (const char* code : {"XRN", "XRR"}) {
+    for (const char* code : {"XRN", "XRR", "XRA"}) {
         AnswerChooser(Tick("A"), &shown);
         ExecuteCommand(host, KindOf(code), 0);
         Settle();
@@ -613,10 +617,32 @@ TEST_F(ReimbursementLists, MissingTablesGiveNoDataAndNoWindow)
     EXPECT_EQ(shown, 0) << "no chooser before the table is known";
     EXPECT_EQ(ListOf("RNA"), nullptr);
     EXPECT_EQ(ListOf("RRA"), nullptr);
+    EXPECT_EQ(ListOf("RAT"), nullptr);
     const std::vector<QString> errors = Errors();
-    ASSERT_EQ(errors.size(), 2u);
+    ASSERT_EQ(errors.size(), 3u);
     for (const QString& e : errors)
         EXPECT_EQ(e, KamToQString(LookupText(UiTexts, "Chyby", "NoData")));
+}
+
+TEST_F(ReimbursementLists, AtcChooserWithoutItsSignsReportsThemBeforeAskingForKinds)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(CopyDemoFolder(dir, [](const QString& name) { return name != QLatin1String("atc.sgn"); }));
+    SetDataDir(dir.path().toStdString() + "/");
+    // Signs read before stay loaded: read them again from this folder.
+    const int atc = SignSets().Find("atc", "noEmpty");
+    ASSERT_GE(atc, 0);
+    ClearSignSets(SignSets(), atc, atc + 1);
+    int shown = 0;
+    AnswerChooser(Tick("A"), &shown);
+    ExecuteCommand(host, KindOf("XRA"), 0);
+    Settle();
+    QTest::qWait(50);
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(ListOf("RAT"), nullptr);
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_EQ(Errors().front(), KamToQString(LookupText(UiTexts, "Chyby", "ErrSgn")));
+    ClearSignSets(SignSets(), atc, atc + 1);
 }
 
 TEST_F(ReimbursementLists, ADamagedIndexIsReportedAndTheProgramGoesOn)
