@@ -254,6 +254,16 @@ protected:
         return all.empty() ? nullptr : all.back();
     }
 
+    // Runs a command whose chooser is answered with these kinds; the newest
+    // list of `listCode` afterwards.
+    TVyb* OpenWithKinds(const char* command, const char* listCode, const char* kinds)
+    {
+        AnswerChooser(Tick(kinds));
+        ExecuteCommand(host, KindOf(command), 0);
+        Settle();
+        return ListOf(listCode);
+    }
+
     std::string SavedChoice() const
     {
         return Config().Read([](const ConfigValues& v) { return v.ReimbColumnLetters; });
@@ -413,15 +423,9 @@ TEST_F(ReimbursementLists, CancelOrNoKindOpensNothingAndKeepsTheSavedChoice)
 
 TEST_F(ReimbursementLists, ButtonRChangesTheKindsOfItsOwnWindowOnly)
 {
-    AnswerChooser(Tick("A"));
-    ExecuteCommand(host, KindOf("XRR"), 0);
-    Settle();
-    TVyb* groups = ListOf("RRA");
+    TVyb* groups = OpenWithKinds("XRR", "RRA", "A");
     ASSERT_NE(groups, nullptr);
-    AnswerChooser(Tick("A"));
-    ExecuteCommand(host, KindOf("XRN"), 0);
-    Settle();
-    TVyb* names = ListOf("RNA");
+    TVyb* names = OpenWithKinds("XRN", "RNA", "A");
     ASSERT_NE(names, nullptr);
     ASSERT_TRUE(names->FnUhrada->isVisible());
     EXPECT_EQ(names->FnUhrada->text(), QStringLiteral("A")); // fewer kinds than Init: the choice
@@ -480,10 +484,7 @@ TEST_F(ReimbursementLists, ButtonUKeepsTheDrugsOfTheUserListAndBack)
 
 TEST_F(ReimbursementLists, ReferenceGroupsSwitchOrderAsTypedAndEnterOpensTheGroupsDrugs)
 {
-    AnswerChooser(Tick("AB/"));
-    ExecuteCommand(host, KindOf("XRR"), 0);
-    Settle();
-    TVyb* w = ListOf("RRA");
+    TVyb* w = OpenWithKinds("XRR", "RRA", "AB/");
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Rec.SearchWords, "AB/");
     ASSERT_GT(w->Rec.RowCount, 0);
@@ -531,10 +532,7 @@ TEST_F(ReimbursementLists, ReferenceGroupsSwitchOrderAsTypedAndEnterOpensTheGrou
 
 TEST_F(ReimbursementLists, AtcChooserOpensTheReimbursedDrugsOfTheGroupUnderIt)
 {
-    AnswerChooser(Tick("AB"));
-    ExecuteCommand(host, KindOf("XRA"), 0);
-    Settle();
-    TVyb* atc = ListOf("RAT");
+    TVyb* atc = OpenWithKinds("XRA", "RAT", "AB");
     ASSERT_NE(atc, nullptr);
     EXPECT_EQ(atc->Rec.SearchWords, "AB");
     EXPECT_EQ(atc->LinkKinds[1], 2);
