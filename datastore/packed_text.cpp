@@ -285,6 +285,33 @@ void ClosePackedText(TPackedTextFile& reader)
     reader.compressed = false;
 }
 
+void ParsePackedHead(const uint8_t* h, uint16_t headSize, uint16_t itemSize, bool compressed,
+                     PackedRecordHead& head)
+{
+    const uint8_t b = h[4];
+    head.marker = DecodeLE16(h);
+    head.lengthFlags = b;
+    head.itemCount = h[5];
+    if (!compressed) {
+        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
+        head.dataLength = head.textLength;
+    } else if (b & 0x80) {
+        head.wide = true;
+        head.dataLength = DecodeLE16(h + 6) + (static_cast<uint32_t>(b & 0x70) << 12);
+        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0F) << 16);
+    } else {
+        head.dataLength = DecodeLE16(h + 6) + (static_cast<uint32_t>(b & 0x01) << 16);
+        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
+    }
+    head.flag82 = (b & 0x82) != 0;
+    head.type = static_cast<uint8_t>(b >> 4);
+    head.kept = {};
+    if (headSize >= 14)
+        std::memcpy(head.kept.data(), h + 8, 6);
+    head.dataOffset = head.offset + headSize + int64_t{head.itemCount} * itemSize;
+    head.nextOffset = head.dataOffset + head.dataLength;
+}
+
 int ReadPackedHead(const TPackedTextFile& reader, int64_t offset, PackedRecordHead& head,
                    std::string* items)
 {
@@ -301,29 +328,8 @@ int ReadPackedHead(const TPackedTextFile& reader, int64_t offset, PackedRecordHe
     if (int r = reader.file.ReadAt(offset, h, reader.headSize))
         return r == IoResult::ShortRead ? PackedTextStatus::BadRecord : r;
 
-    const uint8_t b = h[4];
-    head.marker = DecodeLE16(h);
-    head.lengthFlags = b;
-    head.itemCount = h[5];
-    if (!reader.compressed) {
-        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
-        head.dataLength = head.textLength;
-    } else if (b & 0x80) {
-        head.wide = true;
-        head.dataLength = DecodeLE16(h + 6) + (static_cast<uint32_t>(b & 0x70) << 12);
-        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0F) << 16);
-    } else {
-        head.dataLength = DecodeLE16(h + 6) + (static_cast<uint32_t>(b & 0x01) << 16);
-        head.textLength = DecodeLE16(h + 2) + (static_cast<uint32_t>(b & 0x0C) << 14);
-    }
-    head.flag82 = (b & 0x82) != 0;
-    head.type = static_cast<uint8_t>(b >> 4);
-    if (reader.headSize >= 14)
-        std::memcpy(head.kept.data(), h + 8, 6);
-
+    ParsePackedHead(h, reader.headSize, reader.itemSize, reader.compressed, head);
     const int64_t itemsOffset = offset + reader.headSize;
-    head.dataOffset = itemsOffset + int64_t{head.itemCount} * reader.itemSize;
-    head.nextOffset = head.dataOffset + head.dataLength;
     if (head.nextOffset > size)
         return PackedTextStatus::BadRecord;
     if (items && head.itemCount > 0) {

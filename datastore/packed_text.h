@@ -146,6 +146,12 @@ void ClosePackedText(TPackedTextFile& reader);
 uint16_t PackedHeadSize(uint8_t flags);
 uint16_t PackedItemSize(uint8_t flags);
 
+// Parses the head bytes h (headSize of them) of the record at head.offset:
+// lengths, caller fields, and where its data and the next record begin.
+// Nothing is checked against a file.
+void ParsePackedHead(const uint8_t* h, uint16_t headSize, uint16_t itemSize, bool compressed,
+                     PackedRecordHead& head);
+
 // Reads and parses the head at `offset`; `items` (when given) receives the
 // k items' bytes.  0; BadRecord when the head, the items or the data lie past
 // the end of the file; or the I/O result.

@@ -163,22 +163,58 @@ uint8_t ParagraphKeyToCode(std::string_view key)
     }
 }
 
+std::vector<std::pair<std::string, std::string>> ParagraphTitleEntries(char kind)
+{
+    const std::string_view section = IsSummaryKind(kind) ? "Ospc" : "Odst";
+    const TextTablePtr texts = DataTexts.Get();
+    std::vector<std::pair<std::string, std::string>> entries;
+    // The paragraph keys follow the section's heading; whatever the section
+    // holds before it is not a paragraph.
+    std::string key = "Nadpis", value;
+    while (NextTextEntry(texts, section, key, value) != 0)
+        entries.emplace_back(key, value);
+    return entries;
+}
+
+int OdstParagraphNumber(std::string_view key)
+{
+    if (key.size() != 2)
+        return -1;
+    auto digit = [](char c) { return c == ' ' ? 0 : IsDigit(c) ? c - '0' : -1; };
+    const int x = digit(key[0]), y = digit(key[1]);
+    return x < 0 || y < 0 ? -1 : 10 * x + y;
+}
+
+bool ParagraphAvailable(std::string_view mask, int n)
+{
+    return n >= 0 && static_cast<size_t>(n) < mask.size() && mask[static_cast<size_t>(n)] == '+';
+}
+
+std::string ParagraphAbbreviation(int n)
+{
+    if (n < 0)
+        return {};
+    std::string first, second;
+    GetTextEntry(UiTexts, "Prohlizec", "Zkr1", first);
+    GetTextEntry(UiTexts, "Prohlizec", "Zkr2", second);
+    const size_t i = static_cast<size_t>(n);
+    if (i >= first.size() || i >= second.size() || first[i] == ' ' || IsDigit(first[i]))
+        return {};
+    return {first[i], second[i]};
+}
+
 std::string ParagraphListOfKind(char kind)
 {
-    const std::string mask = LookupText(UiTexts, "Prohlizec", std::string("Vyb") + kind);
+    std::string mask;
+    GetTextEntry(UiTexts, "Prohlizec", std::string("Vyb") + kind, mask);
     std::string codes;
-    std::string key, value;
-    while (codes.size() < kMaxListCodes && NextTextEntry(DataTexts, "Nadpis", key, value) != 0) {
-        if (key.compare(0, 4, "Odst") != 0)
-            continue;
-        const std::string_view rest = std::string_view(key).substr(4);
-        if (rest.size() == 2 && IsDigit(rest[0]) && IsDigit(rest[1])) {
-            const int x = rest[0] - '0', y = rest[1] - '0';
-            const size_t pos = static_cast<size_t>(10 * x + y); // 0-based of 10x + y + 1
-            if (pos < mask.size() && mask[pos] == '+')
-                codes.push_back(static_cast<char>(16 * x + y));
-        } else if (rest.size() == 1) {
-            codes.push_back(static_cast<char>(static_cast<unsigned char>(rest[0]) - 112));
+    for (const auto& [key, value] : ParagraphTitleEntries(kind)) {
+        if (codes.size() >= kMaxListCodes)
+            break;
+        if (key.size() == 1) {
+            codes.push_back(static_cast<char>(OdstGroupCode(key[0])));
+        } else if (const int n = OdstParagraphNumber(key); ParagraphAvailable(mask, n)) {
+            codes.push_back(static_cast<char>(OdstParagraphCode(n)));
         }
     }
     return codes;
@@ -187,11 +223,10 @@ std::string ParagraphListOfKind(char kind)
 std::string ProductSummaryParagraphList()
 {
     std::string codes;
-    std::string key, value;
-    while (codes.size() < kMaxListCodes && NextTextEntry(DataTexts, "Nadpis", key, value) != 0) {
-        if (key.compare(0, 4, "Ospc") != 0)
-            continue;
-        codes.push_back(static_cast<char>(ParagraphKeyToCode(std::string_view(key).substr(4))));
+    for (const auto& [key, value] : ParagraphTitleEntries('S')) {
+        if (codes.size() >= kMaxListCodes)
+            break;
+        codes.push_back(static_cast<char>(ParagraphKeyToCode(key)));
     }
     return codes;
 }
@@ -204,6 +239,7 @@ void LoadParagraphLists()
                                         : ParagraphListOfKind(kListKinds[i]);
     std::lock_guard lock(ParagraphMutex());
     Lists() = std::move(lists);
+    LabelLookup() = ParagraphAbbreviation;
 }
 
 std::string ParagraphList(char kind)

@@ -19,6 +19,7 @@
 #include "frame/windows/message_box.h"
 #include "lists/code_lists.h"
 #include "lists/column_language.h"
+#include "lists/drug_lists.h"
 #include "lists/list_window.h"
 #include "lists/similar_search.h"
 #include "platform/ascii.h"
@@ -288,22 +289,8 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         }
         p = found;
     } else if (rec.WorkFlag != 0) {
-        switch (rec.FetchMode) {
-        case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
-        case FetchModeCode::Before:
-            p = rec.Rows[1].Pos - 1;
-            step = -1;
-            break;
-        case FetchModeCode::After: p = rec.Rows[rec.RowCount].Pos + 1; break;
-        case FetchModeCode::First: p = 0; break;
-        case FetchModeCode::Last:
-            p = static_cast<int32_t>(rec.RecArr.size()) - 1;
-            step = -1;
-            break;
-        case FetchModeCode::AtTopPos: p = rec.FoundPos + rec.TopPos; break;
-        default: return;
-        }
-        DeliverRecArr(rec, row, text, p, step);
+        if (FetchWalkStart(rec, 0, static_cast<int32_t>(rec.RecArr.size()) - 1, rec.FoundPos + rec.TopPos, p, step))
+            DeliverRecArr(rec, row, text, p, step);
         return;
     } else {
         if (!seeded_) {
@@ -311,26 +298,12 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
             rec.RangeLast = last;
             seeded_ = true;
         }
-        switch (rec.FetchMode) {
-        case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
-        case FetchModeCode::Before:
-            p = rec.Rows[1].Pos - 1;
-            step = -1;
-            break;
-        case FetchModeCode::After: p = rec.Rows[rec.RowCount].Pos + 1; break;
-        case FetchModeCode::First:
-            p = rec.RangeFirst;
+        const bool thumb = rec.FetchMode == FetchModeCode::AtTopPos && rec.TopPos > 0;
+        const int32_t atTop = thumb ? static_cast<int32_t>(BitsNth(Shown(rec), rec.FoundPos, rec.TopPos)) : rec.FoundPos;
+        if (!FetchWalkStart(rec, rec.RangeFirst, rec.RangeLast, atTop, p, step))
+            return;
+        if (rec.FetchMode == FetchModeCode::First)
             rec.TopPos = 0;
-            break;
-        case FetchModeCode::Last:
-            p = rec.RangeLast;
-            step = -1;
-            break;
-        case FetchModeCode::AtTopPos:
-            p = rec.TopPos <= 0 ? rec.FoundPos : static_cast<int32_t>(BitsNth(Shown(rec), rec.FoundPos, rec.TopPos));
-            break;
-        default: return;
-        }
     }
     const int32_t lo = std::max(0, rec.RangeFirst);
     const int32_t hi = std::min(last, rec.RangeLast);
@@ -575,5 +548,6 @@ void OpenAtcList(uint16_t code, std::string_view prefix)
     AtcListWindowSpec spec;
     spec.code = code;
     spec.prefix = std::string(prefix);
+    spec.openGroup = [](VybRec&) { OpenDrugSubList(KindOf("DAT"), 2); };
     OpenAtcListWindow(spec);
 }

@@ -16,6 +16,7 @@
 #include "frame/windows/message_box.h"
 #include "lists/atc_list.h"
 #include "lists/column_language.h"
+#include "lists/drug_lists.h"
 #include "lists/list_window.h"
 
 namespace {
@@ -106,6 +107,26 @@ const CodeListSpec kHolderList{
     .tabWhileTyped = 3,
 };
 
+bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTopPos, int32_t& pos, int& step)
+{
+    step = 1;
+    switch (rec.FetchMode) {
+    case FetchModeCode::ReadFirstShown: pos = rec.Rows[1].Pos; return true;
+    case FetchModeCode::Before:
+        pos = rec.Rows[1].Pos - 1;
+        step = -1;
+        return true;
+    case FetchModeCode::After: pos = rec.Rows[rec.RowCount].Pos + 1; return true;
+    case FetchModeCode::First: pos = first; return true;
+    case FetchModeCode::Last:
+        pos = last;
+        step = -1;
+        return true;
+    case FetchModeCode::AtTopPos: pos = atTopPos; return true;
+    default: return false;
+    }
+}
+
 bool EnglishTables()
 {
     return Config().Read([](const ConfigValues& v) { return v.LanguageIndex == 1; });
@@ -183,19 +204,10 @@ void CodeList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
             return;
         DbStatus = 0;
         break;
-    case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
-    case FetchModeCode::Before:
-        p = rec.Rows[1].Pos - 1;
-        step = -1;
+    default:
+        if (!FetchWalkStart(rec, 0, last, rec.TopPos + rec.FoundPos, p, step))
+            return;
         break;
-    case FetchModeCode::After: p = rec.Rows[rec.RowCount].Pos + 1; break;
-    case FetchModeCode::First: p = 0; break;
-    case FetchModeCode::Last:
-        p = last;
-        step = -1;
-        break;
-    case FetchModeCode::AtTopPos: p = rec.TopPos + rec.FoundPos; break;
-    default: return;
     }
     for (; p >= 0 && p <= last; p += step) {
         ReadByOrder(t, p, record_);
@@ -220,6 +232,11 @@ void CodeList::Command(VybRec& rec)
             rec.Letter = rec.Letter == 'C' ? 'N' : 'C';
             rec.Command = ActionCode::PrefixChanged;
         }
+        break;
+    case ActionCode::Enter:
+    case ActionCode::RowClicked:
+        OpenDrugSubList(KindOf(spec_.drugList), spec_.drugLink);
+        rec.Command = 0;
         break;
     case ActionCode::PrefixChanged: rec.Letter = LetterFor(rec.Prefix); break;
     default: break;

@@ -34,6 +34,11 @@ const TableNames& CurrentNames(const TableNames& czech, const TableNames& englis
 // captions, and the typing hint; nothing for a blank letter.
 std::string SharedButtonInfo(uint8_t sub, const TVybRow& row, std::string_view key);
 
+// Where a fetch mode other than the seek starts a walk over the positions
+// first..last (`atTopPos` for the thumb, mode 7) and its step (+1, or -1 for
+// the modes that fill backwards); false for a mode without a walk.
+bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTopPos, int32_t& pos, int& step);
+
 // When typed text turns a code list to name order.
 enum class NameOrderRule : uint8_t {
     FirstNotDigit, // the first character is not a digit

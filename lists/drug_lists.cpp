@@ -360,25 +360,23 @@ void BuildDrugFilter(TBits& hits, uint16_t buttonState, uint16_t /*buttonStateM*
         else
             BitsAndNot(byRecord, sign);
     };
-    keep(Sign::Listed, true);
-    if (buttonState & 0x80)
-        keep(Sign::Actual, true);
-    if (buttonState & 0x08)
-        keep(Sign::NotHomeopathic, true);
-    if (buttonState & 0x04)
-        keep(Sign::NotHomeopathic, false);
-    if (buttonState & 0x02)
-        keep(Sign::NotVeterinary, true);
-    if (buttonState & 0x01)
-        keep(Sign::NotVeterinary, false);
-    if (buttonState & 0x10)
-        keep(Sign::Registered, true);
-    if (buttonState & 0x40)
-        keep(Sign::Reimbursed, true);
-    if (buttonState & 0x20)
-        keep(Sign::Stocked, true);
-    if (buttonState & 0x100)
-        keep(Sign::OnePack, true);
+    // Every list keeps listed drugs only; each filter bit keeps the drugs
+    // with (or without) one more sign.
+    struct SignBit {
+        uint16_t bit;
+        int sign;
+        bool with;
+    };
+    static constexpr SignBit kBits[] = {
+        {0xFFFF, Sign::Listed, true},          {0x80, Sign::Actual, true},
+        {0x08, Sign::NotHomeopathic, true},    {0x04, Sign::NotHomeopathic, false},
+        {0x02, Sign::NotVeterinary, true},     {0x01, Sign::NotVeterinary, false},
+        {0x10, Sign::Registered, true},        {0x40, Sign::Reimbursed, true},
+        {0x20, Sign::Stocked, true},           {0x100, Sign::OnePack, true},
+    };
+    for (const SignBit& b : kBits)
+        if ((buttonState & b.bit) != 0 || b.bit == 0xFFFF)
+            keep(b.sign, b.with);
     if (buttonState & 0x200) {
         // The sign list's bit r is record r; the set's bit r - 1.
         const auto list = SignListSnapshot();

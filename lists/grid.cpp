@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "datastore/kamenici.h"
+#include "frame/config/config_file.h"
+#include "frame/windows/style.h"
 #include "platform/ascii.h"
 
 namespace {
@@ -446,4 +448,13 @@ void TATable1::mouseDoubleClickEvent(QMouseEvent* event)
 void TATable1::mouseMoveEvent(QMouseEvent* event)
 {
     emit mouseMoved(event);
+}
+
+void ApplyListSettings(TATable1& grid, const ConfigValues& settings)
+{
+    grid.SetListFont(CanvasFontOfSetting(settings.ListFont));
+    grid.SetCtl3D(true);
+    grid.BackgroundColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::FieldBackground));
+    grid.TextColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Text));
+    grid.EmphasisColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Highlight));
 }

@@ -24,6 +24,8 @@
 #include "lists/grid_layout.h"
 #include "platform/canvas.h"
 
+struct ConfigValues;
+
 class TATable1 : public QWidget {
     Q_OBJECT
 public:
@@ -136,3 +138,7 @@ private:
     std::vector<uint8_t> marked_;
     uint64_t paints_ = 0;
 };
+
+// The settings' list font, a sunken frame and the program's colours of
+// fields, text and highlighted text.
+void ApplyListSettings(TATable1& grid, const ConfigValues& settings);

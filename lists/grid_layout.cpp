@@ -608,7 +608,7 @@ void GridLayout::TextRow(std::string& out, std::string_view text, int type) cons
             continue;
         }
         cell = std::string(TrimRightBlanks(cell));
-        if (type == 2 && cell.find_first_of(";\"") != std::string::npos) {
+        if (type == 2 && cell.find_first_of(";\"\r\n") != std::string::npos) {
             std::string quoted = "\"";
             for (char c : cell) {
                 quoted += c;

@@ -125,11 +125,7 @@ TVyb::TVyb(QWidget* parent) : QWidget(parent), TDataForm(this), ui_(std::make_un
     PaintBlocked = true;
     TwoLineRows = false;
     const ConfigValues settings = Config().Snapshot();
-    Tb->SetListFont(CanvasFontOfSetting(settings.ListFont));
-    Tb->SetCtl3D(true);
-    Tb->BackgroundColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::FieldBackground));
-    Tb->TextColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Text));
-    Tb->EmphasisColour = ColourOfQColor(ProgramColour(settings.ColourTable, ColourIndex::Highlight));
+    ApplyListSettings(*Tb, settings);
     LineHeight = Tb->RowHeight();
     CharWidth = Tb->CharWidth();
     ScHor->Large = 5 * CharWidth;
@@ -146,7 +142,7 @@ TVyb::TVyb(QWidget* parent) : QWidget(parent), TDataForm(this), ui_(std::make_un
         if (code != ActionCode::Up && code != ActionCode::PageUp && code != ActionCode::Down &&
             code != ActionCode::PageDown)
             return;
-        if (callbackDepth_ > 0) {
+        if (callbackDepth_ > 0 || Busy) {
             code = 0;
             return;
         }
@@ -324,7 +320,7 @@ void TVyb::ConnectSubWindow()
 
 void TVyb::Act(std::function<void()> action)
 {
-    if (callbackDepth_ > 0) {
+    if (callbackDepth_ > 0 || Busy) {
         pending_.push_back(std::move(action));
         return;
     }
@@ -337,7 +333,7 @@ void TVyb::Act(std::function<void()> action)
 
 void TVyb::DrainPending()
 {
-    while (!pending_.empty() && callbackDepth_ == 0 && actionDepth_ == 0) {
+    while (!pending_.empty() && callbackDepth_ == 0 && actionDepth_ == 0 && !Busy) {
         std::function<void()> next = std::move(pending_.front());
         pending_.pop_front();
         ++actionDepth_;
@@ -354,6 +350,17 @@ void TVyb::CallCommand()
     command_(Rec);
     --callbackDepth_;
     Rec.Prefix.resize(std::min<size_t>(Rec.Prefix.size(), 255));
+    NoteWalkChange();
+}
+
+void TVyb::NoteWalkChange()
+{
+    const bool recArr = !Rec.RecArr.empty();
+    if (recArr == walksRecArr_)
+        return;
+    walksRecArr_ = recArr;
+    // The refill that follows paints the rows without the old marks.
+    MarkFirst = MarkLast = -1;
 }
 
 bool TVyb::FetchRow(TVybRow& row)
@@ -366,6 +373,7 @@ bool TVyb::FetchRow(TVybRow& row)
     fetch_(Rec, row, text);
     --callbackDepth_;
     row.Text = text;
+    NoteWalkChange();
     return row.Pos != -1;
 }
 
@@ -516,7 +524,10 @@ void TVyb::Reposition()
 
 void TVyb::AKbd(uint16_t& code, uint8_t shift)
 {
-    if (callbackDepth_ > 0) {
+    // Escape during a print goes back to the edit; the run watches the key.
+    if (Busy && code == ActionCode::Escape)
+        return;
+    if (callbackDepth_ > 0 || Busy) {
         const uint16_t queued = code;
         code = 0;
         pending_.push_back([this, queued, shift] {
@@ -563,7 +574,19 @@ void TVyb::RunAction(uint16_t& code, uint8_t shift, bool fromScrollBar)
         ListCounters().navigationKeys += 1;
     if (command == ActionCode::WheelUp || command == ActionCode::WheelDown)
         ListCounters().wheelKeys += 1;
+    RunKeyAction(code, withShift);
+}
 
+void TVyb::RunOwnKeyAction(uint16_t command)
+{
+    Rec.Command = command;
+    uint16_t code = 0;
+    RunKeyAction(code, false);
+}
+
+void TVyb::RunKeyAction(uint16_t& code, bool withShift)
+{
+    const uint16_t command = Rec.Command;
     const int gridRows = Rec.GridRows;
     const int step = gridRows < 4 ? gridRows - 1 : gridRows - 2;
     switch (command) {
@@ -801,8 +824,6 @@ void TVyb::CountChoice()
         StatCount(kindKey);
 }
 
-void TVyb::MarkByKey() {}
-
 // ------------------------------------------------------------------ Typing
 
 void TVyb::SetCaptionText(const QString& caption)
@@ -980,21 +1001,15 @@ void TVyb::ShowRowHint(int row)
     HintShown = true;
 }
 
-// ---------------------------------------------------------------- Mouse
-
-void TVyb::MouseD(QMouseEvent*)
-{
-    Edt->setFocus(Qt::MouseFocusReason);
-}
-
-void TVyb::MouseUp(QMouseEvent*) {}
-
-void TVyb::helptab(QMouseEvent*) {}
-
 // ---------------------------------------------------------------- Links
 
 void TVyb::ResetData(int32_t value)
 {
+    if (Busy && value < 0) {
+        // The run reads the window: it closes or detaches afterwards.
+        pending_.push_back([this, value] { ResetData(value); });
+        return;
+    }
     PaintBlocked = false;
     if (value < 0) {
         if (Dependent) {
@@ -1048,6 +1063,12 @@ void TVyb::FormClose()
 
 void TVyb::closeEvent(QCloseEvent* event)
 {
+    if (Busy) {
+        // Closed once the print run has ended.
+        pending_.push_back([this] { CloseWindow(); });
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

@@ -29,6 +29,7 @@
 // master, "/" strict, ")" similar spelling, ">" tab key, "E", "S", "R", "D",
 // "N", "1", "X", "U", "M" the list's own buttons.
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -83,6 +84,14 @@ public:
     // --- TDataForm --------------------------------------------------------
     void ResetData(int32_t value) override;
     bool IsEmpty() override;
+    // Output of the marked range, or from the typed prefix to the end of the
+    // list: print, export to ExportFile, copy to the clipboard.  While a
+    // print runs (Busy) the window takes only Escape; every other key, click,
+    // close and new value from the master waits until the run has ended, and
+    // a second output of this window is refused.
+    void Tisk() override;
+    void Exportuj() override;
+    void Schrankuj() override;
     void myResize() override;
     void FormActivate() override;
 
@@ -98,6 +107,13 @@ public:
     int32_t MarkFirst = -1;
     int32_t MarkLast = -1;
     bool TwoLineRows = false;
+    // Mouse marking: the left button held over the grid, the grid row it
+    // went down on (0 once the drag has started a range), the row last seen
+    // while dragging, and when the drag last scrolled the list.
+    bool Dragging = false;
+    int DownRow = 0;
+    int LastDragRow = 0;
+    QElapsedTimer LastAutoScroll;
     bool FirstChoice = false;
     bool BlinkPhase = false;
     int MaxPrefixLength() const { return maxLength_; }
@@ -150,14 +166,20 @@ public:
     void FnTreeClick();
     void FnTipsClick();
     void AllColClick();
-    // The list's own buttons: one with a popup text from Info opens its
-    // menu, any other sends its command code ("helpContext") to Command and
-    // then runs what Command left.  A popup item sends letter << 8 + item.
+    // The list's own buttons: a popup of items when Info gives one, else the
+    // button's command; PopClick hands an item's code to Command.
     void FnXxxClick(QToolButton* button);
     void PopClick(QAction* item);
-    // Marking by mouse and Shift+Enter, and cell hints come with the output
-    // work.
+    // Shift+Enter: starts, grows, shrinks or drops the marked range at the
+    // current row.
     void MarkByKey();
+    // Repaints the shown rows whose positions lie in [first, last] (first -1:
+    // nothing); the grid draws the marked look from MarkFirst and MarkLast.
+    void ToggleMarkRange(int32_t first, int32_t last);
+    // A row inside the range: the range's nearer end moves to it.
+    void MoveNearerEndTo(int32_t pos);
+    // Mouse down, up and move over the grid: marking by dragging, row and
+    // tree-column clicks, cell and heading hints.
     void MouseD(QMouseEvent* event);
     void MouseUp(QMouseEvent* event);
     void helptab(QMouseEvent* event);
@@ -185,6 +207,25 @@ private:
     void ListCellText(uint8_t r, std::string& text) const;
 
     void RunAction(uint16_t& code, uint8_t shift, bool fromScrollBar);
+    // The action of Rec.Command itself, the Command callback already called.
+    void RunKeyAction(uint16_t& code, bool withShift);
+    // A key action the window runs for itself (buttons, popup items, the
+    // drag's scrolling): no Command call, no counting.
+    void RunOwnKeyAction(uint16_t command);
+    // Marks are positions of the walk the callbacks deliver: a walk over
+    // RecArr numbers its rows differently from the index.
+    void NoteWalkChange();
+    // Mouse handling after the queue (Act).
+    void MouseDown(QPoint at, Qt::MouseButton button);
+    void MouseRelease(QPoint at);
+    void DragTo(int r, int y);
+    void ExtendByScroll(bool down);
+    void ShowCellHint(QPoint at, int r);
+    // One output run: the header line, then every row of the marked range or
+    // from the prefix to the end, each handed to `line` until it answers
+    // false.  The cache and the scroll position are kept.
+    void RunOutput(const char* statCode, const std::function<bool(std::string_view)>& line);
+    void EndBusy();
     void ShiftFunctionKey(uint16_t code);
     void MoveUp(int n);
     void MoveDown(int n);
@@ -218,8 +259,18 @@ private:
     std::pair<uint8_t, uint8_t> lastHintCell_{0, 255};
     bool subWindowConnected_ = false;
     bool closed_ = false;
+    bool walksRecArr_ = false;
     QSize minimum_;
 };
 
 // Every list window alive.
 std::vector<TVyb*> ListWindows();
+
+// One item of a button's popup text: flag character ("^" checked), caption,
+// "|".  Items are named by the button's letter and "0".."9", "A", "B" ...
+struct PopupItem {
+    std::string name;
+    std::string caption; // data code page
+    bool checked = false;
+};
+std::vector<PopupItem> ParsePopupText(std::string_view text, char letter);

@@ -3,6 +3,7 @@
 // window itself (strict, similar spelling, follow the master, tree, tips,
 // all columns).
 
+#include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
@@ -29,6 +30,13 @@ void Count(const char* code)
 constexpr std::string_view kStateLetters = "1DEMNRSU";
 // Buttons UpdateButtons refreshes.
 constexpr std::string_view kRefreshedLetters = "1DEMNSU";
+
+// The letter by which the Info callback knows a button.
+char LetterOfButton(const QToolButton* button)
+{
+    const QString letter = button->property("letter").toString();
+    return letter.isEmpty() ? ' ' : letter.at(0).toLatin1();
+}
 
 } // namespace
 
@@ -224,46 +232,35 @@ void TVyb::AllColClick()
 void TVyb::FnXxxClick(QToolButton* button)
 {
     HideHint();
-    const QString letterText = button->property("letter").toString();
-    const char letter = letterText.isEmpty() ? ' ' : letterText.at(0).toLatin1();
+    const char letter = LetterOfButton(button);
     if (letter == 'X') {
         NoData1->hide();
         NoData2->hide();
-        Tb->setVisible(!Tb->isVisible());
-        ScVert->setVisible(Tb->isVisible());
+        const bool show = Tb->isHidden();
+        Tb->setVisible(show);
+        ScVert->setVisible(show);
         return;
     }
     TVybRow block;
     block.Offer1 = static_cast<uint8_t>(Rec.Letter);
-    block.Pos = letter == 'D' || letter == 'S' ? Rec.ButtonState : 0;
+    block.Pos = (letter == 'D' || letter == 'S') ? Rec.ButtonState : 0;
     const std::string popup = CallInfo(InfoKind::Control, 3, block, std::string(1, letter));
     if (!popup.empty()) {
         // The menu decides; the button keeps the state it had.
         button->setChecked(!button->isChecked());
         Pop->clear();
-        const char itemNames[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-        size_t item = 0;
-        for (size_t at = 0; at < popup.size() && item + 1 < sizeof itemNames;) {
-            size_t end = popup.find('|', at);
-            if (end == std::string::npos)
-                end = popup.size();
-            const std::string_view entry = std::string_view(popup).substr(at, end - at);
-            at = end + 1;
-            if (entry.empty())
-                continue;
-            QAction* a = Pop->addAction(KamToQString(entry.substr(1)));
-            a->setCheckable(true);
-            a->setChecked(entry[0] == '^');
-            a->setObjectName(QString(QLatin1Char(letter)) + QLatin1Char(itemNames[item++]));
+        for (const PopupItem& item : ParsePopupText(popup, letter)) {
+            QAction* action = Pop->addAction(KamToQString(item.caption));
+            action->setObjectName(QString::fromLatin1(item.name.data(), static_cast<qsizetype>(item.name.size())));
+            action->setCheckable(true);
+            action->setChecked(item.checked);
         }
         Pop->popup(button->mapToGlobal(QPoint(button->width() - 2, 2)));
         return;
     }
     Rec.Command = static_cast<uint16_t>(button->property("helpContext").toInt());
     CallCommand();
-    uint16_t code = Rec.Command;
-    if (code != 0)
-        RunAction(code, 0, false);
+    RunOwnKeyAction(Rec.Command);
     UpdateButton(button, letter);
 }
 
@@ -272,13 +269,32 @@ void TVyb::PopClick(QAction* item)
     const QByteArray name = item->objectName().toLatin1();
     if (name.size() < 2)
         return;
-    Rec.Command = static_cast<uint16_t>((static_cast<uint8_t>(name[0]) << 8) + static_cast<uint8_t>(name[1]));
+    const char letter = name[0];
+    Rec.Command = static_cast<uint16_t>((static_cast<uint8_t>(letter) << 8) + static_cast<uint8_t>(name[1]));
     CallCommand();
-    if (name[0] == 'D')
+    if (letter == 'D')
         UpdateButton(FnDrug, 'D');
-    else if (name[0] == 'S')
+    else if (letter == 'S')
         UpdateButton(FnSortim, 'S');
-    uint16_t code = Rec.Command;
-    if (code != 0)
-        RunAction(code, 0, false);
+    if (Rec.Command != 0)
+        RunOwnKeyAction(Rec.Command);
+}
+
+std::vector<PopupItem> ParsePopupText(std::string_view text, char letter)
+{
+    std::vector<PopupItem> items;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t bar = text.find('|', at);
+        const std::string_view item = text.substr(at, bar == std::string_view::npos ? std::string_view::npos : bar - at);
+        if (!item.empty()) {
+            const size_t k = items.size();
+            const char suffix = k < 10 ? static_cast<char>('0' + k) : static_cast<char>('A' + (k - 10));
+            items.push_back({std::string{letter, suffix}, std::string(item.substr(1)), item[0] == '^'});
+        }
+        if (bar == std::string_view::npos)
+            break;
+        at = bar + 1;
+    }
+    return items;
 }

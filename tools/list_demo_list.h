@@ -15,8 +15,10 @@
 // Both keep the positions of their range in VybRec (RangeFirst, RangeLast,
 // TopPos, Count) the way every index-driven list does.
 
+#include <QApplication>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QString>
 
 #include <cstdio>
@@ -281,6 +283,25 @@ private:
     int vypAt_ = 0;
     int32_t repositionTo_ = -1;
 };
+
+// A name-list window over `list` under `host`, shown with a client of
+// width x height (the benchmarks' window).
+inline TVyb* OpenSizedListWindow(MdiHost& host, TableList& list, std::string_view caption, std::string_view options,
+                                 int width, int height)
+{
+    auto* window = new TVyb;
+    window->Kind = 1;
+    window->LinkKinds = {0, 6, 0};
+    window->Master = &host;
+    window->Rec.Letter = 'N';
+    list.OpenIn(*window, caption, options);
+    QMdiSubWindow* sub = window->SubWindow();
+    sub->showNormal();
+    sub->resize(sub->width() - window->width() + width, sub->height() - window->height() + height);
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    return window;
+}
 
 // N rows in memory: position p is "Row ppppp", record p + 1.
 class MemoryList {

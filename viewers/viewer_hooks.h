@@ -16,7 +16,9 @@ struct ViewerWindowHooks {
     // TVybOdst: the paragraph chooser, run modally for a document kind.  In:
     // the current selection (one-byte codes and its "+" or "-"); out: the
     // chosen set as EncodeParagraphSet takes it, and its requested section
-    // code.  False when cancelled.
+    // code.  False when cancelled.  The table starts with the real chooser
+    // (lists/paragraph_chooser.h), which shows the kind's stored selection
+    // and answers what it stored there.
     std::function<bool(char kind, std::string& selection, uint8_t& requestedSection)> chooseParagraphs;
     // The maximal-dose editor for a product: code, document record name,
     // document text, the document's "B" value.

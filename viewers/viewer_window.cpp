@@ -29,8 +29,10 @@
 #include "frame/config/config_file.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
+#include "frame/stored_paragraphs.h"
 #include "frame/windows/dialog_base.h"
 #include "frame/windows/message_box.h"
+#include "lists/paragraph_chooser.h"
 #include "platform/ascii.h"
 #include "platform/coding.h"
 #include "platform/cp1250.h"
@@ -51,7 +53,11 @@ namespace {
 
 ViewerWindowHooks& HookTable()
 {
-    static ViewerWindowHooks hooks;
+    static ViewerWindowHooks hooks = [] {
+        ViewerWindowHooks h;
+        h.chooseParagraphs = RunViewerParagraphChooser;
+        return h;
+    }();
     return hooks;
 }
 
@@ -67,6 +73,17 @@ std::chrono::steady_clock::time_point Now()
 }
 
 } // namespace
+
+bool RunViewerParagraphChooser(char kind, std::string& selection, uint8_t& requestedSection)
+{
+    // The chooser stores its choice in the kind's slot; the viewer takes it
+    // from there.
+    if (RunParagraphChooser(kind, 'V') != 1)
+        return false;
+    selection = StoredParagraphSelection('V', kind);
+    requestedSection = StoredParagraphHighlight(kind);
+    return true;
+}
 
 ViewerWindowHooks SetViewerWindowHooks(ViewerWindowHooks hooks)
 {
@@ -300,13 +317,9 @@ void TProhlizecN::SetupViewerTitle(const std::string& title)
     showAll_ = false;
     invert_ = false;
     requestedSection_ = kNoRequestedSection;
-    const ConfigValues settings = Config().Snapshot();
-    const ParagraphSelections& current = settings.paragraphCurrent;
-    if (kind == 'B' || kind == 'E' || kind == 'K' || kind == 'R' || kind == 'S') {
-        if (const std::string* s = current.First(kind))
-            stored = *s;
-        if (const uint8_t* start = current.Start(kind))
-            requestedSection_ = *start;
+    if (std::string_view("BbEKkRrS").find(kind) != std::string_view::npos) {
+        stored = StoredParagraphSelection('V', kind);
+        requestedSection_ = StoredParagraphHighlight(kind);
     } else if (kind == '1' || kind == '2') {
         stored = std::string(1, '\x03');
     } else if (kind == 'I') {
@@ -693,14 +706,12 @@ void TProhlizecN::FnParagrClick()
         showAll_ = true;
         if (!lastChooserResult_.empty()) {
             // The next viewer of the group opens showing all, the selection kept.
-            const char slot = kind == 'B' || kind == 'E' || kind == 'R' || kind == 'S' ? kind : 'K';
             Config().Update([&](ConfigValues& v) {
-                if (std::string* s = v.paragraphCurrent.First(slot)) {
-                    if (s->empty() || static_cast<uint8_t>(s->back()) != 255) {
-                        if (s->size() >= 80)
-                            s->resize(79);
-                        s->push_back(static_cast<char>(255));
-                    }
+                std::string& s = ParagraphSelectionSlot(v.paragraphCurrent, 'V', kind);
+                if (s.empty() || static_cast<uint8_t>(s.back()) != 255) {
+                    if (s.size() >= kMaxStoredParagraphCodes)
+                        s.resize(kMaxStoredParagraphCodes - 1);
+                    s.push_back(static_cast<char>(255));
                 }
             });
         }

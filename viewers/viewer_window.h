@@ -43,6 +43,11 @@ namespace Ui {
 class ViewerWindow;
 }
 
+// The viewers' paragraph chooser (the hook table's first chooseParagraphs):
+// runs TVybOdst in viewer mode; on OK the kind's stored selection and
+// highlight.
+bool RunViewerParagraphChooser(char kind, std::string& selection, uint8_t& requestedSection);
+
 class TProhlizecN : public QWidget, public TDataForm, public RecordViewerWindow {
     Q_OBJECT
 public:

@@ -104,19 +104,29 @@ TEST(Paragraphs, EncodeSelectionsWorkedByHand)
 TEST(Paragraphs, ListsFromTheTextTables)
 {
     std::string mask(100, '-');
-    for (int i = 10; i < 50; ++i)
+    for (int i : {0, 12, 13, 99})
         mask[static_cast<size_t>(i)] = '+';
-    Texts t("[Prohlizec]\nVybK=" + mask + "\n",
-            "[Nadpis]\nOdst0=Skupina\nOdst12=Dvanact\nOdst00=Nula\nOdst13=Trinact\n"
-            "Ospc4=Ctyri\nOspc4.1=a\nOspc4.12=b\nOspc10_1=c\nOspcxx=d\n");
-    EXPECT_EQ(ParagraphListOfKind('K'), Codes({0xC0, 0x12, 0x13}));
-    // Without a mask nothing of two digits passes; "0" still gives 192.
-    EXPECT_EQ(ParagraphListOfKind('B'), Codes({0xC0}));
-    EXPECT_EQ(ProductSummaryParagraphList(), Codes({0x40, 0x41, 0x4C, 0xA1, 0x00}));
+    // What precedes "Nadpis" is no paragraph; a blank in a two-character
+    // key counts as 0.
+    Texts t("[Prohlizec]\nVybK=" + mask + "\nZkr1=P00000000011IK\nZkr2=R12345678901NI\n",
+            "[Odst]\n5=Not a group\nNadpis=Heading\n1=Group one\n 0=Zero\n12=Twelve\n14=Fourteen\n"
+            "2=Group two\n13=Thirteen\n99=Last\n"
+            "[Ospc]\n7=Not a paragraph\nNadpis=Heading\n4=Four\n4.1=a\n4.12=b\n10=Ten\n0=Nil\n");
+    EXPECT_EQ(ParagraphListOfKind('K'), Codes({0xC1, 0x00, 0x12, 0xC2, 0x13, 0x99}));
+    // Without a mask only the groups pass.
+    EXPECT_EQ(ParagraphListOfKind('B'), Codes({0xC1, 0xC2}));
+    EXPECT_EQ(ProductSummaryParagraphList(), Codes({0x40, 0x41, 0x4C, 0xA0, 0x00}));
     LoadParagraphLists();
     EXPECT_EQ(ParagraphList('I'), ParagraphList('S'));
-    EXPECT_EQ(ParagraphList('X'), Codes({0xC0, 0x12, 0x13})); // the "K" list
-    EXPECT_EQ(EncodeParagraphSet(Codes({0x13}), 'K'), Codes({0x12, '+'}));
+    EXPECT_EQ(ParagraphList('X'), ParagraphList('K'));
+    EXPECT_EQ(EncodeParagraphSet(Codes({0x13, 0x99}), 'K'), Codes({0x00, 0x12, '+'}));
+    // The labels: letters where "Zkr1" has one, else the number.
+    EXPECT_EQ(ParagraphAbbreviation(12), "IN");
+    EXPECT_EQ(ParagraphAbbreviation(5), "");
+    EXPECT_EQ(ParagraphAbbreviation(0), "PR");
+    EXPECT_EQ(ParagraphSetText(Codes({0x12, 0x05, 0x13, '+'}), 'K'), "IN,5,KI");
+    EXPECT_EQ(ParagraphSetText(Codes({0x99, '+'}), 'K'), "99");
+    SetParagraphLabelLookup({});
 }
 
 } // namespace

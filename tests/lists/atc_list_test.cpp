@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <cstring>
+
+#include "frame/windows/message_box.h"
 #include "lists/atc_list.h"
 #include "lists/list_text_helpers.h"
 #include "tests/lists/code_list_fixture.h"
@@ -86,6 +89,22 @@ TEST_F(AtcListWindow, OpensByCodeAndTheTreeStartsAtTheMainGroups)
     EXPECT_EQ(Tree(w), (Rows{"A +", "B +", "C +", "D +", "H +", "J +", "M +", "N +", "R +", "S +"}));
     // The scroll range counts the shown rows, not the table.
     EXPECT_EQ(w->Rec.Count, 10);
+
+    // A code typed with the tree off shows its way down when the tree comes on.
+    TreeOn(w);
+    Type(w, "N02");
+    EXPECT_EQ(w->Rec.Letter, 'C');
+    TreeOn(w);
+    EXPECT_EQ(Tree(w), (Rows{"N02  -", "N02A   +", "N02B   +"}));
+    // A click on a tree symbol acts on its row: "+" opens, "-" closes.
+    Key(w, Qt::Key_Down);
+    w->SendAction('+');
+    Settle();
+    EXPECT_EQ(Tree(w), (Rows{"N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +"}));
+    Key(w, Qt::Key_Up);
+    w->SendAction('-');
+    Settle();
+    EXPECT_EQ(Tree(w), (Rows{"N02  +"}));
     EXPECT_TRUE(sink.Requests().empty());
 }
 
@@ -201,11 +220,16 @@ TEST_F(AtcListWindow, ButtonEKeepsTheGroupsWithDrugsAndDeletingBackShowsWhatTheS
     w->SendAction(385);
     Settle();
     EXPECT_EQ(w->Rec.ButtonState & 1, 1);
-    EXPECT_LE(w->Rec.Count, all);
+    EXPECT_EQ(w->Rec.Count, all - 1); // A02BC03 has no drug
     const Rows filtered = RowTexts(w);
     Type(w, "S");
     Key(w, Qt::Key_Backspace);
     EXPECT_EQ(RowTexts(w), filtered);
+    Type(w, "02BC");
+    EXPECT_EQ(Codes(w), (Rows{"A02BC", "A02BC01", "A02BC02", "A02BC05"}));
+    w->SendAction(385);
+    Settle();
+    EXPECT_EQ(Codes(w), (Rows{"A02BC", "A02BC01", "A02BC02", "A02BC03", "A02BC05"}));
     std::string state, hint;
     AtcList(nullptr).Info(InfoKind::Control, 2, TVybRow{1, 0, 0, 0, {}}, state, "E");
     EXPECT_EQ(state, "d");
@@ -258,6 +282,46 @@ TEST_F(AtcListWindow, EnglishTablesFollowTheLanguage)
     EXPECT_EQ(Column(w, 2, 7)[w->Rec.CurRow - 1], "A02BC01");
 }
 
+TEST_F(AtcListWindow, EnterOpensTheDrugsOfTheGroupAndTheListFollows)
+{
+    TVyb* w = OpenAtc();
+    ASSERT_NE(w, nullptr);
+    TreeOn(w);
+    Type(w, "C07AB");
+    ASSERT_EQ(Codes(w), (Rows{"C07AB", "C07AB02", "C07AB07"}));
+    w->SendAction(ActionCode::Enter);
+    Settle();
+    TVyb* drugs = ListOf("DAT");
+    ASSERT_NE(drugs, nullptr);
+    EXPECT_EQ(drugs->Master.get(), w);
+    EXPECT_TRUE(drugs->Dependent);
+    ShowLines(drugs, 30);
+    const FieldPos atc = kKlLayout.Field("ATC");
+    const auto group = [atc](const char* code) {
+        return [atc, code](std::string_view r) { return FieldBytes(r, atc).substr(0, std::strlen(code)) == code; };
+    };
+    const std::vector<std::string> all = DrugsWhere(group("C07AB"), true);
+    const std::vector<std::string> one = DrugsWhere(group("C07AB02"), true);
+    EXPECT_EQ(ShownDrugCodes(drugs), all);
+    EXPECT_FALSE(one.empty());
+    EXPECT_LT(one.size(), all.size());
+    // Side by side for a person to look at: the tree down to the group and
+    // its drugs.
+    w->SubWindow()->setGeometry(0, 0, 420, 400);
+    drugs->SubWindow()->setGeometry(420, 0, 560, 400);
+    Settle();
+    liststest::SaveShot(host->grab().toImage(), "atc_list_and_drugs.png");
+
+    // Enter on another group: the same window shows that group's drugs.
+    host->area->setActiveSubWindow(w->SubWindow());
+    Key(w, Qt::Key_Down);
+    w->SendAction(ActionCode::Enter);
+    Settle();
+    EXPECT_EQ(ListOf("DAT"), drugs);
+    EXPECT_EQ(ShownDrugCodes(drugs), one);
+    EXPECT_TRUE(sink.Requests().empty());
+}
+
 // A data folder holding the demo's ATC files but one.
 class AtcFolder {
 public:
@@ -269,6 +333,12 @@ public:
                 QFile::copy(demo.filePath(QString::fromLatin1(f)), QDir(dir_.path()).filePath(QString::fromLatin1(f)));
     }
     std::string Path() const { return dir_.path().toStdString() + "/"; }
+    // Cuts a file of the folder to half its length.
+    void Truncate(const char* name) const
+    {
+        QFile f(QDir(dir_.path()).filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.resize(f.size() / 2));
+    }
 
 private:
     QTemporaryDir dir_;
@@ -312,6 +382,29 @@ TEST_F(AtcListWindow, MissingFilesSayWhatIsMissingAndOpenNothingOrLessen)
     AtcWordFile(); // the demo's words again for the tests after this one
 }
 
+TEST_F(AtcListWindow, ATruncatedIndexReachesTheDataStoreErrorAndTheListGoesOn)
+{
+    AtcFolder folder("");
+    folder.Truncate("atcnaz.sez");
+    SetDataDir(folder.Path());
+    ThreadDbErrorHook = &ShowDbError;
+    TVyb* w = OpenAtc();
+    ASSERT_NE(w, nullptr);
+    Type(w, "DI");
+    EXPECT_EQ(w->Rec.Letter, 'N');
+    EXPECT_EQ(w->Rec.RowCount, 0);
+    const Rows messages = Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front().rfind("DB Error: ", 0), 0u) << messages.front();
+    // Back in code order the list shows its rows again.
+    Key(w, Qt::Key_Backspace);
+    EXPECT_EQ(w->Rec.Letter, 'C');
+    EXPECT_EQ(Codes(w).front(), "D");
+    ThreadDbErrorHook = nullptr;
+    SetDataDir(QEVW_DEMO_DATA_DIR "/");
+    AtcWordFile();
+}
+
 TEST(AtcListUnitText, DosageFormsInWords)
 {
     test_support::ScopedTextTable data{DataTexts, codelisttest::DemoDataTexts()};
@@ -326,6 +419,7 @@ TEST(AtcListUnitText, DosageFormsInWords)
         {"XYZ SOL", "roztok"},                       // the part before the blank unknown
         {"TBL XYZ", ""},                             // "Lfor" does not know "XYZ"
         {"QQQ", ""},
+        {"TBL FLM   ", "tablety potahované"},    // as a record's field: trailing blanks go first
     };
     for (const Case& c : cases)
         EXPECT_EQ(TranslateUnitText(codelisttest::Kam(c.form)), codelisttest::Kam(c.words)) << c.form;

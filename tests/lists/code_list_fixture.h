@@ -8,12 +8,16 @@
 #include <QMdiSubWindow>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
+
 #include <string>
 #include <vector>
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/sign_sets.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
@@ -59,6 +63,7 @@ protected:
             v.tipUser = false;
             v.LanguageIndex = 0;
             v.AtcFilter = 0;
+            v.FilterFlags = 0;
         });
         // The sign sets the start-up declares, when no earlier test did.
         if (SignSets().Find("kk", "MainRec") < 0) {
@@ -128,9 +133,68 @@ protected:
     {
         QMdiSubWindow* sub = w->SubWindow();
         ASSERT_NE(sub, nullptr);
-        const int rh = w->Tb->RowHeight();
-        sub->resize(std::max(sub->width(), 700), sub->height() - w->Tb->height() + (lines + 1) * rh + 4);
-        Settle();
+        for (int i = 0; i < 3 && w->Tb->VisibleLines() != lines; ++i) {
+            const int more = (lines - w->Tb->VisibleLines()) * w->Tb->RowHeight();
+            sub->resize(std::max(sub->width(), 700), sub->height() + more);
+            Settle();
+        }
+    }
+
+    // The drug codes of the demo that `holds` and that a restricted drug
+    // list shows by default (sign "Act_Old", with `human` also "nVeter"), in
+    // code order.
+    static std::vector<std::string> DrugsWhere(const std::function<bool(std::string_view)>& holds, bool human)
+    {
+        TSignSetArray& sets = SignSets();
+        const TSignSet listed = sets.Copy(static_cast<size_t>(sets.Find("kl", "Act_Old")));
+        const TSignSet people = sets.Copy(static_cast<size_t>(sets.Find("kl", "nVeter")));
+        TDbTable t;
+        OpenTable(t, TFileId("kl"), TFileId("klkod"), 0);
+        std::vector<std::string> out;
+        std::string rec;
+        for (int32_t p = 0; p < t.LeafCount(); ++p) {
+            ReadByOrder(t, p, rec);
+            const int64_t bit = t.recNo - 1;
+            if (holds(rec) && BitTest(listed.bits, bit) && (!human || BitTest(people.bits, bit)))
+                out.emplace_back(FieldBytes(rec, kKlLayout.Field("KOD")));
+        }
+        OpenTable(t, TFileId(), TFileId(), 0);
+        DbStatus = 0;
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    // The codes of the drugs a drug list shows (by their record numbers:
+    // a cancelled drug's row shows a text in place of its code), in code
+    // order.
+    static std::vector<std::string> ShownDrugCodes(const TVyb* w)
+    {
+        TDbTable t;
+        OpenTable(t, TFileId("kl"), TFileId(), 0);
+        std::vector<std::string> codes;
+        std::string rec;
+        for (int i = 1; i <= w->Rec.RowCount; ++i) {
+            ReadRecord(t.dat, w->Rec.Rows[static_cast<size_t>(i)].Offer1, rec);
+            codes.emplace_back(FieldBytes(rec, kKlLayout.Field("KOD")));
+        }
+        OpenTable(t, TFileId(), TFileId(), 0);
+        DbStatus = 0;
+        std::sort(codes.begin(), codes.end());
+        return codes;
+    }
+
+    // Whether a drug list holds exactly the expected drugs: as many as
+    // expected, each shown one among them, all of them when they fit.
+    static ::testing::AssertionResult HoldsExactly(const TVyb* w, const std::vector<std::string>& expected)
+    {
+        const std::vector<std::string> shown = ShownDrugCodes(w);
+        if (w->Rec.Count != static_cast<int32_t>(expected.size()))
+            return ::testing::AssertionFailure() << "Count " << w->Rec.Count << ", expected " << expected.size();
+        if (!std::includes(expected.begin(), expected.end(), shown.begin(), shown.end()))
+            return ::testing::AssertionFailure() << "a shown drug is not expected";
+        if (shown.size() < std::min<size_t>(expected.size(), w->Rec.GridRows))
+            return ::testing::AssertionFailure() << shown.size() << " rows shown of " << expected.size();
+        return ::testing::AssertionSuccess();
     }
 
     std::vector<std::string> Messages() const

@@ -2,6 +2,7 @@
 // on the demo data: their rows, the order typed text chooses, the hidden
 // countries, the English tables and a missing table.
 
+#include <functional>
 #include <memory>
 
 #include "tests/lists/code_list_fixture.h"
@@ -190,6 +191,63 @@ TEST_F(ListsOnDemoData, CodeListEnglishTablesFollowTheLanguage)
     Key(groups, Qt::Key_Backspace);
     Type(groups, "1");
     EXPECT_EQ(Column(groups, 2, 17)[groups->Rec.CurRow - 1], "31 Hypolipidemika");
+}
+
+TEST_F(ListsOnDemoData, CodeListEnterOpensTheDrugsOfTheRowAndTheListFollows)
+{
+    struct Case {
+        const char* list;
+        const char* typed;
+        const char* drugs; // the restricted drug list
+        std::function<bool(std::string_view)> holds;
+        bool human; // the list keeps drugs for people only (indication groups)
+    };
+    const FieldPos zed = kKlLayout.Field("ZED");
+    const FieldPos drz = kKlLayout.Field("DRZ");
+    const FieldPos ins = kKlLayout.Field("INS");
+    const Case cases[] = {
+        {"VCA", "DE", "DCN", [zed](std::string_view r) { return FieldBytes(r, zed) == "DE "; }, false},
+        {"VHA", "KRT", "DHD",
+         [zed, drz](std::string_view r) { return FieldBytes(r, drz) == "KRT" && FieldBytes(r, zed) == "DE "; }, false},
+        {"VIA", "18", "DIG", [ins](std::string_view r) { return FieldBytes(r, ins) == "18"; }, true},
+    };
+    for (const Case& c : cases) {
+        TVyb* list = Open(c.list);
+        ASSERT_NE(list, nullptr) << c.list;
+        Type(list, c.typed);
+        list->SendAction(ActionCode::Enter);
+        Settle();
+        TVyb* drugs = ListOf(c.drugs);
+        ASSERT_NE(drugs, nullptr) << c.list;
+        EXPECT_EQ(drugs->Master.get(), list) << c.list;
+        ShowLines(drugs, 30);
+        const std::vector<std::string> expected = DrugsWhere(c.holds, c.human);
+        EXPECT_FALSE(expected.empty()) << c.list;
+        EXPECT_TRUE(HoldsExactly(drugs, expected)) << c.list;
+    }
+
+    // A holder code used in two countries: the pair names the holder.
+    TVyb* holders = ListOf("VHA");
+    host->area->setActiveSubWindow(holders->SubWindow());
+    while (!holders->Rec.Prefix.empty())
+        Key(holders, Qt::Key_Backspace);
+    Type(holders, "DAL");
+    ASSERT_EQ(Column(holders, 2, 7)[holders->Rec.CurRow - 1], "DAL CZ");
+    holders->SendAction(ActionCode::Enter);
+    Settle();
+    TVyb* drugs = ListOf("DHD");
+    const std::vector<std::string> czech = DrugsWhere(
+        [](std::string_view r) { return FieldBytes(r, kKlLayout.Field("DRZ")) == "DAL" && FieldBytes(r, kKlLayout.Field("ZED")) == "CZ "; },
+        false);
+    EXPECT_FALSE(czech.empty());
+    EXPECT_TRUE(HoldsExactly(drugs, czech));
+    Key(holders, Qt::Key_Down);
+    ASSERT_EQ(Column(holders, 2, 7)[holders->Rec.CurRow - 1], "DAL SK");
+    holders->SendAction(ActionCode::Enter);
+    Settle();
+    EXPECT_EQ(ListOf("DHD"), drugs);
+    EXPECT_EQ(drugs->Rec.RowCount, 0);
+    EXPECT_TRUE(sink.Requests().empty());
 }
 
 TEST_F(ListsOnDemoData, CodeListAMissingTableSaysNoDataAndOpensNothing)

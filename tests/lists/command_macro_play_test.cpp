@@ -161,7 +161,7 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     const QPoint p = host->menuBar()->mapTo(host, lists.center());
     const std::string click = "a,1," + std::to_string(p.x()) + "," + std::to_string(p.y()) + ";kML,0;n,2;";
     // The lists menu, then its name list by accelerator; again with the text
-    // search: each leaves its line and the next command still plays.
+    // search, which leaves its line while nothing serves it.
     WriteFileAtomic(folder + "demo.mac", "// open two lists\r\nn,4\r\n" + click + "kN,0;n,2\r\n" + click +
                                              "kT,0;n,4\r\n");
     WriteFileAtomic(folder + "kalvo.ini", "[QEV other]\r\n");
@@ -185,8 +185,8 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     program.kill();
     program.waitForFinished(5000);
     err += program.readAllStandardError().toStdString();
-    // The drug and ATC lists open without a word in the log; the line after
-    // them still plays.
+    // The name list opens without a word in the log; the text search after
+    // it still plays.
     EXPECT_EQ(err.find("OpenDrugList: nothing registered"), std::string::npos) << err;
     EXPECT_NE(err.find("OpenTextFoundList: nothing registered (XTD)"), std::string::npos) << err;
 }

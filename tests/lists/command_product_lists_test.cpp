@@ -24,14 +24,7 @@ using liststest::Settle;
 // The record number of a drug code in the demo drug table (0: none).
 int32_t DrugRecord(const std::string& code)
 {
-    TDbTable t;
-    OpenTable(t, TFileId("kl"), TFileId("klkod"), 0);
-    std::string buf;
-    FindRecord(t, code, buf);
-    const int32_t r = DbStatus == 0 ? t.recNo : 0;
-    OpenTable(t, TFileId(), TFileId(), 0);
-    DbStatus = 0;
-    return r;
+    return liststest::RecordOfKey("kl", "klkod", code);
 }
 
 // The first drug of the demo table without a row in a table's index.
@@ -63,40 +56,8 @@ public:
     }
 };
 
-class CommandProductLists : public ::testing::Test {
+class CommandProductLists : public liststest::DemoListsTest {
 protected:
-    void SetUp() override
-    {
-        liststest::EnsureApp();
-        savedDataDir_ = DataDir();
-        SetDataDir(QEVW_DEMO_DATA_DIR "/");
-        savedHandlers_ = SetCommandHandlers({});
-        savedServices_ = SetCommandServices({});
-        MainEntryPoints calls;
-        AddCommandEntryPoints(calls);
-        savedCalls_ = SetMainEntryPoints(std::move(calls));
-        RegisterListCommands();
-        previousSink_ = SetMessageSink(&sink);
-        Config().Update([](ConfigValues& v) {
-            v.placementMode = WindowMode::Free;
-            v.BlinkOff = 1;
-            v.tipUser = false;
-        });
-        host = new dftest::TestHost;
-        host->show();
-    }
-    void TearDown() override
-    {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
-        SetMessageSink(previousSink_);
-        SetMainEntryPoints(std::move(savedCalls_));
-        SetCommandServices(std::move(savedServices_));
-        SetCommandHandlers(std::move(savedHandlers_));
-        SetDataDir(savedDataDir_);
-    }
-
     DrugMaster* Master(const std::string& code)
     {
         auto* m = new DrugMaster(DrugRecord(code));
@@ -106,41 +67,6 @@ protected:
         Settle();
         return m;
     }
-
-    // The list window a command opened (the newest of its kind).
-    TVyb* ListOf(const char* code) const
-    {
-        TVyb* found = nullptr;
-        for (TDataForm* f : AllDataForms())
-            if (auto* w = dynamic_cast<TVyb*>(f); w != nullptr && w->Kind == KindOf(code))
-                found = w;
-        return found;
-    }
-
-    std::vector<std::string> RowTexts(TVyb* w) const
-    {
-        std::vector<std::string> out;
-        for (int i = 1; i <= w->Rec.RowCount; ++i)
-            out.push_back(w->Rec.Rows[static_cast<size_t>(i)].Text.Str());
-        return out;
-    }
-
-    dftest::TestHost* host = nullptr;
-    RecordingMessageSink sink;
-    dftest::ScopedConfig config;
-    dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
-    test_support::ScopedTextTable data{DataTexts, [] {
-                                           TextTablePtr t;
-                                           LoadTextTable(t, QEVW_DEMO_DATA_DIR "/kalvo.ces");
-                                           return t;
-                                       }()};
-
-private:
-    std::string savedDataDir_;
-    CommandHandlers savedHandlers_;
-    CommandServices savedServices_;
-    MainEntryPoints savedCalls_;
-    MessageSink* previousSink_ = nullptr;
 };
 
 TEST(CommandProductListText, RowLayoutsAndFieldTexts)

@@ -91,24 +91,12 @@ TBits SignOf(const char* name)
     return at < 0 ? TBits() : SignSets().Copy(static_cast<size_t>(at)).bits;
 }
 
-class DrugLists : public ::testing::Test {
+class DrugLists : public liststest::DemoListsTest {
 protected:
     void SetUp() override
     {
-        liststest::EnsureApp();
-        savedDataDir_ = DataDir();
-        SetDataDir(QEVW_DEMO_DATA_DIR "/");
-        savedHandlers_ = SetCommandHandlers({});
-        savedServices_ = SetCommandServices({});
-        MainEntryPoints calls;
-        AddCommandEntryPoints(calls);
-        savedCalls_ = SetMainEntryPoints(std::move(calls));
-        RegisterListCommands();
-        previousSink_ = SetMessageSink(&sink);
+        DemoListsTest::SetUp();
         Config().Update([](ConfigValues& v) {
-            v.placementMode = WindowMode::Free;
-            v.BlinkOff = 1;
-            v.tipUser = false;
             v.FilterFlags = 0;
             v.KeySelectOption = 128;
             v.SeptacOption = 1;
@@ -117,30 +105,12 @@ protected:
         LoadCodeTables();
         SetupEdition(1);
         LoadKlSigns();
-        host = new dftest::TestHost;
-        host->show();
     }
     void TearDown() override
     {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
-        SetMessageSink(previousSink_);
-        SetMainEntryPoints(std::move(savedCalls_));
-        SetCommandServices(std::move(savedServices_));
-        SetCommandHandlers(std::move(savedHandlers_));
         OpenTable(MainTable, TFileId(), TFileId(), 0);
-        SetDataDir(savedDataDir_);
+        DemoListsTest::TearDown();
         DbStatus = 0;
-    }
-
-    TVyb* ListOf(const char* code) const
-    {
-        TVyb* found = nullptr;
-        for (TDataForm* f : AllDataForms())
-            if (auto* w = dynamic_cast<TVyb*>(f); w != nullptr && w->Kind == KindOf(code))
-                found = w;
-        return found;
     }
 
     TVyb* Open(const char* code, const std::string& prefix = {})
@@ -159,14 +129,6 @@ protected:
     {
         QTest::keyClicks(w->Edt, text);
         Settle();
-    }
-
-    static std::vector<std::string> Rows(const TVyb* w)
-    {
-        std::vector<std::string> out;
-        for (int i = 1; i <= w->Rec.RowCount; ++i)
-            out.push_back(w->Rec.Rows[static_cast<size_t>(i)].Text.Str());
-        return out;
     }
 
     // Every row the fetch callback gives from the start, walking forwards.
@@ -195,23 +157,6 @@ protected:
             out.push_back(r.text.toStdString());
         return out;
     }
-
-    dftest::TestHost* host = nullptr;
-    RecordingMessageSink sink;
-    dftest::ScopedConfig config;
-    dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
-    test_support::ScopedTextTable data{DataTexts, [] {
-                                           TextTablePtr t;
-                                           LoadTextTable(t, QEVW_DEMO_DATA_DIR "/kalvo.ces");
-                                           return t;
-                                       }()};
-
-private:
-    std::string savedDataDir_;
-    CommandHandlers savedHandlers_;
-    CommandServices savedServices_;
-    MainEntryPoints savedCalls_;
-    MessageSink* previousSink_ = nullptr;
 };
 
 // Each full list by its code: the typed prefix, the first rows and Count,
@@ -246,7 +191,7 @@ TEST_F(DrugLists, FullListsShowTheirIndexFromTheTypedPrefix)
         EXPECT_TRUE(w->Rec.Strict());
         Type(w, c.typed);
         EXPECT_EQ(w->Rec.Count, c.count);
-        const std::vector<std::string> rows = Rows(w);
+        const std::vector<std::string> rows = RowTexts(w);
         ASSERT_EQ(rows.size(), static_cast<size_t>(std::min(c.count, static_cast<int>(w->Rec.GridRows))));
         const std::string typed = KamFoldUpper(c.typed);
         for (const std::string& row : rows)
@@ -264,7 +209,7 @@ TEST_F(DrugLists, RegistrationListsKeepTheirSideOfTheIndex)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->Rec.Prefix, "=");
     EXPECT_EQ(r->Rec.StatusText, "  /    /  - /");
-    std::vector<std::string> rows = Rows(r);
+    std::vector<std::string> rows = RowTexts(r);
     ASSERT_FALSE(rows.empty());
 
     TVyb* u = Open("DRE");
@@ -514,7 +459,7 @@ TEST_F(DrugLists, NameListOffersSimilarSpellings)
     ASSERT_NE(w, nullptr);
     Type(w, "phurosix");
     ASSERT_EQ(w->Rec.WorkFlag & 1, 1);
-    std::vector<std::string> rows = Rows(w);
+    std::vector<std::string> rows = RowTexts(w);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0][0], '"');
     EXPECT_NE(rows[0].find("FUROSIX"), std::string::npos) << rows[0];
@@ -525,7 +470,7 @@ TEST_F(DrugLists, NameListOffersSimilarSpellings)
     Settle();
     EXPECT_EQ(w->Rec.Prefix.substr(0, 7), "FUROSIX");
     EXPECT_EQ(w->Rec.WorkFlag & 1, 0);
-    rows = Rows(w);
+    rows = RowTexts(w);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(KamFoldUpper(rows[0].substr(8, 7)), "FUROSIX");
 }
@@ -538,14 +483,14 @@ TEST_F(DrugLists, HiddenNameClearsTheFilter)
     ASSERT_NE(w, nullptr);
     Type(w, "srdco");
     ASSERT_EQ(w->Rec.WorkFlag & 1, 1);
-    std::vector<std::string> rows = Rows(w);
+    std::vector<std::string> rows = RowTexts(w);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_NE(rows[0].find("SRDCOVIT"), std::string::npos);
     w->Rec.CurRow = 1;
     w->SendAction(ActionCode::Enter);
     Settle();
     EXPECT_EQ(w->Rec.ButtonState, 0);
-    rows = Rows(w);
+    rows = RowTexts(w);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0][0], '\x10'); // a cancelled drug, shown again
 }
@@ -565,7 +510,7 @@ TEST_F(DrugLists, SameAtcListFollowsItsMaster)
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->Master.get(), names);
     EXPECT_EQ(b->Rec.Prefix, "M01AE01");
-    for (const std::string& row : Rows(b))
+    for (const std::string& row : RowTexts(b))
         EXPECT_EQ(row.substr(167, 7), "M01AE01");
 
     // Another drug of another group: the list follows.
@@ -575,7 +520,7 @@ TEST_F(DrugLists, SameAtcListFollowsItsMaster)
     names->SendAction(ActionCode::Enter);
     Settle();
     EXPECT_EQ(b->Rec.Prefix, "B01AA03");
-    for (const std::string& row : Rows(b))
+    for (const std::string& row : RowTexts(b))
         EXPECT_EQ(row.substr(167, 7), "B01AA03");
 
     QPointer<QWidget> follower = b->Widget();
@@ -587,17 +532,7 @@ TEST_F(DrugLists, SameAtcListFollowsItsMaster)
 // A, C, H and I restricted to the value of a test master.
 TEST_F(DrugLists, RestrictedListsShowTheDrugsOfTheirMastersValue)
 {
-    const std::vector<Drug> drugs = AllDrugs();
-    auto recordOf = [](const char* table, const char* index, const std::string& key) {
-        TDbTable t;
-        OpenTable(t, TFileId(table), TFileId(index), 0);
-        std::string rec;
-        FindRecord(t, key, rec);
-        const int32_t r = DbStatus == 0 ? t.recNo : 0;
-        OpenTable(t, TFileId(), TFileId(), 0);
-        DbStatus = 0;
-        return r;
-    };
+    using liststest::RecordOfKey;
     struct Case {
         const char* code;
         uint8_t link;
@@ -606,9 +541,9 @@ TEST_F(DrugLists, RestrictedListsShowTheDrugsOfTheirMastersValue)
         std::string key;
     };
     const Case cases[] = {
-        {"DAT", 2, recordOf("atc", "atckod", "N02BE01"), 167, "N02BE01"},
-        {"DCN", 4, recordOf("zemv", "zemvkod", "CZ "), 160, "CZ "},
-        {"DIG", 1, recordOf("isv", "isvkod", "07"), 165, "07"},
+        {"DAT", 2, RecordOfKey("atc", "atckod", "N02BE01"), 167, "N02BE01"},
+        {"DCN", 4, RecordOfKey("zemv", "zemvkod", "CZ "), 160, "CZ "},
+        {"DIG", 1, RecordOfKey("isv", "isvkod", "07"), 165, "07"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -625,7 +560,7 @@ TEST_F(DrugLists, RestrictedListsShowTheDrugsOfTheirMastersValue)
         const std::string key(TrimRightBlanks(c.key)); // the window trims what it types
         EXPECT_EQ(w->Rec.Prefix, key);
         EXPECT_EQ(w->Rec.StatusText.substr(0, key.size()), key);
-        const std::vector<std::string> rows = Rows(w);
+        const std::vector<std::string> rows = RowTexts(w);
         ASSERT_FALSE(rows.empty());
         for (const std::string& row : rows)
             EXPECT_EQ(row.substr(c.at, c.key.size()), c.key) << row;

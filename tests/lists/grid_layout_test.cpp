@@ -282,6 +282,10 @@ TEST(GridLayout, OutputRowsAreLaidOutAsTheirFormatsWant)
         g.TextRow(out, text, r.type);
         EXPECT_EQ(out, "x" + r.line) << r.type;
     }
+    // A line break inside a CSV cell is quoted too.
+    std::string csv;
+    g.TextRow(csv, std::string(1, '\0') + "a\nbcxyz    ", 2);
+    EXPECT_EQ(csv, "\"a\nbc\";x;yz\r\n");
     // An emphasised 0 in a short column shows as a blank.
     EXPECT_EQ(g.ShownCell(std::string(1, '\0'), 1), " ");
 }

@@ -49,28 +49,7 @@ class ListWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureApp();
-        BuildKamTables();
-        config_ = std::make_unique<dftest::ScopedConfig>();
-        Config().Update([](ConfigValues& v) {
-            v.placementMode = WindowMode::Free;
-            v.tipUser = false;
-            v.BlinkOff = 1;
-        });
-        UpdateServices services;
-        services.statCount = [this](uint16_t key) { counts.push_back(key); };
-        services.statCountDuration = [this](uint16_t key, double days) {
-            durations.push_back(key);
-            EXPECT_GE(days, 0.0);
-        };
-        oldServices_ = SetUpdateServices(std::move(services));
-        oldDropDown_ = SetDropDownMenuHook([this](int tag) { dropDowns.push_back(tag); });
-        MainEntryPoints calls;
-        AddListEntryPoints(calls);
-        oldCalls_ = SetMainEntryPoints(std::move(calls));
         PublishDataSet(DataSetCode::Drugs);
-        ListCounters().Clear();
-        TANulEdit::ClearPendingKey();
         host = new dftest::TestHost;
         host->show();
     }
@@ -80,12 +59,8 @@ protected:
         dftest::DeleteDataWindows(host);
         delete host;
         Settle();
-        SetMainEntryPoints(std::move(oldCalls_));
-        SetDropDownMenuHook(std::move(oldDropDown_));
-        SetUpdateServices(std::move(oldServices_));
         PublishDataSet(DataSetCode::None);
         SetUserSignListsAvailable(false);
-        config_.reset();
     }
 
     // A list window under the host; the opener's fields set, not yet opened.
@@ -172,16 +147,13 @@ protected:
         QCoreApplication::sendEvent(w, &e);
     }
 
+    ListTestEnvironment env;
+    std::vector<uint16_t>& counts = env.counts;
+    std::vector<uint16_t>& durations = env.durations;
+    std::vector<int>& dropDowns = env.dropDowns;
     dftest::TestHost* host = nullptr;
-    std::vector<uint16_t> counts;
-    std::vector<uint16_t> durations;
-    std::vector<int> dropDowns;
 
 private:
-    std::unique_ptr<dftest::ScopedConfig> config_;
-    UpdateServices oldServices_;
-    DropDownMenuHook oldDropDown_;
-    MainEntryPoints oldCalls_;
     std::vector<std::unique_ptr<TableList>> tables_;
     std::vector<std::unique_ptr<MemoryList>> memories_;
 };

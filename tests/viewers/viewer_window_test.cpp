@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -33,6 +34,9 @@
 #include "frame/config/config_file.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
+#include "frame/stored_paragraphs.h"
+#include "lists/nul_edit.h"
+#include "lists/paragraph_chooser.h"
 #include "lists/list_text_helpers.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
@@ -290,6 +294,47 @@ TEST_F(ViewerWindow, CharacteristicsFilteredInvertedAndAll)
     all->FnParagrClick();
     EXPECT_TRUE(all->Inverted());
     EXPECT_EQ(all->Tabs()->count(), allTabs - 1);
+}
+
+TEST_F(ViewerWindow, FilterButtonOpensTheParagraphChooser)
+{
+    ViewerWindowHooks hooks = ViewerHooks();
+    hooks.chooseParagraphs = RunViewerParagraphChooser;
+    SetViewerWindowHooks(hooks);
+    StoreParagraphSelection('V', 'S', {}, 0);
+    TProhlizecN* v = Open('S', DrugWithDocument(333));
+    const int allTabs = v->Tabs()->count();
+    ASSERT_TRUE(v->ShowAll());
+
+    // In the chooser: group 4 left out ("?" on its heading), highlighted
+    // ("1"), confirmed.
+    char kind = 0, mode = 0;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<TVybOdst*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        kind = d->Model().Kind();
+        mode = d->Model().Mode();
+        QTest::keyClick(d->kbd, Qt::Key_Home);
+        for (int guard = 0; guard < 20 && d->Model().Entries()[static_cast<size_t>(d->Model().Current())].code != 0x40;
+             ++guard)
+            QTest::keyClick(d->kbd, Qt::Key_Down);
+        QTest::keyClicks(d->kbd, "?1");
+        d->bOK->click();
+    });
+    QToolButton* filter = v->Button("FnParagr");
+    ASSERT_NE(filter, nullptr);
+    filter->click();
+    EXPECT_EQ(kind, 'S');
+    EXPECT_EQ(mode, 'V');
+    EXPECT_FALSE(v->ShowAll());
+    EXPECT_EQ(StoredParagraphHighlight('S'), 0x40);
+    EXPECT_NE(StoredParagraphSelection('V', 'S').find('\x40'), std::string::npos);
+    QStringList labels;
+    for (int i = 0; i < v->Tabs()->count(); ++i)
+        labels << v->Tabs()->tabText(i);
+    EXPECT_LT(v->Tabs()->count(), allTabs);
+    EXPECT_FALSE(labels.contains("4.2")) << labels.join(' ').toStdString();
+    EXPECT_TRUE(labels.contains("5.1")) << labels.join(' ').toStdString();
 }
 
 TEST_F(ViewerWindow, LeafletTabsLandOnTheirHeadings)

@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -90,9 +91,24 @@ bool LoadTable(TextTableSlot& slot, const std::string& path)
     return true;
 }
 
+// A misspelling the name list corrects: the first letter group after the
+// first letter swapped for its pair of the substitution table (K for C, PH
+// for F ...); empty when the name has none.
+std::string Misspelt(const std::string& name)
+{
+    static const std::pair<const char*, const char*> kPairs[] = {
+        {"PH", "F"}, {"TH", "T"}, {"KS", "X"}, {"F", "PH"}, {"C", "K"}, {"K", "C"}, {"I", "Y"},
+        {"Y", "I"},  {"V", "W"},  {"W", "V"},  {"X", "KS"}, {"S", "Z"}, {"Z", "S"}, {"T", "TH"},
+    };
+    for (size_t p = 1; p < name.size(); ++p)
+        for (const auto& [from, to] : kPairs)
+            if (name.compare(p, std::strlen(from), from) == 0)
+                return name.substr(0, p) + to + name.substr(p + std::strlen(from));
+    return {};
+}
+
 // The typed texts: names spread over the name index, typed as they are and
-// with their fourth letter swapped for its substitution (K for C ...), so
-// that the misspelt half is mostly rare.
+// misspelt.
 std::vector<std::string> TypedNames()
 {
     TDbTable t;
@@ -102,13 +118,13 @@ std::vector<std::string> TypedNames()
     const int32_t leaves = t.LeafCount();
     for (int i = 0; i < kNames && leaves > 0; ++i) {
         ReadByOrder(t, static_cast<int32_t>(int64_t{leaves} * i / kNames), record);
-        std::string name = KamFoldUpper(GetFieldTrim(record, 8, kLetters));
+        const std::string name = KamFoldUpper(GetFieldTrim(record, 8, kLetters));
         if (name.size() < 5)
             continue;
         names.push_back(name);
-        std::string typo = name;
-        typo[3] = typo[3] == 'Q' ? 'X' : 'Q';
-        names.push_back(typo);
+        const std::string typo = Misspelt(name);
+        if (!typo.empty())
+            names.push_back(typo);
     }
     OpenTable(t, TFileId(), TFileId(), 0);
     return names;
@@ -116,6 +132,7 @@ std::vector<std::string> TypedNames()
 
 struct KeyTimes {
     std::vector<double> common, rare;
+    int suggested = 0; // rare keys whose rows began with suggestions
 };
 
 #ifdef QEVW_HAVE_SQLITE
@@ -244,7 +261,45 @@ void BM_DrugNameList(benchmark::State& st)
                 const double ms = Ms(t0, Clock::now());
                 benchmark::DoNotOptimize(window->Tb->Image().constBits());
                 rows = std::max<int>(rows, window->Rec.RowCount);
-                (WordPrefixIsRare(words, prefix, 3) ? ours.rare : ours.common).push_back(ms);
+                const bool rare = WordPrefixIsRare(words, prefix, 3);
+                (rare ? ours.rare : ours.common).push_back(ms);
+                if (rare && (window->Rec.WorkFlag & 1) != 0)
+                    ++ours.suggested;
+            }
+        }
+    }
+
+    // The list's own part of a key, without the window: the seek and one
+    // page of rows through the fetch callback.
+    KeyTimes fetchOnly;
+    int64_t fetchedRows = 0;
+    {
+        VybRec rec;
+        rec.Letter = 'N';
+        rec.Options = 0x80;
+        rec.Whisper = true;
+        rec.Count = 40000;
+        const int page = std::max(1, rows);
+        for (const std::string& name : names) {
+            std::string prefix;
+            for (char ch : name) {
+                prefix += ch;
+                rec.Prefix = prefix;
+                rec.FetchMode = FetchModeCode::Seek;
+                const auto t0 = Clock::now();
+                for (int r = 0; r < page; ++r) {
+                    TVybRow row;
+                    std::string text;
+                    DrugListFetch(rec, row, text);
+                    if (row.Pos == -1)
+                        break;
+                    ++fetchedRows;
+                    rec.Rows[1] = row;
+                    rec.RowCount = 1;
+                    rec.FetchMode = FetchModeCode::After;
+                }
+                const double ms = Ms(t0, Clock::now());
+                (WordPrefixIsRare(words, prefix, 3) ? fetchOnly.rare : fetchOnly.common).push_back(ms);
             }
         }
     }
@@ -283,6 +338,12 @@ void BM_DrugNameList(benchmark::State& st)
     st.counters["rare_keys"] = static_cast<double>(ours.rare.size());
     st.counters["rare_median_ms"] = Percentile(ours.rare, 0.5);
     st.counters["rare_worst_ms"] = Worst(ours.rare);
+    st.counters["rare_with_suggestions"] = ours.suggested;
+    st.counters["fetch_rows"] = static_cast<double>(fetchedRows);
+    st.counters["fetch_common_median_ms"] = Percentile(fetchOnly.common, 0.5);
+    st.counters["fetch_common_worst_ms"] = Worst(fetchOnly.common);
+    st.counters["fetch_rare_median_ms"] = Percentile(fetchOnly.rare, 0.5);
+    st.counters["fetch_rare_worst_ms"] = Worst(fetchOnly.rare);
     st.counters["sqlite_common_median_ms"] = Percentile(peer.common, 0.5);
     st.counters["sqlite_common_worst_ms"] = Worst(peer.common);
     st.counters["sqlite_rare_median_ms"] = Percentile(peer.rare, 0.5);

@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
-#include <QMdiSubWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -66,17 +65,7 @@ void BM_TypeAheadRefill800x600(benchmark::State& st)
         st.SkipWithError(error.c_str());
         return;
     }
-    auto* window = new TVyb;
-    window->Kind = 1;
-    window->LinkKinds = {0, 6, 0};
-    window->Master = &host;
-    window->Rec.Letter = 'N';
-    list.OpenIn(*window, "kl: ", std::string(1, '\x2D') + "A?/)*<=");
-    QMdiSubWindow* sub = window->SubWindow();
-    sub->showNormal();
-    sub->resize(sub->width() - window->width() + 800, sub->height() - window->height() + 600);
-    for (int i = 0; i < 5; ++i)
-        QApplication::processEvents();
+    TVyb* window = listdemo::OpenSizedListWindow(host, list, "kl: ", std::string(1, '\x2D') + "A?/)*<=", 800, 600);
 
     // 1,000 names spread over the index.
     std::vector<QString> names;
