@@ -199,23 +199,12 @@ std::function<void(TUhrada&)> Tick(std::string keys)
     };
 }
 
-class ReimbursementLists : public ::testing::Test {
+class ReimbursementLists : public liststest::DemoListsTest {
 protected:
     void SetUp() override
     {
-        liststest::EnsureApp();
-        savedDataDir_ = DataDir();
-        SetDataDir(QEVW_DEMO_DATA_DIR "/");
-        savedHandlers_ = SetCommandHandlers({});
-        MainEntryPoints calls;
-        AddCommandEntryPoints(calls);
-        savedCalls_ = SetMainEntryPoints(std::move(calls));
-        RegisterListCommands();
-        previousSink_ = SetMessageSink(&sink);
+        DemoListsTest::SetUp();
         Config().Update([](ConfigValues& v) {
-            v.placementMode = WindowMode::Free;
-            v.BlinkOff = 1;
-            v.tipUser = false;
             v.LanguageIndex = 0;
             v.ReimbColumnLetters = "AB";
         });
@@ -225,19 +214,11 @@ protected:
             AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
             AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
         }
-        host = new dftest::TestHost;
-        host->show();
     }
     void TearDown() override
     {
         ForgetChoosers();
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
-        SetMessageSink(previousSink_);
-        SetMainEntryPoints(std::move(savedCalls_));
-        SetCommandHandlers(std::move(savedHandlers_));
-        SetDataDir(savedDataDir_);
+        DemoListsTest::TearDown();
     }
 
     std::vector<TVyb*> ListsOf(const char* code) const
@@ -248,12 +229,6 @@ protected:
                 out.push_back(w);
         return out;
     }
-    TVyb* ListOf(const char* code) const
-    {
-        const std::vector<TVyb*> all = ListsOf(code);
-        return all.empty() ? nullptr : all.back();
-    }
-
     // Runs a command whose chooser is answered with these kinds; the newest
     // list of `listCode` afterwards.
     TVyb* OpenWithKinds(const char* command, const char* listCode, const char* kinds)
@@ -276,22 +251,6 @@ protected:
             out.push_back(r.text);
         return out;
     }
-
-    dftest::TestHost* host = nullptr;
-    RecordingMessageSink sink;
-    dftest::ScopedConfig config;
-    dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
-    test_support::ScopedTextTable data{DataTexts, [] {
-                                           TextTablePtr t;
-                                           LoadTextTable(t, QEVW_DEMO_DATA_DIR "/kalvo.ces");
-                                           return t;
-                                       }()};
-
-private:
-    std::string savedDataDir_;
-    CommandHandlers savedHandlers_;
-    MainEntryPoints savedCalls_;
-    MessageSink* previousSink_ = nullptr;
 };
 
 TEST_F(ReimbursementLists, ChooserShowsOneBoxPerKindAndReturnsTheTickedOnesInBoxOrder)
