@@ -533,6 +533,21 @@ namespace {
 GuardedValue<std::shared_ptr<const std::string>> gReimbColumns;
 } // namespace
 
+std::string ExpandReimbColumnLetters(std::string_view held, std::string_view init)
+{
+    std::string letters(held);
+    if (letters.empty() || letters[0] == '-') {
+        std::string all(init);
+        for (size_t i = 1; i < letters.size(); ++i)
+            if (const size_t at = all.find(letters[i]); at != std::string::npos)
+                all.erase(at, 1);
+        letters = std::move(all);
+    }
+    if (letters.size() > 31)
+        letters.resize(31);
+    return letters;
+}
+
 std::string ReimbColumnLetters()
 {
     const auto s = gReimbColumns.Get();
@@ -549,10 +564,7 @@ void SetupEdition(uint8_t dataSet)
         if (GetTextEntry(DataTexts, "Uhr", "Init", init) == 0) {
             keep = true; // no default in the data: the columns stay as they were
         } else {
-            for (size_t i = 1; i < letters.size(); ++i)
-                if (const size_t at = init.find(letters[i]); at != std::string::npos)
-                    init.erase(at, 1);
-            letters = init;
+            letters = ExpandReimbColumnLetters(letters, init);
         }
     }
     if (!keep) {

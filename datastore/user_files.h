@@ -148,6 +148,9 @@ void LoadWordFile(std::string& out, const std::string& fileName);
 
 // The columns of the reimbursement lists, as SetupEdition set them.
 std::string ReimbColumnLetters();
+// The letters a VZPCR= value stands for: itself, or when it is empty or
+// "-XY", the data's default `init` without X and Y; at most 31.
+std::string ExpandReimbColumnLetters(std::string_view held, std::string_view init);
 // The reimbursement columns, note marks and sign list (drugs), the sign-set
 // declarations, the data month and the maximal-dose timer of a data set.
 void SetupEdition(uint8_t dataSet);

@@ -22,6 +22,7 @@
 #include "lists/column_language.h"
 #include "lists/drug_lists.h"
 #include "lists/list_window.h"
+#include "lists/reimbursement_lists.h"
 #include "platform/ascii.h"
 
 namespace {
@@ -332,6 +333,7 @@ void RegisterListCommands()
 {
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
+    RegisterReimbursementCommands();
     RegisterDrugListCommands();
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = [](TDataForm* form) {

@@ -412,6 +412,11 @@ bool FillDemoRecord(const DemoTableSpec& spec, const CsvTable& csv, size_t row, 
             } else if (form == DemoForm::ClearingAmount && value == "c.c.") {
                 // FormatCode7 of six blanks and "cc." gives "c.c."
                 layout.PutText(rec, f.name, "      cc.");
+            } else if ((f.descriptor >= 0xB0 && f.descriptor <= 0xBF) && static_cast<int>(value.size()) == width &&
+                       value[0] == ' ' && value.find_first_not_of(" 0123456789") == std::string::npos) {
+                // Blanks and digits of the field's width: stored as they stand
+                // ("       12", an amount without its integer digit).
+                layout.PutText(rec, f.name, value);
             } else if (form == DemoForm::Left) {
                 layout.PutText(rec, f.name, kam);
             } else if ((f.descriptor >= 0xB0 && f.descriptor <= 0xBF) || form == DemoForm::ClearingAmount) {
@@ -1013,8 +1018,10 @@ bool CheckDemoDataSet(const DemoDataSet& set, DemoLog& log)
         const std::string kod = Field(kl, r, "KOD");
         if ((Field(kl, r, "VYP") != " ") != vypadCodes.Has(kod))
             bad("kl", i, "VYP is set exactly when vypad.csv has the drug");
-        if ((Field(kl, r, "UH") != " ") != cvzpCodes.Has(kod))
-            bad("kl", i, "UH is set exactly when cvzp.csv has records of the drug");
+        // A kind without price records is allowed: the reimbursement lists
+        // must leave such a drug out.
+        if (Field(kl, r, "UH") == " " && cvzpCodes.Has(kod))
+            bad("kl", i, "UH is set whenever cvzp.csv has records of the drug");
         const std::string vpo = Field(kl, r, "VPO");
         if (vpo != "    " && !vpois.Has(vpo))
             bad("kl", i, "VPO " + vpo + " is not in vpois.csv");

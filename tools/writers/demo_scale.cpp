@@ -477,7 +477,11 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
             for (int k = 0; k < packs && made < packages; ++k, ++made) {
                 code += 1 + rng.Below(5);
                 const std::string kod = Digits(rng.Chance(1) ? 9000000 + code : code, 7);
-                const std::string uh = kUh[rng.Below(std::size(kUh))];
+                std::string uh = kUh[rng.Below(std::size(kUh))];
+                // About 1% of the packages carry the rare kind "H" (a twelfth
+                // of the "K" ones, picked without drawing from rng).
+                if (uh == "K" && code % 12 == 0)
+                    uh = "H";
                 const char sr = rng.Chance(95) ? 'R' : rng.Chance(50) ? '-' : 'N';
                 Rec r(klSpec);
                 r.Text("KOD", kod).Text("NAZ", name).Text("LFO", form.lfo).Text("SIL", std::to_string(mg) + "MG")
