@@ -299,10 +299,14 @@ void FetchFromRecArr(VybRec& rec, TVybRow& row, std::string& text, int32_t p)
 // when they had changed.
 bool RefreshHits(VybRec& rec)
 {
+    std::shared_ptr<const void> userList;
+    if (rec.ButtonState & 0x200)
+        userList = SignListSnapshot();
     const bool changed = rec.Hits.empty() || static_cast<uint16_t>(rec.Work1) != rec.ButtonState ||
-                         static_cast<uint16_t>(rec.Work2) != rec.ButtonStateM;
+                         static_cast<uint16_t>(rec.Work2) != rec.ButtonStateM || userList != rec.HitsSignList;
     if (!changed)
         return false;
+    rec.HitsSignList = std::move(userList);
     BuildDrugFilter(rec.Hits, rec.ButtonState, rec.ButtonStateM);
     rec.Work1 = static_cast<int16_t>(rec.ButtonState);
     rec.Work2 = static_cast<int16_t>(rec.ButtonStateM);

@@ -343,8 +343,12 @@ void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text)
     if (!OpenDrugIndex(rec.Letter) || !OpenPriceTable())
         return;
     const int32_t leaves = MainTable.LeafCount();
+    std::shared_ptr<const void> userList;
+    if (rec.ButtonState & kUserListBit)
+        userList = SignListSnapshot();
     if (rec.Work2 == 0 || rec.Work1 != static_cast<int16_t>(rec.ButtonState) ||
-        rec.Hits.size() != static_cast<size_t>(leaves / 8 + 1)) {
+        rec.Hits.size() != static_cast<size_t>(leaves / 8 + 1) || userList != rec.HitsSignList) {
+        rec.HitsSignList = std::move(userList);
         if (!BuildReimbursementHits(rec))
             return;
     }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -144,6 +145,9 @@ struct VybRec {
     std::vector<uint16_t> Filter;      // bit filter over record numbers
     TBits Hits;                        // positions the callbacks keep
     std::vector<int32_t> RecArr;       // the similar-spelling search's records
+    // The user sign list Hits were built with: replacing the list in use
+    // must rebuild them, or a refill keeps the old list's records.
+    std::shared_ptr<const void> HitsSignList;
 
     bool Strict() const { return (Options & 0x80) != 0; }
 };

@@ -493,6 +493,38 @@ TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
     LoadSignList();
 }
 
+// A refill with the user-list filter on follows the sign list now in use,
+// not the one the filter was first built with.
+TEST_F(DrugLists, UserListFilterFollowsAReplacedSignList)
+{
+    UserFileHooks hooks = CurrentUserFileHooks();
+    hooks.signListName = [] { return std::string("VIDUD"); };
+    const UserFileHooks saved = SetUserFileHooks(hooks);
+    LoadSignList();
+    ASSERT_TRUE(SignListSnapshot()->active);
+
+    TVyb* w = Open("DNA");
+    ASSERT_NE(w, nullptr);
+    const std::vector<std::string> all = RowTexts(w);
+    w->SendAction(388);
+    Settle();
+    ASSERT_EQ(w->Rec.ButtonState & 0x200, 0x200);
+    const std::vector<std::string> onList = RowTexts(w);
+    ASSERT_NE(onList, all);
+
+    // The list is given up: the same window refilled shows every drug again.
+    hooks.signListName = [] { return std::string(); };
+    SetUserFileHooks(hooks);
+    LoadSignList();
+    ASSERT_FALSE(SignListSnapshot() && SignListSnapshot()->active);
+    w->SendAction(ActionCode::Refill);
+    Settle();
+    EXPECT_EQ(RowTexts(w), all);
+
+    SetUserFileHooks(saved);
+    LoadSignList();
+}
+
 // The EAN list: marked codes, the "97" series left out, a code without a
 // drug, and a drug the filter excludes stepped over.
 TEST_F(DrugLists, EanListMarksBadCodesAndStepsOverHiddenDrugs)
