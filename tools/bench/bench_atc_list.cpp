@@ -35,7 +35,7 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
-#include "datastore/sign_sets.h"
+#include "datastore/user_files.h"
 #include "frame/commands/kind_code.h"
 #include "frame/windows/data_form.h"
 #include "bench_support.h"
@@ -126,11 +126,7 @@ void BM_AtcNameKeystroke800x600(benchmark::State& st)
     BuildKamTables();
     const std::string folder = DataFolder();
     SetDataDir(folder);
-    if (SignSets().Find("kk", "MainRec") < 0) {
-        AddSignSet(SignSets(), "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
-        AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
-        AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
-    }
+    DeclareEditionSignSets();
     listdemo::MdiHost host(1000, 800);
     host.show();
     AtcListWindowSpec spec;
