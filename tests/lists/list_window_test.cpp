@@ -39,12 +39,6 @@ namespace {
 
 const uint16_t kListKind = PackKindCode("kLN");
 
-// Options: the longest prefix, the edit kind, the button letters.
-std::string Options(int maxLength, char kind, const char* letters = "")
-{
-    return std::string(1, static_cast<char>(maxLength)) + kind + letters;
-}
-
 class ListWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -77,14 +71,7 @@ protected:
     // Sizes the window so that its grid offers `lines` lines.
     void SizeForLines(TVyb* w, int lines, int width = 520)
     {
-        const int rh = w->Tb->RowHeight();
-        const int s = w->LineHeight + 3;
-        const int gridHeight = (lines + 1) * rh + 3;
-        const int clientHeight = gridHeight + s + 3 * TVyb::Margin - 1;
-        QMdiSubWindow* sub = w->SubWindow();
-        ASSERT_NE(sub, nullptr);
-        sub->resize(sub->width() - w->width() + width, sub->height() - w->height() + clientHeight);
-        Settle();
+        ASSERT_NO_FATAL_FAILURE(liststest::SizeForLines(w, lines, width));
         ASSERT_EQ(w->Tb->VisibleLines(), lines);
     }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QMdiSubWindow>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -19,6 +21,7 @@
 #include "frame/data_form_test_support.h"
 #include "frame/entry_points.h"
 #include "frame/windows/style.h"
+#include "lists/grid.h"
 #include "lists/list_entry_points.h"
 #include "lists/list_window.h"
 #include "lists/nul_edit.h"
@@ -43,6 +46,27 @@ inline void SaveShot(const QImage& image, const char* name)
 {
     const QString path = QString::fromStdString(ScreenshotDir() + "/" + name);
     EXPECT_TRUE(image.save(path)) << path.toStdString();
+}
+
+// A list window's options: the longest prefix, the edit kind, the button
+// letters.
+inline std::string Options(int maxLength, char kind, const char* letters = "")
+{
+    return std::string(1, static_cast<char>(maxLength)) + kind + letters;
+}
+
+// Sizes a list window's sub-window so that its client is `width` wide and
+// its grid offers `lines` lines.
+inline void SizeForLines(TVyb* w, int lines, int width = 520)
+{
+    const int rh = w->Tb->RowHeight();
+    const int s = w->LineHeight + 3;
+    const int gridHeight = (lines + 1) * rh + 3;
+    const int clientHeight = gridHeight + s + 3 * TVyb::Margin - 1;
+    QMdiSubWindow* sub = w->SubWindow();
+    ASSERT_NE(sub, nullptr);
+    sub->resize(sub->width() - w->width() + width, sub->height() - w->height() + clientHeight);
+    Settle();
 }
 
 // What a list-window test installs for its run, and puts back at its end:
