@@ -207,20 +207,12 @@ using liststest::Options;
 
 // A host main window and the list tests' environment for each test, the
 // print font one that every machine has.
-class FakeListTest : public ::testing::Test {
+class FakeListTest : public liststest::HostedTest {
 protected:
     void SetUp() override
     {
         Config().Update([](ConfigValues& v) { v.PrintFont = ConfigFont{"DejaVu Sans", 9, 0}; });
-        host = new dftest::TestHost;
-        host->show();
-    }
-
-    void TearDown() override
-    {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        liststest::Settle();
+        HostedTest::SetUp();
     }
 
     FakeList& List(std::vector<FakeRow> rows)
@@ -253,7 +245,6 @@ protected:
 
     liststest::ListTestEnvironment env;
     std::vector<uint16_t>& counts = env.counts;
-    dftest::TestHost* host = nullptr;
 
 private:
     std::vector<std::unique_ptr<FakeList>> lists_;

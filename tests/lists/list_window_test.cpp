@@ -39,20 +39,17 @@ namespace {
 
 const uint16_t kListKind = PackKindCode("kLN");
 
-class ListWindowTest : public ::testing::Test {
+class ListWindowTest : public HostedTest {
 protected:
     void SetUp() override
     {
         PublishDataSet(DataSetCode::Drugs);
-        host = new dftest::TestHost;
-        host->show();
+        HostedTest::SetUp();
     }
 
     void TearDown() override
     {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
+        HostedTest::TearDown();
         PublishDataSet(DataSetCode::None);
         SetUserSignListsAvailable(false);
     }
@@ -138,7 +135,6 @@ protected:
     std::vector<uint16_t>& counts = env.counts;
     std::vector<uint16_t>& durations = env.durations;
     std::vector<int>& dropDowns = env.dropDowns;
-    dftest::TestHost* host = nullptr;
 
 private:
     std::vector<std::unique_ptr<TableList>> tables_;

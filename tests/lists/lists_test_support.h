@@ -131,11 +131,31 @@ inline int32_t RecordOfKey(const char* table, const char* index, const std::stri
     return r;
 }
 
+// A shown host main window for each test; every data window goes with it at
+// the end.  A fixture that installs more calls SetUp() after its own set-up
+// and TearDown() before its own clean-up.
+class HostedTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host = new dftest::TestHost;
+        host->show();
+    }
+    void TearDown() override
+    {
+        dftest::DeleteDataWindows(host);
+        delete host;
+        Settle();
+    }
+
+    dftest::TestHost* host = nullptr;
+};
+
 // The list commands over the demo folder under a shown host main window:
 // the program's UI texts, the demo data texts, the dispatcher with the list
 // handlers, and a recording message sink.  Every data window goes with the
 // host at the end.
-class DemoListsTest : public ::testing::Test {
+class DemoListsTest : public HostedTest {
 protected:
     void SetUp() override
     {
@@ -154,14 +174,11 @@ protected:
             v.BlinkOff = 1;
             v.tipUser = false;
         });
-        host = new dftest::TestHost;
-        host->show();
+        HostedTest::SetUp();
     }
     void TearDown() override
     {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
+        HostedTest::TearDown();
         SetMessageSink(previousSink_);
         SetMainEntryPoints(std::move(savedCalls_));
         SetCommandServices(std::move(savedServices_));
@@ -187,7 +204,6 @@ protected:
         return out;
     }
 
-    dftest::TestHost* host = nullptr;
     RecordingMessageSink sink;
     dftest::ScopedConfig config;
     dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
