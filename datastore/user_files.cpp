@@ -554,6 +554,16 @@ std::string ReimbColumnLetters()
     return s ? *s : std::string();
 }
 
+void DeclareEditionSignSets()
+{
+    TSignSetArray& sets = SignSets();
+    if (sets.Find("kk", "MainRec") >= 0)
+        return;
+    AddSignSet(sets, "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
+    AddSignSet(sets, "atc", "noEmpty Level1  ");
+    AddSignSet(sets, "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
+}
+
 void SetupEdition(uint8_t dataSet)
 {
     const UserFileHooks hooks = CurrentUserFileHooks();
@@ -579,12 +589,7 @@ void SetupEdition(uint8_t dataSet)
         LoadSignList();
     }
 
-    TSignSetArray& sets = SignSets();
-    if (sets.Find("kk", "MainRec") < 0) {
-        AddSignSet(sets, "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
-        AddSignSet(sets, "atc", "noEmpty Level1  ");
-        AddSignSet(sets, "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
-    }
+    DeclareEditionSignSets();
 
     std::string version;
     const bool found = GetTextEntry(DataTexts, "Verze", "Cislo", version) != 0;

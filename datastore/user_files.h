@@ -154,6 +154,9 @@ std::string ExpandReimbColumnLetters(std::string_view held, std::string_view ini
 // The reimbursement columns, note marks and sign list (drugs), the sign-set
 // declarations, the data month and the maximal-dose timer of a data set.
 void SetupEdition(uint8_t dataSet);
+// The sign-set declarations of SetupEdition ("kk", "atc", "kl"), unless an
+// earlier call made them.
+void DeclareEditionSignSets();
 
 // Drops the sign list, note marks and maximal-dose marks (end of a run).
 void FreeUserFileState();

@@ -29,6 +29,8 @@
 #include "viewers/ctrl_html.h"
 #include "viewers/viewer_page.h"
 
+#include "tool_folders.h"
+
 namespace {
 
 int Usage()
@@ -79,22 +81,10 @@ int main(int argc, char** argv)
     std::string kind;
     std::string code;
     bool showAll = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&](std::string& into) {
-            if (i + 1 >= argc)
-                return false;
-            into = argv[++i];
-            return true;
-        };
-        if (a == "-d") {
-            if (!next(data))
-                return Usage();
-        } else if (a == "-p") {
-            if (!next(program))
-                return Usage();
-        } else if (a == "--text") {
-            if (!next(textFile))
+    ToolArgs args(argc, argv, data, program);
+    for (std::string a; args.Next(a);) {
+        if (a == "--text") {
+            if (!args.Value(textFile))
                 return Usage();
         } else if (a == "--show-all") {
             showAll = true;
@@ -108,6 +98,8 @@ int main(int argc, char** argv)
             return Usage();
         }
     }
+    if (args.Failed())
+        return Usage();
     if (kind.size() > 1)
         return Usage();
     data = WithTrailingSlash(data);

@@ -145,29 +145,17 @@ int main(int argc, char** argv)
     std::string doc;
     std::string file;
     bool device = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&](std::string& into) {
-            if (i + 1 >= argc)
-                return false;
-            into = argv[++i];
-            return true;
-        };
-        if (a == "-d") {
-            if (!next(data))
-                return Usage();
-        } else if (a == "-p") {
-            if (!next(program))
-                return Usage();
-        } else if (a == "--device") {
+    ToolArgs args(argc, argv, data, program);
+    for (std::string a; args.Next(a);) {
+        if (a == "--device") {
             device = true;
-            if (!next(code))
+            if (!args.Value(code))
                 return Usage();
         } else if (a == "--doc") {
-            if (!next(doc))
+            if (!args.Value(doc))
                 return Usage();
         } else if (a == "--file") {
-            if (!next(file))
+            if (!args.Value(file))
                 return Usage();
         } else if (!a.empty() && a[0] == '-') {
             return Usage();
@@ -177,6 +165,8 @@ int main(int argc, char** argv)
             return Usage();
         }
     }
+    if (args.Failed())
+        return Usage();
 
     if (!file.empty()) {
         std::string text;

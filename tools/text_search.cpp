@@ -73,30 +73,18 @@ int main(int argc, char** argv)
     int workers = 0;
     bool dialog = false;
     std::string typed;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&](std::string& into) {
-            if (i + 1 >= argc)
-                return false;
-            into = argv[++i];
-            return true;
-        };
+    ToolArgs args(argc, argv, data, program);
+    for (std::string a; args.Next(a);) {
         std::string value;
-        if (a == "-d") {
-            if (!next(data))
-                return Usage();
-        } else if (a == "-p") {
-            if (!next(program))
-                return Usage();
-        } else if (a == "--target") {
-            if (!next(value) || value.size() != 1 || !text_search::FindTextSource(value[0]))
+        if (a == "--target") {
+            if (!args.Value(value) || value.size() != 1 || !text_search::FindTextSource(value[0]))
                 return Usage();
             letter = value[0];
         } else if (a == "--filter") {
-            if (!next(filterText))
+            if (!args.Value(filterText))
                 return Usage();
         } else if (a == "--workers") {
-            if (!next(value))
+            if (!args.Value(value))
                 return Usage();
             workers = std::atoi(value.c_str());
         } else if (a == "--dialog") {
@@ -113,6 +101,8 @@ int main(int argc, char** argv)
             typed += word + "\r";
         }
     }
+    if (args.Failed())
+        return Usage();
     if (!OpenToolFolders("text_search", data, program))
         return 1;
 

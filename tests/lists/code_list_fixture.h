@@ -17,6 +17,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/sign_sets.h"
 #include "datastore/table_layouts.h"
+#include "datastore/user_files.h"
 #include "datastore/text_table.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
@@ -54,12 +55,7 @@ protected:
             v.AtcFilter = 0;
             v.FilterFlags = 0;
         });
-        // The sign sets the start-up declares, when no earlier test did.
-        if (SignSets().Find("kk", "MainRec") < 0) {
-            AddSignSet(SignSets(), "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
-            AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
-            AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
-        }
+        DeclareEditionSignSets();
     }
 
     // Runs a command as the main window's menu does and returns the newest

@@ -203,28 +203,16 @@ private:
     TVyb* window_ = nullptr;
 };
 
-// Options: the longest prefix, the edit kind, the button letters.
-inline std::string Options(int maxLength, char kind, const char* letters = "")
-{
-    return std::string(1, static_cast<char>(maxLength)) + kind + letters;
-}
+using liststest::Options;
 
 // A host main window and the list tests' environment for each test, the
 // print font one that every machine has.
-class FakeListTest : public ::testing::Test {
+class FakeListTest : public liststest::HostedTest {
 protected:
     void SetUp() override
     {
         Config().Update([](ConfigValues& v) { v.PrintFont = ConfigFont{"DejaVu Sans", 9, 0}; });
-        host = new dftest::TestHost;
-        host->show();
-    }
-
-    void TearDown() override
-    {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        liststest::Settle();
+        HostedTest::SetUp();
     }
 
     FakeList& List(std::vector<FakeRow> rows)
@@ -242,15 +230,7 @@ protected:
         w->Master = host;
         w->Rec.Letter = 'K';
         list.OpenIn(*w, options);
-        const int rh = w->Tb->RowHeight();
-        const int s = w->LineHeight + 3;
-        const int gridHeight = (lines + 1) * rh + 3;
-        const int clientHeight = gridHeight + s + 3 * TVyb::Margin - 1;
-        QMdiSubWindow* sub = w->SubWindow();
-        EXPECT_NE(sub, nullptr);
-        if (sub != nullptr)
-            sub->resize(sub->width() - w->width() + width, sub->height() - w->height() + clientHeight);
-        liststest::Settle();
+        liststest::SizeForLines(w, lines, width);
         EXPECT_EQ(w->Tb->VisibleLines(), lines);
         return w;
     }
@@ -265,7 +245,6 @@ protected:
 
     liststest::ListTestEnvironment env;
     std::vector<uint16_t>& counts = env.counts;
-    dftest::TestHost* host = nullptr;
 
 private:
     std::vector<std::unique_ptr<FakeList>> lists_;

@@ -39,26 +39,17 @@ namespace {
 
 const uint16_t kListKind = PackKindCode("kLN");
 
-// Options: the longest prefix, the edit kind, the button letters.
-std::string Options(int maxLength, char kind, const char* letters = "")
-{
-    return std::string(1, static_cast<char>(maxLength)) + kind + letters;
-}
-
-class ListWindowTest : public ::testing::Test {
+class ListWindowTest : public HostedTest {
 protected:
     void SetUp() override
     {
         PublishDataSet(DataSetCode::Drugs);
-        host = new dftest::TestHost;
-        host->show();
+        HostedTest::SetUp();
     }
 
     void TearDown() override
     {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
+        HostedTest::TearDown();
         PublishDataSet(DataSetCode::None);
         SetUserSignListsAvailable(false);
     }
@@ -77,14 +68,7 @@ protected:
     // Sizes the window so that its grid offers `lines` lines.
     void SizeForLines(TVyb* w, int lines, int width = 520)
     {
-        const int rh = w->Tb->RowHeight();
-        const int s = w->LineHeight + 3;
-        const int gridHeight = (lines + 1) * rh + 3;
-        const int clientHeight = gridHeight + s + 3 * TVyb::Margin - 1;
-        QMdiSubWindow* sub = w->SubWindow();
-        ASSERT_NE(sub, nullptr);
-        sub->resize(sub->width() - w->width() + width, sub->height() - w->height() + clientHeight);
-        Settle();
+        ASSERT_NO_FATAL_FAILURE(liststest::SizeForLines(w, lines, width));
         ASSERT_EQ(w->Tb->VisibleLines(), lines);
     }
 
@@ -151,7 +135,6 @@ protected:
     std::vector<uint16_t>& counts = env.counts;
     std::vector<uint16_t>& durations = env.durations;
     std::vector<int>& dropDowns = env.dropDowns;
-    dftest::TestHost* host = nullptr;
 
 private:
     std::vector<std::unique_ptr<TableList>> tables_;

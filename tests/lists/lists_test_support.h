@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QMdiSubWindow>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -19,6 +21,7 @@
 #include "frame/data_form_test_support.h"
 #include "frame/entry_points.h"
 #include "frame/windows/style.h"
+#include "lists/grid.h"
 #include "lists/list_entry_points.h"
 #include "lists/list_window.h"
 #include "lists/nul_edit.h"
@@ -43,6 +46,27 @@ inline void SaveShot(const QImage& image, const char* name)
 {
     const QString path = QString::fromStdString(ScreenshotDir() + "/" + name);
     EXPECT_TRUE(image.save(path)) << path.toStdString();
+}
+
+// A list window's options: the longest prefix, the edit kind, the button
+// letters.
+inline std::string Options(int maxLength, char kind, const char* letters = "")
+{
+    return std::string(1, static_cast<char>(maxLength)) + kind + letters;
+}
+
+// Sizes a list window's sub-window so that its client is `width` wide and
+// its grid offers `lines` lines.
+inline void SizeForLines(TVyb* w, int lines, int width = 520)
+{
+    const int rh = w->Tb->RowHeight();
+    const int s = w->LineHeight + 3;
+    const int gridHeight = (lines + 1) * rh + 3;
+    const int clientHeight = gridHeight + s + 3 * TVyb::Margin - 1;
+    QMdiSubWindow* sub = w->SubWindow();
+    ASSERT_NE(sub, nullptr);
+    sub->resize(sub->width() - w->width() + width, sub->height() - w->height() + clientHeight);
+    Settle();
 }
 
 // What a list-window test installs for its run, and puts back at its end:
@@ -107,11 +131,31 @@ inline int32_t RecordOfKey(const char* table, const char* index, const std::stri
     return r;
 }
 
+// A shown host main window for each test; every data window goes with it at
+// the end.  A fixture that installs more calls SetUp() after its own set-up
+// and TearDown() before its own clean-up.
+class HostedTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host = new dftest::TestHost;
+        host->show();
+    }
+    void TearDown() override
+    {
+        dftest::DeleteDataWindows(host);
+        delete host;
+        Settle();
+    }
+
+    dftest::TestHost* host = nullptr;
+};
+
 // The list commands over the demo folder under a shown host main window:
 // the program's UI texts, the demo data texts, the dispatcher with the list
 // handlers, and a recording message sink.  Every data window goes with the
 // host at the end.
-class DemoListsTest : public ::testing::Test {
+class DemoListsTest : public HostedTest {
 protected:
     void SetUp() override
     {
@@ -130,14 +174,11 @@ protected:
             v.BlinkOff = 1;
             v.tipUser = false;
         });
-        host = new dftest::TestHost;
-        host->show();
+        HostedTest::SetUp();
     }
     void TearDown() override
     {
-        dftest::DeleteDataWindows(host);
-        delete host;
-        Settle();
+        HostedTest::TearDown();
         SetMessageSink(previousSink_);
         SetMainEntryPoints(std::move(savedCalls_));
         SetCommandServices(std::move(savedServices_));
@@ -163,7 +204,6 @@ protected:
         return out;
     }
 
-    dftest::TestHost* host = nullptr;
     RecordingMessageSink sink;
     dftest::ScopedConfig config;
     dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};

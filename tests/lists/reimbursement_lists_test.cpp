@@ -208,12 +208,7 @@ protected:
             v.LanguageIndex = 0;
             v.ReimbColumnLetters = "AB";
         });
-        // The sign sets SetupEdition declares: the ATC list needs "atc".
-        if (SignSets().Find("kk", "MainRec") < 0) {
-            AddSignSet(SignSets(), "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
-            AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
-            AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
-        }
+        DeclareEditionSignSets(); // the ATC list needs "atc"
     }
     void TearDown() override
     {

@@ -35,9 +35,10 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
-#include "datastore/sign_sets.h"
+#include "datastore/user_files.h"
 #include "frame/commands/kind_code.h"
 #include "frame/windows/data_form.h"
+#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/atc_list.h"
 #include "lists/grid.h"
@@ -50,28 +51,7 @@ namespace {
 constexpr int kNames = 1000;
 constexpr int kLettersPerName = 12;
 
-std::string DataFolder()
-{
-    if (const char* env = std::getenv("QEVW_BENCH_DATA"))
-        return WithTrailingSlash(env);
-    return WithTrailingSlash(QEVW_BENCH_DEFAULT_DATA);
-}
-
-double Percentile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(q * static_cast<double>(v.size() - 1) + 0.5));
-    return v[i];
-}
-
-void Report(benchmark::State& st, const char* name, const std::vector<double>& ms)
-{
-    st.counters[std::string(name) + "_median_ms"] = Percentile(ms, 0.5);
-    st.counters[std::string(name) + "_p95_ms"] = Percentile(ms, 0.95);
-    st.counters[std::string(name) + "_worst_ms"] = ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end());
-}
+using namespace bench;
 
 // The folded names of the ATC table in name order, every n-th, cut to the
 // letters typed.
@@ -133,21 +113,7 @@ public:
         sqlite3_close(db_);
     }
     // The rows of a prefix; their number.
-    int Query(const std::string& prefix, int limit)
-    {
-        std::string above = prefix;
-        above.back() = static_cast<char>(above.back() + 1);
-        sqlite3_bind_blob(query_, 1, prefix.data(), static_cast<int>(prefix.size()), SQLITE_STATIC);
-        sqlite3_bind_blob(query_, 2, above.data(), static_cast<int>(above.size()), SQLITE_STATIC);
-        sqlite3_bind_int(query_, 3, limit);
-        int rows = 0;
-        while (sqlite3_step(query_) == SQLITE_ROW) {
-            benchmark::DoNotOptimize(sqlite3_column_blob(query_, 1));
-            ++rows;
-        }
-        sqlite3_reset(query_);
-        return rows;
-    }
+    int Query(const std::string& prefix, int limit) { return SqlitePrefixRows(query_, prefix, limit, 1); }
 
 private:
     sqlite3* db_ = nullptr;
@@ -155,23 +121,12 @@ private:
 };
 #endif
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
 void BM_AtcNameKeystroke800x600(benchmark::State& st)
 {
     BuildKamTables();
     const std::string folder = DataFolder();
     SetDataDir(folder);
-    if (SignSets().Find("kk", "MainRec") < 0) {
-        AddSignSet(SignSets(), "kk", "MainRec PreferN LatCzEn nDescrptActSubstnHomeo  ");
-        AddSignSet(SignSets(), "atc", "noEmpty Level1  ");
-        AddSignSet(SignSets(), "kl", "Actual  Act_Old nVeter  nHomeo  ActReg  Prizes  Stocked OnePack ");
-    }
+    DeclareEditionSignSets();
     listdemo::MdiHost host(1000, 800);
     host.show();
     AtcListWindowSpec spec;
@@ -253,10 +208,10 @@ void BM_AtcNameKeystroke800x600(benchmark::State& st)
     st.counters["keys"] = static_cast<double>(keys.size());
     st.counters["keys_with_similar_rows"] = recArrKeys;
     st.counters["rows_shown"] = rows;
-    Report(st, "key", keys);
-    Report(st, "key_similar", similar);
-    Report(st, "fetch", fetch);
-    Report(st, "sqlite", peer);
+    ReportSpread(st, "key_", keys);
+    ReportSpread(st, "key_similar_", similar);
+    ReportSpread(st, "fetch_", fetch);
+    ReportSpread(st, "sqlite_", peer);
     const double peerMedian = Percentile(peer, 0.5);
     if (peerMedian > 0) {
         st.counters["key_to_sqlite"] = Percentile(keys, 0.5) / peerMedian;
@@ -270,11 +225,4 @@ BENCHMARK(BM_AtcNameKeystroke800x600)->Iterations(1)->Unit(benchmark::kMilliseco
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }

@@ -44,6 +44,7 @@
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
 #include "frame/windows/data_form.h"
+#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/drug_lists.h"
 #include "lists/grid.h"
@@ -56,32 +57,7 @@ namespace {
 
 constexpr int kNames = 300;
 constexpr int kLetters = 8;
-using Clock = std::chrono::steady_clock;
-
-std::string DataFolder()
-{
-    if (const char* env = std::getenv("QEVW_BENCH_DATA"))
-        return WithTrailingSlash(env);
-    return WithTrailingSlash(QEVW_BENCH_DEFAULT_DATA);
-}
-
-double Ms(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Percentile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(q * static_cast<double>(v.size() - 1) + 0.5))];
-}
-
-double Worst(const std::vector<double>& v)
-{
-    return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
-}
+using namespace bench;
 
 bool LoadTable(TextTableSlot& slot, const std::string& path)
 {
@@ -174,21 +150,7 @@ public:
     }
 
     // One page of rows from the prefix; the rows found.
-    int Page(const std::string& prefix, int rows)
-    {
-        std::string upper = prefix;
-        upper.back() = static_cast<char>(upper.back() + 1);
-        sqlite3_bind_blob(query_, 1, prefix.data(), static_cast<int>(prefix.size()), SQLITE_STATIC);
-        sqlite3_bind_blob(query_, 2, upper.data(), static_cast<int>(upper.size()), SQLITE_STATIC);
-        sqlite3_bind_int(query_, 3, rows);
-        int n = 0;
-        while (sqlite3_step(query_) == SQLITE_ROW) {
-            benchmark::DoNotOptimize(sqlite3_column_blob(query_, 0));
-            ++n;
-        }
-        sqlite3_reset(query_);
-        return n;
-    }
+    int Page(const std::string& prefix, int rows) { return SqlitePrefixRows(query_, prefix, rows, 0); }
 
     // Every row in name order written as "code;name" lines; the rows written.
     int64_t DumpCsv(const std::string& path)
@@ -404,11 +366,4 @@ BENCHMARK(BM_DrugNameList)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }

@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_support.h"
 #include "datastore/text_table.h"
 #include "frame/start/ipc.h"
 #include "platform/fs.h"
@@ -142,11 +143,4 @@ BENCHMARK(BM_HandshakeRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunBenchmarks<QCoreApplication>(argc, argv); }

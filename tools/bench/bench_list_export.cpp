@@ -30,18 +30,14 @@
 
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
+#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/grid.h"
 #include "platform/fs.h"
 
 namespace {
 
-std::string DataFolder()
-{
-    if (const char* env = std::getenv("QEVW_BENCH_DATA"))
-        return WithTrailingSlash(env);
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../demo-data/").toStdString();
-}
+using namespace bench;
 
 std::filesystem::path WorkDir()
 {
@@ -215,10 +211,7 @@ BENCHMARK(BM_SqliteShellCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int rc = bench::RunBenchmarks(argc, argv);
     std::filesystem::remove_all(WorkDir());
-    return 0;
+    return rc;
 }

@@ -8,8 +8,7 @@
 //   cmake --build build --target bench_list_typeahead
 //   QT_QPA_PLATFORM=offscreen QEVW_BENCH_DATA=build/scale-data build/tools/bench_list_typeahead
 //
-// Without QEVW_BENCH_DATA the build's demo folder (../demo-data beside the
-// tools folder) is used.
+// Without QEVW_BENCH_DATA the build's demo folder is used.
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +25,7 @@
 
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
+#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/grid.h"
 #include "lists/nul_edit.h"
@@ -36,21 +36,7 @@ namespace {
 constexpr int kNames = 1000;
 constexpr int kLettersPerName = 12;
 
-std::string DataFolder()
-{
-    if (const char* env = std::getenv("QEVW_BENCH_DATA"))
-        return WithTrailingSlash(env);
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../demo-data/").toStdString();
-}
-
-double Percentile(std::vector<double> v, double q)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(q * static_cast<double>(v.size() - 1) + 0.5));
-    return v[i];
-}
+using namespace bench;
 
 void BM_TypeAheadRefill800x600(benchmark::State& st)
 {
@@ -88,10 +74,10 @@ void BM_TypeAheadRefill800x600(benchmark::State& st)
             window->Edt->SetTextKeepCaret(QString());
             for (QChar ch : name) {
                 QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-                const auto t0 = std::chrono::steady_clock::now();
+                const auto t0 = Clock::now();
                 QCoreApplication::sendEvent(window->Edt, &press);
-                const auto t1 = std::chrono::steady_clock::now();
-                ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+                const auto t1 = Clock::now();
+                ms.push_back(Ms(t0, t1));
                 benchmark::DoNotOptimize(window->Tb->Image().constBits());
                 rows = window->Rec.RowCount;
             }
@@ -99,20 +85,11 @@ void BM_TypeAheadRefill800x600(benchmark::State& st)
     }
     st.counters["keys"] = static_cast<double>(ms.size());
     st.counters["rows_shown"] = rows;
-    st.counters["median_ms"] = Percentile(ms, 0.5);
-    st.counters["p95_ms"] = Percentile(ms, 0.95);
-    st.counters["worst_ms"] = ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end());
+    ReportSpread(st, "", ms);
     st.counters["leaves"] = leaves;
 }
 BENCHMARK(BM_TypeAheadRefill800x600)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }

@@ -31,6 +31,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
+#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/grid.h"
 #include "lists/list_window.h"
@@ -44,12 +45,7 @@ constexpr int kPageRows = 20;
 const char* const kChoices[] = {"_ABHKNQZ/68", "H", "Q"};
 const char* const kChoiceNames[] = {"all kinds", "1% kind H", "unused kind Q"};
 
-std::string DataFolder()
-{
-    if (const char* env = std::getenv("QEVW_BENCH_DATA"))
-        return WithTrailingSlash(env);
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../demo-data/").toStdString();
-}
+using namespace bench;
 
 void Prepare()
 {
@@ -311,11 +307,4 @@ BENCHMARK(BM_OursTypedRefill)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }

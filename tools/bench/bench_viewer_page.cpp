@@ -25,10 +25,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
+#include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "lists/list_text_helpers.h"
@@ -250,11 +252,4 @@ BENCHMARK(BM_ResetToPaintedLargestSpc)->Unit(benchmark::kMillisecond)->Iteration
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }
