@@ -27,6 +27,7 @@ bool IsTreeSymbol(char c)
 
 TATable1::TATable1(QWidget* parent) : QWidget(parent), canvas_(nullptr, 96)
 {
+    canvas_.SetTextCache(true);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);

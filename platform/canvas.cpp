@@ -265,6 +265,12 @@ void PainterCanvas::EndPaint()
 
 QFont PainterCanvas::CurrentQFont()
 {
+    EnsureFont();
+    return qfont_;
+}
+
+void PainterCanvas::EnsureFont()
+{
     if (!fontValid_ || (dirty_ & DirtyFont)) {
         const CanvasFont& f = state_.font;
         QFont q(QString::fromLatin1(f.family.data(), static_cast<int>(f.family.size())));
@@ -273,6 +279,8 @@ QFont PainterCanvas::CurrentQFont()
         q.setBold(f.bold);
         q.setItalic(f.italic);
         q.setUnderline(f.underline);
+        if (q != qfont_)
+            shaped_.clear();
         qfont_ = q;
         metrics_.reset();
         fontValid_ = true;
@@ -280,12 +288,18 @@ QFont PainterCanvas::CurrentQFont()
             painter_->setFont(qfont_);
         dirty_ &= ~static_cast<uint32_t>(DirtyFont);
     }
-    return qfont_;
+}
+
+void PainterCanvas::SetTextCache(bool on)
+{
+    cacheTexts_ = on;
+    if (!on)
+        shaped_.clear();
 }
 
 const QFontMetrics& PainterCanvas::Metrics()
 {
-    CurrentQFont();
+    EnsureFont();
     if (!metrics_) {
         if (device_ != nullptr)
             metrics_ = std::make_unique<QFontMetrics>(qfont_, device_);
@@ -353,7 +367,7 @@ void PainterCanvas::ApplyState(QPainter& p)
             p.setBrush(Qt::NoBrush);
     }
     if (dirty_ & DirtyFont)
-        CurrentQFont();
+        EnsureFont();
     if (fontValid_ && p.font() != qfont_)
         p.setFont(qfont_);
     if (dirty_ & DirtyClip) {
@@ -370,8 +384,23 @@ void PainterCanvas::ApplyState(QPainter& p)
 void PainterCanvas::LineTo(int x, int y)
 {
     QPainter& p = Painter();
-    if (p.isActive())
-        p.drawLine(state_.penPosition.x, state_.penPosition.y, x, y);
+    if (p.isActive()) {
+        const int x0 = state_.penPosition.x;
+        const int y0 = state_.penPosition.y;
+        // A thin aliased flat-capped line along an axis covers the pixels from
+        // the lower end up to, not including, the higher one: a filled
+        // rectangle gives the same pixels on an image without the stroker.
+        const bool axis = (x0 == x) != (y0 == y);
+        if (axis && state_.pen.width <= 1 && !state_.antialias && device_ != nullptr
+            && device_->devType() == QInternal::Image && !p.transform().isScaling()
+            && p.transform().type() <= QTransform::TxTranslate && p.pen().style() == Qt::SolidLine) {
+            const QRect r = x0 == x ? QRect(x, std::min(y0, y), 1, std::abs(y - y0))
+                                    : QRect(std::min(x0, x), y, std::abs(x - x0), 1);
+            p.fillRect(r, p.pen().color());
+        } else {
+            p.drawLine(x0, y0, x, y);
+        }
+    }
     state_.penPosition = {x, y};
 }
 
@@ -505,12 +534,35 @@ void PainterCanvas::TextRect(const Rect& r, int x, int y, std::string_view text)
     if (state_.brush.style == BrushStyle::Solid)
         p.fillRect(ToQRect(clip), ToQColor(state_.brush.colour));
     if (!text.empty()) {
-        const QString q = Cp1250ToQString(text);
-        const QFontMetrics& m = Metrics();
         p.setPen(ToQColor(state_.font.colour));
-        p.drawText(QPoint(x, y + m.ascent()), q);
+        if (cacheTexts_ && p.transform().type() == QTransform::TxNone) {
+            p.drawStaticText(QPointF(x, y), ShapedText(text));
+        } else {
+            const QString q = Cp1250ToQString(text);
+            const QFontMetrics& m = Metrics();
+            p.drawText(QPoint(x, y + m.ascent()), q);
+        }
         dirty_ |= DirtyPen;
     }
+}
+
+const QStaticText& PainterCanvas::ShapedText(std::string_view text)
+{
+    // Enough for every cell of a few screens; past it the cache starts over
+    // rather than keep a least-recently-used order.
+    constexpr size_t kMaxShapedTexts = 4096;
+    EnsureFont();
+    const std::string key(text);
+    auto it = shaped_.find(key);
+    if (it != shaped_.end())
+        return it->second;
+    if (shaped_.size() >= kMaxShapedTexts)
+        shaped_.clear();
+    QStaticText shaped(Cp1250ToQString(text));
+    shaped.setTextFormat(Qt::PlainText);
+    shaped.setPerformanceHint(QStaticText::AggressiveCaching);
+    shaped.prepare(QTransform(), painter_ ? painter_->font() : qfont_);
+    return shaped_.emplace(key, std::move(shaped)).first->second;
 }
 
 void PainterCanvas::DrawImage(const Rect& target, const QImage& image, const Rect& source)

@@ -19,12 +19,14 @@
 
 #include <QFont>
 #include <QImage>
+#include <QStaticText>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class QColor;
@@ -242,6 +244,10 @@ public:
     int Dpi() const { return dpi_; }
     // The Qt font the current font state maps to.
     QFont CurrentQFont();
+    // Keeps the shaped glyphs of TextRect's texts for the font, so a text
+    // drawn again (a grid repainting mostly the same cells) is not shaped
+    // again.  Off by default: most canvases draw each text once.
+    void SetTextCache(bool on);
 
     int TextWidth(std::string_view text) override;
     int TextHeight(std::string_view text) override;
@@ -264,7 +270,9 @@ private:
     QPainter& Painter();
     void ApplyState(QPainter& p);
     const QFontMetrics& Metrics();
+    void EnsureFont();
     void DrawTextAt(int x, int y, const QString& text);
+    const QStaticText& ShapedText(std::string_view text);
 
     QPaintDevice* device_ = nullptr;
     int dpi_ = 96;
@@ -272,6 +280,8 @@ private:
     QFont qfont_;
     std::unique_ptr<QFontMetrics> metrics_;
     bool fontValid_ = false;
+    bool cacheTexts_ = false;
+    std::unordered_map<std::string, QStaticText> shaped_;
 };
 
 // A PainterCanvas that owns its RGB32 image: the back buffer of a page and the

@@ -115,6 +115,58 @@ TEST_F(CanvasTest, TextIsPlacedByItsTopLeftAndOverASolidBrush)
     EXPECT_EQ(Px(s, 10, 20), 0xFFFF00u); // yellow: red and green
 }
 
+TEST_F(CanvasTest, ThinAxisLinesCoverTheLowerEndButNotTheHigher)
+{
+    struct Case {
+        Point from, to;
+        Rect inked;
+    };
+    const Case cases[] = {
+        {{2, 5}, {8, 5}, {2, 5, 8, 6}},
+        {{8, 5}, {2, 5}, {2, 5, 8, 6}},
+        {{4, 1}, {4, 9}, {4, 1, 5, 9}},
+        {{4, 9}, {4, 1}, {4, 1, 5, 9}},
+        {{-5, 3}, {30, 3}, {0, 3, 20, 4}},
+    };
+    for (const Case& k : cases) {
+        ImageCanvas c(20, 20, 0xFFFFFF);
+        c.SetPen(0x808080, 1);
+        c.MoveTo(k.from.x, k.from.y);
+        c.LineTo(k.to.x, k.to.y);
+        EXPECT_EQ(Inked(c, 0xFFFFFF), k.inked) << k.from.x << "," << k.from.y << " to " << k.to.x << "," << k.to.y;
+        EXPECT_EQ(Px(c, k.inked.left, k.inked.top), 0x808080u);
+    }
+    // A clip limits them like any drawing.
+    ImageCanvas c(20, 20, 0xFFFFFF);
+    c.SetClipRect({5, 0, 10, 20});
+    c.SetPen(0, 1);
+    c.MoveTo(0, 7);
+    c.LineTo(19, 7);
+    EXPECT_EQ(Inked(c, 0xFFFFFF), (Rect{5, 7, 10, 8}));
+}
+
+TEST_F(CanvasTest, CachedTextsDrawTheSamePixelsAsShapedOnes)
+{
+    const char* texts[] = {"PARALEN 500MG TBL NOB 24", "\xC8\xE1st & <b>x</b>", "a\tb  ", "PARALEN 500MG TBL NOB 24"};
+    ImageCanvas plain(300, 120, 0xFFFFFF);
+    ImageCanvas cached(300, 120, 0xFFFFFF);
+    cached.SetTextCache(true);
+    for (ImageCanvas* c : {&plain, &cached}) {
+        int y = 0;
+        for (const CanvasFont& font : {CanvasFont{"DejaVu Sans", 9}, CanvasFont{"DejaVu Sans", 12, true}}) {
+            c->SetFont(font);
+            for (const char* t : texts) {
+                c->SetBrushStyle(BrushStyle::Clear);
+                c->SetFontColour(0x800000);
+                c->TextRect({3, y, 150, y + 14}, 4, y + 1, t);
+                y += 14;
+            }
+        }
+    }
+    EXPECT_TRUE(plain.Image() == cached.Image());
+    EXPECT_NE(Inked(cached, 0xFFFFFF).right, 0);
+}
+
 TEST_F(CanvasTest, MeasuringWorksOutsideAPaintPassAndFollowsTheFont)
 {
     ImageCanvas c(10, 10);
