@@ -23,8 +23,6 @@ namespace Ui {
 class TTextSet;
 }
 
-struct ConfigValues;
-
 struct TextSearchResult {
     std::vector<uint32_t> entries; // text_search::ResultEntry values
     text_search::SearchWords words;
@@ -36,10 +34,6 @@ struct TextSearchResult {
 // the chooser; empty: the filter button only switches the filter off.
 using TextSearchChooser = std::function<bool(char letter)>;
 TextSearchChooser SetTextSearchChooser(TextSearchChooser chooser);
-
-// The saved search filter of a kind letter ("k", "E", "S", "r"), nullptr
-// for a letter without one.
-std::string* SearchFilterSlot(ConfigValues& values, char letter);
 
 class TTextSet : public TDlgForm {
     Q_OBJECT

@@ -12,6 +12,7 @@
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/paragraph_codes.h"
+#include "frame/stored_paragraphs.h"
 #include "lists/text_search_dialog.h"
 #include "platform/message_sink.h"
 #include "tests/lists/lists_test_support.h"
@@ -196,11 +197,9 @@ TEST_F(TextSearchDialog, AFilterSwitchedOffStaysOffAndKept)
     ASSERT_GE(LoadTextTable(dataTexts, QEVW_DEMO_DATA_DIR "/kalvo.ces"), TextTableResult::FirstSuccess);
     test_support::ScopedTextTable scopedData(DataTexts, dataTexts);
     LoadParagraphLists();
-    const std::string oldSlot = Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.Second('S'); });
-    Config().Update([](ConfigValues& v) {
-        v.TextTarget = 3;
-        *v.paragraphCurrent.Second('S') = "\x45";
-    });
+    const std::string oldSlot = StoredParagraphSelection(kParagraphFilterMode, 'S');
+    Config().Update([](ConfigValues& v) { v.TextTarget = 3; });
+    StoreParagraphSelection(kParagraphFilterMode, 'S', "\x45");
     {
         TTextSet d(false, nullptr);
         d.show();
@@ -212,11 +211,11 @@ TEST_F(TextSearchDialog, AFilterSwitchedOffStaysOffAndKept)
         EXPECT_FALSE(button->isChecked());
         EXPECT_FALSE(button->font().bold());
     }
-    EXPECT_EQ(Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.Second('S'); }), "\x45\xFF");
+    EXPECT_EQ(StoredParagraphSelection(kParagraphFilterMode, 'S'), "\x45\xFF");
     {
         TTextSet d(false, nullptr);
         EXPECT_FALSE(Child<QToolButton>(d, "FiltrBtn")->isChecked());
     }
-    Config().Update([&](ConfigValues& v) { *v.paragraphCurrent.Second('S') = oldSlot; });
+    StoreParagraphSelection(kParagraphFilterMode, 'S', oldSlot);
     LoadParagraphLists();
 }
