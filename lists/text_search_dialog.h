@@ -30,8 +30,9 @@ struct TextSearchResult {
 };
 
 // The paragraph chooser in filter mode for a kind letter: it shows the
-// letter's saved filter and stores the user's choice there.  Registered by
-// the chooser; empty: the filter button only switches the filter off.
+// letter's saved filter and stores the user's choice there.  Installed at
+// start-up (InstallTextSearchChooser, lists/paragraph_chooser.h); empty: the
+// filter button only switches the filter off.
 using TextSearchChooser = std::function<bool(char letter)>;
 TextSearchChooser SetTextSearchChooser(TextSearchChooser chooser);
 
