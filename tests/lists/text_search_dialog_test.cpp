@@ -290,7 +290,7 @@ TEST_F(TextSearchDialog, TheFilterButtonRunsTheChooserIntoTheSearchSlot)
     ASSERT_FALSE(chosen.empty());
     EXPECT_EQ(StoredParagraphSelection(kParagraphFilterMode, 'S'), chosen);
     const std::string filter = EncodeParagraphSet(chosen, 'S');
-    EXPECT_EQ(filter, test_support::Bytes({0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, '-'}));
+    EXPECT_EQ(filter, test_support::Bytes({0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4C, '-'}));
     EXPECT_TRUE(button->isChecked());
     EXPECT_TRUE(button->font().bold());
     EXPECT_EQ(button->toolTip(), KamToQString(ParagraphSetText(filter, 'S')));
