@@ -77,3 +77,15 @@ void StoreParagraphSelection(char mode, char kind, std::string_view selection, s
             ParagraphHighlightSlot(v.paragraphCurrent, kind) = *highlight;
     });
 }
+
+void SwitchOffParagraphSelection(char mode, char kind)
+{
+    Config().Update([&](ConfigValues& v) {
+        std::string& s = ParagraphSelectionSlot(v.paragraphCurrent, mode, kind);
+        if (!s.empty() && static_cast<uint8_t>(s.back()) == 255)
+            return;
+        if (s.size() >= kMaxStoredParagraphCodes)
+            s.resize(kMaxStoredParagraphCodes - 1);
+        s.push_back(static_cast<char>(255));
+    });
+}

@@ -43,3 +43,6 @@ uint8_t StoredParagraphHighlight(char kind);
 // the kind's highlight, in one step under the settings lock.
 void StoreParagraphSelection(char mode, char kind, std::string_view selection,
                              std::optional<uint8_t> highlight = std::nullopt);
+// Switches the pair's selection off and keeps it: a trailing 255 is added
+// unless there is one, the last code giving way when all 80 are in use.
+void SwitchOffParagraphSelection(char mode, char kind);

@@ -19,6 +19,7 @@
 #include "lists/grid.h"
 #include "lists/nul_edit.h"
 #include "lists/scroll_bar.h"
+#include "lists/text_search_dialog.h"
 #include "lists/vyb_types.h"
 #include "ui_paragraph_chooser.h"
 
@@ -282,4 +283,9 @@ bool TVybOdst::eventFilter(QObject* watched, QEvent* event)
 int RunParagraphChooser(char kind, char mode)
 {
     return RunDialog<TVybOdst>(kind, mode) == 1 ? 1 : 0;
+}
+
+void InstallTextSearchChooser()
+{
+    SetTextSearchChooser([](char letter) { return RunParagraphChooser(letter, kParagraphFilterMode) == 1; });
 }

@@ -81,3 +81,7 @@ private:
 // Runs the chooser for a document kind in a mode: 1 when the user confirmed
 // (the stored selection replaced), 0 otherwise.
 int RunParagraphChooser(char kind, char mode);
+
+// Makes this chooser, in filter mode, the one the text search's filter
+// button runs (SetTextSearchChooser).
+void InstallTextSearchChooser();

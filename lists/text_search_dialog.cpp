@@ -12,6 +12,7 @@
 #include "frame/config/config_file.h"
 #include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
+#include "frame/stored_paragraphs.h"
 #include "frame/windows/message_box.h"
 #include "platform/cp1250.h"
 #include "ui_text_set.h"
@@ -44,22 +45,6 @@ TextSearchChooser SetTextSearchChooser(TextSearchChooser chooser)
     std::lock_guard lock(ChooserMutex());
     std::swap(Chooser(), chooser);
     return chooser;
-}
-
-std::string* SearchFilterSlot(ConfigValues& values, char letter)
-{
-    switch (letter) {
-    case 'k':
-        return values.paragraphCurrent.Second('K');
-    case 'E':
-    case 'S':
-        return values.paragraphCurrent.Second(letter);
-    case 'r':
-    case 'R':
-        return values.paragraphCurrent.Second('R');
-    default:
-        return nullptr;
-    }
 }
 
 TTextSet::TTextSet(bool goods, TextSearchResult* out, QWidget* parent)
@@ -125,11 +110,8 @@ int TTextSet::GetResult(TextSearchResult& out, bool goods)
 
 void TTextSet::LoadFilter()
 {
-    std::string saved = Config().Read([this](const ConfigValues& v) {
-        const std::string* slot = SearchFilterSlot(const_cast<ConfigValues&>(v), letter_);
-        return slot ? *slot : std::string();
-    });
-    const std::string selection = EncodeParagraphSet(saved, letter_);
+    const std::string selection =
+        EncodeParagraphSet(StoredParagraphSelection(kParagraphFilterMode, letter_), letter_);
     QFont font = ui_->FiltrBtn->font();
     if (!selection.empty()) {
         ui_->FiltrBtn->setChecked(true);
@@ -161,10 +143,7 @@ void TTextSet::FiltrBtnClick()
             chooser(letter_);
     } else if (!filter_.empty()) {
         // Switched off, kept for the next time.
-        Config().Update([this](ConfigValues& v) {
-            if (std::string* slot = SearchFilterSlot(v, letter_))
-                slot->push_back(static_cast<char>(0xFF));
-        });
+        SwitchOffParagraphSelection(kParagraphFilterMode, letter_);
     }
     LoadFilter();
 }

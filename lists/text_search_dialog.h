@@ -23,8 +23,6 @@ namespace Ui {
 class TTextSet;
 }
 
-struct ConfigValues;
-
 struct TextSearchResult {
     std::vector<uint32_t> entries; // text_search::ResultEntry values
     text_search::SearchWords words;
@@ -32,14 +30,11 @@ struct TextSearchResult {
 };
 
 // The paragraph chooser in filter mode for a kind letter: it shows the
-// letter's saved filter and stores the user's choice there.  Registered by
-// the chooser; empty: the filter button only switches the filter off.
+// letter's saved filter and stores the user's choice there.  Installed at
+// start-up (InstallTextSearchChooser, lists/paragraph_chooser.h); empty: the
+// filter button only switches the filter off.
 using TextSearchChooser = std::function<bool(char letter)>;
 TextSearchChooser SetTextSearchChooser(TextSearchChooser chooser);
-
-// The saved search filter of a kind letter ("k", "E", "S", "r"), nullptr
-// for a letter without one.
-std::string* SearchFilterSlot(ConfigValues& values, char letter);
 
 class TTextSet : public TDlgForm {
     Q_OBJECT

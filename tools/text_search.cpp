@@ -22,6 +22,7 @@
 #include "datastore/text_table.h"
 #include "frame/hex_base64.h"
 #include "frame/windows/message_box.h"
+#include "lists/paragraph_chooser.h"
 #include "lists/text_search_dialog.h"
 #include "lists/text_search_engine.h"
 #include "platform/cp1250.h"
@@ -109,6 +110,7 @@ int main(int argc, char** argv)
     if (dialog) {
         QApplication app(argc, argv);
         InstallMessageBoxes(true);
+        InstallTextSearchChooser();
         TextSearchResult result;
         const int count = TTextSet::GetResult(result, letter == 'r');
         std::printf("returned %d\n", count);

@@ -706,14 +706,7 @@ void TProhlizecN::FnParagrClick()
         showAll_ = true;
         if (!lastChooserResult_.empty()) {
             // The next viewer of the group opens showing all, the selection kept.
-            Config().Update([&](ConfigValues& v) {
-                std::string& s = ParagraphSelectionSlot(v.paragraphCurrent, 'V', kind);
-                if (s.empty() || static_cast<uint8_t>(s.back()) != 255) {
-                    if (s.size() >= kMaxStoredParagraphCodes)
-                        s.resize(kMaxStoredParagraphCodes - 1);
-                    s.push_back(static_cast<char>(255));
-                }
-            });
+            SwitchOffParagraphSelection('V', kind);
         }
     }
     UpdateFilterButton();

@@ -35,6 +35,7 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/entry_points.h"
 #include "lists/list_entry_points.h"
+#include "lists/paragraph_chooser.h"
 #include "maintenance/http_client.h"
 #include "lists/product_history_lists.h"
 #include "lists/code_lists.h"
@@ -136,6 +137,7 @@ int main(int argc, char** argv)
     AddCommandEntryPoints(calls);
     RegisterListCommands();
     RegisterCodeListCommands();
+    InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();
 

@@ -99,4 +99,31 @@ TEST(ParagraphChooserStore, KeepsTheShowAllByteAndCutsAt80)
     EXPECT_EQ(StoredParagraphSelection('F', 'S'), std::string(80, '\x41'));
 }
 
+TEST(ParagraphChooserStore, SwitchingOffKeepsTheSelection)
+{
+    SavedConfig saved;
+    const std::string full(80, '\x41');
+    struct Case {
+        std::string stored;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"\x12\x13", "\x12\x13\xFF"},
+        // Already off: one 255 only.
+        {"\x12\xFF", "\x12\xFF"},
+        // Full: the last code makes room, the stored form stays within 80.
+        {full, std::string(79, '\x41') + '\xFF'},
+    };
+    for (const Case& c : cases) {
+        StoreParagraphSelection('F', 'S', c.stored);
+        SwitchOffParagraphSelection('F', 'S');
+        EXPECT_EQ(StoredParagraphSelection('F', 'S'), c.expected);
+        // The other mode's slot of the kind is another slot.
+        StoreParagraphSelection('V', 'S', "\x42");
+        SwitchOffParagraphSelection('V', 'S');
+        EXPECT_EQ(StoredParagraphSelection('F', 'S'), c.expected);
+        EXPECT_EQ(StoredParagraphSelection('V', 'S'), "\x42\xFF");
+    }
+}
+
 } // namespace

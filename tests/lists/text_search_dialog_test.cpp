@@ -1,20 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "datastore/db_table.h"
+#include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/paragraph_codes.h"
+#include "frame/stored_paragraphs.h"
+#include "lists/nul_edit.h"
+#include "lists/paragraph_chooser.h"
 #include "lists/text_search_dialog.h"
 #include "platform/message_sink.h"
 #include "tests/lists/lists_test_support.h"
+#include "tests/support/bytes.h"
 #include "tests/support/text_tables.h"
 
 namespace {
@@ -196,11 +203,9 @@ TEST_F(TextSearchDialog, AFilterSwitchedOffStaysOffAndKept)
     ASSERT_GE(LoadTextTable(dataTexts, QEVW_DEMO_DATA_DIR "/kalvo.ces"), TextTableResult::FirstSuccess);
     test_support::ScopedTextTable scopedData(DataTexts, dataTexts);
     LoadParagraphLists();
-    const std::string oldSlot = Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.Second('S'); });
-    Config().Update([](ConfigValues& v) {
-        v.TextTarget = 3;
-        *v.paragraphCurrent.Second('S') = "\x45";
-    });
+    const std::string oldSlot = StoredParagraphSelection(kParagraphFilterMode, 'S');
+    Config().Update([](ConfigValues& v) { v.TextTarget = 3; });
+    StoreParagraphSelection(kParagraphFilterMode, 'S', "\x45");
     {
         TTextSet d(false, nullptr);
         d.show();
@@ -212,11 +217,85 @@ TEST_F(TextSearchDialog, AFilterSwitchedOffStaysOffAndKept)
         EXPECT_FALSE(button->isChecked());
         EXPECT_FALSE(button->font().bold());
     }
-    EXPECT_EQ(Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.Second('S'); }), "\x45\xFF");
+    EXPECT_EQ(StoredParagraphSelection(kParagraphFilterMode, 'S'), "\x45\xFF");
     {
         TTextSet d(false, nullptr);
         EXPECT_FALSE(Child<QToolButton>(d, "FiltrBtn")->isChecked());
     }
-    Config().Update([&](ConfigValues& v) { *v.paragraphCurrent.Second('S') = oldSlot; });
+    StoreParagraphSelection(kParagraphFilterMode, 'S', oldSlot);
+    LoadParagraphLists();
+}
+
+TEST_F(TextSearchDialog, TheFilterButtonRunsTheChooserIntoTheSearchSlot)
+{
+    TextTablePtr dataTexts;
+    ASSERT_GE(LoadTextTable(dataTexts, QEVW_DEMO_DATA_DIR "/kalvo.ces"), TextTableResult::FirstSuccess);
+    test_support::ScopedTextTable scopedData(DataTexts, dataTexts);
+    LoadParagraphLists();
+    const std::string oldSlot = StoredParagraphSelection(kParagraphFilterMode, 'S');
+    StoreParagraphSelection(kParagraphFilterMode, 'S', "");
+    Config().Update([](ConfigValues& v) { v.TextTarget = 3; });
+    // The chooser the program installs at start-up.
+    TextSearchChooser old = SetTextSearchChooser({});
+    InstallTextSearchChooser();
+
+    // Runs `act` on the chooser once it is open; false when none opened.
+    auto withChooser = [](std::function<void(TVybOdst&)> act) {
+        auto seen = std::make_shared<bool>(false);
+        QTimer::singleShot(0, [seen, act] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* chooser = dynamic_cast<TVybOdst*>(w); chooser && chooser->isVisible()) {
+                    *seen = true;
+                    act(*chooser);
+                    if (chooser->isVisible())
+                        chooser->reject(); // never leave the test waiting
+                }
+        });
+        return seen;
+    };
+
+    TTextSet d(false, nullptr);
+    d.show();
+    QToolButton* button = Child<QToolButton>(d, "FiltrBtn");
+    ASSERT_FALSE(button->isChecked());
+
+    // Escape: the chooser closes, nothing is stored, the button stays up.
+    bool closedByEscape = false;
+    auto seen = withChooser([&](TVybOdst& chooser) {
+        EXPECT_EQ(chooser.Model().Kind(), 'S');
+        EXPECT_EQ(chooser.Model().Mode(), kParagraphFilterMode);
+        QTest::keyClick(chooser.kbd, Qt::Key_Escape);
+        closedByEscape = !chooser.isVisible();
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(*seen);
+    EXPECT_TRUE(closedByEscape);
+    EXPECT_EQ(StoredParagraphSelection(kParagraphFilterMode, 'S'), "");
+    EXPECT_FALSE(button->isChecked());
+
+    // Section 4 excluded and confirmed: the choice is the search's filter.
+    std::string chosen;
+    seen = withChooser([&](TVybOdst& chooser) {
+        const ParagraphChooserModel& m = chooser.Model();
+        auto onGroup4 = [&m] { return m.Current() >= 0 && m.Entries()[static_cast<size_t>(m.Current())].code == 0x40; };
+        for (int i = 0; i < 20 && !onGroup4(); ++i)
+            QTest::keyClick(chooser.kbd, Qt::Key_Down);
+        ASSERT_TRUE(onGroup4());
+        QTest::keyClicks(chooser.kbd, "?");
+        chosen = m.Selection();
+        chooser.bOK->click();
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(*seen);
+    ASSERT_FALSE(chosen.empty());
+    EXPECT_EQ(StoredParagraphSelection(kParagraphFilterMode, 'S'), chosen);
+    const std::string filter = EncodeParagraphSet(chosen, 'S');
+    EXPECT_EQ(filter, test_support::Bytes({0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4C, '-'}));
+    EXPECT_TRUE(button->isChecked());
+    EXPECT_TRUE(button->font().bold());
+    EXPECT_EQ(button->toolTip(), KamToQString(ParagraphSetText(filter, 'S')));
+
+    SetTextSearchChooser(old);
+    StoreParagraphSelection(kParagraphFilterMode, 'S', oldSlot);
     LoadParagraphLists();
 }

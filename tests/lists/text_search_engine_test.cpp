@@ -561,3 +561,33 @@ TEST(TextSearchOracle, DemoTextsGiveTheRecordsOfAPlainScan)
         }
     }
 }
+
+TEST(TextSearchMapping, DemoSharedSummaryAndOrphan)
+{
+    const TextSource& src = *FindTextSource('k');
+    const std::string path = QEVW_DEMO_DATA_DIR "/kodex.dat";
+    TDbTable table;
+    ASSERT_TRUE(OpenTextIndex(table, QEVW_DEMO_DATA_DIR "/", src));
+    auto codeOf = [&table](int32_t record) {
+        std::string buf;
+        ReadRecord(table.dat, record, buf);
+        return std::string(FieldBytes(buf, kKlLayout.Field("KOD")));
+    };
+    auto codes = [&](const MapResult& m) {
+        std::vector<std::string> out;
+        for (uint32_t e : m.entries)
+            out.push_back(codeOf(ResultRecord(e)));
+        return out;
+    };
+    // One summary of a registered (0000401), a reimbursed (0000295) and a
+    // user-marked (0001172) drug.
+    const ScanRun shared = Search(path, 'k', {"trojice"});
+    ASSERT_EQ(shared.hits.size(), 1u);
+    EXPECT_EQ(codes(MapHitsToRecords(table, src, shared.hits, false, {})), std::vector<std::string>{"0000295"});
+    const auto marked = [&](int32_t record) { return codeOf(record) == "0001172"; };
+    EXPECT_EQ(codes(MapHitsToRecords(table, src, shared.hits, false, marked)), std::vector<std::string>{"0001172"});
+    // A summary no drug points at is found and maps to nobody.
+    const ScanRun orphan = Search(path, 'k', {"sirotek"});
+    ASSERT_EQ(orphan.hits.size(), 1u);
+    EXPECT_TRUE(MapHitsToRecords(table, src, orphan.hits, false, {}).entries.empty());
+}
