@@ -177,10 +177,11 @@ int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int in
 
     for (;;) {
         // Far from the end of the input and of the output's room, one lookup
-        // gives one or two symbols; anything else takes the full step.
+        // gives one or two symbols; anything else takes the full step.  The
+        // room grows with every byte taken, as the in-place decoding frees it.
         uint32_t tree = selector_[context];
         constexpr int kPerLoad = 57 / kPairBits; // lookups one 64-bit load serves
-        while (bp <= fastLimit && n + 2 * kPerLoad <= inputPos) {
+        while (bp <= fastLimit && n + 2 * kPerLoad <= inputPos + static_cast<int>(bp >> 3)) {
             uint64_t w = DecodeLE64(p + (bp >> 3)) >> (bp & 7);
             uint32_t used = 0;
             uint32_t count = 1;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "datastore/db_table.h"
 #include "datastore/huff_table_decoder.h"
@@ -106,31 +109,54 @@ void ScanWord(std::string_view data, size_t from, size_t to, std::string_view wo
     const auto* d = reinterpret_cast<const unsigned char*>(data.data());
     const unsigned char first = static_cast<unsigned char>(word[0]);
     const unsigned char capital = UpperTable[first];
-    if (n == 1) {
-        for (size_t p = from; p < to; ++p)
-            if (d[p] == first || d[p] == capital)
-                starts.push_back(static_cast<uint32_t>(p));
-        return;
+    // The first byte (either case), the rarest byte after it and the last
+    // one are tested together; only where all three agree is the rest read.
+    size_t k = 0;
+    if (n > 1) {
+        k = 1;
+        for (size_t i = 2; i < n; ++i)
+            if (ByteCommonness(static_cast<unsigned char>(word[i])) <
+                ByteCommonness(static_cast<unsigned char>(word[k])))
+                k = i;
     }
-    size_t k = 1;
-    for (size_t i = 2; i < n; ++i)
-        if (ByteCommonness(static_cast<unsigned char>(word[i])) <
-            ByteCommonness(static_cast<unsigned char>(word[k])))
-            k = i;
     const unsigned char anchor = static_cast<unsigned char>(word[k]);
-    const char* rest = word.data() + 1;
-    const unsigned char* scan = d + from + k;
-    const unsigned char* const scanEnd = d + to + k;
-    while (scan < scanEnd) {
-        const void* q = std::memchr(scan, anchor, static_cast<size_t>(scanEnd - scan));
-        if (!q)
-            break;
-        const unsigned char* hit = static_cast<const unsigned char*>(q);
-        const size_t p = static_cast<size_t>(hit - d) - k;
-        if ((d[p] == first || d[p] == capital) && std::memcmp(d + p + 1, rest, n - 1) == 0)
-            starts.push_back(static_cast<uint32_t>(p));
-        scan = hit + 1;
+    const size_t lastAt = n - 1;
+    const unsigned char last = static_cast<unsigned char>(word[lastAt]);
+    auto matches = [&](size_t p) {
+        return (d[p] == first || d[p] == capital) && std::memcmp(d + p + 1, word.data() + 1, n - 1) == 0;
+    };
+    size_t p = from;
+#if defined(__SSE2__)
+    // 16 starts at a time while every load stays inside data.
+    if (data.size() >= n - 1 + 16) {
+        const size_t vecEnd = std::min(to, data.size() - (n - 1) - 16 + 1);
+        const __m128i vFirst = _mm_set1_epi8(static_cast<char>(first));
+        const __m128i vCapital = _mm_set1_epi8(static_cast<char>(capital));
+        const __m128i vAnchor = _mm_set1_epi8(static_cast<char>(anchor));
+        const __m128i vLast = _mm_set1_epi8(static_cast<char>(last));
+        for (; p < vecEnd; p += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p));
+            __m128i m = _mm_or_si128(_mm_cmpeq_epi8(a, vFirst), _mm_cmpeq_epi8(a, vCapital));
+            if (k != 0) {
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + k));
+                const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + lastAt));
+                m = _mm_and_si128(m, _mm_and_si128(_mm_cmpeq_epi8(b, vAnchor), _mm_cmpeq_epi8(c, vLast)));
+            }
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+            if (p + 16 > to)
+                mask &= (1u << (to - p)) - 1;
+            while (mask) {
+                const size_t at = p + static_cast<size_t>(__builtin_ctz(mask));
+                mask &= mask - 1;
+                if (matches(at))
+                    starts.push_back(static_cast<uint32_t>(at));
+            }
+        }
     }
+#endif
+    for (; p < to; ++p)
+        if ((k == 0 || (d[p + k] == anchor && d[p + lastAt] == last)) && matches(p))
+            starts.push_back(static_cast<uint32_t>(p));
 }
 
 // ------------------------------------------------------------------- filter
