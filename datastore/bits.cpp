@@ -98,6 +98,38 @@ int64_t BitsCount(const TBits& bits, int64_t from, int64_t to)
     return count;
 }
 
+int64_t BitsNextSet(const TBits& bits, int64_t from, int64_t last)
+{
+    last = std::min<int64_t>(last, BitCapacity(bits) - 1);
+    for (int64_t p = std::max<int64_t>(from, 0); p <= last;) {
+        const uint8_t byte = bits[static_cast<size_t>(p >> 3)];
+        if (byte == 0) {
+            p = ((p >> 3) + 1) << 3;
+            continue;
+        }
+        if ((byte >> (p & 7)) & 1)
+            return p;
+        ++p;
+    }
+    return -1;
+}
+
+int64_t BitsPreviousSet(const TBits& bits, int64_t from, int64_t first)
+{
+    from = std::min<int64_t>(from, BitCapacity(bits) - 1);
+    for (int64_t p = from; p >= std::max<int64_t>(first, 0);) {
+        const uint8_t byte = bits[static_cast<size_t>(p >> 3)];
+        if (byte == 0) {
+            p = ((p >> 3) << 3) - 1;
+            continue;
+        }
+        if ((byte >> (p & 7)) & 1)
+            return p;
+        --p;
+    }
+    return -1;
+}
+
 int64_t BitsNth(const TBits& bits, int64_t from, int64_t n)
 {
     if (n <= 0)

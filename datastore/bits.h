@@ -43,6 +43,12 @@ struct TDbTable;
 // stops the walk (DbStatus positive) with the positions not reached cleared.
 int64_t BitsRestrictToTable(TBits& positions, const TBits& records, TDbTable& table);
 
+// The first set bit at or after `from` up to `last`, or -1; the last set
+// bit at or before `from` down to `first`, or -1.  Zero bytes are skipped
+// whole, so a sparse filter over a large table is walked quickly.
+int64_t BitsNextSet(const TBits& bits, int64_t from, int64_t last);
+int64_t BitsPreviousSet(const TBits& bits, int64_t from, int64_t first);
+
 // The position just after the n-th set bit at or after `from`; `from` itself
 // when n <= 0; when fewer than n bits are set there, the end of the array
 // (or `from` when that lies beyond the end).

@@ -169,43 +169,6 @@ void ReportNoData(VybRec& rec)
     ShowError(UiText("Chyby", "NoData"));
 }
 
-// The first set bit at or after p (up to last), or -1.
-int32_t NextHit(const TBits& hits, int32_t p, int32_t last)
-{
-    if (p < 0)
-        p = 0;
-    while (p <= last) {
-        const size_t byte = static_cast<size_t>(p) / 8;
-        if (byte >= hits.size())
-            return -1;
-        if ((p & 7) == 0 && hits[byte] == 0) {
-            p += 8;
-            continue;
-        }
-        if (BitTest(hits, p))
-            return p;
-        ++p;
-    }
-    return -1;
-}
-
-// The last set bit at or before p (down to first), or -1.
-int32_t PreviousHit(const TBits& hits, int32_t p, int32_t first)
-{
-    const int32_t top = static_cast<int32_t>(hits.size() * 8) - 1;
-    p = std::min(p, top);
-    while (p >= first && p >= 0) {
-        if ((p & 7) == 7 && hits[static_cast<size_t>(p) / 8] == 0) {
-            p -= 8;
-            continue;
-        }
-        if (BitTest(hits, p))
-            return p;
-        --p;
-    }
-    return -1;
-}
-
 bool Backwards(uint8_t mode)
 {
     return mode == FetchModeCode::Before || mode == FetchModeCode::Last;
@@ -465,7 +428,8 @@ void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text)
 
     const bool back = !fromRangeStart && Backwards(rec.FetchMode);
     for (;;) {
-        p = back ? PreviousHit(rec.Hits, p, first) : NextHit(rec.Hits, p, last);
+        p = back ? static_cast<int32_t>(BitsPreviousSet(rec.Hits, p, first))
+                 : static_cast<int32_t>(BitsNextSet(rec.Hits, p, last));
         if (p < 0 || p < first || p > last)
             return;
         ReadByOrder(MainTable, p, record);

@@ -42,10 +42,12 @@ constexpr uint8_t kDrugLink = 6;
 constexpr uint16_t kUserListBit = 0x200;
 constexpr size_t kMaxListChoice = 40;
 
-constexpr uint16_t kDrugRecordLength = 346;
-constexpr uint16_t kCvzpRecordLength = 124;
-constexpr uint16_t kAtcRecordLength = 166;
-constexpr uint16_t kReferenceRecordLength = 103;
+constexpr uint16_t kDrugRecordLength = kKlLayout.Length();
+constexpr uint16_t kCvzpRecordLength = kCvzpLayout.Length();
+constexpr uint16_t kAtcRecordLength = kAtcLayout.Length();
+constexpr uint16_t kReferenceRecordLength = kAtcpLayout.Length();
+static_assert(kDrugRecordLength == 346 && kCvzpRecordLength == 124 && kAtcRecordLength == 166 &&
+              kReferenceRecordLength == 103);
 
 constexpr FieldPos kKlCode = kKlLayout.Field("KOD");
 constexpr FieldPos kKlKind = kKlLayout.Field("UH");
@@ -283,40 +285,6 @@ bool BuildReimbursementHits(VybRec& rec)
     return true;
 }
 
-// The first set bit at or after `from` up to `last`, else -1.
-int32_t NextHit(const TBits& bits, int32_t from, int32_t last)
-{
-    last = std::min<int32_t>(last, static_cast<int32_t>(bits.size() * 8) - 1);
-    for (int32_t p = std::max(from, 0); p <= last;) {
-        const uint8_t byte = bits[static_cast<size_t>(p / 8)];
-        if (byte == 0) {
-            p = (p / 8 + 1) * 8;
-            continue;
-        }
-        if (byte & (1u << (p % 8)))
-            return p;
-        ++p;
-    }
-    return -1;
-}
-
-// The last set bit at or before `from` down to `first`, else -1.
-int32_t PreviousHit(const TBits& bits, int32_t from, int32_t first)
-{
-    from = std::min<int32_t>(from, static_cast<int32_t>(bits.size() * 8) - 1);
-    for (int32_t p = from; p >= std::max(first, 0);) {
-        const uint8_t byte = bits[static_cast<size_t>(p / 8)];
-        if (byte == 0) {
-            p = (p / 8) * 8 - 1;
-            continue;
-        }
-        if (byte & (1u << (p % 8)))
-            return p;
-        --p;
-    }
-    return -1;
-}
-
 // ----------------------------------------------------------- drug windows
 
 void SeekPrefix(VybRec& rec)
@@ -388,7 +356,8 @@ void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text)
         return;
     std::string drug, price;
     for (;;) {
-        p = forward ? NextHit(rec.Hits, p, rec.RangeLast) : PreviousHit(rec.Hits, p, rec.RangeFirst);
+        p = forward ? static_cast<int32_t>(BitsNextSet(rec.Hits, p, rec.RangeLast))
+                    : static_cast<int32_t>(BitsPreviousSet(rec.Hits, p, rec.RangeFirst));
         if (p < 0)
             return;
         ReadByOrder(MainTable, p, drug);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <random>
 
 #include "datastore/bits.h"
@@ -134,6 +135,39 @@ TEST(Bits, CountAndNthAgreeWithABitByBitWalk)
             ASSERT_EQ(BitsCount(b, from, to), SlowCount(b, from, to)) << from << ".." << to;
             const int64_t n = static_cast<int64_t>(rng() % 40) - 2;
             ASSERT_EQ(BitsNth(b, from, n), SlowNth(b, from, n)) << from << " n " << n;
+        }
+    }
+}
+
+// Next and previous set bits skip zero bytes whole: against a bit-by-bit
+// walk over sparse arrays, bounds outside the array, and an empty array.
+TEST(Bits, NextAndPreviousSetAgreeWithABitByBitWalk)
+{
+    auto slowNext = [](const TBits& b, int64_t from, int64_t last) -> int64_t {
+        for (int64_t p = std::max<int64_t>(from, 0); p <= last; ++p)
+            if (BitTest(b, p))
+                return p;
+        return -1;
+    };
+    auto slowPrevious = [](const TBits& b, int64_t from, int64_t first) -> int64_t {
+        for (int64_t p = std::min<int64_t>(from, static_cast<int64_t>(b.size()) * 8 - 1); p >= first && p >= 0; --p)
+            if (BitTest(b, p))
+                return p;
+        return -1;
+    };
+    EXPECT_EQ(BitsNextSet(TBits{}, 0, 100), -1);
+    EXPECT_EQ(BitsPreviousSet(TBits{}, 100, 0), -1);
+    std::mt19937 rng(11);
+    for (int round = 0; round < 40; ++round) {
+        TBits b(1 + rng() % 12);
+        for (auto& byte : b)
+            byte = (rng() % 3 == 0) ? static_cast<uint8_t>(1u << (rng() % 8)) : 0;
+        const int64_t bits = static_cast<int64_t>(b.size()) * 8;
+        for (int k = 0; k < 60; ++k) {
+            const int64_t a = static_cast<int64_t>(rng() % (bits + 20)) - 10;
+            const int64_t z = static_cast<int64_t>(rng() % (bits + 20)) - 10;
+            ASSERT_EQ(BitsNextSet(b, a, z), slowNext(b, a, z)) << a << ".." << z;
+            ASSERT_EQ(BitsPreviousSet(b, z, a), slowPrevious(b, z, a)) << z << " down to " << a;
         }
     }
 }
