@@ -90,19 +90,6 @@ bool BuildAtcFilter(TBits& hits, uint16_t buttonState, TDbTable& table)
 
 // ------------------------------------------------------------------ the list
 
-const std::string& AtcWordFile()
-{
-    static std::string folder;
-    static std::string words;
-    static bool loaded = false;
-    if (!loaded || folder != DataDir()) {
-        folder = DataDir();
-        LoadWordFile(words, "atcnaz.slw");
-        loaded = true;
-    }
-    return words;
-}
-
 AtcList::AtcList(std::function<void(VybRec&)> openGroup) : openGroup_(std::move(openGroup)) {}
 
 bool AtcList::Open(char letter)
@@ -271,7 +258,7 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         Recount(rec);
         if (IsNameOrder(rec.Letter) && rec.Count < kRareNameRows) {
             int32_t position = found;
-            SimilarAtcSearch(AtcWordFile(), rec, position, t);
+            SimilarAtcSearch(CachedWordFile("atcnaz.slw"), rec, position, t);
             if (rec.WorkFlag != 0) {
                 rec.FoundPos = 0;
                 rec.TopPos = 0;
@@ -333,7 +320,7 @@ void AtcList::DeliverRecArr(VybRec& rec, TVybRow& row, std::string& text, int32_
             row.Aux = 0;
             row.Offer1 = entry;
             row.Offer2 = 0;
-            text = WordRowText(AtcWordFile(), entry);
+            text = WordRowText(CachedWordFile("atcnaz.slw"), entry);
             return;
         }
         ReadRecord(AtcTable.dat, entry, record_);
@@ -513,7 +500,7 @@ TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec)
         ShowError(UiText("Chyby", "ErrSgn"));
         return nullptr;
     }
-    AtcWordFile();
+    CachedWordFile("atcnaz.slw");
     const std::string geometry = CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(kAtcLayout), spec.columnNames);
     auto* w = new TVyb;
     w->Kind = spec.code;

@@ -98,10 +98,6 @@ private:
     std::string record_;
 };
 
-// The ATC word file "atcnaz.slw" of the data folder, read once (empty when
-// it is missing).
-const std::string& AtcWordFile();
-
 // Opens (or raises) an ATC list window; nullptr when none was made (an open
 // one raised, or a message shown).
 TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec);

@@ -76,20 +76,6 @@ bool English()
     return hooks.languageCode && hooks.languageCode() == "ang";
 }
 
-// The name word file of the data folder, read once per folder.
-const std::string& NameWordFile()
-{
-    static std::string folder;
-    static std::string words;
-    static bool read = false;
-    if (!read || folder != DataDir()) {
-        read = true;
-        folder = DataDir();
-        LoadWordFile(words, "klnaz.slw");
-    }
-    return words;
-}
-
 // The index of the drug table a list letter walks ("" for none).
 const char* IndexOfLetter(char letter)
 {
@@ -245,7 +231,7 @@ void FetchFromRecArr(VybRec& rec, TVybRow& row, std::string& text, int32_t p)
     if (rec.FetchMode != FetchModeCode::After)
         rec.TopPos = p;
     if (IsWordEntry(entry)) {
-        text = WordRowText(NameWordFile(), entry);
+        text = WordRowText(CachedWordFile("klnaz.slw"), entry);
         row.Pos = p;
         row.Aux = entry;
         row.Offer1 = 0; // a word is no record for the windows that follow
@@ -397,8 +383,8 @@ void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text)
             ReportNoData(rec);
             return;
         }
-        if (rec.Letter == 'N' && WordPrefixIsRare(NameWordFile(), rec.Prefix, 3)) {
-            SimilarNameSearch(NameWordFile(), rec, p, MainTable);
+        if (rec.Letter == 'N' && WordPrefixIsRare(CachedWordFile("klnaz.slw"), rec.Prefix, 3)) {
+            SimilarNameSearch(CachedWordFile("klnaz.slw"), rec, p, MainTable);
             if (rec.WorkFlag & kRecArrMode)
                 rec.FoundPos = 0; // scroll positions now count RecArr entries
         }
@@ -1093,7 +1079,7 @@ void DrugListInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& ou
     case InfoKind::CellHint: {
         const auto entry = static_cast<uint32_t>(row.Aux);
         if (entry & kSimilarWordEntry) {
-            out = UiText("VybPom", "hMys") + WordAt(NameWordFile(), row.Aux);
+            out = UiText("VybPom", "hMys") + WordAt(CachedWordFile("klnaz.slw"), row.Aux);
             return;
         }
         if (entry & kHiddenWordEntry) {
@@ -1177,7 +1163,7 @@ void OpenDrugList(uint16_t code, std::string_view prefix)
         return;
     }
     if (letter == 'N')
-        (void)NameWordFile();
+        (void)CachedWordFile("klnaz.slw");
     if (!LoadDrugSigns()) {
         ShowError(UiText("Chyby", "ErrSgn"));
         return;

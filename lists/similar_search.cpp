@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/key_index.h"
 #include "datastore/table_layouts.h"
+#include "datastore/user_files.h"
 #include "lists/vyb_types.h"
 #include "platform/ascii.h"
 
@@ -324,4 +326,19 @@ void SimilarAtcSearch(std::string_view wordFile, VybRec& rec, int32_t& position,
     entries.insert(entries.end(), inner.begin(), inner.end());
     DbStatus = savedStatus;
     EnterRecArrMode(rec, std::move(entries), position);
+}
+
+const std::string& CachedWordFile(const char* name)
+{
+    struct Cached {
+        std::string folder;
+        std::string words;
+    };
+    static std::map<std::string, Cached, std::less<>> files;
+    Cached& c = files[name];
+    if (c.folder.empty() || c.folder != DataDir()) {
+        c.folder = DataDir();
+        LoadWordFile(c.words, name);
+    }
+    return c.words;
 }

@@ -45,6 +45,11 @@ inline int32_t WordEntryPosition(int32_t entry)
 // position lies outside the buffer or at its terminating 0.
 std::string WordAt(std::string_view wordFile, int32_t entry);
 
+// A word file of the data folder ("klnaz.slw", "atcnaz.slw"), read once per
+// folder and kept for the lists that offer its words; empty when missing.
+// Main thread only.
+const std::string& CachedWordFile(const char* name);
+
 // Whether fewer than n words of the word file begin with the (folded)
 // prefix.  The name list asks with n = 3 before it looks for similar names.
 bool WordPrefixIsRare(std::string_view wordFile, std::string_view prefix, int n);

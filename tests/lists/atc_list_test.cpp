@@ -11,6 +11,7 @@
 
 #include "frame/windows/message_box.h"
 #include "lists/atc_list.h"
+#include "lists/similar_search.h"
 #include "lists/list_text_helpers.h"
 #include "tests/lists/code_list_fixture.h"
 
@@ -379,7 +380,7 @@ TEST_F(AtcListWindow, MissingFilesSayWhatIsMissingAndOpenNothingOrLessen)
     }
     EXPECT_EQ(Messages().size(), 2u);
     SetDataDir(QEVW_DEMO_DATA_DIR "/");
-    AtcWordFile(); // the demo's words again for the tests after this one
+    CachedWordFile("atcnaz.slw"); // the demo's words again for the tests after this one
 }
 
 TEST_F(AtcListWindow, ATruncatedIndexReachesTheDataStoreErrorAndTheListGoesOn)
@@ -402,7 +403,7 @@ TEST_F(AtcListWindow, ATruncatedIndexReachesTheDataStoreErrorAndTheListGoesOn)
     EXPECT_EQ(Codes(w).front(), "D");
     ThreadDbErrorHook = nullptr;
     SetDataDir(QEVW_DEMO_DATA_DIR "/");
-    AtcWordFile();
+    CachedWordFile("atcnaz.slw");
 }
 
 TEST(AtcListUnitText, DosageFormsInWords)
