@@ -17,6 +17,7 @@
 #include "lists/atc_list.h"
 #include "lists/column_language.h"
 #include "lists/drug_lists.h"
+#include "lists/list_text_helpers.h"
 #include "lists/list_window.h"
 
 namespace {
@@ -125,11 +126,6 @@ bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTo
     case FetchModeCode::AtTopPos: pos = atTopPos; return true;
     default: return false;
     }
-}
-
-bool EnglishTables()
-{
-    return Config().Read([](const ConfigValues& v) { return v.LanguageIndex == 1; });
 }
 
 const TableNames& CurrentNames(const TableNames& czech, const TableNames& english)

@@ -15,7 +15,6 @@
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/key_index.h"
-#include "datastore/language.h"
 #include "datastore/service_hooks.h"
 #include "datastore/sign_sets.h"
 #include "datastore/table_layouts.h"
@@ -68,12 +67,6 @@ bool IsDigit(char c)
 std::string DataText(std::string_view section, std::string_view key)
 {
     return LookupText(DataTexts, section, key);
-}
-
-bool English()
-{
-    const LanguageHooks hooks = CurrentLanguageHooks();
-    return hooks.languageCode && hooks.languageCode() == "ang";
 }
 
 // The index of the drug table a list letter walks ("" for none).
@@ -688,7 +681,7 @@ bool ReadCodeRecord(const char* table, const char* index, uint16_t length, int32
 // The ATC group's prefix and status text by its code.
 void AtcStatus(VybRec& rec, std::string_view code)
 {
-    const bool en = English();
+    const bool en = EnglishTables();
     std::string record;
     DbStatus = 0;
     OpenTable(CodeTable, TFileId(en ? "atca" : "atc"), TFileId(en ? "atckoda" : "atckod"), kAtcLayout.Length());
@@ -705,7 +698,7 @@ void AtcStatus(VybRec& rec, std::string_view code)
 
 void Reposition(VybRec& rec)
 {
-    const bool en = English();
+    const bool en = EnglishTables();
     std::string record;
     bool set = true;
     switch (rec.Letter) {

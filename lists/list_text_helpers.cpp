@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "datastore/text_table.h"
+#include "frame/config/config_file.h"
 #include "platform/ascii.h"
 
 namespace {
@@ -61,4 +62,9 @@ char MaskMarkLetter(char letter, char saleLetter)
     if (letter == 'G' || (saleLetter == 'M' && letter == DeviceMarkLetter()))
         return ' ';
     return letter;
+}
+
+bool EnglishTables()
+{
+    return Config().Read([](const ConfigValues& v) { return v.LanguageIndex == 1; });
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Texts of the list windows that the record viewers share: the translation
-// of a packed dosage form into words, and the device mark letter.
+// of a packed dosage form into words, the device mark letter, and which
+// edition's tables the lists read.
 
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@
 // found.  Trailing blanks of `text` are dropped first.  A look-up counts as
 // found when its answer does not begin with "!".
 std::string TranslateUnitText(std::string_view text);
+
+// Whether the lists read the English edition's tables ("atca", "isva", ...):
+// the program runs in English.
+bool EnglishTables();
 
 // The process-wide device mark letter: "B", or "F" when the data text
 // "TZd.!" is "F".

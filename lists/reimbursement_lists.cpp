@@ -23,6 +23,7 @@
 #include "lists/atc_list.h"
 #include "lists/column_language.h"
 #include "lists/drug_lists.h"
+#include "lists/list_text_helpers.h"
 #include "lists/list_window.h"
 #include "lists/reimbursement_kinds.h"
 #include "lists/reimbursement_text.h"
@@ -82,15 +83,10 @@ std::string ProgramText(std::string_view section, std::string_view key)
     return LookupText(UiTexts, section, key);
 }
 
-bool English()
-{
-    return Config().Read([](const ConfigValues& v) { return v.LanguageIndex == 1; });
-}
-
 // A table name of the current language: the English edition appends "a".
 TFileId LanguageId(std::string_view name)
 {
-    return TFileId(English() ? std::string(name) + "a" : std::string(name));
+    return TFileId(EnglishTables() ? std::string(name) + "a" : std::string(name));
 }
 
 std::string ListOptions(int maxLength, std::string_view buttons)
