@@ -81,7 +81,7 @@ int64_t BitsCount(const TBits& bits, int64_t from, int64_t to)
     if (to < from)
         return 0;
 
-    const int64_t firstWhole = (from + 7) >> 3;   // first byte wholly inside
+    const int64_t firstWhole = (from + 7) >> 3;    // first byte wholly inside
     const int64_t lastWhole = ((to + 1) >> 3) - 1; // last byte wholly inside
     int64_t count = 0;
     if (firstWhole > lastWhole) {

@@ -38,8 +38,7 @@ bool CtrlItemAt(std::string_view text, int pos, CtrlItem& item)
     item.kind = CtrlItemKind::Params;
     item.length = ControlItemLength(text, pos);
     // Whole only when an odd length of at least 3 ends on a closing high byte.
-    item.truncated = item.length < 3 || item.length % 2 == 0 ||
-                     At(text, pos + item.length - 1) < 16;
+    item.truncated = item.length < 3 || item.length % 2 == 0 || At(text, pos + item.length - 1) < 16;
     return true;
 }
 

@@ -27,9 +27,9 @@
 #include <vector>
 
 enum class CtrlItemKind : uint8_t {
-    Text,     // a run of bytes 32..255
-    Code,     // a one-byte code 0..15
-    Params,   // a code 16..31 with its pairs
+    Text,   // a run of bytes 32..255
+    Code,   // a one-byte code 0..15
+    Params, // a code 16..31 with its pairs
 };
 
 struct CtrlItem {
@@ -105,8 +105,7 @@ public:
     CtrlTextWriter& Code(uint8_t code, const std::vector<int>& values);
     // A code 16..31 with `values` first, then the string parameter (an empty
     // string is written as one pair that reads back empty).
-    CtrlTextWriter& CodeString(uint8_t code, std::string_view text,
-                               std::initializer_list<int> values = {});
+    CtrlTextWriter& CodeString(uint8_t code, std::string_view text, std::initializer_list<int> values = {});
     // Bytes that are already CtrlText (a stored text, another writer's output).
     CtrlTextWriter& Raw(std::string_view bytes);
 

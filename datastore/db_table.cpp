@@ -7,9 +7,9 @@
 #include <mutex>
 
 #include "datastore/kamenici.h"
-#include "platform/coding.h"
-#include "platform/ascii.h"
 #include "datastore/table_layouts.h"
+#include "platform/ascii.h"
+#include "platform/coding.h"
 
 // ---------------------------------------------------------------------------
 // Data folder

@@ -38,11 +38,11 @@ constexpr int DatMaxFields = 60;
 struct TDatFile {
     ReadOnlyFile file;
     TFileId id;
-    std::string folder;                       // folder it was opened from
+    std::string folder;                           // folder it was opened from
     std::array<uint8_t, DatHeaderBytes> header{}; // byte 1 = 'O' while open
-    int32_t count = 0;   // file records - h: data records are 1 .. count - 1
-    uint16_t length = 0; // L; before opening the expected length (0 = any)
-    uint16_t shift = 0;  // h: 1 when the header spills into a second record
+    int32_t count = 0;                            // file records - h: data records are 1 .. count - 1
+    uint16_t length = 0;                          // L; before opening the expected length (0 = any)
+    uint16_t shift = 0;                           // h: 1 when the header spills into a second record
 
     bool IsOpen() const { return header[1] == 'O'; }
     int FieldCount() const { return IsOpen() ? header[4] : 0; }
@@ -60,8 +60,7 @@ std::string FieldNameToStr(uint16_t packed);
 // against dat.length (0 = any length).  An empty identity leaves the part
 // closed and DbStatus unchanged.
 void OpenDatFile(TDatFile& dat, std::string_view folder);
-void OpenDatFile(TDatFile& dat, std::string_view folder, const TFileId& id,
-                 uint16_t expectedLength);
+void OpenDatFile(TDatFile& dat, std::string_view folder, const TFileId& id, uint16_t expectedLength);
 
 // Reads record r (0 = the header's last record) into buf, which holds at
 // least dat.length bytes.  A failed read: I/O result, hook code 11.
@@ -76,9 +75,9 @@ uint16_t ReadDatStamp(std::string_view pathWithoutExtension);
 // Table handle
 
 struct TDbTable {
-    TSezFile sez;        // key index part (holds the current key-order position)
-    int32_t recNo = 0;   // record number reached by the last lookup
-    TDatFile dat;        // record part
+    TSezFile sez;      // key index part (holds the current key-order position)
+    int32_t recNo = 0; // record number reached by the last lookup
+    TDatFile dat;      // record part
 
     int32_t Position() const { return sez.curPos; }
     int32_t LeafCount() const { return sez.LeafCount(); }

@@ -105,8 +105,8 @@ std::string FormatImportSuffix(std::string_view field, char firstOfRegistration)
 
 std::string FormatTwoCodes(std::string_view registration, std::string_view import)
 {
-    std::string out = WithoutBlanks(FormatCodeField17(registration) +
-                                    FormatImportSuffix(import, CharAt(registration, 0)));
+    std::string out =
+        WithoutBlanks(FormatCodeField17(registration) + FormatImportSuffix(import, CharAt(registration, 0)));
     if (out.size() > 31)
         out.resize(31);
     return out;
@@ -146,11 +146,9 @@ std::shared_ptr<const CodeCaches> Snapshot()
     return caches;
 }
 
-
 std::string NotFoundText(std::string_view code, std::string_view table)
 {
-    return std::string(code) + LookupText(UiTexts, "Chyby", "NotFndIn") + "\"" + std::string(table) +
-           "\"";
+    return std::string(code) + LookupText(UiTexts, "Chyby", "NotFndIn") + "\"" + std::string(table) + "\"";
 }
 
 // The field `name` of the record `key` finds in a code table on CodeTable;
@@ -206,8 +204,7 @@ int LoadCache(const TableLayout& table, const char* sez, std::vector<std::string
 }
 
 // Binary search over cached records by their first `width` bytes.
-const std::string* FindCached(const std::vector<std::string>& entries, std::string_view code,
-                              size_t width)
+const std::string* FindCached(const std::vector<std::string>& entries, std::string_view code, size_t width)
 {
     std::string key(code.substr(0, std::min(code.size(), width)));
     key.resize(width, ' ');
@@ -580,7 +577,9 @@ void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp,
     if (compact)
         out += FormatDrugDetails(rec, 73);
     else
-        out.append(FieldBytes(rec, kKlSupplement)).append(FieldBytes(rec, kKlStrength)).append(FieldBytes(rec, kKlDetail));
+        out.append(FieldBytes(rec, kKlSupplement))
+            .append(FieldBytes(rec, kKlStrength))
+            .append(FieldBytes(rec, kKlDetail));
     out += FieldBytes(rec, kPlace);
     out += (!noReimb && state >= 'A' && state <= 'Z') ? static_cast<char>(state - 'A' + 1) : state;
     const auto snap = Snapshot();

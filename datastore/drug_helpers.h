@@ -50,7 +50,6 @@ bool RecordExcluded(std::string_view record, int64_t recordNumber, uint16_t flag
 void FormatRecordLine(std::string& record, int64_t recordNumber, bool keepSecondVp, std::string& out,
                       bool replaceCancelled, bool compact);
 
-
 // A 9-character amount field: the first 7 characters without blanks, and
 // when anything remains, "." and characters 8-9 ("     1234" -> "12.34").
 // Empty for a blank field.
@@ -100,7 +99,6 @@ std::string LookupCopText(std::string_view code);
 
 // -------------------------------------------------------- the code tables
 
-
 struct CodeTablesResult {
     int isvStatus = 0;     // DbStatus of the ISV cache (0 = loaded)
     int countryStatus = 0; // DbStatus of the country cache
@@ -127,7 +125,10 @@ char CategoryMark();
 // A blank and the data text "Hlav.czk", at most 5 characters; it follows
 // every amount of money.  Empty before LoadCodeTables.
 std::string CurrencyText();
-inline std::string CurrencySuffix() { return CurrencyText(); }
+inline std::string CurrencySuffix()
+{
+    return CurrencyText();
+}
 // Entries in the caches (tests, statistics).
 int IsvCacheCount();
 int CountryCacheCount();

@@ -21,8 +21,8 @@ int ReversedBits(uint64_t bits, int count)
 } // namespace
 
 HuffTableDecoder::HuffTableDecoder(const HuffTables& tables)
-    : table_(static_cast<size_t>(kHuffTrees) << kTableBits), selector_(tables.selector),
-      trees_(tables.trees), map_(tables.map)
+    : table_(static_cast<size_t>(kHuffTrees) << kTableBits), selector_(tables.selector), trees_(tables.trees),
+      map_(tables.map)
 {
     for (int t = 0; t < kHuffTrees; ++t) {
         const uint8_t* tree = trees_.data() + t * kHuffTreeBytes;
@@ -84,8 +84,7 @@ void HuffTableDecoder::BuildPairs()
         }
 }
 
-int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int inputPos,
-                             uint8_t* out) const
+int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int inputPos, uint8_t* out) const
 {
     const int64_t totalBits = int64_t{got} * 8;
     // Up to here a 64-bit load stays inside the input.
@@ -105,8 +104,8 @@ int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int in
     const uint32_t* const pairs = pairs_.data();
     constexpr uint64_t kMask = (1u << kTableBits) - 1;
     constexpr uint64_t kPairMask = (1u << kPairBits) - 1;
-    int64_t bp = 0;        // bits taken
-    int blockStart = 0;    // byte where the current block's count starts
+    int64_t bp = 0;     // bits taken
+    int blockStart = 0; // byte where the current block's count starts
     int blockBytes = packedLength;
     int n = 0;
     uint8_t context = 0;
@@ -219,8 +218,7 @@ int HuffTableDecoder::Unpack(std::string_view packed, uint32_t packedLength, uin
     const int start = static_cast<int>(textLength + kPackedSlack - packedLength);
     text.resize(static_cast<size_t>(start) + got);
     const int count = Decode(reinterpret_cast<const uint8_t*>(packed.data()), static_cast<int>(got),
-                             static_cast<int>(packedLength), start,
-                             reinterpret_cast<uint8_t*>(text.data()));
+                             static_cast<int>(packedLength), start, reinterpret_cast<uint8_t*>(text.data()));
     text.resize(static_cast<size_t>(count));
     return count == static_cast<int64_t>(textLength) + 2 ? 0 : PackedTextStatus::BadRecord;
 }

@@ -27,8 +27,7 @@ public:
     explicit HuffTableDecoder(const HuffTables& tables);
 
     // As UnpackRecordText with the same arguments and result.
-    int Unpack(std::string_view packed, uint32_t packedLength, uint32_t textLength,
-               std::string& text,
+    int Unpack(std::string_view packed, uint32_t packedLength, uint32_t textLength, std::string& text,
                UnpackLengths lengths = UnpackLengths::PackedWithinText) const;
 
     // The decoding itself, as HuffDecode over a buffer whose packed bytes

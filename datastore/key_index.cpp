@@ -13,12 +13,9 @@ using namespace index_detail;
 int KeyTypeCap(uint8_t type)
 {
     switch (type & 0xE0) {
-    case 0:
-        return 8;
-    case 32:
-        return 16;
-    case 160:
-        return 4;
+    case 0: return 8;
+    case 32: return 16;
+    case 160: return 4;
     default: // 64, 192 and the invalid 96, 128, 224
         return 10;
     }
@@ -38,19 +35,15 @@ uint32_t EntryPointer(const uint8_t* window, int32_t E, int32_t P, int32_t i)
 {
     const uint8_t* p = window + static_cast<size_t>(i) * E + (E - P);
     switch (P) {
-    case 0:
-        return 0;
-    case 1:
-        return p[0];
-    case 2:
-        return DecodeLE16(p);
+    case 0: return 0;
+    case 1: return p[0];
+    case 2: return DecodeLE16(p);
     default: // 3: the header's two pointer bits allow no more
         return DecodeLE16(p) | (static_cast<uint32_t>(p[2]) << 16);
     }
 }
 
-int32_t SBinS(const uint8_t* window, int32_t E, int32_t n, const uint8_t* key, int32_t last,
-              int32_t first)
+int32_t SBinS(const uint8_t* window, int32_t E, int32_t n, const uint8_t* key, int32_t last, int32_t first)
 {
     if (last <= first)
         return last;
@@ -162,9 +155,7 @@ bool MakeKey(TPackedKey& out, std::string_view text, uint8_t t, const TFileId& i
 bool UnpackKey(const uint8_t* bytes, int32_t n, uint8_t t, std::string& out)
 {
     switch (t & 0xE0) {
-    case 0:
-        out.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
-        return true;
+    case 0: out.assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n)); return true;
     case 32:
         out.clear();
         for (int32_t i = 0; i < n; ++i) {
@@ -198,8 +189,7 @@ bool UnpackKey(const uint8_t* bytes, int32_t n, uint8_t t, std::string& out)
         }
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

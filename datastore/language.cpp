@@ -31,9 +31,15 @@ R Ask(const std::function<R()>& f, const char* name, R fallback)
 
 } // namespace
 
-LanguageHooks SetLanguageHooks(LanguageHooks hooks) { return Hooks().Exchange(std::move(hooks)); }
+LanguageHooks SetLanguageHooks(LanguageHooks hooks)
+{
+    return Hooks().Exchange(std::move(hooks));
+}
 
-LanguageHooks CurrentLanguageHooks() { return Hooks().Get(); }
+LanguageHooks CurrentLanguageHooks()
+{
+    return Hooks().Get();
+}
 
 bool LoadLanguage(char letter)
 {

@@ -22,59 +22,142 @@ constexpr uint8_t O = Optional;
 } // namespace
 
 const std::array<DataFileEntry, 136> DataFileTable = {{
-    {English, 0xFF, "kalvo"}, {Czech, 0xFF, "kalvo"},
-    {Table | O, 0x0F, "nazvy"}, {Index | O, 0x0F, "nazvynaz"},
+    {English, 0xFF, "kalvo"},
+    {Czech, 0xFF, "kalvo"},
+    {Table | O, 0x0F, "nazvy"},
+    {Index | O, 0x0F, "nazvynaz"},
     {Table, 0x09, "kl"},
-    {Index, 0x09, "klnaz"}, {Index, 0x09, "klkod"}, {Index, 0x09, "klzed"}, {Index, 0x09, "kldrz"},
-    {Index, 0x09, "klis"}, {Index, 0x09, "klatc"}, {Index, 0x01, "klatcp"},
-    {Index, 0x09, "klrc"}, {Index, 0x09, "klstr"}, {Index, 0x09, "klpln"}, {Index, 0x09, "kodex"},
-    {Index, 0x01, "kodexa"}, {Index, 0x09, "letak"}, {Index | O, 0x09, "spc"},
-    {SignSets, 0x09, "kl"}, {UserSigns | O, 0x01, "vidud"}, {WordList | O, 0x09, "klnaz"},
-    {PackedText | O, 0x09, "kodex"}, {PackedText | O, 0x01, "kodexa"}, {PackedText, 0x09, "letak"},
+    {Index, 0x09, "klnaz"},
+    {Index, 0x09, "klkod"},
+    {Index, 0x09, "klzed"},
+    {Index, 0x09, "kldrz"},
+    {Index, 0x09, "klis"},
+    {Index, 0x09, "klatc"},
+    {Index, 0x01, "klatcp"},
+    {Index, 0x09, "klrc"},
+    {Index, 0x09, "klstr"},
+    {Index, 0x09, "klpln"},
+    {Index, 0x09, "kodex"},
+    {Index, 0x01, "kodexa"},
+    {Index, 0x09, "letak"},
+    {Index | O, 0x09, "spc"},
+    {SignSets, 0x09, "kl"},
+    {UserSigns | O, 0x01, "vidud"},
+    {WordList | O, 0x09, "klnaz"},
+    {PackedText | O, 0x09, "kodex"},
+    {PackedText | O, 0x01, "kodexa"},
+    {PackedText, 0x09, "letak"},
     {PackedText | O, 0x09, "spc"},
-    {Table, 0x01, "kle"}, {Index, 0x01, "klekod"}, {Index | O, 0x01, "kleean"},
-    {Table, 0x01, "cvzp"}, {Index, 0x01, "cvzpkod"}, {Index | O, 0x01, "cvzpatc"},
-    {Table, 0x01, "isv"}, {Index, 0x01, "isvkod"}, {Index, 0x01, "isvnaz"},
-    {Table, 0x01, "isva"}, {Index, 0x01, "isvkoda"}, {Index, 0x01, "isvnaza"},
-    {Table, 0x01, "atc"}, {Index, 0x01, "atckod"}, {Index, 0x01, "atcnaz"},
-    {SignSets | O, 0x01, "atc"}, {WordList | O, 0x01, "atcnaz"},
-    {Table, 0x01, "atca"}, {Index, 0x01, "atckoda"}, {Index, 0x01, "atcnaza"},
-    {Table | O, 0x01, "atcp"}, {Index, 0x01, "atcpkod"}, {Index | O, 0x01, "atcpnaz"},
-    {Table | O, 0x01, "atcpa"}, {Index, 0x01, "atcpkoda"}, {Index | O, 0x01, "atcpnaza"},
-    {Table, 0x09, "drzv"}, {Index, 0x09, "drzvkod"}, {Index, 0x09, "drzvnaz"},
-    {Table, 0x09, "zemv"}, {Index, 0x09, "zemvkod"}, {Index, 0x09, "zemvnaz"},
-    {Table, 0x09, "zemva"}, {Index, 0x09, "zemvkoda"}, {Index, 0x09, "zemvnaza"},
-    {OtherData, 0x01, "symbol"}, {PackedText | O, 0x01, "ind_ome"},
-    {Table, 0x09, "klc"}, {Index, 0x09, "klclek"}, {Index, 0x09, "klckomp"},
-    {Table, 0x09, "kk"}, {Index, 0x09, "kknaz"}, {Index, 0x09, "kkkod"}, {Index, 0x09, "kkbas"},
+    {Table, 0x01, "kle"},
+    {Index, 0x01, "klekod"},
+    {Index | O, 0x01, "kleean"},
+    {Table, 0x01, "cvzp"},
+    {Index, 0x01, "cvzpkod"},
+    {Index | O, 0x01, "cvzpatc"},
+    {Table, 0x01, "isv"},
+    {Index, 0x01, "isvkod"},
+    {Index, 0x01, "isvnaz"},
+    {Table, 0x01, "isva"},
+    {Index, 0x01, "isvkoda"},
+    {Index, 0x01, "isvnaza"},
+    {Table, 0x01, "atc"},
+    {Index, 0x01, "atckod"},
+    {Index, 0x01, "atcnaz"},
+    {SignSets | O, 0x01, "atc"},
+    {WordList | O, 0x01, "atcnaz"},
+    {Table, 0x01, "atca"},
+    {Index, 0x01, "atckoda"},
+    {Index, 0x01, "atcnaza"},
+    {Table | O, 0x01, "atcp"},
+    {Index, 0x01, "atcpkod"},
+    {Index | O, 0x01, "atcpnaz"},
+    {Table | O, 0x01, "atcpa"},
+    {Index, 0x01, "atcpkoda"},
+    {Index | O, 0x01, "atcpnaza"},
+    {Table, 0x09, "drzv"},
+    {Index, 0x09, "drzvkod"},
+    {Index, 0x09, "drzvnaz"},
+    {Table, 0x09, "zemv"},
+    {Index, 0x09, "zemvkod"},
+    {Index, 0x09, "zemvnaz"},
+    {Table, 0x09, "zemva"},
+    {Index, 0x09, "zemvkoda"},
+    {Index, 0x09, "zemvnaza"},
+    {OtherData, 0x01, "symbol"},
+    {PackedText | O, 0x01, "ind_ome"},
+    {Table, 0x09, "klc"},
+    {Index, 0x09, "klclek"},
+    {Index, 0x09, "klckomp"},
+    {Table, 0x09, "kk"},
+    {Index, 0x09, "kknaz"},
+    {Index, 0x09, "kkkod"},
+    {Index, 0x09, "kkbas"},
     {Table | O, 0x01, "kab"},
-    {Table | O, 0x09, "zdrv"}, {Index | O, 0x09, "zdrvkod"},
-    {Table | O, 0x01, "vzph"}, {Index | O, 0x01, "vzphkod"},
-    {Table | O, 0x01, "spot1"}, {Index | O, 0x01, "spot1atc"},
-    {Table | O, 0x01, "spot2"}, {Index | O, 0x01, "spot2atc"},
-    {Table, 0x09, "vpois"}, {Index, 0x09, "vpois"},
-    {Table | O, 0x01, "vypad"}, {Index | O, 0x01, "vypadkod"},
+    {Table | O, 0x09, "zdrv"},
+    {Index | O, 0x09, "zdrvkod"},
+    {Table | O, 0x01, "vzph"},
+    {Index | O, 0x01, "vzphkod"},
+    {Table | O, 0x01, "spot1"},
+    {Index | O, 0x01, "spot1atc"},
+    {Table | O, 0x01, "spot2"},
+    {Index | O, 0x01, "spot2atc"},
+    {Table, 0x09, "vpois"},
+    {Index, 0x09, "vpois"},
+    {Table | O, 0x01, "vypad"},
+    {Index | O, 0x01, "vypadkod"},
     {Table, 0x12, "pfa"},
-    {Index, 0x12, "pfanaz"}, {Index, 0x12, "pfastr"}, {Index, 0x12, "pfakod"}, {Index, 0x12, "pfazem"},
-    {Index, 0x12, "pfavyr"}, {Index, 0x12, "pfahem"}, {Index, 0x12, "pfaean"}, {Index, 0x02, "pfakodex"},
-    {Table, 0x12, "pfavyrv"}, {Index, 0x12, "pfavyrko"}, {Index, 0x12, "pfavyrna"},
-    {Table, 0x12, "pfazemv"}, {Index, 0x12, "pfazemko"}, {Index, 0x12, "pfazemna"},
-    {Table, 0x02, "pfakatv"}, {Index, 0x02, "pfakatko"}, {Index, 0x02, "pfakatna"},
-    {Table, 0x02, "pfapk"}, {Index, 0x02, "pfapkkat"},
+    {Index, 0x12, "pfanaz"},
+    {Index, 0x12, "pfastr"},
+    {Index, 0x12, "pfakod"},
+    {Index, 0x12, "pfazem"},
+    {Index, 0x12, "pfavyr"},
+    {Index, 0x12, "pfahem"},
+    {Index, 0x12, "pfaean"},
+    {Index, 0x02, "pfakodex"},
+    {Table, 0x12, "pfavyrv"},
+    {Index, 0x12, "pfavyrko"},
+    {Index, 0x12, "pfavyrna"},
+    {Table, 0x12, "pfazemv"},
+    {Index, 0x12, "pfazemko"},
+    {Index, 0x12, "pfazemna"},
+    {Table, 0x02, "pfakatv"},
+    {Index, 0x02, "pfakatko"},
+    {Index, 0x02, "pfakatna"},
+    {Table, 0x02, "pfapk"},
+    {Index, 0x02, "pfapkkat"},
     {PackedText, 0x02, "pfakodex"},
     {Table, 0x04, "pzt"},
-    {Index, 0x04, "pztnaz"}, {Index, 0x04, "pztkod"}, {Index, 0x04, "pztpkod"}, {Index, 0x04, "pztzem"},
-    {Index, 0x04, "pztvyr"}, {Index, 0x04, "pztohl"}, {Index, 0x04, "pzttyp"}, {Index, 0x04, "pztuhs"},
-    {Table, 0x04, "pzttypv"}, {Index, 0x04, "pzttypko"}, {Index, 0x04, "pzttypna"},
+    {Index, 0x04, "pztnaz"},
+    {Index, 0x04, "pztkod"},
+    {Index, 0x04, "pztpkod"},
+    {Index, 0x04, "pztzem"},
+    {Index, 0x04, "pztvyr"},
+    {Index, 0x04, "pztohl"},
+    {Index, 0x04, "pzttyp"},
+    {Index, 0x04, "pztuhs"},
+    {Table, 0x04, "pzttypv"},
+    {Index, 0x04, "pzttypko"},
+    {Index, 0x04, "pzttypna"},
     {PackedText | O, 0x04, "pztmet"},
-    {Table, 0x04, "pztuhs"}, {Index, 0x04, "pztuhsko"}, {Index, 0x04, "pztuhsna"},
+    {Table, 0x04, "pztuhs"},
+    {Index, 0x04, "pztuhsko"},
+    {Index, 0x04, "pztuhsna"},
     {PackedText | O, 0x04, "pztuhsx"},
-    {Table, 0x04, "pztvyrv"}, {Index, 0x04, "pztvyrko"}, {Index, 0x04, "pztvyrna"},
-    {Table, 0x04, "pztohl"}, {Index, 0x04, "pztohlko"}, {Index, 0x04, "pztohlna"},
-    {Table, 0x04, "pztzemv"}, {Index, 0x04, "pztzemko"}, {Index, 0x04, "pztzemna"},
-    {OtherData | O, 0x01, "mkn"}, {WordList | O, 0x01, "mkn"},
-    {OtherData | O, 0x01, "mkno"}, {WordList | O, 0x01, "mkno"},
-    {OtherData | O, 0x01, "doping"}, {Json | O, 0xFF, "qevif"},
+    {Table, 0x04, "pztvyrv"},
+    {Index, 0x04, "pztvyrko"},
+    {Index, 0x04, "pztvyrna"},
+    {Table, 0x04, "pztohl"},
+    {Index, 0x04, "pztohlko"},
+    {Index, 0x04, "pztohlna"},
+    {Table, 0x04, "pztzemv"},
+    {Index, 0x04, "pztzemko"},
+    {Index, 0x04, "pztzemna"},
+    {OtherData | O, 0x01, "mkn"},
+    {WordList | O, 0x01, "mkn"},
+    {OtherData | O, 0x01, "mkno"},
+    {WordList | O, 0x01, "mkno"},
+    {OtherData | O, 0x01, "doping"},
+    {Json | O, 0xFF, "qevif"},
 }};
 
 std::string DataFileEntry::FileName() const
@@ -308,8 +391,7 @@ class ManifestWalk {
 public:
     ManifestWalk(std::string folder, bool check, const ManifestReport& report)
         : folder_(std::move(folder)), check_(check), report_(report)
-    {
-    }
+    {}
 
     // Loads the manifest; false (after reporting) when it cannot be read.
     bool Load(std::string& ware, int& format)
@@ -369,10 +451,7 @@ public:
             report_(line);
     }
 
-    int Save() const
-    {
-        return WriteFileAtomic(folder_ + kManifestName, lines_);
-    }
+    int Save() const { return WriteFileAtomic(folder_ + kManifestName, lines_); }
 
     const std::string& Folder() const { return folder_; }
 
@@ -414,8 +493,8 @@ std::string QuarterStamp(std::time_t now)
     return QuarterStamp(y, m, d);
 }
 
-int DataManifest(const std::string& folder, bool check, std::string_view wareArg, const ManifestReport& report,
-                 std::time_t now)
+int DataManifest(const std::string& folder, bool check, std::string_view wareArg,
+                 const ManifestReport& report, std::time_t now)
 {
     ManifestWalk walk(WithTrailingSlash(folder), check, report);
     const std::string& dir = walk.Folder();
@@ -498,7 +577,8 @@ int DataManifest(const std::string& folder, bool check, std::string_view wareArg
             break;
         }
         default: {
-            const int64_t offset = e.Kind() == DataFileKind::WordList || e.Kind() == DataFileKind::Json ? 0 : 4;
+            const int64_t offset =
+                e.Kind() == DataFileKind::WordList || e.Kind() == DataFileKind::Json ? 0 : 4;
             const int64_t size = FileCrc(path, offset, crc);
             walk.Line(e.FileName(), crc, size, e.IsOptional());
             break;

@@ -35,9 +35,9 @@ constexpr uint8_t Optional = 0x10;
 } // namespace DataFileKind
 
 struct DataFileEntry {
-    uint8_t kind;      // low nibble the kind, 0x10 optional
-    uint8_t mask;      // editions the entry belongs to
-    const char* id;    // file identity; the kind gives the extension
+    uint8_t kind;   // low nibble the kind, 0x10 optional
+    uint8_t mask;   // editions the entry belongs to
+    const char* id; // file identity; the kind gives the extension
 
     uint8_t Kind() const { return kind & 0x0F; }
     bool IsOptional() const { return (kind & DataFileKind::Optional) != 0; }

@@ -227,8 +227,10 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
             work.Run();
             dropLock();
             const bool report = oth.HasError() && ok;
-            sink.Message(UiText("NotUp", report ? "NeVytv" : "NeVytD") +
-                         MessagePath(report ? oth.TargetPath() : no.HasError() ? noPath : pnPath));
+            sink.Message(UiText("NotUp", report ? "NeVytv" : "NeVytD") + MessagePath(report ? oth.TargetPath()
+                                                                                     : no.HasError()
+                                                                                         ? noPath
+                                                                                         : pnPath));
             return none;
         }
     }

@@ -65,8 +65,8 @@ bool CheckHuffTables(const HuffTables& tables, std::string* why)
                 if (child == 0)
                     return fail(where + "the root is a child");
                 if (++reached[child] > 1)
-                    return fail(where + (child < kHuffTreeNodes ? "node " : "leaf ") +
-                                std::to_string(child) + " is reached twice");
+                    return fail(where + (child < kHuffTreeNodes ? "node " : "leaf ") + std::to_string(child) +
+                                " is reached twice");
                 if (child < kHuffTreeNodes)
                     stack.push_back(child);
             }
@@ -83,8 +83,8 @@ bool CheckHuffTables(const HuffTables& tables, std::string* why)
 
 // ------------------------------------------------------------------- decoding
 
-int HuffDecode(uint8_t* buffer, int end, int inputPos, int& pendingCode, int& bytesLeft,
-               int& outCount, const HuffTables& tables)
+int HuffDecode(uint8_t* buffer, int end, int inputPos, int& pendingCode, int& bytesLeft, int& outCount,
+               const HuffTables& tables)
 {
     const uint8_t* const selector = tables.selector.data();
     const uint8_t* const trees = tables.trees.data();
@@ -210,8 +210,8 @@ bool PackedLengthsDecodable(uint32_t packedLength, uint32_t textLength, UnpackLe
            packedLength <= textLength + kSlack;
 }
 
-int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength,
-                     std::string& text, const HuffTables& tables, UnpackLengths lengths)
+int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength, std::string& text,
+                     const HuffTables& tables, UnpackLengths lengths)
 {
     text.clear();
     // Lengths no record layout can hold, a packed text longer than its text
@@ -317,8 +317,7 @@ void ParsePackedHead(const uint8_t* h, uint16_t headSize, uint16_t itemSize, boo
     head.nextOffset = head.dataOffset + head.dataLength;
 }
 
-int ReadPackedHead(const TPackedTextFile& reader, int64_t offset, PackedRecordHead& head,
-                   std::string* items)
+int ReadPackedHead(const TPackedTextFile& reader, int64_t offset, PackedRecordHead& head, std::string* items)
 {
     head = PackedRecordHead{};
     head.offset = offset;

@@ -20,10 +20,10 @@
 
 // ---------------------------------------------------------------- code tables
 
-constexpr int kHuffTreeNodes = 113;      // nodes 0..112, node 0 the root
+constexpr int kHuffTreeNodes = 113; // nodes 0..112, node 0 the root
 constexpr int kHuffTreeBytes = 2 * kHuffTreeNodes;
 constexpr int kHuffTrees = 16;
-constexpr int kHuffEscapeLeaf = 142;     // followed by 4 (or 4 + 7) literal bits
+constexpr int kHuffEscapeLeaf = 142; // followed by 4 (or 4 + 7) literal bits
 constexpr int kHuffFirstSymbolLeaf = 143;
 constexpr int kHuffTableBytes = 256 + kHuffTrees * kHuffTreeBytes + 256; // 4,128
 
@@ -53,8 +53,8 @@ bool CheckHuffTables(const HuffTables& tables, std::string* why = nullptr);
 // ------------------------------------------------------------------- decoding
 
 // HuffDecode results.
-constexpr int kHuffStopped = -1;   // input exhausted, a reserved leaf or a block head past the end
-constexpr int kHuffOverrun = -2;   // the output would overwrite unread input
+constexpr int kHuffStopped = -1; // input exhausted, a reserved leaf or a block head past the end
+constexpr int kHuffOverrun = -2; // the output would overwrite unread input
 
 // Decodes the packed bytes buffer[inputPos, end) into the same buffer from
 // position outCount on (0 before the first byte; the byte before it is the
@@ -64,8 +64,8 @@ constexpr int kHuffOverrun = -2;   // the output would overwrite unread input
 // fewer than 4 bytes before the end decoding stops instead).  Returns kHuffStopped when
 // decoding ended (pendingCode then holds the leaf or node it ended on) or
 // kHuffOverrun.  Resumption is not supported: pendingCode is only reported.
-int HuffDecode(uint8_t* buffer, int end, int inputPos, int& pendingCode, int& bytesLeft,
-               int& outCount, const HuffTables& tables = ProgramHuffTables());
+int HuffDecode(uint8_t* buffer, int end, int inputPos, int& pendingCode, int& bytesLeft, int& outCount,
+               const HuffTables& tables = ProgramHuffTables());
 
 // The widest lengths a record head can hold (wide layout: T 20 bits, S 19).
 constexpr uint32_t kMaxPackedTextLength = (1u << 20) - 1;
@@ -93,8 +93,8 @@ enum class UnpackLengths { PackedWithinText, AnyWithinSlack };
 // PackedWithinText, not longer than the text).
 bool PackedLengthsDecodable(uint32_t packedLength, uint32_t textLength, UnpackLengths lengths);
 
-int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength,
-                     std::string& text, const HuffTables& tables = ProgramHuffTables(),
+int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength, std::string& text,
+                     const HuffTables& tables = ProgramHuffTables(),
                      UnpackLengths lengths = UnpackLengths::PackedWithinText);
 // The same with P = packed.size() and any packed length within the slack.
 int UnpackRecordText(std::string_view packed, uint32_t textLength, std::string& text,
@@ -111,18 +111,18 @@ constexpr int kPackedHeaderSize = 16;
 
 // One record head, parsed.
 struct PackedRecordHead {
-    int64_t offset = 0;        // of the head
-    uint16_t marker = 0;       // 0xFFFF on every record of a sound file
-    uint8_t lengthFlags = 0;   // head byte 4
+    int64_t offset = 0;      // of the head
+    uint16_t marker = 0;     // 0xFFFF on every record of a sound file
+    uint8_t lengthFlags = 0; // head byte 4
     uint8_t itemCount = 0;
-    bool wide = false;         // compressed record with 20-bit text length
+    bool wide = false; // compressed record with 20-bit text length
     uint32_t textLength = 0;
-    uint32_t dataLength = 0;   // stored: the text length; compressed: the packed length
-    bool flag82 = false;       // lengthFlags and 0x82 not 0
-    uint8_t type = 0;          // lengthFlags shr 4
+    uint32_t dataLength = 0;       // stored: the text length; compressed: the packed length
+    bool flag82 = false;           // lengthFlags and 0x82 not 0
+    uint8_t type = 0;              // lengthFlags shr 4
     std::array<uint8_t, 6> kept{}; // head bytes 8-13 (zero for shorter heads)
     int64_t dataOffset = 0;
-    int64_t nextOffset = 0;    // of the record that follows
+    int64_t nextOffset = 0; // of the record that follows
 };
 
 struct TPackedTextFile {
@@ -138,8 +138,8 @@ struct TPackedTextFile {
     std::array<uint8_t, 6> kept{};
     int64_t nextOffset = kPackedHeaderSize; // the record after the last one read
     int64_t recordsRead = 0;
-    int status = 0;                          // of the last call
-    const HuffTables* tables = nullptr;      // nullptr: the program's
+    int status = 0;                     // of the last call
+    const HuffTables* tables = nullptr; // nullptr: the program's
 };
 
 // Opens an X6 file (the name is found case-insensitively in its folder) and

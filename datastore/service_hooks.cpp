@@ -150,16 +150,46 @@ void UpdateSharedValues::Write(std::string& field, std::string text)
     std::lock_guard lock(mutex_);
     field = std::move(text);
 }
-std::string UpdateSharedValues::PendingServerMessage() const { return Read(pendingServerMessage_); }
-void UpdateSharedValues::SetPendingServerMessage(std::string t) { Write(pendingServerMessage_, std::move(t)); }
-std::string UpdateSharedValues::ProgramVersionText() const { return Read(programVersionText_); }
-void UpdateSharedValues::SetProgramVersionText(std::string t) { Write(programVersionText_, std::move(t)); }
-std::string UpdateSharedValues::StartPageNotice() const { return Read(startPageNotice_); }
-void UpdateSharedValues::SetStartPageNotice(std::string t) { Write(startPageNotice_, std::move(t)); }
-std::string UpdateSharedValues::InstallationRecord() const { return Read(installationRecord_); }
-void UpdateSharedValues::SetInstallationRecord(std::string t) { Write(installationRecord_, std::move(t)); }
-std::string UpdateSharedValues::InstallationList() const { return Read(installationList_); }
-void UpdateSharedValues::SetInstallationList(std::string t) { Write(installationList_, std::move(t)); }
+std::string UpdateSharedValues::PendingServerMessage() const
+{
+    return Read(pendingServerMessage_);
+}
+void UpdateSharedValues::SetPendingServerMessage(std::string t)
+{
+    Write(pendingServerMessage_, std::move(t));
+}
+std::string UpdateSharedValues::ProgramVersionText() const
+{
+    return Read(programVersionText_);
+}
+void UpdateSharedValues::SetProgramVersionText(std::string t)
+{
+    Write(programVersionText_, std::move(t));
+}
+std::string UpdateSharedValues::StartPageNotice() const
+{
+    return Read(startPageNotice_);
+}
+void UpdateSharedValues::SetStartPageNotice(std::string t)
+{
+    Write(startPageNotice_, std::move(t));
+}
+std::string UpdateSharedValues::InstallationRecord() const
+{
+    return Read(installationRecord_);
+}
+void UpdateSharedValues::SetInstallationRecord(std::string t)
+{
+    Write(installationRecord_, std::move(t));
+}
+std::string UpdateSharedValues::InstallationList() const
+{
+    return Read(installationList_);
+}
+void UpdateSharedValues::SetInstallationList(std::string t)
+{
+    Write(installationList_, std::move(t));
+}
 
 UpdateSharedValues& UpdateShared()
 {

@@ -26,8 +26,8 @@ constexpr uint8_t WrongSize = 0x80; // loaded, but its bit count is not the expe
 
 // Status results of LoadSignSets besides 0 and the I/O results.
 namespace SignSetStatus {
-constexpr int BadMagic = -8;   // no "B6" magic, or a negative bit count
-constexpr int NoGroup = -9;    // no declared set belongs to the group
+constexpr int BadMagic = -8; // no "B6" magic, or a negative bit count
+constexpr int NoGroup = -9;  // no declared set belongs to the group
 } // namespace SignSetStatus
 
 struct TSignSet {

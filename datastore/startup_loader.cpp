@@ -35,8 +35,8 @@ bool OptionValue(const std::string& options, const std::string& name, std::strin
         if (end < options.size() && (options[end] == '|' || options[end] == '=')) {
             if (options[end] == '=') {
                 const size_t stop = options.find('|', end + 1);
-                value = options.substr(end + 1, stop == std::string::npos ? std::string::npos
-                                                                          : stop - end - 1);
+                value =
+                    options.substr(end + 1, stop == std::string::npos ? std::string::npos : stop - end - 1);
             } else {
                 value.clear();
             }
@@ -178,7 +178,10 @@ bool TPomalyStart::WaitEnd(int ms)
     return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_.load(); });
 }
 
-bool TPomalyStart::Stopping() { return stop_.load(); }
+bool TPomalyStart::Stopping()
+{
+    return stop_.load();
+}
 
 void TPomalyStart::Run()
 {
@@ -288,8 +291,7 @@ void TPomalyStart::StepNetwork(const LoaderInputs& in)
     // c1. The zlp package.
     const LoaderSettings z = sv.ReadSettings();
     std::string zlpDate = z.zlpDate;
-    if (!FileExists(ResolveInFolder(in.dataDir, "zlp.dat")) &&
-        (!z.zlpDate.empty() || !z.zlpSize.empty())) {
+    if (!FileExists(ResolveInFolder(in.dataDir, "zlp.dat")) && (!z.zlpDate.empty() || !z.zlpSize.empty())) {
         sv.ClearZlpSettings();
         zlpDate.clear();
     }
@@ -328,8 +330,8 @@ void TPomalyStart::StepNetwork(const LoaderInputs& in)
         CallHook(hooks.statSendProducts, "StatSendProducts", in.programFolder, letter);
 }
 
-bool TPomalyStart::StepUpdateCheck(const LoaderInputs& in, const LoaderSettings&,
-                                   uint32_t installation, int mode)
+bool TPomalyStart::StepUpdateCheck(const LoaderInputs& in, const LoaderSettings&, uint32_t installation,
+                                   int mode)
 {
     LoaderServices& sv = *services_;
     const UpdateServices hooks = CurrentUpdateServices();
@@ -343,8 +345,8 @@ bool TPomalyStart::StepUpdateCheck(const LoaderInputs& in, const LoaderSettings&
 
     // 2.
     std::string text;
-    const bool found = CallHook(hooks.findProgramPackage, "FindProgramPackage", false, mode,
-                                installation, 1, text);
+    const bool found =
+        CallHook(hooks.findProgramPackage, "FindProgramPackage", false, mode, installation, 1, text);
     const std::string version = UpdateShared().ProgramVersionText();
     bool declined = false;
     if (found) {
@@ -383,8 +385,8 @@ bool TPomalyStart::StepUpdateCheck(const LoaderInputs& in, const LoaderSettings&
 
     // 3. (A declined package goes straight to 4.)
     if (!declined && CallHook(hooks.prepareDataUpdate, "PrepareDataUpdate", false)) {
-        sv.StatusLine().Set(sv.UiText("vKey", "iNewAct") + "  KALVO - 20" + Chars(version, 6, 2) +
-                            "." + Chars(version, 8, 2));
+        sv.StatusLine().Set(sv.UiText("vKey", "iNewAct") + "  KALVO - 20" + Chars(version, 6, 2) + "." +
+                            Chars(version, 8, 2));
     }
     // 4.
     if (!text.empty()) {

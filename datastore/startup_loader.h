@@ -33,25 +33,25 @@ class SharedText;
 
 // What the loader copies at its start.
 struct LoaderInputs {
-    uint8_t programType = 3;    // 3 normal, 5 duplicity
+    uint8_t programType = 3; // 3 normal, 5 duplicity
     DataSetCode dataSet = DataSetCode::Drugs;
-    std::string options = "|";  // the command line's option list
+    std::string options = "|"; // the command line's option list
     std::string positionals = "|";
     int positionalCount = 0;
-    std::string dataDir;        // with "/"
-    std::string programFolder;  // with "/"
-    std::string installRoot;    // the folder of the launcher, with "/"; empty: none
+    std::string dataDir;       // with "/"
+    std::string programFolder; // with "/"
+    std::string installRoot;   // the folder of the launcher, with "/"; empty: none
     std::string stationName;
 };
 
 // The settings the loader reads (copied under the settings mutex).
 struct LoaderSettings {
-    uint8_t autoUpdate = 15;     // VBASE=
-    std::string nextCheckDate;   // VDATE=, yyyy/mm/dd
-    char newsOption = '3';       // BASE=
-    std::string newsDate;        // BDATE=
-    std::string zlpDate;         // ZLDATE=
-    std::string zlpSize;         // ZLSIZE=
+    uint8_t autoUpdate = 15;      // VBASE=
+    std::string nextCheckDate;    // VDATE=, yyyy/mm/dd
+    char newsOption = '3';        // BASE=
+    std::string newsDate;         // BDATE=
+    std::string zlpDate;          // ZLDATE=
+    std::string zlpSize;          // ZLSIZE=
     uint16_t connectionFlags = 0; // IFL=
 };
 
@@ -128,8 +128,7 @@ private:
     bool Stopping();
     void StepNetwork(const LoaderInputs& in);
     // True when the loader ends after the update check.
-    bool StepUpdateCheck(const LoaderInputs& in, const LoaderSettings& s, uint32_t installation,
-                         int mode);
+    bool StepUpdateCheck(const LoaderInputs& in, const LoaderSettings& s, uint32_t installation, int mode);
 
     std::shared_ptr<LoaderServices> services_;
     std::atomic<bool> stop_{false};

@@ -82,8 +82,8 @@ std::vector<std::string> LayoutDifferences(const TableLayout& layout, std::strin
     }
     const int n = static_cast<uint8_t>(header[4]);
     if (header.size() < static_cast<size_t>(5 + 3 * n)) {
-        out.push_back("header of " + std::to_string(header.size()) + " bytes for " + std::to_string(n)
-                      + " fields");
+        out.push_back("header of " + std::to_string(header.size()) + " bytes for " + std::to_string(n) +
+                      " fields");
         return out;
     }
     const int want = layout.freeLayout ? 1 : layout.FieldCount();
@@ -97,8 +97,8 @@ std::vector<std::string> LayoutDifferences(const TableLayout& layout, std::strin
         if (name != PackedFieldName(f.name))
             out.push_back(Field(i, f.name) + ": named " + NameOf(name) + " in the file");
         if (length != DescriptorLength(f.descriptor))
-            out.push_back(Field(i, f.name) + ": " + std::to_string(length) + " bytes in the file, "
-                          + std::to_string(DescriptorLength(f.descriptor)) + " in the layout");
+            out.push_back(Field(i, f.name) + ": " + std::to_string(length) + " bytes in the file, " +
+                          std::to_string(DescriptorLength(f.descriptor)) + " in the layout");
     }
     return out;
 }
@@ -121,8 +121,8 @@ std::vector<std::string> TableLayoutFaults()
                 out.push_back(id + ": " + Field(i, f.name) + " is no name of one to three characters");
             for (int j = 0; j < i; ++j)
                 if (PackedFieldName(l.fields[static_cast<size_t>(j)].name) == PackedFieldName(f.name))
-                    out.push_back(id + ": " + Field(i, f.name) + " packs like "
-                                  + Field(j, l.fields[static_cast<size_t>(j)].name));
+                    out.push_back(id + ": " + Field(i, f.name) + " packs like " +
+                                  Field(j, l.fields[static_cast<size_t>(j)].name));
         }
         if (l.Length() > 0xFFFF)
             out.push_back(id + ": records of " + std::to_string(l.Length()) + " bytes (65535 at most)");

@@ -82,8 +82,7 @@ struct TableLayout {
     // read as a layout.
     constexpr TableLayout(std::string_view table, std::span<const FieldDef> tableFields, bool free = false)
         : id(table), fields(tableFields), freeLayout(free)
-    {
-    }
+    {}
 
     std::string_view id; // the record file is id + ".dat"
     std::span<const FieldDef> fields;

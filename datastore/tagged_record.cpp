@@ -16,9 +16,9 @@ const std::string kShortHead("\x02\xE1\xF5\x05", 4);
 constexpr size_t kFirstItem = 4;
 
 struct Item {
-    size_t pos;   // tag offset
+    size_t pos; // tag offset
     int type;
-    size_t len;   // value bytes
+    size_t len; // value bytes
 };
 
 // Reads the item at `pos`; false at the end mark, at the record's end, or

@@ -119,10 +119,9 @@ int CheckId8(std::string_view text)
 namespace {
 
 constexpr std::array<std::string_view, 22> kInstitutionWords = {
-    "LEKARNA",     "LEKARNIK",  "LEKAR",     "NEMOCNICE",   "NEMOC",       "KLINIKA",
-    "USTAV",       "INTERNA",   "CHIRURGIE", "CHIRUAMB",    "CHIRU",       "GYNEKOLOGIE",
-    "GYNEKOLOG",   "GYNEK",     "VRCHNILDN", "VRCHN",       "TOXIKOLOGIE", "TOXIKOLOG",
-    "TOXIK",       "ALERGOLOGIE", "ALERGOLOG", "ALERG",
+    "LEKARNA",     "LEKARNIK",  "LEKAR", "NEMOCNICE",   "NEMOC",     "KLINIKA", "USTAV",     "INTERNA",
+    "CHIRURGIE",   "CHIRUAMB",  "CHIRU", "GYNEKOLOGIE", "GYNEKOLOG", "GYNEK",   "VRCHNILDN", "VRCHN",
+    "TOXIKOLOGIE", "TOXIKOLOG", "TOXIK", "ALERGOLOGIE", "ALERGOLOG", "ALERG",
 };
 
 std::string NormalizeName(std::string_view name)

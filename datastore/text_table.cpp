@@ -43,8 +43,7 @@ uint16_t CheckBlock(const std::string& bytes)
 TTextTable::TTextTable(std::string bytes, uint16_t word)
     : bytes_(std::move(bytes)), word_(word),
       extended_(bytes_.size() >= 16 && bytes_[14] == '_' && bytes_[15] == '_')
-{
-}
+{}
 
 // Every walk below checks each length against the end of its section and the
 // section against the end of the block: a damaged table reads as "missing"
@@ -55,10 +54,8 @@ struct TextTableAccess {
     const std::string& b;
     size_t total;
 
-    explicit TextTableAccess(const TTextTable& table)
-        : t(table), b(table.bytes_), total(table.bytes_.size())
-    {
-    }
+    explicit TextTableAccess(const TTextTable& table) : t(table), b(table.bytes_), total(table.bytes_.size())
+    {}
 
     std::unique_lock<std::mutex> Lock() const { return std::unique_lock<std::mutex>(t.cursorMutex_); }
 
@@ -102,9 +99,9 @@ struct TextTableAccess {
     }
 
     struct Entry {
-        size_t key = 0;       // offset of the key's length byte
-        size_t value = 0;     // offset of the value (after X in extended tables)
-        size_t next = 0;      // offset just past the entry
+        size_t key = 0;   // offset of the key's length byte
+        size_t value = 0; // offset of the value (after X in extended tables)
+        size_t next = 0;  // offset just past the entry
         uint16_t extraPlus1 = kPlainTableExtra;
     };
 
@@ -142,10 +139,7 @@ struct TextTableAccess {
         return b.substr(e.value + 1, n);
     }
 
-    std::string KeyOf(const Entry& e) const
-    {
-        return b.substr(e.key + 1, ByteAt(b, e.key));
-    }
+    std::string KeyOf(const Entry& e) const { return b.substr(e.key + 1, ByteAt(b, e.key)); }
 
     // Makes `section` current (cursor, previous-cursor exchange, or walk).
     // Returns its name offset, 0 when missing (cursors then unchanged).
@@ -153,8 +147,7 @@ struct TextTableAccess {
     {
         if (t.section_ && StringAtEquals(t.section_, total, section) && SectionEnd(t.section_))
             return t.section_;
-        if (t.prevSection_ && StringAtEquals(t.prevSection_, total, section) &&
-            SectionEnd(t.prevSection_)) {
+        if (t.prevSection_ && StringAtEquals(t.prevSection_, total, section) && SectionEnd(t.prevSection_)) {
             std::swap(t.section_, t.prevSection_);
             std::swap(t.entry_, t.prevEntry_);
             return t.section_;

@@ -19,11 +19,11 @@
 // Results of LoadTextTable.  A result of 256 or more is success: the word the
 // file holds at offset 2.  Callers treat anything below 256 as failure.
 namespace TextTableResult {
-constexpr uint16_t BadMagic = 1;      // magic not "M6"/"V6", file of 65,501 bytes or more,
-                                      // or a word below 256 at offset 2
-constexpr uint16_t OpenFailed = 2;    // the file cannot be opened or its size read
-constexpr uint16_t ReadFailed = 3;    // read error, or shorter than the 10-byte header
-constexpr uint16_t NoMemory = 12;     // no memory for the block
+constexpr uint16_t BadMagic = 1;       // magic not "M6"/"V6", file of 65,501 bytes or more,
+                                       // or a word below 256 at offset 2
+constexpr uint16_t OpenFailed = 2;     // the file cannot be opened or its size read
+constexpr uint16_t ReadFailed = 3;     // read error, or shorter than the 10-byte header
+constexpr uint16_t NoMemory = 12;      // no memory for the block
 constexpr uint16_t SizeMismatch = 255; // the size word at offset 4 differs from the file size
 constexpr uint16_t FirstSuccess = 256;
 } // namespace TextTableResult
@@ -88,8 +88,8 @@ inline std::string LookupText(const TextTablePtr& table, std::string_view sectio
 // text: for optional texts and parameters.
 uint16_t GetTextEntry(const TTextTable* table, std::string_view section, std::string_view key,
                       std::string& out);
-inline uint16_t GetTextEntry(const TextTablePtr& table, std::string_view section,
-                             std::string_view key, std::string& out)
+inline uint16_t GetTextEntry(const TextTablePtr& table, std::string_view section, std::string_view key,
+                             std::string& out)
 {
     return GetTextEntry(table.get(), section, key, out);
 }
@@ -99,8 +99,8 @@ inline uint16_t GetTextEntry(const TextTablePtr& table, std::string_view section
 // extra byte plus one in extended tables and kPlainTableExtra in plain ones.
 uint16_t FindTextEntry(const TTextTable* table, std::string_view section, std::string_view key,
                        uint16_t* extraPlus1 = nullptr);
-inline uint16_t FindTextEntry(const TextTablePtr& table, std::string_view section,
-                              std::string_view key, uint16_t* extraPlus1 = nullptr)
+inline uint16_t FindTextEntry(const TextTablePtr& table, std::string_view section, std::string_view key,
+                              uint16_t* extraPlus1 = nullptr)
 {
     return FindTextEntry(table.get(), section, key, extraPlus1);
 }
@@ -112,8 +112,8 @@ inline uint16_t FindTextEntry(const TextTablePtr& table, std::string_view sectio
 // then untouched.
 uint16_t NextTextEntry(const TTextTable* table, std::string_view section, std::string& key,
                        std::string& value);
-inline uint16_t NextTextEntry(const TextTablePtr& table, std::string_view section,
-                              std::string& key, std::string& value)
+inline uint16_t NextTextEntry(const TextTablePtr& table, std::string_view section, std::string& key,
+                              std::string& value)
 {
     return NextTextEntry(table.get(), section, key, value);
 }
@@ -157,18 +157,18 @@ inline std::string LookupText(const TextTableSlot& slot, std::string_view sectio
 {
     return LookupText(slot.Get().get(), section, key);
 }
-inline uint16_t GetTextEntry(const TextTableSlot& slot, std::string_view section,
-                             std::string_view key, std::string& out)
+inline uint16_t GetTextEntry(const TextTableSlot& slot, std::string_view section, std::string_view key,
+                             std::string& out)
 {
     return GetTextEntry(slot.Get().get(), section, key, out);
 }
-inline uint16_t FindTextEntry(const TextTableSlot& slot, std::string_view section,
-                              std::string_view key, uint16_t* extraPlus1 = nullptr)
+inline uint16_t FindTextEntry(const TextTableSlot& slot, std::string_view section, std::string_view key,
+                              uint16_t* extraPlus1 = nullptr)
 {
     return FindTextEntry(slot.Get().get(), section, key, extraPlus1);
 }
-inline uint16_t NextTextEntry(const TextTableSlot& slot, std::string_view section,
-                              std::string& key, std::string& value)
+inline uint16_t NextTextEntry(const TextTableSlot& slot, std::string_view section, std::string& key,
+                              std::string& value)
 {
     return NextTextEntry(slot.Get().get(), section, key, value);
 }

@@ -77,7 +77,10 @@ std::shared_ptr<const SignListState> SignListSnapshot();
 bool SignListHas(const SignListState& list, int64_t record);
 
 // Words of a sign list over a table of n records (record 0 the header).
-inline size_t SignWordCount(int64_t n) { return n > 0 ? static_cast<size_t>((n - 1) / 16 + 1) : 1; }
+inline size_t SignWordCount(int64_t n)
+{
+    return n > 0 ? static_cast<size_t>((n - 1) / 16 + 1) : 1;
+}
 
 // Loads the list SIGN= names, or rebuilds it from its source when its size
 // does not fit the drug table.

@@ -113,8 +113,8 @@ void TZipFile::Open(const std::string& path)
             ReadExactly(file_, e.localHeaderOffset, local, kLocalSize, kNotZip);
             if (DecodeLE32(local) != kLocalSignature)
                 throw ZipError(kNotZip);
-            e.dataOffset = int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize)
-                           + DecodeLE16(local + 26) + DecodeLE16(local + 28);
+            e.dataOffset = int64_t{e.localHeaderOffset} + static_cast<int64_t>(kLocalSize) +
+                           DecodeLE16(local + 26) + DecodeLE16(local + 28);
         }
         entries_.push_back(std::move(e));
     }

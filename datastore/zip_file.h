@@ -28,7 +28,7 @@ public:
 class TZipFile {
 public:
     struct Entry {
-        std::string name;          // as stored, "/" separators
+        std::string name; // as stored, "/" separators
         uint16_t versionMadeBy = 0;
         uint16_t flags = 0;
         uint16_t method = 0;
@@ -37,7 +37,7 @@ public:
         uint32_t size = 0;
         uint32_t externalAttributes = 0;
         uint32_t localHeaderOffset = 0;
-        int64_t dataOffset = 0;    // from the local header
+        int64_t dataOffset = 0; // from the local header
     };
 
     // Opens and parses the archive (read-only, others may read).

@@ -131,8 +131,14 @@ int DataMonthOfVersion(std::string_view cisloIn)
     return m;
 }
 
-int DataMonth() { return g_dataMonth.load(std::memory_order_relaxed); }
-void SetDataMonth(int month) { g_dataMonth.store(month, std::memory_order_relaxed); }
+int DataMonth()
+{
+    return g_dataMonth.load(std::memory_order_relaxed);
+}
+void SetDataMonth(int month)
+{
+    g_dataMonth.store(month, std::memory_order_relaxed);
+}
 
 void LoadZlpTable()
 {

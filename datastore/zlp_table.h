@@ -16,22 +16,22 @@
 
 // Layout constants of the file.
 namespace ZlpFormat {
-constexpr size_t kMinFileBytes = 256;  // smaller files count as absent
-constexpr size_t kHeaderBytes = 5;     // 2 unused, month base, fraction, column count
-constexpr size_t kCodeWidth = 3;       // column 1: the drug code, 24-bit LE
-constexpr size_t kFirstDataEntry = 2;  // entries 0 and 1 hold the header
+constexpr size_t kMinFileBytes = 256; // smaller files count as absent
+constexpr size_t kHeaderBytes = 5;    // 2 unused, month base, fraction, column count
+constexpr size_t kCodeWidth = 3;      // column 1: the drug code, 24-bit LE
+constexpr size_t kFirstDataEntry = 2; // entries 0 and 1 hold the header
 constexpr size_t kMaxLetters = 15;
 constexpr size_t kMaxColumns = 255;
 } // namespace ZlpFormat
 
 // A table as read: the bytes and what is derived from them.
 struct ZlpTable {
-    std::string data;          // the whole file
-    int threshold = 0;         // 3 * b2 - 120 (+1 when b3 > 96, +1 more when b3 > 176)
-    std::string letters;       // at most 15 letters "A".."Y", in column order
-    std::string letterOffset;  // per letter: the offset of its column in an entry
-    size_t entrySize = 0;      // E
-    size_t entryCount = 0;     // file size div E (entries 0 and 1 included)
+    std::string data;         // the whole file
+    int threshold = 0;        // 3 * b2 - 120 (+1 when b3 > 96, +1 more when b3 > 176)
+    std::string letters;      // at most 15 letters "A".."Y", in column order
+    std::string letterOffset; // per letter: the offset of its column in an entry
+    size_t entrySize = 0;     // E
+    size_t entryCount = 0;    // file size div E (entries 0 and 1 included)
     // The codes of entries 2 .. entryCount - 1, side by side: the search
     // touches a few cache lines instead of one per step.
     std::vector<uint32_t> codes;

@@ -82,11 +82,17 @@ std::string DateTextYmdFrom(const QDateTime& now, double days)
     return FourDigits(d.year()) + "/" + TwoDigits(d.month()) + "/" + TwoDigits(d.day());
 }
 
-std::string DateTextYmd(double days) { return DateTextYmdFrom(QDateTime::currentDateTime(), days); }
+std::string DateTextYmd(double days)
+{
+    return DateTextYmdFrom(QDateTime::currentDateTime(), days);
+}
 
 uint16_t PackedDateCode(const QDate& date)
 {
     return static_cast<uint16_t>(((date.year() - 2000) * 12 + date.month() - 1) * 32 + date.day());
 }
 
-uint16_t TodayCode() { return PackedDateCode(QDate::currentDate()); }
+uint16_t TodayCode()
+{
+    return PackedDateCode(QDate::currentDate());
+}

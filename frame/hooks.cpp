@@ -76,4 +76,3 @@ NotesViewerWindow* MakeNotesViewer()
     auto f = Hooks().Function(&ViewerServices::makeNotesViewer);
     return f ? f() : nullptr;
 }
-

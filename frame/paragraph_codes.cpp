@@ -7,14 +7,26 @@
 
 namespace {
 
-bool IsSummaryKind(char kind) { return kind == 'S' || kind == 'I'; }
+bool IsSummaryKind(char kind)
+{
+    return kind == 'S' || kind == 'I';
+}
 
-std::string Decimal(int v) { return std::to_string(v); }
+std::string Decimal(int v)
+{
+    return std::to_string(v);
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Two decimal digits, already checked.
-int TwoDigitNumber(std::string_view digits) { return 10 * (digits[0] - '0') + (digits[1] - '0'); }
+int TwoDigitNumber(std::string_view digits)
+{
+    return 10 * (digits[0] - '0') + (digits[1] - '0');
+}
 
 std::mutex& ParagraphMutex()
 {
@@ -53,14 +65,10 @@ uint8_t PrevParagraph(uint8_t code)
     if ((code & 15) != 0)
         return static_cast<uint8_t>(code - 1);
     switch (code >> 4) {
-    case 5:
-        return 0x49;
-    case 6:
-        return 0x53;
-    case 7:
-        return 0x66;
-    default:
-        return static_cast<uint8_t>(code - 16);
+    case 5: return 0x49;
+    case 6: return 0x53;
+    case 7: return 0x66;
+    default: return static_cast<uint8_t>(code - 16);
     }
 }
 
@@ -115,10 +123,15 @@ bool IsParagraphGroup(uint8_t code, char kind)
 {
     if (IsSummaryKind(kind)) {
         switch (code) {
-        case 0x00: case 0x0F: case 0x40: case 0x4F: case 0x50: case 0x5F: case 0x60: case 0x6F:
-            return true;
-        default:
-            return false;
+        case 0x00:
+        case 0x0F:
+        case 0x40:
+        case 0x4F:
+        case 0x50:
+        case 0x5F:
+        case 0x60:
+        case 0x6F: return true;
+        default: return false;
         }
     }
     return code > 190;
@@ -132,8 +145,7 @@ uint8_t ParagraphGroupEnd(uint8_t code, char kind)
 uint8_t ParagraphKeyToCode(std::string_view key)
 {
     switch (key.size()) {
-    case 1:
-        return IsDigit(key[0]) ? static_cast<uint8_t>(16 * (key[0] - '0')) : 0;
+    case 1: return IsDigit(key[0]) ? static_cast<uint8_t>(16 * (key[0] - '0')) : 0;
     case 2: {
         if (!IsDigit(key[0]) || !IsDigit(key[1]))
             return 0;
@@ -158,8 +170,7 @@ uint8_t ParagraphKeyToCode(std::string_view key)
         if (!IsDigit(key[0]) || key[2] != '1' || key[3] < '0' || key[3] > '5')
             return 0;
         return static_cast<uint8_t>(16 * (key[0] - '0') + 10 + (key[3] - '0'));
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -235,8 +246,7 @@ void LoadParagraphLists()
 {
     std::array<std::string, 8> lists;
     for (size_t i = 0; i < kListKinds.size(); ++i)
-        lists[i] = kListKinds[i] == 'S' ? ProductSummaryParagraphList()
-                                        : ParagraphListOfKind(kListKinds[i]);
+        lists[i] = kListKinds[i] == 'S' ? ProductSummaryParagraphList() : ParagraphListOfKind(kListKinds[i]);
     std::lock_guard lock(ParagraphMutex());
     Lists() = std::move(lists);
     LabelLookup() = ParagraphAbbreviation;
@@ -263,9 +273,7 @@ std::string EncodeParagraphSet(std::string_view codes, char kind, std::string_vi
     if (!codes.empty() && static_cast<unsigned char>(codes.back()) == 0xFF)
         codes = {};
     const bool summary = IsSummaryKind(kind);
-    auto inG = [&codes](int c) {
-        return codes.find(static_cast<char>(c & 0xFF)) != std::string_view::npos;
-    };
+    auto inG = [&codes](int c) { return codes.find(static_cast<char>(c & 0xFF)) != std::string_view::npos; };
     std::string P, M;
     int st = 1;
     bool first = true;

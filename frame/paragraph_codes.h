@@ -33,9 +33,15 @@ std::vector<std::pair<std::string, std::string>> ParagraphTitleEntries(char kind
 int OdstParagraphNumber(std::string_view key);
 // The code of paragraph n of the kinds other than "S": its two decimal
 // digits as the two nibbles.
-inline uint8_t OdstParagraphCode(int n) { return static_cast<uint8_t>(16 * (n / 10) + n % 10); }
+inline uint8_t OdstParagraphCode(int n)
+{
+    return static_cast<uint8_t>(16 * (n / 10) + n % 10);
+}
 // The code of a one-character "Odst" group key c: c - 112.
-inline uint8_t OdstGroupCode(char c) { return static_cast<uint8_t>(static_cast<unsigned char>(c) - 112); }
+inline uint8_t OdstGroupCode(char c)
+{
+    return static_cast<uint8_t>(static_cast<unsigned char>(c) - 112);
+}
 // Whether paragraph n exists for the kind: character n + 1 of the UI mask
 // "Prohlizec.Vyb" + kind is "+".
 bool ParagraphAvailable(std::string_view mask, int n);

@@ -60,15 +60,18 @@ uint8_t ParagraphHighlightSlot(const ParagraphSelections& p, char kind)
 
 std::string StoredParagraphSelection(char mode, char kind)
 {
-    return Config().Read([&](const ConfigValues& v) { return ParagraphSelectionSlot(v.paragraphCurrent, mode, kind); });
+    return Config().Read(
+        [&](const ConfigValues& v) { return ParagraphSelectionSlot(v.paragraphCurrent, mode, kind); });
 }
 
 uint8_t StoredParagraphHighlight(char kind)
 {
-    return Config().Read([&](const ConfigValues& v) { return ParagraphHighlightSlot(v.paragraphCurrent, kind); });
+    return Config().Read(
+        [&](const ConfigValues& v) { return ParagraphHighlightSlot(v.paragraphCurrent, kind); });
 }
 
-void StoreParagraphSelection(char mode, char kind, std::string_view selection, std::optional<uint8_t> highlight)
+void StoreParagraphSelection(char mode, char kind, std::string_view selection,
+                             std::optional<uint8_t> highlight)
 {
     const std::string value(selection.substr(0, kMaxStoredParagraphCodes));
     Config().Update([&](ConfigValues& v) {

@@ -90,7 +90,8 @@ bool BuildAtcFilter(TBits& hits, uint16_t buttonState, TDbTable& table)
 
 // ------------------------------------------------------------------ the list
 
-AtcList::AtcList(std::function<void(VybRec&)> openGroup) : openGroup_(std::move(openGroup)) {}
+AtcList::AtcList(std::function<void(VybRec&)> openGroup) : openGroup_(std::move(openGroup))
+{}
 
 bool AtcList::Open(char letter)
 {
@@ -99,7 +100,8 @@ bool AtcList::Open(char letter)
     if (codesTable_ != names.table && !LoadCodes())
         return false;
     DbStatus = 0;
-    OpenTable(AtcTable, TFileId(names.table), TFileId(IsNameOrder(letter) ? names.nameIndex : names.codeIndex),
+    OpenTable(AtcTable, TFileId(names.table),
+              TFileId(IsNameOrder(letter) ? names.nameIndex : names.codeIndex),
               static_cast<uint16_t>(kAtcLayout.Length()));
     return DbStatus == 0 && AtcTable.sez.IsOpen();
 }
@@ -191,7 +193,8 @@ std::string AtcList::WordOfRow(std::string_view rowText)
 
 bool AtcList::EnsureHits(VybRec& rec)
 {
-    const auto key = static_cast<int16_t>(kHitsBuilt | (rec.ButtonState & 1) | (IsNameOrder(rec.Letter) ? kHitsOnNames : 0));
+    const auto key = static_cast<int16_t>(kHitsBuilt | (rec.ButtonState & 1) |
+                                          (IsNameOrder(rec.Letter) ? kHitsOnNames : 0));
     if (!rec.Hits.empty() && rec.Work1 == key)
         return true;
     if (!BuildAtcFilter(rec.Hits, rec.ButtonState, AtcTable))
@@ -276,7 +279,8 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         }
         p = found;
     } else if (rec.WorkFlag != 0) {
-        if (FetchWalkStart(rec, 0, static_cast<int32_t>(rec.RecArr.size()) - 1, rec.FoundPos + rec.TopPos, p, step))
+        if (FetchWalkStart(rec, 0, static_cast<int32_t>(rec.RecArr.size()) - 1, rec.FoundPos + rec.TopPos, p,
+                           step))
             DeliverRecArr(rec, row, text, p, step);
         return;
     } else {
@@ -286,7 +290,8 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
             seeded_ = true;
         }
         const bool thumb = rec.FetchMode == FetchModeCode::AtTopPos && rec.TopPos > 0;
-        const int32_t atTop = thumb ? static_cast<int32_t>(BitsNth(Shown(rec), rec.FoundPos, rec.TopPos)) : rec.FoundPos;
+        const int32_t atTop =
+            thumb ? static_cast<int32_t>(BitsNth(Shown(rec), rec.FoundPos, rec.TopPos)) : rec.FoundPos;
         if (!FetchWalkStart(rec, rec.RangeFirst, rec.RangeLast, atTop, p, step))
             return;
         if (rec.FetchMode == FetchModeCode::First)
@@ -449,7 +454,8 @@ void AtcList::Action(VybRec& rec)
     }
 }
 
-void AtcList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) const
+void AtcList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out,
+                   std::string_view key) const
 {
     switch (kind) {
     case InfoKind::CellHint:
@@ -501,7 +507,8 @@ TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec)
         return nullptr;
     }
     CachedWordFile("atcnaz.slw");
-    const std::string geometry = CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(kAtcLayout), spec.columnNames);
+    const std::string geometry =
+        CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(kAtcLayout), spec.columnNames);
     auto* w = new TVyb;
     w->Kind = spec.code;
     w->setProperty("helpKeyword", QString::fromLatin1(spec.helpKeyword));
@@ -521,12 +528,13 @@ TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec)
     rec.SearchWords = spec.searchWords;
     const std::string header = std::string(1, '\0') + UiText("VybPom", "ha") + "\xFF----";
     const std::string options = std::string{static_cast<char>(64), 'A'} + spec.buttons;
-    w->OpenList(UiText("VybPom", "na"), geometry, spec.columnOrder, options, header,
-                [list](VybRec& r) { list->Action(r); },
-                [list](VybRec& r, TVybRow& row, std::string& text) { list->Fetch(r, row, text); },
-                [list](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-                    list->Info(kind, sub, row, out, key);
-                });
+    w->OpenList(
+        UiText("VybPom", "na"), geometry, spec.columnOrder, options, header,
+        [list](VybRec& r) { list->Action(r); },
+        [list](VybRec& r, TVybRow& row, std::string& text) { list->Fetch(r, row, text); },
+        [list](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
+            list->Info(kind, sub, row, out, key);
+        });
     return w;
 }
 

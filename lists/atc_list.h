@@ -68,12 +68,13 @@ public:
     const std::vector<std::string>& Codes() const { return codes_; }
 
     void Fetch(VybRec& rec, TVybRow& row, std::string& text); // AtcListFetch
-    void Action(VybRec& rec);                                  // AtcListAction
+    void Action(VybRec& rec);                                 // AtcListAction
     void Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) const;
 
     // The row text of an ATC record, status character first; with a filter
     // the tree column of its code-index position is filled in.
-    std::string RowText(std::string_view record, const std::vector<uint16_t>* filter, int32_t codePosition) const;
+    std::string RowText(std::string_view record, const std::vector<uint16_t>* filter,
+                        int32_t codePosition) const;
     // The text of a word row.
     static std::string WordRowText(std::string_view wordFile, int32_t entry);
     // The word Enter on a word row types.

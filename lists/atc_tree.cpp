@@ -35,7 +35,8 @@ void SetFilterBit(std::vector<uint16_t>& filter, int32_t position, bool on)
     if (word >= filter.size())
         return;
     const auto bit = static_cast<uint16_t>(1u << (position % 16));
-    filter[word] = on ? static_cast<uint16_t>(filter[word] | bit) : static_cast<uint16_t>(filter[word] & ~bit);
+    filter[word] =
+        on ? static_cast<uint16_t>(filter[word] | bit) : static_cast<uint16_t>(filter[word] & ~bit);
 }
 
 std::vector<uint16_t> TopLevelFilter(const std::vector<std::string>& codes)
@@ -49,8 +50,9 @@ std::vector<uint16_t> TopLevelFilter(const std::vector<std::string>& codes)
 
 int32_t AtcCodePosition(const std::vector<std::string>& codes, std::string_view code)
 {
-    const auto it = std::lower_bound(codes.begin(), codes.end(), code,
-                                     [](const std::string& a, std::string_view b) { return std::string_view(a) < b; });
+    const auto it =
+        std::lower_bound(codes.begin(), codes.end(), code,
+                         [](const std::string& a, std::string_view b) { return std::string_view(a) < b; });
     return it != codes.end() && *it == code ? static_cast<int32_t>(it - codes.begin()) : -1;
 }
 
@@ -89,8 +91,8 @@ void RevealEntry(const std::vector<std::string>& codes, std::vector<uint16_t>& f
     ShowNextLevel(codes, filter, entry);
 }
 
-bool ApplyTreeKey(const std::vector<std::string>& codes, std::vector<uint16_t>& filter, int32_t node, char key,
-                  std::string& prefix)
+bool ApplyTreeKey(const std::vector<std::string>& codes, std::vector<uint16_t>& filter, int32_t node,
+                  char key, std::string& prefix)
 {
     if (node < 0 || static_cast<size_t>(node) >= codes.size())
         return false;
@@ -121,7 +123,8 @@ char TreeKeyOfTyped(char c)
     }
 }
 
-std::string TreeColumn(const std::vector<std::string>& codes, const std::vector<uint16_t>& filter, int32_t position)
+std::string TreeColumn(const std::vector<std::string>& codes, const std::vector<uint16_t>& filter,
+                       int32_t position)
 {
     std::string column(4, ' ');
     if (position < 0 || static_cast<size_t>(position) + 1 >= codes.size())
@@ -146,4 +149,3 @@ char AtcOrderLetter(std::string_view typed, char letter)
     const bool tree = letter >= 'a' && letter <= 'z';
     return names ? (tree ? 'n' : 'N') : (tree ? 'c' : 'C');
 }
-

@@ -29,17 +29,17 @@ void RevealEntry(const std::vector<std::string>& codes, std::vector<uint16_t>& f
 // to the parent's code (the code cut by one character, by two when one would
 // leave 2 or 6), ">" to the node's own; "-" hides the subtree, the others
 // show the next level.  False when there is no such node.
-bool ApplyTreeKey(const std::vector<std::string>& codes, std::vector<uint16_t>& filter, int32_t node, char key,
-                  std::string& prefix);
+bool ApplyTreeKey(const std::vector<std::string>& codes, std::vector<uint16_t>& filter, int32_t node,
+                  char key, std::string& prefix);
 // The tree key of a typed character (',' '<', '.' '>', '=' '+', '_' '-'),
 // 0 for any other.
 char TreeKeyOfTyped(char c);
 // The 4-character tree column of a position: "-" (expanded) or "+"
 // (collapsed) when the next entry lies below it, at cell 1 for codes of one
 // or two characters, else at the code's length - 1.
-std::string TreeColumn(const std::vector<std::string>& codes, const std::vector<uint16_t>& filter, int32_t position);
+std::string TreeColumn(const std::vector<std::string>& codes, const std::vector<uint16_t>& filter,
+                       int32_t position);
 // The list letter typed text asks for: name order for one character that
 // is no main group letter, or for two or more whose first is not A..V or
 // whose second is not a digit; the case of `letter` (the tree) is kept.
 char AtcOrderLetter(std::string_view typed, char letter);
-

@@ -156,7 +156,8 @@ bool CodeList::Open(char letter)
 char CodeList::LetterFor(std::string_view typed) const
 {
     switch (spec_.nameOrder) {
-    case NameOrderRule::FirstNotDigit: return !typed.empty() && (typed[0] < '0' || typed[0] > '9') ? 'N' : 'C';
+    case NameOrderRule::FirstNotDigit:
+        return !typed.empty() && (typed[0] < '0' || typed[0] > '9') ? 'N' : 'C';
     case NameOrderRule::LongerThan3: return typed.size() > 3 ? 'N' : 'C';
     }
     return 'C';
@@ -239,7 +240,8 @@ void CodeList::Command(VybRec& rec)
     }
 }
 
-void CodeList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) const
+void CodeList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out,
+                    std::string_view key) const
 {
     switch (kind) {
     case InfoKind::CellHint: out = key; break;
@@ -274,12 +276,13 @@ TVyb* OpenCodeList(const CodeListSpec& spec, uint16_t code)
     w->Rec.Letter = 'C';
     w->Rec.Count = spec.count;
     const std::string options = std::string{static_cast<char>(spec.maxTyped), 'A'} + spec.buttons;
-    w->OpenList(UiText("VybPom", spec.captionKey), geometry, spec.columnOrder, options,
-                std::string(1, '\0') + UiText("VybPom", spec.headerKey), [list](VybRec& r) { list->Command(r); },
-                [list](VybRec& r, TVybRow& row, std::string& text) { list->Fetch(r, row, text); },
-                [list](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-                    list->Info(kind, sub, row, out, key);
-                });
+    w->OpenList(
+        UiText("VybPom", spec.captionKey), geometry, spec.columnOrder, options,
+        std::string(1, '\0') + UiText("VybPom", spec.headerKey), [list](VybRec& r) { list->Command(r); },
+        [list](VybRec& r, TVybRow& row, std::string& text) { list->Fetch(r, row, text); },
+        [list](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
+            list->Info(kind, sub, row, out, key);
+        });
     return w;
 }
 

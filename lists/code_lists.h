@@ -37,7 +37,8 @@ std::string SharedButtonInfo(uint8_t sub, const TVybRow& row, std::string_view k
 // Where a fetch mode other than the seek starts a walk over the positions
 // first..last (`atTopPos` for the thumb, mode 7) and its step (+1, or -1 for
 // the modes that fill backwards); false for a mode without a walk.
-bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTopPos, int32_t& pos, int& step);
+bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTopPos, int32_t& pos,
+                    int& step);
 
 // When typed text turns a code list to name order.
 enum class NameOrderRule : uint8_t {
@@ -66,7 +67,7 @@ struct CodeListSpec {
     const char* headingHintKey; // + the column number
     const char* icon;
     uint8_t offeredLink;
-    int32_t count; // preset until the first seek
+    int32_t count;        // preset until the first seek
     const char* drugList; // the letters of the restricted drug list Enter opens
     uint8_t drugLink;
     NameOrderRule nameOrder;

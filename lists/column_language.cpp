@@ -13,10 +13,10 @@
 namespace {
 
 struct LayoutColumn {
-    std::string code; // three characters
+    std::string code;  // three characters
     int rowLength = 0; // 0 = unknown
     int shown = 255;
-    int offset = 0;    // 1-based; 0 = no place in the row text
+    int offset = 0; // 1-based; 0 = no place in the row text
 };
 
 // A two-character NN: each character "0" + a digit value.
@@ -136,8 +136,8 @@ std::string CompileColumnLayout(std::string_view rowLayoutSpec, std::string_view
         bool keepSeparator = true;
         if (!rest.empty()) {
             const std::string code = CodeOfElement(rest);
-            auto it = std::find_if(cols.begin(), cols.end(),
-                                   [&](const LayoutColumn& c) { return c.code == code; });
+            auto it =
+                std::find_if(cols.begin(), cols.end(), [&](const LayoutColumn& c) { return c.code == code; });
             keepSeparator = it != cols.end() && it->offset > 0;
             if (keepSeparator && it->shown == 0)
                 out += "0/0";

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "datastore/kamenici.h"
-#include "datastore/text_table.h"
 #include "datastore/table_layouts.h"
+#include "datastore/text_table.h"
 #include "datastore/user_files.h"
 #include "frame/config/config_file.h"
 #include "lists/column_language.h"
@@ -63,40 +63,52 @@ std::string ShownListName(const std::string& name)
 
 const DrugColumnSet kCombinedDrugColumns{
     false,
-    "KodNaz-42Dop=73-35Oba-04DrzZeDSR Ob InSATCRC =26TR =03Ex ZavDP NV VP =03DD =07DDB=09EAN=03BraUh =03Cla=06",
+    "KodNaz-42Dop=73-35Oba-04DrzZeDSR Ob InSATCRC =26TR =03Ex ZavDP NV VP =03DD =07DDB=09EAN=03BraUh "
+    "=03Cla=06",
     "Kod,Naz,Dop,Oba,Drz,ZeD,SR,Ob,InS,ATC,RC,TR,Ex,Zav,DP,NV,VP,DD,DDB,EAN,Bra,Uh,Cla",
-    "Kod/18,Naz/42,Dop/24,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/40,EAN/18,Bra,"
+    "Kod/18,Naz/42,Dop/24,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,EAN/18,Bra,"
     "RC/60",
-    "Naz/42,Kod/18,Dop/24,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/40,EAN/18,Bra,"
+    "Naz/42,Kod/18,Dop/24,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,EAN/18,Bra,"
     "RC/60",
-    "RC/60,TR/3,Naz/42,Kod/18,Dop/24,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,EAN/18,Bra",
-    "EAN,Naz/42,Kod/18,Dop/24,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/40,Bra,"
+    "RC/60,TR/3,Naz/42,Kod/18,Dop/24,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/"
+    "66,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,EAN/18,Bra",
+    "EAN,Naz/42,Kod/18,Dop/24,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,Bra,"
     "RC/60",
-    "Kod/18,Naz/42,Dop/24,ATC,SR,Ob,Drz,ZeD,VP,Uh,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/40,EAN/18,Bra,"
+    "Kod/18,Naz/42,Dop/24,ATC,SR,Ob,Drz,ZeD,VP,Uh,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,EAN/18,Bra,"
     "RC/60",
 };
 
 const DrugColumnSet kSplitDrugColumns{
     true,
-    "KodNaz-42Sil-15LFo-15Bal-14Oba-04DrzZeDSR Ob InSATCRC =26TR =03Ex ZavDP NV VP =03DD =07DDB=09EAN=03BraUh =03Cla="
+    "KodNaz-42Sil-15LFo-15Bal-14Oba-04DrzZeDSR Ob InSATCRC =26TR =03Ex ZavDP NV VP =03DD "
+    "=07DDB=09EAN=03BraUh =03Cla="
     "06",
     "Kod,Naz,Sil,LFo,Bal,Oba,Drz,ZeD,SR,Ob,InS,ATC,RC,TR,Ex,Zav,DP,NV,VP,DD,DDB,EAN,Bra,Uh,Cla",
-    "Kod/18,Naz/42,Sil/33,LFo/27,Bal/21,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
+    "Kod/18,Naz/42,Sil/33,LFo/27,Bal/21,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
     "DDB,RC/40,EAN,Bra,RC/60",
-    "Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
+    "Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
     "DDB,RC/40,EAN,Bra,RC/60",
-    "RC/60,TR/3,Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,"
+    "RC/60,TR/3,Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/"
+    "66,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,"
     "Ex,DD,DDB,EAN,Bra",
-    "EAN,Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,TR/3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,"
+    "EAN,Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,"
     "Ex,DD,DDB,RC/40,Bra,RC/60",
-    "Kod/18,Naz/42,Sil/33,LFo/27,Bal/21,ATC,SR,Ob,Drz,ZeD,VP,Uh,Cla,Naz/66,TR/3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
+    "Kod/18,Naz/42,Sil/33,LFo/27,Bal/21,ATC,SR,Ob,Drz,ZeD,VP,Uh,Cla,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
     "DDB,RC/40,EAN,Bra,RC/60",
 };
 
 const DrugColumnSet& ActiveDrugColumns()
 {
     return Config().Read([](const ConfigValues& v) { return v.longDrugColumns; }) ? kSplitDrugColumns
-                                                                                    : kCombinedDrugColumns;
+                                                                                  : kCombinedDrugColumns;
 }
 
 const std::string& DrugColumnWidthTable()

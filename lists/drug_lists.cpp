@@ -116,8 +116,8 @@ bool LoadDrugSigns()
 // "kl" in their declared order); false when it is absent or not loaded.
 bool SignBits(int number, TBits& out)
 {
-    static constexpr std::array<const char*, 8> kNames{"Actual", "Act_Old", "nVeter", "nHomeo",
-                                                       "ActReg", "Prizes", "Stocked", "OnePack"};
+    static constexpr std::array<const char*, 8> kNames{"Actual", "Act_Old", "nVeter",  "nHomeo",
+                                                       "ActReg", "Prizes",  "Stocked", "OnePack"};
     if (number < 8 || number > 15)
         return false;
     TSignSetArray& sets = SignSets();
@@ -136,8 +136,8 @@ bool SignBits(int number, TBits& out)
 
 // The drug sign numbers of the filter word.
 namespace Sign {
-constexpr int Actual = 8, Listed = 9, NotVeterinary = 10, NotHomeopathic = 11, Registered = 12, Reimbursed = 13,
-              Stocked = 14, OnePack = 15;
+constexpr int Actual = 8, Listed = 9, NotVeterinary = 10, NotHomeopathic = 11, Registered = 12,
+              Reimbursed = 13, Stocked = 14, OnePack = 15;
 }
 
 void ReportNoData(VybRec& rec)
@@ -187,7 +187,8 @@ std::string WordRowText(std::string_view wordFile, int32_t entry)
     return text;
 }
 
-void DeliverDrugRow(VybRec& rec, int32_t pos, int32_t recNo, std::string& record, TVybRow& row, std::string& text)
+void DeliverDrugRow(VybRec& rec, int32_t pos, int32_t recNo, std::string& record, TVybRow& row,
+                    std::string& text)
 {
     const bool keep = (rec.ButtonState & 0x100) != 0;
     const bool replace = rec.Letter != 'K';
@@ -284,8 +285,9 @@ int32_t SeekPrefix(VybRec& rec, std::string& record)
     // "=" and "_" stand for the rest of the index from the found key on.
     if (rec.Strict() && rec.Prefix.size() == 1 && (rec.Prefix == "=" || rec.Prefix == "_"))
         rec.RangeFirst = found;
-    rec.Count = rec.RangeLast >= rec.RangeFirst ? static_cast<int32_t>(BitsCount(rec.Hits, rec.RangeFirst, rec.RangeLast))
-                                                : 0;
+    rec.Count = rec.RangeLast >= rec.RangeFirst
+                    ? static_cast<int32_t>(BitsCount(rec.Hits, rec.RangeFirst, rec.RangeLast))
+                    : 0;
     return rec.Strict() ? std::max(found, rec.RangeFirst) : found;
 }
 
@@ -315,11 +317,11 @@ void BuildDrugFilter(TBits& hits, uint16_t buttonState, uint16_t /*buttonStateM*
         bool with;
     };
     static constexpr SignBit kBits[] = {
-        {0xFFFF, Sign::Listed, true},          {0x80, Sign::Actual, true},
-        {0x08, Sign::NotHomeopathic, true},    {0x04, Sign::NotHomeopathic, false},
-        {0x02, Sign::NotVeterinary, true},     {0x01, Sign::NotVeterinary, false},
-        {0x10, Sign::Registered, true},        {0x40, Sign::Reimbursed, true},
-        {0x20, Sign::Stocked, true},           {0x100, Sign::OnePack, true},
+        {0xFFFF, Sign::Listed, true},       {0x80, Sign::Actual, true},
+        {0x08, Sign::NotHomeopathic, true}, {0x04, Sign::NotHomeopathic, false},
+        {0x02, Sign::NotVeterinary, true},  {0x01, Sign::NotVeterinary, false},
+        {0x10, Sign::Registered, true},     {0x40, Sign::Reimbursed, true},
+        {0x20, Sign::Stocked, true},        {0x100, Sign::OnePack, true},
     };
     for (const SignBit& b : kBits)
         if ((buttonState & b.bit) != 0 || b.bit == 0xFFFF)
@@ -658,7 +660,8 @@ void PrefixChanged(VybRec& rec)
         if (!p.empty() && p.back() != ' ' && !IsDigit(p.back()))
             p.pop_back();
         rec.StatusText = FormatCodeField17(PadField(p, 11));
-        rec.IconCaption = "EU/" + p.substr(0, 1) + "/" + (p.size() > 1 ? p.substr(1, 3) : std::string()) + "..";
+        rec.IconCaption =
+            "EU/" + p.substr(0, 1) + "/" + (p.size() > 1 ? p.substr(1, 3) : std::string()) + "..";
         break;
     }
     default: break;
@@ -684,7 +687,8 @@ void AtcStatus(VybRec& rec, std::string_view code)
     const bool en = EnglishTables();
     std::string record;
     DbStatus = 0;
-    OpenTable(CodeTable, TFileId(en ? "atca" : "atc"), TFileId(en ? "atckoda" : "atckod"), kAtcLayout.Length());
+    OpenTable(CodeTable, TFileId(en ? "atca" : "atc"), TFileId(en ? "atckoda" : "atckod"),
+              kAtcLayout.Length());
     std::string name;
     if (DbStatus == 0) {
         FindRecord(CodeTable, code, record);
@@ -703,8 +707,8 @@ void Reposition(VybRec& rec)
     bool set = true;
     switch (rec.Letter) {
     case 'A': {
-        if (!ReadCodeRecord(en ? "atca" : "atc", en ? "atckoda" : "atckod", kAtcLayout.Length(), rec.LinkValue,
-                            record))
+        if (!ReadCodeRecord(en ? "atca" : "atc", en ? "atckoda" : "atckod", kAtcLayout.Length(),
+                            rec.LinkValue, record))
             break;
         std::string code(FieldBytes(record, kAtcLayout.Field("ATC")));
         code = code.substr(0, code.find(' '));
@@ -731,8 +735,8 @@ void Reposition(VybRec& rec)
         break;
     }
     case 'C': {
-        if (!ReadCodeRecord(en ? "zemva" : "zemv", en ? "zemvkoda" : "zemvkod", kZemvLayout.Length(), rec.LinkValue,
-                            record))
+        if (!ReadCodeRecord(en ? "zemva" : "zemv", en ? "zemvkoda" : "zemvkod", kZemvLayout.Length(),
+                            rec.LinkValue, record))
             break;
         rec.Prefix = std::string(FieldBytes(record, kZemvLayout.Field("ZEM")));
         rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kZemvLayout.Field("NAZ")));
@@ -745,12 +749,13 @@ void Reposition(VybRec& rec)
         rec.Prefix = std::string(FieldBytes(record, kDrzvLayout.Field("DRZ")));
         if (!country.empty() && country[0] != '*')
             rec.Prefix += country;
-        rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kDrzvLayout.Field("NAZ")).substr(0, 60));
+        rec.StatusText =
+            rec.Prefix + " " + std::string(FieldBytes(record, kDrzvLayout.Field("NAZ")).substr(0, 60));
         break;
     }
     case 'I': {
-        if (!ReadCodeRecord(en ? "isva" : "isv", en ? "isvkoda" : "isvkod", kIsvLayout.Length(), rec.LinkValue,
-                            record))
+        if (!ReadCodeRecord(en ? "isva" : "isv", en ? "isvkoda" : "isvkod", kIsvLayout.Length(),
+                            rec.LinkValue, record))
             break;
         rec.Prefix = std::string(FieldBytes(record, kIsvLayout.Field("INS")));
         rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kIsvLayout.Field("NAZ")));
@@ -991,7 +996,8 @@ std::string CellHint(int column, const TVybRow& row, std::string_view key)
     case 23: {
         // The limitation letters keep their places ("I V").
         const std::string unlimited = DataText("UhrL", "ok");
-        return DataText("UhrL", cell.empty() || cell == unlimited ? std::string("uhr") : RowCell(row, 237, 3));
+        return DataText("UhrL",
+                        cell.empty() || cell == unlimited ? std::string("uhr") : RowCell(row, 237, 3));
     }
     case 24: return std::to_string(row.Offer2 > 0 ? row.Offer2 : row.Aux);
     default: return cell;
@@ -1024,8 +1030,10 @@ std::string ButtonText(uint8_t sub, const TVybRow& block, std::string_view key)
         case 1: return UiText("Cudl", "drg" + mark);
         case 2: return (state & 0xF0) != 0 ? "D" : "";
         case 3:
-            return PopupItem(state & 0x10, UiText("Cudl", "drgtA")) + PopupItem(state & 0x40, UiText("Cudl", "drgtD")) +
-                   PopupItem(state & 0x20, UiText("Cudl", "drgtB")) + PopupItem(state & 0x80, UiText("Cudl", "drgtH"));
+            return PopupItem(state & 0x10, UiText("Cudl", "drgtA")) +
+                   PopupItem(state & 0x40, UiText("Cudl", "drgtD")) +
+                   PopupItem(state & 0x20, UiText("Cudl", "drgtB")) +
+                   PopupItem(state & 0x80, UiText("Cudl", "drgtH"));
         default: return {};
         }
     }
@@ -1205,11 +1213,12 @@ void OpenDrugList(uint16_t code, std::string_view prefix)
     default: options = ListOptions(11, '5', "?SD1U=/"); break;
     }
     const DrugColumnSet& set = ActiveDrugColumns();
-    TVybFetchProc fetch = letter == 'E' ? TVybFetchProc(EanListFetch)
-                        : letter == 'U' ? TVybFetchProc(EuRegListFetch)
-                                        : TVybFetchProc(DrugListFetch);
-    w->OpenList(UiText("VybLek", std::string("n") + letter), DrugListGeometry(set, letter), DrugListOrder(set, letter),
-                options, DrugListHeader(set, letter), DrugListCommand, std::move(fetch), DrugListInfo);
+    TVybFetchProc fetch = letter == 'E'   ? TVybFetchProc(EanListFetch)
+                          : letter == 'U' ? TVybFetchProc(EuRegListFetch)
+                                          : TVybFetchProc(DrugListFetch);
+    w->OpenList(UiText("VybLek", std::string("n") + letter), DrugListGeometry(set, letter),
+                DrugListOrder(set, letter), options, DrugListHeader(set, letter), DrugListCommand,
+                std::move(fetch), DrugListInfo);
     w->PlaceAndShow(true);
 }
 
@@ -1263,9 +1272,9 @@ void OpenDrugSubList(uint16_t code, uint8_t linkKind)
 
     const std::string_view buttons = (letter == 'C' || letter == 'H') ? "?SD1U=*" : "?D1U=*";
     const DrugColumnSet& set = ActiveDrugColumns();
-    w->OpenList(UiText("VybLek", std::string("n") + letter), DrugListGeometry(set, letter), DrugListOrder(set, letter),
-                ListOptions(0, 'A', buttons), DrugListHeader(set, letter), DrugListCommand, DrugListFetch,
-                DrugListInfo);
+    w->OpenList(UiText("VybLek", std::string("n") + letter), DrugListGeometry(set, letter),
+                DrugListOrder(set, letter), ListOptions(0, 'A', buttons), DrugListHeader(set, letter),
+                DrugListCommand, DrugListFetch, DrugListInfo);
     w->Dependent = true;
     if (w->FnSlave != nullptr)
         w->FnSlave->setEnabled(result == 1);

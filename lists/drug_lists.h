@@ -29,9 +29,9 @@ struct DrugColumnSet {
     std::string_view names;     // ColumnNameList
     std::string_view orderK;    // ColumnOrderSpec by codes, per list letter
     std::string_view orderN;
-    std::string_view orderR;    // R and U
+    std::string_view orderR; // R and U
     std::string_view orderE;
-    std::string_view orderSub;  // the restricted lists
+    std::string_view orderSub; // the restricted lists
 };
 extern const DrugColumnSet kCombinedDrugColumns;
 extern const DrugColumnSet kSplitDrugColumns;

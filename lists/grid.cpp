@@ -235,7 +235,8 @@ void TATable1::DrawRow(uint8_t r, std::string_view text)
                 break;
             }
             if (cellRight > cellsLeft) {
-                DrawCell(layout_.CellText(text, slot.col + 1), slot.col, x, std::min(cellRight, right), top, fore);
+                DrawCell(layout_.CellText(text, slot.col + 1), slot.col, x, std::min(cellRight, right), top,
+                         fore);
                 if (cellRight <= right) {
                     canvas_.SetPen(r == 0 ? kGrey : kSilver, 1);
                     canvas_.MoveTo(cellRight, top);
@@ -252,7 +253,8 @@ void TATable1::DrawRow(uint8_t r, std::string_view text)
     if (layout_.TreeOn) {
         const int top = layout_.LineTop(firstLine);
         canvas_.SetBrush(r == 0 ? SysColour::BtnFace : BackgroundColour);
-        canvas_.FillRect(Rect{layout_.Ctl3D ? 2 : 1, top, layout_.TreeWidth + 1, top + (endLine - firstLine) * rh - 1});
+        canvas_.FillRect(
+            Rect{layout_.Ctl3D ? 2 : 1, top, layout_.TreeWidth + 1, top + (endLine - firstLine) * rh - 1});
         canvas_.SetPen(kGrey, 1);
         canvas_.MoveTo(layout_.TreeWidth + 1, top);
         canvas_.LineTo(layout_.TreeWidth + 1, top + (endLine - firstLine) * rh);

@@ -91,12 +91,18 @@ public:
     uint64_t PaintCount() const { return paints_; }
 
     // Print and output rows (see GridLayout).
-    void PrintLayout(int pageWidth, int lineHeight, int charWidth) { layout_.PrintLayout(pageWidth, lineHeight, charWidth); }
+    void PrintLayout(int pageWidth, int lineHeight, int charWidth)
+    {
+        layout_.PrintLayout(pageWidth, lineHeight, charWidth);
+    }
     // One printed line per group the row selects, from x = 0 at y; y moves on.
     void PrintRow(Canvas& canvas, std::string_view text, int& y) const;
     void RtfTableHead(std::string& out, int charWidth) { layout_.RtfTableHead(out, charWidth); }
     void RtfRow(std::string& out, std::string_view text) const { layout_.RtfRow(out, text); }
-    void TextRow(std::string& out, std::string_view text, int type) const { layout_.TextRow(out, text, type); }
+    void TextRow(std::string& out, std::string_view text, int type) const
+    {
+        layout_.TextRow(out, text, type);
+    }
 
     // The heading line in the row-text layout, blank-padded to 255.
     std::string Header;

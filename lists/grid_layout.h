@@ -26,10 +26,10 @@
 
 // Parse flags of SetGeometry.
 namespace GeometryFlag {
-constexpr uint32_t BadGeometryChar = 1;  // also a number above 255
+constexpr uint32_t BadGeometryChar = 1; // also a number above 255
 constexpr uint32_t TooManyGroups = 2;
 constexpr uint32_t TooManyColumns = 4;
-constexpr uint32_t DividerStyle = 8;     // a style above 8
+constexpr uint32_t DividerStyle = 8; // a style above 8
 constexpr uint32_t BadOrderChar = 0x10;
 constexpr uint32_t TooManyOrder = 0x20;
 } // namespace GeometryFlag
@@ -52,7 +52,7 @@ public:
     static constexpr int kMaxColumns = 32;
     static constexpr int kMaxGroups = 4;
     static constexpr int kMaxDividerStyle = 8;
-    static constexpr int kMaxLines = 64;     // the header and 63 data lines
+    static constexpr int kMaxLines = 64; // the header and 63 data lines
     static constexpr int kMaxVisibleLines = 63;
 
     struct Slot {
@@ -180,7 +180,10 @@ public:
     // First column and end of group g (0 .. GroupCount).
     std::pair<int, int> GroupColumns(int g) const;
     bool IsTextColumn(int c) const { return ColOffset[static_cast<size_t>(c)] > 0; }
-    bool IsDivider(int c) const { return ColOffset[static_cast<size_t>(c)] == 0 && ColLength[static_cast<size_t>(c)] >= 128; }
+    bool IsDivider(int c) const
+    {
+        return ColOffset[static_cast<size_t>(c)] == 0 && ColLength[static_cast<size_t>(c)] >= 128;
+    }
     int DividerStyleOf(int c) const { return 256 - ColLength[static_cast<size_t>(c)]; }
     bool IsSpacer(int c) const
     {

@@ -320,9 +320,10 @@ void TVyb::ShowCellHint(QPoint at, int r)
 
     const bool heading = r == 0;
     const TVybRow& row = Rec.Rows[heading ? 1 : static_cast<size_t>(r)];
-    const std::string cellText(TrimRightBlanks(Tb->GetCellText(heading ? std::string_view(Tb->Header) : row.Text.View(), cell)));
-    std::string out = CallInfo(heading ? InfoKind::HeadingHint : InfoKind::CellHint, static_cast<uint8_t>(cell - 1), row,
-                               cellText);
+    const std::string cellText(
+        TrimRightBlanks(Tb->GetCellText(heading ? std::string_view(Tb->Header) : row.Text.View(), cell)));
+    std::string out = CallInfo(heading ? InfoKind::HeadingHint : InfoKind::CellHint,
+                               static_cast<uint8_t>(cell - 1), row, cellText);
     // A missing text-table entry ("!! ...") gives no hint.
     const size_t missing = out.find("!!");
     if (missing != std::string::npos)

@@ -19,9 +19,9 @@
 #include "frame/config/config_file.h"
 #include "frame/entry_points.h"
 #include "frame/pages/hint_window.h"
+#include "frame/pages/hints.h"
 #include "frame/pages/key_map.h"
 #include "frame/pages/page_events.h"
-#include "frame/pages/hints.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/style.h"
 #include "lists/grid.h"
@@ -162,8 +162,8 @@ TVyb::TVyb(QWidget* parent) : QWidget(parent), TDataForm(this), ui_(std::make_un
     connect(FnTree, &QToolButton::clicked, this, [this] { Act([this] { FnTreeClick(); }); });
     connect(FnTips, &QToolButton::clicked, this, [this] { Act([this] { FnTipsClick(); }); });
     connect(FnAllCol, &QToolButton::clicked, this, [this] { Act([this] { AllColClick(); }); });
-    for (QToolButton* b : {FnTabKey, FnExsDrg, FnSortim, FnUhrada, FnDrug, FnComSyn, Fn1bal, FnDupKik, FnUsList,
-                           FnCompM})
+    for (QToolButton* b :
+         {FnTabKey, FnExsDrg, FnSortim, FnUhrada, FnDrug, FnComSyn, Fn1bal, FnDupKik, FnUsList, FnCompM})
         connect(b, &QToolButton::clicked, this, [this, b] { Act([this, b] { FnXxxClick(b); }); });
     connect(Pop, &QMenu::triggered, this, [this](QAction* a) { Act([this, a] { PopClick(a); }); });
 
@@ -312,7 +312,9 @@ void TVyb::ConnectSubWindow()
                     QToolTip::hideText();
                 }
                 if ((before ^ now) & Qt::WindowMinimized)
-                    SetCaption((now & Qt::WindowMinimized) ? std::string() : (Rec.StatusText.empty() ? Rec.Prefix : Rec.StatusText));
+                    SetCaption((now & Qt::WindowMinimized)
+                                   ? std::string()
+                                   : (Rec.StatusText.empty() ? Rec.Prefix : Rec.StatusText));
             });
 }
 
@@ -411,7 +413,8 @@ void TVyb::ShiftRowCache(int n)
 {
     auto& rows = Rec.Rows;
     if (n == 1)
-        std::move_backward(rows.begin() + 1, rows.begin() + kMaxCachedRows, rows.begin() + kMaxCachedRows + 1);
+        std::move_backward(rows.begin() + 1, rows.begin() + kMaxCachedRows,
+                           rows.begin() + kMaxCachedRows + 1);
     else if (n == -1)
         std::move(rows.begin() + 2, rows.begin() + kMaxCachedRows + 1, rows.begin() + 1);
 }
@@ -882,7 +885,8 @@ void TVyb::BlikTimer()
         ActiveDataForm() != this || !Rec.StatusText.empty())
         return;
     BlinkPhase = !BlinkPhase;
-    SetCaptionText(KamToQString(Title + Rec.Prefix) + (BlinkPhase ? QStringLiteral("_") : QStringLiteral("  ")));
+    SetCaptionText(KamToQString(Title + Rec.Prefix) +
+                   (BlinkPhase ? QStringLiteral("_") : QStringLiteral("  ")));
 }
 
 void TVyb::Timed()
@@ -990,7 +994,8 @@ void TVyb::ShowRowHint(int row)
     }
     const TVybRow& r = Rec.Rows[static_cast<size_t>(row)];
     const std::string_view text = r.Text.View();
-    const std::string out = CallInfo(InfoKind::RowHint, 1, r, text.size() > 1 ? text.substr(1) : std::string_view());
+    const std::string out =
+        CallInfo(InfoKind::RowHint, 1, r, text.size() > 1 ? text.substr(1) : std::string_view());
     if (out.empty()) {
         HideHint();
         return;

@@ -96,8 +96,8 @@ public:
     void FormActivate() override;
 
     // --- Window state -----------------------------------------------------
-    int LineHeight = 0;  // height of "0" in the list font + 2
-    int CharWidth = 0;   // width of "0"
+    int LineHeight = 0; // height of "0" in the list font + 2
+    int CharWidth = 0;  // width of "0"
     static constexpr int Margin = 2;
     std::string ButtonLetters;
     bool CursorMode = false;

@@ -46,7 +46,8 @@ void TVyb::ArrangeControls()
     const int lh = LineHeight;
     const int s = lh + 3; // the scroll bars' and buttons' thickness
     if (!UserSignListsAvailable())
-        ButtonLetters.erase(std::remove(ButtonLetters.begin(), ButtonLetters.end(), 'U'), ButtonLetters.end());
+        ButtonLetters.erase(std::remove(ButtonLetters.begin(), ButtonLetters.end(), 'U'),
+                            ButtonLetters.end());
     const int letters = static_cast<int>(ButtonLetters.size());
 
     // The smallest client that still shows four lines and every button.
@@ -145,7 +146,8 @@ void TVyb::UpdateButton(QToolButton* button, char letter)
         font.setBold(state == "D");
         button->setFont(font);
         QPalette palette = button->palette();
-        palette.setColor(QPalette::ButtonText, state == "D" ? QColor(0xFF, 0, 0) : this->palette().color(QPalette::ButtonText));
+        palette.setColor(QPalette::ButtonText,
+                         state == "D" ? QColor(0xFF, 0, 0) : this->palette().color(QPalette::ButtonText));
         button->setPalette(palette);
     }
     button->setToolTip(KamToQString(CallInfo(InfoKind::Control, 0, block, key)));
@@ -251,7 +253,8 @@ void TVyb::FnXxxClick(QToolButton* button)
         Pop->clear();
         for (const PopupItem& item : ParsePopupText(popup, letter)) {
             QAction* action = Pop->addAction(KamToQString(item.caption));
-            action->setObjectName(QString::fromLatin1(item.name.data(), static_cast<qsizetype>(item.name.size())));
+            action->setObjectName(
+                QString::fromLatin1(item.name.data(), static_cast<qsizetype>(item.name.size())));
             action->setCheckable(true);
             action->setChecked(item.checked);
         }
@@ -286,7 +289,8 @@ std::vector<PopupItem> ParsePopupText(std::string_view text, char letter)
     size_t at = 0;
     while (at < text.size()) {
         const size_t bar = text.find('|', at);
-        const std::string_view item = text.substr(at, bar == std::string_view::npos ? std::string_view::npos : bar - at);
+        const std::string_view item =
+            text.substr(at, bar == std::string_view::npos ? std::string_view::npos : bar - at);
         if (!item.empty()) {
             const size_t k = items.size();
             const char suffix = k < 10 ? static_cast<char>('0' + k) : static_cast<char>('A' + (k - 10));

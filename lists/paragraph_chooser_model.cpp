@@ -3,22 +3,31 @@
 #include <algorithm>
 
 #include "datastore/text_table.h"
-#include "frame/paragraph_codes.h"
 #include "frame/pages/page_events.h"
+#include "frame/paragraph_codes.h"
 #include "lists/grid_layout.h"
 #include "lists/vyb_types.h"
 
 namespace {
 
-bool IsSummaryKind(char kind) { return kind == 'S' || kind == 'I'; }
+bool IsSummaryKind(char kind)
+{
+    return kind == 'S' || kind == 'I';
+}
 
 bool Contains(std::string_view selection, uint8_t code)
 {
     return selection.find(static_cast<char>(code)) != std::string_view::npos;
 }
 
-char Lower(char c) { return c == 'Y' ? 'y' : c == 'N' ? 'n' : c; }
-char Upper(char c) { return c == 'y' ? 'Y' : c == 'n' ? 'N' : c; }
+char Lower(char c)
+{
+    return c == 'Y' ? 'y' : c == 'N' ? 'n' : c;
+}
+char Upper(char c)
+{
+    return c == 'y' ? 'Y' : c == 'n' ? 'N' : c;
+}
 
 // The number in front of a summary paragraph's title, 5 or 6 characters:
 // "4.   ", "10.  ", "4.1   ", "4.12  ".  Keys starting "0" show blanks.
@@ -300,9 +309,7 @@ uint16_t ParagraphChooserModel::Key(uint16_t code, uint8_t shift)
         if (cur >= 0)
             Key(static_cast<uint8_t>(entries_[c].state), PageShift::None);
         return 0;
-    case '1':
-        ToggleHighlight();
-        return 0;
+    case '1': ToggleHighlight(); return 0;
     case '+':
     case '=':
         if (cur >= 0 && entries_[c].mark == '+')
@@ -370,10 +377,8 @@ uint16_t ParagraphChooserModel::Key(uint16_t code, uint8_t shift)
         cursor_ = std::min(rows_, static_cast<int>(visible_.size()) - top_);
         return 0;
     case ActionCode::RefillInPlace:
-    case ActionCode::PrefixChanged:
-        return 0;
-    default:
-        return code;
+    case ActionCode::PrefixChanged: return 0;
+    default: return code;
     }
 }
 

@@ -11,11 +11,11 @@
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
-#include "frame/pages/hints.h"
 #include "frame/commands/command_services.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/commands/product_commands.h"
+#include "frame/pages/hints.h"
 #include "frame/shared_helpers.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/message_box.h"
@@ -39,7 +39,9 @@ struct ProductListSpec {
 };
 
 constexpr ProductListSpec kHistory{
-    "vzph", "vzphkod", "HisCen",
+    "vzph",
+    "vzphkod",
+    "HisCen",
     "RoC=06Uh =02VC =11OC =10UC =10Hr DNCTCRLPr=40ZaD=10NezEkv=10ATCDph=03.",
     "RoC,Uh,VC,OC,UC,Hr,DNC,TCR,LPr,ZaD,Nez,Ekv,ATC,Dph",
     "2,0,1,3,4,5,6,7,8/48,9,10,11,8,12,13",
@@ -55,10 +57,10 @@ constexpr ProductListSpec kConsumptionYearly{
 
 // The product code every row begins with, fixed in each of these tables.
 constexpr FieldPos kProductCode = kVzphLayout.Field("KOD");
-static_assert(kSpot1Layout.Field("KOD").start == kProductCode.start
-              && kSpot1Layout.Field("KOD").length == kProductCode.length);
-static_assert(kSpot2Layout.Field("KOD").start == kProductCode.start
-              && kSpot2Layout.Field("KOD").length == kProductCode.length);
+static_assert(kSpot1Layout.Field("KOD").start == kProductCode.start &&
+              kSpot1Layout.Field("KOD").length == kProductCode.length);
+static_assert(kSpot2Layout.Field("KOD").start == kProductCode.start &&
+              kSpot2Layout.Field("KOD").length == kProductCode.length);
 
 std::string UiText(std::string_view section, std::string_view key)
 {
@@ -156,7 +158,8 @@ public:
         case FetchModeCode::First: p = rec.RangeFirst; break;
         case FetchModeCode::Last: p = rec.RangeLast; break;
         case FetchModeCode::AtTopPos:
-            p = std::clamp(rec.RangeFirst + rec.TopPos, rec.RangeFirst, std::max(rec.RangeFirst, rec.RangeLast));
+            p = std::clamp(rec.RangeFirst + rec.TopPos, rec.RangeFirst,
+                           std::max(rec.RangeFirst, rec.RangeLast));
             break;
         default: return;
         }
@@ -176,12 +179,14 @@ public:
         for (const RowColumn& c : columns_) {
             const Field* f = FieldOf(c.code);
             const std::string value =
-                f != nullptr ? FieldDisplayText(GetField(record_, f->offset, f->length), f->descriptor) : std::string();
+                f != nullptr ? FieldDisplayText(GetField(record_, f->offset, f->length), f->descriptor)
+                             : std::string();
             text += Fit(value, c.length, f != nullptr && IsNumber(f->descriptor));
         }
     }
 
-    void Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key, char third) const
+    void Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key,
+              char third) const
     {
         switch (kind) {
         case InfoKind::CellHint:
@@ -222,7 +227,8 @@ private:
             return {};
         std::string v = s.substr(0, static_cast<size_t>(width));
         const size_t pad = static_cast<size_t>(width) - v.size();
-        return right ? std::string(pad > 0 ? pad - 1 : 0, ' ') + v + (pad > 0 ? " " : "") : v + std::string(pad, ' ');
+        return right ? std::string(pad > 0 ? pad - 1 : 0, ' ') + v + (pad > 0 ? " " : "")
+                     : v + std::string(pad, ' ');
     }
 
     const ProductListSpec& spec_;
@@ -266,12 +272,13 @@ void OpenProductList(uint16_t code, const ProductListSpec& spec, const std::stri
     w->Rec.Count = 0;
     w->Rec.Options = 0x80;
     static constexpr char kOptions[] = {'\0', ' ', '?', '*', '='};
-    w->OpenList(title, rows->Geometry(), spec.order, std::string_view(kOptions, sizeof kOptions),
-                rows->Header(third), [rows](VybRec& r) { rows->Command(r); },
-                [rows](VybRec& r, TVybRow& row, std::string& text) { rows->Fetch(r, row, text); },
-                [rows, third](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-                    rows->Info(kind, sub, row, out, key, third);
-                });
+    w->OpenList(
+        title, rows->Geometry(), spec.order, std::string_view(kOptions, sizeof kOptions), rows->Header(third),
+        [rows](VybRec& r) { rows->Command(r); },
+        [rows](VybRec& r, TVybRow& row, std::string& text) { rows->Fetch(r, row, text); },
+        [rows, third](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
+            rows->Info(kind, sub, row, out, key, third);
+        });
     w->Dependent = result == 1;
     if (w->FnSlave)
         w->FnSlave->setEnabled(result == 1);
@@ -352,7 +359,8 @@ void RegisterListCommands()
     };
     s.repositionDrugLists = [] {
         for (TDataForm* f : AllDataForms())
-            if (auto* list = dynamic_cast<TVyb*>(f); list != nullptr && (f->LinkKinds[0] == 6 || f->LinkKinds[1] == 6))
+            if (auto* list = dynamic_cast<TVyb*>(f);
+                list != nullptr && (f->LinkKinds[0] == 6 || f->LinkKinds[1] == 6))
                 list->Reposition();
     };
     SetCommandServices(std::move(s));

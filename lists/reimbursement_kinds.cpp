@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "datastore/kamenici.h"
-#include "datastore/user_files.h"
 #include "datastore/text_table.h"
+#include "datastore/user_files.h"
 #include "frame/config/config_file.h"
 #include "frame/shared_helpers.h"
 #include "ui_reimbursement_kinds.h"

@@ -19,7 +19,6 @@
 #include "frame/pages/hints.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/message_box.h"
-#include <QMdiArea>
 #include "lists/atc_list.h"
 #include "lists/column_language.h"
 #include "lists/drug_lists.h"
@@ -28,6 +27,7 @@
 #include "lists/reimbursement_kinds.h"
 #include "lists/reimbursement_text.h"
 #include "platform/ascii.h"
+#include <QMdiArea>
 
 namespace {
 
@@ -63,7 +63,8 @@ constexpr std::string_view kRowLayout =
     "KodNaz-48Dop=46-39DrzZeDATCUC =10Uh OC =10Hr =01DN =01Lim=17Pre=22Ekv=10Dpl=10Bl3=03.";
 constexpr std::string_view kColumnNames =
     "Hr,Kod,Naz,/3;Lim,/2;UC,Uh,/1;OC,DN,;Bl3,ATC,Dop,Drz,ZeD,/3;Pre,/2;Dpl,/1;Ekv";
-constexpr std::string_view kColumnOrder = "2/65,14/30,13,12,15/10,6,0,1/18,4/25,18/25,20,7,9,22,10,16,14,2,4/66,18";
+constexpr std::string_view kColumnOrder =
+    "2/65,14/30,13,12,15/10,6,0,1/18,4/25,18/25,20,7,9,22,10,16,14,2,4/66,18";
 
 // Column numbers of the name list, dividers counted.
 namespace Column {
@@ -71,7 +72,7 @@ constexpr uint8_t Hr = 0, Kod = 1, Naz = 2, Uh = 7, DN = 10, Bl3 = 12, Atc = 13,
 }
 // Characters of the row text (1-based, the status character is 1).
 constexpr int kRowName = 9;
-constexpr int kRowHolder = 125;   // holder and its country, the key of "drzvkod"
+constexpr int kRowHolder = 125; // holder and its country, the key of "drzvkod"
 constexpr int kHolderKeyLength = 6;
 
 constexpr std::string_view kReferenceLayout = "AtcNaz.";
@@ -648,7 +649,8 @@ void AtcReferenceFetch(VybRec& rec, TVybRow& row, std::string& text)
     row.Pos = -1;
     DbStatus = 0;
     const bool byName = rec.Letter == 'N';
-    OpenTable(CodeTable, LanguageId("atcp"), LanguageId(byName ? "atcpnaz" : "atcpkod"), kReferenceRecordLength);
+    OpenTable(CodeTable, LanguageId("atcp"), LanguageId(byName ? "atcpnaz" : "atcpkod"),
+              kReferenceRecordLength);
     if (DbStatus != 0 || !CodeTable.sez.IsOpen())
         return;
     const int32_t leaves = CodeTable.LeafCount();
@@ -735,7 +737,8 @@ void OpenAtcReferenceList(uint16_t)
         ShowError(ProgramText("Chyby", "NoData"));
         return;
     }
-    const std::string geometry = CompileColumnLayout(kReferenceLayout, ColumnWidthTableOf(CodeTable.dat), kReferenceNames);
+    const std::string geometry =
+        CompileColumnLayout(kReferenceLayout, ColumnWidthTableOf(CodeTable.dat), kReferenceNames);
     if (RaiseOpenWindow(code))
         return;
     const std::string choice = AskForKinds();
@@ -800,7 +803,10 @@ void OpenReimbursementAtcList(uint16_t)
 
 void RegisterReimbursementCommands()
 {
-    RegisterCommandHandler("OpenReimbursementList", [](const CommandCall& c) { OpenReimbursementList(c.code); });
-    RegisterCommandHandler("OpenReimbursementAtcList", [](const CommandCall& c) { OpenReimbursementAtcList(c.code); });
-    RegisterCommandHandler("OpenAtcReferenceList", [](const CommandCall& c) { OpenAtcReferenceList(c.code); });
+    RegisterCommandHandler("OpenReimbursementList",
+                           [](const CommandCall& c) { OpenReimbursementList(c.code); });
+    RegisterCommandHandler("OpenReimbursementAtcList",
+                           [](const CommandCall& c) { OpenReimbursementAtcList(c.code); });
+    RegisterCommandHandler("OpenAtcReferenceList",
+                           [](const CommandCall& c) { OpenAtcReferenceList(c.code); });
 }

@@ -30,7 +30,8 @@ int ScrollGeometry::HitTest(int c, int32_t& hitPos) const
     if (c > L - w)
         return ActionCode::Down;
     if (Track() > 0)
-        hitPos = static_cast<int32_t>(std::clamp<int64_t>(int64_t{c - 3 * w / 2 + 1} * max / Track(), 0, max));
+        hitPos =
+            static_cast<int32_t>(std::clamp<int64_t>(int64_t{c - 3 * w / 2 + 1} * max / Track(), 0, max));
     else
         hitPos = c < L / 2 ? 0 : max;
     if (HasThumb()) {

@@ -142,8 +142,8 @@ void ForEachVariant(std::string_view prefix, std::string_view from, std::string_
 // Adds the similar writings of the typed text to `hits` (bit 30), each
 // variant's words taken by `fits` and at most kMaxWordHits in all.
 template <typename Fits>
-void CollectVariants(std::string_view body, std::string_view prefix, std::string_view from, std::string_view to,
-                     bool rangeHasRows, std::vector<int32_t>& hits, Fits&& fits)
+void CollectVariants(std::string_view body, std::string_view prefix, std::string_view from,
+                     std::string_view to, bool rangeHasRows, std::vector<int32_t>& hits, Fits&& fits)
 {
     ForEachVariant(prefix, from, to, [&](const std::string& variant) {
         if (hits.size() >= kMaxWordHits)
@@ -211,9 +211,8 @@ bool WordPrefixIsRare(std::string_view wordFile, std::string_view prefix, int n)
 {
     const std::string_view body = Body(wordFile);
     int found = 0;
-    ForEachWordWithPrefix(body, FoldedPrefix(prefix), [&](std::string_view, uint8_t, int32_t) {
-        return ++found < n;
-    });
+    ForEachWordWithPrefix(body, FoldedPrefix(prefix),
+                          [&](std::string_view, uint8_t, int32_t) { return ++found < n; });
     return found < n;
 }
 

@@ -256,7 +256,10 @@ void TTextSet::OKBtnClick()
 void TTextSet::StartSearch()
 {
     if (!goods_) {
-        const int target = ui_->KdeA->isChecked() ? 1 : ui_->KdeL->isChecked() ? 2 : ui_->KdeS->isChecked() ? 3 : 0;
+        const int target = ui_->KdeA->isChecked()   ? 1
+                           : ui_->KdeL->isChecked() ? 2
+                           : ui_->KdeS->isChecked() ? 3
+                                                    : 0;
         letter_ = "kELS"[target];
         Config().Update([target](ConfigValues& v) { v.TextTarget = target; });
     }
@@ -363,9 +366,15 @@ void TTextSet::StopOrClose()
     reject();
 }
 
-void TTextSet::CancelBtnClick() { StopOrClose(); }
+void TTextSet::CancelBtnClick()
+{
+    StopOrClose();
+}
 
-void TTextSet::HelpBtnClick() { RequestHelp("HleTex"); }
+void TTextSet::HelpBtnClick()
+{
+    RequestHelp("HleTex");
+}
 
 void TTextSet::keyPressEvent(QKeyEvent* event)
 {

@@ -26,7 +26,7 @@ class TTextSet;
 struct TextSearchResult {
     std::vector<uint32_t> entries; // text_search::ResultEntry values
     text_search::SearchWords words;
-    char letter = 'k';            // the family searched
+    char letter = 'k'; // the family searched
 };
 
 // The paragraph chooser in filter mode for a kind letter: it shows the
@@ -78,7 +78,7 @@ private:
     bool goods_;
     TextSearchResult* out_;
     char letter_ = 'k';
-    std::string filter_;   // codes of the loaded filter, without "+" / "-"
+    std::string filter_; // codes of the loaded filter, without "+" / "-"
     bool exclusion_ = false;
     int workers_ = 0;
     int previousKey_ = 0;

@@ -39,7 +39,6 @@ const TextSource* FindTextSource(char letter)
 
 // -------------------------------------------------------------------- words
 
-
 SearchWords ParseSearchWords(std::string_view typed)
 {
     SearchWords out;
@@ -64,7 +63,8 @@ SearchWords ParseSearchWords(std::string_view typed)
             continue;
         unsigned char b = WinToKamTable[c];
         std::string escaped;
-        if (c == '#' && i + 3 < typed.size() && typed[i + 1] == '$' && BytesOfHex(typed.substr(i + 2, 2), escaped)) {
+        if (c == '#' && i + 3 < typed.size() && typed[i + 1] == '$' &&
+            BytesOfHex(typed.substr(i + 2, 2), escaped)) {
             b = static_cast<unsigned char>(escaped[0]);
             i += 3;
         }
@@ -343,12 +343,12 @@ struct Engine::Batch {
     int64_t endPosition = 0; // file position reached after it
     // X6: records lying whole in data.
     struct Record {
-        int64_t offset;     // of its head
-        size_t dataAt;      // of its data in `data`
+        int64_t offset; // of its head
+        size_t dataAt;  // of its data in `data`
         uint32_t dataLength;
         uint32_t textLength;
         std::array<uint8_t, 6> kept;
-        bool tooLarge;      // packed longer than the text + 1000: skipped
+        bool tooLarge; // packed longer than the text + 1000: skipped
     };
     std::vector<Record> records;
     bool damagedTail = false; // a head or data past the file's end follows
@@ -365,7 +365,7 @@ struct Engine::Result {
     std::vector<Hit> hits;
     std::array<int64_t, kMaxWords> counts{};
     int64_t accepted = 0;
-    std::vector<std::string> lastSamples; // of the last accepted hits, oldest first
+    std::vector<std::string> lastSamples;              // of the last accepted hits, oldest first
     std::vector<std::pair<int, std::string>> messages; // kind 0 "Small buf", 1 decoding
 };
 
@@ -609,7 +609,8 @@ void Engine::WorkerLoop()
                 if (cancel_)
                     break;
                 if (rec.tooLarge) {
-                    result->messages.emplace_back(0, "Internal error: Small buf - " + std::to_string(rec.textLength));
+                    result->messages.emplace_back(0, "Internal error: Small buf - " +
+                                                         std::to_string(rec.textLength));
                     continue;
                 }
                 std::string_view text;
@@ -625,14 +626,16 @@ void Engine::WorkerLoop()
                     const int count = decoder.Decode(data, static_cast<int>(rec.dataLength),
                                                      static_cast<int>(rec.dataLength), start, decoded.get());
                     if (count != static_cast<int64_t>(rec.textLength) + 2) {
-                        std::string name = Base64UrlEncode(
-                            std::string_view(reinterpret_cast<const char*>(rec.kept.data()), rec.kept.size()));
+                        std::string name = Base64UrlEncode(std::string_view(
+                            reinterpret_cast<const char*>(rec.kept.data()), rec.kept.size()));
                         while (!name.empty() && name.back() == '_')
                             name.pop_back();
-                        result->messages.emplace_back(1, "Internal error: " + name + " " + std::to_string(count) +
-                                                             "#" + std::to_string(rec.textLength + 2));
+                        result->messages.emplace_back(1, "Internal error: " + name + " " +
+                                                             std::to_string(count) + "#" +
+                                                             std::to_string(rec.textLength + 2));
                     }
-                    text = std::string_view(reinterpret_cast<const char*>(decoded.get()), static_cast<size_t>(count));
+                    text = std::string_view(reinterpret_cast<const char*>(decoded.get()),
+                                            static_cast<size_t>(count));
                 } else {
                     text = std::string_view(reinterpret_cast<const char*>(data), rec.textLength);
                 }
@@ -663,14 +666,16 @@ void Engine::WorkerLoop()
                 result->accepted += static_cast<int64_t>(accepted.size());
                 result->hits.push_back({rec.offset, bits});
                 noteSamples(text, [&](std::string_view t, const Accepted& a) {
-                    return RichSample(t, a.pos, filter.inUse ? SamplePrefix(options_, src, a.code) : std::string());
+                    return RichSample(t, a.pos,
+                                      filter.inUse ? SamplePrefix(options_, src, a.code) : std::string());
                 });
             }
             if (batch->damagedTail)
                 result->messages.emplace_back(0, "Internal error: Small buf - " +
                                                      std::to_string(batch->damagedLength));
         } else {
-            const std::string_view text(reinterpret_cast<const char*>(batch->data.data()), batch->data.size());
+            const std::string_view text(reinterpret_cast<const char*>(batch->data.data()),
+                                        batch->data.size());
             const size_t back = src.target == 2 || src.target == 3 ? 40 : 80;
             accepted.clear();
             for (int w = 0; w < words.count; ++w) {
@@ -752,7 +757,8 @@ void Engine::Merge(Result& r)
     progress_.hitCount += r.accepted;
     const int64_t k = static_cast<int64_t>(r.lastSamples.size());
     for (int64_t i = 0; i < k; ++i)
-        progress_.samples[static_cast<size_t>((before + r.accepted - k + i) % kSampleRows)] = r.lastSamples[static_cast<size_t>(i)];
+        progress_.samples[static_cast<size_t>((before + r.accepted - k + i) % kSampleRows)] =
+            r.lastSamples[static_cast<size_t>(i)];
     if (r.accepted > 0)
         progress_.samples[static_cast<size_t>(progress_.hitCount % kSampleRows)].clear();
     progress_.gauge = fileSize_ > 0 ? static_cast<int>(r.endPosition * 100 / fileSize_) : 100;

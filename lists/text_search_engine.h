@@ -38,15 +38,15 @@ constexpr size_t kSampleWidth = 78;
 
 // One searchable document family.
 struct TextSource {
-    char letter;             // "k", "E", "L", "S", "r"
-    int target;              // TextTarget 0..3; -1 for the goods texts
-    std::string_view file;   // document file without ".dat"
-    std::string_view table;  // record table and its text index
+    char letter;            // "k", "E", "L", "S", "r"
+    int target;             // TextTarget 0..3; -1 for the goods texts
+    std::string_view file;  // document file without ".dat"
+    std::string_view table; // record table and its text index
     std::string_view index;
     uint16_t recordLength;
-    bool drugs;              // records are scored (drug tables)
-    bool filterable;         // a paragraph filter applies
-    bool summarySections;    // paragraphs are numbered headings (SPC)
+    bool drugs;           // records are scored (drug tables)
+    bool filterable;      // a paragraph filter applies
+    bool summarySections; // paragraphs are numbered headings (SPC)
 };
 // The source of a kind letter ("R" reads as "r"); nullptr for another letter.
 const TextSource* FindTextSource(char letter);
@@ -84,7 +84,10 @@ struct ParagraphFilter {
 };
 
 // The paragraph code of a summary paragraph number 0..99: tens x 16 + units.
-inline int SummaryParagraphCode(int n) { return (n / 10) * 16 + n % 10; }
+inline int SummaryParagraphCode(int n)
+{
+    return (n / 10) * 16 + n % 10;
+}
 
 // The paragraph marks of a decoded text, walking its items forward: code 19
 // (value mod 100) for the summary and goods texts, headings of style 10 or 11
@@ -104,7 +107,7 @@ struct Progress {
     std::array<int64_t, kMaxWords> counts{};
     std::array<std::string, kSampleRows> samples; // data code page
     int64_t hitCount = 0;
-    int64_t texts = 0; // texts (plain: positions) with hits, beyond the cap too
+    int64_t texts = 0;                 // texts (plain: positions) with hits, beyond the cap too
     std::vector<std::string> messages; // in the order they arose
     bool tooManyHits = false;
     bool finished = false;
@@ -112,13 +115,13 @@ struct Progress {
 };
 
 struct Options {
-    std::string path;   // the document file
+    std::string path; // the document file
     char letter = 'k';
     SearchWords words;
     ParagraphFilter filter;
     // Abbreviations of the summary paragraphs 0..99 for the samples.
     std::array<std::string, 100> labels;
-    int workers = 0;    // 0: one per core, at least one
+    int workers = 0; // 0: one per core, at least one
     size_t batchBytes = 1 << 20;
 };
 

@@ -117,22 +117,22 @@ struct VybRec {
     // Which list and index the callbacks serve ("K", "N", "E", "R", "C" ...);
     // lower case while the tree column is on.
     char Letter = ' ';
-    uint8_t Options = 0;     // bit 7 strict mode; other bits the opener's
-    bool Whisper = false;    // similar-spelling search
-    uint8_t FetchMode = 0;   // FetchModeCode
+    uint8_t Options = 0;   // bit 7 strict mode; other bits the opener's
+    bool Whisper = false;  // similar-spelling search
+    uint8_t FetchMode = 0; // FetchModeCode
     uint16_t ButtonState = 0;
     uint16_t ButtonStateM = 0;
     int16_t Work1 = 0;
     int16_t Work2 = 0;
     uint8_t WorkFlag = 0;
     int32_t FoundPos = 0;
-    int32_t TopPos = 0;      // first shown row; the vertical bar shows it
+    int32_t TopPos = 0; // first shown row; the vertical bar shows it
     int32_t RangeFirst = 0;
     int32_t RangeLast = 0;
-    int32_t Count = 0;       // records in the range (openers preset 20000 or 40000)
-    int32_t LinkValue = 0;   // the value received from the master
-    uint16_t Command = 0;    // the action being processed
-    std::string Prefix;      // the typed text, data code page
+    int32_t Count = 0;     // records in the range (openers preset 20000 or 40000)
+    int32_t LinkValue = 0; // the value received from the master
+    uint16_t Command = 0;  // the action being processed
+    std::string Prefix;    // the typed text, data code page
     std::array<TVybRow, kVybRowSlots> Rows{};
     uint8_t RowCount = 0;    // cached rows 1..RowCount
     uint8_t GridRows = 0;    // screen lines the grid offers, then rows shown
@@ -140,11 +140,11 @@ struct VybRec {
     std::string StatusText;  // shown in the caption instead of the prefix
     std::string IconCaption; // caption while minimised (empty: the prefix)
     // Owned by the list and freed with it.
-    std::string SearchWords;           // words of a full-text search
-    std::vector<int32_t> ResultSet;    // record numbers walked instead of an index
-    std::vector<uint16_t> Filter;      // bit filter over record numbers
-    TBits Hits;                        // positions the callbacks keep
-    std::vector<int32_t> RecArr;       // the similar-spelling search's records
+    std::string SearchWords;        // words of a full-text search
+    std::vector<int32_t> ResultSet; // record numbers walked instead of an index
+    std::vector<uint16_t> Filter;   // bit filter over record numbers
+    TBits Hits;                     // positions the callbacks keep
+    std::vector<int32_t> RecArr;    // the similar-spelling search's records
     // The user sign list Hits were built with: replacing the list in use
     // must rebuild them, or a refill keeps the old list's records.
     std::shared_ptr<const void> HitsSignList;
@@ -160,8 +160,8 @@ struct VybRec {
 //    says; empty = none.
 using TVybCommandProc = std::function<void(VybRec& rec)>;
 using TVybFetchProc = std::function<void(VybRec& rec, TVybRow& row, std::string& text)>;
-using TVybInfoProc =
-    std::function<void(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key)>;
+using TVybInfoProc = std::function<void(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out,
+                                        std::string_view key)>;
 
 namespace InfoKind {
 constexpr uint8_t RowHint = 0;

@@ -41,9 +41,15 @@ GuardedValue<Endpoints>& Current()
 
 } // namespace
 
-Endpoints CurrentEndpoints() { return Current().Get(); }
+Endpoints CurrentEndpoints()
+{
+    return Current().Get();
+}
 
-Endpoints ReplaceEndpoints(Endpoints endpoints) { return Current().Exchange(std::move(endpoints)); }
+Endpoints ReplaceEndpoints(Endpoints endpoints)
+{
+    return Current().Exchange(std::move(endpoints));
+}
 
 std::string_view UrlHost(std::string_view url)
 {

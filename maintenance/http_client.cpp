@@ -115,9 +115,15 @@ HttpSettings CurrentHttpSettings()
     return s;
 }
 
-std::string AgentName() { return "qevw.exe"; }
+std::string AgentName()
+{
+    return "qevw.exe";
+}
 
-void SetAgentSuffix(std::string suffix) { Suffix().Exchange(std::move(suffix)); }
+void SetAgentSuffix(std::string suffix)
+{
+    Suffix().Exchange(std::move(suffix));
+}
 
 std::string AgentText()
 {
@@ -132,7 +138,10 @@ std::string AgentText()
     return out;
 }
 
-HttpTimeouts SetHttpTimeouts(HttpTimeouts timeouts) { return Timeouts().Exchange(timeouts); }
+HttpTimeouts SetHttpTimeouts(HttpTimeouts timeouts)
+{
+    return Timeouts().Exchange(timeouts);
+}
 
 int HttpResultOfOutcome(const HttpTransferOutcome& o, std::string_view url)
 {
@@ -228,8 +237,7 @@ int HttpDownloadToFile(const std::string& url, const std::string& target,
     if (saver.HasError())
         return saver.IoError();
     int64_t total = 0;
-    HttpTransferRequest r =
-        BaseRequest(session, ApplyUpdateServerRule(url, session.settings.updateFragment));
+    HttpTransferRequest r = BaseRequest(session, ApplyUpdateServerRule(url, session.settings.updateFragment));
     r.onBody = [&](const char* data, size_t size) {
         if (!saver.Write(std::string_view(data, size)))
             return false;
@@ -257,8 +265,7 @@ void HttpGetText(const std::string& url, int& code, std::string& text)
     code = HttpOpenConnection(AgentText(), url, session);
     if (code != 0)
         return;
-    HttpTransferRequest r =
-        BaseRequest(session, ApplyUpdateServerRule(url, session.settings.updateFragment));
+    HttpTransferRequest r = BaseRequest(session, ApplyUpdateServerRule(url, session.settings.updateFragment));
     r.maxBody = kMaxHttpTextBytes;
     r.onBody = [&text](const char* data, size_t size) {
         text.append(data, size);
@@ -351,8 +358,8 @@ bool IsGlobalIpv6(const std::string& address)
         return false;
     auto starts = [&a](const char* p) { return a.rfind(p, 0) == 0; };
     // Link-local (fe80::/10), unique-local (fc00::/7) and multicast (ff00::/8).
-    if (starts("fe8") || starts("fe9") || starts("fea") || starts("feb") || starts("fc") ||
-        starts("fd") || starts("ff"))
+    if (starts("fe8") || starts("fe9") || starts("fea") || starts("feb") || starts("fc") || starts("fd") ||
+        starts("ff"))
         return false;
     return true;
 }
@@ -378,8 +385,7 @@ bool NetworkLooksOnline(const std::vector<NetInterface>& interfaces,
 int32_t HttpIsOnline()
 {
     const Endpoints e = CurrentEndpoints();
-    return NetworkLooksOnline(ListNetInterfaces(), {e.updateHost, e.updateTestHost, e.webHost}) ? 2
-                                                                                                 : 0;
+    return NetworkLooksOnline(ListNetInterfaces(), {e.updateHost, e.updateTestHost, e.webHost}) ? 2 : 0;
 }
 
 int HttpFetchPicture(const std::string& url, std::string& bytes)
@@ -400,5 +406,11 @@ void InstallHttpServices()
     SetUpdateServices(std::move(services));
 }
 
-void StopNetwork() { StopHttpTransfers(); }
-void ResumeNetwork() { ResumeHttpTransfers(); }
+void StopNetwork()
+{
+    StopHttpTransfers();
+}
+void ResumeNetwork()
+{
+    ResumeHttpTransfers();
+}

@@ -35,36 +35,36 @@ PaletteSlot PaletteSlotOf(int number)
 {
     using P = QPalette;
     switch (number) {
-    case 0: return {P::Active, P::Midlight};         // scroll bar
-    case 1: return {P::Active, P::Dark};             // desktop
-    case 2: return {P::Active, P::Highlight};        // active caption
-    case 3: return {P::Inactive, P::Mid};            // inactive caption
-    case 4: return {P::Active, P::Window};           // menu
-    case 5: return {P::Active, P::Base};             // window
-    case 6: return {P::Active, P::Shadow};           // window frame
-    case 7: return {P::Active, P::WindowText};       // menu text
-    case 8: return {P::Active, P::Text};             // window text
-    case 9: return {P::Active, P::HighlightedText};  // caption text
-    case 10: return {P::Active, P::Button};          // active border
-    case 11: return {P::Inactive, P::Button};        // inactive border
-    case 12: return {P::Active, P::Mid};             // application workspace
+    case 0: return {P::Active, P::Midlight};        // scroll bar
+    case 1: return {P::Active, P::Dark};            // desktop
+    case 2: return {P::Active, P::Highlight};       // active caption
+    case 3: return {P::Inactive, P::Mid};           // inactive caption
+    case 4: return {P::Active, P::Window};          // menu
+    case 5: return {P::Active, P::Base};            // window
+    case 6: return {P::Active, P::Shadow};          // window frame
+    case 7: return {P::Active, P::WindowText};      // menu text
+    case 8: return {P::Active, P::Text};            // window text
+    case 9: return {P::Active, P::HighlightedText}; // caption text
+    case 10: return {P::Active, P::Button};         // active border
+    case 11: return {P::Inactive, P::Button};       // inactive border
+    case 12: return {P::Active, P::Mid};            // application workspace
     case 13: return {P::Active, P::Highlight};
     case 14: return {P::Active, P::HighlightedText};
-    case 15: return {P::Active, P::Button};          // button face
-    case 16: return {P::Active, P::Dark};            // button shadow
-    case 17: return {P::Disabled, P::Text};          // grey text
+    case 15: return {P::Active, P::Button}; // button face
+    case 16: return {P::Active, P::Dark};   // button shadow
+    case 17: return {P::Disabled, P::Text}; // grey text
     case 18: return {P::Active, P::ButtonText};
-    case 19: return {P::Disabled, P::WindowText};    // inactive caption text
-    case 20: return {P::Active, P::Light};           // button highlight
-    case 21: return {P::Active, P::Shadow};          // 3-D dark shadow
-    case 22: return {P::Active, P::Midlight};        // 3-D light
-    case 23: return {P::Active, P::ToolTipText};     // info text
-    case 24: return {P::Active, P::ToolTipBase};     // info background
-    case 26: return {P::Active, P::Link};            // hot-tracked item
-    case 27: return {P::Active, P::Highlight};       // caption gradients
+    case 19: return {P::Disabled, P::WindowText}; // inactive caption text
+    case 20: return {P::Active, P::Light};        // button highlight
+    case 21: return {P::Active, P::Shadow};       // 3-D dark shadow
+    case 22: return {P::Active, P::Midlight};     // 3-D light
+    case 23: return {P::Active, P::ToolTipText};  // info text
+    case 24: return {P::Active, P::ToolTipBase};  // info background
+    case 26: return {P::Active, P::Link};         // hot-tracked item
+    case 27: return {P::Active, P::Highlight};    // caption gradients
     case 28: return {P::Inactive, P::Mid};
-    case 29: return {P::Active, P::Highlight};       // menu highlight
-    case 30: return {P::Active, P::Window};          // menu bar
+    case 29: return {P::Active, P::Highlight}; // menu highlight
+    case 30: return {P::Active, P::Window};    // menu bar
     default: return {P::Active, P::Button};
     }
 }
@@ -131,8 +131,8 @@ QColor ToQColor(Colour c)
 
 Colour ColourOfQColor(const QColor& c)
 {
-    return static_cast<Colour>(c.red()) | (static_cast<Colour>(c.green()) << 8)
-           | (static_cast<Colour>(c.blue()) << 16);
+    return static_cast<Colour>(c.red()) | (static_cast<Colour>(c.green()) << 8) |
+           (static_cast<Colour>(c.blue()) << 16);
 }
 
 Rect Rect::Intersected(const Rect& o) const
@@ -180,9 +180,9 @@ void Canvas::SetBrushStyle(BrushStyle style)
 }
 void Canvas::SetFont(const CanvasFont& font)
 {
-    const bool faceChanged = font.family != state_.font.family || font.size != state_.font.size
-                             || font.bold != state_.font.bold || font.italic != state_.font.italic
-                             || font.underline != state_.font.underline;
+    const bool faceChanged = font.family != state_.font.family || font.size != state_.font.size ||
+                             font.bold != state_.font.bold || font.italic != state_.font.italic ||
+                             font.underline != state_.font.underline;
     state_.font = font;
     if (faceChanged)
         dirty_ |= DirtyFont;
@@ -230,7 +230,8 @@ void Canvas::ResetClip()
 
 // ---------------------------------------------------------- PainterCanvas
 
-PainterCanvas::PainterCanvas(QPaintDevice* device, int dpi) : device_(device), dpi_(dpi > 0 ? dpi : 96) {}
+PainterCanvas::PainterCanvas(QPaintDevice* device, int dpi) : device_(device), dpi_(dpi > 0 ? dpi : 96)
+{}
 
 PainterCanvas::~PainterCanvas()
 {
@@ -391,9 +392,9 @@ void PainterCanvas::LineTo(int x, int y)
         // the lower end up to, not including, the higher one: a filled
         // rectangle gives the same pixels on an image without the stroker.
         const bool axis = (x0 == x) != (y0 == y);
-        if (axis && state_.pen.width <= 1 && !state_.antialias && device_ != nullptr
-            && device_->devType() == QInternal::Image && !p.transform().isScaling()
-            && p.transform().type() <= QTransform::TxTranslate && p.pen().style() == Qt::SolidLine) {
+        if (axis && state_.pen.width <= 1 && !state_.antialias && device_ != nullptr &&
+            device_->devType() == QInternal::Image && !p.transform().isScaling() &&
+            p.transform().type() <= QTransform::TxTranslate && p.pen().style() == Qt::SolidLine) {
             const QRect r = x0 == x ? QRect(x, std::min(y0, y), 1, std::abs(y - y0))
                                     : QRect(std::min(x0, x), y, std::abs(x - x0), 1);
             p.fillRect(r, p.pen().color());

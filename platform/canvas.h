@@ -37,8 +37,14 @@ class QPaintDevice;
 using Colour = uint32_t;
 
 constexpr Colour kSystemColourFlag = 0xFF000000;
-constexpr Colour SystemColour(int number) { return kSystemColourFlag | static_cast<Colour>(number & 0xFF); }
-constexpr bool IsSystemColour(Colour c) { return (c & 0xFF000000u) == kSystemColourFlag; }
+constexpr Colour SystemColour(int number)
+{
+    return kSystemColourFlag | static_cast<Colour>(number & 0xFF);
+}
+constexpr bool IsSystemColour(Colour c)
+{
+    return (c & 0xFF000000u) == kSystemColourFlag;
+}
 
 // The system colours by the numbers the configuration keeps.
 namespace SysColour {

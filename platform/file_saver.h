@@ -24,8 +24,7 @@ public:
     virtual int FileMode(const std::string& path, unsigned* mode);
     // Creates a new, uniquely named file in `folder` whose name starts with
     // `prefix`, open for writing with mode 0600.
-    virtual int CreateTemp(const std::string& folder, const std::string& prefix, int* fd,
-                           std::string* path);
+    virtual int CreateTemp(const std::string& folder, const std::string& prefix, int* fd, std::string* path);
     virtual int SetMode(int fd, unsigned mode);
     // Writes all bytes (a call that writes nothing counts as ENOSPC).
     virtual int Write(int fd, const char* data, size_t size);

@@ -1,9 +1,8 @@
 #include "platform/fs.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,34 +10,27 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 int IoResultFromErrno(int err)
 {
     switch (err) {
-    case 0:
-        return IoResult::Ok;
-    case ENOENT:
-        return IoResult::NotFound;
+    case 0: return IoResult::Ok;
+    case ENOENT: return IoResult::NotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP:
-        return IoResult::PathNotFound;
+    case ELOOP: return IoResult::PathNotFound;
     case EMFILE:
-    case ENFILE:
-        return IoResult::TooManyOpen;
+    case ENFILE: return IoResult::TooManyOpen;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR:
-        return IoResult::AccessDenied;
+    case EISDIR: return IoResult::AccessDenied;
     case EBUSY:
-    case ETXTBSY:
-        return IoResult::SharingViolation;
-    case ENOSPC:
-        return IoResult::ShortWrite;
-    default:
-        return IoResult::ErrnoBase + err;
+    case ETXTBSY: return IoResult::SharingViolation;
+    case ENOSPC: return IoResult::ShortWrite;
+    default: return IoResult::ErrnoBase + err;
     }
 }
 
@@ -165,8 +157,7 @@ int FileLock::Take(const std::string& path, bool exclusive, int waitMs)
     }
 }
 
-int CreateExclusiveFile(const std::string& path, std::string_view bytes, uint64_t* inode,
-                        bool* existed)
+int CreateExclusiveFile(const std::string& path, std::string_view bytes, uint64_t* inode, bool* existed)
 {
     *existed = false;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -9,14 +9,14 @@
 // I/O result codes, as the data store reports them in its status word.
 namespace IoResult {
 constexpr int Ok = 0;
-constexpr int NotFound = 2;        // ENOENT
-constexpr int PathNotFound = 3;    // ENOTDIR, ENAMETOOLONG, ELOOP
-constexpr int TooManyOpen = 4;     // EMFILE, ENFILE
-constexpr int AccessDenied = 5;    // EACCES, EPERM, EROFS, EISDIR
+constexpr int NotFound = 2;          // ENOENT
+constexpr int PathNotFound = 3;      // ENOTDIR, ENAMETOOLONG, ELOOP
+constexpr int TooManyOpen = 4;       // EMFILE, ENFILE
+constexpr int AccessDenied = 5;      // EACCES, EPERM, EROFS, EISDIR
 constexpr int SharingViolation = 32; // EBUSY, ETXTBSY
 constexpr int ShortRead = 100;
-constexpr int ShortWrite = 101;    // also ENOSPC
-constexpr int ErrnoBase = 1000;    // anything else: 1000 + errno
+constexpr int ShortWrite = 101; // also ENOSPC
+constexpr int ErrnoBase = 1000; // anything else: 1000 + errno
 } // namespace IoResult
 
 int IoResultFromErrno(int err);
@@ -80,8 +80,7 @@ private:
 // Creates the file only when no file of that name exists (test and creation
 // in one step) and writes the bytes to it.  0, or the I/O result (an existing
 // file: AccessDenied with *existed true).  *inode receives the new file's inode.
-int CreateExclusiveFile(const std::string& path, std::string_view bytes, uint64_t* inode,
-                        bool* existed);
+int CreateExclusiveFile(const std::string& path, std::string_view bytes, uint64_t* inode, bool* existed);
 
 // A read-only file read at explicit offsets.  Opened for shared reading.
 class ReadOnlyFile {

@@ -1,8 +1,8 @@
 #include "platform/html_view.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QCoreApplication>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QImage>
 #include <QMimeData>
@@ -52,9 +52,8 @@ HtmlView::HtmlView(QWidget* parent) : QTextBrowser(parent)
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     setContextMenuPolicy(Qt::NoContextMenu);
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
-        emit linkActivated(url.toString());
-    });
+    connect(this, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& url) { emit linkActivated(url.toString()); });
 }
 
 HtmlView::~HtmlView() = default;
@@ -91,9 +90,10 @@ void HtmlView::ApplyColumnWidths(const std::vector<std::vector<int>>& tableColum
         QTextTableFormat format = tables[i]->format();
         QList<QTextLength> constraints;
         for (int c = 0; c < tables[i]->columns(); ++c)
-            constraints.append(static_cast<size_t>(c) < widths.size()
-                                   ? QTextLength(QTextLength::PercentageLength, widths[static_cast<size_t>(c)])
-                                   : QTextLength(QTextLength::VariableLength, 0));
+            constraints.append(
+                static_cast<size_t>(c) < widths.size()
+                    ? QTextLength(QTextLength::PercentageLength, widths[static_cast<size_t>(c)])
+                    : QTextLength(QTextLength::VariableLength, 0));
         format.setColumnWidthConstraints(constraints);
         format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
         tables[i]->setFormat(format);
@@ -263,10 +263,12 @@ QVariant HtmlView::loadResource(int type, const QUrl& name)
         QThreadPool::globalInstance()->start([self, fetch, url, name, generation]() {
             std::string bytes;
             const bool ok = fetch(url, bytes);
-            const QByteArray data = ok ? QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())) : QByteArray();
+            const QByteArray data =
+                ok ? QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())) : QByteArray();
             // Back on the main thread, if the window still lives.
             QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [self, name, data, generation]() {
+                QCoreApplication::instance(),
+                [self, name, data, generation]() {
                     if (self)
                         self->PictureFetched(name, data, generation);
                 },

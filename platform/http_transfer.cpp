@@ -145,6 +145,15 @@ std::string CurlCodeText(int curlCode)
     return curl_easy_strerror(static_cast<CURLcode>(curlCode));
 }
 
-void StopHttpTransfers() { g_stopAll = true; }
-void ResumeHttpTransfers() { g_stopAll = false; }
-bool HttpTransfersStopped() { return g_stopAll.load(); }
+void StopHttpTransfers()
+{
+    g_stopAll = true;
+}
+void ResumeHttpTransfers()
+{
+    g_stopAll = false;
+}
+bool HttpTransfersStopped()
+{
+    return g_stopAll.load();
+}

@@ -50,10 +50,10 @@ struct HttpTransferRequest {
 };
 
 struct HttpTransferOutcome {
-    int curlCode = 0;       // CURLcode
-    long status = 0;        // final HTTP status (0 when none came)
-    long connectStatus = 0; // the proxy's answer to CONNECT (0 when none)
-    int64_t bodyBytes = 0;  // bytes handed to onBody
+    int curlCode = 0;         // CURLcode
+    long status = 0;          // final HTTP status (0 when none came)
+    long connectStatus = 0;   // the proxy's answer to CONNECT (0 when none)
+    int64_t bodyBytes = 0;    // bytes handed to onBody
     bool bodyRefused = false; // onBody answered false
 };
 
@@ -65,11 +65,10 @@ std::string CurlCodeText(int curlCode);
 // CURLcode values the client above maps (so that it needs no libcurl header).
 namespace CurlCode {
 constexpr int Ok = 0, UnsupportedProtocol = 1, UrlMalformat = 3, CouldntResolveProxy = 5,
-              CouldntResolveHost = 6, CouldntConnect = 7, WeirdServerReply = 8,
-              PartialFile = 18, WriteError = 23, OperationTimedOut = 28,
-              SslConnectError = 35, AbortedByCallback = 42, TooManyRedirects = 47,
-              GotNothing = 52, SendError = 55, RecvError = 56, SslCertProblem = 58, SslCipher = 59,
-              PeerFailedVerification = 60, FileSizeExceeded = 63, SslCacertBadfile = 77,
+              CouldntResolveHost = 6, CouldntConnect = 7, WeirdServerReply = 8, PartialFile = 18,
+              WriteError = 23, OperationTimedOut = 28, SslConnectError = 35, AbortedByCallback = 42,
+              TooManyRedirects = 47, GotNothing = 52, SendError = 55, RecvError = 56, SslCertProblem = 58,
+              SslCipher = 59, PeerFailedVerification = 60, FileSizeExceeded = 63, SslCacertBadfile = 77,
               SslCrlBadfile = 82, SslIssuerError = 83, SslInvalidCertStatus = 91;
 } // namespace CurlCode
 

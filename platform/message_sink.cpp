@@ -21,14 +21,15 @@ int StderrMessageSink::Show(const MessageRequest& request)
     std::fprintf(stderr, "%s\n", line.constData());
     std::fflush(stderr);
     switch (request.buttons) {
-    case MessageButtons::Ok:
-        return MessageAnswer::Ok;
-    default:
-        return MessageAnswer::Cancel;
+    case MessageButtons::Ok: return MessageAnswer::Ok;
+    default: return MessageAnswer::Cancel;
     }
 }
 
-MessageSink* SetMessageSink(MessageSink* sink) { return g_sink.exchange(sink); }
+MessageSink* SetMessageSink(MessageSink* sink)
+{
+    return g_sink.exchange(sink);
+}
 
 MessageSink& CurrentMessageSink()
 {

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+// jerror.h needs jpeglib.h first.
 #include <jerror.h>
 
 namespace {
@@ -52,10 +53,8 @@ bool WarningLosesData(int code)
     case JWRN_HIT_MARKER:
     case JWRN_HUFF_BAD_CODE:
     case JWRN_ARITH_BAD_CODE:
-    case JWRN_MUST_RESYNC:
-        return true;
-    default:
-        return false;
+    case JWRN_MUST_RESYNC: return true;
+    default: return false;
     }
 }
 
@@ -90,8 +89,8 @@ int Decompress(JpegJob* job, unsigned char* bits, long bytesPerLine, int cmyk, i
     jpeg_start_decompress(cinfo);
     const JDIMENSION width = cinfo->output_width;
     if (cmyk) {
-        JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                                     width * 4, 1);
+        JSAMPARRAY row =
+            (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, width * 4, 1);
         while (cinfo->output_scanline < cinfo->output_height) {
             unsigned char* out = bits + static_cast<long>(cinfo->output_scanline) * bytesPerLine;
             if (jpeg_read_scanlines(cinfo, row, 1) != 1)
@@ -183,11 +182,11 @@ bool DecodeJpeg(std::string_view bytes, QImage& out, std::string& error, std::st
 
     const int64_t width = job.cinfo.image_width;
     const int64_t height = job.cinfo.image_height;
-    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide
-        || width * height > kMaxPicturePixels) {
-        error = Prefixed(name, "picture of " + std::to_string(width) + " x " + std::to_string(height)
-                                   + " pixels is too large (at most " + std::to_string(kMaxPictureSide)
-                                   + " a side and " + std::to_string(kMaxPicturePixels) + " pixels)");
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
+        width * height > kMaxPicturePixels) {
+        error = Prefixed(name, "picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                                   " pixels is too large (at most " + std::to_string(kMaxPictureSide) +
+                                   " a side and " + std::to_string(kMaxPicturePixels) + " pixels)");
         finish();
         return false;
     }
@@ -209,8 +208,8 @@ bool DecodeJpeg(std::string_view bytes, QImage& out, std::string& error, std::st
         cmyk = 1;
         break;
     default:
-        error = Prefixed(name, "unsupported JPEG colour space " + std::to_string(job.cinfo.jpeg_color_space)
-                                   + " with " + std::to_string(job.cinfo.num_components) + " components");
+        error = Prefixed(name, "unsupported JPEG colour space " + std::to_string(job.cinfo.jpeg_color_space) +
+                                   " with " + std::to_string(job.cinfo.num_components) + " components");
         finish();
         return false;
     }
@@ -246,17 +245,16 @@ bool LoadPictureFromBytes(std::string_view bytes, std::string_view format, QImag
     const std::string fmt(format);
     QImageReader reader(&buffer, QByteArray(fmt.data(), static_cast<qsizetype>(fmt.size())));
     const QSize size = reader.size();
-    if (size.isValid()
-        && (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide
-            || int64_t(size.width()) * size.height() > kMaxPicturePixels)) {
-        error = Prefixed(name, "picture of " + std::to_string(size.width()) + " x "
-                                   + std::to_string(size.height()) + " pixels is too large");
+    if (size.isValid() && (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide ||
+                           int64_t(size.width()) * size.height() > kMaxPicturePixels)) {
+        error = Prefixed(name, "picture of " + std::to_string(size.width()) + " x " +
+                                   std::to_string(size.height()) + " pixels is too large");
         return false;
     }
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
-        error = Prefixed(name, "cannot read the picture as \"" + fmt + "\": "
-                                   + reader.errorString().toStdString());
+        error = Prefixed(name,
+                         "cannot read the picture as \"" + fmt + "\": " + reader.errorString().toStdString());
         return false;
     }
     out = image.convertToFormat(QImage::Format_RGB32);

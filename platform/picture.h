@@ -21,8 +21,8 @@ bool IsJpegFormatName(std::string_view format);
 // `error` says what went wrong, starting with the file name.
 bool LoadPicture(const std::string& path, std::string_view format, QImage& out, std::string& error);
 // The same from bytes; `name` stands for the file name in messages.
-bool LoadPictureFromBytes(std::string_view bytes, std::string_view format, QImage& out,
-                          std::string& error, std::string_view name = "picture");
+bool LoadPictureFromBytes(std::string_view bytes, std::string_view format, QImage& out, std::string& error,
+                          std::string_view name = "picture");
 
 // A JPEG stream (grey, YCbCr, RGB, CMYK or YCCK) into an RGB32 image.  A
 // stream that ends early or whose entropy data is corrupt is an error, not

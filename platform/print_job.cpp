@@ -54,7 +54,8 @@ bool PrinterPrintJob::Begin(std::string& error)
         return true;
     QPrinter& p = Printer();
     const QString file = p.outputFileName();
-    if (file.isEmpty() && (p.outputFormat() == QPrinter::PdfFormat || QPrinterInfo::availablePrinterNames().isEmpty())) {
+    if (file.isEmpty() &&
+        (p.outputFormat() == QPrinter::PdfFormat || QPrinterInfo::availablePrinterNames().isEmpty())) {
         error = "no printer is installed";
         return false;
     }
@@ -120,8 +121,7 @@ bool PrinterPrintJob::Setup(QWidget* parent)
 
 RecordingPrintJob::RecordingPrintJob(int pageWidth, int pageHeight)
     : pageWidth_(pageWidth), pageHeight_(pageHeight)
-{
-}
+{}
 
 int RecordingPrintJob::JobsBegun() const
 {

@@ -4,8 +4,7 @@
 
 RecordingCanvas::RecordingCanvas(int charWidthAt10, int textHeightAt10)
     : charWidthAt10_(charWidthAt10), textHeightAt10_(textHeightAt10)
-{
-}
+{}
 
 CanvasCall& RecordingCanvas::Add(CanvasCall::Kind kind)
 {

@@ -13,18 +13,18 @@
 
 struct CanvasCall {
     enum class Kind : uint8_t {
-        Line,       // from = points[0], to = points[1]
+        Line, // from = points[0], to = points[1]
         Rectangle,
         FillRect,
-        RoundRect,  // rect, ellipse size in points[0]
+        RoundRect, // rect, ellipse size in points[0]
         Ellipse,
         Polygon,
         Polyline,
         StrokePath,
-        FillPath,   // fill colour in `colour`
-        TextOut,    // at points[0]
-        TextRect,   // rect, at points[0]
-        DrawImage,  // target in rect, source in source, image size in imageSize
+        FillPath,  // fill colour in `colour`
+        TextOut,   // at points[0]
+        TextRect,  // rect, at points[0]
+        DrawImage, // target in rect, source in source, image size in imageSize
     };
     Kind kind;
     Rect rect;

@@ -89,7 +89,8 @@ int CreateSharedBlock(const std::string& name, std::string_view content, uint32_
     } else {
         size_t done = 0;
         while (done < block.size()) {
-            const ssize_t w = ::pwrite(fd, block.data() + done, block.size() - done, static_cast<off_t>(done));
+            const ssize_t w =
+                ::pwrite(fd, block.data() + done, block.size() - done, static_cast<off_t>(done));
             if (w < 0) {
                 if (errno == EINTR)
                     continue;
@@ -114,13 +115,11 @@ int RemoveSharedBlock(const std::string& name)
 
 ScopedSharedBlock::ScopedSharedBlock(std::string name, std::string_view content)
     : name_(std::move(name)), result_(CreateSharedBlock(name_, content))
-{
-}
+{}
 
 ScopedSharedBlock::ScopedSharedBlock(std::string name, std::string_view content, uint32_t lengthWord)
     : name_(std::move(name)), result_(CreateSharedBlock(name_, content, lengthWord))
-{
-}
+{}
 
 ScopedSharedBlock::~ScopedSharedBlock()
 {

@@ -42,11 +42,13 @@ int ShellOps::StartDetached(const QString& program, const QStringList& arguments
         if (!info.isExecutable() || info.isDir())
             return ShellResult::AccessDenied;
     }
-    return QProcess::startDetached(program, arguments) ? ShellResult::Started
-                                                        : ShellResult::NotFound;
+    return QProcess::startDetached(program, arguments) ? ShellResult::Started : ShellResult::NotFound;
 }
 
-ShellOps* SetShell(ShellOps* shell) { return g_shell.exchange(shell); }
+ShellOps* SetShell(ShellOps* shell)
+{
+    return g_shell.exchange(shell);
+}
 
 ShellOps& CurrentShell()
 {

@@ -16,7 +16,8 @@
 
 static int Usage()
 {
-    std::fprintf(stderr, "usage: config_roundtrip IN OUT [--program-folder DIR] [--data-folder DIR] [--exe NAME]\n");
+    std::fprintf(stderr,
+                 "usage: config_roundtrip IN OUT [--program-folder DIR] [--data-folder DIR] [--exe NAME]\n");
     return 2;
 }
 
@@ -78,7 +79,8 @@ int main(int argc, char** argv)
     FileSaver saver(out);
     saver.Write(text);
     if (!saver.Commit()) {
-        std::fprintf(stderr, "config_roundtrip: cannot write %s: %s\n", out.c_str(), saver.ErrorText().c_str());
+        std::fprintf(stderr, "config_roundtrip: cannot write %s: %s\n", out.c_str(),
+                     saver.ErrorText().c_str());
         return 1;
     }
     return 0;

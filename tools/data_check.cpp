@@ -22,7 +22,8 @@ namespace {
 // Data-store errors are shown, not fatal: the check goes on.
 void PrintDbError(const TFileId& id, int32_t position, uint16_t code)
 {
-    std::printf("!! db error %s status %d at %d (loc.%u)\n", FileIdToStr(id).c_str(), DbStatus, position, code);
+    std::printf("!! db error %s status %d at %d (loc.%u)\n", FileIdToStr(id).c_str(), DbStatus, position,
+                code);
 }
 
 int Usage(const char* self)
@@ -73,7 +74,10 @@ int List(const std::string& archive)
     for (int i = 0; i < ZipCount(zip); ++i) {
         const TZipFile::Entry& e = zip.At(i);
         std::printf("%4d %10u %10u %-8s %s\n", i, e.size, e.compressedSize,
-                    e.method == 0 ? "stored" : e.method == 8 ? "deflated" : "other", e.name.c_str());
+                    e.method == 0   ? "stored"
+                    : e.method == 8 ? "deflated"
+                                    : "other",
+                    e.name.c_str());
     }
     return 0;
 }

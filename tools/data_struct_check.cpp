@@ -37,8 +37,8 @@ int main(int argc, char** argv)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%d record files, %d indexes (%lld entries, %lld searches), %d text files (%lld records, "
                 "%lld decoded bytes); %d problem%s; %.1f s\n",
-                st.recordFiles, st.indexes, static_cast<long long>(st.indexEntries), static_cast<long long>(st.lookups),
-                st.textFiles, static_cast<long long>(st.textRecords), static_cast<long long>(st.textBytes), problems,
-                problems == 1 ? "" : "s", seconds);
+                st.recordFiles, st.indexes, static_cast<long long>(st.indexEntries),
+                static_cast<long long>(st.lookups), st.textFiles, static_cast<long long>(st.textRecords),
+                static_cast<long long>(st.textBytes), problems, problems == 1 ? "" : "s", seconds);
     return problems ? 1 : 0;
 }

@@ -43,7 +43,8 @@ int Usage()
 void PrintSide(const HtmlPage& page)
 {
     for (const HtmlTab& t : page.tabs)
-        std::fprintf(stderr, "tab %s -> #%s\n", Cp1250ToUtf8(t.label).c_str(), Cp1250ToUtf8(t.anchor).c_str());
+        std::fprintf(stderr, "tab %s -> #%s\n", Cp1250ToUtf8(t.label).c_str(),
+                     Cp1250ToUtf8(t.anchor).c_str());
     std::fprintf(stderr, "first tab %d\n", page.firstTab);
     for (const HtmlContentsEntry& e : page.contents)
         std::fprintf(stderr, "contents %s -> #%s\n", Cp1250ToUtf8(e.label).c_str(), e.anchor.c_str());
@@ -131,8 +132,9 @@ int main(int argc, char** argv)
         return Usage();
 
     const KindTable table = TableOfKind(kind[0]);
-    LoadCodeTables(table.linkKind == 20 ? DataSetCode::Goods
-                                        : table.linkKind == 28 ? DataSetCode::Devices : DataSetCode::Drugs,
+    LoadCodeTables(table.linkKind == 20   ? DataSetCode::Goods
+                   : table.linkKind == 28 ? DataSetCode::Devices
+                                          : DataSetCode::Drugs,
                    0);
     LoadDeviceMarkLetter();
     TDbTable t;

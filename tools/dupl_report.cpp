@@ -85,7 +85,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < count; ++i) {
         const LekRec& l = run.leks[static_cast<size_t>(i)];
         const std::string dosage(TrimRightBlanks(l.dosage));
-        std::printf("%3d. level %d  %s  %s%s%s\n", i + 1, l.level, l.code.empty() ? "-------" : l.code.c_str(),
+        std::printf("%3d. level %d  %s  %s%s%s\n", i + 1, l.level,
+                    l.code.empty() ? "-------" : l.code.c_str(),
                     l.position == 0 ? "nenalezen" : FromData(DuplicityItemText(l)).c_str(),
                     dosage.empty() ? "" : "  | ", Utf8(dosage).c_str());
     }

@@ -63,7 +63,8 @@ int main(int argc, char** argv)
         const std::string ref = argv[i];
         const size_t dot = ref.find('.');
         std::string spec;
-        if (dot == std::string::npos || GetTextEntry(table, ref.substr(0, dot), ref.substr(dot + 1), spec) == 0) {
+        if (dot == std::string::npos ||
+            GetTextEntry(table, ref.substr(0, dot), ref.substr(dot + 1), spec) == 0) {
             std::fprintf(stderr, "%s: no such entry\n", ref.c_str());
             return 1;
         }

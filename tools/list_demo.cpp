@@ -29,16 +29,18 @@
 #include "frame/commands/kind_code.h"
 #include "frame/entry_points.h"
 #include "frame/windows/data_form.h"
+#include "list_demo_list.h"
 #include "lists/nul_edit.h"
 #include "lists/product_history_lists.h"
-#include "list_demo_list.h"
 
 namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]\n"
-                         "       list_demo DATA --open CODE [--export FILE] [--ui TABLE] [--type TEXT] [--shot DIR]\n");
+    std::fprintf(
+        stderr,
+        "usage: list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]\n"
+        "       list_demo DATA --open CODE [--export FILE] [--ui TABLE] [--type TEXT] [--shot DIR]\n");
     return 2;
 }
 
@@ -177,7 +179,8 @@ int main(int argc, char** argv)
     window->Master = &host;
     window->Rec.Letter = digitKey ? 'K' : 'N';
     window->Rec.Options = 0;
-    const uint32_t flags = list.OpenIn(*window, listdemo::Kam((table + " / " + index + ": ").c_str()), options);
+    const uint32_t flags =
+        list.OpenIn(*window, listdemo::Kam((table + " / " + index + ": ").c_str()), options);
     if (flags != 0)
         std::fprintf(stderr, "geometry flags %u\n", flags);
     if (QMdiSubWindow* sub = window->SubWindow()) {

@@ -90,9 +90,9 @@ inline void ControlInfo(uint8_t sub, std::string& out, std::string_view key)
         const char* caption;
         const char* hint;
     } kButtons[] = {
-        {'?', "Tipy", "Nápověda k buňkám"},      {'<', "Strom", "Stromový sloupec"},
-        {'=', "Vše", "Všechny sloupce"},          {'*', "Pán", "Sledovat nadřízené okno"},
-        {'/', "Přesně", "Jen začínající"},        {')', "Podobně", "Podobně znějící"},
+        {'?', "Tipy", "Nápověda k buňkám"}, {'<', "Strom", "Stromový sloupec"},
+        {'=', "Vše", "Všechny sloupce"},    {'*', "Pán", "Sledovat nadřízené okno"},
+        {'/', "Přesně", "Jen začínající"},  {')', "Podobně", "Podobně znějící"},
         {'>', "Tab", "Kódový seznam"},
     };
     if (key == "-" || key == "|") {
@@ -111,11 +111,13 @@ inline void ControlInfo(uint8_t sub, std::string& out, std::string_view key)
 class TableList {
 public:
     // Opens "<folder><table>.dat" with "<index>.sez"; false with a reason.
-    bool Open(const std::string& folder, const std::string& table, const std::string& index, std::string& error)
+    bool Open(const std::string& folder, const std::string& table, const std::string& index,
+              std::string& error)
     {
         OpenTableIn(table_, folder, table.c_str(), index.c_str(), 0);
         if (DbStatus != 0 || !table_.sez.IsOpen()) {
-            error = "cannot open " + folder + table + " with " + index + " (status " + std::to_string(DbStatus) + ")";
+            error = "cannot open " + folder + table + " with " + index + " (status " +
+                    std::to_string(DbStatus) + ")";
             return false;
         }
         BuildColumns();
@@ -137,13 +139,13 @@ public:
     uint32_t OpenIn(TVyb& window, std::string_view caption, std::string_view options)
     {
         Prepare(window.Rec);
-        return window.OpenList(caption, geometry, order, options, header,
-                               [this](VybRec& r) { Command(r); },
-                               [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
-                               [](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key) {
-                                   if (kind == InfoKind::Control)
-                                       ControlInfo(sub, out, key);
-                               });
+        return window.OpenList(
+            caption, geometry, order, options, header, [this](VybRec& r) { Command(r); },
+            [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
+            [](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key) {
+                if (kind == InfoKind::Control)
+                    ControlInfo(sub, out, key);
+            });
     }
 
     void Command(VybRec& rec)
@@ -194,8 +196,8 @@ public:
     std::string geometry;
     std::string order;
     std::string header;
-    std::vector<uint16_t> commands;     // every Command the list saw
-    std::vector<std::string> prefixes;  // the prefix of every 298
+    std::vector<uint16_t> commands;    // every Command the list saw
+    std::vector<std::string> prefixes; // the prefix of every 298
     int fetches = 0;
     std::function<void(VybRec&)> onCommand;
 
@@ -249,9 +251,11 @@ private:
     uint8_t StatusOf(const std::string& record) const
     {
         uint8_t status = 0;
-        if (srAt_ > 0 && static_cast<size_t>(srAt_) <= record.size() && record[static_cast<size_t>(srAt_ - 1)] != 'R')
+        if (srAt_ > 0 && static_cast<size_t>(srAt_) <= record.size() &&
+            record[static_cast<size_t>(srAt_ - 1)] != 'R')
             status |= 0x08;
-        if (vypAt_ > 0 && static_cast<size_t>(vypAt_) <= record.size() && record[static_cast<size_t>(vypAt_ - 1)] != ' ')
+        if (vypAt_ > 0 && static_cast<size_t>(vypAt_) <= record.size() &&
+            record[static_cast<size_t>(vypAt_ - 1)] != ' ')
             status |= 0x40;
         return status;
     }
@@ -286,8 +290,8 @@ private:
 
 // A name-list window over `list` under `host`, shown with a client of
 // width x height (the benchmarks' window).
-inline TVyb* OpenSizedListWindow(MdiHost& host, TableList& list, std::string_view caption, std::string_view options,
-                                 int width, int height)
+inline TVyb* OpenSizedListWindow(MdiHost& host, TableList& list, std::string_view caption,
+                                 std::string_view options, int width, int height)
 {
     auto* window = new TVyb;
     window->Kind = 1;
@@ -317,20 +321,23 @@ public:
 
     // Rows of one line by default; a geometry of two groups ("2/4,;6/5")
     // gives rows of two lines.
-    uint32_t OpenIn(TVyb& window, std::string_view options = std::string_view("\x05" "9", 2),
+    uint32_t OpenIn(TVyb& window,
+                    std::string_view options = std::string_view("\x05"
+                                                                "9",
+                                                                2),
                     std::string_view geometry = "2/9")
     {
         Prepare(window.Rec);
-        return window.OpenList("Rows ", geometry, "0,2", options, std::string(1, '\0') + "Row",
-                               [this](VybRec& r) { commands.push_back(r.Command); },
-                               [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
-                               [this](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out,
-                                      std::string_view key) {
-                                   if (kind == InfoKind::Control)
-                                       ControlInfo(sub, out, key);
-                                   else if (kind == InfoKind::RowHint && rowHints)
-                                       out = "Hint of " + std::string(key);
-                               });
+        return window.OpenList(
+            "Rows ", geometry, "0,2", options, std::string(1, '\0') + "Row",
+            [this](VybRec& r) { commands.push_back(r.Command); },
+            [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
+            [this](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key) {
+                if (kind == InfoKind::Control)
+                    ControlInfo(sub, out, key);
+                else if (kind == InfoKind::RowHint && rowHints)
+                    out = "Hint of " + std::string(key);
+            });
     }
 
     void Fetch(VybRec& rec, TVybRow& row, std::string& text)

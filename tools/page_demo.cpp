@@ -94,7 +94,8 @@ int Shots(const QString& dir, const QImage& photo)
     host.SendEvent(static_cast<unsigned char>('\xE8'), PageShift::Typed); // "č" again
     // Wait for the caret's visible phase.
     TPrvek& input = page.Element(demo::DemoPage::kInput);
-    for (int i = 0; i < 40 && !(input.style & TPrvek::StyleCaret && host.State().tick % 2 == 0 && !page.repaint); ++i)
+    for (int i = 0;
+         i < 40 && !(input.style & TPrvek::StyleCaret && host.State().tick % 2 == 0 && !page.repaint); ++i)
         host.TimerTick();
     host.PaintNow();
     ok &= Save(host.BackBuffer().Image(), dir, "page_typed.png");
@@ -182,7 +183,8 @@ protected:
         const bool onlyLeft = host_.State().mouseButtons == 1;
         host_.State().mouseButtons &= e->button() == Qt::LeftButton ? ~1 : ~2;
         const PageState& s = host_.State();
-        if (s.pressTick != PageState::kNoTick && (s.moveTick == PageState::kNoTick || s.pressTick >= s.moveTick))
+        if (s.pressTick != PageState::kNoTick &&
+            (s.moveTick == PageState::kNoTick || s.pressTick >= s.moveTick))
             host_.SendEvent(onlyLeft ? PageEvent::LeftClick : PageEvent::OtherClick, 0);
         host_.SendEvent(PageEvent::ButtonChange, 0);
     }
@@ -193,10 +195,17 @@ protected:
     void keyPressEvent(QKeyEvent* e) override
     {
         static const std::pair<int, int32_t> keys[] = {
-            {Qt::Key_Tab, PageKey::Tab},       {Qt::Key_PageUp, PageKey::PageUp}, {Qt::Key_PageDown, PageKey::PageDown},
-            {Qt::Key_End, PageKey::End},       {Qt::Key_Home, PageKey::Home},     {Qt::Key_Left, PageKey::Left},
-            {Qt::Key_Up, PageKey::Up},         {Qt::Key_Right, PageKey::Right},   {Qt::Key_Down, PageKey::Down},
-            {Qt::Key_Insert, PageKey::Insert}, {Qt::Key_Delete, PageKey::Delete},
+            {Qt::Key_Tab, PageKey::Tab},
+            {Qt::Key_PageUp, PageKey::PageUp},
+            {Qt::Key_PageDown, PageKey::PageDown},
+            {Qt::Key_End, PageKey::End},
+            {Qt::Key_Home, PageKey::Home},
+            {Qt::Key_Left, PageKey::Left},
+            {Qt::Key_Up, PageKey::Up},
+            {Qt::Key_Right, PageKey::Right},
+            {Qt::Key_Down, PageKey::Down},
+            {Qt::Key_Insert, PageKey::Insert},
+            {Qt::Key_Delete, PageKey::Delete},
         };
         uint8_t shift = 0;
         if (e->modifiers() & Qt::ShiftModifier)
@@ -258,7 +267,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QString shotDir;
-    std::string table = QDir(QCoreApplication::applicationDirPath()).filePath("../program/qevw.ces").toStdString();
+    std::string table =
+        QDir(QCoreApplication::applicationDirPath()).filePath("../program/qevw.ces").toStdString();
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--shot" && i + 1 < argc)

@@ -99,10 +99,12 @@ inline QImage MakePhoto(int width, int height, std::string& error)
     p.drawPath(hills);
     p.end();
     const std::string jpeg = WriteJpeg(img, {});
-    const QString path = QDir::temp().filePath(QStringLiteral("qevw_page_demo_%1.jpg").arg(QCoreApplication::applicationPid()));
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("qevw_page_demo_%1.jpg").arg(QCoreApplication::applicationPid()));
     {
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(jpeg.data(), qint64(jpeg.size())) != qint64(jpeg.size())) {
+        if (!f.open(QIODevice::WriteOnly) ||
+            f.write(jpeg.data(), qint64(jpeg.size())) != qint64(jpeg.size())) {
             error = "the demonstration photo cannot be written to " + path.toStdString();
             return {};
         }
@@ -116,11 +118,22 @@ inline QImage MakePhoto(int width, int height, std::string& error)
 class DemoPage : public TPraded {
 public:
     enum Index : uint16_t {
-        kLogo, kShapeButton, kPictureButton, kDisabledButton, kInput, kCentred, kLive, kGrid, kCanvas, kBar,
-        kCanvasButton, kCount
+        kLogo,
+        kShapeButton,
+        kPictureButton,
+        kDisabledButton,
+        kInput,
+        kCentred,
+        kLive,
+        kGrid,
+        kCanvas,
+        kBar,
+        kCanvasButton,
+        kCount
     };
 
-    DemoPage(PageState& s, Canvas& c, int w, int h, QImage photo) : TPraded(s, c, w, h), photo_(std::move(photo))
+    DemoPage(PageState& s, Canvas& c, int w, int h, QImage photo)
+        : TPraded(s, c, w, h), photo_(std::move(photo))
     {
         captionObs_ = Kam("Obsah");
         captionPill_ = Kam("Tobolka");
@@ -168,7 +181,9 @@ public:
         TTabule& grid = Create<TTabule>();
         grid.rows = 3;
         grid.columns = 4;
-        grid.cellPainter = [this](Canvas& cv, const Rect& cell, int row, int, int col) { PaintCell(cv, cell, row, col); };
+        grid.cellPainter = [this](Canvas& cv, const Rect& cell, int row, int, int col) {
+            PaintCell(cv, cell, row, col);
+        };
 
         TPlatno& canvas = Create<TPlatno>();
         canvas.SetHintKey("Demo.HCanvas");
@@ -243,7 +258,8 @@ public:
         // The canvas away from the origin, its scroll bar beside it.
         const int bar = lh + 4;
         TPlatno& cv = static_cast<TPlatno&>(Element(kCanvas));
-        cv.rect = {half + m, m + 6 * lh, std::max(half + m + 10, W - m - bar), std::max(m + 6 * lh + 10, H - m)};
+        cv.rect = {half + m, m + 6 * lh, std::max(half + m + 10, W - m - bar),
+                   std::max(m + 6 * lh + 10, H - m)};
         Element(kBar).rect = {cv.rect.right, cv.rect.top, cv.rect.right + bar, cv.rect.bottom};
         const int bw = cv.rect.Width();
         const int bh = std::max(cv.rect.Height() * 5 / 2, 20 * lh);
@@ -283,7 +299,8 @@ public:
         case PageKey::PageUp:
             if (shift == PageShift::Typed)
                 return code;
-            Scroll(code == PageKey::PageDown ? Element(kCanvas).rect.Height() : -Element(kCanvas).rect.Height());
+            Scroll(code == PageKey::PageDown ? Element(kCanvas).rect.Height()
+                                             : -Element(kCanvas).rect.Height());
             return PageEvent::Repaint;
         case PageEvent::HintRequest:
             if (hit >= 0) {
@@ -294,8 +311,7 @@ public:
                 }
             }
             return code;
-        default:
-            return code;
+        default: return code;
         }
     }
 

@@ -38,19 +38,28 @@
 namespace {
 
 const char* const kMnemonic[32] = {
-    "END",  "LI1",  "LI2",  "LI3",  "TEND", "P5",   "CELL", "PLAIN", "C8",   "TAB",  "TCLOSE",
-    "ROW",  "P12",  "BR",   "PAR",  "C15",  "C16",  "C17",  "STYLE", "SEC",  "FONT", "NUM",
-    "ROWA", "CELLA", "TABLE", "PICT", "LINK", "C27",  "GEN",   "C29",  "C30",  "HINT",
+    "END",  "LI1",   "LI2",   "LI3",  "TEND", "P5",  "CELL", "PLAIN", "C8",  "TAB",  "TCLOSE",
+    "ROW",  "P12",   "BR",    "PAR",  "C15",  "C16", "C17",  "STYLE", "SEC", "FONT", "NUM",
+    "ROWA", "CELLA", "TABLE", "PICT", "LINK", "C27", "GEN",  "C29",   "C30", "HINT",
 };
 
 bool OpensParagraphOrRow(uint8_t code)
 {
     switch (code) {
-    case 1: case 2: case 3: case 4: case 5: case 11: case 12: case 14: case 18: case 19: case 21:
-    case 22: case 24:
-        return true;
-    default:
-        return false;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 11:
+    case 12:
+    case 14:
+    case 18:
+    case 19:
+    case 21:
+    case 22:
+    case 24: return true;
+    default: return false;
     }
 }
 
@@ -118,10 +127,9 @@ void PrintResult(const RecordText& r)
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: record_text [-d DATA] [-p PROGRAM] CODE\n"
-                 "       record_text [-d DATA] [-p PROGRAM] --device CODE [--doc FILE]\n"
-                 "       record_text --file FILE\n");
+    std::fprintf(stderr, "usage: record_text [-d DATA] [-p PROGRAM] CODE\n"
+                         "       record_text [-d DATA] [-p PROGRAM] --device CODE [--doc FILE]\n"
+                         "       record_text --file FILE\n");
     return 2;
 }
 
@@ -186,11 +194,9 @@ int main(int argc, char** argv)
 
     if (!OpenToolFolders("record_text", data, program))
         return 1;
-    const CodeTablesResult tables =
-        LoadCodeTables(device ? DataSetCode::Devices : DataSetCode::Drugs, 0);
+    const CodeTablesResult tables = LoadCodeTables(device ? DataSetCode::Devices : DataSetCode::Drugs, 0);
     if (tables.countryStatus != 0)
-        std::fprintf(stderr, "record_text: warning: country table not loaded (%d)\n",
-                     tables.countryStatus);
+        std::fprintf(stderr, "record_text: warning: country table not loaded (%d)\n", tables.countryStatus);
     if (tables.isvStatus != 0 && !device)
         std::fprintf(stderr, "record_text: warning: ISV table not loaded (%d)\n", tables.isvStatus);
     LoadDeviceMarkLetter();

@@ -40,7 +40,10 @@ int Usage()
     return 2;
 }
 
-std::string Utf8(std::string_view kam) { return Cp1250ToUtf8(KamToWin(kam)); }
+std::string Utf8(std::string_view kam)
+{
+    return Cp1250ToUtf8(KamToWin(kam));
+}
 
 void PrintRecords(const std::string& data, const text_search::TextSource& source,
                   const std::vector<uint32_t>& entries, const text_search::SearchWords& words)

@@ -43,8 +43,7 @@ class ToolArgs {
 public:
     ToolArgs(int argc, char** argv, std::string& data, std::string& program)
         : argc_(argc), argv_(argv), data_(data), program_(program)
-    {
-    }
+    {}
 
     // The next argument that is not a folder option; false at the end, and
     // when -d or -p lacks its value (Failed() then says so).

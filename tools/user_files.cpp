@@ -86,7 +86,8 @@ int Rows(const std::vector<std::string>& codes)
         std::printf("%s (record %d)\n", code.c_str(), static_cast<int>(kl.recNo));
         size_t at = 0;
         for (const auto& c : kColumns) {
-            std::printf("  %-4s=[%s]\n", c.name, Printable(std::string_view(row).substr(at, c.width)).c_str());
+            std::printf("  %-4s=[%s]\n", c.name,
+                        Printable(std::string_view(row).substr(at, c.width)).c_str());
             at += static_cast<size_t>(c.width);
         }
     }

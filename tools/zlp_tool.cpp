@@ -78,20 +78,19 @@ int main(int argc, char** argv)
     }
     const auto* b = reinterpret_cast<const unsigned char*>(table->data.data());
     const size_t n = b[4];
-    std::printf("bytes %zu, month base %u, fraction %u, threshold %d, data month %d\n", size,
-                b[2], b[3], table->threshold, month);
+    std::printf("bytes %zu, month base %u, fraction %u, threshold %d, data month %d\n", size, b[2], b[3],
+                table->threshold, month);
     std::printf("columns %zu, entry size %zu, entries %zu (data %zu)\n", n, table->entrySize,
                 table->entryCount, table->entryCount - ZlpFormat::kFirstDataEntry);
     for (size_t i = 0; i < n; ++i)
-        std::printf("  column %zu: %s width %u\n", i + 1,
-                    ColumnName(DecodeLE16(b + 5 + 2 * i)).c_str(), (b[5 + 2 * n + i] & 7u) + 1);
+        std::printf("  column %zu: %s width %u\n", i + 1, ColumnName(DecodeLE16(b + 5 + 2 * i)).c_str(),
+                    (b[5 + 2 * n + i] & 7u) + 1);
     std::printf("letters %s\n", table->letters.c_str());
     for (size_t e = ZlpFormat::kFirstDataEntry; e < table->entryCount; ++e) {
         const unsigned char* p = b + e * table->entrySize;
         std::printf("%07u", p[0] | (p[1] << 8) | (p[2] << 16));
         for (size_t k = 0; k < table->letters.size(); ++k)
-            std::printf(" %c=%u", table->letters[k],
-                        p[static_cast<unsigned char>(table->letterOffset[k])]);
+            std::printf(" %c=%u", table->letters[k], p[static_cast<unsigned char>(table->letterOffset[k])]);
         std::printf("\n");
     }
     return 0;

@@ -16,8 +16,7 @@ constexpr size_t kMaxStack = 40;
 constexpr unsigned char kHardBlank = 127;
 
 // Style numbers of code 18 to their class names (three characters each).
-constexpr std::string_view kClassTable =
-    "   nrmodsram   ls1ls2ls3<h1<h2<h3<h4            vlestrvprvp1vp2vl1";
+constexpr std::string_view kClassTable = "   nrmodsram   ls1ls2ls3<h1<h2<h3<h4            vlestrvprvp1vp2vl1";
 
 // Inline styles: bit, tag-stack letter, opening and closing text.
 struct InlineStyle {
@@ -131,13 +130,11 @@ struct Entry {
     size_t openEnd;   // and where it ends
 };
 
-
 class Converter {
 public:
     Converter(std::string_view text, const HtmlConversionInput& in, HtmlPage& page)
         : text_(text), in_(in), page_(page), out_(page.bytes)
-    {
-    }
+    {}
 
     void Run();
 
@@ -506,12 +503,8 @@ void Converter::Run()
             row_ = 0;
             rule_ = false;
             break;
-        case 5:
-            CloseList();
-            break;
-        case 6:
-            CellCode(false, 0);
-            break;
+        case 5: CloseList(); break;
+        case 6: CellCode(false, 0); break;
         case 7:
             if (linkState_ == 1 && Find('a') >= 0)
                 CloseElement('a');
@@ -529,9 +522,7 @@ void Converter::Run()
             }
             break;
         }
-        case 11:
-            RowCode(false, 0);
-            break;
+        case 11: RowCode(false, 0); break;
         case 12: {
             // Text right after it starts a plain paragraph (as in the
             // rich-text layout); else it means nothing.
@@ -557,36 +548,16 @@ void Converter::Run()
             styleFlags_ = 0;
             OpenBlock('P', "<p>");
             break;
-        case 18:
-            StyleParagraph(p0, item.End());
-            break;
-        case 19:
-            SectionParagraph(p0);
-            break;
-        case 20:
-            SetInlineStyle(static_cast<uint16_t>(p0));
-            break;
-        case 21:
-            NumberedItem(p0);
-            break;
-        case 22:
-            RowCode(true, p0);
-            break;
-        case 23:
-            CellCode(true, p0);
-            break;
-        case 24:
-            TableDefinition(item);
-            break;
-        case 25:
-            Picture(item);
-            break;
-        case 26:
-            LinkStart(item);
-            break;
-        case 31:
-            Hint(p0, tok);
-            break;
+        case 18: StyleParagraph(p0, item.End()); break;
+        case 19: SectionParagraph(p0); break;
+        case 20: SetInlineStyle(static_cast<uint16_t>(p0)); break;
+        case 21: NumberedItem(p0); break;
+        case 22: RowCode(true, p0); break;
+        case 23: CellCode(true, p0); break;
+        case 24: TableDefinition(item); break;
+        case 25: Picture(item); break;
+        case 26: LinkStart(item); break;
+        case 31: Hint(p0, tok); break;
         default: // 8, 9, 15, 16, 17, 27, 28, 29, 30: nothing to write
             break;
         }
@@ -765,8 +736,8 @@ void Converter::SectionParagraph(int v)
     else if (!in_.showAll)
         visible = Selected(code) != in_.invert;
     gate_ = visible;
-    if (visible && ((code == in_.requestedSection) ||
-                    (in_.requestedTextSection != 0 && n == in_.requestedTextSection)))
+    if (visible &&
+        ((code == in_.requestedSection) || (in_.requestedTextSection != 0 && n == in_.requestedTextSection)))
         page_.firstTab = static_cast<int>(page_.tabs.size());
 
     std::string opening;
@@ -1017,8 +988,7 @@ void Converter::Picture(const CtrlItem& item)
         return;
     std::string html = "<p><img src=\"";
     AppendHtmlEscaped(html, url);
-    html.append("\" loading=\"lazy\" width=" + Decimal(width) + " height=" + Decimal(height) +
-                " /></p>\r\n");
+    html.append("\" loading=\"lazy\" width=" + Decimal(width) + " height=" + Decimal(height) + " /></p>\r\n");
     Emit(html);
 }
 
@@ -1047,7 +1017,8 @@ void Converter::Hint(int v, CtrlTokenizer& tok)
         CtrlItem next;
         if (tok.Peek(next) && next.IsText()) {
             tok.Next(next);
-            hintText_.assign(text_.substr(static_cast<size_t>(next.offset), static_cast<size_t>(next.length)));
+            hintText_.assign(
+                text_.substr(static_cast<size_t>(next.offset), static_cast<size_t>(next.length)));
         }
         if (tok.Peek(next) && next.IsCode(31)) {
             tok.Next(next);

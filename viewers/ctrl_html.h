@@ -42,8 +42,8 @@ struct HtmlContentsEntry {
 inline constexpr uint8_t kNoRequestedSection = 255;
 
 struct HtmlConversionInput {
-    char kind = 'K';          // DocumentKind
-    bool spcLayout = false;   // numbered headings
+    char kind = 'K';        // DocumentKind
+    bool spcLayout = false; // numbered headings
     // The paragraph selection: one-byte section codes, its invert and
     // show-all flags, and the viewer's requested section code.
     std::string selection;
@@ -55,10 +55,10 @@ struct HtmlConversionInput {
     std::string visibility;
     // Highlighted in every text run (code page 1250; empty ones are skipped).
     std::array<std::string, 5> searchTerms;
-    std::string recordName;   // up to 8 characters (base64url)
-    std::string styleFile;    // full path; empty or unreadable: no style element
-    std::string pictureBase;  // URL ending in "/", see PictureBaseOf
-    std::string fontName;     // the text font (code page 1250)
+    std::string recordName;  // up to 8 characters (base64url)
+    std::string styleFile;   // full path; empty or unreadable: no style element
+    std::string pictureBase; // URL ending in "/", see PictureBaseOf
+    std::string fontName;    // the text font (code page 1250)
     int fontSize = 9;
     // Another program's request (0 = none): a paragraph code that selects
     // the tab of its heading, and a text section number.
@@ -76,9 +76,9 @@ struct HtmlConversionInput {
 };
 
 struct HtmlPage {
-    std::string bytes;        // the page, code page 1250
+    std::string bytes; // the page, code page 1250
     std::vector<HtmlTab> tabs;
-    int firstTab = 0;         // the tab to select first
+    int firstTab = 0; // the tab to select first
     std::vector<HtmlContentsEntry> contents;
     // Per table written, in document order: its column widths in percent
     // (empty when it defines none or they sum to 0).
@@ -103,8 +103,7 @@ std::string PictureBaseOf(char kind, std::string_view verzePicts, std::string_vi
 // A media base: `entry` when it has a scheme; a folder below `dataFolder`
 // as a file URL when it has none; the maker's server with `serverPath`
 // ("/files/pictures/") when it is missing.
-std::string MediaBase(std::string_view entry, std::string_view dataFolder,
-                      std::string_view serverPath);
+std::string MediaBase(std::string_view entry, std::string_view dataFolder, std::string_view serverPath);
 
 // Upper case of code page 1250 letters, diacritics kept.
 unsigned char Cp1250Upper(unsigned char c);

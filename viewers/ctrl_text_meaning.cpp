@@ -47,8 +47,8 @@ CtrlParagraphStart ParagraphStartAt(std::string_view text, const CtrlItem& item,
         p.style = 4 + item.code;
         break;
     case 4:
-        if (textFollows || (hasNext && (next.IsCode(20) || next.IsCode(25) || next.IsCode(26) ||
-                                        next.IsCode(27)))) {
+        if (textFollows ||
+            (hasNext && (next.IsCode(20) || next.IsCode(25) || next.IsCode(26) || next.IsCode(27)))) {
             p.starts = true;
             p.style = def;
         }
@@ -88,8 +88,7 @@ CtrlParagraphStart ParagraphStartAt(std::string_view text, const CtrlItem& item,
         p.value = FirstValue(text, item);
         p.style = 5 + NumberedItemLevel(p.value);
         break;
-    default:
-        break;
+    default: break;
     }
     return p;
 }
@@ -160,11 +159,19 @@ CtrlTableDef TableDefOf(std::string_view text, const CtrlItem& item)
 bool EndsTable(uint8_t code)
 {
     switch (code) {
-    case 0: case 1: case 2: case 3: case 4: case 5: case 10: case 12: case 18: case 19: case 21:
-    case 24:
-        return true;
-    default:
-        return false;
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 10:
+    case 12:
+    case 18:
+    case 19:
+    case 21:
+    case 24: return true;
+    default: return false;
     }
 }
 
@@ -203,17 +210,16 @@ void CtrlTableTracker::Feed(std::string_view text, const CtrlItem& item)
     case 22:
         ++row_;
         column_ = 0;
-        cellAttr_ = ResolveCellAttribute(code == 11 ? 15 : CtrlPairValue(text, item, 0), def_,
-                                         HeaderRow(), column_);
+        cellAttr_ =
+            ResolveCellAttribute(code == 11 ? 15 : CtrlPairValue(text, item, 0), def_, HeaderRow(), column_);
         break;
     case 6:
     case 23:
         column_ += CellSpan(cellAttr_);
-        cellAttr_ = ResolveCellAttribute(code == 6 ? 15 : CtrlPairValue(text, item, 0), def_,
-                                         HeaderRow(), column_);
+        cellAttr_ =
+            ResolveCellAttribute(code == 6 ? 15 : CtrlPairValue(text, item, 0), def_, HeaderRow(), column_);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -253,7 +259,7 @@ CtrlLink LinkOf(std::string_view text, const CtrlItem& item)
     if (pairs == 3)
         link.kind = CtrlLinkKind::HelpTopic;
     else if (pairs == 1)
-        link.kind = !link.parameter.empty() && link.parameter[0] == '@' ? CtrlLinkKind::Email
-                                                                          : CtrlLinkKind::Web;
+        link.kind =
+            !link.parameter.empty() && link.parameter[0] == '@' ? CtrlLinkKind::Email : CtrlLinkKind::Web;
     return link;
 }

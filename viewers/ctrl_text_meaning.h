@@ -29,10 +29,10 @@ inline int DefaultStyle(const CtrlStyleMap& map)
 struct CtrlParagraphStart {
     bool starts = false;
     int style = 0;
-    int offset = 0;      // where the paragraph begins (code 12: the text after it)
-    int bulletLevel = 0; // 1..3 for codes 1-3
+    int offset = 0;        // where the paragraph begins (code 12: the text after it)
+    int bulletLevel = 0;   // 1..3 for codes 1-3
     bool numbered = false; // code 21: label and level from NumberedItem*
-    int value = 0;       // the code's first value (18, 19, 21)
+    int value = 0;         // the code's first value (18, 19, 21)
 };
 
 struct CtrlParagraphRules {
@@ -76,13 +76,13 @@ constexpr int kCtrlMaxColumns = 12;
 constexpr int kCtrlMaxTables = 32;
 
 struct CtrlTableDef {
-    int headerRows = 0;   // p1 bits 0-2
-    bool grid = false;    // p1 bit 3
-    int headerAttr = 0;   // p1 bits 4-11, in place (a cell attribute)
-    int headerColumns = 0; // p2 bits 0-3
-    int bodyAttr = 0;     // p2 bits 4-11, in place
-    bool ruled = false;   // p1 = 160 and p2 = 145
-    int columns = 0;      // width pairs given, at most 12
+    int headerRows = 0;                        // p1 bits 0-2
+    bool grid = false;                         // p1 bit 3
+    int headerAttr = 0;                        // p1 bits 4-11, in place (a cell attribute)
+    int headerColumns = 0;                     // p2 bits 0-3
+    int bodyAttr = 0;                          // p2 bits 4-11, in place
+    bool ruled = false;                        // p1 = 160 and p2 = 145
+    int columns = 0;                           // width pairs given, at most 12
     std::array<int, kCtrlMaxColumns> widths{}; // given or default, fifths of a character
 };
 
@@ -128,10 +128,10 @@ private:
 // The value 15 means "from the definition": the header attribute in a header
 // row or header column, else the body attribute.
 int ResolveCellAttribute(int attr, const CtrlTableDef& def, bool headerRow, int column);
-int CellSpan(int attr);       // bits 0-3; 0 and 15 count as 1
-int CellAlignment(int attr);  // bits 4-6
-int CellRule(int attr);       // bits 7-8: 1 or 2 in a ruled table
-int CellFontFlags(int attr);  // bits 9-11 as font flags 1, 2, 4
+int CellSpan(int attr);      // bits 0-3; 0 and 15 count as 1
+int CellAlignment(int attr); // bits 4-6
+int CellRule(int attr);      // bits 7-8: 1 or 2 in a ruled table
+int CellFontFlags(int attr); // bits 9-11 as font flags 1, 2, 4
 
 // ------------------------------------------------------------------ links
 

@@ -24,8 +24,9 @@ std::atomic<bool> DuplicityBatchMode{false};
 namespace {
 
 // Record lengths and fields.
-constexpr uint16_t kAtcLength = kAtcLayout.Length(), kKlcLength = kKlcLayout.Length(), kKkLength = kKkLayout.Length(),
-                   kDrugLength = kKlLayout.Length(), kPairLength = kKabLayout.Length();
+constexpr uint16_t kAtcLength = kAtcLayout.Length(), kKlcLength = kKlcLayout.Length(),
+                   kKkLength = kKkLayout.Length(), kDrugLength = kKlLayout.Length(),
+                   kPairLength = kKabLayout.Length();
 constexpr FieldPos kAtcName = kAtcLayout.Field("NAZ"), kAtcFlags = kAtcLayout.Field("DUP");
 // The group name the check keeps: NAZ and the start of its continuation NAR.
 constexpr int kAtcNameLength = 150;
@@ -44,7 +45,8 @@ std::string F(std::string_view rec, FieldPos f)
 }
 
 // ATC flag bits.
-constexpr uint8_t kNoSubstanceGroups = 1, kFullCounts = 2, kLevel5Counts = 4, kLevel4Counts = 8, kLevel3Counts = 16;
+constexpr uint8_t kNoSubstanceGroups = 1, kFullCounts = 2, kLevel5Counts = 4, kLevel4Counts = 8,
+                  kLevel3Counts = 16;
 
 const std::string kBlank7(7, ' ');
 
@@ -135,7 +137,8 @@ int32_t SubstanceNumber(std::string_view field)
     if (s.empty())
         return 0;
     size_t i = s[0] == '-' ? 1 : 0;
-    if (i == s.size() || !std::all_of(s.begin() + static_cast<long>(i), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (i == s.size() ||
+        !std::all_of(s.begin() + static_cast<long>(i), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
     if (s.size() > 9)
         return 0;
@@ -222,7 +225,8 @@ bool SameMembersAsAny(const std::vector<DupRec>& dups, size_t upTo, const std::v
 
 // Products sharing a value, in first-seen order of the values.
 template <class Key>
-std::vector<std::pair<Key, std::vector<uint16_t>>> Shared(int count, const std::function<std::vector<Key>(int)>& keysOf)
+std::vector<std::pair<Key, std::vector<uint16_t>>> Shared(int count,
+                                                          const std::function<std::vector<Key>(int)>& keysOf)
 {
     std::vector<std::pair<Key, std::vector<uint16_t>>> out;
     std::map<Key, size_t> index;
@@ -279,8 +283,9 @@ void LoadPairTable()
     }
     // The search by halving needs the order; a file out of order would lose
     // pairs.
-    std::stable_sort(p.pairs.begin(), p.pairs.end(),
-                     [](const SubstancePair& a, const SubstancePair& b) { return a.substance < b.substance; });
+    std::stable_sort(p.pairs.begin(), p.pairs.end(), [](const SubstancePair& a, const SubstancePair& b) {
+        return a.substance < b.substance;
+    });
     DbStatus = 0;
 }
 
@@ -423,7 +428,8 @@ int CheckDuplicities(std::vector<LekRec>& leks, int count, std::vector<DupRec>& 
 
     // Phase 1: the full code.
     for (auto& [code, members] : Shared<std::string>(count, [&](int i) {
-             return leks[i].fullSlot == kBlank7 ? std::vector<std::string>{} : std::vector<std::string>{leks[i].fullSlot};
+             return leks[i].fullSlot == kBlank7 ? std::vector<std::string>{}
+                                                : std::vector<std::string>{leks[i].fullSlot};
          })) {
         if (members.size() < 2)
             continue;
@@ -483,7 +489,8 @@ int FillAndCheck(const std::vector<int32_t>& positions, int count, const std::ve
     for (int i = 0; i < count; ++i) {
         LekRec& lek = leks[static_cast<size_t>(i)];
         lek.position = i < static_cast<int>(positions.size()) ? positions[static_cast<size_t>(i)] : 0;
-        std::string dosage = i < static_cast<int>(dosages.size()) ? dosages[static_cast<size_t>(i)] : std::string();
+        std::string dosage =
+            i < static_cast<int>(dosages.size()) ? dosages[static_cast<size_t>(i)] : std::string();
         dosage.resize(std::max<size_t>(dosage.size(), 70), ' ');
         lek.dosage = dosage;
         FillLekRec(lek);

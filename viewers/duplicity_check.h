@@ -22,21 +22,21 @@ struct ViewerServices;
 
 // One product of the list.
 struct LekRec {
-    int32_t position = 0;     // record number in "kl"; 0 = unresolved
-    std::string code;         // 7 characters
-    std::string name;         // 70, trailing blanks kept
-    std::string text27;       // form text, capitals A-Z lowered
-    std::string text24;       // strength text, characters 2-24 lowered except "U"
-    std::string atc;          // 7
-    std::string dosage;       // 70, set by the window
-    std::string atcName;      // name of the full-code group, trimmed
-    std::string fullSlot;     // the full code when it counts, else 7 blanks
-    std::string middleSlot;   // the 5- or 4-character code padded to 7, else blanks
-    std::string middleName;   // name of the level whose code the middle slot holds
-    std::string groupSlot;    // the 3-character code padded to 7, else blanks
-    std::string groupName;    // name of the 3-character group
+    int32_t position = 0;        // record number in "kl"; 0 = unresolved
+    std::string code;            // 7 characters
+    std::string name;            // 70, trailing blanks kept
+    std::string text27;          // form text, capitals A-Z lowered
+    std::string text24;          // strength text, characters 2-24 lowered except "U"
+    std::string atc;             // 7
+    std::string dosage;          // 70, set by the window
+    std::string atcName;         // name of the full-code group, trimmed
+    std::string fullSlot;        // the full code when it counts, else 7 blanks
+    std::string middleSlot;      // the 5- or 4-character code padded to 7, else blanks
+    std::string middleName;      // name of the level whose code the middle slot holds
+    std::string groupSlot;       // the 3-character code padded to 7, else blanks
+    std::string groupName;       // name of the 3-character group
     std::vector<int32_t> groups; // substance groups, at most 31
-    std::string groupTexts;   // one 8-character item per group
+    std::string groupTexts;      // one 8-character item per group
     uint8_t level = 0;
 };
 
@@ -48,7 +48,7 @@ struct DupRec {
     uint8_t level = 0;             // 7 .. 3
     uint8_t textLines = 0;         // set by the window's layout
     uint8_t labelLines = 0;
-    std::string textMarks;         // as long as the text: bit 0 switches colour, bit 6 starts a line
+    std::string textMarks; // as long as the text: bit 0 switches colour, bit 6 starts a line
     std::string labelMarks;
 };
 
@@ -97,9 +97,9 @@ int FillAndCheck(const std::vector<int32_t>& positions, int count, const std::ve
 struct DuplicityRun {
     std::vector<LekRec> leks;
     std::vector<DupRec> dups;
-    std::string patient;   // code page 1250, empty when the list has none
-    std::string report;    // the parser's report (code page 1250)
-    int resolved = 0;      // products with a position
+    std::string patient; // code page 1250, empty when the list has none
+    std::string report;  // the parser's report (code page 1250)
+    int resolved = 0;    // products with a position
 };
 
 // The batch check: the list of option "b" or plain argument "1", checked in

@@ -97,8 +97,8 @@ public:
         PaintFace(canvas);
         const int h = rect.Height();
         const int m = std::max(h / 8, 2);
-        DrawPicture(canvas, GetText(ShapeText), {rect.left + m, rect.top + m, rect.left + h - m, rect.bottom - m},
-                    h - 2 * m);
+        DrawPicture(canvas, GetText(ShapeText),
+                    {rect.left + m, rect.top + m, rect.left + h - m, rect.bottom - m}, h - 2 * m);
         const std::string source = HasData() ? DataText() : GetText(CaptionText);
         if (source.empty())
             return;
@@ -108,8 +108,8 @@ public:
         const bool bold = (style & StyleBold) != 0;
         canvas.SetBold(bold);
         const int th = canvas.TextHeight(caption);
-        canvas.TextRect({rect.left + h, rect.top, rect.right - m, rect.bottom}, rect.left + h, rect.top + (h - th) / 2,
-                        caption);
+        canvas.TextRect({rect.left + h, rect.top, rect.right - m, rect.bottom}, rect.left + h,
+                        rect.top + (h - th) / 2, caption);
         canvas.SetBold(false);
     }
 };
@@ -261,12 +261,10 @@ TDuplicity::TDuplicity(PageState& s, Canvas& c, int w, int h, DuplicityPageServi
     open.SetCaptionKey("Dupl.cSou");
     open.SetHintKey("Dupl.hSou");
 
-
     TCudlik& paste = Create<PictureButton>();
     paste.SetShapeKey("Dupl.pSch");
     paste.SetCaptionKey("Dupl.cSch");
     paste.SetHintKey("Dupl.hSch");
-
 
     // Handled by itself, which does nothing: it stays hidden.
     TCudlik& kvo = Create<PictureButton>();
@@ -412,7 +410,8 @@ void TDuplicity::Layout()
     if (SummaryShown())
         Element(kHelp).rect = {cw - 4 * u, u, cw - u, 4 * u};
     Element(kBanner).rect = {u, 0, 11 * u, 10 * u};
-    Element(kBack).rect = {12 * u, 3 * u + u / 2, std::max(13 * u, std::min(cw - 5 * u, 36 * u)), 6 * u + u / 2};
+    Element(kBack).rect = {12 * u, 3 * u + u / 2, std::max(13 * u, std::min(cw - 5 * u, 36 * u)),
+                           6 * u + u / 2};
     LayoutSummary(static_cast<TPlatno&>(Element(kSummaryCanvas)).Bitmap());
     ClampScroll();
 }
@@ -438,9 +437,11 @@ void TDuplicity::LayoutSummary(Canvas& measure)
         previousClass = cls;
         findingTop_[i] = y;
         measure.SetBold(true);
-        d.textLines = static_cast<uint8_t>(std::min(WrapMarkedText(measure, d.text, d.textMarks, textWidth), 255));
+        d.textLines =
+            static_cast<uint8_t>(std::min(WrapMarkedText(measure, d.text, d.textMarks, textWidth), 255));
         measure.SetBold(false);
-        d.labelLines = static_cast<uint8_t>(std::min(WrapMarkedText(measure, d.label, d.labelMarks, textWidth), 255));
+        d.labelLines =
+            static_cast<uint8_t>(std::min(WrapMarkedText(measure, d.label, d.labelMarks, textWidth), 255));
         y += d.textLines * u + u / 3 + d.labelLines * u + u;
     }
     summaryHeight_ = y + u;
@@ -583,7 +584,8 @@ void TDuplicity::LoadText(std::string text, bool needsLineFeed, bool fromList, b
     DuplicityBatchMode = false;
     count_ = n;
     FillAndCheck(positions_, n, dosages, leks_, dups_);
-    AppendRunLog("Dupl: " + std::to_string(n) + " products, " + std::to_string(dups_.size()) + " findings\r\n");
+    AppendRunLog("Dupl: " + std::to_string(n) + " products, " + std::to_string(dups_.size()) +
+                 " findings\r\n");
 }
 
 void TDuplicity::LoadListFromText(const std::string& query)
@@ -662,7 +664,7 @@ int32_t TDuplicity::ChooseListFile()
     const int countBefore = count_;
     DropFile(file);
     return (SummaryShown() != summaryBefore || count_ != countBefore || repaint) ? PageEvent::Relayout
-                                                                                  : PageEvent::Consumed;
+                                                                                 : PageEvent::Consumed;
 }
 
 // --- Painting -------------------------------------------------------------------
@@ -842,7 +844,8 @@ void TDuplicity::PaintSummary(Canvas& c, int scroll)
         c.SetBold(true);
         DrawMarkedText(c, d.text, d.textMarks, 6 * u, top, u, kBlack, kTextHighlight);
         c.SetBold(false);
-        DrawMarkedText(c, d.label, d.labelMarks, 6 * u, top + d.textLines * u + u / 3, u, kLabelColour, kBlack);
+        DrawMarkedText(c, d.label, d.labelMarks, 6 * u, top + d.textLines * u + u / 3, u, kLabelColour,
+                       kBlack);
     }
 }
 

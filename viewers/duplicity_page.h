@@ -64,8 +64,21 @@ int DrawMarkedText(Canvas& canvas, const std::string& text, const std::string& m
 class TDuplicity : public TPraded {
 public:
     enum Part : uint16_t {
-        kListCanvas, kBar, kPatientLabel, kPatientName, kHelp, kOpen, kPaste, kKvo, kGrid, kInput, kToSummary,
-        kSummaryCanvas, kBanner, kBack, kElementCount
+        kListCanvas,
+        kBar,
+        kPatientLabel,
+        kPatientName,
+        kHelp,
+        kOpen,
+        kPaste,
+        kKvo,
+        kGrid,
+        kInput,
+        kToSummary,
+        kSummaryCanvas,
+        kBanner,
+        kBack,
+        kElementCount
     };
 
     TDuplicity(PageState& state, Canvas& canvas, int width, int height, DuplicityPageServices services);
@@ -120,7 +133,7 @@ private:
     std::string tableError_; // a table the check could not open
     int listHeight_ = 0;
     int summaryHeight_ = 0;
-    std::vector<int> findingTop_;  // y of each finding on the summary page
+    std::vector<int> findingTop_; // y of each finding on the summary page
     int summaryTextTop_ = 0;
     int findingsTop_ = 0;
 };

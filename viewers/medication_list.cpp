@@ -12,14 +12,14 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/utf8_text.h"
+#include "frame/commands/request.h"
 #include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
+#include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/data_form.h"
-#include "frame/commands/request.h"
-#include "frame/paragraph_codes.h"
 #include "frame/windows/main_form.h"
 #include "platform/ascii.h"
 #include "platform/coding.h"
@@ -30,7 +30,8 @@
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr std::string_view kHeading = "K\xF3" "d "; // "Kód " in code page 1250
+constexpr std::string_view kHeading = "K\xF3"
+                                      "d "; // "Kód " in code page 1250
 constexpr char kTabStandIn = 31;
 constexpr size_t kMaxElementText = 255;
 
@@ -229,10 +230,13 @@ public:
         if (DrugResultListOpener open = g_drugResultListOpener.load())
             open(positions, title);
         else
-            AppendRunLog("ShowDrugResultList not available (" + std::to_string(positions.size())
-                         + " products)\r\n");
+            AppendRunLog("ShowDrugResultList not available (" + std::to_string(positions.size()) +
+                         " products)\r\n");
     }
-    void ExecuteCommand(uint16_t code, int32_t value) override { ::ExecuteCommand(MainDataForm(), code, value); }
+    void ExecuteCommand(uint16_t code, int32_t value) override
+    {
+        ::ExecuteCommand(MainDataForm(), code, value);
+    }
     void TileWindows() override
     {
         if (QMdiArea* area = DataWindowArea())
@@ -284,9 +288,9 @@ bool ListHasCode(std::string_view list, std::string_view code)
 
 uint16_t KindCode(char first, char second, char third)
 {
-    return static_cast<uint16_t>(((static_cast<unsigned char>(first) & 0x3F) << 10)
-                                 | ((static_cast<unsigned char>(second) & 0x1F) << 5)
-                                 | (static_cast<unsigned char>(third) & 0x1F));
+    return static_cast<uint16_t>(((static_cast<unsigned char>(first) & 0x3F) << 10) |
+                                 ((static_cast<unsigned char>(second) & 0x1F) << 5) |
+                                 (static_cast<unsigned char>(third) & 0x1F));
 }
 
 uint16_t KindCode(std::string_view three)
@@ -310,8 +314,8 @@ uint16_t DrugCommand(uint16_t requested, const std::string& rec)
 {
     if (requested != 0)
         return requested;
-    const bool noText = rec.size() >= static_cast<size_t>(kDrugDocument.End())
-                        && static_cast<int32_t>(DecodeLE32(rec.data() + kDrugDocument.Offset())) == -1;
+    const bool noText = rec.size() >= static_cast<size_t>(kDrugDocument.End()) &&
+                        static_cast<int32_t>(DecodeLE32(rec.data() + kDrugDocument.Offset())) == -1;
     return KindCode(noText ? "dMA" : "dAK");
 }
 
@@ -609,8 +613,8 @@ int ResolvePfaCodeList(std::string& text, std::vector<int32_t>& positions)
         // The same code may stand on one further record (a second package).
         if (count < kMaxGoodsPositions) {
             ReadByOrder(t, t.Position() + 1, rec);
-            if (DbStatus == 0 && FieldDiffers(rec, field.start, field.length, key) == 0
-                && static_cast<int>(key.size()) == field.length)
+            if (DbStatus == 0 && FieldDiffers(rec, field.start, field.length, key) == 0 &&
+                static_cast<int>(key.size()) == field.length)
                 positions[static_cast<size_t>(count++)] = t.recNo;
         }
         return true;
@@ -720,7 +724,6 @@ DrugResultListOpener CurrentDrugResultListOpener()
     return g_drugResultListOpener.load();
 }
 
-
 namespace {
 
 // The windows of a list of 7-digit codes joined by ";"; false when the text
@@ -806,8 +809,8 @@ void medication::OpenRequestedItem(const std::string& query)
     if (text.size() < 14 && IsAllDigits(text))
         kind = text.size() < 8 ? "CD" : "EA";
     const size_t n = text.size();
-    if ((n == 3 || n == 4 || n == 5 || n == 7) && IsLetter(text[0]) && IsDigitRun(text, 2, 3)
-        && (n < 7 || IsDigitRun(text, 6, 7))) {
+    if ((n == 3 || n == 4 || n == 5 || n == 7) && IsLetter(text[0]) && IsDigitRun(text, 2, 3) &&
+        (n < 7 || IsDigitRun(text, 6, 7))) {
         base = 'V';
         kind = "AC";
         text[0] = RaiseSmall(text[0]);

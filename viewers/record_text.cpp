@@ -19,8 +19,8 @@ namespace {
 
 // ------------------------------------------------------------ small pieces
 
-constexpr int kRawReadLimit = 30000;      // bytes read of ind_ome.dat and symbol.dat
-constexpr int kBorrowedLimit = 9999;      // bytes copied of a borrowed paragraph
+constexpr int kRawReadLimit = 30000; // bytes read of ind_ome.dat and symbol.dat
+constexpr int kBorrowedLimit = 9999; // bytes copied of a borrowed paragraph
 constexpr int kPriceSlots = 14;
 
 // The fields read, by table and name; the compiler turns each into its
@@ -151,14 +151,38 @@ void TableDevice(CtrlTextWriter& w)
     w.Code(14).Code(24, {112, 1, 50, 200});
 }
 
-void EmphOn(CtrlTextWriter& w) { w.Code(20, {1}); }
-void EmphOff(CtrlTextWriter& w) { w.Code(20, {0}); }
-void HintOn(CtrlTextWriter& w) { w.Code(31, {1}); }
-void HintOff(CtrlTextWriter& w) { w.Code(31, {0}); }
-void CodeItem(CtrlTextWriter& w) { w.Code(22, {32}); }
-void SectionEnd(CtrlTextWriter& w) { w.Code(4); }
-void Par(CtrlTextWriter& w) { w.Code(14); }
-void Br(CtrlTextWriter& w) { w.Code(13); }
+void EmphOn(CtrlTextWriter& w)
+{
+    w.Code(20, {1});
+}
+void EmphOff(CtrlTextWriter& w)
+{
+    w.Code(20, {0});
+}
+void HintOn(CtrlTextWriter& w)
+{
+    w.Code(31, {1});
+}
+void HintOff(CtrlTextWriter& w)
+{
+    w.Code(31, {0});
+}
+void CodeItem(CtrlTextWriter& w)
+{
+    w.Code(22, {32});
+}
+void SectionEnd(CtrlTextWriter& w)
+{
+    w.Code(4);
+}
+void Par(CtrlTextWriter& w)
+{
+    w.Code(14);
+}
+void Br(CtrlTextWriter& w)
+{
+    w.Code(13);
+}
 
 void Hint(CtrlTextWriter& w, const std::string& hint)
 {
@@ -349,8 +373,7 @@ void IndicationParagraph(CtrlTextWriter& w, std::string& captions, std::string_v
     const int32_t offset = Le32At(price, Price("ODK"));
     std::string raw;
     // With no offset nothing is read, but the file must be there.
-    const RawResult r = ReadRawFile("ind_ome.dat", int64_t{offset} + 21,
-                                    offset < 1 ? 0 : kRawReadLimit, raw);
+    const RawResult r = ReadRawFile("ind_ome.dat", int64_t{offset} + 21, offset < 1 ? 0 : kRawReadLimit, raw);
     if (r == RawResult::Missing)
         return;
     Heading(w, WithoutLeadingPlus(Data("Hlav", "indo")) + name);
@@ -470,8 +493,8 @@ void Replacements(CtrlTextWriter& w, std::string_view outage, std::string_view d
         if (FieldBytes(rec, Drug("ATC")).substr(0, 3) != FieldBytes(drug, Drug("ATC")).substr(0, 3))
             continue;
         line();
-        w.Field(Trim(piece) + ", " + FT(rec, Drug("NAZ")) + ", " + FT(rec, Drug("SIL")) + " "
-                + FT(rec, Drug("LFO")) + " " + FT(rec, Drug("BAL")) + ", " + FT(rec, Drug("ATC")));
+        w.Field(Trim(piece) + ", " + FT(rec, Drug("NAZ")) + ", " + FT(rec, Drug("SIL")) + " " +
+                FT(rec, Drug("LFO")) + " " + FT(rec, Drug("BAL")) + ", " + FT(rec, Drug("ATC")));
     }
 }
 
@@ -588,8 +611,8 @@ void RegistrationSection(CtrlTextWriter& w, std::string& captions, std::string_v
         w.Text(" (" + MonthYearText(F(drug, Drug("PDO"))) + ")");
     if (At(drug, Drug("DRZ")) != ' ') {
         DrugLabelCell(w, "drz");
-        w.Text(Trim(LookupHolder(F(drug, Drug("DRZ")) + F(drug, Drug("ZED")))) + ", "
-               + Trim(LookupCountry(F(drug, Drug("ZED")))));
+        w.Text(Trim(LookupHolder(F(drug, Drug("DRZ")) + F(drug, Drug("ZED")))) + ", " +
+               Trim(LookupCountry(F(drug, Drug("ZED")))));
     }
     if (const std::string rc = FormatTwoCodes(F(drug, Drug("RC")), F(drug, Drug("SD"))); !rc.empty()) {
         DrugLabelCell(w, "rcis");
@@ -602,8 +625,7 @@ void RegistrationSection(CtrlTextWriter& w, std::string& captions, std::string_v
     SectionEnd(w);
 }
 
-void FurtherSection(CtrlTextWriter& w, std::string& captions, std::string_view drug,
-                    const std::string& slot0)
+void FurtherSection(CtrlTextWriter& w, std::string& captions, std::string_view drug, const std::string& slot0)
 {
     Heading(w, Data("Hlav", "dalsi"));
     AddCaption(captions, Data("Hlav", "dalsiZ"));
@@ -707,8 +729,8 @@ Borrowed Borrow(std::string_view doc, int value)
         }
     }
     const std::string_view para = rest.substr(0, static_cast<size_t>(end));
-    b.text = std::string(para.substr(0, static_cast<size_t>(CtrlLastWholeItemEnd(
-                                            para, std::min(end, kBorrowedLimit)))));
+    b.text = std::string(
+        para.substr(0, static_cast<size_t>(CtrlLastWholeItemEnd(para, std::min(end, kBorrowedLimit)))));
     return b;
 }
 
@@ -842,10 +864,12 @@ bool SamePriceTerms(std::string_view a, std::string_view b)
     if (!same(Price("OCE")) || !same(Price("UCE")) || !same(Price("SPE")) || !same(Price("IND")))
         return false;
     switch (At(b, Price("UHR"))) {
-    case 'B': case 'K': case 'S': case 'T': case 'U':
-        return true;
-    default:
-        return same(Price("ZAP")) && same(Price("NEZ"));
+    case 'B':
+    case 'K':
+    case 'S':
+    case 'T':
+    case 'U': return true;
+    default: return same(Price("ZAP")) && same(Price("NEZ"));
     }
 }
 
@@ -917,8 +941,8 @@ void FilterLimitParagraphs(std::string& text, std::string_view codes)
 
 // -------------------------------------------------------------- price block
 
-void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_view price,
-                       bool single, std::string_view pairedCodes)
+void ComposePriceBlock(CtrlTextWriter& w, std::string& captions, std::string_view price, bool single,
+                       std::string_view pairedCodes)
 {
     const char kind = At(price, Price("DRU"));
     const bool lower = IsLowerAscii(kind);
@@ -1192,8 +1216,8 @@ RecordText ComposeDrugText(std::string_view drug)
 
 // -------------------------------------------------------------- the device
 
-RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber,
-                             std::string_view documentText, std::string_view group)
+RecordText ComposeDeviceText(std::string_view device, int32_t recordNumber, std::string_view documentText,
+                             std::string_view group)
 {
     RecordText out;
     CtrlTextWriter w;

@@ -39,8 +39,8 @@ RecordText ComposeDrugText(std::string_view record);
 // 52 characters of name.  The reimbursement variants are the records of
 // the same code after the given one in key order, read through an own
 // handle; the caller's record and handles are untouched.
-RecordText ComposeDeviceText(std::string_view record, int32_t recordNumber,
-                             std::string_view documentText, std::string_view group);
+RecordText ComposeDeviceText(std::string_view record, int32_t recordNumber, std::string_view documentText,
+                             std::string_view group);
 
 // The reimbursement-group record a viewer passes for a device: the first
 // 184 bytes of the "pztuhs" record of its group code (field UHS): the code,
@@ -52,8 +52,8 @@ std::string DeviceGroupRecord(std::string_view device);
 // and rows, then the indication and limitation paragraphs when they apply.
 // `single`: no record in slots 2-13; `pairedCodes`: the limitation code of an
 // equal twin record shown in the same block ("" when none).
-void ComposePriceBlock(CtrlTextWriter& text, std::string& captions, std::string_view price,
-                       bool single, std::string_view pairedCodes);
+void ComposePriceBlock(CtrlTextWriter& text, std::string& captions, std::string_view price, bool single,
+                       std::string_view pairedCodes);
 
 // ---------------------------------------------------------------- helpers
 

@@ -244,8 +244,8 @@ void RewriteContraText(std::string& text)
     std::string pending; // from an open "{" on, kept until its "}" comes
     bool open = false;
     while (tok.Next(item)) {
-        const std::string_view bytes = std::string_view(text).substr(static_cast<size_t>(item.offset),
-                                                                     static_cast<size_t>(item.length));
+        const std::string_view bytes =
+            std::string_view(text).substr(static_cast<size_t>(item.offset), static_cast<size_t>(item.length));
         if (!item.IsText()) {
             const std::string code = item.IsCode(13) ? std::string(1, '\x0E') : std::string(bytes);
             (open ? pending : out).append(code);

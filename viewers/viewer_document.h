@@ -21,13 +21,13 @@ inline constexpr int kArticleMinItems = 10;
 struct ViewerDocument {
     enum class Result {
         Ok,
-        TooFewItems,     // an article record of fewer than 10 items: missing
-        Damaged,         // head, items or text past the end, S > T + 1000, no 0xFFFF
-        LengthMismatch,  // decoded to another length: the text is what was decoded
-        IoError,         // the file cannot be opened or read
+        TooFewItems,    // an article record of fewer than 10 items: missing
+        Damaged,        // head, items or text past the end, S > T + 1000, no 0xFFFF
+        LengthMismatch, // decoded to another length: the text is what was decoded
+        IoError,        // the file cannot be opened or read
     };
     Result result = Result::Ok;
-    std::string text;      // CtrlText
+    std::string text; // CtrlText
     int items = 0;
     bool spcLayout = false;
     std::string recordName; // base64url of the record key, trailing "_" removed

@@ -205,8 +205,9 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
         if (!TrimBlanks(group).empty())
             groupRecord = FindByKey("pztuhs", "pztuhsko", kDeviceGroupLength, group);
         if (!groupRecord.empty())
-            out.titleSuffix = CompactToCode(F(groupRecord, kGroupCode)) + " - " +
-                              std::string(TrimBlanks(F(groupRecord, kGroupName) + F(groupRecord, kGroupNameRest)));
+            out.titleSuffix =
+                CompactToCode(F(groupRecord, kGroupCode)) + " - " +
+                std::string(TrimBlanks(F(groupRecord, kGroupName) + F(groupRecord, kGroupNameRest)));
     } else if (kind == 'Q' || kind == 'R') {
         out.productCode = F(record, kGoodsCode);
         if (kind == 'Q') {
@@ -215,8 +216,8 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
             out.offset = Int32At(record, kGoodsKodex);
             out.docFile = "pfakodex";
         }
-        out.titleSuffix = out.productCode + " " + Trimmed(record, kGoodsName) + " " +
-                          Trimmed(record, kGoodsSupplement);
+        out.titleSuffix =
+            out.productCode + " " + Trimmed(record, kGoodsName) + " " + Trimmed(record, kGoodsSupplement);
     } else {
         out.productCode = F(record, kDrugCode);
         switch (kind) {
@@ -252,16 +253,17 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
         if (at >= 1 && At(groupRecord, kDeviceGroupFlag) == ' ') {
             out.docFile = "pztuhsx";
             const ViewerDocument doc = ReadViewerDocument(kind, out.docFile, at, in.dataFolder);
-            if (doc.result == ViewerDocument::Result::Ok || doc.result == ViewerDocument::Result::LengthMismatch)
+            if (doc.result == ViewerDocument::Result::Ok ||
+                doc.result == ViewerDocument::Result::LengthMismatch)
                 groupDocument = doc.text;
-            if (doc.result == ViewerDocument::Result::LengthMismatch || doc.result == ViewerDocument::Result::Damaged)
+            if (doc.result == ViewerDocument::Result::LengthMismatch ||
+                doc.result == ViewerDocument::Result::Damaged)
                 out.errorMessage = "Interni chyba dat: Nesouhlas delky";
         }
     } else if (!missing && !out.docFile.empty()) {
         const ViewerDocument doc = ReadViewerDocument(kind, out.docFile, out.offset, in.dataFolder);
         switch (doc.result) {
-        case ViewerDocument::Result::Ok:
-            break;
+        case ViewerDocument::Result::Ok: break;
         case ViewerDocument::Result::LengthMismatch:
             out.errorMessage = "Interni chyba dat: Nesouhlas delky";
             break;
@@ -273,9 +275,7 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
             out.errorMessage = doc.path + ": " + IoResultText(doc.ioStatus);
             missing = true;
             break;
-        case ViewerDocument::Result::TooFewItems:
-            missing = true;
-            break;
+        case ViewerDocument::Result::TooFewItems: missing = true; break;
         }
         text = doc.text;
         out.spcLayout = doc.spcLayout;
@@ -302,7 +302,8 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
             size_t end = composed.captions.find("\r\n", pos);
             if (end == std::string::npos)
                 end = composed.captions.size();
-            preset.push_back({KamToWin(composed.captions.substr(pos, end - pos)), std::to_string(preset.size() + 1)});
+            preset.push_back(
+                {KamToWin(composed.captions.substr(pos, end - pos)), std::to_string(preset.size() + 1)});
             pos = end + 2;
         }
         out.spcLayout = true;
@@ -310,8 +311,9 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
         std::string photos;
         if (GetTextEntry(DataTexts, "Verze", "photos", photos) == 0)
             photos = "!";
-        out.page.bytes = BuildPhotoPage(out.productCode, in.online, MediaBase(photos, in.dataFolder, "/files/photos/"),
-                                        Ui("Chyby", "NoWeb"));
+        out.page.bytes =
+            BuildPhotoPage(out.productCode, in.online, MediaBase(photos, in.dataFolder, "/files/photos/"),
+                           Ui("Chyby", "NoWeb"));
         return out;
     }
 

@@ -15,11 +15,11 @@
 
 struct ViewerPageInput {
     char kind = 'K';
-    uint8_t linkKind = 6;       // 6 drugs ("kl"), 20 goods ("pfa"), 28 devices ("pzt")
-    std::string record;         // the main-table record; empty when none was read
+    uint8_t linkKind = 6; // 6 drugs ("kl"), 20 goods ("pfa"), 28 devices ("pzt")
+    std::string record;   // the main-table record; empty when none was read
     int32_t recordNumber = 0;
-    std::string dataFolder;     // with "/"
-    std::string programFolder;  // with "/": the style sheets
+    std::string dataFolder;    // with "/"
+    std::string programFolder; // with "/": the style sheets
     // The viewer's selection and requests (see HtmlConversionInput).
     std::string selection;
     bool invert = false;
@@ -39,9 +39,9 @@ struct ViewerPageOutput {
     std::string noticeKey;    // key of section "Prohlizec" for the notice ("" none)
     std::string errorMessage; // for an error box (data code page), "" none
     std::string productCode;
-    std::string titleSuffix;  // data code page
+    std::string titleSuffix; // data code page
     int64_t offset = -1;
-    std::string docFile;      // "kodex", "" without a file
+    std::string docFile; // "kodex", "" without a file
     std::string recordName;
     uint16_t bValue = 0;
     std::string documentText; // the document as read (kind "S": the editor's)
@@ -52,7 +52,7 @@ struct ViewerPageOutput {
     bool invert = false;
     bool prescVisible = false; // FnPresc
     bool prescEnabled = false;
-    bool webContents = false;  // FnWCon, FnWPri (kind "M")
+    bool webContents = false; // FnWCon, FnWPri (kind "M")
     bool webPrices = false;
     HtmlPage page;
 };

@@ -141,13 +141,15 @@ void AppendTable(std::string& out, QTextTable* table)
             const QTextTableCell cell = table->cellAt(r, c);
             const int span = std::max(1, cell.columnSpan());
             if (cell.row() == r && cell.column() == c) {
-                out.append("\\cellx" + std::to_string(edges[static_cast<size_t>(std::min(columns, c + span) - 1)]));
+                out.append("\\cellx" +
+                           std::to_string(edges[static_cast<size_t>(std::min(columns, c + span) - 1)]));
                 cells.append("\\pard\\intbl ");
                 AppendCell(cells, cell);
                 cells.append("\\cell\r\n");
             } else {
                 // A cell covered from the row above: an empty one in its place.
-                out.append("\\cellx" + std::to_string(edges[static_cast<size_t>(std::min(columns, c + span) - 1)]));
+                out.append("\\cellx" +
+                           std::to_string(edges[static_cast<size_t>(std::min(columns, c + span) - 1)]));
                 cells.append("\\pard\\intbl \\cell\r\n");
             }
             c += cell.column() == c ? span : 1;

@@ -2,9 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFontInfo>
-#include <QTextDocument>
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +13,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -25,8 +25,8 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
-#include "frame/paragraph_codes.h"
 #include "frame/config/config_file.h"
+#include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "frame/stored_paragraphs.h"
@@ -213,7 +213,8 @@ TProhlizecN::TProhlizecN(QWidget* parent)
     lastShortcut_ = Now() - std::chrono::seconds(10);
     shownAt_ = Now();
 
-    wb_->SetPictureFetch([](const std::string& url, std::string& bytes) { return FetchPicture(url, bytes) == 0; });
+    wb_->SetPictureFetch(
+        [](const std::string& url, std::string& bytes) { return FetchPicture(url, bytes) == 0; });
     wb_->SetRtfWriter([](const QTextDocument& doc) {
         const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.PrintFont; });
         return DocumentToRtf(doc, RtfHead(font));
@@ -410,7 +411,8 @@ void TProhlizecN::onResetData()
     const std::string durationKey = DurationKey(kind);
     if (!durationKey.empty()) {
         const auto now = Now();
-        StatCountDuration(Code3(durationKey), std::chrono::duration<double>(now - shownAt_).count() / 86400.0);
+        StatCountDuration(Code3(durationKey),
+                          std::chrono::duration<double>(now - shownAt_).count() / 86400.0);
         shownAt_ = now;
     }
     if (!laidOut_) {
@@ -491,7 +493,8 @@ void TProhlizecN::onResetData()
         if (letter && status != '-' && status != '\\' && ViewerHooks().checkZlpEntry) {
             const int r = ViewerHooks().checkZlpEntry(letter, productCode_);
             if (r != 0) {
-                zCapt_->setText(UiQ("Prohlizec", r < 0 ? std::string("zmen0") : "zmen" + std::string(1, letter)));
+                zCapt_->setText(
+                    UiQ("Prohlizec", r < 0 ? std::string("zmen0") : "zmen" + std::string(1, letter)));
                 zmena_->show();
             }
         }
@@ -528,8 +531,8 @@ void TProhlizecN::onResetData()
 
     // Tabs and the first one.
     if (kind != 'I' && kind != 'M' && kind != 'T')
-        TabControl_->setStyleSheet(QString("QTabBar::tab { min-width: %1px; }")
-                                       .arg(fontMetrics().horizontalAdvance("WW") + 10));
+        TabControl_->setStyleSheet(
+            QString("QTabBar::tab { min-width: %1px; }").arg(fontMetrics().horizontalAdvance("WW") + 10));
     ui_->FnContnt->setEnabled(!page_.contents.empty());
     firstTab_ = page_.firstTab;
     if ((kind == 'M' && RequestedParagraph > 0 && RequestedParagraph < 7) ||
@@ -626,8 +629,7 @@ void TProhlizecN::TabControlChange(int index)
         StatCount(Code3(std::string{'m', static_cast<char>(code >> 4), static_cast<char>(code & 15)}));
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -685,7 +687,8 @@ void TProhlizecN::FnParagrClick()
     if (showAll_) {
         std::string chosen = selection_ + (invert_ ? "-" : "+");
         uint8_t requested = requestedSection_;
-        const bool ok = ViewerHooks().chooseParagraphs && ViewerHooks().chooseParagraphs(kind, chosen, requested);
+        const bool ok =
+            ViewerHooks().chooseParagraphs && ViewerHooks().chooseParagraphs(kind, chosen, requested);
         if (!ok) {
             UpdateFilterButton();
             return;
@@ -800,8 +803,7 @@ bool TProhlizecN::ShortcutKey(int key, Qt::KeyboardModifiers modifiers)
             FnSlaveClick();
         }
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -845,8 +847,10 @@ bool TProhlizecN::eventFilter(QObject* watched, QEvent* event)
     if (key->key() == Qt::Key_F5 && key->modifiers() == Qt::NoModifier) {
         // The browser's refresh goes to the main window instead.
         if (TDataForm* main = MainDataForm()) {
-            QApplication::postEvent(main->Widget(), new QKeyEvent(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier));
-            QApplication::postEvent(main->Widget(), new QKeyEvent(QEvent::KeyRelease, Qt::Key_F5, Qt::NoModifier));
+            QApplication::postEvent(main->Widget(),
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier));
+            QApplication::postEvent(main->Widget(),
+                                    new QKeyEvent(QEvent::KeyRelease, Qt::Key_F5, Qt::NoModifier));
         }
         return true;
     }
@@ -908,8 +912,8 @@ void TProhlizecN::FormResize()
             ui_->FnPresc->hide();
     }
     int x = w;
-    for (QToolButton* b : {ui_->FnSlave, ui_->FnSearch, ui_->FnParagr, ui_->FnContnt, ui_->FnPresc, ui_->FnWCon,
-                           ui_->FnWPri}) {
+    for (QToolButton* b : {ui_->FnSlave, ui_->FnSearch, ui_->FnParagr, ui_->FnContnt, ui_->FnPresc,
+                           ui_->FnWCon, ui_->FnWPri}) {
         if (b->isHidden())
             continue;
         x -= bw;

@@ -156,7 +156,7 @@ private:
     std::string productCode_;
     int64_t offset_ = -1;
     std::string recordName_;
-    std::string docFile_;     // the file of the kind ("kodex"), "" for none
+    std::string docFile_; // the file of the kind ("kodex"), "" for none
     int32_t current_ = -1;
     int32_t pending_ = -1;
     bool laidOut_ = false;

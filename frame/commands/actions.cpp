@@ -235,8 +235,8 @@ void Maximal(const CommandCall& c)
 {
     const bool join = Letters(c) == "sBJ";
     if (join ? !HasStartMaximJoin() : !HasShowMaximalDoses()) {
-        AppendRunLog(std::string(join ? "StartMaximJoin" : "ShowMaximalDoses") + ": nothing registered (" + Letters(c) +
-                     ")\r\n");
+        AppendRunLog(std::string(join ? "StartMaximJoin" : "ShowMaximalDoses") + ": nothing registered (" +
+                     Letters(c) + ")\r\n");
         return;
     }
     if (join)
@@ -249,15 +249,15 @@ void Maximal(const CommandCall& c)
 
 void RegisterFrameCommands()
 {
-    RegisterCommandHandler("OpenRecordViewer", [](const CommandCall& c) {
-        OpenRecordViewer(c.code, c.fromMainWindow, 0);
-    });
+    RegisterCommandHandler("OpenRecordViewer",
+                           [](const CommandCall& c) { OpenRecordViewer(c.code, c.fromMainWindow, 0); });
     RegisterCommandHandler("OpenNotesViewer", [](const CommandCall& c) { OpenNotesViewer(c.code); });
     RegisterCommandHandler("OpenProductPdf", [](const CommandCall& c) { OpenProductPdf(c.code); });
     RegisterCommandHandler("StartCopy", StartCopy);
     RegisterCommandHandler("OpenDuplicityCheck", [](const CommandCall&) { OpenWebCheck(true, "dup", ""); });
     RegisterCommandHandler("OpenProductWebPage", [](const CommandCall& c) {
-        OpenProductWebPage(std::string(), Letters(c) == "RWP" ? LookupText(UiTexts, "WGra", "ceny") : std::string());
+        OpenProductWebPage(std::string(),
+                           Letters(c) == "RWP" ? LookupText(UiTexts, "WGra", "ceny") : std::string());
     });
     RegisterCommandHandler("ToggleToolTips", [](const CommandCall& c) { ToggleTips(c, false); });
     RegisterCommandHandler("ToggleDataTips", [](const CommandCall& c) { ToggleTips(c, true); });

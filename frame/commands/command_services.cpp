@@ -61,7 +61,8 @@ void CallOr(std::function<void(P...)> CommandServices::*member, Fallback fallbac
 
 void SwitchLanguage(char language)
 {
-    CallOr(&CommandServices::loadLanguage, [](char l) { LoadLanguage(l); }, language);
+    CallOr(
+        &CommandServices::loadLanguage, [](char l) { LoadLanguage(l); }, language);
 }
 void SwitchSignList()
 {
@@ -75,7 +76,10 @@ void RunNotesImport()
 {
     CallOr(&CommandServices::importNotes, [] { ImportNotes(); });
 }
-void RepositionDrugLists() { Call(&CommandServices::repositionDrugLists, "RepositionDrugLists"); }
+void RepositionDrugLists()
+{
+    Call(&CommandServices::repositionDrugLists, "RepositionDrugLists");
+}
 
 std::array<std::string, 5> ListSearchWords(TDataForm* list)
 {

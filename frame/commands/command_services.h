@@ -17,10 +17,10 @@ class QWidget;
 // A file dialog as the commands ask for it.  The filter is the program's
 // form, "Description|*.ext|Description|*.ext" (display code page).
 struct FileDialogRequest {
-    bool save = false;          // save dialog, else open (an existing file)
-    std::string folder;         // initial folder (UTF-8)
-    std::string proposed;       // proposed file name (UTF-8), may be empty
-    std::string defaultSuffix;  // without the "." (display code page)
+    bool save = false;         // save dialog, else open (an existing file)
+    std::string folder;        // initial folder (UTF-8)
+    std::string proposed;      // proposed file name (UTF-8), may be empty
+    std::string defaultSuffix; // without the "." (display code page)
     std::string filter;
     QWidget* parent = nullptr;
 };

@@ -164,7 +164,8 @@ void DispatchCommand(TDataForm* sender, uint16_t code, int32_t value)
         if (request != nullptr)
             request->RequestMode = RequestModeCode::None;
     }
-    call.fromMainWindow = value == 1 && request != nullptr && request->RequestMode == RequestModeCode::RequestedPosition;
+    call.fromMainWindow =
+        value == 1 && request != nullptr && request->RequestMode == RequestModeCode::RequestedPosition;
     // 2. The lookup request moves into the call.
     if (request != nullptr) {
         call.lookup = std::move(request->LookupRequest);

@@ -27,8 +27,8 @@ public:
     {
         if (event->type() == QEvent::ToolTip)
             return !Config().Read([](const ConfigValues& v) { return v.tipUser; });
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F10
-            && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F10 &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
             QMenuBar* bar = MainMenuBar();
             TDataForm* main = MainDataForm();
             if (bar != nullptr && main != nullptr && watched == main->Widget()) {

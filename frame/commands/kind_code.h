@@ -10,7 +10,9 @@
 
 constexpr uint16_t KindOf(std::string_view letters)
 {
-    auto at = [&](size_t i) -> unsigned { return i < letters.size() ? static_cast<unsigned char>(letters[i]) : 0u; };
+    auto at = [&](size_t i) -> unsigned {
+        return i < letters.size() ? static_cast<unsigned char>(letters[i]) : 0u;
+    };
     return static_cast<uint16_t>(((at(0) & 0x3F) << 10) | ((at(1) & 0x1F) << 5) | (at(2) & 0x1F));
 }
 

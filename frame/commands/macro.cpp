@@ -45,8 +45,8 @@ std::vector<std::string_view> Fields(std::string_view command)
     size_t start = 0;
     while (true) {
         const size_t comma = command.find(',', start);
-        out.push_back(TrimSpace(command.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                                                        : comma - start)));
+        out.push_back(TrimSpace(
+            command.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
         if (comma == std::string_view::npos)
             break;
         start = comma + 1;
@@ -56,8 +56,8 @@ std::vector<std::string_view> Fields(std::string_view command)
 
 bool Presses(int code)
 {
-    return code == 8 || code == 13 || code == 27 || (code >= 48 && code <= 57) || (code >= 65 && code <= 90)
-           || (code >= 112 && code <= 123);
+    return code == 8 || code == 13 || code == 27 || (code >= 48 && code <= 57) ||
+           (code >= 65 && code <= 90) || (code >= 112 && code <= 123);
 }
 
 // One glide step toward the target, per axis.

@@ -256,7 +256,8 @@ QString ShortcutText(std::string_view text)
     static const std::pair<const char*, const char*> kNames[] = {
         {"BkSp", "Backspace"}, {"PgUp", "PgUp"}, {"PgDn", "PgDown"}, {"Ins", "Ins"}, {"Del", "Del"},
     };
-    QStringList parts = QString::fromLatin1(text.data(), static_cast<int>(text.size())).split(QLatin1Char('+'));
+    QStringList parts =
+        QString::fromLatin1(text.data(), static_cast<int>(text.size())).split(QLatin1Char('+'));
     for (QString& p : parts)
         for (const auto& [from, to] : kNames)
             if (p.compare(QLatin1String(from), Qt::CaseInsensitive) == 0)
@@ -342,7 +343,8 @@ void FillMainMenu(QMainWindow* window, DataSetCode dataSet, uint16_t parts)
             if (visible && !sub.shortcut.empty()) {
                 const QString keys = ShortcutText(sub.shortcut);
                 if (keys.isEmpty())
-                    AppendRunLog("Menu " + sub.name + ": shortcut \"" + sub.shortcut + "\" not understood\r\n");
+                    AppendRunLog("Menu " + sub.name + ": shortcut \"" + sub.shortcut +
+                                 "\" not understood\r\n");
                 else
                     item->setShortcut(QKeySequence::fromString(keys, QKeySequence::PortableText));
             }
@@ -372,7 +374,8 @@ void FillMainMenu(QMainWindow* window, DataSetCode dataSet, uint16_t parts)
             anyVisible = anyVisible || visible;
         }
         // A menu with nothing to choose in this data set stays off the bar.
-        const bool visible = (TopLevelMask(first, dataSet, parts) & static_cast<uint8_t>(dataSet)) != 0 && anyVisible;
+        const bool visible =
+            (TopLevelMask(first, dataSet, parts) & static_cast<uint8_t>(dataSet)) != 0 && anyVisible;
         bar->addMenu(menu);
         topItem->setVisible(visible);
         s.topLevel.emplace_back(topItem);
@@ -513,12 +516,14 @@ void BuildSignListMenu()
     };
     radio(DisplayText(LookupText(UiTexts, "PozList", "nic")), "q_", MenuTag::NoSignList, std::string());
     if (FileExists(ResolveInFolder(DataDir(), "VIDUD.SGN")))
-        radio(DisplayText(LookupText(UiTexts, "PozList", "SZP")), "q_VIDUD", MenuTag::BuiltInSignList, "VIDUD");
+        radio(DisplayText(LookupText(UiTexts, "PozList", "SZP")), "q_VIDUD", MenuTag::BuiltInSignList,
+              "VIDUD");
 
     QDir folder(QString::fromStdString(cfg.NotesFolder));
     QStringList names = folder.entryList(QDir::Files | QDir::Readable);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString& n) { return !n.endsWith(QLatin1String(".sgn"), Qt::CaseInsensitive); }),
+    names.erase(std::remove_if(
+                    names.begin(), names.end(),
+                    [](const QString& n) { return !n.endsWith(QLatin1String(".sgn"), Qt::CaseInsensitive); }),
                 names.end());
     std::sort(names.begin(), names.end(),
               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
@@ -538,7 +543,8 @@ void BuildSignListMenu()
     QAction* sep = menu->addSeparator();
     sep->setObjectName(QStringLiteral("q__2"));
     sep->setData(QVariant::fromValue<uint32_t>(MenuTag::SignListSeparator));
-    QAction* source = NewItem(menu, DisplayText(LookupText(UiTexts, "PozList", "dal")), "q__3", KindOf("SUU"));
+    QAction* source =
+        NewItem(menu, DisplayText(LookupText(UiTexts, "PozList", "dal")), "q__3", KindOf("SUU"));
     menu->addAction(source);
 }
 
@@ -618,9 +624,18 @@ void DropDownMainMenu(int tag)
 
 // --- Access -------------------------------------------------------------------
 
-QMenuBar* MainMenuBar() { return State().bar; }
-QMenu* WindowMenu() { return State().windowMenu; }
-QMenu* SignListMenu() { return State().signMenu; }
+QMenuBar* MainMenuBar()
+{
+    return State().bar;
+}
+QMenu* WindowMenu()
+{
+    return State().windowMenu;
+}
+QMenu* SignListMenu()
+{
+    return State().signMenu;
+}
 
 QAction* TopLevelItem(int tag)
 {

@@ -1,11 +1,11 @@
 #include "frame/commands/product_commands.h"
 
 #include <QDir>
-#include <QMdiSubWindow>
-#include <QWidget>
 #include <QIcon>
+#include <QMdiSubWindow>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <algorithm>
 #include <memory>
@@ -194,7 +194,8 @@ void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
         result = FindDataWindow(code, linkKind, value, master);
         if (result == 0) {
             if (master != nullptr) {
-                QWidget* w = master->SubWindow() ? static_cast<QWidget*>(master->SubWindow()) : master->Widget();
+                QWidget* w =
+                    master->SubWindow() ? static_cast<QWidget*>(master->SubWindow()) : master->Widget();
                 w->show();
                 w->raise();
             }
@@ -210,7 +211,8 @@ void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
             ShowError(Ui("Chyby", "NoWeb"));
             return;
         }
-    } else if (const std::string file = RecordViewerDataFile(letter); !file.empty() && !DataFilePresent(file.c_str())) {
+    } else if (const std::string file = RecordViewerDataFile(letter);
+               !file.empty() && !DataFilePresent(file.c_str())) {
         ShowError(Ui("Chyby", "NoData"));
         return;
     }
@@ -282,8 +284,10 @@ void OpenProductPdf(uint16_t code)
     const QString pattern = QString(QLatin1Char(letter)) + QStringLiteral("*.PDF");
     // Case ignored, the first by name.
     QStringList names;
-    for (const QString& n : QDir(QString::fromStdString(DataDir())).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
-        if (n.startsWith(QLatin1Char(letter), Qt::CaseInsensitive) && n.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+    for (const QString& n :
+         QDir(QString::fromStdString(DataDir())).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
+        if (n.startsWith(QLatin1Char(letter), Qt::CaseInsensitive) &&
+            n.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
             names << n;
     if (names.isEmpty()) {
         MessageRequest m;

@@ -22,13 +22,12 @@
 namespace {
 
 constexpr std::array<SpeedButtonSpec, 27> kButtons{{
-    {"LekySB", "sOM"},    {"PfaSB", "sOF"},    {"PztSB", "sOT"},    {"LekNazSB", "DNA"},
-    {"LekDrzSB", "VHC"},  {"LekAtcSB", "VAC"}, {"LekTextSB", "XTD"}, {"LekKomSB", "CNA"},
-    {"PfaNazSB", "PNA"},  {"PfaOblSB", "FAC"}, {"PztNazSB", "TNA"},  {"PztTypSB", "UTC"},
-    {"MainSB", "dMA"},    {"LkdxSB", "dAK"},   {"LengSB", "dAE"},    {"LpilSB", "dLL"},
-    {"LspcSB", "dSP"},    {"LintrSB", "dIS"},  {"LsAtcSB", "DBA"},   {"LslozSB", "CXD"},
-    {"KlekySB", "DXC"},   {"PrintSB", "sPW"},  {"ExcelSB", "sBE"},   {"WordSB", "sBW"},
-    {"MknSB", "RMR"},     {"DuplSB", "RMD"},   {"sToolSB", "SSI"},
+    {"LekySB", "sOM"},   {"PfaSB", "sOF"},     {"PztSB", "sOT"},    {"LekNazSB", "DNA"}, {"LekDrzSB", "VHC"},
+    {"LekAtcSB", "VAC"}, {"LekTextSB", "XTD"}, {"LekKomSB", "CNA"}, {"PfaNazSB", "PNA"}, {"PfaOblSB", "FAC"},
+    {"PztNazSB", "TNA"}, {"PztTypSB", "UTC"},  {"MainSB", "dMA"},   {"LkdxSB", "dAK"},   {"LengSB", "dAE"},
+    {"LpilSB", "dLL"},   {"LspcSB", "dSP"},    {"LintrSB", "dIS"},  {"LsAtcSB", "DBA"},  {"LslozSB", "CXD"},
+    {"KlekySB", "DXC"},  {"PrintSB", "sPW"},   {"ExcelSB", "sBE"},  {"WordSB", "sBW"},   {"MknSB", "RMR"},
+    {"DuplSB", "RMD"},   {"sToolSB", "SSI"},
 }};
 
 constexpr const char* kHolderName = "SpeedButtons";
@@ -50,7 +49,8 @@ std::vector<Group> GroupsOf(DataSetCode dataSet, bool duplicity)
     case 1:
         g[0] = {"PfaSB", "PztSB"};
         g[1] = {"LekNazSB", "LekDrzSB", "LekAtcSB", "LekTextSB", "LekKomSB"};
-        g[2] = {"MainSB", "LkdxSB", "LengSB", "LpilSB", "LspcSB", "LintrSB", "LsAtcSB", "LslozSB", nullptr, "KlekySB"};
+        g[2] = {"MainSB",  "LkdxSB",  "LengSB",  "LpilSB", "LspcSB",
+                "LintrSB", "LsAtcSB", "LslozSB", nullptr,  "KlekySB"};
         break;
     case 2:
         g[0] = {"LekySB", "PztSB"};
@@ -303,7 +303,8 @@ bool ToolbarListHas(std::string_view list, uint16_t code)
 
 QWidget* SpeedButtonHolder(QToolBar* bar)
 {
-    return bar ? bar->findChild<QWidget*>(QString::fromLatin1(kHolderName), Qt::FindDirectChildrenOnly) : nullptr;
+    return bar ? bar->findChild<QWidget*>(QString::fromLatin1(kHolderName), Qt::FindDirectChildrenOnly)
+               : nullptr;
 }
 
 QToolButton* SpeedButtonNamed(QToolBar* bar, std::string_view name)

@@ -23,8 +23,7 @@ namespace {
 // ---------------------------------------------------------------- texts
 
 constexpr std::string_view kDefaultToolbar = "-dMA-dAK-dLL-dSP-DBA-CXD-DXC-sPW-sBE-sBW-RMR-SSI-";
-constexpr std::string_view kDefaultToolbarWithRmd =
-    "-dMA-dAK-dLL-dSP-DBA-CXD-DXC-sPW-sBE-sBW-RMR-RMD-SSI-";
+constexpr std::string_view kDefaultToolbarWithRmd = "-dMA-dAK-dLL-dSP-DBA-CXD-DXC-sPW-sBE-sBW-RMR-RMD-SSI-";
 constexpr std::string_view kUnexpandedReimbLetters = "BIHKLOTUXZQN";
 
 constexpr std::string_view kCodePageWords[] = {"OK", "ASCII", "LATIN", "WIN", "FILTER"};
@@ -185,7 +184,7 @@ struct FilterMarker {
 };
 // In the order the writer puts them.
 constexpr FilterMarker kFilterMarkers[] = {
-    {"-V", 2}, {"+V", 1}, {"-H", 8}, {"+H", 4}, {"C", 16},
+    {"-V", 2}, {"+V", 1}, {"-H", 8},  {"+H", 4},  {"C", 16},
     {"O", 32}, {"Z", 64}, {"A", 128}, {"1", 256}, {"+U", 512},
 };
 
@@ -372,22 +371,49 @@ void ReadNewsLine(ConfigValues& c, std::string_view key, std::string_view v, std
     }
 }
 
-enum class Section { None, Language, Filter, Other, Paragr, Win, Sch1, Sch2, Sch3, News, Vis, Chir, Jipka, Skipped };
+enum class Section {
+    None,
+    Language,
+    Filter,
+    Other,
+    Paragr,
+    Win,
+    Sch1,
+    Sch2,
+    Sch3,
+    News,
+    Vis,
+    Chir,
+    Jipka,
+    Skipped
+};
 
 Section SectionOf(std::string_view header)
 {
-    if (header == "[QEV language]") return Section::Language;
-    if (header == "[QEV filter]") return Section::Filter;
-    if (header == "[QEV other]") return Section::Other;
-    if (header == "[QEV paragr]") return Section::Paragr;
-    if (header == "[QEVW win]") return Section::Win;
-    if (header == "[QEVW sch1]") return Section::Sch1;
-    if (header == "[QEVW sch2]") return Section::Sch2;
-    if (header == "[QEVW sch3]") return Section::Sch3;
-    if (header == "[QEV news]") return Section::News;
-    if (header == "[QEV vis]") return Section::Vis;
-    if (header == "[.chir]") return Section::Chir;
-    if (header == "[.jipka]") return Section::Jipka;
+    if (header == "[QEV language]")
+        return Section::Language;
+    if (header == "[QEV filter]")
+        return Section::Filter;
+    if (header == "[QEV other]")
+        return Section::Other;
+    if (header == "[QEV paragr]")
+        return Section::Paragr;
+    if (header == "[QEVW win]")
+        return Section::Win;
+    if (header == "[QEVW sch1]")
+        return Section::Sch1;
+    if (header == "[QEVW sch2]")
+        return Section::Sch2;
+    if (header == "[QEVW sch3]")
+        return Section::Sch3;
+    if (header == "[QEV news]")
+        return Section::News;
+    if (header == "[QEV vis]")
+        return Section::Vis;
+    if (header == "[.chir]")
+        return Section::Chir;
+    if (header == "[.jipka]")
+        return Section::Jipka;
     return Section::Skipped;
 }
 
@@ -554,14 +580,16 @@ void WriteOwnSections(const ConfigValues& c, const ConfigWriteContext& ctx, std:
     if (!c.PrintSavingOption)
         Line(out, "PRINTER=", "P");
     if (c.keepMainWindow)
-        Line(out, "SIZEPOS=", IntText(c.mainWidth) + "," + IntText(c.mainHeight) + "," +
-                                  IntText(c.mainLeft) + "," + IntText(c.mainTop));
+        Line(out, "SIZEPOS=",
+             IntText(c.mainWidth) + "," + IntText(c.mainHeight) + "," + IntText(c.mainLeft) + "," +
+                 IntText(c.mainTop));
     if (!c.tipUser)
         Line(out, "TIPUSER=", "N");
     if (c.tipData)
         Line(out, "TIPDATA=", "Y");
-    Line(out, "TOOLBAR=", std::string(c.ToolbarVisible ? "1" : "0") +
-                              (c.ToolbarSelection == kDefaultToolbar ? std::string() : c.ToolbarSelection));
+    Line(out, "TOOLBAR=",
+         std::string(c.ToolbarVisible ? "1" : "0") +
+             (c.ToolbarSelection == kDefaultToolbar ? std::string() : c.ToolbarSelection));
     if (c.newWindowOption != 0)
         Line(out, "NEWWIN=", IntText(c.newWindowOption));
     out += "\r\n";
@@ -915,8 +943,10 @@ void ConfigFile::ReportSaveError(bool show, const char* key, const std::string& 
     if (!show)
         return;
     const TextTableSlot* ui = uiTexts_;
-    const std::string shownPath = QStringToKam(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-    const std::string shownDetail = QStringToKam(QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())));
+    const std::string shownPath =
+        QStringToKam(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+    const std::string shownDetail =
+        QStringToKam(QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size())));
     const std::string textKey = key;
     RunOnMainThread([ui, textKey, shownPath, shownDetail] {
         std::string text = ui ? LookupText(*ui, "Chyby", textKey)

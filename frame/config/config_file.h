@@ -66,9 +66,9 @@ struct ParagraphSelections {
 // program-wide names other parts use; a comment gives the key.
 struct ConfigValues {
     // [QEV language]
-    std::string configuredLanguage = "ces"; // LANGUAGE=, written back
-    std::string LanguageCode = "ces";       // the language of this run
-    uint8_t LanguageIndex = 0;              // 0 "ces", 1 "ang", 2 any other
+    std::string configuredLanguage = "ces";          // LANGUAGE=, written back
+    std::string LanguageCode = "ces";                // the language of this run
+    uint8_t LanguageIndex = 0;                       // 0 "ces", 1 "ang", 2 any other
     uint8_t videoCodePage = CodePageChoice::Ok;      // VIDEO=
     uint8_t printerCodePage = CodePageChoice::Ascii; // PRINTER=
     uint8_t fileCodePage = CodePageChoice::Ok;       // FILE=
@@ -76,18 +76,18 @@ struct ConfigValues {
         "0CuedaDTceELIllAAEzZooOuUyOUSLYRtaiounNUOsrrRmp^r";
 
     // [QEV filter]
-    uint16_t FilterFlags = 0;    // DRUG=; also the lists' default filter word
-    uint8_t SynonymFilter = 0;   // COMP=; = DefaultSubstanceFilter
-    uint8_t KeySelectOption = 128; // BORDER=; the lists' default option byte
-    std::string paragraphFilter; // PARAGR=, at most 100 flag characters
-    uint8_t textSearchOptions = 1; // STEXT=: bit 0 "P", bit 1 "D"
+    uint16_t FilterFlags = 0;       // DRUG=; also the lists' default filter word
+    uint8_t SynonymFilter = 0;      // COMP=; = DefaultSubstanceFilter
+    uint8_t KeySelectOption = 128;  // BORDER=; the lists' default option byte
+    std::string paragraphFilter;    // PARAGR=, at most 100 flag characters
+    uint8_t textSearchOptions = 1;  // STEXT=: bit 0 "P", bit 1 "D"
     std::string ReimbColumnLetters; // VZPCR= (data code page)
-    int32_t TextTarget = 0;      // FIND=: 0 KODEX, 1 ENG, 2 PATIENT, -1 none
-    uint8_t CompositionFilter = 0; // INGR=; = DefaultCompositionFilter
-    uint8_t AtcFilter = 0;       // UATC=
-    uint8_t SeptacOption = 1;    // WHISPER=; the lists' default Whisper
-    uint8_t BlinkOff = 0;        // BLICK=
-    uint8_t Dop3Off = 0;         // no key: lasts for the run
+    int32_t TextTarget = 0;         // FIND=: 0 KODEX, 1 ENG, 2 PATIENT, -1 none
+    uint8_t CompositionFilter = 0;  // INGR=; = DefaultCompositionFilter
+    uint8_t AtcFilter = 0;          // UATC=
+    uint8_t SeptacOption = 1;       // WHISPER=; the lists' default Whisper
+    uint8_t BlinkOff = 0;           // BLICK=
+    uint8_t Dop3Off = 0;            // no key: lasts for the run
 
     // [QEV other]
     std::string NotesName = "NOTES"; // NOTES=, at most 8; = NotesFileName
@@ -100,26 +100,26 @@ struct ConfigValues {
     ParagraphSelections paragraphCurrent;
 
     // [QEVW win]
-    uint8_t windowMode = WindowMode::Free;    // WINDOWS=
-    uint8_t placementMode = WindowMode::Free; // its copy used by window placement
+    uint8_t windowMode = WindowMode::Free;                     // WINDOWS=
+    uint8_t placementMode = WindowMode::Free;                  // its copy used by window placement
     std::array<uint32_t, 7> ColourTable = kDefaultColourTable; // COLOURS=
-    bool maximize = false;                    // MAXIMIZE=
-    ConfigFont DialogFont{"Tarel Pro CE", 9, 0}; // FONTDLG=
-    ConfigFont ListFont{"Tarel Pro CE", 9, 0};   // FONTTAB=
-    ConfigFont TextFont{"Tarel Pro CE", 9, 0};   // FONTTXT=
-    ConfigFont PrintFont{"Arial CE", 9, 0};      // FONTPRN=
-    bool PrintSavingOption = false;           // PRINTER= of [QEVW win]
-    int32_t mainWidth = 640;                  // SIZEPOS=
+    bool maximize = false;                                     // MAXIMIZE=
+    ConfigFont DialogFont{"Tarel Pro CE", 9, 0};               // FONTDLG=
+    ConfigFont ListFont{"Tarel Pro CE", 9, 0};                 // FONTTAB=
+    ConfigFont TextFont{"Tarel Pro CE", 9, 0};                 // FONTTXT=
+    ConfigFont PrintFont{"Arial CE", 9, 0};                    // FONTPRN=
+    bool PrintSavingOption = false;                            // PRINTER= of [QEVW win]
+    int32_t mainWidth = 640;                                   // SIZEPOS=
     int32_t mainHeight = 480;
     int32_t mainLeft = 0;
     int32_t mainTop = 0;
-    bool keepMainWindow = false;              // SIZEPOS= is written only when set
-    bool tipUser = true;                      // TIPUSER=
-    bool tipData = false;                     // TIPDATA=
-    bool ToolbarVisible = false;              // TOOLBAR=, first character
-    std::string ToolbarSelection =            // TOOLBAR=, the rest
+    bool keepMainWindow = false;   // SIZEPOS= is written only when set
+    bool tipUser = true;           // TIPUSER=
+    bool tipData = false;          // TIPDATA=
+    bool ToolbarVisible = false;   // TOOLBAR=, first character
+    std::string ToolbarSelection = // TOOLBAR=, the rest
         "-dMA-dAK-dLL-dSP-DBA-CXD-DXC-sPW-sBE-sBW-RMR-SSI-";
-    uint8_t newWindowOption = 0;              // NEWWIN=
+    uint8_t newWindowOption = 0; // NEWWIN=
 
     // [QEV vis]
     bool longDrugColumns = false; // ADDCOL=
@@ -128,21 +128,21 @@ struct ConfigValues {
     PlacementSchemes schemes;
 
     // [QEV news]
-    char NewsOption = '3';       // BASE=: '3' on, '0' off
-    std::string newsDate;        // BDATE=, yyyy/mm/dd
-    char updateBase = ' ';       // UBASE=
-    std::string updateDate;      // UDATE=
-    std::string NextCheckDate;   // VDATE=
-    std::string newsNotice;      // NOT=
-    std::string newsRead;        // READ=
+    char NewsOption = '3';          // BASE=: '3' on, '0' off
+    std::string newsDate;           // BDATE=, yyyy/mm/dd
+    char updateBase = ' ';          // UBASE=
+    std::string updateDate;         // UDATE=
+    std::string NextCheckDate;      // VDATE=
+    std::string newsNotice;         // NOT=
+    std::string newsRead;           // READ=
     uint8_t AutoUpdateSetting = 15; // VBASE=
-    std::string DeclinedPackage; // UPD=
-    std::string zlpDate;         // ZLDATE=
-    std::string zlpSize;         // ZLSIZE=, at most 11
-    uint16_t ConnectionFlags = 0; // IFL=: bit 4 plain "http://"
-    std::string ProxyAddress;    // IPP=, scrambled in the file
-    std::string ProxyUser;       // INN=
-    std::string ProxyPassword;   // INP=
+    std::string DeclinedPackage;    // UPD=
+    std::string zlpDate;            // ZLDATE=
+    std::string zlpSize;            // ZLSIZE=, at most 11
+    uint16_t ConnectionFlags = 0;   // IFL=: bit 4 plain "http://"
+    std::string ProxyAddress;       // IPP=, scrambled in the file
+    std::string ProxyUser;          // INN=
+    std::string ProxyPassword;      // INP=
 
     // [.chir] and [.jipka]: their non-empty lines, each preceded by "|".
     std::string chirItems;
@@ -179,13 +179,13 @@ std::string ProcessEnvironment(const char* name);
 
 // What LoadConfig takes from its caller.
 struct ConfigLoadInput {
-    std::string programFolder;               // with a trailing "/"
-    std::string dataFolder;                  // with a trailing "/"
+    std::string programFolder;                 // with a trailing "/"
+    std::string dataFolder;                    // with a trailing "/"
     std::optional<std::string> languageOption; // command-line option "l"
-    int screenWidth = 0;                     // 0: no screen known (640 x 480)
+    int screenWidth = 0;                       // 0: no screen known (640 x 480)
     int screenHeight = 0;
     std::string executableName = "qevw";
-    EnvironmentLookup environment;           // empty: the process environment
+    EnvironmentLookup environment; // empty: the process environment
 };
 
 // The primary screen's size when a QGuiApplication exists; false and 0 x 0

@@ -126,8 +126,8 @@ ConfigFont ReadFont(std::string_view v)
     name = TrimBlanks(name);
     f.name = name.empty() ? std::string(kDefaultFontName) : std::string(name);
     int32_t size = 9;
-    if (comma == std::string_view::npos || !ParseConfigInt(v.substr(comma + 1, 3), size) ||
-        size < 6 || size > 30)
+    if (comma == std::string_view::npos || !ParseConfigInt(v.substr(comma + 1, 3), size) || size < 6 ||
+        size > 30)
         size = 9;
     f.size = size;
     int32_t style = 0;

@@ -23,8 +23,8 @@ constexpr uint32_t kSystemColour = 0xFF000000u;
 // The program's seven colours by default: clWindow, clWindowText,
 // clAppWorkSpace, clGrayText, clBtnText, red, clBtnFace.
 inline constexpr std::array<uint32_t, 7> kDefaultColourTable = {
-    kSystemColour + 5, kSystemColour + 8, kSystemColour + 12, kSystemColour + 17,
-    kSystemColour + 18, 0x0000FFu, kSystemColour + 15,
+    kSystemColour + 5,  kSystemColour + 8, kSystemColour + 12, kSystemColour + 17,
+    kSystemColour + 18, 0x0000FFu,         kSystemColour + 15,
 };
 // The colour of a name ("clRed", "clBtnFace"); false for an unknown name.
 bool ColourOfName(std::string_view name, uint32_t& colour);

@@ -114,11 +114,13 @@ constexpr DefaultRecord kScheme1[] = {
     {"RAT", 208, 0, 793, 415}, {"CXD", 0, 300, 424, 699}, {"DMA", 395, 302, 591, 699},
 };
 constexpr DefaultRecord kScheme2[] = {
-    {"DNA", 0, 0, 985, 410}, {"DMA", 241, 213, 744, 782}, {"CXD", 0, 213, 558, 782},
+    {"DNA", 0, 0, 985, 410},
+    {"DMA", 241, 213, 744, 782},
+    {"CXD", 0, 213, 558, 782},
 };
 constexpr DefaultRecord kScheme3[] = {
-    {"VIC", 0, 0, 593, 412},     {"DNA", 0, 0, 593, 979},     {"CCD", 0, 0, 593, 727},
-    {"DMA", 235, 0, 744, 779},   {"DAK", 235, 240, 744, 747}, {"CXD", 235, 142, 744, 727},
+    {"VIC", 0, 0, 593, 412},   {"DNA", 0, 0, 593, 979},     {"CCD", 0, 0, 593, 727},
+    {"DMA", 235, 0, 744, 779}, {"DAK", 235, 240, 744, 747}, {"CXD", 235, 142, 744, 727},
 };
 
 bool ValidScheme(int scheme)
@@ -170,8 +172,7 @@ bool ParseConfigInt(std::string_view text, int32_t& value)
     return true;
 }
 
-void ReadSchemeLine(PlacementSchemes& schemes, int scheme, std::string_view line,
-                    SchemeNaming& naming)
+void ReadSchemeLine(PlacementSchemes& schemes, int scheme, std::string_view line, SchemeNaming& naming)
 {
     if (!ValidScheme(scheme))
         return;
@@ -191,8 +192,8 @@ void ReadSchemeLine(PlacementSchemes& schemes, int scheme, std::string_view line
     std::string code(line.substr(0, eq));
     const std::string probe = " " + code + "=";
     if (naming == SchemeNaming::Undecided)
-        naming = kOldKindCodes.find(probe) != std::string_view::npos ? SchemeNaming::Old
-                                                                     : SchemeNaming::Current;
+        naming =
+            kOldKindCodes.find(probe) != std::string_view::npos ? SchemeNaming::Old : SchemeNaming::Current;
     if (naming == SchemeNaming::Old) {
         const size_t at = kOldKindCodes.find(probe);
         if (at == std::string_view::npos)
@@ -264,9 +265,18 @@ void SetDefaultScheme(PlacementSchemes& schemes, int scheme)
     const DefaultRecord* begin = nullptr;
     size_t n = 0;
     switch (scheme) {
-    case 2: begin = kScheme1; n = std::size(kScheme1); break;
-    case 3: begin = kScheme2; n = std::size(kScheme2); break;
-    default: begin = kScheme3; n = std::size(kScheme3); break;
+    case 2:
+        begin = kScheme1;
+        n = std::size(kScheme1);
+        break;
+    case 3:
+        begin = kScheme2;
+        n = std::size(kScheme2);
+        break;
+    default:
+        begin = kScheme3;
+        n = std::size(kScheme3);
+        break;
     }
     const size_t s = static_cast<size_t>(scheme - kFirstScheme);
     schemes.shiftRight[s] = 2;

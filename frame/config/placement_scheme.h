@@ -65,8 +65,7 @@ bool ParseConfigInt(std::string_view text, int32_t& value);
 // Reads one line of the section of scheme `scheme` (2..4): "SFTRIGHT=n",
 // "SFTDOWN=n" or "ABC=left,top,width,height".  Lines that do not fit are
 // ignored (see docs/formats/config.md).
-void ReadSchemeLine(PlacementSchemes& schemes, int scheme, std::string_view line,
-                    SchemeNaming& naming);
+void ReadSchemeLine(PlacementSchemes& schemes, int scheme, std::string_view line, SchemeNaming& naming);
 
 // Reads the lines of one scheme section (the lines after its header up to
 // the next "[" line).

@@ -1,6 +1,7 @@
 #include "frame/pages/input_tracker.h"
 
-InputTracker::InputTracker(PageState& state, Calls calls) : state_(state), calls_(std::move(calls)) {}
+InputTracker::InputTracker(PageState& state, Calls calls) : state_(state), calls_(std::move(calls))
+{}
 
 void InputTracker::Reset()
 {
@@ -110,8 +111,8 @@ void InputTracker::Tick()
         hintExpiry_ = state_.tick;
     }
 
-    if (gesture_ && !longPressFired_ && !gestureMoved_ && state_.mouseButtons != 0
-        && Elapsed(gestureStart_) >= kLongPressTicks) {
+    if (gesture_ && !longPressFired_ && !gestureMoved_ && state_.mouseButtons != 0 &&
+        Elapsed(gestureStart_) >= kLongPressTicks) {
         longPressFired_ = true;
         const int32_t code =
             state_.mouseButtons == Left ? PageEvent::LongPressLeft : PageEvent::LongPressOther;

@@ -87,7 +87,7 @@ private:
     bool gesture_ = false;
     uint32_t gestureStart_ = 0;
     bool gestureMoved_ = false;
-    bool gestureClicked_ = false;   // the first release happened
+    bool gestureClicked_ = false; // the first release happened
     bool longPressFired_ = false;
     bool longPressHandled_ = false;
     int wheelRest_ = 0;

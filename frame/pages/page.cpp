@@ -208,7 +208,8 @@ void TCudlik::Paint(Canvas& canvas)
     if (bold)
         canvas.SetBold(true);
     const PageState* st = State();
-    const int lineHeight = (st != nullptr && st->lineHeight > 0) ? st->lineHeight : canvas.TextHeight("\xC8g");
+    const int lineHeight =
+        (st != nullptr && st->lineHeight > 0) ? st->lineHeight : canvas.TextHeight("\xC8g");
     const Point at = CaptionPoint(canvas.TextWidth(caption), lineHeight);
     canvas.TextRect(rect, at.x, at.y, caption);
     if (bold)
@@ -495,7 +496,8 @@ int32_t TPraded::HandleEvent(int32_t code, uint8_t)
     return code;
 }
 
-void TPraded::Layout() {}
+void TPraded::Layout()
+{}
 
 bool TPraded::MapToElement(int index, Point point, Point& out) const
 {
@@ -532,7 +534,8 @@ int32_t TPraded::HitTest(Point point) const
             // j and every ancestor must be visible.
             bool visible = e.Visible();
             const TPrvek* cur = &e;
-            while (visible && cur->layer > 0 && cur->parent < n && elements_[cur->parent]->layer < cur->layer) {
+            while (visible && cur->layer > 0 && cur->parent < n &&
+                   elements_[cur->parent]->layer < cur->layer) {
                 cur = elements_[cur->parent].get();
                 visible = cur->Visible();
             }
@@ -549,8 +552,8 @@ int32_t TPraded::HitTest(Point point) const
 void TPraded::Tick()
 {
     for (auto& e : elements_) {
-        if ((e->flags & TPrvek::FlagPolled) && (e->flags & TPrvek::FlagVisible)
-            && e->Poll(state.tick) == PageEvent::Repaint)
+        if ((e->flags & TPrvek::FlagPolled) && (e->flags & TPrvek::FlagVisible) &&
+            e->Poll(state.tick) == PageEvent::Repaint)
             repaint = true;
     }
     if (repaint)

@@ -28,7 +28,8 @@ class TMyHintWindow;
 class TPraded;
 
 // The sample sentence whose width sizes page elements.
-inline constexpr const char* kSampleSentence = "Prosta presti konyva, jednatel shudni lanove, vacemi 49 bicmyzu.";
+inline constexpr const char* kSampleSentence =
+    "Prosta presti konyva, jednatel shudni lanove, vacemi 49 bicmyzu.";
 
 enum class PageCursor : uint8_t { Default, Hand };
 
@@ -36,17 +37,17 @@ enum class PageCursor : uint8_t { Default, Hand };
 struct PageState {
     static constexpr uint32_t kNoTick = 0xFFFFFFFFu; // "none" for the tick fields
 
-    uint32_t tick = 0;             // 20 ms timer ticks; reset when a page is constructed
-    Point mousePoint;              // current mouse point, page coordinates
-    Point movePoint;               // point of the last real move
-    uint32_t moveTick = kNoTick;   // tick of the last real move
-    uint8_t mouseButtons = 0;      // 1 left, 2 right, 4 middle
+    uint32_t tick = 0;           // 20 ms timer ticks; reset when a page is constructed
+    Point mousePoint;            // current mouse point, page coordinates
+    Point movePoint;             // point of the last real move
+    uint32_t moveTick = kNoTick; // tick of the last real move
+    uint8_t mouseButtons = 0;    // 1 left, 2 right, 4 middle
     Point pressPoint;
     uint32_t pressTick = kNoTick;
-    uint8_t mouseShift = 0;        // 1 shift, 2 alt, 4 ctrl
-    Point hintPoint;               // screen point for the hover hint
-    int lineHeight = 0;            // height of "Čg" in the page font
-    int sampleWidth = 0;           // width of kSampleSentence in the page font
+    uint8_t mouseShift = 0; // 1 shift, 2 alt, 4 ctrl
+    Point hintPoint;        // screen point for the hover hint
+    int lineHeight = 0;     // height of "Čg" in the page font
+    int sampleWidth = 0;    // width of kSampleSentence in the page font
     CanvasFont pageFont;
     TMyHintWindow* hintWindow = nullptr; // the one shared hint window, or none
     bool hintShown = false;
@@ -54,10 +55,7 @@ struct PageState {
 
     // The last real move happened within the last 2 ticks.  Compared in
     // signed 64 bits, so ticks 0 and 1 work; "none" is never recent.
-    bool MovedRecently() const
-    {
-        return moveTick != kNoTick && int64_t(moveTick) >= int64_t(tick) - 2;
-    }
+    bool MovedRecently() const { return moveTick != kNoTick && int64_t(moveTick) >= int64_t(tick) - 2; }
     // Records where the pointer is.  A real move goes more than two pixels
     // from the last real move's point (smaller ones are a shaking hand) and
     // restarts the move tick; true for one.
@@ -91,8 +89,8 @@ public:
     static constexpr uint8_t KindPlain = 0;
     static constexpr uint8_t KindCanvas = 1;
     static constexpr uint8_t KindText = 3;
-    static constexpr uint8_t KindLiveText = 4;  // polled; always has data
-    static constexpr uint8_t KindHover = 6;     // repainted on enter and leave
+    static constexpr uint8_t KindLiveText = 4; // polled; always has data
+    static constexpr uint8_t KindHover = 6;    // repainted on enter and leave
     static constexpr uint8_t KindInput = 7;
     static constexpr uint8_t KindScrollBar = 8;
     // flags (bits 4 and 5 belong to the pages: an input takes characters
@@ -108,9 +106,9 @@ public:
     static constexpr uint32_t StyleAlignMask = 15; // 1 centred, 2 right; button: caption under
     static constexpr uint32_t StyleCentred = 1;
     static constexpr uint32_t StyleRight = 2;
-    static constexpr uint32_t StylePicture = 16;   // button icon is a multi-colour picture
-    static constexpr uint32_t StyleBold = 32;      // bold caption
-    static constexpr uint32_t StyleCaret = 1;      // input line: caret phase
+    static constexpr uint32_t StylePicture = 16; // button icon is a multi-colour picture
+    static constexpr uint32_t StyleBold = 32;    // bold caption
+    static constexpr uint32_t StyleCaret = 1;    // input line: caret phase
     // text references
     static constexpr size_t kMaxKeyLength = 19;
     enum TextWhich : int { CaptionText = 0, HintText = 1, ShapeText = 2 };
@@ -121,10 +119,10 @@ public:
     // Frees owned2, then owned1.
     virtual ~TPrvek();
 
-    uint8_t parent = 0;  // index of the parent element (layer > 0)
-    uint8_t layer = 0;   // nesting depth, 0 = top level
+    uint8_t parent = 0; // index of the parent element (layer > 0)
+    uint8_t layer = 0;  // nesting depth, 0 = top level
     uint8_t kind = KindPlain;
-    Rect rect;           // page coordinates; children: the parent's coordinates
+    Rect rect; // page coordinates; children: the parent's coordinates
     uint8_t flags = kDefaultFlags;
     uint8_t canvasMarkBefore = 0; // set by TPlatno, read by pages
     uint8_t offsetSlot = 0;       // k: 0 none, 1 or 2 selects offsets[k - 1]
@@ -134,10 +132,10 @@ public:
     std::array<Point, 2> offsets{}; // (dx, dy) pairs
     Colour colour = 0;
     uint32_t style = 0;
-    uint32_t lastValue = 0;  // the watched value at the last poll or paint
-    std::string* data = nullptr;              // the element's text, data code page; not owned
-    const SharedText* sharedData = nullptr;   // instead of data: a text another thread writes
-    int32_t hotKey = 0;      // key code and shift that activate the element (pages)
+    uint32_t lastValue = 0;                 // the watched value at the last poll or paint
+    std::string* data = nullptr;            // the element's text, data code page; not owned
+    const SharedText* sharedData = nullptr; // instead of data: a text another thread writes
+    int32_t hotKey = 0;                     // key code and shift that activate the element (pages)
     uint8_t hotShift = 0;
 
     // Text references "Section.Key" of at most 19 characters.  A longer one
@@ -277,10 +275,10 @@ public:
 
     uint16_t count() const { return static_cast<uint16_t>(elements_.size()); }
     uint16_t topLayer = 0;
-    uint16_t focus = kNone;    // element that receives typed characters
-    uint16_t hovered = kNone;  // element under the mouse at the last hover check
+    uint16_t focus = kNone;   // element that receives typed characters
+    uint16_t hovered = kNone; // element under the mouse at the last hover check
     bool repaint = false;
-    Canvas* canvas;            // the back-buffer canvas; not owned
+    Canvas* canvas; // the back-buffer canvas; not owned
     int width;
     int height;
     PageState& state;

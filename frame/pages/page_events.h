@@ -14,8 +14,8 @@
 namespace PageEvent {
 
 // Mouse and timer events.
-constexpr int32_t LeftClick = 1;      // left button released without a move since the press
-constexpr int32_t OtherClick = 2;     // released click of another button combination
+constexpr int32_t LeftClick = 1;  // left button released without a move since the press
+constexpr int32_t OtherClick = 2; // released click of another button combination
 constexpr int32_t WheelUp = 14;
 constexpr int32_t WheelDown = 15;
 constexpr int32_t LongPressLeft = 257;
@@ -61,12 +61,15 @@ constexpr int32_t F1 = 112;
 constexpr int32_t F12 = 123;
 constexpr int32_t BrowserBack = 166;
 constexpr int32_t BrowserForward = 167;
-constexpr int32_t F(int n) { return F1 + n - 1; }
+constexpr int32_t F(int n)
+{
+    return F1 + n - 1;
+}
 // True for the keys the main window forwards as key events.
 constexpr bool IsForwarded(int32_t vk)
 {
-    return vk == Tab || (vk >= PageUp && vk <= Delete) || (vk >= F1 && vk <= F12) || vk == BrowserBack
-           || vk == BrowserForward;
+    return vk == Tab || (vk >= PageUp && vk <= Delete) || (vk >= F1 && vk <= F12) || vk == BrowserBack ||
+           vk == BrowserForward;
 }
 } // namespace PageKey
 
@@ -82,7 +85,9 @@ constexpr int32_t CtrlW = 23;
 constexpr int32_t Escape = 27;
 constexpr int32_t Ctrl(char letter)
 {
-    return (letter >= 'a' && letter <= 'z') ? letter - 'a' + 1 : (letter >= 'A' && letter <= 'Z') ? letter - 'A' + 1 : 0;
+    return (letter >= 'a' && letter <= 'z')   ? letter - 'a' + 1
+           : (letter >= 'A' && letter <= 'Z') ? letter - 'A' + 1
+                                              : 0;
 }
 } // namespace PageChar
 

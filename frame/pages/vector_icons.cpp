@@ -271,7 +271,8 @@ bool LookupProgramInUiTexts(std::string_view section, std::string_view key, std:
     return true;
 }
 
-void DrawPicture(Canvas& canvas, std::string_view spec, const Rect& rect, int size, const ProgramLookup& lookup)
+void DrawPicture(Canvas& canvas, std::string_view spec, const Rect& rect, int size,
+                 const ProgramLookup& lookup)
 {
     if (rect.IsEmpty() || size <= 0 || spec.empty() || !lookup)
         return;

@@ -93,7 +93,8 @@ struct PartPlacement {
 PartPlacement PlacePicturePart(Point topLeft, int size, int scaleDigit);
 
 // Finds the program a picture part names; false when there is none.
-using ProgramLookup = std::function<bool(std::string_view section, std::string_view key, std::string& program)>;
+using ProgramLookup =
+    std::function<bool(std::string_view section, std::string_view key, std::string& program)>;
 // The lookup in the program text table (UiTexts): a missing or empty entry,
 // or the missing-entry marker, is no program.
 bool LookupProgramInUiTexts(std::string_view section, std::string_view key, std::string& program);

@@ -50,7 +50,10 @@ bool SlashItemIsOption(std::string_view item)
     return head.find('/', 1) == std::string_view::npos;
 }
 
-bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsUpper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
 
 } // namespace
 
@@ -127,7 +130,10 @@ std::string TrimLeftShort(std::string_view s)
     return std::string(TrimLeftIf(s, IsBlankOrControl));
 }
 
-int TextLength(std::string_view s) { return static_cast<int>(s.size()); }
+int TextLength(std::string_view s)
+{
+    return static_cast<int>(s.size());
+}
 
 namespace {
 
@@ -195,8 +201,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
             r.options += item;
             r.options += '|';
         } else {
-            if (r.positionalCount >= kMaxPositionals
-                || r.positionals.size() + item.size() + 3 > kOptionListMax) {
+            if (r.positionalCount >= kMaxPositionals ||
+                r.positionals.size() + item.size() + 3 > kOptionListMax) {
                 refuse(arg);
                 continue;
             }
@@ -217,7 +223,10 @@ std::string RealEnvironment(const char* name)
     return v ? std::string(v) : std::string();
 }
 
-std::string CompiledCustomerDomain() { return QEVW_CUSTOMER_DOMAIN; }
+std::string CompiledCustomerDomain()
+{
+    return QEVW_CUSTOMER_DOMAIN;
+}
 
 std::string WorkstationNameFrom(const EnvLookup& env, std::string_view customerDomain)
 {
@@ -285,10 +294,22 @@ StartValues& ProgramStart()
     return values;
 }
 
-uint8_t PublishedProgramType() { return g_programType.load(std::memory_order_acquire); }
-void PublishProgramType(uint8_t type) { g_programType.store(type, std::memory_order_release); }
-DataSetCode PublishedDataSet() { return g_dataSet.load(std::memory_order_acquire); }
-void PublishDataSet(DataSetCode dataSet) { g_dataSet.store(dataSet, std::memory_order_release); }
+uint8_t PublishedProgramType()
+{
+    return g_programType.load(std::memory_order_acquire);
+}
+void PublishProgramType(uint8_t type)
+{
+    g_programType.store(type, std::memory_order_release);
+}
+DataSetCode PublishedDataSet()
+{
+    return g_dataSet.load(std::memory_order_acquire);
+}
+void PublishDataSet(DataSetCode dataSet)
+{
+    g_dataSet.store(dataSet, std::memory_order_release);
+}
 
 DataSetCode DataSetOfOptions(std::string_view options)
 {
@@ -305,13 +326,9 @@ DataSetCode DataSetOfOptions(std::string_view options)
 std::string DataSetTag(DataSetCode dataSet)
 {
     switch (dataSet) {
-    case DataSetCode::All:
-        return "|all|";
-    case DataSetCode::Devices:
-        return "|pzt|";
-    case DataSetCode::Goods:
-        return "|pfa|";
-    default:
-        return "|";
+    case DataSetCode::All: return "|all|";
+    case DataSetCode::Devices: return "|pzt|";
+    case DataSetCode::Goods: return "|pfa|";
+    default: return "|";
     }
 }

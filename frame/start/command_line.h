@@ -37,8 +37,8 @@ int64_t GetOptionNumber(std::string_view key, std::string_view list);
 
 // Program types by the value of option "q" (exact, case-sensitive).
 namespace ProgramKind {
-constexpr uint8_t Installer = 1, Help = 2, Normal = 3, Diagnoses = 4, Duplicity = 5, Calc = 6,
-                  Diagnoses2 = 7, Help2 = 8;
+constexpr uint8_t Installer = 1, Help = 2, Normal = 3, Diagnoses = 4, Duplicity = 5, Calc = 6, Diagnoses2 = 7,
+                  Help2 = 8;
 }
 uint8_t QueryTypeCode(std::string_view name);
 
@@ -105,10 +105,10 @@ struct StartValues {
     std::string Options = "|";
     std::string Positionals = "|"; // data code page, "a=" + value appended
     int PositionalCount = 0;
-    std::string ProgramFolder;     // with "/" (UTF-8 path)
-    std::string OwnExecutable;     // full path of the running program
-    std::string SharedRoot;        // with "/", or empty
-    std::string LogFolder;         // SharedRoot + "Logs/", or empty
+    std::string ProgramFolder; // with "/" (UTF-8 path)
+    std::string OwnExecutable; // full path of the running program
+    std::string SharedRoot;    // with "/", or empty
+    std::string LogFolder;     // SharedRoot + "Logs/", or empty
     std::string WorkstationName;
     std::string WindowsUserName;
     uint8_t ProgramType = ProgramKind::Normal; // private to the start and the main window

@@ -25,9 +25,9 @@
 #include "datastore/run_log.h"
 #include "frame/report_hook.h"
 #include "platform/coding.h"
+#include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "platform/main_thread_call.h"
-#include "platform/cp1250.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 
@@ -83,7 +83,10 @@ uint32_t GetU32(const QByteArray& in, int at)
     return DecodeLE32(in.constData() + at);
 }
 
-void Log(const std::string& line) { AppendRunLog(line + "\r\n"); }
+void Log(const std::string& line)
+{
+    AppendRunLog(line + "\r\n");
+}
 
 // A request as the run log shows it.  Requests are short option lists; a long
 // one keeps its head and says how long it was, so that no sender fills the
@@ -112,14 +115,12 @@ public:
         server_ = std::make_unique<QLocalServer>();
         server_->setSocketOptions(QLocalServer::UserAccessOption);
         if (!server_->listen(path)) {
-            Log("IPC: cannot listen on " + path.toStdString() + ": " +
-                server_->errorString().toStdString());
+            Log("IPC: cannot listen on " + path.toStdString() + ": " + server_->errorString().toStdString());
             server_.reset();
             return false;
         }
         path_ = path;
-        QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(),
-                         [this] { Accept(); });
+        QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this] { Accept(); });
         return true;
     }
 
@@ -168,9 +169,8 @@ private:
                 s->flush();
                 s->disconnectFromServer();
                 if (out.halt)
-                    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
-                        QCoreApplication::quit();
-                    }, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
             });
             timer->start(ReplyTimeoutMs());
         }
@@ -199,14 +199,10 @@ QByteArray BuildFrame(uint32_t sender, const std::string& text)
 SendStatus StatusOfError(QLocalSocket::LocalSocketError e)
 {
     switch (e) {
-    case QLocalSocket::ConnectionRefusedError:
-        return SendStatus::Refused;
-    case QLocalSocket::ServerNotFoundError:
-        return SendStatus::NotFound;
-    case QLocalSocket::SocketTimeoutError:
-        return SendStatus::TimedOut;
-    default:
-        return SendStatus::Failed;
+    case QLocalSocket::ConnectionRefusedError: return SendStatus::Refused;
+    case QLocalSocket::ServerNotFoundError: return SendStatus::NotFound;
+    case QLocalSocket::SocketTimeoutError: return SendStatus::TimedOut;
+    default: return SendStatus::Failed;
     }
 }
 
@@ -233,8 +229,14 @@ void ServeStoredQuery()
 
 } // namespace
 
-int ReplyTimeoutMs() { return g_replyTimeoutMs.load(); }
-void SetReplyTimeoutMs(int ms) { g_replyTimeoutMs = ms > 0 ? ms : kReplyTimeoutMs; }
+int ReplyTimeoutMs()
+{
+    return g_replyTimeoutMs.load();
+}
+void SetReplyTimeoutMs(int ms)
+{
+    g_replyTimeoutMs = ms > 0 ? ms : kReplyTimeoutMs;
+}
 
 IpcState& Ipc()
 {
@@ -242,7 +244,10 @@ IpcState& Ipc()
     return state;
 }
 
-uint32_t OwnWindowOfProcess() { return ProcessId() + 0x10000u; }
+uint32_t OwnWindowOfProcess()
+{
+    return ProcessId() + 0x10000u;
+}
 
 uint32_t HandleHash(uint32_t h)
 {
@@ -347,19 +352,32 @@ ReceiveOutcome ReceiveQuery(const CopyDataMessage& message)
     return out;
 }
 
-void ReleaseHandOffs() { ReleaseMainThreadCalls(); }
-void ResumeHandOffs() { ResumeMainThreadCalls(); }
+void ReleaseHandOffs()
+{
+    ReleaseMainThreadCalls();
+}
+void ResumeHandOffs()
+{
+    ResumeMainThreadCalls();
+}
 
-void SetStoredQueryHandler(StoredQueryHandler handler) { QueryHandler() = std::move(handler); }
+void SetStoredQueryHandler(StoredQueryHandler handler)
+{
+    QueryHandler() = std::move(handler);
+}
 
-void SetBringToFrontHandler(std::function<void()> handler) { FrontHandler() = std::move(handler); }
+void SetBringToFrontHandler(std::function<void()> handler)
+{
+    FrontHandler() = std::move(handler);
+}
 
 void PostSelfQuery(uint32_t window)
 {
     if (window != Ipc().OwnWindow)
         return;
     if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [] { ServeStoredQuery(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { ServeStoredQuery(); }, Qt::QueuedConnection);
 }
 
 uint32_t SendCopyData(const std::string& text, uint32_t window)
@@ -431,8 +449,7 @@ int LaunchWithHandshake(const std::string& program, const std::vector<std::strin
     return r;
 }
 
-bool ShouldOffer(uint8_t programType, std::string_view options, int positionalCount,
-                 uint8_t newWindowOption)
+bool ShouldOffer(uint8_t programType, std::string_view options, int positionalCount, uint8_t newWindowOption)
 {
     switch (programType) {
     case ProgramKind::Normal:
@@ -442,35 +459,24 @@ bool ShouldOffer(uint8_t programType, std::string_view options, int positionalCo
         if (newWindowOption == 0 && positionalCount == 0)
             return true;
         return newWindowOption < 2 && (positionalCount > 0 || HasOption("b", options));
-    case ProgramKind::Calc:
-        return false;
-    default:
-        return true;
+    case ProgramKind::Calc: return false;
+    default: return true;
     }
 }
 
-std::string StartRequestText(uint8_t programType, std::string_view options,
-                             std::string_view positionals)
+std::string StartRequestText(uint8_t programType, std::string_view options, std::string_view positionals)
 {
     const std::string pos(positionals);
     const std::string b = HasOption("b", options) ? "b=" + GetOption("b", options) + "|" : "";
     switch (programType) {
-    case ProgramKind::Installer:
-        return "|q=inst|";
-    case ProgramKind::Help:
-        return "|q=help|" + pos;
-    case ProgramKind::Diagnoses:
-        return "|q=mkn|" + pos;
-    case ProgramKind::Duplicity:
-        return "|q=dupl|" + b + pos;
-    case ProgramKind::Diagnoses2:
-        return "|q=mkno|" + pos;
-    case ProgramKind::Help2:
-        return "|q=dopl|" + pos;
-    case ProgramKind::Calc:
-        return {};
-    default:
-        return DataSetTag(DataSetOfOptions(options)) + b + pos;
+    case ProgramKind::Installer: return "|q=inst|";
+    case ProgramKind::Help: return "|q=help|" + pos;
+    case ProgramKind::Diagnoses: return "|q=mkn|" + pos;
+    case ProgramKind::Duplicity: return "|q=dupl|" + b + pos;
+    case ProgramKind::Diagnoses2: return "|q=mkno|" + pos;
+    case ProgramKind::Help2: return "|q=dopl|" + pos;
+    case ProgramKind::Calc: return {};
+    default: return DataSetTag(DataSetOfOptions(options)) + b + pos;
     }
 }
 
@@ -503,8 +509,8 @@ HandOverResult StartHandOver(const StartValues& start, uint8_t newWindowOption)
         Ipc().OwnExeName = start.OwnExecutable;
     InitCalls(start.Options);
     Ipc().InstanceGroup = InstanceGroupOfDataDir(DataDir());
-    r.dataSet = start.ProgramType == ProgramKind::Normal ? DataSetOfOptions(start.Options)
-                                                         : DataSetCode::Drugs;
+    r.dataSet =
+        start.ProgramType == ProgramKind::Normal ? DataSetOfOptions(start.Options) : DataSetCode::Drugs;
     // Listen first: while this copy waits for others it answers them, so two
     // copies starting together never wait on each other.
     r.listening = StartIpcServer();
@@ -533,9 +539,8 @@ std::string SocketFolder(const EnvLookup& env, std::string* problem)
     const int err = MakePrivateFolder(bare);
     if (err != 0) {
         if (problem)
-            *problem = bare
-                       + (err == NotPrivateFolder ? ": not a folder of mode 0700 owned by this user"
-                                                  : ": " + std::string(std::strerror(err)));
+            *problem = bare + (err == NotPrivateFolder ? ": not a folder of mode 0700 owned by this user"
+                                                       : ": " + std::string(std::strerror(err)));
         return {};
     }
     return folder;
@@ -550,9 +555,8 @@ std::vector<std::string> PeerSockets(const std::string& folder, uint32_t ownWind
 {
     const QString own = QString::fromStdString(kSocketPrefix + std::to_string(ownWindow));
     QDir dir(QString::fromStdString(folder));
-    const QFileInfoList entries =
-        dir.entryInfoList({QString::fromLatin1(kSocketPrefix) + "*"}, QDir::System | QDir::Files,
-                          QDir::NoSort);
+    const QFileInfoList entries = dir.entryInfoList({QString::fromLatin1(kSocketPrefix) + "*"},
+                                                    QDir::System | QDir::Files, QDir::NoSort);
     std::vector<QFileInfo> found;
     for (const QFileInfo& e : entries) {
         if (e.fileName() == own)
@@ -571,8 +575,8 @@ std::vector<std::string> PeerSockets(const std::string& folder, uint32_t ownWind
     return paths;
 }
 
-SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::string& text,
-                     int timeoutMs, uint32_t& reply)
+SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::string& text, int timeoutMs,
+                     uint32_t& reply)
 {
     reply = 0;
     const QByteArray frame = BuildFrame(sender, text);
@@ -606,14 +610,13 @@ SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::
     bool failed = false;
     QLocalSocket::LocalSocketError error = QLocalSocket::UnknownSocketError;
     QObject::connect(&socket, &QLocalSocket::connected, &socket, [&] { socket.write(frame); });
-    QObject::connect(&socket, &QLocalSocket::errorOccurred, &socket,
-                     [&](QLocalSocket::LocalSocketError e) {
-                         if (in.size() >= 4)
-                             return;
-                         error = e;
-                         failed = true;
-                         done = true;
-                     });
+    QObject::connect(&socket, &QLocalSocket::errorOccurred, &socket, [&](QLocalSocket::LocalSocketError e) {
+        if (in.size() >= 4)
+            return;
+        error = e;
+        failed = true;
+        done = true;
+    });
     QObject::connect(&socket, &QLocalSocket::readyRead, &socket, [&] {
         in += socket.readAll();
         if (in.size() >= 4)
@@ -630,8 +633,7 @@ SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::
     wake.start(timeoutMs);
     socket.connectToServer(path);
     while (!done && !timedOut)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
-                                        QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
     if (in.size() >= 4) {
         reply = GetU32(in, 0);
         return SendStatus::Ok;
@@ -658,7 +660,10 @@ bool StartIpcServer()
     return true;
 }
 
-void StopIpcServer() { Server().reset(); }
+void StopIpcServer()
+{
+    Server().reset();
+}
 
 void SetSocketFolderOverride(std::string folder)
 {

@@ -28,10 +28,10 @@
 
 // Verdicts ORed into a reply.
 namespace QueryVerdict {
-constexpr uint32_t Taken = 0x10000000;         // taken, or the answer to "_req"
-constexpr uint32_t OtherKind = 0x1000000;      // another program type or data set
-constexpr uint32_t TagMismatch = 0x2000000;    // "y" of 256 or more differs from group OR tag
-constexpr uint32_t GroupMismatch = 0x3000000;  // "y" of 1-255 differs from the group
+constexpr uint32_t Taken = 0x10000000;        // taken, or the answer to "_req"
+constexpr uint32_t OtherKind = 0x1000000;     // another program type or data set
+constexpr uint32_t TagMismatch = 0x2000000;   // "y" of 256 or more differs from group OR tag
+constexpr uint32_t GroupMismatch = 0x3000000; // "y" of 1-255 differs from the group
 } // namespace QueryVerdict
 
 constexpr uint32_t kStateNoCaller = 0x10000;
@@ -49,8 +49,8 @@ void SetReplyTimeoutMs(int ms);
 // The protocol state of this copy (main thread).
 struct IpcState {
     std::string OwnClassName = "TMainForm";
-    std::string OwnExeName;       // full path of the program (UTF-8)
-    uint32_t OwnWindow = 0;       // process id + 0x10000 once InitCalls ran
+    std::string OwnExeName; // full path of the program (UTF-8)
+    uint32_t OwnWindow = 0; // process id + 0x10000 once InitCalls ran
     uint32_t InstanceGroup = 15;
     uint32_t InstanceTag = 0;
     uint32_t InstanceState = kStateNoCaller;
@@ -121,7 +121,10 @@ void ResumeHandOffs();
 // Prefixes "|y=" + the code (the group, or group OR tag) and offers the text
 // to every other copy, newest first, until one takes it; that reply, or 0.
 uint32_t OfferQuery(const std::string& query, bool withTag);
-inline bool ReplyTaken(uint32_t reply) { return static_cast<int32_t>(reply) >= 0x10000000; }
+inline bool ReplyTaken(uint32_t reply)
+{
+    return static_cast<int32_t>(reply) >= 0x10000000;
+}
 
 // Opens a document or address, or starts a program with an argument list;
 // above 32 means started.  The no-activate flag is accepted and ignored.
@@ -141,16 +144,14 @@ std::string WithAbsoluteListPath(const std::string& options, const std::string& 
 // Whether a start of this type offers its request: types 3 and 5 unless "nw"
 // is given, when NEWWIN is 0 without plain arguments, or NEWWIN is below 2
 // with plain arguments or option "b"; types 1, 2, 4, 7, 8 always; 6 never.
-bool ShouldOffer(uint8_t programType, std::string_view options, int positionalCount,
-                 uint8_t newWindowOption);
+bool ShouldOffer(uint8_t programType, std::string_view options, int positionalCount, uint8_t newWindowOption);
 // The request of a start, before the "|y=" prefix (empty for type 6).
-std::string StartRequestText(uint8_t programType, std::string_view options,
-                             std::string_view positionals);
+std::string StartRequestText(uint8_t programType, std::string_view options, std::string_view positionals);
 // The group of a data folder: bits 4-11 of the stamp of its "kl.dat".
 uint32_t InstanceGroupOfDataDir(const std::string& dataDir);
 
 struct HandOverResult {
-    bool taken = false;   // another copy took the request: end with exit 0
+    bool taken = false; // another copy took the request: end with exit 0
     uint32_t reply = 0;
     DataSetCode dataSet = DataSetCode::Drugs;
     bool listening = false; // this copy answers requests
@@ -171,8 +172,8 @@ std::vector<std::string> PeerSockets(const std::string& folder, uint32_t ownWind
 
 enum class SendStatus { Ok, Refused, NotFound, TimedOut, Failed };
 // One frame to one socket; `reply` is 0 unless the status is Ok.
-SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::string& text,
-                     int timeoutMs, uint32_t& reply);
+SendStatus SendFrame(const std::string& socketPath, uint32_t sender, const std::string& text, int timeoutMs,
+                     uint32_t& reply);
 
 // Listens on this copy's socket in the folder of the process environment;
 // false (and a run-log line) when there is no usable folder.

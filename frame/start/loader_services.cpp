@@ -9,8 +9,8 @@
 #include "datastore/user_files.h"
 #include "datastore/zlp_table.h"
 #include "frame/config/config_file.h"
-#include "frame/entry_points.h"
 #include "frame/dates.h"
+#include "frame/entry_points.h"
 #include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
@@ -57,10 +57,7 @@ public:
             ShowError(LookupText(UiTexts, "Chyby", "WrongIS"));
     }
 
-    uint32_t SendStartQuery(const std::string& query) override
-    {
-        return SendCopyData(query, ownWindow_);
-    }
+    uint32_t SendStartQuery(const std::string& query) override { return SendCopyData(query, ownWindow_); }
 
     void DropDownMenu(int tag) override
     {

@@ -51,4 +51,7 @@ void PlaceholderWindow::showEvent(QShowEvent* event)
     std::fflush(stdout);
 }
 
-int PlaceholderWindow::ServedCount() const { return served_->count(); }
+int PlaceholderWindow::ServedCount() const
+{
+    return served_->count();
+}

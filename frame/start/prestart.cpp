@@ -6,16 +6,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "datastore/table_layouts.h"
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/service_hooks.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/hooks.h"
-#include "frame/windows/message_box.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/web_check.h"
+#include "frame/windows/message_box.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
 #include "platform/message_sink.h"
@@ -99,8 +99,7 @@ bool LoadUiTextTable(const StartValues& s, MessageSink* sink)
 
 namespace {
 
-int RunOneShot(const StartValues& s, const std::string& kind, const EnvLookup& env,
-               MessageSink* sink)
+int RunOneShot(const StartValues& s, const std::string& kind, const EnvLookup& env, MessageSink* sink)
 {
     LoadStartConfiguration(s, env);
     FindBestVersionFolder();
@@ -159,8 +158,7 @@ int RunBatch(const StartValues& s, const EnvLookup& env, FileSystemOps& fs)
         ToStderr("duplicity check not available");
         return ExitCode::Refused;
     }
-    const std::optional<BatchDuplicityResult> outcome =
-        RunBatchDuplicityCheck({s.Options, s.Positionals});
+    const std::optional<BatchDuplicityResult> outcome = RunBatchDuplicityCheck({s.Options, s.Positionals});
     if (!outcome) {
         ToStderr("duplicity check not available");
         return ExitCode::Refused;
@@ -176,8 +174,7 @@ int RunBatch(const StartValues& s, const EnvLookup& env, FileSystemOps& fs)
         ToStderr(outcome->reason.empty() ? std::string("duplicity check failed") : outcome->reason);
         return ExitCode::Refused;
     case BatchDuplicityResult::Findings:
-    case BatchDuplicityResult::NoFindings:
-        break;
+    case BatchDuplicityResult::NoFindings: break;
     }
     const bool findings = outcome->kind == BatchDuplicityResult::Findings;
     const std::string line = findings ? "{ \"alert\":true }\n" : "{ \"alert\":false }\n";

@@ -30,10 +30,10 @@ constexpr int NoList = 200;
 inline constexpr const char* kBatchResultFile = "qevw_rez.txt";
 
 struct PreStartInput {
-    ParsedCommandLine commandLine;      // the process arguments, split once
-    std::string executablePath;         // the running program (UTF-8)
-    EnvLookup environment;              // empty: the process environment
-    MessageSink* sink = nullptr;        // boxes of a normal start (nullptr: the current sink)
+    ParsedCommandLine commandLine;       // the process arguments, split once
+    std::string executablePath;          // the running program (UTF-8)
+    EnvLookup environment;               // empty: the process environment
+    MessageSink* sink = nullptr;         // boxes of a normal start (nullptr: the current sink)
     FileSystemOps* fileSystem = nullptr; // how the batch result is written (nullptr: the real one)
 };
 
@@ -53,4 +53,3 @@ void LoadStartConfiguration(const StartValues& start, const EnvLookup& env);
 // failure shows "Unable to read \"<file>\":<code>" (standard error and the
 // sink, when given) and returns false.
 bool LoadUiTextTable(const StartValues& start, MessageSink* sink);
-

@@ -24,30 +24,30 @@
 #include "datastore/run_log.h"
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
-#include "frame/start/command_line.h"
+#include "frame/commands/dispatcher.h"
 #include "frame/config/config_file.h"
 #include "frame/config/language_hooks.h"
 #include "frame/config/user_file_hooks.h"
+#include "frame/entry_points.h"
+#include "frame/hooks.h"
+#include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
 #include "frame/start/loader_services.h"
+#include "frame/start/prestart.h"
 #include "frame/windows/main_form.h"
 #include "frame/windows/message_box.h"
-#include "frame/commands/dispatcher.h"
-#include "frame/entry_points.h"
+#include "lists/code_lists.h"
 #include "lists/list_entry_points.h"
 #include "lists/paragraph_chooser.h"
-#include "maintenance/http_client.h"
 #include "lists/product_history_lists.h"
-#include "lists/code_lists.h"
-#include "viewers/viewer_window.h"
-#include "frame/start/prestart.h"
+#include "maintenance/http_client.h"
 #include "platform/main_thread_call.h"
-#include "frame/hooks.h"
+#include "platform/message_sink.h"
+#include "platform/system.h"
 #include "viewers/duplicity_check.h"
 #include "viewers/duplicity_page.h"
 #include "viewers/medication_list.h"
-#include "platform/message_sink.h"
-#include "platform/system.h"
+#include "viewers/viewer_window.h"
 
 namespace {
 
@@ -171,8 +171,8 @@ int main(int argc, char** argv)
                 const long long wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                            std::chrono::system_clock::now().time_since_epoch())
                                            .count();
-                std::fprintf(stderr, "first frame after %.1f ms (wall %lld ns); title \"%s\"; grab %s %s\n", ms, wall,
-                             window.windowTitle().toUtf8().constData(),
+                std::fprintf(stderr, "first frame after %.1f ms (wall %lld ns); title \"%s\"; grab %s %s\n",
+                             ms, wall, window.windowTitle().toUtf8().constData(),
                              saved ? "saved to" : "could not be saved to", path.toLocal8Bit().constData());
                 if (quit)
                     QCoreApplication::exit(saved ? 0 : 2);

@@ -31,9 +31,7 @@ public:
                 if (form_->Starting)
                     form_->FormStart();
                 break;
-            case QEvent::Resize:
-                form_->myResize();
-                break;
+            case QEvent::Resize: form_->myResize(); break;
             case QEvent::Close:
                 if (!resending_) {
                     // Let the widget decide first, so that only an accepted
@@ -303,7 +301,8 @@ void TDataForm::FormStart()
     Starting = false;
 }
 
-void TDataForm::myResize() {}
+void TDataForm::myResize()
+{}
 
 void TDataForm::ResetData(int32_t value)
 {
@@ -328,7 +327,8 @@ bool TDataForm::IsEmpty()
     return true;
 }
 
-void TDataForm::Schrankuj() {}
+void TDataForm::Schrankuj()
+{}
 
 void TDataForm::FormActivate()
 {
@@ -573,8 +573,8 @@ int32_t FindMasterWindow(uint16_t kind, uint8_t linkKind, TDataForm*& window)
     TDataForm* found = nullptr;
     for (const DataFormRef& ref : RegistrySnapshot()) {
         TDataForm* d = ref.get();
-        if (IsLive(d) && d->Dependent && d->Master.get() == s.master && d->Kind == kind
-            && d->LinkKinds[0] == linkKind)
+        if (IsLive(d) && d->Dependent && d->Master.get() == s.master && d->Kind == kind &&
+            d->LinkKinds[0] == linkKind)
             found = d;
     }
     window = found != nullptr ? found : s.master;

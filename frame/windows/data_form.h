@@ -94,10 +94,10 @@ public:
     TDataForm& operator=(const TDataForm&) = delete;
 
     // --- Fields -----------------------------------------------------------
-    bool Starting = true;      // until FormStart has run
-    bool PaintBlocked = true;  // no data to paint yet (cleared by ResetData)
+    bool Starting = true;       // until FormStart has run
+    bool PaintBlocked = true;   // no data to paint yet (cleared by ResetData)
     bool PaintDeferred = false; // a paint was asked for while blocked
-    bool Dependent = false;    // follows its master, closes when it goes
+    bool Dependent = false;     // follows its master, closes when it goes
     // The window's kind (three-letter code, bit 15 a flag); 0 = not set.  On
     // the main window a non-zero value asks the next master search to start
     // there (one shot).
@@ -108,9 +108,9 @@ public:
     // [0] the value last received, [1] and [2] the values offered now;
     // 0 = nothing, negative = the selection went away.
     std::array<int32_t, 3> LinkValues{};
-    DataFormRef Master;        // the window this one was opened from
-    std::string Title;         // first part of print and export headers
-    std::string Subtitle;      // appended directly to Title
+    DataFormRef Master;   // the window this one was opened from
+    std::string Title;    // first part of print and export headers
+    std::string Subtitle; // appended directly to Title
     std::chrono::steady_clock::time_point CreatedAt;
 
     // --- The window ---------------------------------------------------------
@@ -357,8 +357,8 @@ inline constexpr std::string_view kRtfTail = "\\pard\r\n}\r\n";
 // --- Clipboard block ----------------------------------------------------------
 
 constexpr size_t kClipBlockSize = 65530;
-extern size_t ClipCursor;    // where the next append goes
-extern uint16_t ClipLength;  // bytes appended so far
+extern size_t ClipCursor;   // where the next append goes
+extern uint16_t ClipLength; // bytes appended so far
 
 // A new zeroed block; `reserve` bytes at its end stay free for the closing
 // text until ClipReleaseReserve.

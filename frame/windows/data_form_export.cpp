@@ -119,11 +119,8 @@ void TDataForm::Exportuj()
         return;
     const std::string title = KamToWin(Title + Subtitle);
     switch (ExportFormat) {
-    case ExportFormatCode::Text:
-        ExportFile.Write(title + "\r\n\r\n");
-        break;
-    case ExportFormatCode::Csv:
-        break;
+    case ExportFormatCode::Text: ExportFile.Write(title + "\r\n\r\n"); break;
+    case ExportFormatCode::Csv: break;
     default: {
         const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.PrintFont; });
         std::string head = RtfHead(font);

@@ -55,7 +55,8 @@ void EndPrintJob()
 
 void EndPrintJobUnlessKept()
 {
-    const bool keep = PrintBatchDepth() > 0 || Config().Read([](const ConfigValues& v) { return v.PrintSavingOption; });
+    const bool keep =
+        PrintBatchDepth() > 0 || Config().Read([](const ConfigValues& v) { return v.PrintSavingOption; });
     if (!keep)
         EndPrintJob();
 }

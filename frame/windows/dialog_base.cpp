@@ -127,7 +127,8 @@ void TranslateOne(QObject* o)
     auto* w = qobject_cast<QWidget*>(o);
     if (w == nullptr)
         return;
-    if ((w->isWindow() || IsDataWindowWidget(w)) && Translate(w, "title", w->windowTitle(), Rule::Caption, out))
+    if ((w->isWindow() || IsDataWindowWidget(w)) &&
+        Translate(w, "title", w->windowTitle(), Rule::Caption, out))
         w->setWindowTitle(out);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         if (Translate(label, "caption", label->text(), Rule::Caption, out))
@@ -188,13 +189,13 @@ unsigned ClassOf(const QWidget* w)
     if (w->objectName().startsWith(QStringLiteral("qt_")))
         return 0;
     const QWidget* parent = w->parentWidget();
-    if (qobject_cast<const QLabel*>(w) || qobject_cast<const QCheckBox*>(w)
-        || qobject_cast<const QRadioButton*>(w) || qobject_cast<const QGroupBox*>(w))
+    if (qobject_cast<const QLabel*>(w) || qobject_cast<const QCheckBox*>(w) ||
+        qobject_cast<const QRadioButton*>(w) || qobject_cast<const QGroupBox*>(w))
         return LabelLike;
-    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QTextEdit*>(w)
-        || qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QComboBox*>(w)
-        || qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QListView*>(w)
-        || qobject_cast<const QScrollArea*>(w))
+    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QTextEdit*>(w) ||
+        qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+        qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QListView*>(w) ||
+        qobject_cast<const QScrollArea*>(w))
         return DataField;
     if (qobject_cast<const QPushButton*>(w) || qobject_cast<const QToolButton*>(w))
         return Button;
@@ -217,7 +218,8 @@ unsigned ClassOf(const QWidget* w)
 
 unsigned StyleBits(const QFont& f)
 {
-    return (f.bold() ? 1u : 0u) | (f.italic() ? 2u : 0u) | (f.underline() ? 4u : 0u) | (f.strikeOut() ? 8u : 0u);
+    return (f.bold() ? 1u : 0u) | (f.italic() ? 2u : 0u) | (f.underline() ? 4u : 0u) |
+           (f.strikeOut() ? 8u : 0u);
 }
 
 QFont WithStyle(QFont f, unsigned bits)
@@ -267,9 +269,8 @@ void ObarviFormular(QWidget* form)
 {
     if (form == nullptr)
         return;
-    const auto [table, fontSetting] = Config().Read([](const ConfigValues& v) {
-        return std::make_pair(v.ColourTable, v.DialogFont);
-    });
+    const auto [table, fontSetting] =
+        Config().Read([](const ConfigValues& v) { return std::make_pair(v.ColourTable, v.DialogFont); });
     std::array<QColor, 7> c;
     for (int i = 0; i < 7; ++i)
         c[static_cast<size_t>(i)] = ProgramColour(table, i);
@@ -361,7 +362,8 @@ QWidget* DefaultOwner(QWidget* parent)
 }
 } // namespace
 
-TDlgForm::TDlgForm(QWidget* parent) : QDialog(DefaultOwner(parent)) {}
+TDlgForm::TDlgForm(QWidget* parent) : QDialog(DefaultOwner(parent))
+{}
 
 TDlgForm::~TDlgForm() = default;
 
@@ -386,9 +388,8 @@ void TDlgForm::UmistiDialog()
         over = mainWidget->frameGeometry();
         screen = mainWidget->screen();
     } else {
-        over = Config().Read([](const ConfigValues& v) {
-            return QRect(v.mainLeft, v.mainTop, v.mainWidth, v.mainHeight);
-        });
+        over = Config().Read(
+            [](const ConfigValues& v) { return QRect(v.mainLeft, v.mainTop, v.mainWidth, v.mainHeight); });
     }
     if (QScreen* at = QGuiApplication::screenAt(over.center()))
         screen = at;

@@ -12,12 +12,11 @@ static void InitIkonaResources()
 const std::vector<const char*>& TIkona::Names()
 {
     static const std::vector<const char*> names = {
-        "IATC",   "IATCr",  "IInd",   "IVyr",   "IZem",   "ILATC",  "ILInd",  "ILVyr",  "ILZem",
-        "ILNaz",  "ILKod",  "ILRCZ",  "ILRSQ",  "ILClo",  "ILEAN",  "ILHl",   "ILCl",   "ILLet",
-        "ILSPC",  "ILPoz",  "ILSl",   "IKLek",  "IKKod",  "ILSlS",  "ILPozE", "IKNaz",  "IKSul",
-        "IKSyn",  "IInt",   "IIntHl", "ILObr",  "ILText", "ILSpot", "IKat",   "IPCKat", "IPCNaz",
-        "IPCATC", "IPCATr", "IPSNaz", "IPSATC", "IPSATr", "ISQL",   "ILSQL",  "ILBr",   "IDrz",
-        "ILDrz",
+        "IATC",   "IATCr",  "IInd",   "IVyr",  "IZem",   "ILATC",  "ILInd",  "ILVyr",  "ILZem",  "ILNaz",
+        "ILKod",  "ILRCZ",  "ILRSQ",  "ILClo", "ILEAN",  "ILHl",   "ILCl",   "ILLet",  "ILSPC",  "ILPoz",
+        "ILSl",   "IKLek",  "IKKod",  "ILSlS", "ILPozE", "IKNaz",  "IKSul",  "IKSyn",  "IInt",   "IIntHl",
+        "ILObr",  "ILText", "ILSpot", "IKat",  "IPCKat", "IPCNaz", "IPCATC", "IPCATr", "IPSNaz", "IPSATC",
+        "IPSATr", "ISQL",   "ILSQL",  "ILBr",  "IDrz",   "ILDrz",
     };
     return names;
 }

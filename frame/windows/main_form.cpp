@@ -8,8 +8,8 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QKeyEvent>
-#include <QMenuBar>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,7 +20,6 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-
 #include <algorithm>
 #include <cassert>
 #include <chrono>
@@ -30,22 +29,22 @@
 #include "datastore/language.h"
 #include "datastore/run_log.h"
 #include "datastore/service_hooks.h"
-#include "datastore/table_layouts.h"
 #include "datastore/startup_loader.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
+#include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
-#include "frame/pages/hint_window.h"
 #include "frame/hooks.h"
-#include "frame/windows/icon_holder.h"
-#include "frame/start/ipc.h"
+#include "frame/pages/hint_window.h"
+#include "frame/pages/hints.h"
 #include "frame/pages/key_map.h"
+#include "frame/start/ipc.h"
+#include "frame/start/prestart.h"
+#include "frame/windows/icon_holder.h"
 #include "frame/windows/message_box.h"
 #include "frame/windows/placement.h"
-#include "frame/config/placement_scheme.h"
-#include "frame/start/prestart.h"
-#include "frame/pages/hints.h"
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
@@ -214,8 +213,8 @@ protected:
 // window of the program resolves its colours.
 Colour RgbColour(const QColor& c)
 {
-    return static_cast<Colour>(c.red()) | (static_cast<Colour>(c.green()) << 8)
-           | (static_cast<Colour>(c.blue()) << 16);
+    return static_cast<Colour>(c.red()) | (static_cast<Colour>(c.green()) << 8) |
+           (static_cast<Colour>(c.blue()) << 16);
 }
 
 enum class PageKind { None, Installer, Help, Diagnoses, Duplicity, Start };
@@ -234,8 +233,8 @@ PageHooks SetPageHooks(PageHooks hooks)
 uint16_t DataPartsOf(const std::string& dataDir)
 {
     static const std::pair<const char*, uint16_t> parts[] = {
-        {"kodex.dat", DataPart::Kodex}, {"spc.dat", DataPart::Spc},   {"cvzp.dat", DataPart::Cvzp},
-        {"pfa.dat", DataPart::Pfa},     {"pzt.dat", DataPart::Pzt},   {"mkn.dat", DataPart::Mkn},
+        {"kodex.dat", DataPart::Kodex},    {"spc.dat", DataPart::Spc},   {"cvzp.dat", DataPart::Cvzp},
+        {"pfa.dat", DataPart::Pfa},        {"pzt.dat", DataPart::Pzt},   {"mkn.dat", DataPart::Mkn},
         {"klnaz.txt", DataPart::KlnazTxt}, {"mkno.dat", DataPart::Mkno},
     };
     uint16_t p = DataPart::Always;
@@ -245,9 +244,18 @@ uint16_t DataPartsOf(const std::string& dataDir)
     return p;
 }
 
-DataSetCode CurrentDataSet() { return Values().dataSet; }
-void SetCurrentDataSet(DataSetCode dataSet) { Values().dataSet = dataSet; }
-uint16_t CurrentDataParts() { return Values().dataParts; }
+DataSetCode CurrentDataSet()
+{
+    return Values().dataSet;
+}
+void SetCurrentDataSet(DataSetCode dataSet)
+{
+    Values().dataSet = dataSet;
+}
+uint16_t CurrentDataParts()
+{
+    return Values().dataParts;
+}
 std::string CurrentVersionText()
 {
     std::lock_guard lock(Values().mutex);
@@ -263,7 +271,10 @@ std::string AppDataFolder()
     std::lock_guard lock(Values().mutex);
     return Values().appDataFolder;
 }
-char DeviceBlankClassLetter() { return Values().deviceLetter; }
+char DeviceBlankClassLetter()
+{
+    return Values().deviceLetter;
+}
 SharedText& UpdateStatusText()
 {
     static SharedText t;
@@ -300,7 +311,7 @@ bool NoticeIsNewer(const std::string& notice, const std::string& programVersion)
 namespace {
 std::atomic<int> g_loaderStopBoundMs{2000};
 std::atomic<bool> g_timerMaxRequested{false};
-}
+} // namespace
 
 void TMainForm::SetLoaderStopBoundMs(int ms)
 {
@@ -356,9 +367,8 @@ void TMainForm::FormCreate()
     // The icons come before the page that copies them.
     ikona_ = std::make_unique<TIkona>();
 
-    FontFolderPath = !s.SharedRoot.empty() && ExistsInFolder(s.SharedRoot, "VEDAVIZO.DID")
-                         ? s.SharedRoot
-                         : s.ProgramFolder;
+    FontFolderPath = !s.SharedRoot.empty() && ExistsInFolder(s.SharedRoot, "VEDAVIZO.DID") ? s.SharedRoot
+                                                                                           : s.ProgramFolder;
     {
         std::lock_guard lock(Values().mutex);
         Values().fontFolder = FontFolderPath;
@@ -489,14 +499,14 @@ void TMainForm::FormStart()
     }
 
     // 6: the main table and its format.
-    if (ProgramType == ProgramKind::Normal || ProgramType == ProgramKind::Diagnoses
-        || ProgramType == ProgramKind::Duplicity || ProgramType == ProgramKind::Diagnoses2
-        || ProgramType == ProgramKind::Help2)
+    if (ProgramType == ProgramKind::Normal || ProgramType == ProgramKind::Diagnoses ||
+        ProgramType == ProgramKind::Duplicity || ProgramType == ProgramKind::Diagnoses2 ||
+        ProgramType == ProgramKind::Help2)
         CheckMainTable();
 
     // 7: the newest version folder.
-    if (ProgramType == ProgramKind::Installer || ProgramType == ProgramKind::Normal
-        || ProgramType == ProgramKind::Duplicity) {
+    if (ProgramType == ProgramKind::Installer || ProgramType == ProgramKind::Normal ||
+        ProgramType == ProgramKind::Duplicity) {
         FindBestVersionFolder();
         const std::string best = BestVersionFolderFromLog(RunLogText());
         if (VersionFolderIsNewer(best, LastFolderName(s.ProgramFolder)))

@@ -19,10 +19,10 @@
 //
 // Main thread only, except RequestTimerMax (any thread).
 
+#include <QColor>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QPointer>
-#include <QColor>
 #include <QWidget>
 
 #include <atomic>
@@ -33,10 +33,10 @@
 #include <string>
 
 #include "frame/commands/request.h"
-#include "frame/start/command_line.h"
-#include "frame/windows/data_form.h"
 #include "frame/pages/input_tracker.h"
 #include "frame/pages/page_host.h"
+#include "frame/start/command_line.h"
+#include "frame/windows/data_form.h"
 
 class QLabel;
 class QTimer;
@@ -60,11 +60,11 @@ struct PageContext {
 };
 
 struct PageHooks {
-    std::function<std::unique_ptr<TPraded>(const PageContext&)> makeInstWin;     // type 1
-    std::function<std::unique_ptr<TPraded>(const PageContext&, char mode)> makeHlpWin; // "?" 2, "D" 8
+    std::function<std::unique_ptr<TPraded>(const PageContext&)> makeInstWin;             // type 1
+    std::function<std::unique_ptr<TPraded>(const PageContext&, char mode)> makeHlpWin;   // "?" 2, "D" 8
     std::function<std::unique_ptr<TPraded>(const PageContext&, int variant)> makeMknWin; // 0: 4, 1: 7
-    std::function<std::unique_ptr<TPraded>(const PageContext&)> makeDuplicity;   // type 5
-    std::function<std::unique_ptr<TPraded>(const PageContext&)> makePrazdno;     // type 3
+    std::function<std::unique_ptr<TPraded>(const PageContext&)> makeDuplicity;           // type 5
+    std::function<std::unique_ptr<TPraded>(const PageContext&)> makePrazdno;             // type 3
     // Calls on the page made by the hooks above.
     std::function<void(TPraded* page, const std::string& topic)> goToTopic;
     std::function<void(TPraded* page, const std::string& code)> goToCode;
@@ -117,9 +117,9 @@ bool NoticeIsNewer(const std::string& notice, const std::string& programVersion)
 // --- The window -------------------------------------------------------------
 
 struct MainFormOptions {
-    EnvLookup environment;          // empty: the process environment
-    MessageSink* sink = nullptr;    // boxes of the start (nullptr: the current sink)
-    bool handOver = true;           // offer the request to running copies (tests turn it off)
+    EnvLookup environment;       // empty: the process environment
+    MessageSink* sink = nullptr; // boxes of the start (nullptr: the current sink)
+    bool handOver = true;        // offer the request to running copies (tests turn it off)
 };
 
 class TMainForm : public QMainWindow, public TDataForm, public MainRequestFields {
@@ -142,7 +142,7 @@ public:
 
     // --- Fields -----------------------------------------------------------
     uint8_t ProgramType = ProgramKind::Normal;
-    std::string StatusText;       // "startuji" after the start, "po startu" after later shows
+    std::string StatusText; // "startuji" after the start, "po startu" after later shows
     std::string VersionText;
     DataSetCode DataSet = DataSetCode::Drugs;
     uint16_t DataParts = DataPart::Always;
@@ -176,7 +176,7 @@ public:
 
     // --- Handlers (public for tests and the surfaces) ------------------------
     void FormActivate() override;
-    void FormPaint();   // paint the page into the back buffer now and show it
+    void FormPaint(); // paint the page into the back buffer now and show it
     void FormResize();
     void TimerTikTimer();
     void TimerMaxTimer();

@@ -37,9 +37,15 @@ void ShowQueued(MessageRequest request)
 
 } // namespace
 
-int AskOkCancel(std::string_view text) { return Ask(MessageButtons::OkCancel, text); }
+int AskOkCancel(std::string_view text)
+{
+    return Ask(MessageButtons::OkCancel, text);
+}
 
-int AskYesNoCancel(std::string_view text) { return Ask(MessageButtons::YesNoCancel, text); }
+int AskYesNoCancel(std::string_view text)
+{
+    return Ask(MessageButtons::YesNoCancel, text);
+}
 
 void ShowError(std::string_view text)
 {
@@ -67,7 +73,10 @@ void ShowDbError(const TFileId& id, int32_t position, uint16_t code)
                        DbErrorLine(id, status, position, code)));
 }
 
-int DbFailureCount() { return g_dbFailures.load(); }
+int DbFailureCount()
+{
+    return g_dbFailures.load();
+}
 
 int QtMessageBoxSink::Show(const MessageRequest& request)
 {
@@ -75,41 +84,24 @@ int QtMessageBoxSink::Show(const MessageRequest& request)
     box.setWindowTitle(request.caption);
     box.setText(request.text);
     switch (request.icon) {
-    case MessageIcon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case MessageIcon::Warning:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MessageIcon::Error:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case MessageIcon::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    case MessageIcon::None:
-        break;
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MessageIcon::None: break;
     }
     switch (request.buttons) {
-    case MessageButtons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
-    case MessageButtons::OkCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        break;
+    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
     case MessageButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
     switch (box.exec()) {
-    case QMessageBox::Ok:
-        return MessageAnswer::Ok;
-    case QMessageBox::Yes:
-        return MessageAnswer::Yes;
-    case QMessageBox::No:
-        return MessageAnswer::No;
-    default:
-        return MessageAnswer::Cancel;
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: return MessageAnswer::Cancel;
     }
 }
 

@@ -107,8 +107,8 @@ PlacementResult DecidePlacement(const PlacementSchemes& schemes, const Placement
         result.maximised = true;
         return result;
     }
-    if (request.mode < kFirstScheme || request.mode > kLastScheme || request.kind == 0
-        || request.client.width() <= 0 || request.client.height() <= 0)
+    if (request.mode < kFirstScheme || request.mode > kLastScheme || request.kind == 0 ||
+        request.client.width() <= 0 || request.client.height() <= 0)
         return result;
     QRect r = request.bounds;
     const int found = FindPlacementRecord(schemes.table, request.mode, request.kind);
@@ -184,8 +184,7 @@ QRect ComputeMainWindowRect(const MainWindowInput& in)
         w = h = sample;
         l = savedRight ? 20 : screenWidth - w;
         break;
-    case 6:
-        break;
+    case 6: break;
     case 7:
         w = h = sample;
         l = savedRight ? 5 : screenWidth - w - 20;
@@ -319,9 +318,8 @@ QRect MainWindowRect(uint8_t programType, const QWidget* mainWindow, int sampleW
     in.programType = programType;
     in.sampleWidth = sampleWidth;
     in.current = mainWindow != nullptr ? mainWindow->frameGeometry() : QRect(0, 0, 640, 480);
-    in.sizePos = Config().Read([](const ConfigValues& v) {
-        return QRect(v.mainLeft, v.mainTop, v.mainWidth, v.mainHeight);
-    });
+    in.sizePos = Config().Read(
+        [](const ConfigValues& v) { return QRect(v.mainLeft, v.mainTop, v.mainWidth, v.mainHeight); });
     const QScreen* screen = mainWindow != nullptr ? mainWindow->screen() : QGuiApplication::primaryScreen();
     if (screen != nullptr) {
         in.screen = screen->geometry().size();

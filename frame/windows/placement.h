@@ -45,10 +45,10 @@ QRect FitToClient(QRect rect, QSize client, QSize minimum);
 struct PlacementRequest {
     uint8_t mode = 1;
     uint16_t kind = 0;
-    QRect bounds;                 // where the window is now
-    QSize client;                 // the client area
-    QSize minimum;                // the window's smallest size
-    std::vector<QPoint> others;   // see CascadeRect
+    QRect bounds;               // where the window is now
+    QSize client;               // the client area
+    QSize minimum;              // the window's smallest size
+    std::vector<QPoint> others; // see CascadeRect
 };
 
 struct PlacementResult {
@@ -78,12 +78,12 @@ QMargins TaskbarMarginsOf(const QRect& screen, const QRect& available);
 
 struct MainWindowInput {
     uint8_t programType = 3;
-    QRect current;          // the main window's rectangle now
-    int sampleWidth = 0;    // pixel width of the 64-character sample sentence
-    QRect sizePos;          // SIZEPOS
-    QSize screen;           // the screen's size
-    QRect desktop;          // the available area
-    QMargins margins;       // TaskbarMarginsOf
+    QRect current;       // the main window's rectangle now
+    int sampleWidth = 0; // pixel width of the 64-character sample sentence
+    QRect sizePos;       // SIZEPOS
+    QSize screen;        // the screen's size
+    QRect desktop;       // the available area
+    QMargins margins;    // TaskbarMarginsOf
 };
 
 // The main window's rectangle at start-up for its program type, kept on the

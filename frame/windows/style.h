@@ -24,10 +24,10 @@ class TDataForm;
 namespace ColourIndex {
 constexpr int FieldBackground = 0; // edits, lists, grids, MDI children
 constexpr int Text = 1;
-constexpr int MainBackground = 2;  // the main window's client area
+constexpr int MainBackground = 2; // the main window's client area
 constexpr int GreyText = 3;
 constexpr int ButtonText = 4;
-constexpr int Highlight = 5;       // highlighted text
+constexpr int Highlight = 5;        // highlighted text
 constexpr int DialogBackground = 6; // dialogs, panels, notebooks, fixed cells
 constexpr int Count = 7;
 } // namespace ColourIndex

@@ -40,9 +40,9 @@ TEST(Bits, InitAllSetsExactlyTheFirstNBits)
         int64_t n;
         TBits expected;
     } cases[] = {
-        {0, {0x00}},  {-3, {0x00}},      {1, {0x01}},       {7, {0x7F}},
-        {8, {0xFF}},  {9, {0xFF, 0x01}}, {10, {0xFF, 0x03}}, {16, {0xFF, 0xFF}},
-        {17, {0xFF, 0xFF, 0x01}},
+        {0, {0x00}},        {-3, {0x00}},       {1, {0x01}},
+        {7, {0x7F}},        {8, {0xFF}},        {9, {0xFF, 0x01}},
+        {10, {0xFF, 0x03}}, {16, {0xFF, 0xFF}}, {17, {0xFF, 0xFF, 0x01}},
     };
     for (const Case& c : cases) {
         TBits b{0xAA, 0xAA, 0xAA, 0xAA};
@@ -92,11 +92,10 @@ TEST(Bits, CountCoversPartialBytesAndCutsAtTheEnd)
         const TBits* bits;
         int64_t from, to, expected;
     } cases[] = {
-        {&twoFull, 0, 15, 16},  {&twoFull, 3, 12, 10}, {&twoFull, 0, 100, 16},
-        {&twoFull, -5, 3, 4},   {&twoFull, 5, 4, 0},   {&twoFull, 16, 40, 0},
-        {&twoFull, 7, 8, 2},    {&twoFull, 2, 2, 1},   {&mixed, 0, 31, 13},
-        {&mixed, 4, 11, 8},     {&mixed, 3, 12, 8},    {&mixed, 12, 24, 5},
-        {&mixed, 8, 23, 8},     {&mixed, 17, 17, 1},   {&mixed, 24, 1000000000, 1},
+        {&twoFull, 0, 15, 16}, {&twoFull, 3, 12, 10}, {&twoFull, 0, 100, 16},      {&twoFull, -5, 3, 4},
+        {&twoFull, 5, 4, 0},   {&twoFull, 16, 40, 0}, {&twoFull, 7, 8, 2},         {&twoFull, 2, 2, 1},
+        {&mixed, 0, 31, 13},   {&mixed, 4, 11, 8},    {&mixed, 3, 12, 8},          {&mixed, 12, 24, 5},
+        {&mixed, 8, 23, 8},    {&mixed, 17, 17, 1},   {&mixed, 24, 1000000000, 1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(BitsCount(*c.bits, c.from, c.to), c.expected) << c.from << ".." << c.to;
@@ -108,8 +107,8 @@ TEST(Bits, NthFindsThePositionAfterTheNthSetBit)
     struct Case {
         int64_t from, n, expected;
     } cases[] = {
-        {0, 1, 6},  {0, 2, 25}, {0, 3, 32}, {0, 4, 32}, {6, 1, 25}, {5, 1, 6},
-        {0, 0, 0},  {7, -1, 7}, {-9, 1, 6}, {32, 1, 32}, {40, 2, 40}, {25, 1, 32},
+        {0, 1, 6}, {0, 2, 25}, {0, 3, 32}, {0, 4, 32},  {6, 1, 25},  {5, 1, 6},
+        {0, 0, 0}, {7, -1, 7}, {-9, 1, 6}, {32, 1, 32}, {40, 2, 40}, {25, 1, 32},
     };
     for (const Case& c : cases)
         EXPECT_EQ(BitsNth(b, c.from, c.n), c.expected) << "from " << c.from << " n " << c.n;
@@ -150,7 +149,8 @@ TEST(Bits, NextAndPreviousSetAgreeWithABitByBitWalk)
         return -1;
     };
     auto slowPrevious = [](const TBits& b, int64_t from, int64_t first) -> int64_t {
-        for (int64_t p = std::min<int64_t>(from, static_cast<int64_t>(b.size()) * 8 - 1); p >= first && p >= 0; --p)
+        for (int64_t p = std::min<int64_t>(from, static_cast<int64_t>(b.size()) * 8 - 1);
+             p >= first && p >= 0; --p)
             if (BitTest(b, p))
                 return p;
         return -1;

@@ -57,19 +57,18 @@ TEST(CtrlTokenizer, ItemsOfByteCases)
         {"code 19 value 1", B({19, 1, 16}), {"P19 0 3 1"}},
         {"code 18 value 27", B({18, 27, 16}), {"P18 0 3 27"}},
         {"12-bit value from the high nibble", B({22, 0x34, 0xF2}), {"P22 0 3 564"}},
-        {"text, codes, text", B({'A', 'b', 14, 127, 0xE1, 6, 'x'}),
+        {"text, codes, text",
+         B({'A', 'b', 14, 127, 0xE1, 6, 'x'}),
          {"T 0 2", "C14 2", "T 3 2", "C6 5", "T 6 1"}},
-        {"three pairs skip onto the next byte", B({24, 160, 0, 145, 0, 5, 17, 'Z'}),
+        {"three pairs skip onto the next byte",
+         B({24, 160, 0, 145, 0, 5, 17, 'Z'}),
          {"P24 0 7 160 145 261", "T 7 1"}},
-        {"a pair may hold a 0 and a byte below 32", B({24, 0, 1, 3, 16, 'a'}),
-         {"P24 0 5 256 3", "T 5 1"}},
-        {"a lone 0 before text is reported, the walk goes on", B({0, 'A', 0}),
-         {"C0 0", "T 1 1", "C0 2"}},
+        {"a pair may hold a 0 and a byte below 32", B({24, 0, 1, 3, 16, 'a'}), {"P24 0 5 256 3", "T 5 1"}},
+        {"a lone 0 before text is reported, the walk goes on", B({0, 'A', 0}), {"C0 0", "T 1 1", "C0 2"}},
         {"truncated: no pair at all", B({'A', 20}), {"T 0 1", "P20 1 1 !"}},
         {"truncated: half a pair", B({20, 5}), {"P20 0 2 !"}},
         {"truncated: the pairs never close", B({24, 1, 2, 3, 4}), {"P24 0 5 513 1027 !"}},
-        {"a code 16..31 as a high byte closes the pair", B({21, 3, 2 + 16, 6}),
-         {"P21 0 3 515", "C6 3"}},
+        {"a code 16..31 as a high byte closes the pair", B({21, 3, 2 + 16, 6}), {"P21 0 3 515", "C6 3"}},
         {"empty", "", {}},
     };
     for (const Case& c : cases)
@@ -120,12 +119,11 @@ TEST(CtrlTokenizer, StringParameters)
         std::string back;
     };
     const Case cases[] = {
-        {"ABCDE", "ABCDE"},      // five characters: three pairs, the last second half 0
-        {"OBSAH_", "OBSAH_"},    // even
-        {"X", "X"},              // odd: a closing blank
-        {" ABC", " ABC"},        // a leading blank round-trips
-        {"@1", "@1"},
-        {"", ""},
+        {"ABCDE", "ABCDE"},   // five characters: three pairs, the last second half 0
+        {"OBSAH_", "OBSAH_"}, // even
+        {"X", "X"},           // odd: a closing blank
+        {" ABC", " ABC"},     // a leading blank round-trips
+        {"@1", "@1"},         {"", ""},
     };
     for (const Case& c : cases) {
         CtrlTextWriter w;
@@ -134,8 +132,7 @@ TEST(CtrlTokenizer, StringParameters)
         CtrlItem item;
         ASSERT_TRUE(CtrlItemAt(t, 0, item));
         EXPECT_FALSE(item.truncated) << c.text;
-        EXPECT_EQ(item.PairCount(), std::max<int>(1, (static_cast<int>(c.text.size()) + 1) / 2))
-            << c.text;
+        EXPECT_EQ(item.PairCount(), std::max<int>(1, (static_cast<int>(c.text.size()) + 1) / 2)) << c.text;
         EXPECT_EQ(CtrlStringParam(t, item), c.back) << c.text;
         EXPECT_EQ(t.substr(static_cast<size_t>(item.End())), "tail") << c.text;
     }
@@ -163,11 +160,9 @@ TEST(CtrlTextWriter, BytesLaidOutByHand)
     w.Code(21, {0x0F41}).Code(31, {1}).Code(31, {0});
     w.Field(B({'a', 0, 'b', 13, 'c'}));
     w.Code(18, {4096 + 11}); // masked to 12 bits
-    EXPECT_EQ(w.Bytes(),
-              B({19, 1, 16, 'N', 'a', 'z', 'e', 'v', 7, 12,
-                 24, 160, 0, 145, 0, 0xF0, 2, 96, 16, 22, 0x10, 16, 23, 0x11, 4 + 16, 4,
-                 21, 0x41, 15 + 16, 31, 1, 16, 31, 0, 16,
-                 'a', ' ', 'b', ' ', 'c', 18, 11, 16}));
+    EXPECT_EQ(w.Bytes(), B({19,   1,  16, 'N', 'a', 'z',  'e', 'v', 7,    12,     24, 160, 0,    145,     0,
+                            0xF0, 2,  96, 16,  22,  0x10, 16,  23,  0x11, 4 + 16, 4,  21,  0x41, 15 + 16, 31,
+                            1,    16, 31, 0,   16,  'a',  ' ', 'b', ' ',  'c',    18, 11,  16}));
     // A code below 16 never takes pairs; a code 16..31 always has one.
     EXPECT_EQ(CtrlCodeBytes(9, {5}), B({9}));
     CtrlTextWriter z;

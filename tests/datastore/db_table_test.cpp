@@ -131,17 +131,19 @@ TEST_F(SmallTable, FindRecordIsALowerBoundOverFoldedText)
         int32_t recNo;
     };
     const Case cases[] = {
-        {"", 0, 0, 4},                           // empty text: first in key order
+        {"", 0, 0, 4}, // empty text: first in key order
         {"ACYLPYRIN", 0, 0, 4},
-        {"acylpyrin 5", 0, 1, 2},                // longer than the key; stored keys equal
-        {"ACYLPYRIN 500 X", -20001, 2, 3},       // longer than the field
-        {"\x87" "AJ", 0, 2, 3},                  // "čAJ": diacritics fold away
-        {"caj he\xA9m", 0, 2, 3},                // "caj heřm"
+        {"acylpyrin 5", 0, 1, 2},          // longer than the key; stored keys equal
+        {"ACYLPYRIN 500 X", -20001, 2, 3}, // longer than the field
+        {"\x87"
+         "AJ",
+         0, 2, 3},                // "čAJ": diacritics fold away
+        {"caj he\xA9m", 0, 2, 3}, // "caj heřm"
         {"B", -20001, 2, 3},
-        {"ibalgin 2", 0, 3, 5},                  // field "Ibalgin-200": hyphen folds to blank
+        {"ibalgin 2", 0, 3, 5}, // field "Ibalgin-200": hyphen folds to blank
         {"IBALGIN-4", 0, 4, 1},
         {"IBALGIN 3", -20001, 4, 1},
-        {"ZZZ", -20001, 4, 1},                   // above every key: last record
+        {"ZZZ", -20001, 4, 1}, // above every key: last record
     };
     std::string buf;
     for (const Case& c : cases) {
@@ -182,17 +184,20 @@ TEST_F(SmallTable, FieldAccessors)
     const std::string& r = small_tables::MedRecords()[2]; // "003čaj heřmánek  "
     EXPECT_EQ(GetField(r, 1, 3), "003");
     EXPECT_EQ(GetField(r, 4, 14), r.substr(3));
-    EXPECT_EQ(GetField(r, 16, 10), "  ");        // cut at the record's end
+    EXPECT_EQ(GetField(r, 16, 10), "  "); // cut at the record's end
     EXPECT_EQ(GetField(r, 40, 3), "");
     EXPECT_EQ(GetFieldTrim(r, 4, 14), r.substr(3, 12));
     EXPECT_EQ(GetFieldUpper(r, 4, 14), "CAJ HERMANEK  ");
     EXPECT_EQ(FieldDiffers(r, 1, 3, "003"), 0);
-    EXPECT_EQ(FieldDiffers(r, 1, 3, "0031"), 0);  // only the first 3 characters
+    EXPECT_EQ(FieldDiffers(r, 1, 3, "0031"), 0); // only the first 3 characters
     EXPECT_EQ(FieldDiffers(r, 1, 3, "004"), 1);
-    EXPECT_EQ(FieldDiffers(r, 1, 3, "00"), 1);    // text shorter than the field
+    EXPECT_EQ(FieldDiffers(r, 1, 3, "00"), 1);     // text shorter than the field
     EXPECT_EQ(FieldDiffers(r, 16, 5, "  abc"), 1); // field cut by the record's end
     EXPECT_EQ(FieldDiffersUpper(r, 4, 3, "CAJ"), 0);
-    EXPECT_EQ(FieldDiffersUpper(r, 4, 3, "\x80" "aj"), 0); // "Čaj"
+    EXPECT_EQ(FieldDiffersUpper(r, 4, 3,
+                                "\x80"
+                                "aj"),
+              0); // "Čaj"
     EXPECT_EQ(FieldDiffersUpper(r, 4, 3, "CAK"), 1);
     EXPECT_EQ(FieldLength(0x00), 1);
     EXPECT_EQ(FieldLength(0x45), 70);
@@ -389,7 +394,7 @@ TEST(OpenTable, DamagedIndexesGiveTheirStatusAndHookCode)
         {"first leaf beyond the file", with(4, 0x40), 20001, {{"mednaz", 20001, 0, 103}}},
         {"first leaf before the middle level", with(4, 0), 20001, {{"mednaz", 20001, 0, 103}}},
         {"upper level flagged but absent", with(7, 0x06), 20001, {{"mednaz", 20001, 0, 103}}},
-        {"no room for a key", with(7, 0x03) .replace(6, 1, 1, '\xC0'), 20001, {{"mednaz", 20001, 0, 103}}},
+        {"no room for a key", with(7, 0x03).replace(6, 1, 1, '\xC0'), 20001, {{"mednaz", 20001, 0, 103}}},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
@@ -554,7 +559,8 @@ TEST(DbErrorHook, DefaultHookPrintsTheMessageAndExitsWithThree)
             OpenTableIn(t, d, "kl", "", 0);
         },
         ::testing::ExitedWithCode(3), "\"Error in DB 20001 \\(loc\\.3\\) File kl  Record 0\"");
-    EXPECT_EQ(DbErrorText("klnaz", 20003, 1234, 132), "\"Error in DB 20003 (loc.132) File klnaz  Record 1234\"");
+    EXPECT_EQ(DbErrorText("klnaz", 20003, 1234, 132),
+              "\"Error in DB 20003 (loc.132) File klnaz  Record 1234\"");
     EXPECT_EQ(DbErrorText(TFileId(), -1, 0, 0), "\"Error in DB -1 (loc.0) File   Record 0\"");
 }
 

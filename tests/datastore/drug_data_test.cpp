@@ -90,12 +90,13 @@ TEST_F(DrugDataTest, LinesAndDetailsTrimEachFieldAndKeepTheirWidth)
     EXPECT_EQ(FormatDrugDetails(rec, 14), "10 mg TBL 30  ");
     EXPECT_EQ(FormatDrugDetails(Drug({{"LFO", "TBL"}}), 0), "TBL");
 
-    const std::string full = Drug({{"SIL", std::string(24, 's')}, {"LFO", std::string(27, 'l')},
-                                   {"BAL", std::string(22, 'b')}});
+    const std::string full =
+        Drug({{"SIL", std::string(24, 's')}, {"LFO", std::string(27, 'l')}, {"BAL", std::string(22, 'b')}});
     for (int w : {73, 46}) {
         const std::string d = FormatDrugDetails(full, w);
         EXPECT_EQ(d.size(), static_cast<size_t>(w));
-        EXPECT_EQ(d, (std::string(24, 's') + " " + std::string(27, 'l') + " " + std::string(22, 'b')).substr(0, w));
+        EXPECT_EQ(
+            d, (std::string(24, 's') + " " + std::string(27, 'l') + " " + std::string(22, 'b')).substr(0, w));
     }
 }
 
@@ -136,9 +137,10 @@ TEST_F(DrugDataTest, GoodsMakersAndSupplementTexts)
     vyr.PutText(r, "NAZ", "Maker");
     ASSERT_EQ(WriteDatFile(folder + "pfavyrv.dat", vyr, {r}), 0);
     ASSERT_EQ(WriteSezFile(folder + "pfavyrko.sez", {r}, SezKeySpec{0, 4, 0, 4}), 0);
-    test_support::ScopedTextTable ui(UiTexts, test_support::CompileTable("[Chyby]\nNotFndIn=\\x20not in\\x20\n"));
-    test_support::ScopedTextTable data(DataTexts, test_support::CompileTable(
-        "[Dop]\nA__=one letter\nAB_=" + std::string(90, 'x') + "\n"));
+    test_support::ScopedTextTable ui(UiTexts,
+                                     test_support::CompileTable("[Chyby]\nNotFndIn=\\x20not in\\x20\n"));
+    test_support::ScopedTextTable data(
+        DataTexts, test_support::CompileTable("[Dop]\nA__=one letter\nAB_=" + std::string(90, 'x') + "\n"));
 
     EXPECT_EQ(LookupGoodsMaker("A123"), "Maker" + std::string(69, ' '));
     EXPECT_EQ(LookupGoodsMaker("B999"), "B999 not in \"PFAVYRV\"");
@@ -161,9 +163,11 @@ TEST_F(DrugDataTest, SetupEditionDerivesColumnsAndMonth)
         const char* version;
         int month;
     };
-    for (const Case& c : {Case{"2026.4", 321}, Case{"2026.4k", 322}, Case{"2026.4s", 323}, Case{"20x6.4", 0}}) {
-        test_support::ScopedTextTable data(DataTexts, test_support::CompileTable(
-            std::string("[Uhr]\nInit=AXBYCX\n[Verze]\nCislo=") + c.version + "\n"));
+    for (const Case& c :
+         {Case{"2026.4", 321}, Case{"2026.4k", 322}, Case{"2026.4s", 323}, Case{"20x6.4", 0}}) {
+        test_support::ScopedTextTable data(
+            DataTexts, test_support::CompileTable(std::string("[Uhr]\nInit=AXBYCX\n[Verze]\nCislo=") +
+                                                  c.version + "\n"));
         SetupEdition(2);
         EXPECT_EQ(DataMonth(), c.month) << c.version;
         EXPECT_EQ(ReimbColumnLetters(), "ABCX");
@@ -206,15 +210,17 @@ protected:
     static void Value(std::string& rec, const FieldPos& f, int32_t v)
     {
         for (int i = 0; i < 4; ++i)
-            rec[static_cast<size_t>(f.Offset() + i)] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+            rec[static_cast<size_t>(f.Offset() + i)] =
+                static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
     }
     static std::string Full()
     {
-        std::string rec = Drug({{"KOD", "0000123"}, {"NAZ", "Name"}, {"SIL", "sup"}, {"LFO", "str"},
-                                {"BAL", "pack"}, {"OBA", "OBA123"}, {"DRZ", "DRZ"}, {"ZED", "CZE"},
+        std::string rec = Drug({{"KOD", "0000123"}, {"NAZ", "Name"},     {"SIL", "sup"},  {"LFO", "str"},
+                                {"BAL", "pack"},    {"OBA", "OBA123"},   {"DRZ", "DRZ"},  {"ZED", "CZE"},
                                 {"ATC", "N02BE01"}, {"RC", "=12345678"}, {"SD", "12345"}, {"TR", "A"},
-                                {"EX", "2412"}, {"ZAV", "Z"}, {"DP", "DP1"}, {"NV", "N1"}, {"VP", "RX"},
-                                {"DDM", "0.50"}, {"DDJ", "mg"}, {"DDB", "12345678"}, {"BRA", "B"}});
+                                {"EX", "2412"},     {"ZAV", "Z"},        {"DP", "DP1"},   {"NV", "N1"},
+                                {"VP", "RX"},       {"DDM", "0.50"},     {"DDJ", "mg"},   {"DDB", "12345678"},
+                                {"BRA", "B"}});
         rec[kKlLayout.Field("OME").Offset()] = 0x07;
         rec[kKlLayout.Field("WEB").Offset()] = 0x01;
         rec[kKlLayout.Field("PEA").Offset()] = 5;
@@ -231,10 +237,11 @@ protected:
         return out;
     }
 
-    test_support::ScopedTextTable ui{UiTexts, test_support::CompileTable(
-        "[VybLek]\nzru=ZRUSEN_LONG\nv9=C\n[Hlasky]\nCLSPO=123456789\n")};
-    test_support::ScopedTextTable data{DataTexts, test_support::CompileTable(
-        "[ReZ]\nA=Rx\nB=TooLong\n[VydZ]\nRX=Rp\nR_=R1\n[UhrL]\nZkr=ABC\nok=okay\n")};
+    test_support::ScopedTextTable ui{
+        UiTexts, test_support::CompileTable("[VybLek]\nzru=ZRUSEN_LONG\nv9=C\n[Hlasky]\nCLSPO=123456789\n")};
+    test_support::ScopedTextTable data{
+        DataTexts, test_support::CompileTable(
+                       "[ReZ]\nA=Rx\nB=TooLong\n[VydZ]\nRX=Rp\nR_=R1\n[UhrL]\nZkr=ABC\nok=okay\n")};
 };
 
 TEST_F(DrugRowTest, AFullDrugFillsEveryColumnAt245Bytes)
@@ -266,17 +273,30 @@ TEST_F(DrugRowTest, ColumnsThatDependOnOneField)
         return rec;
     };
     // EAN count at 232.
-    for (auto [count, text] : std::vector<std::pair<int, std::string>>{{0, "   "}, {1, "..."}, {5, "..5"}, {12, ".12"}, {123, "123"}})
-        EXPECT_EQ(Row(with([count = count](std::string& r) { r[kKlLayout.Field("PEA").Offset()] = static_cast<char>(count); })).substr(232, 3), text) << count;
+    for (auto [count, text] : std::vector<std::pair<int, std::string>>{
+             {0, "   "}, {1, "..."}, {5, "..5"}, {12, ".12"}, {123, "123"}})
+        EXPECT_EQ(Row(with([count = count](std::string& r) {
+                      r[kKlLayout.Field("PEA").Offset()] = static_cast<char>(count);
+                  })).substr(232, 3),
+                  text)
+            << count;
     // Reimbursement letters at 236 by the flag bits; none of bits 0-3: "okay" cut.
-    for (auto [bits, text] : std::vector<std::pair<int, std::string>>{{1, "A  "}, {4, " B "}, {2, "  C"}, {8, "   "}, {0, "oka"}, {0x10, "oka"}})
-        EXPECT_EQ(Row(with([bits = bits](std::string& r) { r[kKlLayout.Field("OME").Offset()] = static_cast<char>(bits); })).substr(236, 3), text) << bits;
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("UH").Offset()] = '6'; })).substr(236, 3), "   ");
+    for (auto [bits, text] : std::vector<std::pair<int, std::string>>{
+             {1, "A  "}, {4, " B "}, {2, "  C"}, {8, "   "}, {0, "oka"}, {0x10, "oka"}})
+        EXPECT_EQ(Row(with([bits = bits](std::string& r) {
+                      r[kKlLayout.Field("OME").Offset()] = static_cast<char>(bits);
+                  })).substr(236, 3),
+                  text)
+            << bits;
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("UH").Offset()] = '6'; })).substr(236, 3),
+              "   ");
     // No reimbursement: the state letter stays a letter.
     EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("UH").Offset()] = ' '; }))[163], 'R');
     // A 5-character and a missing "ReZ" text keep the column at 3.
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'B'; })).substr(200, 3), "Too");
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'Q'; })).substr(200, 3), "! Q");
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'B'; })).substr(200, 3),
+              "Too");
+    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'Q'; })).substr(200, 3),
+              "! Q");
     // Dispensing: the second letter dropped without the keep flag; a blank becomes '_' in the record.
     EXPECT_EQ(Row(Full(), false).substr(213, 3), "R1 ");
     std::string rec = with([](std::string& r) { r[kKlLayout.Field("VP").Offset() + 1] = ' '; });

@@ -13,9 +13,8 @@
 
 namespace {
 
-void ExpectSameAsTreeWalk(const HuffTables& tables, const HuffTableDecoder& fast,
-                          std::string_view packed, uint32_t packedLength, uint32_t textLength,
-                          const std::string& what)
+void ExpectSameAsTreeWalk(const HuffTables& tables, const HuffTableDecoder& fast, std::string_view packed,
+                          uint32_t packedLength, uint32_t textLength, const std::string& what)
 {
     for (UnpackLengths mode : {UnpackLengths::PackedWithinText, UnpackLengths::AnyWithinSlack}) {
         std::string slow, quick;
@@ -94,8 +93,8 @@ TEST(TextSearchDecoder, DamagedAndCutTextsStopWhereTheTreeWalkStops)
             packedLength = static_cast<uint32_t>(rng() % (packed.size() + 40));
             break;
         }
-        ExpectSameAsTreeWalk(ProgramHuffTables(), ProgramHuffTableDecoder(), packed, packedLength,
-                             textLength, "case " + std::to_string(i));
+        ExpectSameAsTreeWalk(ProgramHuffTables(), ProgramHuffTableDecoder(), packed, packedLength, textLength,
+                             "case " + std::to_string(i));
     }
 }
 
@@ -111,7 +110,8 @@ TEST(TextSearchDecoder, LongCodesEscapesAndReservedLeavesOfOtherTables)
         for (char& c : packed)
             c = static_cast<char>(i % 2 ? rng() : 0xFF & ~(1 << (rng() % 8)));
         ExpectSameAsTreeWalk(chain, fast, packed, static_cast<uint32_t>(packed.size()),
-                             static_cast<uint32_t>(packed.size() + rng() % 3000), "chain " + std::to_string(i));
+                             static_cast<uint32_t>(packed.size() + rng() % 3000),
+                             "chain " + std::to_string(i));
     }
     // A reserved leaf ends decoding in either decoder.
     HuffTables reserved = chain;

@@ -22,8 +22,7 @@ TEST(Kamenici, LettersShowAsTheirUnicodeCharacters)
     std::string all;
     for (int c = 0x80; c <= 0xAF; ++c)
         all.push_back(static_cast<char>(c));
-    EXPECT_EQ(KamToQString(all),
-              QString::fromUtf8("ČüéďäĎŤčěĚĹÍľĺÄÁÉžŽôöÓůÚýÖÜŠĽÝŘťáíóúňŇŮÔšřŕŔ‰§°µ"));
+    EXPECT_EQ(KamToQString(all), QString::fromUtf8("ČüéďäĎŤčěĚĹÍľĺÄÁÉžŽôöÓůÚýÖÜŠĽÝŘťáíóúňŇŮÔšřŕŔ‰§°µ"));
     EXPECT_EQ(QStringToKam(QString::fromUtf8("Příliš žluťoučký kůň")),
               std::string("P\xA9\xA1li\xA8 \x91lu\x9Fou\x87k\x98 k\x96\xA4"));
 }
@@ -37,13 +36,16 @@ TEST(Kamenici, TypographicCharactersBecomeAscii)
 
 TEST(Kamenici, FoldingRows)
 {
-    struct Case { const char* in; const char* out; };
+    struct Case {
+        const char* in;
+        const char* out;
+    };
     const Case cases[] = {
         {"abc-xyz", "ABC XYZ"},
         {"\x7F", " "},
-        {"\xAC\xAD", "--"},                       // per-mille and section sign
+        {"\xAC\xAD", "--"}, // per-mille and section sign
         {"P\xA9\xA1li\xA8 \x91lu\x9Fou\x87k\x98", "PRILIS ZLUTOUCKY"},
-        {"\xC8\xE8\xE1\xFD", "CCAY"},              // cp1250 letters fold too
+        {"\xC8\xE8\xE1\xFD", "CCAY"}, // cp1250 letters fold too
         {"\xFF\xB4", "``"},
     };
     for (const Case& c : cases)

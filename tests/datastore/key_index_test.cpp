@@ -53,9 +53,13 @@ TEST(MakeKey, PacksEveryKeyType)
         {"6-bit text", "AB", 64 + 4, "86 20 00", 0},
         {"6-bit text, character above 95", "A`", 64 + 2, "84 00", -20004},
         {"6-bit text, control character", "A\x01", 64 + 2, "86 10", -20004},
-        {"folded text: case and diacritics fold", "\x87" "aj", 192 + 10, "8E 1A 80 00 00 00 00 00", 0},
+        {"folded text: case and diacritics fold",
+         "\x87"
+         "aj",
+         192 + 10, "8E 1A 80 00 00 00 00 00", 0},
         {"folded text: hyphen folds to blank", "A-B", 192 + 3, "84 08 80", 0},
-        {"integer: bytes reversed to big-endian", std::string("\x01\x02\x03\x84", 4), 160 + 4, "84 03 02 01", 0},
+        {"integer: bytes reversed to big-endian", std::string("\x01\x02\x03\x84", 4), 160 + 4, "84 03 02 01",
+         0},
     };
     for (const Case& c : cases) {
         DbStatus = 0;
@@ -222,7 +226,7 @@ TEST(SeekKey, TwoUpperBlocksAreSwitchedBothWays)
     SeekKey(s, recNo, "ZZZ"); // above every key: the last entry
     EXPECT_EQ(recNo, N);
     EXPECT_EQ(s.curPos, N - 1);
-    SeekKey(s, recNo, "");    // below every key
+    SeekKey(s, recNo, ""); // below every key
     EXPECT_EQ(recNo, 1);
 
     std::mt19937 rng(7);
@@ -274,10 +278,22 @@ protected:
         std::mt19937 rng(20240611);
         // Names share prefixes heavily (so that stored keys tie and the
         // step over records matters) and mix case, diacritics and hyphens.
-        const char* stems[] = {"PARA", "Para", "IBU", "ibu", "ACY", "\x80" "IS", "\x9B" "AL", "ZAL", "AMO", "AMOX"};
+        const char* stems[] = {"PARA",
+                               "Para",
+                               "IBU",
+                               "ibu",
+                               "ACY",
+                               "\x80"
+                               "IS",
+                               "\x9B"
+                               "AL",
+                               "ZAL",
+                               "AMO",
+                               "AMOX"};
         const std::string letters = "ABCEILMNORT abcilnort-0123456789\x87\xA0\xA1\x82\x88\xA9\x91";
-        std::uniform_int_distribution<int> pickStem(0, 9), pickLetter(0, static_cast<int>(letters.size()) - 1),
-            pickLen(0, 16), pickNum(INT32_MIN, INT32_MAX), coin(0, 9);
+        std::uniform_int_distribution<int> pickStem(0, 9),
+            pickLetter(0, static_cast<int>(letters.size()) - 1), pickLen(0, 16),
+            pickNum(INT32_MIN, INT32_MAX), coin(0, 9);
         std::vector<std::string> recs;
         recs.reserve(kRecords);
         for (int i = 0; i < kRecords; ++i) {
@@ -319,7 +335,7 @@ protected:
     static std::unique_ptr<QTemporaryDir> dir_;
     static std::vector<std::string> records_;
     static std::vector<std::pair<std::string, int>> names_; // (folded name, record) in key order
-    static std::vector<int32_t> numbers_;                  // NUM of record i + 1
+    static std::vector<int32_t> numbers_;                   // NUM of record i + 1
 };
 
 std::unique_ptr<QTemporaryDir> LargeTable::dir_;
@@ -337,8 +353,17 @@ TEST_F(LargeTable, FindRecordMatchesLowerBoundOnFoldedNames)
     EXPECT_EQ(t.sez.win.P, 3);
 
     std::mt19937 rng(99);
-    std::vector<std::string> queries = {"", "_", "___________________________", "A", "ZZZZZZ", "para", "PARA ",
-                                        "\x80" "is", "ibu-", std::string(kNameWidth + 5, 'P')};
+    std::vector<std::string> queries = {"",
+                                        "_",
+                                        "___________________________",
+                                        "A",
+                                        "ZZZZZZ",
+                                        "para",
+                                        "PARA ",
+                                        "\x80"
+                                        "is",
+                                        "ibu-",
+                                        std::string(kNameWidth + 5, 'P')};
     for (int i = 0; i < 3000; ++i) {
         const std::string& rec = records_[rng() % records_.size()];
         std::string q = rec.substr(4, 1 + rng() % (kNameWidth + 4)); // up to 24: past the field
@@ -486,7 +511,9 @@ TEST(DamagedIndex, RandomCorruptionIsRejectedCleanly)
             // Mostly the header, upper and middle levels, where pointers steer the search.
             const int flips = 1 + static_cast<int>(rng() % 4);
             for (int f = 0; f < flips; ++f) {
-                const size_t at = damage == 1 ? rng() % 8 : damage == 2 ? rng() % levelsEnd : rng() % bad.size();
+                const size_t at = damage == 1   ? rng() % 8
+                                  : damage == 2 ? rng() % levelsEnd
+                                                : rng() % bad.size();
                 bad[at] = static_cast<char>(rng());
             }
         }

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void QuietHook(const TFileId&, int32_t, uint16_t) {}
+void QuietHook(const TFileId&, int32_t, uint16_t)
+{}
 
 // 2026-02-10, noon: a fixed "today".
 std::time_t FixedNow()
@@ -73,7 +74,8 @@ protected:
     std::vector<std::string> Run(bool check, const std::string& ware = "H")
     {
         std::vector<std::string> lines;
-        result = DataManifest(folder, check, ware, [&](const std::string& l) { lines.push_back(l); }, FixedNow());
+        result = DataManifest(
+            folder, check, ware, [&](const std::string& l) { lines.push_back(l); }, FixedNow());
         return lines;
     }
     static bool Has(const std::vector<std::string>& lines, const std::string& line)
@@ -141,12 +143,21 @@ TEST(ManifestStamp, HalfWeeksOfTheQuarter)
         const char* stamp;
     } cases[] = {
         // 1 January 2026 is a Thursday: week one runs from Monday 29 December.
-        {2026, 1, 1, "2026.1"},   {2026, 1, 4, "2026.1"},   {2026, 1, 5, "2026.1a"},
-        {2026, 1, 7, "2026.1a"},  {2026, 1, 8, "2026.1b"},  {2026, 1, 11, "2026.1b"},
-        {2026, 1, 12, "2026.1c"}, {2026, 2, 10, "2026.1k"}, {2026, 3, 31, "2026.1y"},
+        {2026, 1, 1, "2026.1"},
+        {2026, 1, 4, "2026.1"},
+        {2026, 1, 5, "2026.1a"},
+        {2026, 1, 7, "2026.1a"},
+        {2026, 1, 8, "2026.1b"},
+        {2026, 1, 11, "2026.1b"},
+        {2026, 1, 12, "2026.1c"},
+        {2026, 2, 10, "2026.1k"},
+        {2026, 3, 31, "2026.1y"},
         // 1 April 2026 is a Wednesday.
-        {2026, 4, 1, "2026.2"},   {2026, 4, 5, "2026.2"},   {2026, 4, 6, "2026.2a"},
-        {2026, 4, 9, "2026.2b"},  {2026, 12, 31, "2026.4z"},
+        {2026, 4, 1, "2026.2"},
+        {2026, 4, 5, "2026.2"},
+        {2026, 4, 6, "2026.2a"},
+        {2026, 4, 9, "2026.2b"},
+        {2026, 12, 31, "2026.4z"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(QuarterStamp(c.y, c.m, c.d), c.stamp) << c.y << "-" << c.m << "-" << c.d;
@@ -185,7 +196,8 @@ TEST_F(ManifestFolder, CreateWritesTheHeaderAndEveryPresentFile)
     EXPECT_TRUE(Starting(Run(false), "!! defect").empty());
     EXPECT_EQ(result, 641);
     const std::string text = ManifestText();
-    EXPECT_EQ(text.substr(0, text.find("kalvo.ang=")), "ver=2026.1k\r\ndate=10.02.2026\r\ndbf=6.41\r\nware=H\r\n");
+    EXPECT_EQ(text.substr(0, text.find("kalvo.ang=")),
+              "ver=2026.1k\r\ndate=10.02.2026\r\ndbf=6.41\r\nware=H\r\n");
     // In table order: text tables, kl.dat with its first index, ...
     std::vector<std::string> names;
     for (size_t at = text.find("ware=H\r\n") + 8; at < text.size();) {
@@ -208,8 +220,8 @@ TEST_F(ManifestFolder, CheckOfAnUntouchedFolderJudgesEveryListedFileOk)
     EXPECT_EQ(lines[1], "date=10.02.2026");
     EXPECT_EQ(Starting(lines, "!! Bad CRC"), std::vector<std::string>{});
     EXPECT_EQ(Starting(lines, "!! defect"), std::vector<std::string>{});
-    for (const char* name : {"kalvo.ang", "kalvo.ces", "kl.dat", "klnaz.sez", "klkod.sez", "kl.sgn", "klnaz.slw",
-                             "letak.dat", "symbol.dat"})
+    for (const char* name : {"kalvo.ang", "kalvo.ces", "kl.dat", "klnaz.sez", "klkod.sez", "kl.sgn",
+                             "klnaz.slw", "letak.dat", "symbol.dat"})
         EXPECT_TRUE(Has(lines, std::string(name) + " OK")) << name;
     // The missing required tables are named, the missing optional ones are not.
     EXPECT_TRUE(Has(lines, "!! files kle#klekod 2"));
@@ -289,7 +301,8 @@ TEST_F(ManifestFolder, MissingManifestOrEditionIsSaid)
     EXPECT_EQ(result, 625);
 
     ASSERT_EQ(WriteFileAtomic(folder + "kalvo.kvo", "ver=2026.1\ndate=01.01.2026\ndbf=x\nware=\n"), 0);
-    EXPECT_EQ(Run(true), (std::vector<std::string>{"ver=2026.1", "date=01.01.2026", "!! files kalvo.kvo ware="}));
+    EXPECT_EQ(Run(true),
+              (std::vector<std::string>{"ver=2026.1", "date=01.01.2026", "!! files kalvo.kvo ware="}));
     EXPECT_EQ(result, 625);
 }
 
@@ -309,7 +322,8 @@ TEST_F(ManifestFolder, ManifestWithLineFeedsAndCapitalNamesIsRead)
     EXPECT_EQ(Starting(lines, "!! Bad CRC"), std::vector<std::string>{});
 
     // Lines ManifestDiffs cannot read.
-    ASSERT_EQ(WriteFileAtomic(folder + "kalvo.kvo", "dbf=6.41\nkl.dat=ABCDEF01,x12\nnoequals,12\nkl.dat=0,0\n"), 0);
+    ASSERT_EQ(
+        WriteFileAtomic(folder + "kalvo.kvo", "dbf=6.41\nkl.dat=ABCDEF01,x12\nnoequals,12\nkl.dat=0,0\n"), 0);
     std::string diffs;
     EXPECT_EQ(ManifestDiffs(folder, diffs), 641);
     EXPECT_EQ(diffs, "kvoErr kl.dat=ABCDEF01,x12\r\nkvoErr noequals,12\r\n");
@@ -328,7 +342,8 @@ TEST(ManifestDemo, CheckOfTheDemoFolderFindsNoBadCrcOrDefect)
         DataManifest(folder, true, "", [&](const std::string& l) { lines.push_back(l); });
         int ok = 0;
         for (const std::string& l : lines) {
-            const bool unlisted = l.rfind("!! Bad CRC", 0) == 0 && l.find(":  # FFFFFFFF,0") != std::string::npos;
+            const bool unlisted =
+                l.rfind("!! Bad CRC", 0) == 0 && l.find(":  # FFFFFFFF,0") != std::string::npos;
             if (!(excuseUnlisted && unlisted))
                 EXPECT_NE(l.rfind("!! Bad CRC", 0), 0u) << l;
             EXPECT_NE(l.rfind("!! defect", 0), 0u) << l;

@@ -120,11 +120,13 @@ TEST(UnpackRecordText, ReadersCheckLengthsAndDecodeOnlyWhatWasRead)
               PackedTextStatus::BadRecord)
         << "decoded, but to another length";
     EXPECT_FALSE(text.empty());
-    EXPECT_EQ(UnpackRecordText(packed, 4, kMaxPackedTextLength + 1, text, tables), PackedTextStatus::BadRecord);
+    EXPECT_EQ(UnpackRecordText(packed, 4, kMaxPackedTextLength + 1, text, tables),
+              PackedTextStatus::BadRecord);
     EXPECT_EQ(UnpackRecordText(packed, kMaxPackedDataLength + 1, kMaxPackedTextLength, text, tables),
               PackedTextStatus::BadRecord);
-    EXPECT_EQ(UnpackRecordText(std::string(1100, '\x37'), 1100, 99, text, tables, UnpackLengths::AnyWithinSlack),
-              PackedTextStatus::BadRecord)
+    EXPECT_EQ(
+        UnpackRecordText(std::string(1100, '\x37'), 1100, 99, text, tables, UnpackLengths::AnyWithinSlack),
+        PackedTextStatus::BadRecord)
         << "past the slack of 1000";
 }
 
@@ -225,7 +227,8 @@ TEST(PackedTextFile, RecordLaidOutByHandWithTheProgramTables)
             packed[i / 8] = static_cast<char>(packed[i / 8] | (1 << (i % 8)));
 
     std::string file = X6Header(0x0A);
-    file += Bytes({0xFF, 0xFF, 2, 0, 0x30, 1, static_cast<int>(packed.size()), 0, 'K', 'E', 'Y', '0', '0', '1', 0, 0});
+    file += Bytes(
+        {0xFF, 0xFF, 2, 0, 0x30, 1, static_cast<int>(packed.size()), 0, 'K', 'E', 'Y', '0', '0', '1', 0, 0});
     file += Bytes({'B', 0, 0, 7, 0, 0, 0, 0});
     file += packed;
     QTemporaryDir dir;
@@ -265,13 +268,16 @@ TEST(PackedTextFile, HeadLayoutsAndLengthBits)
         bool flag82;
         uint8_t type;
     } cases[] = {
-        {"stored, 6-byte heads", 0x00, Bytes({0xFF, 0xFF, 0x34, 0x12, 0x0C | 0x01, 0}), 6, 5, 0x31234, 0x31234, false, 0},
-        {"stored, 14-byte heads, flag", 0x04, Bytes({0xFF, 0xFF, 3, 0, 0x02, 0, 3, 0, 1, 2, 3, 4, 5, 6}), 14, 5, 3, 3, true, 0},
-        {"compressed narrow, 8-byte heads", 0x08, Bytes({0xFF, 0xFF, 0x10, 0x00, 0x04 | 0x01 | 0x50, 0, 0x20, 0x00}), 8, 8,
-         0x10010, 0x10020, false, 5},
+        {"stored, 6-byte heads", 0x00, Bytes({0xFF, 0xFF, 0x34, 0x12, 0x0C | 0x01, 0}), 6, 5, 0x31234,
+         0x31234, false, 0},
+        {"stored, 14-byte heads, flag", 0x04, Bytes({0xFF, 0xFF, 3, 0, 0x02, 0, 3, 0, 1, 2, 3, 4, 5, 6}), 14,
+         5, 3, 3, true, 0},
+        {"compressed narrow, 8-byte heads", 0x08,
+         Bytes({0xFF, 0xFF, 0x10, 0x00, 0x04 | 0x01 | 0x50, 0, 0x20, 0x00}), 8, 8, 0x10010, 0x10020, false,
+         5},
         {"compressed wide", 0x0A,
-         Bytes({0xFF, 0xFF, 0x00, 0x00, 0x80 | 0x30 | 0x05, 0, 0x05, 0x00, 0, 0, 0, 0, 0, 0, 0, 0}), 16, 8, 0x50000, 0x30005,
-         true, 0x0B},
+         Bytes({0xFF, 0xFF, 0x00, 0x00, 0x80 | 0x30 | 0x05, 0, 0x05, 0x00, 0, 0, 0, 0, 0, 0, 0, 0}), 16, 8,
+         0x50000, 0x30005, true, 0x0B},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -322,7 +328,8 @@ TEST(PackedTextFile, DamagedRecordsAndFilesAreReported)
         int status;
     } cases[] = {
         {"sound record", Bytes({0xFF, 0xFF, 5, 0, 0, 0, 4, 0}) + good, 0},
-        {"text length one too many", Bytes({0xFF, 0xFF, 6, 0, 0, 0, 4, 0}) + good, PackedTextStatus::BadRecord},
+        {"text length one too many", Bytes({0xFF, 0xFF, 6, 0, 0, 0, 4, 0}) + good,
+         PackedTextStatus::BadRecord},
         {"packed beyond text + 1000", Bytes({0xFF, 0xFF, 0, 0, 0, 0, 0xEA, 0x03}) + std::string(1002, '\x37'),
          PackedTextStatus::BadRecord},
         {"data past the end", Bytes({0xFF, 0xFF, 5, 0, 0, 0, 5, 0}) + good, PackedTextStatus::BadRecord},
@@ -388,9 +395,9 @@ TEST(RichTextItems, ControlItemLengthCountsParameterPairs)
         {Bytes({18, 11, 16, 'x'}), 0, 3},
         {Bytes({24, 160, 0, 145, 0, 60, 0, 40, 16, 'x'}), 0, 9},
         {Bytes({'a', 19, 3, 17}), 1, 3},
-        {Bytes({25, 1, 2, 3}), 0, 4},        // the second pair is cut at the end
-        {Bytes({20, 1}), 0, 2},              // cut inside the first pair
-        {Bytes({20, 1, 16}), 3, 0},          // beyond the end
+        {Bytes({25, 1, 2, 3}), 0, 4}, // the second pair is cut at the end
+        {Bytes({20, 1}), 0, 2},       // cut inside the first pair
+        {Bytes({20, 1, 16}), 3, 0},   // beyond the end
     };
     for (const Case& c : cases)
         EXPECT_EQ(ControlItemLength(c.text, c.pos), c.length) << "pos " << c.pos;

@@ -17,17 +17,17 @@ std::string HandMadeFile()
 {
     std::string f = Bytes({'B', '6', 0, 0});
     // kl / Actual: 10 bits (records 1, 3, 6, 10), texts "abc" and "Z", flags 0x03.
-    f += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'A', 'c', 't', 'u', 'a', 'l', 0, 0,
-                10, 0, 0, 0, 0, 0, 0, 0, 3, 0, 1, 0x03, 0x25, 0x02, 'a', 'b', 'c', 'Z'});
+    f += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'A', 'c', 't',  'u',  'a',  'l', 0,   0,   10,
+                0,   0,   0, 0, 0, 0, 0, 3, 0,   1,   0x03, 0x25, 0x02, 'a', 'b', 'c', 'Z'});
     // kl / WrongSz: 12 bits, no texts, flags 0x05.
-    f += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'W', 'r', 'o', 'n', 'g', 'S', 'z', 0,
-                12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0xFF, 0x0F});
+    f += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'W', 'r', 'o', 'n', 'g',  'S',  'z',
+                0,   12,  0, 0, 0, 0, 0, 0, 0,   0,   0,   0,   0x05, 0xFF, 0x0F});
     // atc / Actual: another table's set of the same name; skipped.
-    f += Bytes({'a', 't', 'c', 0, 0, 0, 0, 0, 'A', 'c', 't', 'u', 'a', 'l', 0, 0,
-                10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0xFF, 0x03});
+    f += Bytes({'a', 't', 'c', 0, 0, 0, 0, 0, 'A', 'c', 't', 'u', 'a',  'l',  0,
+                0,   10,  0,   0, 0, 0, 0, 0, 0,   0,   0,   0,   0x01, 0xFF, 0x03});
     // kl / Extra: not declared; skipped with its texts.
-    f += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'E', 'x', 't', 'r', 'a', 0, 0, 0,
-                10, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0x01, 0x00, 0x00, 'x', 'y'});
+    f += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'E', 'x', 't', 'r',  'a',  0,    0,   0,
+                10,  0,   0, 0, 0, 0, 0, 0, 2,   0,   0,   0x01, 0x00, 0x00, 'x', 'y'});
     return f;
 }
 

@@ -166,7 +166,10 @@ protected:
     UpdateServices AllHooks()
     {
         UpdateServices h;
-        h.isOnline = [this] { log_.Add("IsOnline"); return online_; };
+        h.isOnline = [this] {
+            log_.Add("IsOnline");
+            return online_;
+        };
         h.fetchNewXml = [this] { log_.Add("FetchNewXml"); };
         h.loadServerList = [this] { log_.Add("LoadServerList"); };
         h.findProgramPackage = [this](int mode, uint32_t inst, int one, std::string& text) {
@@ -175,15 +178,32 @@ protected:
             text = package_;
             return !package_.empty();
         };
-        h.prepareDataUpdate = [this] { log_.Add("PrepareDataUpdate"); return prepare_; };
-        h.runDataUpdate = [this](std::string& m) { log_.Add("RunDataUpdate"); m = updateMessage_; };
+        h.prepareDataUpdate = [this] {
+            log_.Add("PrepareDataUpdate");
+            return prepare_;
+        };
+        h.runDataUpdate = [this](std::string& m) {
+            log_.Add("RunDataUpdate");
+            m = updateMessage_;
+        };
         h.updateZlpPackage = [this] { log_.Add("UpdateZlpPackage"); };
-        h.newsCachePath = [this](std::string& p) { log_.Add("NewsCachePath"); p = newsPath_; };
+        h.newsCachePath = [this](std::string& p) {
+            log_.Add("NewsCachePath");
+            p = newsPath_;
+        };
         h.fetchNews = [this] { log_.Add("FetchNews"); };
-        h.statShouldSend = [this](const std::string& f) { log_.Add("StatShouldSend " + f); return true; };
+        h.statShouldSend = [this](const std::string& f) {
+            log_.Add("StatShouldSend " + f);
+            return true;
+        };
         h.statSend = [this](const std::string& f, const std::string& l) { log_.Add("StatSend " + l); };
-        h.statShouldSendProducts = [this](const std::string&) { log_.Add("StatShouldSendProducts"); return true; };
-        h.statSendProducts = [this](const std::string&, const std::string& l) { log_.Add("StatSendProducts " + l); };
+        h.statShouldSendProducts = [this](const std::string&) {
+            log_.Add("StatShouldSendProducts");
+            return true;
+        };
+        h.statSendProducts = [this](const std::string&, const std::string& l) {
+            log_.Add("StatSendProducts " + l);
+        };
         h.serverVariant = [] { return std::string("t"); };
         return h;
     }
@@ -222,8 +242,8 @@ using Calls = std::vector<std::string>;
 TEST_F(LoaderTest, OfflineRunsTheFirstStepsOnly)
 {
     online_ = 0;
-    EXPECT_EQ(Run(), (Calls{"LoadParagraphLists", "SetupEdition", "LoadCodeTables", "DropDownMenu 2",
-                            "IsOnline"}));
+    EXPECT_EQ(Run(),
+              (Calls{"LoadParagraphLists", "SetupEdition", "LoadCodeTables", "DropDownMenu 2", "IsOnline"}));
     EXPECT_EQ(RunLogText(), "");
     EXPECT_EQ(fake_->status.Get(), "");
 
@@ -276,11 +296,11 @@ TEST_F(LoaderTest, FullOnlineRun)
     zlp.resize(300, '\0');
     ASSERT_EQ(WriteFileAtomic(root_ + "data/zlp.dat", zlp), 0);
     const Calls calls = Run();
-    EXPECT_EQ(From(calls, "IsOnline"),
-              (Calls{"IsOnline", "FetchNewXml", "LoadServerList", "FindProgramPackage 0 42 1",
-                     "PrepareDataUpdate", "UpdateZlpPackage", "NewsCachePath", "FetchNews",
-                     "StatShouldSend " + root_ + "KALVO_26.1A/", "StatSend t",
-                     "StatShouldSendProducts", "StatSendProducts t"}));
+    EXPECT_EQ(
+        From(calls, "IsOnline"),
+        (Calls{"IsOnline", "FetchNewXml", "LoadServerList", "FindProgramPackage 0 42 1", "PrepareDataUpdate",
+               "UpdateZlpPackage", "NewsCachePath", "FetchNews", "StatShouldSend " + root_ + "KALVO_26.1A/",
+               "StatSend t", "StatShouldSendProducts", "StatSendProducts t"}));
     EXPECT_EQ(RunLogText(), "2026/03/10 2026/03/01\r\n");
     EXPECT_EQ(ZlpLetters(), "C") << "step 5 loaded the zlp table";
 }
@@ -297,14 +317,23 @@ TEST_F(LoaderTest, UpdateAnswers)
     };
     const std::string ask = "AskOkCancel [vKey.qInstExe]KV_26201.zip";
     const Case cases[] = {
-        {LoaderAnswer::Ok, "", {ask, "RunDataUpdate"}, "[Inst.staU]",
+        {LoaderAnswer::Ok,
+         "",
+         {ask, "RunDataUpdate"},
+         "[Inst.staU]",
          "update Start\r\nupdate SuccKV_26201.zip\r\n"},
-        {LoaderAnswer::Ok, "Chyba stahovani", {ask, "RunDataUpdate"}, "Chyba stahovani",
+        {LoaderAnswer::Ok,
+         "Chyba stahovani",
+         {ask, "RunDataUpdate"},
+         "Chyba stahovani",
          "update Start\r\nChyba stahovani\r\n"},
         // Cancel declines this package (characters 4-8 of the version text)
         // and skips the data-update notice.
-        {LoaderAnswer::Cancel, "", {ask, "UPD=26123|KV_26201.zip", "ClearZlpSettings", "UpdateZlpPackage"},
-         "[Inst.stUp]KV_26201.zip", "EndUp/ KV_26201.zip\r\n"},
+        {LoaderAnswer::Cancel,
+         "",
+         {ask, "UPD=26123|KV_26201.zip", "ClearZlpSettings", "UpdateZlpPackage"},
+         "[Inst.stUp]KV_26201.zip",
+         "EndUp/ KV_26201.zip\r\n"},
         // Released by the stop: nothing recorded, the loader ends.
         {LoaderAnswer::Released, "", {ask}, "", ""},
     };
@@ -459,8 +488,7 @@ TEST_F(LoaderTest, MissingHooksLogALineEach)
     fake_->settings.newsOption = '0';
     const Calls calls = Run();
     for (const char* name : {"FetchNewXml", "LoadServerList", "FindProgramPackage", "PrepareDataUpdate",
-                             "UpdateZlpPackage", "ServerVariant", "StatShouldSend",
-                             "StatShouldSendProducts"})
+                             "UpdateZlpPackage", "ServerVariant", "StatShouldSend", "StatShouldSendProducts"})
         EXPECT_NE(RunLogText().find(std::string("Loader: no ") + name + "\r\n"), std::string::npos) << name;
     EXPECT_EQ(RunLogText().find("Loader: no StatSend\r\n"), std::string::npos)
         << "StatSend is not due without StatShouldSend";

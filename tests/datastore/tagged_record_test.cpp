@@ -15,7 +15,8 @@ TEST(TaggedRecord, ExampleRecordByteForByte)
 {
     TTaggedRecord r;
     ASSERT_TRUE(PutTaggedField(r, 5, "abc"));
-    EXPECT_EQ(r, kHead + "\xA2" "abc \x00"s);
+    EXPECT_EQ(r, kHead + "\xA2"
+                         "abc \x00"s);
     EXPECT_EQ(GetTaggedField(r, 5), "abc");
     EXPECT_EQ(GetTaggedField(r, 8), kHead);
     ASSERT_TRUE(PutTaggedField(r, 5, ""));
@@ -75,11 +76,14 @@ TEST(TaggedRecord, RefusedPutsLeaveTheRecordUnchanged)
         ASSERT_TRUE(PutTaggedField(r, t, std::string(62, 'a' + t)));
     ASSERT_EQ(r.size(), 4u + 5 + 3 * 63 + 1);
     const TTaggedRecord before = r;
-    const struct { int type; std::string value; } refused[] = {
-        {0, "a"},                      // tag 0x01: the end mark
+    const struct {
+        int type;
+        std::string value;
+    } refused[] = {
+        {0, "a"}, // tag 0x01: the end mark
         {0, "ab"},
-        {6, std::string(62, 'z')},     // would pass 255 bytes
-        {2, std::string(62, 'z')},     // replacing, also too long: old item stays
+        {6, std::string(62, 'z')}, // would pass 255 bytes
+        {2, std::string(62, 'z')}, // replacing, also too long: old item stays
         {9, "x"},
         {-1, "x"},
     };

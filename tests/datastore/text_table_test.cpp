@@ -17,21 +17,38 @@ using namespace std::string_literals;
 
 // A plain table laid out byte by byte:
 //   [Sec1] A=alpha  _=under  B=beta      [Sec2] A=second
-const std::string kPlain =
-    "M6"s + "\x00\x01"s + "\x38\x00"s + "\x00\x00\x00\x00"s +
-    // offset 10: section Sec1, 30 bytes
-    "\x1E\x00"s + "\x04Sec1"s + "\x01" "A" "\x05" "alpha"s + "\x01" "_" "\x05" "under"s +
-    "\x01" "B" "\x04" "beta"s +
-    // offset 40: section Sec2, 16 bytes
-    "\x10\x00"s + "\x04Sec2"s + "\x01" "A" "\x06" "second"s;
+const std::string kPlain = "M6"s + "\x00\x01"s + "\x38\x00"s + "\x00\x00\x00\x00"s +
+                           // offset 10: section Sec1, 30 bytes
+                           "\x1E\x00"s + "\x04Sec1"s +
+                           "\x01"
+                           "A"
+                           "\x05"
+                           "alpha"s +
+                           "\x01"
+                           "_"
+                           "\x05"
+                           "under"s +
+                           "\x01"
+                           "B"
+                           "\x04"
+                           "beta"s +
+                           // offset 40: section Sec2, 16 bytes
+                           "\x10\x00"s + "\x04Sec2"s +
+                           "\x01"
+                           "A"
+                           "\x06"
+                           "second"s;
 
 // An extended table (first section "X__"): X = 1 holds a 2-byte value, X = 5
 // a short string of 5, X = 0 one byte, X = 3 four bytes.
 //   [X__] k2=ab  k5=hello  _=u      [Y] k4=abcd
-const std::string kExtended =
-    "M6"s + "\x00\x01"s + "\x30\x00"s + "\x00\x00\x00\x00"s +
-    "\x1A\x00"s + "\x03X__"s + "\x02k2\x01" "ab"s + "\x02k5\x05\x05hello"s + "\x01_\x00u"s +
-    "\x0C\x00"s + "\x01Y"s + "\x02k4\x03" "abcd"s;
+const std::string kExtended = "M6"s + "\x00\x01"s + "\x30\x00"s + "\x00\x00\x00\x00"s + "\x1A\x00"s +
+                              "\x03X__"s +
+                              "\x02k2\x01"
+                              "ab"s +
+                              "\x02k5\x05\x05hello"s + "\x01_\x00u"s + "\x0C\x00"s + "\x01Y"s +
+                              "\x02k4\x03"
+                              "abcd"s;
 
 TextTablePtr Load(const std::string& bytes)
 {
@@ -122,11 +139,15 @@ TEST(TextTable, AlternatingSectionsAndRunsOfKeysGiveRightValues)
 {
     TextTablePtr t = Load(kPlain);
     // Current/previous cursor exchange in every order.
-    const struct { const char* s; const char* k; const char* v; } steps[] = {
-        {"Sec1", "B", "beta"},   {"Sec2", "A", "second"}, {"Sec1", "A", "alpha"},
-        {"Sec1", "A", "alpha"},  {"Sec2", "A", "second"}, {"Sec1", "B", "beta"},
-        {"Sec2", "X", "!! Sec2.X"}, {"Sec1", "_", "under"}, {"Nope", "A", "!! Nope.A"},
-        {"Sec2", "A", "second"}, {"Sec1", "B", "beta"},
+    const struct {
+        const char* s;
+        const char* k;
+        const char* v;
+    } steps[] = {
+        {"Sec1", "B", "beta"},      {"Sec2", "A", "second"}, {"Sec1", "A", "alpha"},
+        {"Sec1", "A", "alpha"},     {"Sec2", "A", "second"}, {"Sec1", "B", "beta"},
+        {"Sec2", "X", "!! Sec2.X"}, {"Sec1", "_", "under"},  {"Nope", "A", "!! Nope.A"},
+        {"Sec2", "A", "second"},    {"Sec1", "B", "beta"},
     };
     for (const auto& s : steps)
         EXPECT_EQ(LookupText(t, s.s, s.k), s.v) << s.s << "." << s.k;
@@ -154,7 +175,8 @@ TEST(TextTable, EnumerationStopsAtItsSectionsEnd)
             got.emplace_back(key, value);
         std::vector<std::pair<std::string, std::string>> want =
             ext ? std::vector<std::pair<std::string, std::string>>{{"k2", "ab"}, {"k5", "hello"}, {"_", "u"}}
-                : std::vector<std::pair<std::string, std::string>>{{"A", "alpha"}, {"_", "under"}, {"B", "beta"}};
+                : std::vector<std::pair<std::string, std::string>>{
+                      {"A", "alpha"}, {"_", "under"}, {"B", "beta"}};
         EXPECT_EQ(got, want);
         // From a known first key, and past the last one.
         key = want[0].first;

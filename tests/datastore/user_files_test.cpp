@@ -92,13 +92,19 @@ protected:
         h.notesName = [] { return std::string("NOTES"); };
         h.notesFolder = [this] { return notes; };
         h.maximDir = [this] { return notes; };
-        h.clearSignList = [this] { ++boxes.cleared; sign.clear(); };
+        h.clearSignList = [this] {
+            ++boxes.cleared;
+            sign.clear();
+        };
         h.showError = [this](const std::string& t) { boxes.errors.push_back(t); };
         h.showMessage = [this](const std::string& t) { boxes.messages.push_back(t); };
         return h;
     }
 
-    void Put(const std::string& path, const std::string& bytes) { ASSERT_EQ(WriteFileAtomic(path, bytes), 0); }
+    void Put(const std::string& path, const std::string& bytes)
+    {
+        ASSERT_EQ(WriteFileAtomic(path, bytes), 0);
+    }
     std::vector<std::string> Listing(const std::string& folder)
     {
         std::vector<std::string> names;
@@ -112,13 +118,15 @@ protected:
     std::string sign;
     Boxes boxes;
     UserFileHooks oldHooks;
-    test_support::ScopedTextTable ui{UiTexts, test_support::CompileTable(
-        "[NotUp]\nSDN=Nenalezeno:\nSSrc=ENo source\\x20\nNeVytv=ECannot write\\x20\n"
-        "BylNal=EBusy\\x20\nZakPr=\\x20locked\nNeSmaz=ENo notes\\x20\nSouNez=EForeign\\x20\n"
-        "NeVytD=ECannot make\\x20\nNePrej=ECannot rename\\x20\nNePrip=EToo large\\x20\n"
-        "MUpd=MUpdated\nOKP=:\\x20\nPozP=\\x20notes,\\x20\nNepP=\\x20alone,\\x20\nLekP=\\x20drugs\n"
-        "[NotUpNot]\nObs=Twice\\x20\nNezar=Alone\nOK=Ok\n"
-        "[Hlasky]\nSgnOK=Marked:\\x20\nNoSgn=\\x20missing\nUpdate=Notes outdated\nPznEdt=\\x20in use\n")};
+    test_support::ScopedTextTable ui{
+        UiTexts,
+        test_support::CompileTable(
+            "[NotUp]\nSDN=Nenalezeno:\nSSrc=ENo source\\x20\nNeVytv=ECannot write\\x20\n"
+            "BylNal=EBusy\\x20\nZakPr=\\x20locked\nNeSmaz=ENo notes\\x20\nSouNez=EForeign\\x20\n"
+            "NeVytD=ECannot make\\x20\nNePrej=ECannot rename\\x20\nNePrip=EToo large\\x20\n"
+            "MUpd=MUpdated\nOKP=:\\x20\nPozP=\\x20notes,\\x20\nNepP=\\x20alone,\\x20\nLekP=\\x20drugs\n"
+            "[NotUpNot]\nObs=Twice\\x20\nNezar=Alone\nOK=Ok\n"
+            "[Hlasky]\nSgnOK=Marked:\\x20\nNoSgn=\\x20missing\nUpdate=Notes outdated\nPznEdt=\\x20in use\n")};
 };
 
 using SignListTest = UserFilesTest;
@@ -133,8 +141,8 @@ TEST_F(SignListTest, ImportCountsExactlySevenDigitLinesOnceAndReportsMissingCode
 {
     // BOM, CR LF, a code followed by ";", an 8- and a 6-digit line, a
     // duplicate and a code not in the table.
-    Put(notes + "L.TXT", "\xEF\xBB\xBF" + Code(1) + ";x\r\n12345678\r\n123456\n" + Code(17) + "\n" +
-                             Code(1) + "\n9999999\nnothing\n" + Code(40));
+    Put(notes + "L.TXT", "\xEF\xBB\xBF" + Code(1) + ";x\r\n12345678\r\n123456\n" + Code(17) + "\n" + Code(1) +
+                             "\n9999999\nnothing\n" + Code(40));
     std::vector<uint16_t> words(SignWordCount(kDrugs + 1));
     RecordingSink sink;
     EXPECT_EQ(ImportSignList(notes + "L", sink, words), 3);
@@ -326,8 +334,8 @@ TEST_F(NotesTest, NoteMarksFollowThePointerFile)
 TEST_F(NotesTest, APointerFileOfTheWrongSizeGivesNoMarks)
 {
     const std::string full = Pointers(std::vector<uint16_t>(kDrugs + 1, 0));
-    for (const std::string& bytes : {full.substr(0, full.size() - 1), full.substr(0, full.size() - 2),
-                                     full + "\xFF\xFF"}) {
+    for (const std::string& bytes :
+         {full.substr(0, full.size() - 1), full.substr(0, full.size() - 2), full + "\xFF\xFF"}) {
         boxes.errors.clear();
         Put(notes + "NOTES.PNT", bytes);
         RequestNoteMarksReload();
@@ -450,8 +458,8 @@ TEST_F(NotesImportTest, AHandLaidSetIsReindexed)
     EXPECT_EQ(r.withoutDrug, 1);
     EXPECT_EQ(r.linked, 6);
     // D: (612 + 200) div 256 + 1 = 4 blocks; E one block, F two.
-    EXPECT_EQ(Read(base + ".NOT"), Blocks(a, 1) + Blocks(bFixed, 1) + Blocks(c, 1) + Blocks(d, 4) +
-                                       Blocks(e, 1) + Blocks(f, 2));
+    EXPECT_EQ(Read(base + ".NOT"),
+              Blocks(a, 1) + Blocks(bFixed, 1) + Blocks(c, 1) + Blocks(d, 4) + Blocks(e, 1) + Blocks(f, 2));
     std::vector<uint16_t> p(kDrugs + 1, 0xFFFF);
     p[1] = 0, p[2] = 0, p[3] = 1, p[10] = 3, p[11] = 7, p[12] = 8;
     EXPECT_EQ(Read(base + ".PNT"), Words(p));

@@ -18,8 +18,8 @@ TEST(StripTagsAndEntities, RemovesTagsAndOnlyTheFourEntities)
         {"a <br/> b", "a  b"},
         {"1 &lt; 2 &amp;&amp; 3 &gt; 2", "1 < 2 &amp;&amp; 3 > 2"},
         {"&quot;x&quot;&nbsp;y", "\"x\" y"},
-        {"&#269;&#x10D;", "&#269;&#x10D;"},       // numeric references stay
-        {"a > b <c>d", "a > b <c>d"},             // a ">" before the first "<" ends the deletion
+        {"&#269;&#x10D;", "&#269;&#x10D;"}, // numeric references stay
+        {"a > b <c>d", "a > b <c>d"},       // a ">" before the first "<" ends the deletion
         {"<unclosed", "<unclosed"},
         {"x<a>y<b", "xy<b"},
         {"&lt;i&gt;kept&lt;/i&gt;", "<i>kept</i>"}, // escaped markup survives one pass
@@ -30,7 +30,8 @@ TEST(StripTagsAndEntities, RemovesTagsAndOnlyTheFourEntities)
         StripTagsAndEntities(s);
         EXPECT_EQ(s, c.out) << c.in;
     }
-    std::string nbsp = "a\xA0" "b";
+    std::string nbsp = "a\xA0"
+                       "b";
     StripTagsAndEntities(nbsp);
     EXPECT_EQ(nbsp, "a b");
 }
@@ -38,7 +39,9 @@ TEST(StripTagsAndEntities, RemovesTagsAndOnlyTheFourEntities)
 TEST(Utf8ToText, ConvertsToCodePage1250AndStrips)
 {
     // "Žluťoučký kůň" in UTF-8 becomes its code page 1250 bytes.
-    EXPECT_EQ(Utf8ToText("\xC5\xBD" "lu\xC5\xA5ou\xC4\x8D" "k\xC3\xBD k\xC5\xAF\xC5\x88"),
+    EXPECT_EQ(Utf8ToText("\xC5\xBD"
+                         "lu\xC5\xA5ou\xC4\x8D"
+                         "k\xC3\xBD k\xC5\xAF\xC5\x88"),
               "\x8Elu\x9Dou\xE8k\xFD k\xF9\xF2");
     EXPECT_EQ(Utf8ToText("<erp:x>1 tbl\xC2\xA0r\xC3\xA1no</erp:x>"), "1 tbl r\xE1no");
     // A character outside the code page and broken sequences become "?".

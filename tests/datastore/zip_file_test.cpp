@@ -77,11 +77,12 @@ TEST_F(ZipTest, InfoZipTreesComeOutFlatAndIdentical)
         EXPECT_EQ(Listing(dir.path().toStdString()),
                   (std::set<std::string>{"target", "target/readme.txt", "target/empty.txt", "target/kl.dat",
                                          "target/letak.dat", "target/run.sh"}));
-        for (const char* f : {"readme.txt", "data/empty.txt", "data/kl.dat", "data/sub/letak.dat", "bin/run.sh"}) {
+        for (const char* f :
+             {"readme.txt", "data/empty.txt", "data/kl.dat", "data/sub/letak.dat", "bin/run.sh"}) {
             const std::string name = fs::path(f).filename().string();
             EXPECT_TRUE(Content(target + name) == Content(Fixture("tree/") + f)) << f;
         }
-        struct stat st{};
+        struct stat st {};
         ASSERT_EQ(::stat((target + "run.sh").c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0755u) << "made on Unix with an execute bit";
         ASSERT_EQ(::stat((target + "kl.dat").c_str(), &st), 0);
@@ -173,7 +174,8 @@ TEST_F(ZipTest, ArchivesThatCannotBeReadAreRefusedAtOpen)
     const std::string beyond = dir.path().toStdString() + "/beyond.zip";
     ASSERT_EQ(WriteFileAtomic(beyond, badEnd), 0);
     // A split archive: the end record names disk 1.
-    std::string split = std::string(16, 'y') + "PK\x05\x06" + std::string("\x01\0\x01\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 18);
+    std::string split =
+        std::string(16, 'y') + "PK\x05\x06" + std::string("\x01\0\x01\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 18);
     const std::string splitPath = dir.path().toStdString() + "/split.zip";
     ASSERT_EQ(WriteFileAtomic(splitPath, split), 0);
 

@@ -22,8 +22,8 @@ ZlpSpec Spec(int rows)
     spec.letters = "CSLH";
     ZlpThresholdBytes(kThreshold, spec.monthBase, spec.fraction);
     for (int i = 0; i < rows; ++i)
-        spec.rows.push_back({static_cast<uint32_t>(10 * (i + 1)),
-                             {static_cast<char>(i), static_cast<char>(200), 0, 0}});
+        spec.rows.push_back(
+            {static_cast<uint32_t>(10 * (i + 1)), {static_cast<char>(i), static_cast<char>(200), 0, 0}});
     return spec;
 }
 
@@ -58,23 +58,20 @@ TEST(ZlpTable, Lookups)
         int result;
     };
     const Case cases[] = {
-        {"0000200", 'C', 0},    // last entry: value 19, 290 + 19 >= 300
-        {"0000200xyz", 'S', 0}, // the rest of the record is not the code
-        {"0000010", 'C', 1},    // first data entry: value 0
-        {"0000090", 'C', 1},    // value 8: 298 < 300
-        {"0000100", 'C', 1},    // value 9: 299 < 300
-        {"0000110", 'C', 0},    // value 10: 300 is not below
-        {"0000210", 'C', 0},    // above the last code
-        {"0000015", 'C', -1},   // between two codes
-        {"0000005", 'C', -1},   // below the first
-        {"0000010", 'X', 0},    // no such letter
-        {"0000010", '-', 0},
-        {"0000010", 'c', 0},    // letters are upper case
-        {"   10  ", 'C', 1},    // blanks trimmed
-        {"0000000", 'C', 0},    // not positive
-        {"12a4567", 'C', 0},
-        {"", 'C', 0},
-        {"       ", 'C', 0},
+        {"0000200", 'C', 0},                         // last entry: value 19, 290 + 19 >= 300
+        {"0000200xyz", 'S', 0},                      // the rest of the record is not the code
+        {"0000010", 'C', 1},                         // first data entry: value 0
+        {"0000090", 'C', 1},                         // value 8: 298 < 300
+        {"0000100", 'C', 1},                         // value 9: 299 < 300
+        {"0000110", 'C', 0},                         // value 10: 300 is not below
+        {"0000210", 'C', 0},                         // above the last code
+        {"0000015", 'C', -1},                        // between two codes
+        {"0000005", 'C', -1},                        // below the first
+        {"0000010", 'X', 0},                         // no such letter
+        {"0000010", '-', 0},    {"0000010", 'c', 0}, // letters are upper case
+        {"   10  ", 'C', 1},                         // blanks trimmed
+        {"0000000", 'C', 0},                         // not positive
+        {"12a4567", 'C', 0},    {"", 'C', 0},        {"       ", 'C', 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CheckZlpEntryIn(*t, c.record, c.letter, month), c.result) << c.record << c.letter;

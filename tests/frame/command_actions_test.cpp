@@ -200,8 +200,10 @@ TEST_F(Commands, ExportToAFilePicksTheFormatByTheChosenNameAndReportsAFailedWrit
         const char* name;
         uint16_t format;
     };
-    const Case cases[] = {{"a.TXT", ExportFormatCode::Text}, {"b.csv", ExportFormatCode::Csv},
-                          {"c.rtf", ExportFormatCode::Rtf}, {"d.doc", ExportFormatCode::Rtf}};
+    const Case cases[] = {{"a.TXT", ExportFormatCode::Text},
+                          {"b.csv", ExportFormatCode::Csv},
+                          {"c.rtf", ExportFormatCode::Rtf},
+                          {"d.doc", ExportFormatCode::Rtf}};
     for (const Case& c : cases) {
         answer = Folder() + c.name;
         ExecuteCommand(host, KindOf("sBF"), 0);
@@ -262,8 +264,9 @@ TEST_F(Commands, TheExternalProgramGetsTheDocumentNameByTextKind)
     WriteFileAtomic(Folder() + "docs/C/CH0000009.kox", "x");
     Config().Update([this](ConfigValues& v) {
         v.chirItems = "|.KOX9=" + Folder() + "docs /usr/bin/viewer9 /a";
-        v.jipkaItems = "|kox=" + Folder() + "docs /usr/bin/viewer|spx=" + Folder() + "docs /usr/bin/spxview|.spx9=" +
-                       Folder() + "docs \"/opt/my viewer/run\"|lex=" + Folder() + "docs lexview|ang=" + Folder() +
+        v.jipkaItems = "|kox=" + Folder() + "docs /usr/bin/viewer|spx=" + Folder() +
+                       "docs /usr/bin/spxview|.spx9=" + Folder() +
+                       "docs \"/opt/my viewer/run\"|lex=" + Folder() + "docs lexview|ang=" + Folder() +
                        "docs angview|dat=" + Folder() + "docs datview";
     });
     auto* v = new FakeViewer;
@@ -297,7 +300,10 @@ TEST_F(Commands, TheExternalProgramGetsTheDocumentNameByTextKind)
         }
     }
     // An extension without an entry starts nothing.
-    Config().Update([](ConfigValues& v) { v.chirItems.clear(); v.jipkaItems.clear(); });
+    Config().Update([](ConfigValues& v) {
+        v.chirItems.clear();
+        v.jipkaItems.clear();
+    });
     v->fileName = "AB1234567";
     v->kind = 'R';
     const size_t before = shell.Calls().size();

@@ -65,20 +65,22 @@ TEST(CommandLine, PositionalKeysRunPastNine)
 
 TEST(CommandLine, ArgumentsInTheDisplayCodePage)
 {
-    const ParsedCommandLine p = ParseCommandLine({"P\xC5\x99\xC3\xAD" "bram"}); // "Příbram"
-    EXPECT_EQ(p.positionals, "|1=P\xF8\xED" "bram|");
+    const ParsedCommandLine p = ParseCommandLine({"P\xC5\x99\xC3\xAD"
+                                                  "bram"}); // "Příbram"
+    EXPECT_EQ(p.positionals, "|1=P\xF8\xED"
+                             "bram|");
 }
 
 TEST(CommandLine, RefusesWhatItWouldHaveToCutOrSplit)
 {
     const std::string longArg(256, 'x');
     const std::vector<std::string> refused[] = {
-        {longArg},                   // would be cut into another path
+        {longArg}, // would be cut into another path
         {"-d=" + std::string(253, 'a')},
-        {"a|b"},                     // would split into a false key
+        {"a|b"}, // would split into a false key
         {"-b=x|q=inst"},
-        {"\xE6\x97\xA5"},            // no byte in the display code page
-        {"\xFF\xFE"},                // no UTF-8 at all
+        {"\xE6\x97\xA5"}, // no byte in the display code page
+        {"\xFF\xFE"},     // no UTF-8 at all
     };
     for (const auto& args : refused) {
         const ParsedCommandLine p = ParseCommandLine(args);
@@ -159,7 +161,7 @@ TEST(OptionList, LookupsFollowTheBars)
 TEST(OptionList, QueryTypes)
 {
     const std::map<std::string, int> types = {
-        {"inst", 1}, {"help", 2}, {"Help", 3}, {"", 3},     {"xyz", 3}, {"mkn", 4},
+        {"inst", 1}, {"help", 2}, {"Help", 3}, {"", 3},     {"xyz", 3},  {"mkn", 4},
         {"dupl", 5}, {"calc", 6}, {"mkno", 7}, {"dopl", 8}, {"idup", 3},
     };
     for (const auto& [name, code] : types)

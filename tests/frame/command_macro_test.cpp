@@ -57,13 +57,13 @@ TEST_F(Macro, ScriptsActAtTheirSteps)
     };
     const Case cases[] = {
         {"kA,0;kB,1 // two keys", 12, {{1, "key 65"}, {10, "key 66"}}},
-        {"x,5;kC,0", 3, {{2, "key 67"}}},                       // an unknown command is dropped at once
-        {"n,2;k7,0", 20, {{18, "key 55"}}},                     // the wait takes 16 steps, the next is read at 18
-        {"ka,0;kAlt,0;kNic,0;kEnt,0", 6, {{4, "key 13"}}},      // lower-case letters, Alt, unknown names: nothing
+        {"x,5;kC,0", 3, {{2, "key 67"}}},                  // an unknown command is dropped at once
+        {"n,2;k7,0", 20, {{18, "key 55"}}},                // the wait takes 16 steps, the next is read at 18
+        {"ka,0;kAlt,0;kNic,0;kEnt,0", 6, {{4, "key 13"}}}, // lower-case letters, Alt, unknown names: nothing
         {" kEsc , 1 ;\r\n\r\n  // only a comment\r\nkBack,0", 12, {{9, "key 27"}, {10, "key 8"}}},
         {"kF10,0;kML,0;k9,x", 4, {{1, "key 121"}, {2, "click"}, {3, "key 57"}}},
-        {";;kZ,0", 5, {{3, "key 90"}}},                          // empty commands are dropped one per step
-        {"k,0;kQ,0", 3, {{2, "key 81"}}},                        // a key without a name is 0
+        {";;kZ,0", 5, {{3, "key 90"}}},   // empty commands are dropped one per step
+        {"k,0;kQ,0", 3, {{2, "key 81"}}}, // a key without a name is 0
     };
     for (const Case& c : cases) {
         ResetMacro();
@@ -101,8 +101,8 @@ TEST_F(Macro, TheMouseGlidesInShrinkingStepsAndLandsWhenTheDelayEnds)
 TEST_F(Macro, KeyNames)
 {
     const std::pair<const char*, int> cases[] = {
-        {"A", 65}, {"7", 55}, {"a", 97}, {"Ent", 13}, {"Esc", 27}, {"Back", 8}, {"F10", 121},
-        {"ML", 512}, {"Alt", 256}, {"F1", 0}, {"ent", 0}, {"", 0}, {"Enter", 0},
+        {"A", 65},   {"7", 55},    {"a", 97}, {"Ent", 13}, {"Esc", 27}, {"Back", 8},  {"F10", 121},
+        {"ML", 512}, {"Alt", 256}, {"F1", 0}, {"ent", 0},  {"", 0},     {"Enter", 0},
     };
     for (const auto& [name, code] : cases)
         EXPECT_EQ(KeyCodeOfName(name), code) << name;

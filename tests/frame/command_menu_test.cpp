@@ -21,8 +21,8 @@ namespace {
 using cmdtest::CommandFixture;
 using cmdtest::Kam;
 
-constexpr uint16_t kAllParts = DataPart::Always | DataPart::Kodex | DataPart::Spc | DataPart::Cvzp |
-                               DataPart::Pfa | DataPart::Pzt;
+constexpr uint16_t kAllParts =
+    DataPart::Always | DataPart::Kodex | DataPart::Spc | DataPart::Cvzp | DataPart::Pfa | DataPart::Pzt;
 
 class Menus : public CommandFixture {
 protected:
@@ -51,7 +51,8 @@ TEST_F(Menus, EveryItemOfBothLanguagesIsADispatcherRowAndNoVisibleShortcutRepeat
             } else {
                 EXPECT_TRUE(topLevel) << "top-level entries come first: " << e.key;
                 EXPECT_NE(e.name[0], 'M') << e.key;
-                EXPECT_TRUE(firsts.insert(e.name[0]).second) << "two top-level names begin with " << e.name[0];
+                EXPECT_TRUE(firsts.insert(e.name[0]).second)
+                    << "two top-level names begin with " << e.name[0];
                 EXPECT_TRUE(e.shortcut.empty()) << e.key;
                 continue;
             }
@@ -65,7 +66,8 @@ TEST_F(Menus, EveryItemOfBothLanguagesIsADispatcherRowAndNoVisibleShortcutRepeat
             if (!e.shortcut.empty())
                 EXPECT_FALSE(ShortcutText(e.shortcut).isEmpty()) << e.shortcut;
         }
-        for (DataSetCode set : {DataSetCode::Drugs, DataSetCode::Goods, DataSetCode::Devices, DataSetCode::All}) {
+        for (DataSetCode set :
+             {DataSetCode::Drugs, DataSetCode::Goods, DataSetCode::Devices, DataSetCode::All}) {
             FillMainMenu(host, set, kAllParts);
             // A menu's letters must differ, or a letter only moves between
             // the items that share it instead of choosing one.
@@ -106,12 +108,23 @@ TEST_F(Menus, VisibleAndEnabledItemsFollowTheDataSetTheDataPartsAndTheActiveReco
         std::vector<const char*> hidden;
     };
     const Case cases[] = {
-        {DataSetCode::Drugs, kAllParts, {"Vsez", "dpri", "Pcen", "MDNA", "DdMA", "HrCY", "fsOF", "tsOT", "PXRN", "SsPW"},
+        {DataSetCode::Drugs,
+         kAllParts,
+         {"Vsez", "dpri", "Pcen", "MDNA", "DdMA", "HrCY", "fsOF", "tsOT", "PXRN", "SsPW"},
          {"Tpro", "tpro", "FPNA", "GpAR", "TTNA", "msOM"}},
         {DataSetCode::Drugs, DataPart::Always, {"MDNA", "DdMA"}, {"Pcen", "HrCY", "fsOF", "tsOT", "PXRN"}},
-        {DataSetCode::Goods, kAllParts, {"Vsez", "dpri", "FPNA", "GpAR", "msOM", "tsOT"}, {"MDNA", "DdMA", "Pcen", "Tpro", "fsOF"}},
-        {DataSetCode::Devices, kAllParts, {"Tpro", "tpro", "TTNA", "ZtPR", "msOM", "fsOF"}, {"Vsez", "dpri", "Pcen", "MDNA", "tsOT"}},
-        {DataSetCode::All, kAllParts, {"Vsez", "Tpro", "dpri", "tpro", "MDNA", "FPNA", "TTNA", "HrCY", "msOM"}, {}},
+        {DataSetCode::Goods,
+         kAllParts,
+         {"Vsez", "dpri", "FPNA", "GpAR", "msOM", "tsOT"},
+         {"MDNA", "DdMA", "Pcen", "Tpro", "fsOF"}},
+        {DataSetCode::Devices,
+         kAllParts,
+         {"Tpro", "tpro", "TTNA", "ZtPR", "msOM", "fsOF"},
+         {"Vsez", "dpri", "Pcen", "MDNA", "tsOT"}},
+        {DataSetCode::All,
+         kAllParts,
+         {"Vsez", "Tpro", "dpri", "tpro", "MDNA", "FPNA", "TTNA", "HrCY", "msOM"},
+         {}},
     };
     for (const Case& c : cases) {
         FillMainMenu(host, c.set, c.parts);
@@ -161,8 +174,8 @@ TEST_F(Menus, VisibleAndEnabledItemsFollowTheDataSetTheDataPartsAndTheActiveReco
 TEST_F(Menus, SpecialItemsChecksPriceCaptionsAndTheDuplicityItem)
 {
     dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
-    test_support::ScopedTextTable data{DataTexts,
-                                       test_support::CompileTable("[Verze]\nSpotY=2025 čtvrtletí\nSpotX=24\n")};
+    test_support::ScopedTextTable data{
+        DataTexts, test_support::CompileTable("[Verze]\nSpotY=2025 čtvrtletí\nSpotX=24\n")};
     Config().Update([](ConfigValues& v) {
         v.tipUser = false;
         v.tipData = true;
@@ -172,7 +185,8 @@ TEST_F(Menus, SpecialItemsChecksPriceCaptionsAndTheDuplicityItem)
     EXPECT_TRUE(MenuItemNamed("SSHD")->isChecked());
     // Characters 3 and 4 of the data text go to the caption's end; a data
     // text under 4 characters leaves the caption.
-    EXPECT_TRUE(MenuItemNamed("HrCY")->text().endsWith(QStringLiteral("2.5"))) << MenuItemNamed("HrCY")->text().toStdString();
+    EXPECT_TRUE(MenuItemNamed("HrCY")->text().endsWith(QStringLiteral("2.5")))
+        << MenuItemNamed("HrCY")->text().toStdString();
     EXPECT_TRUE(MenuItemNamed("HrCX")->text().endsWith(QStringLiteral("x.x")));
     EXPECT_TRUE(MenuItemNamed("HrHA")->text().endsWith(QStringLiteral("cen")));
     // "Dupl.dup1" present: the web check in the help menu and on the bar.
@@ -189,8 +203,9 @@ TEST_F(Menus, SpecialItemsChecksPriceCaptionsAndTheDuplicityItem)
 
 TEST_F(Menus, AShortcutThatDoesNotParseIsDroppedWithARunLogLine)
 {
-    dftest::ScopedUiTexts texts{test_support::CompileTable(
-        "[Menu]\nMA=&Soubor||Soub\nSA=&Tisk|Ctrl+Del|SsPW\nSB=&Kopie|Ctrl+Nic+Nic|SsBC\nSC=&Zpět|BkSp|SsPF\n")};
+    dftest::ScopedUiTexts texts{
+        test_support::CompileTable("[Menu]\nMA=&Soubor||Soub\nSA=&Tisk|Ctrl+Del|SsPW\nSB=&Kopie|Ctrl+Nic+Nic|"
+                                   "SsBC\nSC=&Zpět|BkSp|SsPF\n")};
     FillMainMenu(host, DataSetCode::Drugs, kAllParts);
     EXPECT_EQ(MenuItemNamed("SsPW")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
     EXPECT_TRUE(MenuItemNamed("SsBC")->shortcut().isEmpty());
@@ -334,7 +349,9 @@ TEST_F(SignLists, AClickLoadsTheChosenListAndRepositionsTheDrugLists)
     std::vector<std::string> loaded;
     int repositioned = 0;
     CommandServices s;
-    s.loadSignList = [&] { loaded.push_back(Config().Read([](const ConfigValues& v) { return v.SignListName; })); };
+    s.loadSignList = [&] {
+        loaded.push_back(Config().Read([](const ConfigValues& v) { return v.SignListName; }));
+    };
     s.repositionDrugLists = [&] { ++repositioned; };
     SetCommandServices(std::move(s));
     QAction* ab = nullptr;
@@ -398,12 +415,23 @@ TEST_F(Menus, SpeedButtonsArePlacedByDataSetAndList)
     const std::string defaults = ConfigValues{}.ToolbarSelection;
     LayoutSpeedButtons(host->toolBar, DataSetCode::Drugs, defaults + "RMD-");
     using P = std::vector<std::pair<std::string, int>>;
-    EXPECT_EQ(positions(), (P{{"MainSB", 28}, {"LkdxSB", 56}, {"LpilSB", 84}, {"LspcSB", 112}, {"LsAtcSB", 140},
-                              {"LslozSB", 168}, {"KlekySB", 210}, {"PrintSB", 252}, {"ExcelSB", 280},
-                              {"WordSB", 308}, {"MknSB", 336}, {"DuplSB", 364}, {"sToolSB", 392}}));
+    EXPECT_EQ(positions(), (P{{"MainSB", 28},
+                              {"LkdxSB", 56},
+                              {"LpilSB", 84},
+                              {"LspcSB", 112},
+                              {"LsAtcSB", 140},
+                              {"LslozSB", 168},
+                              {"KlekySB", 210},
+                              {"PrintSB", 252},
+                              {"ExcelSB", 280},
+                              {"WordSB", 308},
+                              {"MknSB", 336},
+                              {"DuplSB", 364},
+                              {"sToolSB", 392}}));
     // All data sets: only the output buttons, after three empty groups.
     LayoutSpeedButtons(host->toolBar, DataSetCode::All, defaults);
-    EXPECT_EQ(positions(), (P{{"PrintSB", 42}, {"ExcelSB", 70}, {"WordSB", 98}, {"MknSB", 126}, {"sToolSB", 154}}));
+    EXPECT_EQ(positions(),
+              (P{{"PrintSB", 42}, {"ExcelSB", 70}, {"WordSB", 98}, {"MknSB", 126}, {"sToolSB", 154}}));
     // Without "Dupl.dup1" the duplicity button never shows.
     dftest::ScopedUiTexts bare{test_support::CompileTable("[Pruh]\nPrintSB=Tisk\n")};
     LayoutSpeedButtons(host->toolBar, DataSetCode::Goods, "-dMA-RMD-sPW-sOM-");
@@ -444,8 +472,9 @@ TEST_F(Menus, ScreenshotsOfTheMenuAndToolbarInBothLanguagesAndDataSets)
 {
     host->resize(900, 320);
     Config().Update([](ConfigValues& v) {
-        v.ToolbarSelection = "-sOM-sOF-sOT-DNA-VHC-VAC-XTD-CNA-PNA-FAC-dMA-dAK-dAE-dLL-dSP-dIS-DBA-CXD-DXC-sPW-sBE-"
-                             "sBW-RMR-RMD-SSI-";
+        v.ToolbarSelection =
+            "-sOM-sOF-sOT-DNA-VHC-VAC-XTD-CNA-PNA-FAC-dMA-dAK-dAE-dLL-dSP-dIS-DBA-CXD-DXC-sPW-sBE-"
+            "sBW-RMR-RMD-SSI-";
     });
     for (const char* language : {"ces", "ang"}) {
         dftest::ScopedUiTexts texts{dftest::ProgramTable(language)};
@@ -456,7 +485,9 @@ TEST_F(Menus, ScreenshotsOfTheMenuAndToolbarInBothLanguagesAndDataSets)
             QMenu* lists = TopLevelItem(2)->menu();
             ASSERT_NE(lists, nullptr);
             dftest::Settle();
-            const QString base = QStringLiteral(QEVW_BINARY_DIR "/menu_%1_set%2").arg(QLatin1String(language)).arg(static_cast<int>(set));
+            const QString base = QStringLiteral(QEVW_BINARY_DIR "/menu_%1_set%2")
+                                     .arg(QLatin1String(language))
+                                     .arg(static_cast<int>(set));
             EXPECT_TRUE(host->grab().save(base + QStringLiteral("_window.png")));
             lists->adjustSize();
             EXPECT_TRUE(lists->grab().save(base + QStringLiteral("_lists.png")));

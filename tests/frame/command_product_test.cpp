@@ -95,9 +95,10 @@ TEST_F(CommandProducts, RecordViewersByCode)
         const char* title;
     };
     const Case cases[] = {
-        {"dAB", 'B', 6, "Brevir"}, {"dAE", 'E', 6, "Engest"},  {"dAK", 'K', 6, "Clanek"}, {"dIA", 'A', 6, "intKVO"},
-        {"dIS", 'I', 6, "intSPC"}, {"dLL", 'L', 6, "Letak"},   {"dMA", 'M', 6, "Hlavni"},  {"dPI", 'P', 6, "Foto"},
-        {"dSP", 'S', 6, "SPC"},    {"dXX", 'X', 6, "Kontra"},  {"pAR", 'R', 20, "Clanek"}, {"pPI", 'Q', 20, "Foto"},
+        {"dAB", 'B', 6, "Brevir"},  {"dAE", 'E', 6, "Engest"},  {"dAK", 'K', 6, "Clanek"},
+        {"dIA", 'A', 6, "intKVO"},  {"dIS", 'I', 6, "intSPC"},  {"dLL", 'L', 6, "Letak"},
+        {"dMA", 'M', 6, "Hlavni"},  {"dPI", 'P', 6, "Foto"},    {"dSP", 'S', 6, "SPC"},
+        {"dXX", 'X', 6, "Kontra"},  {"pAR", 'R', 20, "Clanek"}, {"pPI", 'Q', 20, "Foto"},
         {"tMA", '1', 28, "TMetod"}, {"tPR", 'T', 28, "THlav"},
     };
     for (const Case& c : cases) {
@@ -134,8 +135,8 @@ TEST_F(CommandProducts, AMissingFileOrConnectionOpensNothing)
         std::string box;
     };
     const std::vector<Case> cases = {
-        {"dAK", 6, noData}, {"dAE", 6, noData}, {"dSP", 6, noData}, {"dLL", 6, noData},
-        {"pAR", 20, noData}, {"tMA", 28, noData}, {"dPI", 6, noWeb}, {"pPI", 20, noWeb},
+        {"dAK", 6, noData},  {"dAE", 6, noData},  {"dSP", 6, noData}, {"dLL", 6, noData},
+        {"pAR", 20, noData}, {"tMA", 28, noData}, {"dPI", 6, noWeb},  {"pPI", 20, noWeb},
     };
     for (const Case& c : cases) {
         const size_t before = BoxTexts().size();
@@ -189,7 +190,9 @@ TEST_F(CommandProducts, TheMainWindowsRequestOpensAMaximisedViewerAndValueZeroOp
 TEST_F(CommandProducts, TheViewerTakesTheListsSearchWordsForDisplay)
 {
     CommandServices s;
-    s.searchWordsOf = [](TDataForm*) { return std::array<std::string, 5>{Kam("léčba"), "", Kam("Žaludek"), "", ""}; };
+    s.searchWordsOf = [](TDataForm*) {
+        return std::array<std::string, 5>{Kam("léčba"), "", Kam("Žaludek"), "", ""};
+    };
     SetCommandServices(std::move(s));
     dftest::ProbeWindow* m = Master(6, 3);
     ExecuteCommand(m, KindOf("dMA"), 0);
@@ -230,7 +233,7 @@ TEST_F(CommandProducts, TheWebPageOfTheActiveWindowsDrug)
         file += std::string("\x01\x00", 2);
         file += '\x01';
         file += std::string("\xE4\x2D", 2); // "KOD"
-        file += '\x06';                       // 7 characters
+        file += '\x06';                     // 7 characters
         file.resize(14, '\0');
         file += "0000129";
         file += "0000152";
@@ -249,7 +252,8 @@ TEST_F(CommandProducts, TheWebPageOfTheActiveWindowsDrug)
     ExecuteCommand(other, KindOf("RWC"), 0);
     EXPECT_EQ(shell.Calls().size(), 2u);
     // No "WGra.web1": the browser error.
-    dftest::ScopedUiTexts bare{test_support::CompileTable("[Chyby]\nNoBrowser=Bez prohlížeče\n[WGra]\nweb1=\n")};
+    dftest::ScopedUiTexts bare{
+        test_support::CompileTable("[Chyby]\nNoBrowser=Bez prohlížeče\n[WGra]\nweb1=\n")};
     host->area->setActiveSubWindow(m->SubWindow());
     ExecuteCommand(m, KindOf("RWC"), 0);
     EXPECT_EQ(shell.Calls().size(), 2u);

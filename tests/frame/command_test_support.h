@@ -24,8 +24,8 @@
 #include "frame/commands/toolbar.h"
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
-#include "frame/windows/style.h"
 #include "frame/start/ipc.h"
+#include "frame/windows/style.h"
 #include "platform/message_sink.h"
 #include "platform/shell.h"
 #include "tests/frame/data_form_test_support.h"
@@ -37,10 +37,7 @@ using dftest::Kam;
 // The main window of these tests, with the request fields of the real one.
 class RequestHost : public dftest::TestHost, public MainRequestFields {
 public:
-    RequestHost()
-    {
-        toolBar = addToolBar(QStringLiteral("ToolBar"));
-    }
+    RequestHost() { toolBar = addToolBar(QStringLiteral("ToolBar")); }
     QToolBar* toolBar;
 };
 
@@ -123,8 +120,8 @@ protected:
     void Record(const std::string& name)
     {
         RegisterCommandHandler(name, [this, name](const CommandCall& c) {
-            seen.push_back({name, KindLetters(c.code), c.value, c.lookup, c.fromMainWindow,
-                            c.sender == MainDataForm()});
+            seen.push_back(
+                {name, KindLetters(c.code), c.value, c.lookup, c.fromMainWindow, c.sender == MainDataForm()});
         });
     }
 

@@ -122,8 +122,8 @@ TEST(ConfigGolden, RoundtripToolWritesTheExpectedOutput)
     QTemporaryDir dir;
     const QString out = dir.path() + "/out.ini";
     QProcess p;
-    p.start(tool, {QString::fromStdString(Fixture("full_input.ini")), out,
-                   "--program-folder", "/opt/kalvo/v1/", "--data-folder", "/opt/kalvo/data/"});
+    p.start(tool, {QString::fromStdString(Fixture("full_input.ini")), out, "--program-folder",
+                   "/opt/kalvo/v1/", "--data-folder", "/opt/kalvo/data/"});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_EQ(ReadBytes(out.toStdString()), ReadBytes(Fixture("full_expected.ini")));

@@ -27,14 +27,16 @@ using FailAt = test_support::FailingFileSystem::Step;
 
 QStringList Entries(const std::string& folder)
 {
-    return QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(QString::fromStdString(folder))
+        .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 std::string TableOf(const char* source)
 {
     std::string table;
     textsrc::Error err;
-    EXPECT_TRUE(textsrc::CompileSource(source, "test.txt", textsrc::kDefaultStamp, table, err)) << err.Message();
+    EXPECT_TRUE(textsrc::CompileSource(source, "test.txt", textsrc::kDefaultStamp, table, err))
+        << err.Message();
     return table;
 }
 
@@ -189,8 +191,8 @@ TEST_F(ConfigSave, TheFirstSaveOfANewFileKeepsTheFallbackSections)
     const std::string program = folder + "/program/";
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(program)));
     const std::string fallback = program + "NODAL.CFG";
-    const std::string installation =
-        CrLf({"[.chir]", "maxim=/opt/editor", "[.jipka]", "max=/x/y", "[Site]", "a=b", "[QEV other]", "NOTES=SITE"});
+    const std::string installation = CrLf({"[.chir]", "maxim=/opt/editor", "[.jipka]", "max=/x/y", "[Site]",
+                                           "a=b", "[QEV other]", "NOTES=SITE"});
     WriteBytes(fallback, installation);
     const std::string user = folder + "/home/.config/kalvo.ini";
     config.Locate(program, [&](const char* n) {
@@ -254,9 +256,8 @@ TEST_F(ConfigSave, MessagesFromAnotherThreadAreShownOnTheMainThread)
     fs.failAt = FailAt::Create;
 
     std::vector<std::thread::id> shownOn;
-    ErrorReportHook previous = SetErrorReportHook([&](const std::string&) {
-        shownOn.push_back(std::this_thread::get_id());
-    });
+    ErrorReportHook previous =
+        SetErrorReportHook([&](const std::string&) { shownOn.push_back(std::this_thread::get_id()); });
     bool result = true;
     std::thread worker([&] { result = config.Save(true); });
     worker.join();

@@ -28,7 +28,7 @@ TEST(DataFormClipboard, AppendsUpToTheBlockSize)
 
     struct Case {
         const char* name;
-        std::vector<size_t> sizes;  // appended in order
+        std::vector<size_t> sizes; // appended in order
         std::vector<bool> accepted;
     };
     const Case cases[] = {
@@ -85,8 +85,8 @@ TEST(DataFormClipboard, HandsOverRtfAndPlainText)
     const std::string firstName = KamToWin(list->rows.front().name);
     EXPECT_NE(rtf.find(RtfEscape(firstName)), std::string::npos);
     const QString text = ClipboardText();
-    EXPECT_TRUE(text.startsWith(KamToQString(list->rows.front().code) + QLatin1Char('\t')
-                                + KamToQString(list->rows.front().name)));
+    EXPECT_TRUE(text.startsWith(KamToQString(list->rows.front().code) + QLatin1Char('\t') +
+                                KamToQString(list->rows.front().name)));
     EXPECT_EQ(text.count(QLatin1Char('\n')), static_cast<qsizetype>(list->rows.size()));
     delete list;
 }

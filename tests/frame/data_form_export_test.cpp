@@ -71,10 +71,14 @@ TEST(DataFormExportRules, FormatByTheLastThreeCharacters)
         const char* path;
         uint16_t format;
     } cases[] = {
-        {"/tmp/a.txt", ExportFormatCode::Text}, {"/tmp/a.TXT", ExportFormatCode::Text},
-        {"/tmp/a.csv", ExportFormatCode::Csv},  {"/tmp/a.Csv", ExportFormatCode::Csv},
-        {"/tmp/a.rtf", ExportFormatCode::Rtf},  {"/tmp/a.doc", ExportFormatCode::Rtf},
-        {"/tmp/atxt", ExportFormatCode::Text},  {"tx", ExportFormatCode::Rtf},
+        {"/tmp/a.txt", ExportFormatCode::Text},
+        {"/tmp/a.TXT", ExportFormatCode::Text},
+        {"/tmp/a.csv", ExportFormatCode::Csv},
+        {"/tmp/a.Csv", ExportFormatCode::Csv},
+        {"/tmp/a.rtf", ExportFormatCode::Rtf},
+        {"/tmp/a.doc", ExportFormatCode::Rtf},
+        {"/tmp/atxt", ExportFormatCode::Text},
+        {"tx", ExportFormatCode::Rtf},
         {"", ExportFormatCode::Rtf},
     };
     for (const auto& c : cases)
@@ -88,7 +92,8 @@ TEST(DataFormExportRules, RtfEscapingAndHead)
     EXPECT_EQ(RtfEscape("\xe8\xe1\x9a\x80\xff"), "\\'e8\\'e1\\'9a\\'80\\'ff");
     EXPECT_EQ(RtfEscape(" ~"), " ~");
     EXPECT_EQ(RtfHead(ConfigFont{"Tarel {Pro} CE", 11, 1}),
-              "{\\rtf1\\ansi\\ansicpg1250 \\deff0{\\fonttbl {\\f0\\fnil\\fcharset238 Tarel \\{Pro\\} CE;}}\\fs22\r\n");
+              "{\\rtf1\\ansi\\ansicpg1250 \\deff0{\\fonttbl {\\f0\\fnil\\fcharset238 Tarel \\{Pro\\} "
+              "CE;}}\\fs22\r\n");
 }
 
 TEST_F(DataFormExport, HeadersOfTheThreeFormats)
@@ -100,8 +105,9 @@ TEST_F(DataFormExport, HeadersOfTheThreeFormats)
         const char* name;
         std::string bytes;
     } cases[] = {
-        {"h.rtf", "{\\rtf1\\ansi\\ansicpg1250 \\deff0{\\fonttbl {\\f0\\fnil\\fcharset238 Arial CE;}}\\fs18\r\n"
-                  "{\\*\\Exported from KALVO}{\\b L\\'e9ky \\{A\\\\B\\} \\'e8.1 \\par}\\pard\r\n"},
+        {"h.rtf",
+         "{\\rtf1\\ansi\\ansicpg1250 \\deff0{\\fonttbl {\\f0\\fnil\\fcharset238 Arial CE;}}\\fs18\r\n"
+         "{\\*\\Exported from KALVO}{\\b L\\'e9ky \\{A\\\\B\\} \\'e8.1 \\par}\\pard\r\n"},
         {"h.txt", title + "\r\n\r\n"},
         {"h.csv", ""},
     };
@@ -171,9 +177,8 @@ TEST_F(DataFormExport, AFailedExportLeavesTheOldFile)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.rtf")})
             << "no temporary file is left";
         ASSERT_EQ(errors.Texts().size(), 1u);
-        const std::string expected = Kam("Nelze uložit ") + target.toStdString() + " ("
-                                     + QStringToKam(QString::fromStdString(SystemErrorText(fs.error)))
-                                     + ")";
+        const std::string expected = Kam("Nelze uložit ") + target.toStdString() + " (" +
+                                     QStringToKam(QString::fromStdString(SystemErrorText(fs.error))) + ")";
         EXPECT_EQ(errors.Texts()[0], expected);
     }
     // Without failures the same export replaces the file.
@@ -198,10 +203,10 @@ TEST_F(DataFormExport, AnOfficeProgramReadsTheRtf)
     // setting is involved.
     QProcess convert;
     convert.setWorkingDirectory(dir.path());
-    convert.start(office, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
-                           QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                           QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
-                           dir.path(), rtf});
+    convert.start(
+        office, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                 QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+                 QStringLiteral("pdf"), QStringLiteral("--outdir"), dir.path(), rtf});
     ASSERT_TRUE(convert.waitForFinished(120000)) << "conversion timed out";
     const QString pdf = Path("demo.pdf");
     ASSERT_TRUE(QFile::exists(pdf)) << convert.readAllStandardError().toStdString();
@@ -213,6 +218,7 @@ TEST_F(DataFormExport, AnOfficeProgramReadsTheRtf)
     const QString shown = QString::fromUtf8(text.readAllStandardOutput()).simplified();
     EXPECT_TRUE(shown.contains(QStringLiteral("Přípravky {A\\B} podle názvu"))) << shown.toStdString();
     for (const DemoRow& row : {list->rows.front(), list->rows[list->rows.size() / 2]})
-        EXPECT_TRUE(shown.contains(KamToQString(row.name).simplified())) << KamToQString(row.name).toStdString();
+        EXPECT_TRUE(shown.contains(KamToQString(row.name).simplified()))
+            << KamToQString(row.name).toStdString();
     EXPECT_TRUE(shown.contains(QString::fromUtf8("Název")));
 }

@@ -32,9 +32,9 @@ struct LinkCase {
     std::array<uint8_t, 3> kinds;
     std::array<int32_t, 3> values;
     bool dependent;
-    bool underList;   // the active window's Master is a list L (else the main window)
+    bool underList;      // the active window's Master is a list L (else the main window)
     bool detachedMaster; // the active window's Master is nil
-    int detail;       // 0 none; 1 a dependent detail under the active window; 2 an independent one
+    int detail;          // 0 none; 1 a dependent detail under the active window; 2 an independent one
     int32_t result;
     int32_t value;
     Which window;
@@ -47,16 +47,88 @@ TEST_F(DataFormLinks, MasterSearchTable)
     const LinkCase cases[] = {
         {"offers a record", {0, 6, 0}, {0, 5, 0}, false, false, false, 0, 1, 5, Which::Active},
         {"same detail again updates it", {0, 6, 0}, {0, 5, 0}, false, false, false, 1, 0, 5, Which::Detail},
-        {"an independent detail is updated, not reused", {0, 6, 0}, {0, 5, 0}, false, false, false, 2, 1, 5, Which::Active},
+        {"an independent detail is updated, not reused",
+         {0, 6, 0},
+         {0, 5, 0},
+         false,
+         false,
+         false,
+         2,
+         1,
+         5,
+         Which::Active},
         {"offered value 0", {0, 6, 0}, {0, 0, 0}, false, false, false, 0, -1, 0, Which::None},
         {"negative value in slot 2", {0, 0, 6}, {0, 0, -4}, false, false, false, 0, -1, -4, Which::None},
-        {"top byte set under slot 1", {0, 6, 0}, {0, 0x01000005, 0}, false, false, false, 0, -1, 0, Which::None},
-        {"top byte set under slot 2 is offered", {0, 0, 6}, {0, 0, 0x01000005}, false, false, false, 0, 1, 0x01000005, Which::Active},
-        {"received value under the main window", {6, 0, 0}, {9, 0, 0}, false, false, false, 0, 2, 9, Which::Active},
-        {"received value of a dependent: a sibling", {6, 0, 0}, {9, 0, 0}, true, true, false, 0, 1, 9, Which::ListAbove},
-        {"walks up to the master's offer", {2, 0, 0}, {3, 0, 0}, true, true, false, 0, 1, 4, Which::ListAbove},
-        {"an independent window offering nothing", {0, 0, 0}, {0, 0, 0}, false, false, false, 0, -1, 0, Which::None},
-        {"a detached dependent window: the main window", {6, 0, 0}, {3, 0, 0}, true, false, true, 0, 1, 3, Which::Main},
+        {"top byte set under slot 1",
+         {0, 6, 0},
+         {0, 0x01000005, 0},
+         false,
+         false,
+         false,
+         0,
+         -1,
+         0,
+         Which::None},
+        {"top byte set under slot 2 is offered",
+         {0, 0, 6},
+         {0, 0, 0x01000005},
+         false,
+         false,
+         false,
+         0,
+         1,
+         0x01000005,
+         Which::Active},
+        {"received value under the main window",
+         {6, 0, 0},
+         {9, 0, 0},
+         false,
+         false,
+         false,
+         0,
+         2,
+         9,
+         Which::Active},
+        {"received value of a dependent: a sibling",
+         {6, 0, 0},
+         {9, 0, 0},
+         true,
+         true,
+         false,
+         0,
+         1,
+         9,
+         Which::ListAbove},
+        {"walks up to the master's offer",
+         {2, 0, 0},
+         {3, 0, 0},
+         true,
+         true,
+         false,
+         0,
+         1,
+         4,
+         Which::ListAbove},
+        {"an independent window offering nothing",
+         {0, 0, 0},
+         {0, 0, 0},
+         false,
+         false,
+         false,
+         0,
+         -1,
+         0,
+         Which::None},
+        {"a detached dependent window: the main window",
+         {6, 0, 0},
+         {3, 0, 0},
+         true,
+         false,
+         true,
+         0,
+         1,
+         3,
+         Which::Main},
     };
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,7 +168,8 @@ TEST_F(DataFormLinks, MasterSearchTable)
             EXPECT_EQ(window, expected);
         }
         if (detail != nullptr) {
-            EXPECT_EQ(detail->received, std::vector<int32_t>{c.value}) << "every matching window is updated once";
+            EXPECT_EQ(detail->received, std::vector<int32_t>{c.value})
+                << "every matching window is updated once";
         }
 
         CloseDataWindowsButMain();

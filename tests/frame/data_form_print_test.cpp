@@ -104,8 +104,8 @@ TEST_F(DataFormPrint, RuleOrNewPageAtTheFourLineLimit)
         bool rule;
     } cases[] = {
         {100, true},
-        {1000 - 4 * lh - 1, true},  // just under the limit
-        {1000 - 4 * lh, false},     // four lines no longer fit
+        {1000 - 4 * lh - 1, true}, // just under the limit
+        {1000 - 4 * lh, false},    // four lines no longer fit
         {990, false},
     };
     for (const auto& c : cases) {
@@ -231,7 +231,8 @@ TEST(DataFormPrintPdf, TheDemoListOnPaper)
     text.start(pdftotext, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(30000));
     const QString shown = QString::fromUtf8(text.readAllStandardOutput());
-    EXPECT_TRUE(shown.contains(QStringLiteral("Přípravky {A\\B} podle názvu"))) << shown.left(400).toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Přípravky {A\\B} podle názvu")))
+        << shown.left(400).toStdString();
     EXPECT_TRUE(shown.contains(KamToQString(list->rows.back().name)));
     delete list;
 }

@@ -277,7 +277,8 @@ public:
 
     void Select(int row)
     {
-        LinkValues[1] = row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)].recNo : -1;
+        LinkValues[1] =
+            row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)].recNo : -1;
         PropagateLinks();
     }
 
@@ -415,8 +416,8 @@ inline std::string RtfProblem(std::string_view rtf)
                 return "backslash at the end";
             const char next = rtf[i + 1];
             if (next == '\'') {
-                if (i + 3 >= rtf.size() || !std::isxdigit(static_cast<unsigned char>(rtf[i + 2]))
-                    || !std::isxdigit(static_cast<unsigned char>(rtf[i + 3])))
+                if (i + 3 >= rtf.size() || !std::isxdigit(static_cast<unsigned char>(rtf[i + 2])) ||
+                    !std::isxdigit(static_cast<unsigned char>(rtf[i + 3])))
                     return "bad \\' escape at " + std::to_string(i);
                 i += 3;
             } else if (next == '\\' || next == '{' || next == '}') {

@@ -24,8 +24,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "frame/windows/dialog_base.h"
 #include "frame/config/placement_scheme.h"
+#include "frame/windows/dialog_base.h"
 #include "frame/windows/style.h"
 #include "tests/frame/data_form_test_support.h"
 #include "ui_demo_dialog.h"
@@ -176,9 +176,11 @@ TEST(DialogPlacement, CentredAndKeptOnTheScreen)
         QPoint at;
     } cases[] = {
         {"centred", QRect(100, 100, 800, 600), size, screen, QPoint(300, 250)},
-        {"pulled back from the right and bottom", QRect(1700, 900, 800, 600), size, screen, QPoint(1520, 780)},
+        {"pulled back from the right and bottom", QRect(1700, 900, 800, 600), size, screen,
+         QPoint(1520, 780)},
         {"never negative", QRect(-500, -400, 200, 100), size, screen, QPoint(0, 0)},
-        {"larger than the screen: at the top left", QRect(0, 0, 1920, 1080), QSize(2000, 1200), screen, QPoint(0, 0)},
+        {"larger than the screen: at the top left", QRect(0, 0, 1920, 1080), QSize(2000, 1200), screen,
+         QPoint(0, 0)},
         {"halves truncate toward zero", QRect(0, 0, 99, 99), QSize(100, 100), QRect(-1000, -1000, 3000, 3000),
          QPoint(0, 0)},
         {"a second screen", QRect(3000, 100, 400, 300), QSize(300, 200), QRect(1920, 0, 1280, 1024),
@@ -197,7 +199,8 @@ TEST_F(DialogDemo, PlacedOverTheMainWindowWhenShown)
     EXPECT_EQ(d.parentWidget(), &host);
     d.show();
     const QRect screen = host.screen()->geometry();
-    EXPECT_EQ(d.frameGeometry().topLeft(), DialogPosition(host.frameGeometry(), d.frameGeometry().size(), screen));
+    EXPECT_EQ(d.frameGeometry().topLeft(),
+              DialogPosition(host.frameGeometry(), d.frameGeometry().size(), screen));
     d.hide();
 
     // Without a shown main window the saved rectangle counts.
@@ -210,8 +213,8 @@ TEST_F(DialogDemo, PlacedOverTheMainWindowWhenShown)
     });
     DemoDialogForm e;
     e.show();
-    EXPECT_EQ(e.frameGeometry().topLeft(),
-              DialogPosition(QRect(700, 500, 300, 200), e.frameGeometry().size(), QGuiApplication::primaryScreen()->geometry()));
+    EXPECT_EQ(e.frameGeometry().topLeft(), DialogPosition(QRect(700, 500, 300, 200), e.frameGeometry().size(),
+                                                          QGuiApplication::primaryScreen()->geometry()));
 }
 
 TEST_F(DialogDemo, TheRunCallShowsModallyAndReturnsTheResult)
@@ -237,8 +240,8 @@ TEST_F(DialogDemo, Screenshots)
         d.ui.tabSet->addTab(QStringLiteral("B"));
         d.show();
         Settle();
-        const QString path = QString::fromStdString(ScreenshotDir()) + QStringLiteral("/dialog_") + QLatin1String(language)
-                             + QStringLiteral(".png");
+        const QString path = QString::fromStdString(ScreenshotDir()) + QStringLiteral("/dialog_") +
+                             QLatin1String(language) + QStringLiteral(".png");
         EXPECT_TRUE(d.grab().save(path));
         if (std::string(language) == "ang") {
             EXPECT_EQ(d.ui.okButton->text(), QStringLiteral("Apply"));

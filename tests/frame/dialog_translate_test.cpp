@@ -19,8 +19,8 @@
 
 #include <set>
 
-#include "frame/windows/dialog_base.h"
 #include "frame/config/placement_scheme.h"
+#include "frame/windows/dialog_base.h"
 #include "tests/frame/data_form_test_support.h"
 
 using namespace dftest;
@@ -71,7 +71,8 @@ TEST(DialogTranslate, CaptionAndHintRules)
         {"no dot", QStringLiteral("Obyčejný text"), QStringLiteral("Obyčejný text")},
         {"dot at the end", QStringLiteral("Konec."), QStringLiteral("Konec.")},
         {"missing key", QStringLiteral("Nastaveni.Chybi"), QStringLiteral("!! Nastaveni.Chybi")},
-        {"key cut to 99 characters", LongKeyCaption(), QStringLiteral("!! Nastaveni.") + QString(99, QLatin1Char('k'))},
+        {"key cut to 99 characters", LongKeyCaption(),
+         QStringLiteral("!! Nastaveni.") + QString(99, QLatin1Char('k'))},
         {"empty", QString(), QString()},
     };
     for (const auto& c : captions) {
@@ -85,7 +86,8 @@ TEST(DialogTranslate, CaptionAndHintRules)
         QString shown;
     } hints[] = {
         {"a key", QStringLiteral("Cudl.findt"), QStringLiteral("Hledat text")},
-        {"dot and blank is still a key", QStringLiteral("Nastaveni. Tip"), QStringLiteral("Mezera na začátku klíče")},
+        {"dot and blank is still a key", QStringLiteral("Nastaveni. Tip"),
+         QStringLiteral("Mezera na začátku klíče")},
         {"leading dot: empty section", QStringLiteral(".findt"), QStringLiteral("!! .findt")},
         {"no dot", QStringLiteral("Nápověda"), QStringLiteral("Nápověda")},
     };
@@ -198,7 +200,7 @@ struct UiKey {
 std::vector<UiKey> KeysOfForm(const QString& path)
 {
     static const std::set<QString> kCaptionTextClasses = {
-        QStringLiteral("QLabel"), QStringLiteral("QPushButton"), QStringLiteral("QToolButton"),
+        QStringLiteral("QLabel"),    QStringLiteral("QPushButton"),  QStringLiteral("QToolButton"),
         QStringLiteral("QCheckBox"), QStringLiteral("QRadioButton"), QStringLiteral("QCommandLinkButton"),
         QStringLiteral("QAction")};
     static const std::set<QString> kTitleClasses = {QStringLiteral("QGroupBox"), QStringLiteral("QMenu")};
@@ -220,14 +222,15 @@ std::vector<UiKey> KeysOfForm(const QString& path)
                 classes.push_back(xml.attributes().value(QLatin1String("class")).toString());
             else if (name == QLatin1String("action"))
                 classes.push_back(QStringLiteral("QAction"));
-            const bool direct = !elements.empty() && (elements.back() == QLatin1String("widget")
-                                                      || elements.back() == QLatin1String("action"));
+            const bool direct = !elements.empty() && (elements.back() == QLatin1String("widget") ||
+                                                      elements.back() == QLatin1String("action"));
             if (direct && (name == QLatin1String("property") || name == QLatin1String("attribute"))) {
                 const QString n = xml.attributes().value(QLatin1String("name")).toString();
                 const QString cls = classes.empty() ? QString() : classes.back();
                 property.clear();
                 hint = keyword = false;
-                if (name == QLatin1String("attribute") && (n == QLatin1String("title") || n == QLatin1String("label")))
+                if (name == QLatin1String("attribute") &&
+                    (n == QLatin1String("title") || n == QLatin1String("label")))
                     property = n;
                 else if (n == QLatin1String("windowTitle"))
                     property = n;
@@ -241,8 +244,8 @@ std::vector<UiKey> KeysOfForm(const QString& path)
                     property = n, keyword = true;
                 depthOfProperty = property.isEmpty() ? -1 : static_cast<int>(elements.size());
             }
-            if (name == QLatin1String("string") && depthOfProperty >= 0
-                && static_cast<int>(elements.size()) == depthOfProperty + 1) {
+            if (name == QLatin1String("string") && depthOfProperty >= 0 &&
+                static_cast<int>(elements.size()) == depthOfProperty + 1) {
                 const QString text = xml.readElementText();
                 QString section;
                 QString key;

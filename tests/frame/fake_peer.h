@@ -25,8 +25,8 @@ public:
                 *buf += s->readAll();
                 if (buf->size() < 8)
                     return;
-                const uint32_t len = static_cast<unsigned char>((*buf)[4]) |
-                                     static_cast<unsigned char>((*buf)[5]) << 8;
+                const uint32_t len =
+                    static_cast<unsigned char>((*buf)[4]) | static_cast<unsigned char>((*buf)[5]) << 8;
                 if (static_cast<uint32_t>(buf->size()) < 8 + len)
                     return;
                 texts.push_back(buf->mid(8, static_cast<int>(len) - 1).toStdString());

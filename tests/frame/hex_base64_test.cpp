@@ -23,8 +23,14 @@ TEST(Encoders, HexAndBase64Url)
     EXPECT_FALSE(BytesOfHex("0g", out));
 
     const std::map<std::string, std::string> b64 = {
-        {"", ""}, {"a", "YQ"}, {"ab", "YWI"}, {"abc", "YWJj"}, {"abcdef", "YWJjZGVm"},
-        {Codes({0xFB, 0xFF}), "-_8"}, {Codes({0xFB, 0xEF, 0xBE}), "----"}, {Codes({0xFF, 0xFF, 0xFF}), "____"},
+        {"", ""},
+        {"a", "YQ"},
+        {"ab", "YWI"},
+        {"abc", "YWJj"},
+        {"abcdef", "YWJjZGVm"},
+        {Codes({0xFB, 0xFF}), "-_8"},
+        {Codes({0xFB, 0xEF, 0xBE}), "----"},
+        {Codes({0xFF, 0xFF, 0xFF}), "____"},
     };
     for (const auto& [in, expected] : b64) {
         EXPECT_EQ(Base64UrlEncode(in), expected);

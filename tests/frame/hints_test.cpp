@@ -27,11 +27,11 @@ TEST(Hints, ButtonHintTexts)
         std::string text;
     };
     const Case cases[] = {
-        {')', 0, true, "W\ron"}, {')', 0, false, "W\roff"}, {')', 1, true, "N"},
-        {'=', 0, true, "C\rc1"}, {'=', 1, false, "="},      {'=', 1, true, ""},
-        {'>', 0, true, "Tab"},   {'>', 1, true, "T1"},      {'>', 1, false, "T0"},
-        {'-', 0, false, "H"},    {'-', 1, false, ""},       {'|', 0, false, "V"},
-        {'&', 1, false, "K"},    {'x', 0, false, ""},       {')', 2, false, ""},
+        {')', 0, true, "W\ron"},        {')', 0, false, "W\roff"}, {')', 1, true, "N"},
+        {'=', 0, true, "C\rc1"},        {'=', 1, false, "="},      {'=', 1, true, ""},
+        {'>', 0, true, "Tab"},          {'>', 1, true, "T1"},      {'>', 1, false, "T0"},
+        {'-', 0, false, "H"},           {'-', 1, false, ""},       {'|', 0, false, "V"},
+        {'&', 1, false, "K"},           {'x', 0, false, ""},       {')', 2, false, ""},
         {'*', 1, false, "!! Cudl.sla"},
     };
     for (const Case& c : cases)

@@ -29,8 +29,8 @@ TEST(IconCompiler, ReadableProgramsBecomeTriples)
 {
     std::string out;
     iconsrc::Error err;
-    ASSERT_TRUE(iconsrc::CompileIconProgram("# a comment line\nM 1 2\nL 3 4 # trailing\n\nC 5 6 7 8\n 9 10\nL 0 255",
-                                            "x.icon", out, err))
+    ASSERT_TRUE(iconsrc::CompileIconProgram(
+        "# a comment line\nM 1 2\nL 3 4 # trailing\n\nC 5 6 7 8\n 9 10\nL 0 255", "x.icon", out, err))
         << err.Message();
     EXPECT_EQ(out, Bytes({0, 1, 2, 1, 3, 4, 2, 5, 6, 2, 7, 8, 2, 9, 10, 1, 0, 255}));
     EXPECT_EQ(ParsePathProgram(out).size(), 4u); // move, line, curve, line
@@ -142,7 +142,8 @@ TEST(IconCompiler, TheBuiltTablesHoldTheProgramsByteForByte)
     for (const char* file : {"qevw.ces", "qevw.ang"}) {
         SCOPED_TRACE(file);
         TextTablePtr table;
-        ASSERT_GE(LoadTextTable(table, std::string(QEVW_PROGRAM_DIR) + "/" + file), TextTableResult::FirstSuccess);
+        ASSERT_GE(LoadTextTable(table, std::string(QEVW_PROGRAM_DIR) + "/" + file),
+                  TextTableResult::FirstSuccess);
         for (const auto& e : entries) {
             std::string value;
             ASSERT_NE(GetTextEntry(table, "Pict", e.key, value), 0) << e.key;

@@ -16,9 +16,18 @@ using Kind = CanvasCall::Kind;
 
 using test_support::Bytes;
 
-PathStep Move(int x, int y) { return {Op::Move, {{x, y}, {}, {}}}; }
-PathStep Line(int x, int y) { return {Op::Line, {{x, y}, {}, {}}}; }
-PathStep Curve(int a, int b, int c, int d, int e, int f) { return {Op::Curve, {{a, b}, {c, d}, {e, f}}}; }
+PathStep Move(int x, int y)
+{
+    return {Op::Move, {{x, y}, {}, {}}};
+}
+PathStep Line(int x, int y)
+{
+    return {Op::Line, {{x, y}, {}, {}}};
+}
+PathStep Curve(int a, int b, int c, int d, int e, int f)
+{
+    return {Op::Curve, {{a, b}, {c, d}, {e, f}}};
+}
 
 } // namespace
 
@@ -30,16 +39,19 @@ TEST(IconProgram, ParsingTable)
         std::vector<PathStep> steps;
     };
     const std::vector<Case> cases = {
-        {"7 bytes: 2 triples, the seventh byte ignored", Bytes({0, 10, 20, 1, 30, 40, 2}),
+        {"7 bytes: 2 triples, the seventh byte ignored",
+         Bytes({0, 10, 20, 1, 30, 40, 2}),
          {Move(10, 20), Line(30, 40)}},
-        {"bit 7 of the operation is ignored", Bytes({0x80, 1, 2, 0x81, 3, 4, 0x83, 5, 6}),
+        {"bit 7 of the operation is ignored",
+         Bytes({0x80, 1, 2, 0x81, 3, 4, 0x83, 5, 6}),
          {Move(1, 2), Line(3, 4), Line(5, 6)}},
         {"operation 3 is a line", Bytes({0, 0, 0, 3, 255, 255}), {Move(0, 0), Line(255, 255)}},
         {"any other operation starts a curve of three triples",
          Bytes({0, 0, 0, 2, 1, 2, 9, 3, 4, 9, 5, 6, 0x7F, 7, 8, 0, 9, 10, 0, 11, 12}),
          {Move(0, 0), Curve(1, 2, 3, 4, 5, 6), Curve(7, 8, 9, 10, 11, 12)}},
         {"the two triples after a curve are read whatever their operation",
-         Bytes({4, 1, 1, 0, 2, 2, 1, 3, 3}), {Curve(1, 1, 2, 2, 3, 3)}},
+         Bytes({4, 1, 1, 0, 2, 2, 1, 3, 3}),
+         {Curve(1, 1, 2, 2, 3, 3)}},
         {"a curve short of its triples ends the program", Bytes({0, 1, 1, 2, 5, 5, 0, 6, 6}), {Move(1, 1)}},
         {"empty", "", {}},
     };
@@ -68,8 +80,8 @@ TEST(IconProgram, PointsRoundHalfToEven)
         double v;
         int r;
     };
-    for (const Case& c : {Case{0.5, 0}, Case{1.5, 2}, Case{2.5, 2}, Case{3.5, 4}, Case{2.4999, 2}, Case{2.5001, 3},
-                          Case{-0.5, 0}, Case{-1.5, -2}, Case{7.0, 7}})
+    for (const Case& c : {Case{0.5, 0}, Case{1.5, 2}, Case{2.5, 2}, Case{3.5, 4}, Case{2.4999, 2},
+                          Case{2.5001, 3}, Case{-0.5, 0}, Case{-1.5, -2}, Case{7.0, 7}})
         EXPECT_EQ(RoundHalfEven(c.v), c.r) << c.v;
     // 16 x 24/256 = 1.5 -> 2; 48 x 24/256 = 4.5 -> 4; 80 x 24/256 = 7.5 -> 8.
     const double scale = 24 / 256.0;
@@ -80,8 +92,8 @@ TEST(IconProgram, PointsRoundHalfToEven)
 TEST(IconProgram, PathsStartAtTheGridOriginAndScale)
 {
     // A program that does not start with a move draws from grid (0, 0).
-    const CanvasPath p = BuildIconPath(ParsePathProgram(Bytes({1, 128, 0, 2, 0, 128, 9, 128, 128, 9, 255, 255})),
-                                       {10, 20}, 0.5);
+    const CanvasPath p = BuildIconPath(
+        ParsePathProgram(Bytes({1, 128, 0, 2, 0, 128, 9, 128, 128, 9, 255, 255})), {10, 20}, 0.5);
     ASSERT_EQ(p.elements.size(), 3u);
     EXPECT_EQ(p.elements[0].op, CanvasPath::Op::Move);
     EXPECT_EQ(p.elements[0].p[0], (Point{10, 20}));
@@ -132,8 +144,8 @@ TEST(IconFill, OnlyClosedFiguresAreFilled)
         EXPECT_EQ(canvas.CallsOf(Kind::StrokePath).size(), 1u) << "the outline is always stroked";
     }
     // Only the closed figure of a program holding both goes to the fill.
-    const auto steps = ParsePathProgram(Bytes({0, 10, 10, 1, 50, 10, 1, 50, 50, 1, 10, 10, // closed
-                                               0, 100, 100, 1, 150, 100, 1, 150, 150}));   // open
+    const auto steps = ParsePathProgram(Bytes({0, 10,  10,  1, 50,  10,  1, 50,  50, 1, 10, 10, // closed
+                                               0, 100, 100, 1, 150, 100, 1, 150, 150}));        // open
     const CanvasPath fill = ClosedFiguresPath(steps, {0, 0}, 1.0);
     ASSERT_EQ(fill.elements.size(), 4u);
     EXPECT_EQ(fill.elements[0].p[0], (Point{10, 10}));
@@ -144,8 +156,9 @@ TEST(IconFill, ACrescentIsFilledByItsOwnOutline)
     page_test::EnsureApp();
     // A concave crescent: the mean of its points lies outside it, in the
     // hollow, so a flood fill from there would paint the page instead.
-    const std::string moon = Bytes({0, 156, 24, 2, 88, 36, 2, 56, 92, 2, 64, 144, 2, 72, 204, 2, 136, 236, 2, 196,
-                                    212, 2, 132, 200, 2, 108, 160, 2, 112, 120, 2, 116, 80, 2, 136, 48, 2, 156, 24});
+    const std::string moon =
+        Bytes({0,   156, 24,  2,   88, 36,  2,   56, 92,  2,   64, 144, 2,  72, 204, 2,  136, 236, 2, 196,
+               212, 2,   132, 200, 2,  108, 160, 2,  112, 120, 2,  116, 80, 2,  136, 48, 2,   156, 24});
     ImageCanvas canvas(256, 256, 0xFFFFFF);
     canvas.SetPen(0x000000, 1);
     DrawFilledPath(canvas, moon, {0, 0}, 1.0);

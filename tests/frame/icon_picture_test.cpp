@@ -29,16 +29,17 @@ TEST(IconPicture, PartsTable)
     };
     const Case cases[] = {
         {"0000FFm Obs", true, 0x0000FF, true, 10, "Pict", "Obs"},
-        {"QRSTUV- Obs", true, 0xABCDEF, false, 10, "Pict", "Obs"},      // "Q"-"V" are 10-15
-        {"12 xyzm5Sec.Key", true, 0x12, true, 5, "Sec", "Key"},         // digits end at the blank
-        {"ff00ffm Obs", true, 0x0, true, 10, "Pict", "Obs"},            // lower case is no digit
-        {"1234567m Obs", true, 0x123456, false, 13, "Pict", " Obs"},    // six characters at most: "7" is the mode
+        {"QRSTUV- Obs", true, 0xABCDEF, false, 10, "Pict", "Obs"}, // "Q"-"V" are 10-15
+        {"12 xyzm5Sec.Key", true, 0x12, true, 5, "Sec", "Key"},    // digits end at the blank
+        {"ff00ffm Obs", true, 0x0, true, 10, "Pict", "Obs"},       // lower case is no digit
+        {"1234567m Obs", true, 0x123456, false, 13, "Pict",
+         " Obs"}, // six characters at most: "7" is the mode
         {"00000 -9Pict.Help", true, 0, false, 9, "Pict", "Help"},
-        {"ABCDEFm:Obs", true, 0xABCDEF, true, 10, "Pict", "Obs"},       // scale: the low four bits
-        {"ABCDEFm0O", true, 0xABCDEF, true, 0, "Pict", "O"},            // 9 characters: the shortest part
-        {"ABCDEFm ", false, 0, false, 10, "", ""},                      // 8: too short
+        {"ABCDEFm:Obs", true, 0xABCDEF, true, 10, "Pict", "Obs"}, // scale: the low four bits
+        {"ABCDEFm0O", true, 0xABCDEF, true, 0, "Pict", "O"},      // 9 characters: the shortest part
+        {"ABCDEFm ", false, 0, false, 10, "", ""},                // 8: too short
         {"", false, 0, false, 10, "", ""},
-        {"000000m Dupl.Logo.x", true, 0, true, 10, "Dupl", "Logo.x"},   // split at the first "."
+        {"000000m Dupl.Logo.x", true, 0, true, 10, "Dupl", "Logo.x"}, // split at the first "."
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.part);
@@ -66,11 +67,9 @@ TEST(IconPicture, ReducedPartsAreCentred)
         int shift;
     };
     const Case cases[] = {
-        {64, 10, 0.25, 0},
-        {64, 5, 0.125, 16},  // half size, a quarter of the size right and down
-        {64, 0, 0.0, 32},
-        {33, 5, 33 / 256.0 * 5 / 10, 8},
-        {64, 12, 0.3, -6},   // above 10 grows to the upper left
+        {64, 10, 0.25, 0}, {64, 5, 0.125, 16}, // half size, a quarter of the size right and down
+        {64, 0, 0.0, 32},  {33, 5, 33 / 256.0 * 5 / 10, 8},
+        {64, 12, 0.3, -6}, // above 10 grows to the upper left
     };
     for (const Case& c : cases) {
         const PartPlacement p = PlacePicturePart({100, 200}, c.size, c.digit);
@@ -98,7 +97,8 @@ TEST(IconPicture, PassesAndPensOfFilledAndOutlineParts)
     DrawPicture(canvas, "0000FFm Tri|00FF00- Missing|00FF00-5Sec.Key|short", {10, 20, 200, 200}, 64, lookup);
 
     std::vector<CanvasCall> calls = canvas.Calls();
-    ASSERT_EQ(calls.size(), 7u) << "filled: 3 strokes and a fill; missing and short: none; outline: 3 strokes";
+    ASSERT_EQ(calls.size(), 7u)
+        << "filled: 3 strokes and a fill; missing and short: none; outline: 3 strokes";
     // Filled part: width 3 twice lighter, width 2 lighter, width 1 filled in the colour.
     EXPECT_EQ(calls[0].state.pen, (CanvasPen{Lighter(Lighter(red)), 3}));
     EXPECT_EQ(calls[1].state.pen, (CanvasPen{Lighter(red), 2}));

@@ -24,11 +24,7 @@ struct Harness {
     int hides = 0;
     InputTracker tracker;
 
-    Harness()
-        : tracker(state, Calls())
-    {
-        state.tick = 0;
-    }
+    Harness() : tracker(state, Calls()) { state.tick = 0; }
 
     InputTracker::Calls Calls()
     {
@@ -70,11 +66,26 @@ struct Harness {
     }
 };
 
-Step T(int n) { return {Step::Ticks, n, 0}; }
-Step D(int b) { return {Step::Down, b, 0}; }
-Step U(int b) { return {Step::Up, b, 0}; }
-Step M(int x, int y) { return {Step::Move, x, y}; }
-Step W(int d) { return {Step::Wheel, d, 0}; }
+Step T(int n)
+{
+    return {Step::Ticks, n, 0};
+}
+Step D(int b)
+{
+    return {Step::Down, b, 0};
+}
+Step U(int b)
+{
+    return {Step::Up, b, 0};
+}
+Step M(int x, int y)
+{
+    return {Step::Move, x, y};
+}
+Step W(int d)
+{
+    return {Step::Wheel, d, 0};
+}
 
 constexpr int L = InputTracker::Left, R = InputTracker::Right, Mi = InputTracker::Middle;
 
@@ -93,18 +104,23 @@ TEST(InputTrackerTest, SequencesGiveTheirEvents)
         {"right click", {D(R), U(R)}, {}, {270, 2, 270}},
         {"a drag sends no click", {M(10, 10), D(L), M(30, 10), U(L)}, {}, {270, 270}},
         {"2-pixel jitter is no move", {M(10, 10), D(L), M(12, 12), U(L)}, {}, {270, 1, 270}},
-        {"chord: one click on the first release only",
-         {D(L), D(R), U(R), U(L)}, {}, {270, 270, 2, 270, 270}},
-        {"chord after a drag: no click", {M(0, 0), D(L), D(R), M(50, 50), U(R), U(L)}, {}, {270, 270, 270, 270}},
+        {"chord: one click on the first release only", {D(L), D(R), U(R), U(L)}, {}, {270, 270, 2, 270, 270}},
+        {"chord after a drag: no click",
+         {M(0, 0), D(L), D(R), M(50, 50), U(R), U(L)},
+         {},
+         {270, 270, 270, 270}},
         {"middle drag: no click", {M(0, 0), D(Mi), M(0, 40), U(Mi)}, {}, {270, 270}},
         {"middle click", {D(Mi), U(Mi)}, {}, {270, 2, 270}},
-        {"long press handled: 257, no click",
-         {D(L), T(59), T(1), T(100), U(L)}, {257}, {270, 257, 270}},
+        {"long press handled: 257, no click", {D(L), T(59), T(1), T(100), U(L)}, {257}, {270, 257, 270}},
         {"long press unhandled: the click still follows", {D(L), T(61), U(L)}, {}, {270, 257, 1, 270}},
         {"long press of another button: 258", {D(R), T(60), U(R)}, {258}, {270, 258, 270}},
-        {"long press fires once per gesture", {D(L), T(200), U(L), D(L), T(10), U(L)}, {257, 1},
+        {"long press fires once per gesture",
+         {D(L), T(200), U(L), D(L), T(10), U(L)},
+         {257, 1},
          {270, 257, 270, 270, 1}},
-        {"moved press: no long press (the rest gives a hover)", {M(0, 0), D(L), M(20, 0), T(80), U(L)}, {},
+        {"moved press: no long press (the rest gives a hover)",
+         {M(0, 0), D(L), M(20, 0), T(80), U(L)},
+         {},
          {270, 271, 270}},
         {"small wheel deltas add up to one step", {W(40), W(40), W(40), W(40)}, {}, {14}},
         {"wheel down two notches", {W(-240)}, {}, {15, 15}},

@@ -16,22 +16,22 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <atomic>
+#include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <fcntl.h>
-#include <ctime>
-#include <atomic>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "datastore/run_log.h"
+#include "fake_peer.h"
 #include "frame/start/ipc.h"
 #include "frame/start/placeholder_window.h"
-#include "fake_peer.h"
 #include "start_fixtures.h"
 
 using start_test::FakePeer;
@@ -81,14 +81,14 @@ TEST_F(Protocol, SenderVerdicts)
     };
     const Case cases[] = {
         {"|y=15|q=help|", 0},
-        {"|q=help|", 0},                          // no "y": never refused
+        {"|q=help|", 0}, // no "y": never refused
         {"|y=0|q=help|", 0},
         {"|y=16|q=help|", QueryVerdict::GroupMismatch},
         {"|y=255|", QueryVerdict::GroupMismatch},
-        {"|y=4623|", 0},                          // 15 OR 0x1200
+        {"|y=4623|", 0}, // 15 OR 0x1200
         {"|y=4624|", QueryVerdict::TagMismatch},
         {"|y=256|", QueryVerdict::TagMismatch},
-        {"|y=16|q=_req|", QueryVerdict::Taken},   // "_req" is answered whatever "y" says
+        {"|y=16|q=_req|", QueryVerdict::Taken}, // "_req" is answered whatever "y" says
         {"|y=abc|", 0},
     };
     for (const Case& c : cases) {
@@ -133,15 +133,15 @@ TEST_F(Protocol, ReceivingDecisionByTypeAndDataSet)
     const Case cases[] = {
         {3, 1, "|y=15||1=0012345|", true, "|1=0012345|"},
         {3, 1, "|y=15|b=/srv/l.xml||1=x|", true, "|b=/srv/l.xml|"},
-        {3, 2, "|y=15||1=x|", false, nullptr},         // a goods copy refuses drugs
-        {3, 2, "|y=15|pzt|pfa||1=x|", true, "|1=x|"},  // "pfa" wins
+        {3, 2, "|y=15||1=x|", false, nullptr},        // a goods copy refuses drugs
+        {3, 2, "|y=15|pzt|pfa||1=x|", true, "|1=x|"}, // "pfa" wins
         {3, 4, "|y=15|pfa|pzt|", false, nullptr},
         {3, 7, "|y=15|all|", true, ""},
         {3, 1, "|y=15|q=help||1=Obsah_|", false, nullptr},
         {2, 1, "|y=15|q=help||1=Obsah_|", true, "|1=Obsah_|"},
-        {2, 1, "|y=15|q=help|pfa|", true, ""},          // data sets only count in type 3
+        {2, 1, "|y=15|q=help|pfa|", true, ""}, // data sets only count in type 3
         {5, 1, "|y=15|q=dupl|b=list||1=x|", true, "|b=list|"},
-        {0, 0, "|y=15||1=x|", false, nullptr},          // not yet published
+        {0, 0, "|y=15||1=x|", false, nullptr}, // not yet published
     };
     for (const Case& c : cases) {
         PublishProgramType(c.type);
@@ -253,7 +253,7 @@ TEST(StartRequest, OfferRule)
         bool offers;
     };
     const Case cases[] = {
-        {3, "|", 0, 0, true},   {3, "|", 0, 1, false}, {3, "|", 1, 1, true},
+        {3, "|", 0, 0, true},     {3, "|", 0, 1, false}, {3, "|", 1, 1, true},
         {3, "|b=x|", 0, 1, true}, {3, "|", 1, 2, false}, {3, "|nw|", 1, 0, false},
         {3, "|nw|", 0, 0, false}, {5, "|", 2, 0, true},  {5, "|nw|b=x|", 0, 0, false},
         {2, "|nw|", 0, 2, true},  {1, "|", 0, 2, true},  {4, "|", 0, 9, true},

@@ -23,10 +23,13 @@ protected:
         MainFormFixture::SetUp();
         savedLanguage_ = SetLanguageHooks({});
         InstallLanguageHooks();
-        WriteText(program + "qevw.ang", CompileTableBytes("[Uvod]\nVer=25.01\n[Test]\nWord=English\nMenu=File\n"));
-        WriteText(program + "qevw.ces", CompileTableBytes(std::string(kUiTexts) + "[Test]\nWord=Česky\nMenu=Soubor\n"));
+        WriteText(program + "qevw.ang",
+                  CompileTableBytes("[Uvod]\nVer=25.01\n[Test]\nWord=English\nMenu=File\n"));
+        WriteText(program + "qevw.ces",
+                  CompileTableBytes(std::string(kUiTexts) + "[Test]\nWord=Česky\nMenu=Soubor\n"));
         MakeData(346, "[Verze]\nCislo=1\nNadpis=KALVO - zkušební data\n[Hlav]\nczk=Kč\n");
-        WriteText(data + "kalvo.ang", CompileTableBytes("[Verze]\nCislo=1\nNadpis=KALVO - test data\n[Hlav]\nczk=CZK\n"));
+        WriteText(data + "kalvo.ang",
+                  CompileTableBytes("[Verze]\nCislo=1\nNadpis=KALVO - test data\n[Hlav]\nczk=CZK\n"));
         MainEntryPoints calls;
         // A menu whose title comes from the UI texts, so that the shots
         // show the language.
@@ -102,8 +105,8 @@ TEST_F(LanguageTest, MissingTableKeepsTheLanguage)
     EXPECT_FALSE(LoadLanguage('E'));
     const std::vector<std::string> boxes = BoxTexts();
     ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back(), "Unable to read \"" + data + "kalvo.ang\":" +
-                                std::to_string(int(TextTableResult::OpenFailed)));
+    EXPECT_EQ(boxes.back(),
+              "Unable to read \"" + data + "kalvo.ang\":" + std::to_string(int(TextTableResult::OpenFailed)));
     EXPECT_EQ(LookupText(UiTexts, "Test", "Word"), czechWord) << "Czech stays";
     EXPECT_EQ(czechWord.substr(1), "esky");
     EXPECT_EQ(LookupText(DataTexts, "Verze", "Nadpis"), czechTitle);

@@ -154,18 +154,22 @@ TEST_F(MainFormHooksTest, MaximalDoseTimerReloadsNewerLists)
     };
     const std::vector<Step> steps = {
         {"no folder", [&] { prefix(root + "missing/doses"); }, 0, 0},
-        {"no base name", [&] {
+        {"no base name",
+         [&] {
              WriteText(file, "x");
              SetAge(file, 10);
              prefix(dir);
-         }, 0, 0},
+         },
+         0, 0},
         {"first sight", [&] { prefix(dir + "doses"); }, 1, 1},
         {"same age", [] {}, 1, 1},
         {"newer", [&] { SetAge(file, 20); }, 2, 2},
-        {"failed reload forgets the age", [&] {
+        {"failed reload forgets the age",
+         [&] {
              SetAge(file, 30);
              loadOk = false;
-         }, 3, 2},
+         },
+         3, 2},
         {"so the same file loads again", [&] { loadOk = true; }, 4, 3},
     };
     for (const Step& s : steps) {
@@ -221,8 +225,9 @@ TEST_F(MainFormHooksTest, ShutDownRecordsTheUsageCounters)
     DataWindowsCreated = 5;
     w.reset();
     using P = std::pair<uint16_t, int64_t>;
-    EXPECT_EQ(r.log4, (std::vector<P>{{StatCodeOfText("oRM"), 7}, {StatCodeOfText("oRK"), 11},
-                                      {StatCodeOfText("oRB"), 3}}));
+    EXPECT_EQ(r.log4,
+              (std::vector<P>{
+                  {StatCodeOfText("oRM"), 7}, {StatCodeOfText("oRK"), 11}, {StatCodeOfText("oRB"), 3}}));
     EXPECT_EQ(r.counts, std::vector<uint16_t>{static_cast<uint16_t>(StatCodeOfText("oT ") + 27)});
     EXPECT_EQ(r.log2, (std::vector<P>{{StatCodeOfText("oU "), 5}}));
     ASSERT_EQ(r.durations.size(), 1u);

@@ -68,15 +68,25 @@ TEST_F(MainFormInputTest, KeysAndCharactersReachThePage)
         {"F1 handled", Qt::Key_F1, Qt::NoModifier, {}, {112}, {{112, 0}}, true},
         {"Tab, then its character", Qt::Key_Tab, Qt::NoModifier, "\t", {}, {{9, 0}, {9, 8}, {9, 0}}, false},
         {"Tab handled as a key: no character", Qt::Key_Tab, Qt::NoModifier, "\t", {9}, {{9, 0}}, true},
-        {"c-caron typed, then with the real shift", Qt::Key_C, Qt::NoModifier, c, {}, {{0xE8, 8}, {0xE8, 0}},
+        {"c-caron typed, then with the real shift",
+         Qt::Key_C,
+         Qt::NoModifier,
+         c,
+         {},
+         {{0xE8, 8}, {0xE8, 0}},
          false},
         {"capital with Shift", Qt::Key_C, Qt::ShiftModifier, C, {}, {{0xC8, 8}, {0xC8, 1}}, false},
         {"Ctrl+V is 22", Qt::Key_V, Qt::ControlModifier, "v", {}, {{22, 8}, {22, 4}}, false},
         {"a typed character handled at once", Qt::Key_A, Qt::NoModifier, "a", {'a'}, {{'a', 8}}, true},
         {"Alt alone types nothing", Qt::Key_X, Qt::AltModifier, "x", {}, {}, false},
         {"Ctrl+Delete: key with shift flags", Qt::Key_Delete, Qt::ControlModifier, {}, {}, {{46, 4}}, false},
-        {"a character outside the code page", Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("€"), {},
-         {{0x80, 8}, {0x80, 0}}, false},
+        {"a character outside the code page",
+         Qt::Key_unknown,
+         Qt::NoModifier,
+         QString::fromUtf8("€"),
+         {},
+         {{0x80, 8}, {0x80, 0}},
+         false},
         {"no byte for it", Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("ж"), {}, {}, false},
     };
     for (const Case& k : cases) {
@@ -145,8 +155,8 @@ TEST_F(MainFormInputTest, QtEventsOnTheWindow)
     EXPECT_EQ(page->Codes(), (std::vector<int32_t>{270, 1, 270}));
 
     page->events.clear();
-    QWheelEvent up(QPointF(30, 30), surface->mapToGlobal(QPointF(30, 30)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent up(QPointF(30, 30), surface->mapToGlobal(QPointF(30, 30)), QPoint(), QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(surface, &up);
     EXPECT_EQ(page->Codes(), std::vector<int32_t>{14});
 

@@ -34,7 +34,8 @@ protected:
         home = tmp_.path() + "/home";
         QDir().mkpath(runtime);
         QDir().mkpath(home);
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(runtime,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     QProcessEnvironment Env() const
@@ -68,7 +69,8 @@ TEST_F(MainFormProcessTest, SecondStartHandsOverAndEndsWithoutAWindow)
     first.start(kProgram, {"-d=" + kDemo});
     ASSERT_TRUE(first.waitForStarted(5000));
     const QString socketDir = runtime + "/qevw";
-    ASSERT_TRUE(WaitFor([&] { return !QDir(socketDir).entryList(QDir::System | QDir::Files).isEmpty(); }, 8000))
+    ASSERT_TRUE(
+        WaitFor([&] { return !QDir(socketDir).entryList(QDir::System | QDir::Files).isEmpty(); }, 8000))
         << "the first copy never listened";
 
     QProcess second;
@@ -83,11 +85,13 @@ TEST_F(MainFormProcessTest, SecondStartHandsOverAndEndsWithoutAWindow)
     EXPECT_FALSE(QFile::exists(tmpPath("second.png"))) << "no window was ever painted";
 
     QByteArray log;
-    const bool served = WaitFor([&] {
-        first.waitForReadyRead(50);
-        log += first.readAllStandardError();
-        return log.contains("Served: ");
-    }, 5000);
+    const bool served = WaitFor(
+        [&] {
+            first.waitForReadyRead(50);
+            log += first.readAllStandardError();
+            return log.contains("Served: ");
+        },
+        5000);
     first.kill();
     first.waitForFinished(3000);
     EXPECT_TRUE(served) << log.toStdString();
@@ -102,7 +106,7 @@ TEST_F(MainFormProcessTest, RefusedStartsStillExitWithTwo)
     p.start(kProgram, {"-d=" + tmpPath("nowhere")});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(p.readAllStandardError().contains("Fatal Error:  Folder  ")) ;
+    EXPECT_TRUE(p.readAllStandardError().contains("Fatal Error:  Folder  "));
 
     QDir().mkpath(tmpPath("empty"));
     p.start(kProgram, {"-d=" + tmpPath("empty")});

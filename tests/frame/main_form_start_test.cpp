@@ -4,8 +4,8 @@
 
 #include "main_form_test_support.h"
 
-#include <QFontDatabase>
 #include <QFile>
+#include <QFontDatabase>
 
 #include "frame/windows/icon_holder.h"
 #include "platform/cp1250.h"
@@ -128,7 +128,8 @@ TEST_F(MainFormStartTest, UnreadableTablesStopWithExitCodeTwo)
         EXPECT_TRUE(w->Terminated());
         EXPECT_EQ(w->ExitCode(), 2);
         ASSERT_EQ(BoxTexts().size(), 1u);
-        EXPECT_EQ(BoxTexts()[0], "Unable to read \"" + program + "qevw.ces\":" + LoadCode(program + "qevw.ces"));
+        EXPECT_EQ(BoxTexts()[0],
+                  "Unable to read \"" + program + "qevw.ces\":" + LoadCode(program + "qevw.ces"));
         EXPECT_EQ(w->Page(), nullptr);
     }
     WriteText(program + "qevw.ces", CompileTableBytes(kUiTexts));
@@ -153,8 +154,8 @@ TEST_F(MainFormStartTest, EachProgramTypeMakesItsPage)
         bool loader;
     };
     const Case cases[] = {
-        {1, "TInstWin", false}, {2, "THlpWin ?", false}, {3, "TPrazdno", true},   {4, "TMknWin 0", false},
-        {5, "TDuplicity", true}, {6, "", false},         {7, "TMknWin 1", false}, {8, "THlpWin D", false},
+        {1, "TInstWin", false},  {2, "THlpWin ?", false}, {3, "TPrazdno", true},   {4, "TMknWin 0", false},
+        {5, "TDuplicity", true}, {6, "", false},          {7, "TMknWin 1", false}, {8, "THlpWin D", false},
     };
     for (const Case& c : cases) {
         PageLog log;

@@ -18,13 +18,13 @@
 #include "datastore/run_log.h"
 #include "datastore/service_hooks.h"
 #include "datastore/text_table.h"
-#include "frame/start/command_line.h"
 #include "frame/config/config_file.h"
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
+#include "frame/pages/hints.h"
+#include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
 #include "frame/windows/main_form.h"
-#include "frame/pages/hints.h"
 #include "frame/windows/style.h"
 #include "platform/message_sink.h"
 #include "start_fixtures.h"
@@ -34,13 +34,12 @@ namespace main_test {
 using start_test::CompileTableBytes;
 using start_test::WriteText;
 
-inline const char* kUiTexts =
-    "[Chyby]\n"
-    "DbVer=Nesprávná verze databáze.\n"
-    "[Uvod]\n"
-    "Ver=25.01\n"
-    "[Inst]\n"
-    "newVer=Nová verze:\\x20\n";
+inline const char* kUiTexts = "[Chyby]\n"
+                              "DbVer=Nesprávná verze databáze.\n"
+                              "[Uvod]\n"
+                              "Ver=25.01\n"
+                              "[Inst]\n"
+                              "newVer=Nová verze:\\x20\n";
 
 // A page that records every event and answers through `answer` (the code
 // unchanged when empty: nothing handled).
@@ -77,7 +76,7 @@ public:
 
 // Which pages the hooks made, and the page calls.
 struct PageLog {
-    std::vector<std::string> made; // "TInstWin", "THlpWin ?", "TMknWin 1" ...
+    std::vector<std::string> made;  // "TInstWin", "THlpWin ?", "TMknWin 1" ...
     std::vector<std::string> calls; // "GoToTopic Obsah_" ...
     RecordingPage* last = nullptr;
 };
@@ -92,13 +91,17 @@ inline PageHooks RecordingHooks(PageLog& log)
         return std::unique_ptr<TPraded>(std::move(p));
     };
     h.makeInstWin = [make](const PageContext& c) { return make(c, "TInstWin"); };
-    h.makeHlpWin = [make](const PageContext& c, char mode) { return make(c, std::string("THlpWin ") + mode); };
+    h.makeHlpWin = [make](const PageContext& c, char mode) {
+        return make(c, std::string("THlpWin ") + mode);
+    };
     h.makeMknWin = [make](const PageContext& c, int v) { return make(c, "TMknWin " + std::to_string(v)); };
     h.makeDuplicity = [make](const PageContext& c) { return make(c, "TDuplicity"); };
     h.makePrazdno = [make](const PageContext& c) { return make(c, "TPrazdno"); };
     h.goToTopic = [&log](TPraded*, const std::string& t) { log.calls.push_back("GoToTopic " + t); };
     h.goToCode = [&log](TPraded*, const std::string& t) { log.calls.push_back("GoToCode " + t); };
-    h.loadListFromText = [&log](TPraded*, const std::string& t) { log.calls.push_back("LoadListFromText " + t); };
+    h.loadListFromText = [&log](TPraded*, const std::string& t) {
+        log.calls.push_back("LoadListFromText " + t);
+    };
     h.loadListFromSource = [&log](TPraded*, const std::string& t) {
         log.calls.push_back("LoadListFromSource " + t);
     };

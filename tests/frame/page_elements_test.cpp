@@ -1,9 +1,9 @@
 // The element classes on the recording canvas: texts, input line, scroll
 // bar, cell grid, push button, off-screen canvas, and the order of freeing.
 
+#include "datastore/kamenici.h"
 #include "frame/pages/page.h"
 #include "frame/pages/vector_icons.h"
-#include "datastore/kamenici.h"
 #include "page_test_support.h"
 #include "platform/recording_canvas.h"
 
@@ -20,15 +20,15 @@ public:
     PlainPage(PageState& s, Canvas& c) : TPraded(s, c, 640, 480) {}
 };
 
-constexpr const char* kUi =
-    "[Test]\n"
-    "Caption=Tla\xC4\x8D\xC3\xADtko\n" // "Tlačítko"
-    "Hint=N\xC3\xA1pov\xC4\x9B" "da\n"
-    "Bang=!nepou\xC5\xBE\xC3\xADvat\n"
-    "[Pict]\n"
-    "Tri=\\x00\\x10\\x10\\x01\\xF0\\x10\\x01\\x80\\xF0\\x01\\x10\\x10\n"
-    "[Dupl]\n"
-    "Help=Velk\xC3\xA9 D\n";
+constexpr const char* kUi = "[Test]\n"
+                            "Caption=Tla\xC4\x8D\xC3\xADtko\n" // "Tlačítko"
+                            "Hint=N\xC3\xA1pov\xC4\x9B"
+                            "da\n"
+                            "Bang=!nepou\xC5\xBE\xC3\xADvat\n"
+                            "[Pict]\n"
+                            "Tri=\\x00\\x10\\x10\\x01\\xF0\\x10\\x01\\x80\\xF0\\x01\\x10\\x10\n"
+                            "[Dupl]\n"
+                            "Help=Velk\xC3\xA9 D\n";
 constexpr const char* kData = "[Verze]\nCislo=2024.1\n[Dupl]\nHelp=mal\xC3\xA9 d\n";
 
 // A cp1250 text in the data code page, as the table compiler stores it.
@@ -50,12 +50,12 @@ TEST(PageText, GetTextTable)
     const Case cases[] = {
         {"Test.Caption", Kam("Tla\xE8\xEDtko")},
         {"dVerze.Cislo", "2024.1"},
-        {"Dupl.Help", Kam("Velk\xE9 D")},   // capital D: program table
-        {"dDupl.Help", Kam("mal\xE9 d")},   // lower-case d: data table
-        {"Test", ""},              // no "."
-        {"Test.Bang", ""},         // a text starting with "!"
-        {"Test.Missing", ""},      // the missing-entry marker "!! Test.Missing"
-        {"dTest.Caption", ""},     // not in the data table
+        {"Dupl.Help", Kam("Velk\xE9 D")}, // capital D: program table
+        {"dDupl.Help", Kam("mal\xE9 d")}, // lower-case d: data table
+        {"Test", ""},                     // no "."
+        {"Test.Bang", ""},                // a text starting with "!"
+        {"Test.Missing", ""},             // the missing-entry marker "!! Test.Missing"
+        {"dTest.Caption", ""},            // not in the data table
         {"Nowhere.Caption", ""},
         {"", ""},
     };
@@ -70,8 +70,10 @@ TEST(PageText, GetTextTable)
     e.SetCaptionKey("Test.Caption");
     e.SetHintKey("Test.Hint");
     e.SetShapeKey("Pict.Tri");
-    EXPECT_EQ(KamToWin(e.GetText(TPrvek::HintText)), "N\xE1pov\xEC" "da");
-    EXPECT_EQ(e.GetText(TPrvek::ShapeText), std::string("\x00\x10\x10\x01\xF0\x10\x01\x80\xF0\x01\x10\x10", 12))
+    EXPECT_EQ(KamToWin(e.GetText(TPrvek::HintText)), "N\xE1pov\xEC"
+                                                     "da");
+    EXPECT_EQ(e.GetText(TPrvek::ShapeText),
+              std::string("\x00\x10\x10\x01\xF0\x10\x01\x80\xF0\x01\x10\x10", 12))
         << "a program arrives byte for byte";
 
     // A reference over 19 characters is refused, never cut into another key.
@@ -268,7 +270,8 @@ TEST(PageScrollBar, ATinyBarDrawsNoThumbAndNeverDividesByZero)
     RecordingCanvas canvas;
     PlainPage page(state, canvas);
     TPosuv& bar = page.Create<TPosuv>();
-    for (Rect r : {Rect{0, 0, 18, 30}, Rect{0, 0, 18, 36}, Rect{0, 0, 2, 100}, Rect{0, 0, 0, 0}, Rect{5, 5, 1, 1}}) {
+    for (Rect r :
+         {Rect{0, 0, 18, 30}, Rect{0, 0, 18, 36}, Rect{0, 0, 2, 100}, Rect{0, 0, 0, 0}, Rect{5, 5, 1, 1}}) {
         bar.rect = r;
         bar.range = 100;
         bar.pageSize = 10;
@@ -299,7 +302,9 @@ TEST(PageGrid, CellsFollowWidthsAndLineHeight)
         int row, zero, column;
     };
     std::vector<Cell> cells;
-    grid.cellPainter = [&](Canvas&, const Rect& r, int row, int zero, int col) { cells.push_back({r, row, zero, col}); };
+    grid.cellPainter = [&](Canvas&, const Rect& r, int row, int zero, int col) {
+        cells.push_back({r, row, zero, col});
+    };
     grid.Paint(canvas);
     ASSERT_EQ(cells.size(), 12u);
     EXPECT_EQ(cells[0].rect, (Rect{10, 20, 30, 36}));
@@ -436,7 +441,7 @@ TEST(PageCanvas, PaintCopiesOnlyWhatTheBitmapHolds)
     const Case cases[] = {
         {{0, 0}, {0, 0, 200, 100}, {50, 60, 250, 160}},
         {{0, 120}, {0, 120, 200, 220}, {50, 60, 250, 160}},
-        {{0, 250}, {0, 250, 200, 300}, {50, 60, 250, 110}},  // the bitmap ends
+        {{0, 250}, {0, 250, 200, 300}, {50, 60, 250, 110}}, // the bitmap ends
         {{30, 0}, {30, 0, 200, 100}, {50, 60, 220, 160}},
         {{0, -20}, {0, 0, 200, 80}, {50, 80, 250, 160}},
     };

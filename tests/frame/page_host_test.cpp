@@ -25,7 +25,10 @@ public:
         log_.push_back("Build");
         TPraded::Build();
     }
-    void Layout() override { log_.push_back("Layout " + std::to_string(width) + "x" + std::to_string(height)); }
+    void Layout() override
+    {
+        log_.push_back("Layout " + std::to_string(width) + "x" + std::to_string(height));
+    }
     void Paint() override
     {
         log_.push_back("Paint");
@@ -101,7 +104,7 @@ TEST_F(PageHostTest, EventResultsDriveLayoutAndRepaint)
         bool repaint;
     };
     const Case cases[] = {
-        {'L', PageEvent::Repaint, true, true},  // 272 -> Layout -> 273
+        {'L', PageEvent::Repaint, true, true}, // 272 -> Layout -> 273
         {'R', PageEvent::Repaint, false, true},
         {'C', PageEvent::Consumed, false, false},
         {'Z', 'Z', false, false},
@@ -181,7 +184,8 @@ TEST_F(PageHostTest, HintsShowKamenickyTextsWrappedAndOnScreen)
     EXPECT_FALSE(hint.isVisible()) << "an empty text shows nothing";
     EXPECT_FALSE(host.State().hintShown);
 
-    page.ShowHintAt({40, 50}, "\x87" "aj"); // "čaj" in the data code page
+    page.ShowHintAt({40, 50}, "\x87"
+                              "aj"); // "čaj" in the data code page
     EXPECT_TRUE(hint.isVisible());
     EXPECT_TRUE(host.State().hintShown);
     EXPECT_EQ(hint.Text(), QString::fromUtf8("čaj"));

@@ -13,7 +13,10 @@
 
 namespace page_test {
 
-inline void EnsureApp() { test_support::EnsureGuiApp(); }
+inline void EnsureApp()
+{
+    test_support::EnsureGuiApp();
+}
 
 using test_support::CompileTable;
 
@@ -22,8 +25,7 @@ class ScopedTextTables {
 public:
     ScopedTextTables(std::string_view uiSource, std::string_view dataSource = "[Empty]\nx=y\n")
         : ui_(UiTexts, CompileTable(uiSource)), data_(DataTexts, CompileTable(dataSource))
-    {
-    }
+    {}
 
 private:
     test_support::ScopedTextTable ui_;

@@ -5,8 +5,8 @@
 
 #include <QGuiApplication>
 #include <QImage>
-#include <QScreen>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QScrollBar>
 
 #include "frame/windows/placement.h"
@@ -195,7 +195,8 @@ TEST_F(PlacementMdi, Screenshots)
         w->UmistiFormularInMode(4);
     }
     Settle();
-    EXPECT_TRUE(host->grab().toImage().save(QString::fromStdString(ScreenshotDir() + "/placement_cascade.png")));
+    EXPECT_TRUE(
+        host->grab().toImage().save(QString::fromStdString(ScreenshotDir() + "/placement_cascade.png")));
 }
 
 TEST(PlacementMainWindow, TheProgramTypesOnTheOffscreenScreen)
@@ -209,7 +210,8 @@ TEST(PlacementMainWindow, TheProgramTypesOnTheOffscreenScreen)
         v.mainHeight = 4000;
     });
     const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(TaskbarMargins(nullptr), TaskbarMarginsOf(QGuiApplication::primaryScreen()->geometry(), desktop));
+    EXPECT_EQ(TaskbarMargins(nullptr),
+              TaskbarMarginsOf(QGuiApplication::primaryScreen()->geometry(), desktop));
     const QRect r = MainWindowRect(3, nullptr, 500);
     EXPECT_TRUE(desktop.contains(r)) << "an oversized saved rectangle is kept on the desktop";
     EXPECT_EQ(r.size(), desktop.size());

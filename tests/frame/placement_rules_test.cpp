@@ -29,8 +29,8 @@ TEST(PlacementRules, ExactRecordCategoryRoundsAndFallback)
     s.table[3] = Rec(2, "DMA", 100, 100, 500, 500);
     s.table[7] = Rec(2, "DMA", 200, 200, 500, 500);
     s.table[8] = Rec(3, "DMA", 300, 300, 500, 500);
-    s.table[10] = Rec(2, "CNA", 0, 0, 400, 300);  // category 53
-    s.table[11] = Rec(2, "DHD", 0, 0, 400, 300);  // category 34
+    s.table[10] = Rec(2, "CNA", 0, 0, 400, 300); // category 53
+    s.table[11] = Rec(2, "DHD", 0, 0, 400, 300); // category 34
     const struct {
         const char* name;
         uint8_t mode;
@@ -135,9 +135,9 @@ TEST(PlacementRules, DecisionsByMode)
 TEST(PlacementRules, StoringAScheme)
 {
     PlacementTable table{};
-    table[0] = Rec(3, "DNA", 1, 1, 1, 1);   // reused for DNA in scheme 3
-    table[1] = Rec(2, "DFA", 5, 5, 5, 5);   // another scheme: untouched
-    table[2].category = 99;                 // a free record with a stale category
+    table[0] = Rec(3, "DNA", 1, 1, 1, 1); // reused for DNA in scheme 3
+    table[1] = Rec(2, "DFA", 5, 5, 5, 5); // another scheme: untouched
+    table[2].category = 99;               // a free record with a stale category
     const QSize client(1000, 600);
     StoreWindowScheme(table, 3,
                       {{PackKindCode("DNA"), QRect(100, 60, 500, 300)},
@@ -201,19 +201,15 @@ TEST(PlacementRules, MainWindowRectangleByProgramType)
         int sizePosLeft;
         QRect out;
     } cases[] = {
-        {3, 300, QRect(300, 200, 1000, 700)},
-        {0, 300, QRect(300, 200, 1000, 700)},
-        {9, 300, QRect(300, 200, 1000, 700)},     // any other type is the normal one
-        {1, 300, QRect(300, 50, 640, 440)},       // installer: saved left, current top
-        {2, 300, QRect(870, 0, 1050, 1040)},      // at the right edge, cut to the desktop
-        {2, 700, QRect(20, 0, 1050, 1040)},       // saved right of a third: at the left
-        {4, 300, QRect(870, 0, 1050, 1040)},
-        {5, 700, QRect(20, 0, 1050, 1040)},
-        {6, 300, QRect(100, 50, 800, 600)},       // calculator: as it is
-        {7, 300, QRect(850, 0, 1050, 1040)},
-        {7, 700, QRect(5, 0, 1050, 1040)},
-        {8, 300, QRect(870, 0, 1050, 1040)},
-        {8, 700, QRect(5, 0, 1050, 1040)},
+        {3, 300, QRect(300, 200, 1000, 700)}, {0, 300, QRect(300, 200, 1000, 700)},
+        {9, 300, QRect(300, 200, 1000, 700)}, // any other type is the normal one
+        {1, 300, QRect(300, 50, 640, 440)},   // installer: saved left, current top
+        {2, 300, QRect(870, 0, 1050, 1040)},  // at the right edge, cut to the desktop
+        {2, 700, QRect(20, 0, 1050, 1040)},   // saved right of a third: at the left
+        {4, 300, QRect(870, 0, 1050, 1040)},  {5, 700, QRect(20, 0, 1050, 1040)},
+        {6, 300, QRect(100, 50, 800, 600)}, // calculator: as it is
+        {7, 300, QRect(850, 0, 1050, 1040)},  {7, 700, QRect(5, 0, 1050, 1040)},
+        {8, 300, QRect(870, 0, 1050, 1040)},  {8, 700, QRect(5, 0, 1050, 1040)},
     };
     for (const auto& c : cases) {
         MainWindowInput i = in;

@@ -16,8 +16,8 @@
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "frame/hooks.h"
-#include "frame/windows/message_box.h"
 #include "frame/start/prestart.h"
+#include "frame/windows/message_box.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
 #include "platform/message_sink.h"
@@ -117,9 +117,10 @@ TEST_F(PreStart, LauncherAboveTheDataFolderReplacesTheTextTableTest)
 
 TEST_F(PreStart, FixesTheStartValues)
 {
-    const PreStartResult r =
-        Run({"/D=" + f.dataA.substr(0, f.dataA.size() - 1), "P\xC5\x99\xC3\xAD" "bram", "-a=0012345",
-             "/Q=mkn"});
+    const PreStartResult r = Run({"/D=" + f.dataA.substr(0, f.dataA.size() - 1),
+                                  "P\xC5\x99\xC3\xAD"
+                                  "bram",
+                                  "-a=0012345", "/Q=mkn"});
     ASSERT_TRUE(r.start);
     const StartValues& s = ProgramStart();
     EXPECT_EQ(DataDir(), f.dataA);
@@ -128,8 +129,10 @@ TEST_F(PreStart, FixesTheStartValues)
     EXPECT_EQ(s.ProgramType, ProgramKind::Diagnoses);
     EXPECT_EQ(s.PositionalCount, 1);
     // Plain arguments in the data code page, then "a=" without a bar.
-    EXPECT_EQ(s.Positionals, "|1=P\xA9\xA1" "bram|a=0012345");
-    EXPECT_EQ(KamToWin(GetOption("1", s.Positionals)), "P\xF8\xED" "bram");
+    EXPECT_EQ(s.Positionals, "|1=P\xA9\xA1"
+                             "bram|a=0012345");
+    EXPECT_EQ(KamToWin(GetOption("1", s.Positionals)), "P\xF8\xED"
+                                                       "bram");
     EXPECT_EQ(s.WorkstationName, "ORDINACE");
 }
 
@@ -156,7 +159,8 @@ TEST_F(PreStart, OneShotOpensTheCheckPageWithTheValue)
     RecordingShell shell;
     ScopedShell scoped(&shell);
     // The value is shown as display text and percent-encoded as UTF-8.
-    const PreStartResult r = Run({"/q=idup", "0012345,P\xC5\x99\xC3\xAD" "bram"});
+    const PreStartResult r = Run({"/q=idup", "0012345,P\xC5\x99\xC3\xAD"
+                                             "bram"});
     EXPECT_FALSE(r.start);
     EXPECT_EQ(r.exitCode, ExitCode::Normal);
     ASSERT_EQ(shell.Calls().size(), 1u);
@@ -340,8 +344,7 @@ TEST(BatchProcess, RunsWithoutADisplay)
     EXPECT_FALSE(FileExists(result));
 
     WriteText(result, "{ \"alert\":true }\n");
-    r = RunQevw({"/q=dupl", "/z", QString::fromStdString("-d=" + f.root + "none"), "0012345,0054321"},
-                env);
+    r = RunQevw({"/q=dupl", "/z", QString::fromStdString("-d=" + f.root + "none"), "0012345,0054321"}, env);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err, "Fatal Error:  Folder  " + f.root + "none/  doesn't exist\n");
     EXPECT_FALSE(FileExists(result));

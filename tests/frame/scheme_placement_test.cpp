@@ -43,8 +43,8 @@ TEST(SchemeCodes, PackingAndCategories)
         {PackKindCode("PAR"), 78},
         {PackKindCode("OAB"), 78},
         {PackKindCode("TNA"), 55},
-        {PackKindCode("ZZZ"), 0},      // not in the table
-        {PackKindCode("@MA"), 0},      // no first letter
+        {PackKindCode("ZZZ"), 0}, // not in the table
+        {PackKindCode("@MA"), 0}, // no first letter
         {0, 0},
     };
     for (const Case& c : cases)
@@ -59,7 +59,8 @@ TEST(SchemeCodes, PackingAndCategories)
     size_t pos = 0;
     while (pos < lit.size()) {
         size_t next = lit.find(' ', pos + 1);
-        std::string_view pair = lit.substr(pos + 1, next == std::string_view::npos ? std::string_view::npos : next - pos - 1);
+        std::string_view pair =
+            lit.substr(pos + 1, next == std::string_view::npos ? std::string_view::npos : next - pos - 1);
         size_t eq = pair.find('=');
         ASSERT_NE(eq, std::string_view::npos) << pair;
         EXPECT_TRUE(eq == 2 || eq == 3) << pair;
@@ -110,11 +111,14 @@ TEST(SchemeRead, NamingIsDecidedByTheFirstPlacementLine)
          CrLf({"[QEVW sch1]", "SFTDOWN=1", "DNA=1,2,3,4", "LK=5,6,7,8", "LKX=1,1,1,1"}),
          {Rec(2, "DNA", 1, 2, 3, 4), Rec(2, "LKX", 1, 1, 1, 1)}},
         {"an old code first: a current code is then unknown",
-         CrLf({"[QEVW sch1]", "LN=1,2,3,4", "DNA=5,6,7,8"}), {Rec(2, "DNA", 1, 2, 3, 4)}},
-        {"blanks around numbers and signs", CrLf({"[QEVW sch1]", "DMA= -5 ,+6,7 , 8"}),
+         CrLf({"[QEVW sch1]", "LN=1,2,3,4", "DNA=5,6,7,8"}),
+         {Rec(2, "DNA", 1, 2, 3, 4)}},
+        {"blanks around numbers and signs",
+         CrLf({"[QEVW sch1]", "DMA= -5 ,+6,7 , 8"}),
          {Rec(2, "DMA", -5, 6, 7, 8)}},
-        {"bad lines are skipped", CrLf({"[QEVW sch1]", "DMA=1,2,3", "DMA=1,2,3,x", "DMA=1,2,3,99999999999", "DMA=+-1,2,3,4", "DMA=1,2,3,4 4",
-                                        "DMAX=1,2,3,4", "=1,2,3,4", "DMA", "CXD=4,3,2,1"}),
+        {"bad lines are skipped",
+         CrLf({"[QEVW sch1]", "DMA=1,2,3", "DMA=1,2,3,x", "DMA=1,2,3,99999999999", "DMA=+-1,2,3,4",
+               "DMA=1,2,3,4 4", "DMAX=1,2,3,4", "=1,2,3,4", "DMA", "CXD=4,3,2,1"}),
          {Rec(2, "CXD", 4, 3, 2, 1)}},
     };
     for (const Case& c : cases) {
@@ -131,7 +135,8 @@ TEST(SchemeRead, EachLoadStartsAfresh)
     config.SetPaths(path, "");
     WriteBytes(path, CrLf({"[QEVW sch1]", "LK=1,2,3,4", "[QEVW sch2]", "DNA=1,1,1,1"}));
     config.Load(TestInput());
-    EXPECT_EQ(RecordsOf(config.Snapshot().schemes, 2), (std::vector<PlacementRecord>{Rec(2, "DCD", 1, 2, 3, 4)}));
+    EXPECT_EQ(RecordsOf(config.Snapshot().schemes, 2),
+              (std::vector<PlacementRecord>{Rec(2, "DCD", 1, 2, 3, 4)}));
     WriteBytes(path, CrLf({"[QEVW sch1]", "DNA=5,6,7,8", "LK=1,2,3,4"}));
     config.Load(TestInput());
     const PlacementSchemes s = config.Snapshot().schemes;

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "fake_peer.h"
+#include "frame/shared_helpers.h"
 #include "frame/start/ipc.h"
 #include "frame/windows/message_box.h"
-#include "frame/shared_helpers.h"
 #include "platform/fs.h"
 #include "platform/message_sink.h"
 #include "platform/shell.h"
-#include "fake_peer.h"
 #include "start_fixtures.h"
 
 using start_test::WriteText;
@@ -127,8 +127,8 @@ TEST_F(HelpRequest, NotTakenLaunchesAHelpCopy)
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_FALSE(calls[0].url);
     EXPECT_EQ(calls[0].target.toStdString(), QEVW_PROGRAM_DIR "/qevw");
-    const QStringList expected = {QString::fromStdString("/y=" + std::to_string(Ipc().OwnWindow)),
-                                  "/q=help", "Obsah_", "/d=/srv/kalvo data/"};
+    const QStringList expected = {QString::fromStdString("/y=" + std::to_string(Ipc().OwnWindow)), "/q=help",
+                                  "Obsah_", "/d=/srv/kalvo data/"};
     EXPECT_EQ(calls[0].arguments, expected);
     EXPECT_EQ(DataFolderOption(), " /d=/srv/kalvo data/");
 

@@ -18,15 +18,18 @@
 #include <vector>
 
 #include "datastore/text_table.h"
+#include "tests/support/gui_app.h"
+#include "tests/support/text_tables.h"
 #include "writers/dat_writer.h"
 #include "writers/sez_writer.h"
 #include "writers/text_table_writer.h"
-#include "tests/support/gui_app.h"
-#include "tests/support/text_tables.h"
 
 namespace start_test {
 
-inline void EnsureApp() { test_support::EnsureGuiApp(); }
+inline void EnsureApp()
+{
+    test_support::EnsureGuiApp();
+}
 
 inline void WriteText(const std::string& path, const std::string& bytes)
 {
@@ -45,21 +48,19 @@ using test_support::CompileTable;
 using test_support::CompileTableBytes;
 
 // The UI texts the start-up reads.
-inline const char* kUiSource =
-    "[Chyby]\n"
-    "NoBrowser=Stránku nelze otevřít, chyba\\x20\n"
-    "[Dupl]\n"
-    "dup1=https://check.example/dup/?from=qevw\n"
-    "dup2=&list=\n"
-    "kik1=https://check.example/kik/\n"
-    "kik2=!\n";
+inline const char* kUiSource = "[Chyby]\n"
+                               "NoBrowser=Stránku nelze otevřít, chyba\\x20\n"
+                               "[Dupl]\n"
+                               "dup1=https://check.example/dup/?from=qevw\n"
+                               "dup2=&list=\n"
+                               "kik1=https://check.example/kik/\n"
+                               "kik2=!\n";
 
 // A product table (drugs "kl", goods "pfa", devices "pzt"): a code, a name
 // and fillers up to the record length the start-up check expects, with its
 // code index.
-inline void WriteProductTable(const std::string& folder, uint16_t stamp, int length,
-                              const std::string& table, const std::string& codeIndex,
-                              int codeWidth)
+inline void WriteProductTable(const std::string& folder, uint16_t stamp, int length, const std::string& table,
+                              const std::string& codeIndex, int codeWidth)
 {
     const int rest = length - codeWidth - 70;
     std::vector<DatField> fields = {{"KOD", static_cast<uint8_t>(0x90 + codeWidth - 1)}, {"NAZ", 0x45}};
@@ -79,8 +80,7 @@ inline void WriteProductTable(const std::string& folder, uint16_t stamp, int len
         records.push_back(r);
     }
     ASSERT_EQ(WriteDatFile(folder + table + ".dat", layout, records, stamp), 0);
-    ASSERT_EQ(WriteSezFile(folder + codeIndex + ".sez", records,
-                           SezKeySpec{0, codeWidth, 32, codeWidth}), 0);
+    ASSERT_EQ(WriteSezFile(folder + codeIndex + ".sez", records, SezKeySpec{0, codeWidth, 32, codeWidth}), 0);
 }
 
 // The drug table: record length 346 unless a test wants another.

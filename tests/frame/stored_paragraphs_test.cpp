@@ -55,30 +55,22 @@ TEST(ParagraphChooserStore, EachModeAndKindHasItsSlot)
         const char* highlight;
     };
     const Case cases[] = {
-        {'F', 'k', "FKODEX", nullptr},
-        {'F', 'K', "FENG", nullptr},
-        {'F', 'E', "FENG", nullptr},
-        {'F', 'L', "FENG", nullptr},
-        {'F', 'S', "FSPC", nullptr},
-        {'F', 'R', "FPFA", nullptr},
-        {'F', 'r', "FPFA", nullptr},
-        {'V', 'B', "BREV", "FAVORS.B"},
-        {'V', 'b', "BREV", "FAVORS.B"},
-        {'V', 'R', "PFA", "FAVORS.R"},
-        {'x', 'r', "PFA", "FAVORS.R"},
-        {'V', 'S', "SPC", "FAVORS.S"},
-        {'V', 'k', "CODEX", "FAVORS.K"},
-        {'V', 'E', "ENG", "FAVORS.E"},
-        {'V', 'K', "KODEX", "FAVORS.K"},
+        {'F', 'k', "FKODEX", nullptr},   {'F', 'K', "FENG", nullptr},    {'F', 'E', "FENG", nullptr},
+        {'F', 'L', "FENG", nullptr},     {'F', 'S', "FSPC", nullptr},    {'F', 'R', "FPFA", nullptr},
+        {'F', 'r', "FPFA", nullptr},     {'V', 'B', "BREV", "FAVORS.B"}, {'V', 'b', "BREV", "FAVORS.B"},
+        {'V', 'R', "PFA", "FAVORS.R"},   {'x', 'r', "PFA", "FAVORS.R"},  {'V', 'S', "SPC", "FAVORS.S"},
+        {'V', 'k', "CODEX", "FAVORS.K"}, {'V', 'E', "ENG", "FAVORS.E"},  {'V', 'K', "KODEX", "FAVORS.K"},
         {'V', 'X', "KODEX", "FAVORS.K"},
     };
     uint8_t n = 1;
     for (const Case& c : cases) {
         const std::string value(3, static_cast<char>(n));
         const ParagraphSelections before = Config().Snapshot().paragraphCurrent;
-        StoreParagraphSelection(c.mode, c.kind, value, c.highlight ? std::optional<uint8_t>(n) : std::nullopt);
+        StoreParagraphSelection(c.mode, c.kind, value,
+                                c.highlight ? std::optional<uint8_t>(n) : std::nullopt);
         const ParagraphSelections after = Config().Snapshot().paragraphCurrent;
-        const std::string expected = std::string(c.slot) + (c.highlight ? " " + std::string(c.highlight) : "");
+        const std::string expected =
+            std::string(c.slot) + (c.highlight ? " " + std::string(c.highlight) : "");
         EXPECT_EQ(ChangedSlot(before, after), expected) << c.mode << c.kind;
         EXPECT_EQ(StoredParagraphSelection(c.mode, c.kind), value) << c.mode << c.kind;
         if (c.highlight)

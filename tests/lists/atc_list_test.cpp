@@ -11,8 +11,8 @@
 
 #include "frame/windows/message_box.h"
 #include "lists/atc_list.h"
-#include "lists/similar_search.h"
 #include "lists/list_text_helpers.h"
+#include "lists/similar_search.h"
 #include "tests/lists/code_list_fixture.h"
 
 namespace {
@@ -124,22 +124,47 @@ TEST_F(AtcListWindow, TreeKeysOpenCloseAndWalkTheTree)
     const auto key = [](Qt::Key k) { return [k](TVyb* v) { Key(v, k); }; };
     const Step steps[] = {
         {"typing a main group shows its next level", type("N"), {"N -", "N02  +", "N05  +", "N06  +"}, "N"},
-        {"Down, then Right enters the group", [](TVyb* v) { Key(v, Qt::Key_Down); Key(v, Qt::Key_Right); },
-         {"N02  -", "N02A   +", "N02B   +"}, "N02"},
-        {"'=' on a four-character group opens it", [](TVyb* v) { Key(v, Qt::Key_Down); Type(v, "="); },
-         {"N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +"}, "N02"},
+        {"Down, then Right enters the group",
+         [](TVyb* v) {
+             Key(v, Qt::Key_Down);
+             Key(v, Qt::Key_Right);
+         },
+         {"N02  -", "N02A   +", "N02B   +"},
+         "N02"},
+        {"'=' on a four-character group opens it",
+         [](TVyb* v) {
+             Key(v, Qt::Key_Down);
+             Type(v, "=");
+         },
+         {"N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +"},
+         "N02"},
         {"'.' on a five-character group types it and shows its substances",
-         [](TVyb* v) { Key(v, Qt::Key_Down); Type(v, "."); },
-         {"N02AJ    -", "N02AJ13"}, "N02AJ"},
-        {"',' on a five-character group goes up to four", type(","),
-         {"N02A   -", "N02AJ    -", "N02AJ13", "N02AX    +"}, "N02A"},
+         [](TVyb* v) {
+             Key(v, Qt::Key_Down);
+             Type(v, ".");
+         },
+         {"N02AJ    -", "N02AJ13"},
+         "N02AJ"},
+        {"',' on a five-character group goes up to four",
+         type(","),
+         {"N02A   -", "N02AJ    -", "N02AJ13", "N02AX    +"},
+         "N02A"},
         {"'_' hides the subtree of the current row", type("_"), {"N02A   +"}, "N02A"},
         {"Left goes to the three-character group and shows the next level below the row",
-         key(Qt::Key_Left), {"N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +"}, "N02"},
-        {"Left again to the main group", key(Qt::Key_Left),
-         {"N -", "N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +", "N05  +", "N06  +"}, "N"},
+         key(Qt::Key_Left),
+         {"N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +"},
+         "N02"},
+        {"Left again to the main group",
+         key(Qt::Key_Left),
+         {"N -", "N02  -", "N02A   -", "N02AJ    +", "N02AX    +", "N02B   +", "N05  +", "N06  +"},
+         "N"},
         {"a typed code of seven characters shows the way down to it",
-         [](TVyb* v) { Key(v, Qt::Key_Backspace); Type(v, "R05CB01"); }, {"R05CB01"}, "R05CB01"},
+         [](TVyb* v) {
+             Key(v, Qt::Key_Backspace);
+             Type(v, "R05CB01");
+         },
+         {"R05CB01"},
+         "R05CB01"},
     };
     for (const Step& s : steps) {
         s.act(w);
@@ -155,8 +180,8 @@ TEST_F(AtcListWindow, TreeKeysOpenCloseAndWalkTheTree)
         Key(w, Qt::Key_Backspace);
     Type(w, "R");
     // ("R0" found R01 on the way and opened it.)
-    EXPECT_EQ(Tree(w), (Rows{"R -", "R01  -", "R01A   +", "R02  +", "R03  +", "R05  -", "R05C   -", "R05CB    -",
-                             "R05CB01", "R05CB06", "R05D   +", "R06  +"}));
+    EXPECT_EQ(Tree(w), (Rows{"R -", "R01  -", "R01A   +", "R02  +", "R03  +", "R05  -", "R05C   -",
+                             "R05CB    -", "R05CB01", "R05CB06", "R05D   +", "R06  +"}));
     liststest::SaveShot(host->grab().toImage(), "atc_tree.png");
 }
 
@@ -299,7 +324,9 @@ TEST_F(AtcListWindow, EnterOpensTheDrugsOfTheGroupAndTheListFollows)
     ShowLines(drugs, 30);
     const FieldPos atc = kKlLayout.Field("ATC");
     const auto group = [atc](const char* code) {
-        return [atc, code](std::string_view r) { return FieldBytes(r, atc).substr(0, std::strlen(code)) == code; };
+        return [atc, code](std::string_view r) {
+            return FieldBytes(r, atc).substr(0, std::strlen(code)) == code;
+        };
     };
     const std::vector<std::string> all = DrugsWhere(group("C07AB"), true);
     const std::vector<std::string> one = DrugsWhere(group("C07AB02"), true);
@@ -331,7 +358,8 @@ public:
         const QDir demo(QStringLiteral(QEVW_DEMO_DATA_DIR));
         for (const char* f : {"atc.dat", "atckod.sez", "atcnaz.sez", "atc.sgn", "atcnaz.slw"})
             if (std::string(f) != leaveOut)
-                QFile::copy(demo.filePath(QString::fromLatin1(f)), QDir(dir_.path()).filePath(QString::fromLatin1(f)));
+                QFile::copy(demo.filePath(QString::fromLatin1(f)),
+                            QDir(dir_.path()).filePath(QString::fromLatin1(f)));
     }
     std::string Path() const { return dir_.path().toStdString() + "/"; }
     // Cuts a file of the folder to half its length.
@@ -414,13 +442,13 @@ TEST(AtcListUnitText, DosageFormsInWords)
         const char* words;
     };
     const Case cases[] = {
-        {"TBLFLM", "potahované tablety"},            // six characters: no suffix tried
-        {"TBL FLM", "tablety potahované"},           // a package suffix from "Lbal"
-        {"POR SOL", "perorální roztok"},             // "Cpod" before a blank, then "Lfor"
-        {"XYZ SOL", "roztok"},                       // the part before the blank unknown
-        {"TBL XYZ", ""},                             // "Lfor" does not know "XYZ"
+        {"TBLFLM", "potahované tablety"},  // six characters: no suffix tried
+        {"TBL FLM", "tablety potahované"}, // a package suffix from "Lbal"
+        {"POR SOL", "perorální roztok"},   // "Cpod" before a blank, then "Lfor"
+        {"XYZ SOL", "roztok"},             // the part before the blank unknown
+        {"TBL XYZ", ""},                   // "Lfor" does not know "XYZ"
         {"QQQ", ""},
-        {"TBL FLM   ", "tablety potahované"},    // as a record's field: trailing blanks go first
+        {"TBL FLM   ", "tablety potahované"}, // as a record's field: trailing blanks go first
     };
     for (const Case& c : cases)
         EXPECT_EQ(TranslateUnitText(codelisttest::Kam(c.form)), codelisttest::Kam(c.words)) << c.form;

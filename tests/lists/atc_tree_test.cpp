@@ -13,8 +13,8 @@ namespace {
 
 // Two main groups with codes of 1, 3, 4, 5 and 7 characters.
 const std::vector<std::string> kCodes = {
-    "A",      "A02",    "A02B",   "A02BC",  "A02BC01", "A02BC02", "A03",    "A03A",     "A03AD",
-    "A03AD02", "N",     "N02",    "N02B",   "N02BE",   "N02BE01", "N02BE51", "N05",    "N05B",
+    "A",       "A02", "A02B", "A02BC", "A02BC01", "A02BC02", "A03",     "A03A", "A03AD",
+    "A03AD02", "N",   "N02",  "N02B",  "N02BE",   "N02BE01", "N02BE51", "N05",  "N05B",
 };
 
 int32_t At(const std::string& code)
@@ -87,7 +87,11 @@ TEST(AtcListTree, KeysOnNodesOfEveryLength)
          {{'+', "A"}, {'+', "A02"}, {'+', "A02B"}, {'-', "A02"}},
          {"A -", "A02  +", "A03  +", "N +"},
          ""},
-        {"a substance has no level below it", nullptr, {{'+', "A02BC01"}, {'-', "A02BC01"}}, {"A +", "N +"}, ""},
+        {"a substance has no level below it",
+         nullptr,
+         {{'+', "A02BC01"}, {'-', "A02BC01"}},
+         {"A +", "N +"},
+         ""},
         {"',' on a substance goes to its five-character group",
          "A02BC01",
          {{'<', "A02BC01"}},
@@ -109,8 +113,11 @@ TEST(AtcListTree, KeysOnNodesOfEveryLength)
          {"A +", "N -", "N02  -", "N02B   +", "N05  +"},
          "N"},
         {"',' on a main group empties the prefix", "N", {{'<', "N"}}, {"A +", "N -", "N02  +", "N05  +"}, ""},
-        {"'.' on a substance only types it", "N02BE", {{'>', "N02BE51"}},
-         {"A +", "N -", "N02  -", "N02B   -", "N02BE    -", "N02BE01", "N02BE51", "N05  +"}, "N02BE51"},
+        {"'.' on a substance only types it",
+         "N02BE",
+         {{'>', "N02BE51"}},
+         {"A +", "N -", "N02  -", "N02B   -", "N02BE    -", "N02BE01", "N02BE51", "N05  +"},
+         "N02BE51"},
     };
     for (const Case& c : cases) {
         std::vector<uint16_t> filter = TopLevelFilter(kCodes);
@@ -128,8 +135,8 @@ TEST(AtcListTree, ATypedCodeShowsTheWayDownToItsEntry)
 {
     std::vector<uint16_t> filter = TopLevelFilter(kCodes);
     RevealEntry(kCodes, filter, At("N02BE01"));
-    EXPECT_EQ(Shown(filter), (Rows{"A +", "N -", "N02  -", "N02B   -", "N02BE    -", "N02BE01", "N02BE51",
-                                   "N05  +"}));
+    EXPECT_EQ(Shown(filter),
+              (Rows{"A +", "N -", "N02  -", "N02B   -", "N02BE    -", "N02BE01", "N02BE51", "N05  +"}));
     filter = TopLevelFilter(kCodes);
     RevealEntry(kCodes, filter, At("A03"));
     EXPECT_EQ(Shown(filter), (Rows{"A -", "A02  +", "A03  -", "A03A   +", "N +"}));
@@ -166,9 +173,9 @@ TEST(AtcListTree, TheOrderTypedTextAsksFor)
         char expected;
     };
     const Case cases[] = {
-        {"", 'N', 'C'},    {"A", 'N', 'C'},    {"V", 'C', 'C'},    {"E", 'C', 'N'},   {"K", 'c', 'n'},
-        {"A1", 'C', 'C'},  {"AS", 'C', 'N'},   {"AS", 'c', 'n'},   {"N02", 'n', 'c'}, {"W0", 'C', 'N'},
-        {"A1X", 'N', 'C'}, {"1A", 'C', 'N'},   {"N02BE01", 'N', 'C'},
+        {"", 'N', 'C'},    {"A", 'N', 'C'},  {"V", 'C', 'C'},       {"E", 'C', 'N'},   {"K", 'c', 'n'},
+        {"A1", 'C', 'C'},  {"AS", 'C', 'N'}, {"AS", 'c', 'n'},      {"N02", 'n', 'c'}, {"W0", 'C', 'N'},
+        {"A1X", 'N', 'C'}, {"1A", 'C', 'N'}, {"N02BE01", 'N', 'C'},
     };
     for (const Case& c : cases)
         EXPECT_EQ(AtcOrderLetter(c.typed, c.letter), c.expected) << '"' << c.typed << "\" in " << c.letter;

@@ -17,8 +17,8 @@
 #include "datastore/kamenici.h"
 #include "datastore/sign_sets.h"
 #include "datastore/table_layouts.h"
-#include "datastore/user_files.h"
 #include "datastore/text_table.h"
+#include "datastore/user_files.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
@@ -26,8 +26,8 @@
 #include "frame/windows/data_form.h"
 #include "lists/code_lists.h"
 #include "lists/grid.h"
-#include "lists/nul_edit.h"
 #include "lists/list_window.h"
+#include "lists/nul_edit.h"
 #include "platform/message_sink.h"
 #include "tests/lists/lists_test_support.h"
 #include "tests/support/text_tables.h"
@@ -145,7 +145,8 @@ protected:
     {
         const std::vector<std::string> shown = ShownDrugCodes(w);
         if (w->Rec.Count != static_cast<int32_t>(expected.size()))
-            return ::testing::AssertionFailure() << "Count " << w->Rec.Count << ", expected " << expected.size();
+            return ::testing::AssertionFailure()
+                   << "Count " << w->Rec.Count << ", expected " << expected.size();
         if (!std::includes(expected.begin(), expected.end(), shown.begin(), shown.end()))
             return ::testing::AssertionFailure() << "a shown drug is not expected";
         if (shown.size() < std::min<size_t>(expected.size(), w->Rec.GridRows))

@@ -50,11 +50,16 @@ TEST(CodeListOrder, TypedTextChoosesTheIndex)
         char letter;
     };
     const Case cases[] = {
-        {&kIndicationGroupList, "", 'C'},   {&kIndicationGroupList, "9", 'C'},
-        {&kIndicationGroupList, "93", 'C'}, {&kIndicationGroupList, "A", 'N'},
-        {&kIndicationGroupList, "ANTI", 'N'}, {&kIndicationGroupList, "1A", 'C'},
-        {&kCountryList, "CZE", 'C'},        {&kCountryList, "CZEC", 'N'},
-        {&kCountryList, "", 'C'},           {&kHolderList, "DALSK", 'N'},
+        {&kIndicationGroupList, "", 'C'},
+        {&kIndicationGroupList, "9", 'C'},
+        {&kIndicationGroupList, "93", 'C'},
+        {&kIndicationGroupList, "A", 'N'},
+        {&kIndicationGroupList, "ANTI", 'N'},
+        {&kIndicationGroupList, "1A", 'C'},
+        {&kCountryList, "CZE", 'C'},
+        {&kCountryList, "CZEC", 'N'},
+        {&kCountryList, "", 'C'},
+        {&kHolderList, "DALSK", 'N'},
         {&kHolderList, "DAL", 'C'},
     };
     for (const Case& c : cases) {
@@ -162,7 +167,8 @@ TEST_F(ListsOnDemoData, CodeListsRaiseAnOpenWindowAndShowTheirTexts)
     std::string out;
     for (int column = 0; column < 2; ++column) {
         std::string hint;
-        CodeList(kIndicationGroupList).Info(InfoKind::HeadingHint, static_cast<uint8_t>(column), TVybRow{}, hint, "");
+        CodeList(kIndicationGroupList)
+            .Info(InfoKind::HeadingHint, static_cast<uint8_t>(column), TVybRow{}, hint, "");
         EXPECT_EQ(hint, LookupText(UiTexts, "VybPom", "vi" + std::to_string(column)));
     }
     CodeList(kCountryList).Info(InfoKind::CellHint, 1, TVybRow{}, out, "Rakousko");
@@ -208,7 +214,10 @@ TEST_F(ListsOnDemoData, CodeListEnterOpensTheDrugsOfTheRowAndTheListFollows)
     const Case cases[] = {
         {"VCA", "DE", "DCN", [zed](std::string_view r) { return FieldBytes(r, zed) == "DE "; }, false},
         {"VHA", "KRT", "DHD",
-         [zed, drz](std::string_view r) { return FieldBytes(r, drz) == "KRT" && FieldBytes(r, zed) == "DE "; }, false},
+         [zed, drz](std::string_view r) {
+             return FieldBytes(r, drz) == "KRT" && FieldBytes(r, zed) == "DE ";
+         },
+         false},
         {"VIA", "18", "DIG", [ins](std::string_view r) { return FieldBytes(r, ins) == "18"; }, true},
     };
     for (const Case& c : cases) {
@@ -237,7 +246,10 @@ TEST_F(ListsOnDemoData, CodeListEnterOpensTheDrugsOfTheRowAndTheListFollows)
     Settle();
     TVyb* drugs = ListOf("DHD");
     const std::vector<std::string> czech = DrugsWhere(
-        [](std::string_view r) { return FieldBytes(r, kKlLayout.Field("DRZ")) == "DAL" && FieldBytes(r, kKlLayout.Field("ZED")) == "CZ "; },
+        [](std::string_view r) {
+            return FieldBytes(r, kKlLayout.Field("DRZ")) == "DAL" &&
+                   FieldBytes(r, kKlLayout.Field("ZED")) == "CZ ";
+        },
         false);
     EXPECT_FALSE(czech.empty());
     EXPECT_TRUE(HoldsExactly(drugs, czech));

@@ -59,7 +59,8 @@ TEST(ColumnLanguage, CompilesTheGeometryOfANameList)
         {"Kod-05=09Naz=B0-B0.", "Naz,Kod", "11/180,2/5"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CompileColumnLayout(c.layout, kKodNaz, c.names), c.geometry) << c.layout << " | " << c.names;
+        EXPECT_EQ(CompileColumnLayout(c.layout, kKodNaz, c.names), c.geometry)
+            << c.layout << " | " << c.names;
 }
 
 TEST(ColumnLanguage, ReadsNothingPastItsTexts)
@@ -75,8 +76,9 @@ TEST(ColumnLanguage, NumbersEveryItemOfTheDeviceNameList)
 {
     const char* names = "Kod,/1;Seq,Naz,Pro,Typ,Bal,/2;Vyr,/3;MFC,DNC,ZUP,UhC,UhP,KUD,UDo,;Kat,/1;Zdr,Dop,/2;"
                         "Zem,/3;Lim,Pre";
-    EXPECT_EQ(ColumnNamesToOrder(names, "Naz/99,Dop/99,UhC,Lim,Pre/33,Pro,Seq,Zdr,ZUP,UhP,Typ,Kod,Vyr,Zem,MFC,DNC,"
-                                        "Bal,Naz/120,UDo,KUD,Kat"),
+    EXPECT_EQ(ColumnNamesToOrder(names,
+                                 "Naz/99,Dop/99,UhC,Lim,Pre/33,Pro,Seq,Zdr,ZUP,UhP,Typ,Kod,Vyr,Zem,MFC,DNC,"
+                                 "Bal,Naz/120,UDo,KUD,Kat"),
               "3/99,21/99,13,25,26/33,4,2,20,12,14,5,0,8,23,10,11,6,3/120,16,15,18,");
 }
 
@@ -154,8 +156,16 @@ void CheckRanges(const std::vector<std::pair<std::string, std::string>>& rows, c
 TEST(ColumnLanguage, StrictRangesOnAFoldedNameIndexHoldExactlyThePrefix)
 {
     // Key order: AA, AB1, AB2, AB3, AC1, BB, B_X, QQ, ZZ1, ZZ2 (positions 0-9).
-    CheckRanges({{"1", "AB2"}, {"2", "ZZ1"}, {"3", "AA"}, {"4", "B_X"}, {"5", "AC1"}, {"6", "AB1"},
-                 {"7", "ZZ2"}, {"8", "AB3"}, {"9", "BB"}, {"10", "QQ"}},
+    CheckRanges({{"1", "AB2"},
+                 {"2", "ZZ1"},
+                 {"3", "AA"},
+                 {"4", "B_X"},
+                 {"5", "AC1"},
+                 {"6", "AB1"},
+                 {"7", "ZZ2"},
+                 {"8", "AB3"},
+                 {"9", "BB"},
+                 {"10", "QQ"}},
                 {5, 14, 192, 10},
                 {
                     {"", true, 0, 9, 10},    // empty prefix: the whole index
@@ -163,12 +173,12 @@ TEST(ColumnLanguage, StrictRangesOnAFoldedNameIndexHoldExactlyThePrefix)
                     {"AB", true, 1, 3, 3},   // AB1 .. AB3, not AC1
                     {"ab", true, 1, 3, 3},   // folded as the keys are
                     {"A", true, 0, 4, 5},
-                    {"ZZ", true, 8, 9, 2},   // the last keys keep the last record
+                    {"ZZ", true, 8, 9, 2}, // the last keys keep the last record
                     {"ZZ2", true, 9, 9, 1},
-                    {"AD", true, 5, 4, 0},   // nothing starts with it
-                    {"B_", true, 6, 6, 1},   // "_" cannot be raised: "B" is
+                    {"AD", true, 5, 4, 0}, // nothing starts with it
+                    {"B_", true, 6, 6, 1}, // "_" cannot be raised: "B" is
                     {"Q", true, 7, 7, 1},
-                    {"_", true, 0, 9, 1},    // "_" alone: the rest from where the search stopped
+                    {"_", true, 0, 9, 1}, // "_" alone: the rest from where the search stopped
                 });
 }
 
@@ -181,15 +191,14 @@ TEST(ColumnLanguage, StrictRangesOnDigitAndRawIndexes)
                 {
                     {"100", true, 0, 2, 3},
                     {"1", true, 0, 2, 3},
-                    {"=", true, 0, 5, 2},    // "=" alone: the rest of a digit index
-                    {"=12", true, 4, 5, 2},  // up to the end
+                    {"=", true, 0, 5, 2},   // "=" alone: the rest of a digit index
+                    {"=12", true, 4, 5, 2}, // up to the end
                     {"3", true, 4, 3, 0},
                 });
     // Raw keys with a byte 255 inside: it cannot be raised, the one before is.
     const std::string ff(1, '\xFF');
     CheckRanges({{"A" + ff + "1", "x"}, {"A" + ff + "2", "x"}, {"A1", "x"}, {"B1", "x"}}, {0, 5, 0, 5},
                 {
-                    {"A" + ff, true, 1, 2, 2},
-                    {ff, true, 3, 3, 1}, // nothing can be raised: to the end
+                    {"A" + ff, true, 1, 2, 2}, {ff, true, 3, 3, 1}, // nothing can be raised: to the end
                 });
 }

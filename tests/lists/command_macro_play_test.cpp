@@ -13,8 +13,8 @@
 #include "datastore/db_table.h"
 #include "datastore/run_log.h"
 #include "frame/commands/macro.h"
-#include "list_demo_list.h"
 #include "frame/windows/main_form.h"
+#include "list_demo_list.h"
 #include "lists/list_window.h"
 #include "lists/nul_edit.h"
 #include "platform/fs.h"
@@ -82,7 +82,10 @@ TEST_F(CommandMacroPlay, AClickTypingAndEnterOpenTheNameListOnTheProductAndDropT
         w->LinkKinds = {0, 6, 0};
         w->Master = host;
         w->Rec.Letter = 'N';
-        list->OpenIn(*w, "kl: ", std::string_view("\x2D" "A?", 3));
+        list->OpenIn(*w, "kl: ",
+                     std::string_view("\x2D"
+                                      "A?",
+                                      3));
         w->PlaceAndShow(true);
         w->Edt->setFocus();
         opened = w;
@@ -99,8 +102,10 @@ TEST_F(CommandMacroPlay, AClickTypingAndEnterOpenTheNameListOnTheProductAndDropT
 
     QToolButton* names = SpeedButtonNamed(host->toolBar, "LekNazSB");
     ASSERT_NE(names, nullptr);
-    const QPoint centre = names->mapTo(host, names->rect().center()) + (host->geometry().topLeft() - host->frameGeometry().topLeft());
-    AppendMacroScript(MacroScriptOfText("a,2," + std::to_string(centre.x()) + "," + std::to_string(centre.y()) +
+    const QPoint centre = names->mapTo(host, names->rect().center()) +
+                          (host->geometry().topLeft() - host->frameGeometry().topLeft());
+    AppendMacroScript(MacroScriptOfText("a,2," + std::to_string(centre.x()) + "," +
+                                        std::to_string(centre.y()) +
                                         "\nkML,0\nn,1\nkI,0;kB,0;kU,0\nn,1\nkEnt,0\n"));
     PlayAll();
 
@@ -162,8 +167,8 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     const std::string click = "a,1," + std::to_string(p.x()) + "," + std::to_string(p.y()) + ";kML,0;n,2;";
     // The lists menu, then its name list by accelerator; again with the text
     // search, which leaves its line while nothing serves it.
-    WriteFileAtomic(folder + "demo.mac", "// open two lists\r\nn,4\r\n" + click + "kN,0;n,2\r\n" + click +
-                                             "kT,0;n,4\r\n");
+    WriteFileAtomic(folder + "demo.mac",
+                    "// open two lists\r\nn,4\r\n" + click + "kN,0;n,2\r\n" + click + "kT,0;n,4\r\n");
     WriteFileAtomic(folder + "kalvo.ini", "[QEV other]\r\n");
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -12,8 +12,8 @@
 #include "frame/commands/kind_code.h"
 #include "frame/entry_points.h"
 #include "lists/list_window.h"
-#include "platform/message_sink.h"
 #include "lists/product_history_lists.h"
+#include "platform/message_sink.h"
 #include "tests/lists/lists_test_support.h"
 #include "tests/support/text_tables.h"
 
@@ -86,8 +86,9 @@ TEST(CommandProductListText, RowLayoutsAndFieldTexts)
         const char* shown;
     };
     const Case cases[] = {
-        {"       42", 0xB8, "0.42"}, {"   123456", 0xB8, "1234.56"}, {"         ", 0xB8, ""},
-        {"5", 0xB8, "0.05"},        {"2025/1", 0x05, "2025/1"},     {std::string("\x39\x30", 2), 0xF1, "12345"},
+        {"       42", 0xB8, "0.42"}, {"   123456", 0xB8, "1234.56"},
+        {"         ", 0xB8, ""},     {"5", 0xB8, "0.05"},
+        {"2025/1", 0x05, "2025/1"},  {std::string("\x39\x30", 2), 0xF1, "12345"},
         {"  7575", 0x88, "7575"},
     };
     for (const Case& c : cases)
@@ -129,7 +130,8 @@ TEST_F(CommandProductLists, PriceHistoryShowsTheProductsRowsAndFollowsItsMaster)
     std::string rec;
     FindRecord(t, other, rec);
     ASSERT_EQ(DbStatus, 0);
-    EXPECT_EQ(rows[0].substr(1, 6), GetFieldTrim(rec, 8, 6) + std::string(6 - GetFieldTrim(rec, 8, 6).size(), ' '));
+    EXPECT_EQ(rows[0].substr(1, 6),
+              GetFieldTrim(rec, 8, 6) + std::string(6 - GetFieldTrim(rec, 8, 6).size(), ' '));
 
     // A second command under the same master raises this one.
     ExecuteCommand(master, KindOf("rHA"), 0);

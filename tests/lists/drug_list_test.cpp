@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QTest>
 #include <QToolButton>
-#include <QMenu>
-#include <QAction>
 
 #include <filesystem>
 #include <set>
@@ -179,13 +179,16 @@ TEST_F(DrugLists, FullListsShowTheirIndexFromTheTypedPrefix)
     struct Case {
         const char* code;
         const char* typed;
-        size_t at;       // where the typed text stands in a row
+        size_t at; // where the typed text stands in a row
         int count;
     };
     const Case cases[] = {
-        {"DCA", "00001", 1, count([](const std::string& r) { return FieldBytes(r, kKod).substr(0, 5) == "00001"; })},
-        {"DNA", "para", 8, count([](const std::string& r) { return KamFoldUpper(FieldBytes(r, kNaz)).rfind("PARA", 0) == 0; })},
-        {"DNA", "ibup", 8, count([](const std::string& r) { return KamFoldUpper(FieldBytes(r, kNaz)).rfind("IBUP", 0) == 0; })},
+        {"DCA", "00001", 1,
+         count([](const std::string& r) { return FieldBytes(r, kKod).substr(0, 5) == "00001"; })},
+        {"DNA", "para", 8,
+         count([](const std::string& r) { return KamFoldUpper(FieldBytes(r, kNaz)).rfind("PARA", 0) == 0; })},
+        {"DNA", "ibup", 8,
+         count([](const std::string& r) { return KamFoldUpper(FieldBytes(r, kNaz)).rfind("IBUP", 0) == 0; })},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.code) + " " + c.typed);
@@ -288,7 +291,7 @@ TEST_F(DrugLists, DrugAndHomeopathyPopupsFilterTheRows)
         const char* item;
         uint16_t state;
     } const cases[] = {
-        {"srdco", &TVyb::FnDrug, "D3", 0x80},   // without cancelled drugs
+        {"srdco", &TVyb::FnDrug, "D3", 0x80},    // without cancelled drugs
         {"arnika", &TVyb::FnSortim, "S1", 0x08}, // without homeopathics
     };
     for (const Case& c : cases) {
@@ -461,7 +464,8 @@ TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
     for (int32_t pos = 0; pos < MainTable.LeafCount(); ++pos) {
         ReadByOrder(MainTable, pos, record);
         const int32_t r = MainTable.recNo;
-        EXPECT_EQ(BitTest(hits, pos), BitTest(listed, r - 1) && SignListHas(*list, r)) << GetField(record, 1, 7);
+        EXPECT_EQ(BitTest(hits, pos), BitTest(listed, r - 1) && SignListHas(*list, r))
+            << GetField(record, 1, 7);
         kept += BitTest(hits, pos) ? 1 : 0;
     }
     EXPECT_GT(kept, 2);
@@ -480,7 +484,8 @@ TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
     for (int32_t r = 1; r < MainTable.dat.count && onList == 0; ++r)
         if (SignListHas(*list, r))
             onList = r;
-    EXPECT_EQ(UserListHintLine(onList), "\r" + LookupText(UiTexts, "Cudl", "usr") + LookupText(UiTexts, "PozList", "SZP"));
+    EXPECT_EQ(UserListHintLine(onList),
+              "\r" + LookupText(UiTexts, "Cudl", "usr") + LookupText(UiTexts, "PozList", "SZP"));
     EXPECT_EQ(UserListHintLine(onList + 100000), "");
 
     VybRec rec;
@@ -704,10 +709,10 @@ TEST_F(DrugLists, HintsOfEveryColumnAreTexts)
     struct Place {
         size_t from, length;
     };
-    const Place split[] = {{2, 7},    {9, 70},  {79, 24},  {103, 27}, {130, 22}, {152, 6},  {158, 3},
-                           {161, 3},  {164, 1}, {165, 1},  {166, 2},  {168, 7},  {175, 26}, {201, 3},
-                           {204, 4},  {208, 1}, {209, 3},  {212, 2},  {214, 3},  {217, 7},  {224, 9},
-                           {233, 3},  {236, 1}, {237, 3},  {240, 6}};
+    const Place split[] = {{2, 7},   {9, 70},  {79, 24}, {103, 27}, {130, 22}, {152, 6},  {158, 3},
+                           {161, 3}, {164, 1}, {165, 1}, {166, 2},  {168, 7},  {175, 26}, {201, 3},
+                           {204, 4}, {208, 1}, {209, 3}, {212, 2},  {214, 3},  {217, 7},  {224, 9},
+                           {233, 3}, {236, 1}, {237, 3}, {240, 6}};
     for (bool splitSet : {false, true}) {
         SCOPED_TRACE(splitSet ? "split" : "combined");
         Config().Update([splitSet](ConfigValues& v) { v.longDrugColumns = splitSet; });
@@ -719,8 +724,10 @@ TEST_F(DrugLists, HintsOfEveryColumnAreTexts)
                 const TVybRow& row = w->Rec.Rows[static_cast<size_t>(r)];
                 for (int col = 0; col < (splitSet ? 25 : 23); ++col) {
                     // The combined set has one details column for three.
-                    const Place at = !splitSet && col == 2 ? Place{79, 73} : split[!splitSet && col > 2 ? col + 2 : col];
-                    std::string cell = row.Text.Str().substr(std::min(row.Text.size(), at.from - 1), at.length);
+                    const Place at =
+                        !splitSet && col == 2 ? Place{79, 73} : split[!splitSet && col > 2 ? col + 2 : col];
+                    std::string cell =
+                        row.Text.Str().substr(std::min(row.Text.size(), at.from - 1), at.length);
                     while (!cell.empty() && cell.back() == ' ')
                         cell.pop_back();
                     std::string out;
@@ -750,7 +757,8 @@ TEST_F(DrugLists, FormHintTranslatesThePackedForm)
     row.Text = text;
     std::string out;
     DrugListInfo(InfoKind::CellHint, 3, row, out, "TBLFLM");
-    EXPECT_EQ(out, "TBLFLM\r(" + LookupText(DataTexts, "Lfor", "TBL") + LookupText(DataTexts, "Lbal", "FLM") + ")");
+    EXPECT_EQ(out, "TBLFLM\r(" + LookupText(DataTexts, "Lfor", "TBL") + LookupText(DataTexts, "Lbal", "FLM") +
+                       ")");
     // A padded field finds its words as the trimmed one does.
     EXPECT_EQ(TranslateUnitText("TBL FLM                    "), TranslateUnitText("TBL FLM"));
     EXPECT_FALSE(TranslateUnitText("TBL FLM                    ").empty());

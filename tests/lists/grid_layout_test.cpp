@@ -51,7 +51,8 @@ TEST(GridLayout, GeometryParseSetsFlagsAndSelectors)
     EXPECT_EQ(g.SetGeometry("2/7,255;9/42,253;79/35,/3;0/5,0/0", "0"), 0u);
     EXPECT_EQ(g.ColumnCount, 8);
     EXPECT_EQ(g.GroupCount, 2);
-    EXPECT_EQ((std::vector<int>{g.GroupStart[0], g.GroupStart[1], g.GroupStart[2]}), (std::vector<int>{2, 4, 8}));
+    EXPECT_EQ((std::vector<int>{g.GroupStart[0], g.GroupStart[1], g.GroupStart[2]}),
+              (std::vector<int>{2, 4, 8}));
     EXPECT_EQ((std::vector<int>{g.GroupSel[0], g.GroupSel[1], g.GroupSel[2]}), (std::vector<int>{1, 3, 0}));
     EXPECT_EQ(g.ColOffset[0], 2);
     EXPECT_EQ(g.ColLength[0], 7);
@@ -239,10 +240,10 @@ TEST(GridLayout, HitTestsFollowTheTreeAndTheHorizontalOffset)
         {66, y2, 2, 0, 0, 0},    // the line between them
         {10, y2, 2, 255, 12, 1}, // tree column, first symbol cell
         {13, y2, 2, 255, 12, 2},
-        {98, y2, 2, 2, 42, 67},  // the tree's width extends the right edge
-        {99, y2, 4, 0, 0, 0},    // past the drawn area
+        {98, y2, 2, 2, 42, 67},           // the tree's width extends the right edge
+        {99, y2, 4, 0, 0, 0},             // past the drawn area
         {30, 1 + 14 * 4 + 3, 4, 0, 0, 0}, // below the drawn lines
-        {30, 3, 0, 1, 90, -24},  // the header line
+        {30, 3, 0, 1, 90, -24},           // the header line
     };
     for (const Case& c : cases) {
         EXPECT_EQ(g.RowAt(c.x, c.y), c.row) << c.x << "," << c.y;

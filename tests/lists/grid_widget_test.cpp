@@ -89,14 +89,17 @@ TEST(GridWidget, ScreenshotOfEveryRowLook)
     };
     auto body = [&](const char* code, const char* name, const char* form, const char* maker, const char* note,
                     const char* price, std::string tree) {
-        return pad(Kam(code), 6) + pad(Kam(name), 20) + pad(Kam(form), 8) + pad(Kam(maker), 6) + pad(Kam(note), 12) +
-               pad(Kam(price), 8) + "\xFF" + tree;
+        return pad(Kam(code), 6) + pad(Kam(name), 20) + pad(Kam(form), 8) + pad(Kam(maker), 6) +
+               pad(Kam(note), 12) + pad(Kam(price), 8) + "\xFF" + tree;
     };
     f.grid.Header = Row(0, body("Kód", "Název", "Forma", "Výr.", "Pozn.", "Cena", ""));
     f.grid.Header.resize(255, ' ');
     f.rows = {
         Row(0x00, body("0012345", "Paramedol 500 mg", "TBL", "ZEN", "", "12.50", "+")),
-        Row(0x00, body("0012346", "\x01" "Emphasised", "TBL", "ZEN", "\x03", "99.00", "-")),
+        Row(0x00, body("0012346",
+                       "\x01"
+                       "Emphasised",
+                       "TBL", "ZEN", "\x03", "99.00", "-")),
         Row(0x08, body("0012347", "Dark text", "SUP", "ALF", "cancelled", "", "y")),
         Row(0x10, body("0012348", "Shaded row", "GTT", "ALF", "", "1.00", "Y")),
         Row(0x21, body("", "", "", "", "", "", "") + ""),
@@ -105,7 +108,8 @@ TEST(GridWidget, ScreenshotOfEveryRowLook)
         Row(0x00, body("0012351", "Čaj žluťoučký", "SPC", "KŮŇ", "ďábelské", "0.10", "p")),
     };
     // The span row: its text from the second slot on fills the line.
-    f.rows[4] = Row(0x21, pad(Kam("SPAN"), 6) + Kam("— one text over every column of the line after the code —"));
+    f.rows[4] =
+        Row(0x21, pad(Kam("SPAN"), 6) + Kam("— one text over every column of the line after the code —"));
     f.grid.Paint();
     f.grid.SetCursor(2);
     EXPECT_EQ(f.grid.NextRow(), 9);
@@ -125,9 +129,17 @@ TEST(GridWidget, PrintRowsFollowTheSelectorNotTheFlags)
     int y = 100;
     // Status 9: selector 1 with the dark-text flag; the flag does not keep it
     // from print.
-    f.grid.PrintRow(canvas, Row(0x09, "ABCD" + std::string(1, '\0') + "\x01" "bcd "), y);
+    f.grid.PrintRow(canvas,
+                    Row(0x09, "ABCD" + std::string(1, '\0') +
+                                  "\x01"
+                                  "bcd "),
+                    y);
     EXPECT_EQ(y, 121);
-    f.grid.PrintRow(canvas, Row(0x00, "ABCD" + std::string(1, '\0') + "\x01" "bcd "), y);
+    f.grid.PrintRow(canvas,
+                    Row(0x00, "ABCD" + std::string(1, '\0') +
+                                  "\x01"
+                                  "bcd "),
+                    y);
     EXPECT_EQ(y, 142);
     f.grid.PrintRow(canvas, Row(0x02, "ABCD"), y); // no group selects 2
     EXPECT_EQ(y, 142);

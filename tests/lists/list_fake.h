@@ -58,7 +58,8 @@ inline std::vector<FakeRow> NumberedRows(int n)
     for (int i = 0; i < n; ++i) {
         char code[16];
         std::snprintf(code, sizeof code, "%07d", i);
-        const std::string name = i % 10 == 3 ? Kam("Žluťoučký kůň ") + std::to_string(i) : "Name " + std::to_string(i);
+        const std::string name =
+            i % 10 == 3 ? Kam("Žluťoučký kůň ") + std::to_string(i) : "Name " + std::to_string(i);
         rows.push_back({0, code, name, {}});
     }
     return rows;
@@ -108,12 +109,12 @@ public:
     {
         window_ = &w;
         Prepare(w.Rec);
-        return w.OpenList(Kam("Zkušební seznam "), geometry, order, options, header,
-                          [this](VybRec& r) { Command(r); },
-                          [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
-                          [this](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-                              Info(kind, sub, row, out, key);
-                          });
+        return w.OpenList(
+            Kam("Zkušební seznam "), geometry, order, options, header, [this](VybRec& r) { Command(r); },
+            [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
+            [this](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
+                Info(kind, sub, row, out, key);
+            });
     }
 
     void Command(VybRec& rec)

@@ -35,9 +35,10 @@ protected:
 
     static void Mouse(TVyb* w, QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton)
     {
-        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-        QMouseEvent e(type, QPointF(at), w->Tb->mapToGlobal(QPointF(at)), type == QEvent::MouseMove ? Qt::NoButton : button,
-                      held, Qt::NoModifier);
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+        QMouseEvent e(type, QPointF(at), w->Tb->mapToGlobal(QPointF(at)),
+                      type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
         QCoreApplication::sendEvent(w->Tb, &e);
     }
 
@@ -51,8 +52,8 @@ protected:
         } else if (token == "PgDn") {
             QTest::keyClick(w->Edt, Qt::Key_PageDown);
         } else if (token == "W") {
-            QWheelEvent e(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QWheelEvent e(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
             QCoreApplication::sendEvent(w, &e);
         } else if (op == 'D' || op == 'U') {
             for (int i = 0; i < std::stoi(arg); ++i)
@@ -92,32 +93,32 @@ TEST_F(ListOutputMarking, ShiftEnterAndDraggingMarkTheRanges)
         const char* steps;
         int32_t first, last;
     } cases[] = {
-        {"M", 0, 0},                  // at position 0
-        {"D3 M", 0, 3},               // after the range
-        {"M", -1, -1},                // on its last row
+        {"M", 0, 0},    // at position 0
+        {"D3 M", 0, 3}, // after the range
+        {"M", -1, -1},  // on its last row
         {"D7 M", 10, 10},
         {"D10 M", 10, 20},
-        {"U4 M", 10, 16},             // inside, nearer the end
+        {"U4 M", 10, 16}, // inside, nearer the end
         {"D4 M", 10, 20},
-        {"U5 M", 15, 20},             // inside, at the middle
-        {"U7 M", 8, 20},              // before the range
-        {"M", -1, -1},                // on its first row
+        {"U5 M", 15, 20}, // inside, at the middle
+        {"U7 M", 8, 20},  // before the range
+        {"M", -1, -1},    // on its first row
         {"M", 8, 8},
-        {"T0", -1, -1},               // typing clears the range
+        {"T0", -1, -1}, // typing clears the range
         {"M", 0, 0},
-        {"PgDn PgDn W U20", 0, 0},    // scrolling keeps it
+        {"PgDn PgDn W U20", 0, 0}, // scrolling keeps it
         {"T0", -1, -1},
-        {"P3 V4", 2, 3},              // a drag down
+        {"P3 V4", 2, 3}, // a drag down
         {"V5 V6", 2, 5},
-        {"V5", 2, 4},                 // back up
+        {"V5", 2, 4}, // back up
         {"V4", 2, 3},
-        {"V3", -1, -1},               // back on the pressed row: no range
+        {"V3", -1, -1}, // back on the pressed row: no range
         {"V2", 1, 2},
-        {"R", 1, 2},                  // a drag is no click
-        {"P5 VH", 0, 4},              // onto the heading: the range reaches the top
+        {"R", 1, 2},     // a drag is no click
+        {"P5 VH", 0, 4}, // onto the heading: the range reaches the top
         {"R", 0, 4},
-        {"PB V3 V6 R", 0, 4},         // a press below the rows marks nothing
-        {"S P8 VB", 7, kLastDrawn},   // past the last row
+        {"PB V3 V6 R", 0, 4},       // a press below the rows marks nothing
+        {"S P8 VB", 7, kLastDrawn}, // past the last row
         {"S VB S VB S VB S VB S VB S VB S VB S VB S VB S VB", 7, kLastDrawn},
         {"R", 7, kLastDrawn},
     };
@@ -217,8 +218,8 @@ TEST_F(ListOutputMarking, CellHintsAnswerTheCellUnderTheMouse)
     w->FnTips->setChecked(true);
     Settle();
     const auto move = [&](QPoint at) {
-        QMouseEvent e(QEvent::MouseMove, QPointF(at), w->Tb->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
+        QMouseEvent e(QEvent::MouseMove, QPointF(at), w->Tb->mapToGlobal(QPointF(at)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(w->Tb, &e);
     };
     const QRect row3 = w->Tb->RowRect(3);

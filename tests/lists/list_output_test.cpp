@@ -203,7 +203,7 @@ TEST_F(ListOutputRuns, ExportsCoverTheMarkedRangeOrTheListFromThePrefix)
             EXPECT_EQ(records[0], (std::vector<QString>{QStringLiteral("Kod"), QString::fromUtf8("Název")}));
             for (size_t i = 0; i < expected.size(); ++i)
                 EXPECT_EQ(records[i + 1], (std::vector<QString>{QString::fromStdString(expected[i].first),
-                                                               Cp1250ToQString(expected[i].second)}))
+                                                                Cp1250ToQString(expected[i].second)}))
                     << "row " << i;
         }
 
@@ -216,7 +216,8 @@ TEST_F(ListOutputRuns, ExportsCoverTheMarkedRangeOrTheListFromThePrefix)
         EXPECT_EQ(lines[1], "");
         EXPECT_EQ(lines[2].substr(0, 13), "Kod     N\xE1zev");
         for (size_t i = 0; i < expected.size(); ++i)
-            EXPECT_EQ(lines[i + 3].substr(0, 8 + expected[i].second.size()), expected[i].first + " " + expected[i].second);
+            EXPECT_EQ(lines[i + 3].substr(0, 8 + expected[i].second.size()),
+                      expected[i].first + " " + expected[i].second);
 
         // RTF: well formed, the header in bold, every row's cells.
         const QString rtf = Path("rows.rtf");
@@ -230,7 +231,8 @@ TEST_F(ListOutputRuns, ExportsCoverTheMarkedRangeOrTheListFromThePrefix)
         const auto cells = RtfCells(bytes);
         ASSERT_EQ(cells.size(), expected.size() + 1);
         for (size_t i = 0; i < expected.size(); ++i)
-            EXPECT_EQ(cells[i + 1], (std::vector<std::string>{expected[i].first, expected[i].second})) << "row " << i;
+            EXPECT_EQ(cells[i + 1], (std::vector<std::string>{expected[i].first, expected[i].second}))
+                << "row " << i;
 
         // The window shows what it showed, marks and all.
         EXPECT_EQ(ShownPositions(w), shownBefore);
@@ -356,10 +358,11 @@ TEST_F(ListOutputRuns, LibreOfficeReadsTheExportedAndTheCopiedRtf)
 
     QProcess convert;
     convert.setWorkingDirectory(dir.path());
-    convert.start(office, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
-                           QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
-                           QStringLiteral("pdf"), QStringLiteral("--outdir"), dir.path(), Path("export.rtf"),
-                           Path("copy.rtf")});
+    convert.start(office,
+                  {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                   QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                   QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
+                   dir.path(), Path("export.rtf"), Path("copy.rtf")});
     ASSERT_TRUE(convert.waitForFinished(180000)) << "conversion timed out";
     for (const char* name : {"export.pdf", "copy.pdf"}) {
         SCOPED_TRACE(name);
@@ -444,9 +447,10 @@ TEST_F(ListOutputRuns, APrintOfThreePagesRepeatsTheHeaderOnEachPage)
     const QString info = RunTool("pdfinfo", {pdf});
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n")))) << info.toStdString();
     for (int page = 1; page <= 3; ++page) {
-        const QString text = RunTool("pdftotext", {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-f"),
-                                                   QString::number(page), QStringLiteral("-l"), QString::number(page),
-                                                   pdf, QStringLiteral("-")});
+        const QString text =
+            RunTool("pdftotext", {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-f"),
+                                  QString::number(page), QStringLiteral("-l"), QString::number(page), pdf,
+                                  QStringLiteral("-")});
         EXPECT_TRUE(text.contains(QStringLiteral("Kod")) && text.contains(QString::fromUtf8("Název")))
             << "page " << page << ": " << text.toStdString();
         if (page == 1) {
@@ -462,9 +466,10 @@ TEST_F(ListOutputRuns, APrintOfThreePagesRepeatsTheHeaderOnEachPage)
     EXPECT_EQ(std::count(counts.begin(), counts.end(), StatCodeOfText("oCP")), 2);
     // The first page for a person to look at.
     if (!Tool("pdftoppm").isEmpty())
-        RunTool("pdftoppm", {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-f"),
-                             QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-singlefile"),
-                             pdf, QString::fromStdString(liststest::ScreenshotDir() + "/list_print_page1")});
+        RunTool("pdftoppm", {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"),
+                             QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                             QStringLiteral("1"), QStringLiteral("-singlefile"), pdf,
+                             QString::fromStdString(liststest::ScreenshotDir() + "/list_print_page1")});
 }
 
 TEST_F(ListOutputRuns, EscapeStopsAPrintAndWhatArrivedMeanwhileActsAfterIt)
@@ -488,10 +493,10 @@ TEST_F(ListOutputRuns, EscapeStopsAPrintAndWhatArrivedMeanwhileActsAfterIt)
         QCoreApplication::postEvent(w->Edt, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
         const QPointF at = QPointF(w->Tb->RowRect(6).center());
         for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-            QCoreApplication::postEvent(w->Tb, new QMouseEvent(type, at, w->Tb->mapToGlobal(at), Qt::LeftButton,
-                                                               type == QEvent::MouseButtonPress ? Qt::LeftButton
-                                                                                                : Qt::NoButton,
-                                                               Qt::NoModifier));
+            QCoreApplication::postEvent(
+                w->Tb, new QMouseEvent(type, at, w->Tb->mapToGlobal(at), Qt::LeftButton,
+                                       type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                       Qt::NoModifier));
         QTimer::singleShot(0, w, [w] { w->ResetData(7); });
         QTimer::singleShot(0, w, [w] { EXPECT_FALSE(PrintDataWindow(w)) << "a second print is refused"; });
     };

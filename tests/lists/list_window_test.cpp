@@ -126,8 +126,8 @@ protected:
 
     static void Wheel(TVyb* w, int angle)
     {
-        QWheelEvent e(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, angle), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent e(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, angle),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(w, &e);
     }
 
@@ -269,15 +269,20 @@ TEST_F(ListWindowTest, KeysWheelAndScrollBarMoveAsSpecified)
         int32_t top;
     };
     const Step steps[] = {
-        {"Down", [&] { Key(w, Qt::Key_Down); }, 51, 49},         // the cursor moves
-        {"Down x6", [&] { for (int i = 0; i < 6; ++i) Key(w, Qt::Key_Down); }, 57, 49},
+        {"Down", [&] { Key(w, Qt::Key_Down); }, 51, 49}, // the cursor moves
+        {"Down x6",
+         [&] {
+             for (int i = 0; i < 6; ++i)
+                 Key(w, Qt::Key_Down);
+         },
+         57, 49},
         {"Down at the edge", [&] { Key(w, Qt::Key_Down); }, 58, 50}, // one row stays below
-        {"Page down", [&] { Key(w, Qt::Key_PageDown); }, 66, 58},  // 10 - 2 rows
-        {"Page up", [&] { Key(w, Qt::Key_PageUp); }, 58, 57},      // one row stays above
+        {"Page down", [&] { Key(w, Qt::Key_PageDown); }, 66, 58},    // 10 - 2 rows
+        {"Page up", [&] { Key(w, Qt::Key_PageUp); }, 58, 57},        // one row stays above
         {"Up", [&] { Key(w, Qt::Key_Up); }, 57, 56},
         {"Home", [&] { Key(w, Qt::Key_Home); }, 0, 0},
         {"Up at the start", [&] { Key(w, Qt::Key_Up); }, 0, 0},
-        {"Wheel down", [&] { Wheel(w, -120); }, 3, 0},             // three lines
+        {"Wheel down", [&] { Wheel(w, -120); }, 3, 0}, // three lines
         {"Half a notch", [&] { Wheel(w, -60); }, 3, 0},
         {"The other half", [&] { Wheel(w, -60); }, 6, 0},
         {"Wheel up", [&] { Wheel(w, 120); }, 3, 0},
@@ -306,7 +311,8 @@ TEST_F(ListWindowTest, KeysWheelAndScrollBarMoveAsSpecified)
     EXPECT_EQ(ListCounters().scrollMoves.load(), 1u);
     EXPECT_EQ(ListCounters().navigationKeys.load(), navigation);
     // The track below the thumb pages once per click.
-    QTest::mouseClick(w->ScVert, Qt::LeftButton, {}, QPoint(w->ScVert->width() / 2, w->ScVert->height() - 30));
+    QTest::mouseClick(w->ScVert, Qt::LeftButton, {},
+                      QPoint(w->ScVert->width() / 2, w->ScVert->height() - 30));
     EXPECT_EQ(w->CurPos, 9);
     EXPECT_EQ(ListCounters().scrollMoves.load(), 2u);
 }
@@ -337,7 +343,8 @@ TEST_F(ListWindowTest, CountAndPageSizeSetTheScrollRange)
     struct Case {
         int rows, lines, max;
     };
-    for (const Case& c : {Case{5, 5, 0}, Case{100, 20, 82}, Case{21, 20, 1}, Case{22, 20, 2}, Case{23, 20, 5}}) {
+    for (const Case& c :
+         {Case{5, 5, 0}, Case{100, 20, 82}, Case{21, 20, 1}, Case{22, 20, 2}, Case{23, 20, 5}}) {
         TVyb* w = OpenRows(c.rows, c.lines);
         EXPECT_EQ(w->ScVert->Max(), c.max) << c.rows << " in " << c.lines;
         w->CloseWindow();
@@ -387,8 +394,8 @@ TEST_F(ListWindowTest, ResizeKeepsTheCurrentRecord)
 
 TEST_F(ListWindowTest, ArrangeControlsLaysOutTheButtonRow)
 {
-    const char* letterSets[] = {"", "?", "?/", "?/)", "?<=*", "?<=*/", "?<=*/)", "?<=*/)>", "?<=*/)>E",
-                                "?<=*/)>ES", "?<=*/)>ESR", "?U=D"};
+    const char* letterSets[] = {"",       "?",       "?/",       "?/)",       "?<=*",       "?<=*/",
+                                "?<=*/)", "?<=*/)>", "?<=*/)>E", "?<=*/)>ES", "?<=*/)>ESR", "?U=D"};
     for (bool signLists : {false, true}) {
         SetUserSignListsAvailable(signLists);
         for (const char* letters : letterSets) {
@@ -450,7 +457,7 @@ TEST_F(ListWindowTest, ModeButtonsActOnTheWindow)
 {
     TVyb* w = OpenRows(50, 8, Options(5, '9', "?=/)>*"), 'C');
     EXPECT_TRUE(w->FnTabKey->isChecked()); // a code list ("C")
-    ASSERT_TRUE(w->Rec.Whisper); // the configured default
+    ASSERT_TRUE(w->Rec.Whisper);           // the configured default
     w->FnWhisper->click();
     EXPECT_FALSE(w->Rec.Whisper);
     w->FnWhisper->click();
@@ -600,7 +607,9 @@ TEST_F(ListWindowTest, UsageCountsOfOpeningChoosingAndClosing)
     const uint16_t iF = StatCodeOfText("iF "), oOR = StatCodeOfText("oOR"), oX = StatCodeOfText("oX "),
                    iG = static_cast<uint16_t>(StatCodeOfText("iG ") + (kListKind & 0x1F)),
                    iQ = StatCodeOfText("iQ "), iD = StatCodeOfText("iD ");
-    auto count = [&](const std::vector<uint16_t>& v, uint16_t key) { return std::count(v.begin(), v.end(), key); };
+    auto count = [&](const std::vector<uint16_t>& v, uint16_t key) {
+        return std::count(v.begin(), v.end(), key);
+    };
 
     // A typing list offering drug records: opening, two choices, closing.
     TVyb* a = OpenRows(20, 5);

@@ -18,7 +18,8 @@ using namespace liststest;
 
 namespace {
 
-void Send(QWidget* w, QEvent::Type type, int key, bool autoRepeat, Qt::KeyboardModifiers mods = Qt::NoModifier)
+void Send(QWidget* w, QEvent::Type type, int key, bool autoRepeat,
+          Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QKeyEvent e(type, key, mods, QString(), autoRepeat);
     QCoreApplication::sendEvent(w, &e);
@@ -58,11 +59,11 @@ struct EditFixture : WithApp {
 TEST(NulEdit, KeysBecomeActionCodes)
 {
     const std::pair<int, uint16_t> table[] = {
-        {Qt::Key_Tab, 9},       {Qt::Key_Backtab, 9},    {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
-        {Qt::Key_Escape, 27},   {Qt::Key_Home, 371},     {Qt::Key_Up, 372},    {Qt::Key_PageUp, 373},
-        {Qt::Key_Left, 375},    {Qt::Key_Right, 377},    {Qt::Key_End, 379},   {Qt::Key_Down, 380},
-        {Qt::Key_PageDown, 381}, {Qt::Key_F1, 359},      {Qt::Key_F10, 368},   {Qt::Key_F11, 433},
-        {Qt::Key_F12, 434},     {Qt::Key_A, 0},          {Qt::Key_Delete, 0},  {Qt::Key_Insert, 0},
+        {Qt::Key_Tab, 9},        {Qt::Key_Backtab, 9}, {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
+        {Qt::Key_Escape, 27},    {Qt::Key_Home, 371},  {Qt::Key_Up, 372},    {Qt::Key_PageUp, 373},
+        {Qt::Key_Left, 375},     {Qt::Key_Right, 377}, {Qt::Key_End, 379},   {Qt::Key_Down, 380},
+        {Qt::Key_PageDown, 381}, {Qt::Key_F1, 359},    {Qt::Key_F10, 368},   {Qt::Key_F11, 433},
+        {Qt::Key_F12, 434},      {Qt::Key_A, 0},       {Qt::Key_Delete, 0},  {Qt::Key_Insert, 0},
     };
     for (const auto& [key, code] : table)
         EXPECT_EQ(ActionCodeOfKey(key), code) << key;
@@ -130,12 +131,12 @@ TEST(NulEdit, TypingFollowsTheEditKind)
     const Case cases[] = {
         {false, false, false, 10, "pač", "pač"},
         {false, false, true, 10, "pač", "PAČ"},
-        {false, false, true, 10, "aж€b", "A€B"},      // no code-page byte: refused
+        {false, false, true, 10, "aж€b", "A€B"}, // no code-page byte: refused
         {false, false, false, 3, "abcd", "abc"},
-        {false, false, false, 0, "abc", ""},            // no typing at all
-        {true, false, false, 10, "12a3 4x", "123 4"},   // digits-only
+        {false, false, false, 0, "abc", ""},               // no typing at all
+        {true, false, false, 10, "12a3 4x", "123 4"},      // digits-only
         {true, true, false, 12, "1234567-C", "1234567-C"}, // more than 6: anything
-        {true, true, false, 12, "123456-C", "123456"},  // not after 6 exactly
+        {true, true, false, 12, "123456-C", "123456"},     // not after 6 exactly
     };
     for (const Case& c : cases) {
         EditFixture f;
@@ -169,21 +170,22 @@ TEST(NulEdit, PastedRegistrationNumbersWorkedByHand)
         const char* result;
     };
     const Case cases[] = {
-        {"13/123/05-C", true, true, 11, "05 12313"},   // "/" 7th: blank at 4, year first
-        {"13/1234/05-C", true, true, 11, "05123413"},  // "/" 8th
-        {"13/1234/0", true, true, 11, "0123413"},      // 9 characters: "?" added, then dropped
+        {"13/123/05-C", true, true, 11, "05 12313"},       // "/" 7th: blank at 4, year first
+        {"13/1234/05-C", true, true, 11, "05123413"},      // "/" 8th
+        {"13/1234/0", true, true, 11, "0123413"},          // 9 characters: "?" added, then dropped
         {"EU/1/00/123/001", true, true, 11, "100 123001"}, // "U" 2nd: 00 is outside 16..90
-        {"8/15/123", true, true, 11, "815123"},        // 15 followed by 1 stays
+        {"8/15/123", true, true, 11, "815123"},            // 15 followed by 1 stays
         {"8/16/123", true, true, 11, "816123"},
         {"8/91/123", true, true, 11, "891 123"},
-        {"8/ 1/23", true, true, 11, "8 1 23"},         // a blank among 2-3 is no number
-        {"13/123/05-C", true, false, 11, "1312305"},   // digits only, no number form
-        {"123\r\n456", true, true, 11, "123"},         // cut at the line break
+        {"8/ 1/23", true, true, 11, "8 1 23"},       // a blank among 2-3 is no number
+        {"13/123/05-C", true, false, 11, "1312305"}, // digits only, no number form
+        {"123\r\n456", true, true, 11, "123"},       // cut at the line break
         {"paracetamol\nx", false, false, 5, "parac"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NormalisePastedText(QString::fromUtf8(c.pasted), c.onlyNum, c.regCse, c.maxLength).toStdString(),
-                  c.result)
+        EXPECT_EQ(
+            NormalisePastedText(QString::fromUtf8(c.pasted), c.onlyNum, c.regCse, c.maxLength).toStdString(),
+            c.result)
             << c.pasted;
 
     // As much as fits goes in at the end; the clipboard stays as it was.

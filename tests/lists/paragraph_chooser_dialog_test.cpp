@@ -124,7 +124,7 @@ TEST_F(ParagraphChooserDialog, TreeColumnClicksAndDoubleClick)
     Click(d, At(d, 5, 2)); // the state: "Y" -> "?"
     EXPECT_EQ(d.Model().Entries()[4].state, '?');
     EXPECT_EQ(d.Model().CursorRow(), 1); // the cursor moved only for the action
-    Click(d, At(d, 4, 3)); // an entry's state sits one cell further in
+    Click(d, At(d, 4, 3));               // an entry's state sits one cell further in
     EXPECT_EQ(d.Model().Entries()[3].state, 'N');
     Click(d, At(d, 4, 2)); // a blank cell does nothing
     EXPECT_EQ(d.Model().Entries()[3].state, 'N');
@@ -177,7 +177,8 @@ TEST_F(ParagraphChooserDialog, Screenshots)
 {
     test_support::ScopedTextTable data(DataTexts, [] {
         TextTablePtr t;
-        EXPECT_GE(LoadTextTable(t, std::string(QEVW_DEMO_DATA_DIR) + "/kalvo.ces"), TextTableResult::FirstSuccess);
+        EXPECT_GE(LoadTextTable(t, std::string(QEVW_DEMO_DATA_DIR) + "/kalvo.ces"),
+                  TextTableResult::FirstSuccess);
         return t;
     }());
     test_support::ScopedTextTable ui(UiTexts, dftest::ProgramTable("ces"));

@@ -40,7 +40,8 @@ protected:
     ParagraphChooserEntries() : texts_(UiSource(), kDataSource) { LoadParagraphLists(); }
     ~ParagraphChooserEntries() override { SetParagraphLabelLookup({}); }
 
-    Model Built(char kind, std::string_view selection = {}, char mode = 'V', uint8_t highlight = 0, int rows = 20)
+    Model Built(char kind, std::string_view selection = {}, char mode = 'V', uint8_t highlight = 0,
+                int rows = 20)
     {
         Model m;
         m.Build(kind, mode, selection, highlight);
@@ -166,7 +167,11 @@ TEST_F(ParagraphChooserEntries, OkWithoutChangesKeepsTheSelection)
         EXPECT_EQ(EncodeParagraphSet(m.Selection(), 'S'), EncodeParagraphSet(kept, 'S')) << HexOfBytes(sel);
     }
     const std::string other[] = {
-        "", Codes({0x12}), Codes({0xC1}), Codes({0xD4, 0x24}), Codes({0x00, 0x12, 0x13, 0x24, 0x99}),
+        "",
+        Codes({0x12}),
+        Codes({0xC1}),
+        Codes({0xD4, 0x24}),
+        Codes({0x00, 0x12, 0x13, 0x24, 0x99}),
         Codes({0xC3, 0xC2}),
     };
     for (const std::string& sel : other) {
@@ -271,10 +276,10 @@ TEST_F(ParagraphChooserEntries, ScrollingKeepsARowAroundTheCursor)
         int cursor;
     };
     const Step steps[] = {
-        {ActionCode::Down, 0, 2},   {ActionCode::Down, 0, 3},     {ActionCode::Down, 1, 3},
-        {ActionCode::PageDown, 3, 3}, {ActionCode::End, 8, 3},      {ActionCode::Down, 8, 3},
-        {ActionCode::Up, 8, 2},     {ActionCode::Up, 7, 2},       {ActionCode::PageUp, 5, 2},
-        {ActionCode::Home, 0, 1},   {ActionCode::Up, 0, 1},
+        {ActionCode::Down, 0, 2},     {ActionCode::Down, 0, 3}, {ActionCode::Down, 1, 3},
+        {ActionCode::PageDown, 3, 3}, {ActionCode::End, 8, 3},  {ActionCode::Down, 8, 3},
+        {ActionCode::Up, 8, 2},       {ActionCode::Up, 7, 2},   {ActionCode::PageUp, 5, 2},
+        {ActionCode::Home, 0, 1},     {ActionCode::Up, 0, 1},
     };
     for (const Step& s : steps) {
         m.Key(s.key);

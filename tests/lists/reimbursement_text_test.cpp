@@ -114,19 +114,19 @@ TEST(ReimbursementText, RowHasEveryColumnAtItsPlace)
 
     std::string expected;
     expected += '\0';
-    expected += "0000320";                                                   // 2-8
-    expected += "RAMIPRIL TEST" + std::string(57, ' ');                      // 9-78
-    expected += "5MG 30" + std::string(40, ' ');                             // 79-124
-    expected += "TEVCZ C09AA05";                                             // 125-137
-    expected += "     12.34";                                                // 138-147
-    expected += "N";                                                         // 148
-    expected += "    114.90";                                                // 149-158
-    expected += "P*";                                                        // 159-160
-    expected += "K3/P/KAR,INT,NEU/";                                         // 161-177
-    expected += "GER,PSY" + std::string(15, ' ');                            // 178-199
-    expected += "       .12";                                                // 200-209
-    expected += std::string(10, ' ');                                        // 210-219
-    expected += "-  ";                                                       // 220-222
+    expected += "0000320";                              // 2-8
+    expected += "RAMIPRIL TEST" + std::string(57, ' '); // 9-78
+    expected += "5MG 30" + std::string(40, ' ');        // 79-124
+    expected += "TEVCZ C09AA05";                        // 125-137
+    expected += "     12.34";                           // 138-147
+    expected += "N";                                    // 148
+    expected += "    114.90";                           // 149-158
+    expected += "P*";                                   // 159-160
+    expected += "K3/P/KAR,INT,NEU/";                    // 161-177
+    expected += "GER,PSY" + std::string(15, ' ');       // 178-199
+    expected += "       .12";                           // 200-209
+    expected += std::string(10, ' ');                   // 210-219
+    expected += "-  ";                                  // 220-222
     ASSERT_EQ(expected.size(), 222u);
     EXPECT_EQ(ReimbursementRowText(kl, cvzp, false), expected);
 

@@ -22,17 +22,17 @@ TEST(ScrollBar, HitTestsAndDragPositions)
     const Case cases[] = {
         {200, 100, 0, 5, ActionCode::Up, -1},
         {200, 100, 0, 190, ActionCode::Down, -1},
-        {200, 100, 0, 20, 0, 0},                     // the thumb at 16..33
+        {200, 100, 0, 20, 0, 0}, // the thumb at 16..33
         {200, 100, 0, 33, 0, 5},
         {200, 100, 0, 100, ActionCode::PageDown, 50}, // (100 - 25 + 1) x 100 / 151
         {200, 100, 0, 183, ActionCode::PageDown, 100},
-        {200, 100, 50, 60, ActionCode::PageUp, 23},   // thumb at 151 x 50 / 100 + 16 = 91
+        {200, 100, 50, 60, ActionCode::PageUp, 23}, // thumb at 151 x 50 / 100 + 16 = 91
         {200, 100, 50, 95, 0, 47},
         {200, 100, 50, 130, ActionCode::PageDown, 70},
-        {200, 0, 0, 100, 1, -1},                      // Max 0: nothing
-        {60, 100, 0, 20, ActionCode::PageUp, 0},      // 60 < 4 x 17: no thumb, halves
+        {200, 0, 0, 100, 1, -1},                 // Max 0: nothing
+        {60, 100, 0, 20, ActionCode::PageUp, 0}, // 60 < 4 x 17: no thumb, halves
         {60, 100, 0, 40, ActionCode::PageDown, 100},
-        {50, 100, 0, 25, ActionCode::PageDown, 100},  // no track at all: no division
+        {50, 100, 0, 25, ActionCode::PageDown, 100}, // no track at all: no division
     };
     for (const Case& c : cases) {
         ScrollGeometry g{c.length, 17, c.max, c.posit};

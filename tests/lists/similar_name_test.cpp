@@ -51,7 +51,7 @@ struct SearchCase {
     const char* name;
     std::string wordFile;
     std::string prefix;
-    int32_t count;    // rows of the list's own range
+    int32_t count; // rows of the list's own range
     bool whisper;
     uint16_t filter;
     std::vector<std::string> offered;
@@ -70,9 +70,19 @@ TEST(SimilarName, SearchOffersTheWordsOfTheRules)
         {"L to LL at the end", WordFile({"PALLADIN", "PALLAS"}), "PAL", 1, true, 0, {}},
         {"L to LL inside", WordFile({"PALLADIN", "PALLAS"}), "PALA", 1, true, 0, {"~PALLADIN", "~PALLAS"}},
         // A word extending the word taken before it is not offered again.
-        {"PARACETAMOL after PARA", WordFile({"FARA", "FARACETAMOL", "FARALEN"}), "PHARA", 1, true, 0,
+        {"PARACETAMOL after PARA",
+         WordFile({"FARA", "FARACETAMOL", "FARALEN"}),
+         "PHARA",
+         1,
+         true,
+         0,
          {"~FARA"}},
-        {"hidden PARACETAMOL after PARA", WordFile({"PARA", "PARACETAMOL", "PARALEN"}), "PARA", 0, false, 0,
+        {"hidden PARACETAMOL after PARA",
+         WordFile({"PARA", "PARACETAMOL", "PARALEN"}),
+         "PARA",
+         0,
+         false,
+         0,
          {"#PARA", "#PARALEN"}},
         // S and Z begin different names.
         {"S at the first letter", WordFile({"SALVIA", "ZINEK"}), "S", 1, true, 0, {}},
@@ -80,8 +90,13 @@ TEST(SimilarName, SearchOffersTheWordsOfTheRules)
         // Six words of one variant flood a list that has rows of its own.
         {"six words, rows of its own", fen, "FEN", 1, true, 0, {}},
         {"six words, no rows", fen, "FEN", 0, true, 0, sixPhen},
-        {"five words, rows of its own", WordFile({"PHENAZON", "PHENOBARBITAL", "PHENOL", "PHENTANYL", "PHENYTOIN"}),
-         "FEN", 1, true, 0, {"~PHENAZON", "~PHENOBARBITAL", "~PHENOL", "~PHENTANYL", "~PHENYTOIN"}},
+        {"five words, rows of its own",
+         WordFile({"PHENAZON", "PHENOBARBITAL", "PHENOL", "PHENTANYL", "PHENYTOIN"}),
+         "FEN",
+         1,
+         true,
+         0,
+         {"~PHENAZON", "~PHENOBARBITAL", "~PHENOL", "~PHENTANYL", "~PHENYTOIN"}},
         // Hidden words only when the list's range shows nothing.
         {"hidden words, empty range", WordFile({"TEST", "THEST"}), "TE", 0, false, 0, {"#TEST"}},
         {"no hidden words beside rows", WordFile({"TEST", "THEST"}), "TE", 3, false, 0, {}},
@@ -91,9 +106,19 @@ TEST(SimilarName, SearchOffersTheWordsOfTheRules)
         // The flag character against the filter word: 0x10 keeps drugs with
         // sign 12 (flag bit 1), 0x01 those without sign 10 (flag bit 6).
         {"flag fits the filter",
-         WordFileWithFlags({{"THEMA", 0x03}, {"THEMB", 0x01}}), "TEM", 1, true, 0x10, {"~THEMA"}},
+         WordFileWithFlags({{"THEMA", 0x03}, {"THEMB", 0x01}}),
+         "TEM",
+         1,
+         true,
+         0x10,
+         {"~THEMA"}},
         {"flag of the other kind",
-         WordFileWithFlags({{"THEMA", 0x43}, {"THEMB", 0x03}}), "TEM", 1, true, 0x01, {"~THEMB"}},
+         WordFileWithFlags({{"THEMA", 0x43}, {"THEMB", 0x03}}),
+         "TEM",
+         1,
+         true,
+         0x01,
+         {"~THEMB"}},
         // Nothing after the terminating zero counts.
         {"after the zero", WordFile({"ALFA"}) + "\nBETA x\nBETAX y", "BETA", 0, true, 0, {}},
         // The last word of the buffer.

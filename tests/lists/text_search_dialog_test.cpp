@@ -277,7 +277,9 @@ TEST_F(TextSearchDialog, TheFilterButtonRunsTheChooserIntoTheSearchSlot)
     std::string chosen;
     seen = withChooser([&](TVybOdst& chooser) {
         const ParagraphChooserModel& m = chooser.Model();
-        auto onGroup4 = [&m] { return m.Current() >= 0 && m.Entries()[static_cast<size_t>(m.Current())].code == 0x40; };
+        auto onGroup4 = [&m] {
+            return m.Current() >= 0 && m.Entries()[static_cast<size_t>(m.Current())].code == 0x40;
+        };
         for (int i = 0; i < 20 && !onGroup4(); ++i)
             QTest::keyClick(chooser.kbd, Qt::Key_Down);
         ASSERT_TRUE(onGroup4());

@@ -32,7 +32,7 @@ struct ScanRun {
 };
 
 ScanRun Search(const std::string& path, char letter, std::vector<std::string> words,
-           ParagraphFilter filter = {}, int workers = 1, size_t batchBytes = 1 << 20)
+               ParagraphFilter filter = {}, int workers = 1, size_t batchBytes = 1 << 20)
 {
     Options o;
     o.path = path;
@@ -112,7 +112,7 @@ TEST(TextSearchScan, FindsWhatAPlainSearchFinds)
         for (char& c : word)
             c = alphabet[rng() % 4 == 0 ? 4 : rng() % alphabet.size()];
         if (word[0] >= 'A' && word[0] <= 'B')
-            word[0] = static_cast<char>(word[0] + 32); // typed in lower case
+            word[0] = static_cast<char>(word[0] + 32);    // typed in lower case
         if (rng() % 5 == 0 && data.size() >= word.size()) // at 0 or at the very end
             data.replace(rng() % 2 ? 0 : data.size() - word.size(), word.size(), word);
         const size_t from = rng() % 3 == 0 ? rng() % (data.size() + 1) : 0;
@@ -198,8 +198,10 @@ TEST(TextSearchFiles, EveryHeadLayoutAndBlockSize)
         const char* what;
         bool compressed;
         int headSize;
-    } layouts[] = {{"stored, 6-byte heads", false, 0}, {"compressed, 8-byte heads", true, 0},
-                   {"stored, 14-byte heads", false, 14}, {"compressed, 16-byte heads", true, 16}};
+    } layouts[] = {{"stored, 6-byte heads", false, 0},
+                   {"compressed, 8-byte heads", true, 0},
+                   {"stored, 14-byte heads", false, 14},
+                   {"compressed, 16-byte heads", true, 16}};
     for (const Layout& l : layouts) {
         X6FileOptions opt;
         opt.compressed = l.compressed;
@@ -210,7 +212,8 @@ TEST(TextSearchFiles, EveryHeadLayoutAndBlockSize)
         int64_t count = 0;
         for (size_t i = 0; i < texts.size(); ++i) {
             size_t n = 0;
-            for (size_t p = texts[i].find("moxicilin"); p != std::string::npos; p = texts[i].find("moxicilin", p + 1))
+            for (size_t p = texts[i].find("moxicilin"); p != std::string::npos;
+                 p = texts[i].find("moxicilin", p + 1))
                 ++n;
             count += static_cast<int64_t>(n);
             if (n)
@@ -232,8 +235,8 @@ TEST(TextSearchFiles, EveryHeadLayoutAndBlockSize)
 TEST(TextSearchFiles, DamagedBlocksAreReportedOnceAndTheScanGoesOn)
 {
     // The committed broken documents: each gives one message and ends.
-    for (const char* name : {"doc_packed_beyond_slack", "doc_head_past_end", "doc_items_past_end",
-                             "doc_text_past_end"}) {
+    for (const char* name :
+         {"doc_packed_beyond_slack", "doc_head_past_end", "doc_items_past_end", "doc_text_past_end"}) {
         const ScanRun r = Search(std::string(QEVW_FIXTURES_DIR "/broken/") + name + ".dat", 'k', {"77"});
         EXPECT_EQ(r.progress.messages.size(), 1u) << name;
         EXPECT_TRUE(r.progress.finished) << name;
@@ -397,7 +400,9 @@ struct DrugFixture {
             records.push_back(rec);
         }
         EXPECT_EQ(WriteDatFile(folder + "kl.dat", kl, records), 0);
-        EXPECT_EQ(WriteSezFile(folder + "kodex.sez", records, SezKeySpec{kKlLayout.Field("CC").Offset(), 4, 160, 4}), 0);
+        EXPECT_EQ(WriteSezFile(folder + "kodex.sez", records,
+                               SezKeySpec{kKlLayout.Field("CC").Offset(), 4, 160, 4}),
+                  0);
         EXPECT_TRUE(OpenTextIndex(table, folder, *FindTextSource('k')));
     }
 
@@ -428,8 +433,14 @@ TEST(TextSearchMapping, ResultEntriesCarryRecordAndWords)
 TEST(TextSearchMapping, SharedTextsOrphansAndPlainPositions)
 {
     // Texts at 100 (drugs 1-4), 200 (drugs 6, 7), 300 (nobody), 400 (drug 8).
-    DrugFixture f({{100, '-', ' '}, {100, 'R', ' '}, {100, '-', 'B'}, {100, '-', '0'},
-                   {-1, 'R', 'B'}, {200, 'R', ' '}, {200, 'R', ' '}, {400, '-', ' '}});
+    DrugFixture f({{100, '-', ' '},
+                   {100, 'R', ' '},
+                   {100, '-', 'B'},
+                   {100, '-', '0'},
+                   {-1, 'R', 'B'},
+                   {200, 'R', ' '},
+                   {200, 'R', ' '},
+                   {400, '-', ' '}});
     struct Case {
         const char* what;
         std::vector<Hit> hits;
@@ -470,7 +481,9 @@ TEST(TextSearchMapping, GoodsTakeTheirEntryWithoutScoring)
         records.push_back(rec);
     }
     ASSERT_EQ(WriteDatFile(folder + "pfa.dat", pfa, records), 0);
-    ASSERT_EQ(WriteSezFile(folder + "pfakodex.sez", records, SezKeySpec{kPfaLayout.Field("CC").Offset(), 4, 160, 4}), 0);
+    ASSERT_EQ(WriteSezFile(folder + "pfakodex.sez", records,
+                           SezKeySpec{kPfaLayout.Field("CC").Offset(), 4, 160, 4}),
+              0);
     TDbTable t;
     ASSERT_TRUE(OpenTextIndex(t, folder, *FindTextSource('r')));
     const MapResult m = MapHitsToRecords(t, *FindTextSource('r'), {{50, 1}, {90, 2}}, false, {});
@@ -507,7 +520,8 @@ TEST(TextSearchOracle, DemoTextsGiveTheRecordsOfAPlainScan)
         std::vector<std::pair<int64_t, std::string>> texts;
         std::string text;
         int status = 0;
-        for (int64_t at = reader.nextOffset; ReadNextPackedRecord(reader, text, status); at = reader.nextOffset) {
+        for (int64_t at = reader.nextOffset; ReadNextPackedRecord(reader, text, status);
+             at = reader.nextOffset) {
             ASSERT_EQ(status, 0);
             texts.emplace_back(at, text);
         }
@@ -583,9 +597,11 @@ TEST(TextSearchMapping, DemoSharedSummaryAndOrphan)
     // user-marked (0001172) drug.
     const ScanRun shared = Search(path, 'k', {"trojice"});
     ASSERT_EQ(shared.hits.size(), 1u);
-    EXPECT_EQ(codes(MapHitsToRecords(table, src, shared.hits, false, {})), std::vector<std::string>{"0000295"});
+    EXPECT_EQ(codes(MapHitsToRecords(table, src, shared.hits, false, {})),
+              std::vector<std::string>{"0000295"});
     const auto marked = [&](int32_t record) { return codeOf(record) == "0001172"; };
-    EXPECT_EQ(codes(MapHitsToRecords(table, src, shared.hits, false, marked)), std::vector<std::string>{"0001172"});
+    EXPECT_EQ(codes(MapHitsToRecords(table, src, shared.hits, false, marked)),
+              std::vector<std::string>{"0001172"});
     // A summary no drug points at is found and maps to nobody.
     const ScanRun orphan = Search(path, 'k', {"sirotek"});
     ASSERT_EQ(orphan.hits.size(), 1u);

@@ -48,8 +48,8 @@ protected:
     {
         ASSERT_TRUE(dir_.isValid());
         folder_ = dir_.path().toStdString() + "/";
-        oldEndpoints_ = ReplaceEndpoints({"update.kalvo.example", "update-test.kalvo.example",
-                                          "www.kalvo.example", "localhost"});
+        oldEndpoints_ = ReplaceEndpoints(
+            {"update.kalvo.example", "update-test.kalvo.example", "www.kalvo.example", "localhost"});
         oldTimeouts_ = SetHttpTimeouts({3000, 1, 1});
         SetConnection(0);
     }
@@ -245,7 +245,8 @@ TEST_F(HttpClientTest, MalformedReplyAndAgent)
     HttpGetText(raw.Url("/x"), code, text);
     EXPECT_EQ(code, HttpCode::BadReply);
 
-    SetAgentSuffix(std::string("-inst\x01\x7F" "42\r\n"));
+    SetAgentSuffix(std::string("-inst\x01\x7F"
+                               "42\r\n"));
     server_.SetBody("/a", "ok");
     HttpGetText(server_.Url("/a"), code, text);
     SetAgentSuffix({});

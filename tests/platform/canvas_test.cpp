@@ -122,18 +122,16 @@ TEST_F(CanvasTest, ThinAxisLinesCoverTheLowerEndButNotTheHigher)
         Rect inked;
     };
     const Case cases[] = {
-        {{2, 5}, {8, 5}, {2, 5, 8, 6}},
-        {{8, 5}, {2, 5}, {2, 5, 8, 6}},
-        {{4, 1}, {4, 9}, {4, 1, 5, 9}},
-        {{4, 9}, {4, 1}, {4, 1, 5, 9}},
-        {{-5, 3}, {30, 3}, {0, 3, 20, 4}},
+        {{2, 5}, {8, 5}, {2, 5, 8, 6}}, {{8, 5}, {2, 5}, {2, 5, 8, 6}},    {{4, 1}, {4, 9}, {4, 1, 5, 9}},
+        {{4, 9}, {4, 1}, {4, 1, 5, 9}}, {{-5, 3}, {30, 3}, {0, 3, 20, 4}},
     };
     for (const Case& k : cases) {
         ImageCanvas c(20, 20, 0xFFFFFF);
         c.SetPen(0x808080, 1);
         c.MoveTo(k.from.x, k.from.y);
         c.LineTo(k.to.x, k.to.y);
-        EXPECT_EQ(Inked(c, 0xFFFFFF), k.inked) << k.from.x << "," << k.from.y << " to " << k.to.x << "," << k.to.y;
+        EXPECT_EQ(Inked(c, 0xFFFFFF), k.inked)
+            << k.from.x << "," << k.from.y << " to " << k.to.x << "," << k.to.y;
         EXPECT_EQ(Px(c, k.inked.left, k.inked.top), 0x808080u);
     }
     // A clip limits them like any drawing.
@@ -147,7 +145,8 @@ TEST_F(CanvasTest, ThinAxisLinesCoverTheLowerEndButNotTheHigher)
 
 TEST_F(CanvasTest, CachedTextsDrawTheSamePixelsAsShapedOnes)
 {
-    const char* texts[] = {"PARALEN 500MG TBL NOB 24", "\xC8\xE1st & <b>x</b>", "a\tb  ", "PARALEN 500MG TBL NOB 24"};
+    const char* texts[] = {"PARALEN 500MG TBL NOB 24", "\xC8\xE1st & <b>x</b>", "a\tb  ",
+                           "PARALEN 500MG TBL NOB 24"};
     ImageCanvas plain(300, 120, 0xFFFFFF);
     ImageCanvas cached(300, 120, 0xFFFFFF);
     cached.SetTextCache(true);

@@ -14,9 +14,12 @@ TEST(Cp1250, EveryByteSurvivesARoundTripThroughQString)
 
 TEST(Cp1250, CzechLettersMapToTheirCodePoints)
 {
-    struct Case { unsigned char byte; char16_t unicode; };
+    struct Case {
+        unsigned char byte;
+        char16_t unicode;
+    };
     const Case cases[] = {
-        {0xC8, u'Č'}, {0xE8, u'č'}, {0x8A, u'Š'}, {0x9A, u'š'}, {0x8E, u'Ž'},
+        {0xC8, u'Č'}, {0xE8, u'č'}, {0x8A, u'Š'}, {0x9A, u'š'},      {0x8E, u'Ž'},
         {0x9E, u'ž'}, {0xF8, u'ř'}, {0xF9, u'ů'}, {0xA0, u'\u00A0'}, {0x80, u'€'},
     };
     for (const Case& c : cases) {

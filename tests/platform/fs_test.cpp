@@ -1,20 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <fstream>
-#include <QDir>
 #include <sys/stat.h>
 
 #include "platform/fs.h"
 
 TEST(IoResult, ErrnoMapsToTheDataStoreCodes)
 {
-    struct Case { int err; int code; };
+    struct Case {
+        int err;
+        int code;
+    };
     const Case cases[] = {
-        {ENOENT, 2}, {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {ELOOP, 3}, {EMFILE, 4}, {ENFILE, 4},
-        {EACCES, 5}, {EPERM, 5}, {EROFS, 5}, {EISDIR, 5}, {EBUSY, 32}, {ETXTBSY, 32},
-        {ENOSPC, 101}, {EIO, 1000 + EIO},
+        {ENOENT, 2}, {ENOTDIR, 3},  {ENAMETOOLONG, 3}, {ELOOP, 3},        {EMFILE, 4},
+        {ENFILE, 4}, {EACCES, 5},   {EPERM, 5},        {EROFS, 5},        {EISDIR, 5},
+        {EBUSY, 32}, {ETXTBSY, 32}, {ENOSPC, 101},     {EIO, 1000 + EIO},
     };
     for (const Case& c : cases)
         EXPECT_EQ(IoResultFromErrno(c.err), c.code) << c.err;
@@ -94,8 +97,12 @@ TEST(ReadOnlyFile, MappedReadsMatchPlainReadsAndStopAtTheEnd)
     ReadOnlyFile plain, mapped;
     ASSERT_EQ(plain.Open(p), 0);
     ASSERT_EQ(mapped.Open(p, true), 0);
-    struct Case { int64_t offset; size_t n; };
-    for (const Case& c : {Case{0, 10}, Case{9990, 10}, Case{9995, 10}, Case{10000, 1}, Case{20000, 4}, Case{-1, 2}}) {
+    struct Case {
+        int64_t offset;
+        size_t n;
+    };
+    for (const Case& c :
+         {Case{0, 10}, Case{9990, 10}, Case{9995, 10}, Case{10000, 1}, Case{20000, 4}, Case{-1, 2}}) {
         char a[16] = {}, b[16] = {};
         size_t ga = 99, gb = 99;
         EXPECT_EQ(plain.ReadAt(c.offset, a, c.n, &ga), mapped.ReadAt(c.offset, b, c.n, &gb)) << c.offset;

@@ -33,8 +33,7 @@ namespace testhttp {
 
 inline std::string Base64(std::string_view in)
 {
-    static constexpr char abc[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static constexpr char abc[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     size_t i = 0;
     for (; i + 2 < in.size(); i += 3) {
@@ -108,8 +107,7 @@ public:
     // A status with an HTML page.
     void SetError(const std::string& path, int status)
     {
-        SetBody(path, "<html><body><h1>Error " + std::to_string(status) + "</h1></body></html>",
-                status);
+        SetBody(path, "<html><body><h1>Error " + std::to_string(status) + "</h1></body></html>", status);
     }
     // Headers announcing `declared` bytes, then nothing until the client goes.
     void SetStall(const std::string& path, size_t declared = 1000)
@@ -218,18 +216,16 @@ private:
         res.status = route.status;
         switch (route.mode) {
         case Mode::Normal:
-            res.set_content(route.body, route.status == 200 ? "application/octet-stream"
-                                                            : "text/html");
+            res.set_content(route.body, route.status == 200 ? "application/octet-stream" : "text/html");
             break;
         case Mode::Stall:
-            res.set_content_provider(route.body.size(), "application/octet-stream",
-                                     [this](size_t, size_t, httplib::DataSink&) {
-                                         const auto until = std::chrono::steady_clock::now() +
-                                                            std::chrono::seconds(20);
-                                         while (!stopping_ && std::chrono::steady_clock::now() < until)
-                                             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                                         return false;
-                                     });
+            res.set_content_provider(
+                route.body.size(), "application/octet-stream", [this](size_t, size_t, httplib::DataSink&) {
+                    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                    while (!stopping_ && std::chrono::steady_clock::now() < until)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    return false;
+                });
             break;
         case Mode::Cut: {
             auto body = std::make_shared<std::string>(route.body);
@@ -352,9 +348,8 @@ public:
     ProxyEnvironmentGuard& operator=(const ProxyEnvironmentGuard&) = delete;
 
 private:
-    static constexpr const char* kNames[] = {"http_proxy", "https_proxy", "HTTP_PROXY",
-                                             "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
-                                             "no_proxy", "NO_PROXY"};
+    static constexpr const char* kNames[] = {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                                             "all_proxy",  "ALL_PROXY",   "no_proxy",   "NO_PROXY"};
     std::vector<std::pair<std::string, std::string>> saved_;
 };
 

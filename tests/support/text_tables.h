@@ -18,7 +18,8 @@ inline std::string CompileTableBytes(std::string_view source)
 {
     std::string bytes;
     textsrc::Error err;
-    EXPECT_TRUE(textsrc::CompileSource(source, "test.ini", textsrc::kDefaultStamp, bytes, err)) << err.Message();
+    EXPECT_TRUE(textsrc::CompileSource(source, "test.ini", textsrc::kDefaultStamp, bytes, err))
+        << err.Message();
     return bytes;
 }
 
@@ -53,8 +54,7 @@ class ScopedTexts {
 public:
     ScopedTexts(std::string_view ui, std::string_view data)
         : ui_(UiTexts, CompileTable(ui)), data_(DataTexts, CompileTable(data))
-    {
-    }
+    {}
 
 private:
     ScopedTextTable ui_;

@@ -78,7 +78,7 @@ TEST(SezWriter, WritesTheHandLaidBytes)
 struct ParsedSez {
     int E = 0, P = 0, F = 0, M = 0, W = 0;
     bool upper = false;
-    std::vector<std::string> keys[3];   // upper, middle, leaf
+    std::vector<std::string> keys[3]; // upper, middle, leaf
     std::vector<uint32_t> ptrs[3];
 };
 
@@ -139,10 +139,13 @@ TEST(SezWriter, BuildsTheLevelsTheSearchReliesOn)
         std::sort(recNos.begin(), recNos.end());
         for (int i = 0; i < n; ++i)
             ASSERT_EQ(recNos[static_cast<size_t>(i)], static_cast<uint32_t>(i + 1));
-        ASSERT_TRUE(std::is_sorted(leaves.begin(), leaves.end(), [](const std::string& a, const std::string& b) {
-            return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                                [](char x, char y) { return uint8_t(x) < uint8_t(y); });
-        })) << n;
+        ASSERT_TRUE(std::is_sorted(leaves.begin(), leaves.end(),
+                                   [](const std::string& a, const std::string& b) {
+                                       return std::lexicographical_compare(
+                                           a.begin(), a.end(), b.begin(), b.end(),
+                                           [](char x, char y) { return uint8_t(x) < uint8_t(y); });
+                                   }))
+            << n;
 
         // Middle: every (W - 1)-th leaf and the last; each carries its leaf's key.
         for (size_t j = 0; j < middle.size(); ++j) {
@@ -158,7 +161,8 @@ TEST(SezWriter, BuildsTheLevelsTheSearchReliesOn)
             const auto& up = p.ptrs[0];
             ASSERT_EQ(up.size(), static_cast<size_t>(W));
             for (size_t i = 0; i < up.size(); ++i) {
-                const uint32_t want = static_cast<uint32_t>(std::min<int64_t>((i + 1) * (W - 1), middle.size() - 1));
+                const uint32_t want =
+                    static_cast<uint32_t>(std::min<int64_t>((i + 1) * (W - 1), middle.size() - 1));
                 ASSERT_EQ(up[i], want) << n << " upper " << i;
                 ASSERT_EQ(p.keys[0][i], p.keys[1][up[i]]);
             }
@@ -216,7 +220,8 @@ TEST(Utf8ToKam, ConvertsCzechLettersAndRefusesWhatTheDataCodePageLacks)
     std::string out;
     std::string error;
     ASSERT_TRUE(Utf8ToKam("Čaj heřmánek – „bylinný“", out, error)) << error;
-    EXPECT_EQ(out, "\x80" "aj he\xA9m\xA0nek - \"bylinn\x98\"");
+    EXPECT_EQ(out, "\x80"
+                   "aj he\xA9m\xA0nek - \"bylinn\x98\"");
     EXPECT_FALSE(Utf8ToKam("100 €", out, error));    // cp1250 0x80: no data letter
     EXPECT_FALSE(Utf8ToKam("\xE2\x82", out, error)); // invalid UTF-8
     EXPECT_FALSE(Utf8ToKam("漢", out, error));

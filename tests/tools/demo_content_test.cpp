@@ -55,13 +55,13 @@ TEST(DemoContent, OneDrugShowsEverySectionOfTheRecordText)
     const std::vector<std::string> kl = RecordsOf("kl", "klkod", 346, "0000995");
     ASSERT_EQ(kl.size(), 1u);
     const std::string& d = kl[0];
-    EXPECT_NE(F(d, 319, 1), " ");                 // outage
-    EXPECT_NE(F(d, 250, 1), " ");                 // prices
-    EXPECT_NE(F(d, 252, 4), "    ");              // company contacts
-    EXPECT_NE(d.find("TBL"), std::string::npos);  // tablet-split row
-    EXPECT_EQ(F(d, 199, 1) > " ", true);          // a full 7-character ATC code: two ATC rows
-    EXPECT_NE(F(d, 211, 5), "     ");             // parallel-import number
-    EXPECT_EQ(static_cast<uint8_t>(d[317]), 3);   // three EAN codes
+    EXPECT_NE(F(d, 319, 1), " ");                // outage
+    EXPECT_NE(F(d, 250, 1), " ");                // prices
+    EXPECT_NE(F(d, 252, 4), "    ");             // company contacts
+    EXPECT_NE(d.find("TBL"), std::string::npos); // tablet-split row
+    EXPECT_EQ(F(d, 199, 1) > " ", true);         // a full 7-character ATC code: two ATC rows
+    EXPECT_NE(F(d, 211, 5), "     ");            // parallel-import number
+    EXPECT_EQ(static_cast<uint8_t>(d[317]), 3);  // three EAN codes
 
     // EAN codes of kinds above and below "7".
     std::string kinds;

@@ -25,7 +25,8 @@ namespace {
 std::vector<std::string> Check(const std::string& folder, StructCheckStats* stats = nullptr)
 {
     std::vector<std::string> lines;
-    CheckDataFolderStructure(folder, [&](const std::string& l) { lines.push_back(l); }, false, stats);
+    CheckDataFolderStructure(
+        folder, [&](const std::string& l) { lines.push_back(l); }, false, stats);
     return lines;
 }
 
@@ -94,7 +95,8 @@ TEST(DemoFolder, StructuralCheckerNamesEachDamage)
              std::string b = Bytes(d + "klkod.sez");
              const int E = (static_cast<uint8_t>(b[6]) & 7) + 2;
              const size_t F = (static_cast<uint8_t>(b[4]) | (static_cast<uint8_t>(b[5]) << 8)) & 0x3FFF;
-             std::swap_ranges(b.begin() + static_cast<long>((F + 3) * E), b.begin() + static_cast<long>((F + 4) * E),
+             std::swap_ranges(b.begin() + static_cast<long>((F + 3) * E),
+                              b.begin() + static_cast<long>((F + 4) * E),
                               b.begin() + static_cast<long>((F + 4) * E));
              Put(d + "klkod.sez", b);
          },
@@ -114,8 +116,8 @@ TEST(DemoFolder, StructuralCheckerNamesEachDamage)
              Put(d + "kleean.sez", b.substr(0, b.size() - static_cast<size_t>(E)));
          },
          "!! kleean.sez:", "leaf entries"},
-        {"a sign set of the wrong size", "kl.sgn", [&](const std::string& d) { patch(d + "kl.sgn", 4 + 16, "\x05"); },
-         "!! kl.sgn:", "bits"},
+        {"a sign set of the wrong size", "kl.sgn",
+         [&](const std::string& d) { patch(d + "kl.sgn", 4 + 16, "\x05"); }, "!! kl.sgn:", "bits"},
         {"a sign set disagreeing with the records", "kl.sgn",
          [&](const std::string& d) {
              std::string b = Bytes(d + "kl.sgn");
@@ -126,7 +128,8 @@ TEST(DemoFolder, StructuralCheckerNamesEachDamage)
         {"a text table whose size word lies", "kalvo.ces",
          [&](const std::string& d) { patch(d + "kalvo.ces", 4, "\x01"); }, "!! kalvo.ces:", "does not load"},
         {"a document record without its marker", "letak.dat",
-         [&](const std::string& d) { patch(d + "letak.dat", 16, std::string(2, '\0')); }, "!! letak.dat:", "0xFFFF"},
+         [&](const std::string& d) { patch(d + "letak.dat", 16, std::string(2, '\0')); },
+         "!! letak.dat:", "0xFFFF"},
         {"an offset into the middle of a record", "kl.dat",
          [&](const std::string& d) {
              std::string b = Bytes(d + "kl.dat");
@@ -144,7 +147,8 @@ TEST(DemoFolder, StructuralCheckerNamesEachDamage)
          },
          "!! kl.dat:", "no record head of letak.dat"},
         {"a word list out of order", "klnaz.slw",
-         [&](const std::string& d) { Put(d + "klnaz.slw", "ZETA \x01\nALFA \x01"); }, "!! klnaz.slw:", "out of order"},
+         [&](const std::string& d) { Put(d + "klnaz.slw", "ZETA \x01\nALFA \x01"); },
+         "!! klnaz.slw:", "out of order"},
         {"a user sign list of the wrong size", "vidud.sgn",
          [&](const std::string& d) { Put(d + "vidud.sgn", std::string(2, '\0')); }, "!! vidud.sgn:", "bytes"},
     };
@@ -207,7 +211,8 @@ TEST(DemoFolder, BuildIsDeterministicAndCurrent)
     std::vector<std::string> errors;
     DemoLog log([&](const std::string& l) { errors.push_back(l); });
     DemoDataSet set;
-    ASSERT_TRUE(LoadDemoSources(QEVW_SOURCE_DIR "/demo", set, log) && CheckDemoDataSet(set, log)) << Join(errors);
+    ASSERT_TRUE(LoadDemoSources(QEVW_SOURCE_DIR "/demo", set, log) && CheckDemoDataSet(set, log))
+        << Join(errors);
     ASSERT_TRUE(WriteDemoFolder(out, set, log)) << Join(errors);
     int files = 0;
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(out)) {
@@ -278,8 +283,8 @@ TEST(DemoFolder, BuilderNamesFileAndLineOfWhatItRefuses)
         // Cross-file rules: an outage flag without its record, a package
         // type without its text.
         {"kl.csv", ",7,V,2,lipoklid,", ",7, ,2,lipoklid,", true, "VYP is set exactly when"},
-        {"kl.csv", "0000995,Lipoklid 20 mg,TBL FLM,20MG,30,BLIALU", "0000995,Lipoklid 20 mg,TBL FLM,20MG,30,BLIXXX",
-         true, "Obal.BLIXXX"},
+        {"kl.csv", "0000995,Lipoklid 20 mg,TBL FLM,20MG,30,BLIALU",
+         "0000995,Lipoklid 20 mg,TBL FLM,20MG,30,BLIXXX", true, "Obal.BLIXXX"},
         // A kind letter no price slot has.
         {"cvzp.csv", "0000995,B,", "0000995,H,", false, "DRU"},
         // Rows out of the order the table's key needs.
@@ -291,13 +296,14 @@ TEST(DemoFolder, BuilderNamesFileAndLineOfWhatItRefuses)
         const std::string original = Bytes(std::string(QEVW_SOURCE_DIR "/demo/") + b.file);
         const int line = LineOf(original, b.from);
         ASSERT_GT(line, 0);
-        const std::vector<std::string> errors =
-            LoadChanged(b.file, [&](std::string& t) { ReplaceFirst(t, b.from, b.to); }, b.check);
+        const std::vector<std::string> errors = LoadChanged(
+            b.file, [&](std::string& t) { ReplaceFirst(t, b.from, b.to); }, b.check);
         ASSERT_FALSE(errors.empty());
         bool named = false;
         for (const std::string& e : errors)
-            named = named || (e.find(std::string(b.file) + ":" + std::to_string(line) + ":") != std::string::npos &&
-                              e.find(b.part) != std::string::npos);
+            named = named ||
+                    (e.find(std::string(b.file) + ":" + std::to_string(line) + ":") != std::string::npos &&
+                     e.find(b.part) != std::string::npos);
         EXPECT_TRUE(named) << Join(errors);
     }
 }

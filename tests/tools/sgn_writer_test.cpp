@@ -4,8 +4,8 @@
 
 #include "datastore/sign_sets.h"
 #include "platform/fs.h"
-#include "writers/sgn_writer.h"
 #include "tests/support/bytes.h"
+#include "writers/sgn_writer.h"
 
 namespace {
 
@@ -22,12 +22,12 @@ TEST(SignSetWriter, MatchesAFileLaidOutByHand)
         {"kl", "OnePack", 9, {0x80}, std::string(300, 'd'), "", 0x01},
     };
     std::string expected = Bytes({'B', '6', 0, 0});
-    expected += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'A', 'c', 't', 'u', 'a', 'l', 0, 0,
-                       10, 0, 0, 0, 0, 0, 0, 0, 3, 0, 1, 0x01, 0x25, 0x02, 'a', 'b', 'c', 'Z'});
-    expected += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'S', 't', 'o', 'c', 'k', 'e', 'd', 0,
-                       12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0xFF, 0x0F});
-    expected += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'O', 'n', 'e', 'P', 'a', 'c', 'k', 0,
-                       9, 0, 0, 0, 0, 0, 0, 0, 0x2C, 0x01, 0, 0x01, 0x80, 0x00});
+    expected += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'A', 'c', 't',  'u',  'a',  'l', 0,   0,   10,
+                       0,   0,   0, 0, 0, 0, 0, 3, 0,   1,   0x01, 0x25, 0x02, 'a', 'b', 'c', 'Z'});
+    expected += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'S', 't', 'o', 'c', 'k',  'e',  'd',
+                       0,   12,  0, 0, 0, 0, 0, 0, 0,   0,   0,   0,   0x01, 0xFF, 0x0F});
+    expected += Bytes({'k', 'l', 0, 0, 0, 0, 0, 0, 'O', 'n',  'e',  'P', 'a',  'c',  'k',
+                       0,   9,   0, 0, 0, 0, 0, 0, 0,   0x2C, 0x01, 0,   0x01, 0x80, 0x00});
     expected += std::string(300, 'd');
     EXPECT_EQ(BuildSignSetFile(specs), expected);
 }
@@ -37,8 +37,7 @@ TEST(SignSetWriter, RefusesWhatTheFormatCannotCarry)
     EXPECT_THROW(BuildSignSetFile({}), std::invalid_argument);
     EXPECT_THROW(BuildSignSetFile({{"kl", "TooLongName", 1, {}, "", "", 1}}), std::invalid_argument);
     EXPECT_THROW(BuildSignSetFile({{"kl", "A", -1, {}, "", "", 1}}), std::invalid_argument);
-    EXPECT_THROW(BuildSignSetFile({{"kl", "A", 1, {}, "", std::string(256, 'x'), 1}}),
-                 std::invalid_argument);
+    EXPECT_THROW(BuildSignSetFile({{"kl", "A", 1, {}, "", std::string(256, 'x'), 1}}), std::invalid_argument);
     EXPECT_THROW(BuildSignSetFile({{"kl", "A", 1, {}, "", "", 0x40}}), std::invalid_argument);
     // A bit count of 0 still has a one-byte bitmap.
     EXPECT_EQ(BuildSignSetFile({{"kl", "A", 0, {0xFF}, "", "", 1}}).size(), 4u + 28u + 1u);

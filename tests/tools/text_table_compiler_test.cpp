@@ -20,17 +20,34 @@ const char* kCompiler = QEVW_BINARY_DIR "/tools/text_table_compiler";
 
 // The same two tables as the reader's tests, laid out by hand.
 const std::string kPlainSource = "[Sec1]\nA=alpha\n_=under\nB=beta\n[Sec2]\nA=second\n";
-const std::string kPlain =
-    "M6"s + "\x00\x01"s + "\x38\x00"s + "\x00\x00\x00\x00"s +
-    "\x1E\x00"s + "\x04Sec1"s + "\x01" "A" "\x05" "alpha"s + "\x01" "_" "\x05" "under"s +
-    "\x01" "B" "\x04" "beta"s +
-    "\x10\x00"s + "\x04Sec2"s + "\x01" "A" "\x06" "second"s;
+const std::string kPlain = "M6"s + "\x00\x01"s + "\x38\x00"s + "\x00\x00\x00\x00"s + "\x1E\x00"s +
+                           "\x04Sec1"s +
+                           "\x01"
+                           "A"
+                           "\x05"
+                           "alpha"s +
+                           "\x01"
+                           "_"
+                           "\x05"
+                           "under"s +
+                           "\x01"
+                           "B"
+                           "\x04"
+                           "beta"s +
+                           "\x10\x00"s + "\x04Sec2"s +
+                           "\x01"
+                           "A"
+                           "\x06"
+                           "second"s;
 
 const std::string kExtendedSource = "[X__]\nk2=ab\nk5=hello\n_=u\n[Y]\nk4=abcd\n";
-const std::string kExtended =
-    "M6"s + "\x00\x01"s + "\x30\x00"s + "\x00\x00\x00\x00"s +
-    "\x1A\x00"s + "\x03X__"s + "\x02k2\x01" "ab"s + "\x02k5\x05\x05hello"s + "\x01_\x00u"s +
-    "\x0C\x00"s + "\x01Y"s + "\x02k4\x03" "abcd"s;
+const std::string kExtended = "M6"s + "\x00\x01"s + "\x30\x00"s + "\x00\x00\x00\x00"s + "\x1A\x00"s +
+                              "\x03X__"s +
+                              "\x02k2\x01"
+                              "ab"s +
+                              "\x02k5\x05\x05hello"s + "\x01_\x00u"s + "\x0C\x00"s + "\x01Y"s +
+                              "\x02k4\x03"
+                              "abcd"s;
 
 std::string Compile(const std::string& source, uint16_t stamp = 256)
 {
@@ -85,23 +102,22 @@ TEST(TextTableCompiler, OutputEqualsTablesLaidOutByHand)
 
 TEST(TextTableCompiler, SourceFormAndEscapes)
 {
-    const std::string src =
-        "\xEF\xBB\xBF; a comment\r\n"
-        "\r\n"
-        "   \r\n"
-        "[Z\xC3\xA1pis]\r\n"                // "Zápis"
-        "Key with blanks =  value = with = signs\r\n"
-        "a\\x3Db=key with an equals sign\r\n"
-        "\\x3Bsemi=leading semicolon\r\n"
-        "\\x5Bbr=leading bracket\r\n"
-        "trail=ends in a blank\\x20\r\n"
-        "tab=a\\x09b\r\n"
-        "back=C:\\\\dir\\\\\r\n"
-        "raw=\\xC8\\x80\r\n"                 // bytes as they are
-        "cz=Příliš žluťoučký\r\n"
-        "empty=\r\n"
-        "[Second]\n"
-        "x=1\n";
+    const std::string src = "\xEF\xBB\xBF; a comment\r\n"
+                            "\r\n"
+                            "   \r\n"
+                            "[Z\xC3\xA1pis]\r\n" // "Zápis"
+                            "Key with blanks =  value = with = signs\r\n"
+                            "a\\x3Db=key with an equals sign\r\n"
+                            "\\x3Bsemi=leading semicolon\r\n"
+                            "\\x5Bbr=leading bracket\r\n"
+                            "trail=ends in a blank\\x20\r\n"
+                            "tab=a\\x09b\r\n"
+                            "back=C:\\\\dir\\\\\r\n"
+                            "raw=\\xC8\\x80\r\n" // bytes as they are
+                            "cz=Příliš žluťoučký\r\n"
+                            "empty=\r\n"
+                            "[Second]\n"
+                            "x=1\n";
     TextTablePtr t;
     ASSERT_EQ(LoadTextTableFromBytes(t, Compile(src)), 256);
     const std::string z = "Z\xA0pis"; // "á" in the data code page
@@ -122,8 +138,8 @@ TEST(TextTableCompiler, SourceFormAndEscapes)
     std::vector<std::string> keys;
     while (NextTextEntry(t, z, k, v))
         keys.push_back(k);
-    EXPECT_EQ(keys, (std::vector<std::string>{"Key with blanks ", "a=b", ";semi", "[br", "trail",
-                                              "tab", "back", "raw", "cz", "empty"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"Key with blanks ", "a=b", ";semi", "[br", "trail", "tab",
+                                              "back", "raw", "cz", "empty"}));
     EXPECT_EQ(static_cast<unsigned char>(t->Bytes()[12]), 5u); // first section's name length
 }
 
@@ -150,14 +166,18 @@ TEST(TextTableCompiler, BadSourcesNameFileLineAndReason)
         {"repeated key by escape", "[S]\nab=1\n\\x61b=2\n", 3, "second time"},
         {"name over 255 bytes", "[" + std::string(256, 'n') + "]\n", 1, "over 255"},
         {"key over 255 bytes", "[S]\n" + std::string(256, 'k') + "=v\n", 2, "over 255"},
-        {"value over 255 bytes", "[S]\nk=" + std::string(128, 'x') + std::string(128, 'y') + "\n",
+        {"value over 255 bytes", "[S]\nk=" + std::string(128, 'x') + std::string(128, 'y') + "\n", 2,
+         "over 255"},
+        {"value over 255 characters of 2 UTF-8 bytes",
+         "[S]\nk=" +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 256; ++i)
+                     s += "\xC4\x8D"; // "č"
+                 return s;
+             }() +
+             "\n",
          2, "over 255"},
-        {"value over 255 characters of 2 UTF-8 bytes", "[S]\nk=" + [] {
-             std::string s;
-             for (int i = 0; i < 256; ++i)
-                 s += "\xC4\x8D"; // "č"
-             return s;
-         }() + "\n", 2, "over 255"},
         {"trailing blank", "[S]\na=b \n", 2, "blank or tab"},
         {"trailing tab", "[S]\na=b\t\r\n", 2, "blank or tab"},
         {"unknown escape", "[S]\npath=C:\\dir\n", 2, "unknown escape"},
@@ -176,9 +196,8 @@ TEST(TextTableCompiler, BadSourcesNameFileLineAndReason)
     // The limits themselves are fine.
     std::string table;
     textsrc::Error err;
-    EXPECT_TRUE(textsrc::CompileSource("[" + std::string(255, 'n') + "]\n" + std::string(255, 'k') +
-                                           "=" + std::string(255, 'v') + "\n[T]\n" +
-                                           std::string(255, 'k') + "=1\n",
+    EXPECT_TRUE(textsrc::CompileSource("[" + std::string(255, 'n') + "]\n" + std::string(255, 'k') + "=" +
+                                           std::string(255, 'v') + "\n[T]\n" + std::string(255, 'k') + "=1\n",
                                        "ok.ini", 256, table, err))
         << err.Message();
     EXPECT_TRUE(textsrc::CompileSource(BigSource(300), "ok.ini", 256, table, err)) << err.Message();
@@ -352,20 +371,22 @@ TEST(UiTexts, BothLanguagesHaveTheSameKeysInOrderAndEveryNamedKey)
         EXPECT_EQ(ces[i].key, ang[i].key) << i;
     }
     const std::map<std::string, std::vector<std::string>> named = {
-        {"Chyby", {"NoData", "NoMemo", "TooMany", "NotFndDrg", "ErrSgn", "NotFndIn", "WrongZem",
-                   "WrongIS", "DbVer", "FileRen", "FileSave"}},
+        {"Chyby",
+         {"NoData", "NoMemo", "TooMany", "NotFndDrg", "ErrSgn", "NotFndIn", "WrongZem", "WrongIS", "DbVer",
+          "FileRen", "FileSave"}},
         {"Hlasky", {"CLSPO", "NoSgn", "SgnOK", "PznEdt", "Update"}},
-        {"NotUp", {"SDN", "SSrc", "NeVytv", "BylNal", "ZakPr", "NeSmaz", "NeVytD", "NePrip",
-                   "SouNez", "NePrej", "MUpd", "OKP", "PozP", "NepP", "LekP"}},
+        {"NotUp",
+         {"SDN", "SSrc", "NeVytv", "BylNal", "ZakPr", "NeSmaz", "NeVytD", "NePrip", "SouNez", "NePrej",
+          "MUpd", "OKP", "PozP", "NepP", "LekP"}},
         {"NotUpNot", {"Obs", "Nezar", "OK"}},
         {"VybLek", {"v9", "zru"}},
         {"Prohlizec", {"Zkr1", "Zkr2", "VybK", "VybB", "VybE", "VybR", "Vybk", "Vybb", "Vybr"}},
         {"vKey", {"qInstExe", "iInstExe", "iNewAct"}},
         {"Inst", {"staU", "stUp"}},
         {"Uvod", {"Ver"}},
-        {"Cudl", {"kbd", "whit", "whit1", "whit0", "whi", "slat", "slat1", "slat0", "sla", "strt",
-                  "strt1", "strt0", "str", "tret", "tret1", "tret0", "tre", "hlpt", "hlpt1", "hlpt0",
-                  "hlp", "colt", "colt1", "colt0", "col0", "tabt", "tab1", "tab0", "hor", "ver"}},
+        {"Cudl", {"kbd",   "whit",  "whit1", "whit0", "whi",   "slat",  "slat1", "slat0", "sla",   "strt",
+                  "strt1", "strt0", "str",   "tret",  "tret1", "tret0", "tre",   "hlpt",  "hlpt1", "hlpt0",
+                  "hlp",   "colt",  "colt1", "colt0", "col0",  "tabt",  "tab1",  "tab0",  "hor",   "ver"}},
         {"Text", {"bez"}},
     };
     for (const char* lang : {"ces", "ang"}) {

@@ -34,7 +34,8 @@ TEST(NotesImportProcesses, OneImportsAtATimeAndTheSetStaysConsistent)
     int imports = 0, busy = 0;
     for (int round = 0; round < 50; ++round) {
         QProcess a, b;
-        const QStringList args{"notes", "import", "-d", QString::fromStdString(kDemo), QString::fromStdString(base)};
+        const QStringList args{"notes", "import", "-d", QString::fromStdString(kDemo),
+                               QString::fromStdString(base)};
         a.start(kTool, args);
         b.start(kTool, args);
         ASSERT_TRUE(a.waitForFinished(30000));

@@ -5,9 +5,9 @@
 
 #include "datastore/packed_text.h"
 #include "platform/fs.h"
-#include "writers/x6_writer.h"
 #include "tests/support/bytes.h"
 #include "tests/support/huffman_chain.h"
+#include "writers/x6_writer.h"
 
 namespace {
 
@@ -75,7 +75,8 @@ TEST(HuffEncoder, RefusesTextsTheReaderCannotCarry)
         {"ends in 0", std::string("Tablety\0", 8)},
         {"empty", ""},
         {"0 0 in the last packed bytes", std::string("Tablety\0\0.", 10)},
-        {"packs to more than length + 1000", [] {
+        {"packs to more than length + 1000",
+         [] {
              // Long escapes only: at least 12 bits a byte.
              std::string t;
              for (int i = 0; i < 8000; ++i)
@@ -242,7 +243,7 @@ TEST(X6Writer, HeaderFlagsAndTheLastRecordMarker)
         bool compressed;
         int headSize;
         uint8_t flags;
-    } cases[] = {{true, 16, 0x0A}, {true, 14, 0x0C}, {true, 0, 0x08},
+    } cases[] = {{true, 16, 0x0A},  {true, 14, 0x0C},  {true, 0, 0x08},
                  {false, 16, 0x02}, {false, 14, 0x04}, {false, 0, 0x00}};
     for (const Case& c : cases) {
         X6FileOptions o;
@@ -273,8 +274,8 @@ TEST(X6Writer, HeaderFlagsAndTheLastRecordMarker)
     r.items = {"B\0\0\x07\0"};
     r.items[0].resize(5);
     w.Add(r);
-    EXPECT_EQ(w.Finish().substr(16), Bytes({0xFF, 0xFF, 3, 0, 0x22, 1, 3, 0, 'T', 'I', 'T', 'U', 'L', '_'}) +
-                                         r.items[0] + "xyz");
+    EXPECT_EQ(w.Finish().substr(16),
+              Bytes({0xFF, 0xFF, 3, 0, 0x22, 1, 3, 0, 'T', 'I', 'T', 'U', 'L', '_'}) + r.items[0] + "xyz");
 }
 
 TEST(HuffmanTables, TheGeneratorRemakesTheCommittedTables)

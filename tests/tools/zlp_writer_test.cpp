@@ -15,9 +15,8 @@ TEST(ZlpWriter, MatchesAFileLaidOutByHand)
     spec.letters = "CSLH";
     spec.rows = {{0x030201, {9, 8, 7, 6}}, {5, {1, 2, 3, 4}}};
     // Code (3) + C, S, L, H + one filler of 8: n = 6, E = 15, header 23 <= 30.
-    std::string expected = Bytes({0, 0, 145, 100, 6,
-                                  0, 0, 0x00, 0x0C, 0x00, 0x4C, 0x00, 0x30, 0x00, 0x20, 0, 0,
-                                  2, 0, 0, 0, 0, 7});
+    std::string expected = Bytes(
+        {0, 0, 145, 100, 6, 0, 0, 0x00, 0x0C, 0x00, 0x4C, 0x00, 0x30, 0x00, 0x20, 0, 0, 2, 0, 0, 0, 0, 7});
     expected.resize(30, '\0');
     expected += Bytes({5, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0});
     expected += Bytes({1, 2, 3, 9, 8, 7, 6, 0, 0, 0, 0, 0, 0, 0, 0});

@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const kBroken[] = {"list_binary.txt",   "list_nul_bytes.txt", "list_invalid_utf8.txt",
+const char* const kBroken[] = {"list_binary.txt",    "list_nul_bytes.txt", "list_invalid_utf8.txt",
                                "list_truncated.xml", "list_unclosed.xml",  "list_long_line.txt"};
 
 std::string BrokenPath(const char* name)

@@ -75,21 +75,28 @@ TEST_F(HtmlConvert, CodesBecomeTheirElements)
         {"text before any heading, code 19 or code 0 stays hidden",
          CtrlTextWriter().Text("hidden").Code(0).Text("shown").Take(), "shown"},
         {"two zeros end the text", Open().Text("a").Code(0).Code(0).Text("b").Take(), "a"},
-        {"code 0 closes what is open", Open().Code(14).Text("a").Code(0).Text("b").Take(),
-         "<p>a</p>b"},
+        {"code 0 closes what is open", Open().Code(14).Text("a").Code(0).Text("b").Take(), "<p>a</p>b"},
         {"plain paragraph; the end closes all without a line end",
          Open().Code(14).Text("x").Code(14).Text("y").Take(), "<p>x</p>\r\n<p>y</p>"},
-        {"a paragraph closed before content is not written",
-         Open().Code(14).Code(14).Text("x").Take(), "<p>x</p>"},
+        {"a paragraph closed before content is not written", Open().Code(14).Code(14).Text("x").Take(),
+         "<p>x</p>"},
         {"styled paragraphs, blank entries and a style beyond 21",
-         Open().Code(18, {1}).Text("a").Code(18, {4}).Text("b").Code(18, {21}).Text("c").Code(18, {30}).Text("d").Take(),
+         Open()
+             .Code(18, {1})
+             .Text("a")
+             .Code(18, {4})
+             .Text("b")
+             .Code(18, {21})
+             .Text("c")
+             .Code(18, {30})
+             .Text("d")
+             .Take(),
          "<p class=\"nrm\">a</p>\r\n<p>b</p>\r\n<p class=\"vl1\">c</p>\r\n<p class=\"\">d</p>"},
         {"line break", Open().Text("a").Code(13).Text("b").Take(), "a<br />\r\nb"},
         {"inline styles open in order and close in reverse",
          Open().Code(20, {0x143}).Text("a").Code(20, {0x001}).Text("b").Code(20, {0}).Take(),
          "<strong><em><span class=\"color\"><samp>a</samp></span></em>b</strong>"},
-        {"three and four blanks keep their width", Open().Text("a   b    c").Take(),
-         "a &nbsp; b &nbsp;  c"},
+        {"three and four blanks keep their width", Open().Text("a   b    c").Take(), "a &nbsp; b &nbsp;  c"},
         {"five blanks alternate", Open().Text("a     b").Take(), "a &nbsp; &nbsp; b"},
         {"markup characters are escaped", Open().Text("<a href=\"x\">&").Take(),
          "&lt;a href=&quot;x&quot;&gt;&amp;"},
@@ -109,10 +116,16 @@ TEST_F(HtmlConvert, CodesBecomeTheirElements)
          Open().CodeString(26, "@").Text("a@b.cz").Code(20, {1}).Text("c@d.cz").Code(7).Text("e").Take(),
          "<a href=\"mailto:a@b.cz\">a@b.cz</a><strong><a href=\"mailto:c@d.cz\">c@d.cz</a>e</strong>"},
         {"web link gets https:// unless it has a scheme",
-         Open().CodeString(26, "/").Text("www.x.cz").Code(7).CodeString(26, "/").Text("http://y.cz").Code(7).Take(),
+         Open()
+             .CodeString(26, "/")
+             .Text("www.x.cz")
+             .Code(7)
+             .CodeString(26, "/")
+             .Text("http://y.cz")
+             .Code(7)
+             .Take(),
          "<a href=\"https://www.x.cz\">www.x.cz</a><a href=\"http://y.cz\">http://y.cz</a>"},
-        {"link with a target, escaped",
-         Open().CodeString(26, "A&B<\"").Text("t").Code(7).Text("u").Take(),
+        {"link with a target, escaped", Open().CodeString(26, "A&B<\"").Text("t").Code(7).Text("u").Take(),
          "<a href=\"A&amp;B&lt;&quot;\">t</a>u"},
         {"a second link start closes the first",
          Open().CodeString(26, "X").Text("a").CodeString(26, "Y").Text("b").Code(7).Take(),
@@ -126,18 +139,25 @@ TEST_F(HtmlConvert, CodesBecomeTheirElements)
          Open().Code(18, {10}).Text("1. H").Code(12).Text("body").Code(12).Code(14).Take(),
          "<h3><a name=\"1\">1. H</a></h3>\r\n<p>body</p>\r\n"},
         {"codes without an action write nothing",
-         Open().Text("a").Code(8).Code(9).Code(15).Code(16, {1, 2}).Code(27, {3}).CodeString(28, "NOTE").Text("b").Take(),
+         Open()
+             .Text("a")
+             .Code(8)
+             .Code(9)
+             .Code(15)
+             .Code(16, {1, 2})
+             .Code(27, {3})
+             .CodeString(28, "NOTE")
+             .Text("b")
+             .Take(),
          "ab"},
         {"picture: folder, record name, lower-cased name with a quote as ~",
          Open().CodeString(25, "\"OBR 1", {0x864, 50}).Take(),
          "<p><img src=\"https://pics/A/Abcd~obr%201.png\" loading=\"lazy\" width=100 height=50 /></p>\r\n"},
         {"a picture name that leaves its folder gives no picture",
          Open().CodeString(25, "../X", {10, 10}).Text("a").Take(), "a"},
-        {"a picture name with markup characters is escaped",
-         Open().CodeString(25, "A&<B", {10, 10}).Take(),
+        {"a picture name with markup characters is escaped", Open().CodeString(25, "A&<B", {10, 10}).Take(),
          "<p><img src=\"https://pics/A/Abcda%26%3Cb.png\" loading=\"lazy\" width=10 height=10 /></p>\r\n"},
-        {"a picture closes an open paragraph",
-         Open().Code(14).Text("a").CodeString(25, "P", {1, 1}).Take(),
+        {"a picture closes an open paragraph", Open().Code(14).Text("a").CodeString(25, "P", {1, 1}).Take(),
          "<p>a</p>\r\n<p><img src=\"https://pics/A/Abcdp.png\" loading=\"lazy\" width=1 height=1 /></p>\r\n"},
     };
     in.recordName = "Abcd";
@@ -165,24 +185,49 @@ TEST_F(HtmlConvert, Tables)
          "<table>\r\n<tr><td valign=\"top\"></td></tr></table>\r\n",
          {{}, {}}},
         {"header rows and columns take D1, the body D2 with its font",
-         Open().Code(24, {0x0A9, 0x291}).Code(11).Text("h").Code(6).Text("h").Code(11).Text("c").Code(6).Text("d").Code(4).Take(),
+         Open()
+             .Code(24, {0x0A9, 0x291})
+             .Code(11)
+             .Text("h")
+             .Code(6)
+             .Text("h")
+             .Code(11)
+             .Text("c")
+             .Code(6)
+             .Text("d")
+             .Code(4)
+             .Take(),
          "<table class=\"tab\">\r\n"
-         "<tr><td class=\"pra tab\" valign=\"middle\">h</td>\r\n<td class=\"pra tab\" valign=\"middle\">h</td></tr>\r\n"
-         "<tr><td class=\"pra tab\" valign=\"middle\">c</td>\r\n<td class=\"str tab\" valign=\"middle\"><strong>d</strong></td></tr></table>\r\n",
+         "<tr><td class=\"pra tab\" valign=\"middle\">h</td>\r\n<td class=\"pra tab\" "
+         "valign=\"middle\">h</td></tr>\r\n"
+         "<tr><td class=\"pra tab\" valign=\"middle\">c</td>\r\n<td class=\"str tab\" "
+         "valign=\"middle\"><strong>d</strong></td></tr></table>\r\n",
          {{}}},
         {"explicit attributes: span, class, valign, font; span 15 counts as 1",
-         Open().Code(24, {0, 0}).Code(22, {0x183}).Text("a").Code(23, {0x57F}).Text("b").Code(23, {0x05F}).Code(4).Take(),
+         Open()
+             .Code(24, {0, 0})
+             .Code(22, {0x183})
+             .Text("a")
+             .Code(23, {0x57F})
+             .Text("b")
+             .Code(23, {0x05F})
+             .Code(4)
+             .Take(),
          "<table>\r\n<tr><td colspan=\"3\">a</td>\r\n<td class=\"hla\" valign=\"bottom\"><em>b</em></td>\r\n"
          "<td class=\"leo\" valign=\"top\"></td></tr></table>\r\n",
          {{}}},
         {"a table closes an open paragraph first",
          Open().Code(14).Text("p").Code(24, {0, 0}).Code(11).Text("a").Code(4).Take(),
-         "<p>p</p>\r\n<table>\r\n<tr><td valign=\"top\">a</td></tr></table>\r\n", {{}}},
+         "<p>p</p>\r\n<table>\r\n<tr><td valign=\"top\">a</td></tr></table>\r\n",
+         {{}}},
         {"row and cell codes without a table write nothing",
-         Open().Code(11).Code(6).Code(22, {1}).Code(23, {1}).Text("a").Take(), "a", {}},
+         Open().Code(11).Code(6).Code(22, {1}).Code(23, {1}).Text("a").Take(),
+         "a",
+         {}},
         {"a cell code before any row opens one",
          Open().Code(24, {0, 0}).Code(6).Text("a").Code(4).Take(),
-         "<table>\r\n<tr><td valign=\"top\">a</td></tr></table>\r\n", {{}}},
+         "<table>\r\n<tr><td valign=\"top\">a</td></tr></table>\r\n",
+         {{}}},
         {"text between a table and its first row opens a row and a cell",
          Open().Code(24, {0, 0}).Text("a").Code(11).Text("b").Code(4).Take(),
          "<table>\r\n<tr><td valign=\"top\">a</td></tr>\r\n<tr><td valign=\"top\">b</td></tr></table>\r\n",
@@ -193,7 +238,9 @@ TEST_F(HtmlConvert, Tables)
          "<tr><td class=\"pra\" valign=\"middle\">b<br />\r\n</td></tr></table>\r\n",
          {{}}},
         {"code 4 without a table only closes what is open",
-         Open().Code(14).Text("a").Code(4).Text("b").Take(), "<p>a</p>b", {}},
+         Open().Code(14).Text("a").Code(4).Text("b").Take(),
+         "<p>a</p>b",
+         {}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Body(c.text), c.body) << c.name;
@@ -219,16 +266,25 @@ TEST_F(HtmlConvert, SearchTermsHighlightShownTextOnly)
         std::string body;
     };
     const Case cases[] = {
-        {"a term matches shown text, not entities", {"AMP"}, "a&b amp",
+        {"a term matches shown text, not entities",
+         {"AMP"},
+         "a&b amp",
          "a&amp;b <span class=\"color\">amp</span>"},
-        {"a later term does not match an earlier span's tag", {"x", "SPAN"}, "x span",
+        {"a later term does not match an earlier span's tag",
+         {"x", "SPAN"},
+         "x span",
          "<span class=\"color\">x</span> <span class=\"color\">span</span>"},
-        {"overlapping terms: the later one takes its next free match", {"ABC", "BCD"}, "abcd bcd",
+        {"overlapping terms: the later one takes its next free match",
+         {"ABC", "BCD"},
+         "abcd bcd",
          "<span class=\"color\">abc</span>d <span class=\"color\">bcd</span>"},
         {"a term with < matches", {"A<B"}, "x a<b", "x <span class=\"color\">a&lt;b</span>"},
-        {"a span never splits a hard blank", {"A B"}, "a   b a b",
+        {"a span never splits a hard blank",
+         {"A B"},
+         "a   b a b",
          "a &nbsp; b <span class=\"color\">a b</span>"},
-        {"letters compare by capitals with diacritics kept", {"\xC8\xC1ST", "CAST"},
+        {"letters compare by capitals with diacritics kept",
+         {"\xC8\xC1ST", "CAST"},
          Kam("\xE8\xE1st cast"),
          "<span class=\"color\">\xE8\xE1st</span> <span class=\"color\">cast</span>"},
         {"only the first match of a term", {"A"}, "a a", "<span class=\"color\">a</span> a"},
@@ -259,11 +315,11 @@ TEST_F(HtmlConvert, SectionParagraphsOfArticles)
                                  .Text("ten")
                                  .Take();
     in.visibility = std::string(13, '+') + "-";
-    EXPECT_EQ(Body(text),
-              "<p class=\"pra\">three</p>\r\n"
-              "<p><acronym class=\"kodex\" title=\"A &amp; &lt;B&gt; &quot;C&quot;\"><a name=\"12\">12:</a></acronym>\r\n"
-              "twelve</p>\r\n"
-              "<p class=\"n10\">ten</p>");
+    EXPECT_EQ(Body(text), "<p class=\"pra\">three</p>\r\n"
+                          "<p><acronym class=\"kodex\" title=\"A &amp; &lt;B&gt; &quot;C&quot;\"><a "
+                          "name=\"12\">12:</a></acronym>\r\n"
+                          "twelve</p>\r\n"
+                          "<p class=\"n10\">ten</p>");
     ASSERT_EQ(page.tabs.size(), 1u) << "section 13 is hidden by the visibility table";
     EXPECT_EQ(page.tabs[0].label, "12");
     EXPECT_EQ(page.tabs[0].anchor, "12");

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "viewers/ctrl_text_meaning.h"
 #include "tests/support/bytes.h"
+#include "viewers/ctrl_text_meaning.h"
 
 namespace {
 
@@ -80,9 +80,8 @@ TEST(CtrlTextMeaning, NumberedItemLabelsAndLevels)
         int level;
     };
     const Case cases[] = {
-        {0x0203, "C)", 0}, {0x0103, "3.", 0}, {0x0F41, "2.a", 2}, {0x0603, "3.", 1},
-        {0x0001, "1)", 0}, {0x0301, "A.", 0}, {0x0401, "a)", 0}, {0x0E02, "b)", 2},
-        {0x0B0C, "12.", 2},
+        {0x0203, "C)", 0}, {0x0103, "3.", 0}, {0x0F41, "2.a", 2}, {0x0603, "3.", 1},  {0x0001, "1)", 0},
+        {0x0301, "A.", 0}, {0x0401, "a)", 0}, {0x0E02, "b)", 2},  {0x0B0C, "12.", 2},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(NumberedItemLabel(c.v), c.label) << std::hex << c.v;
@@ -98,8 +97,7 @@ TEST(CtrlTextMeaning, FontFlags)
     EXPECT_EQ(FontFlagsOf(0x100), bold);
     EXPECT_EQ(FontFlagsOf(0x001), bold);
     const CtrlFontFlags all = FontFlagsOf(0x3F);
-    EXPECT_TRUE(all.bold && all.italic && all.underline && all.highlight && all.superscript &&
-                all.subscript);
+    EXPECT_TRUE(all.bold && all.italic && all.underline && all.highlight && all.superscript && all.subscript);
     EXPECT_EQ(FontFlagsOf(0x040 | 0x080 | 0xE00), CtrlFontFlags{}) << "no meaning";
 }
 
@@ -144,9 +142,9 @@ TEST(CtrlTextMeaning, TableExtentCounterAndCells)
     // Table 0 with a header row, closed by 4; table 1 ended by code 18 and
     // followed by another definition without a 4: that one is table 2.
     CtrlTextWriter w;
-    w.Code(24, {0x101 | 0x120, 0x001 | 0x030, 50, 60});   // 1 header row, 1 header column
-    w.Code(11).Text("h1").Code(6).Text("h2");               // row 1: header row
-    w.Code(11).Text("c1").Code(14).Code(6).Text("c2");      // row 2: 14 stays inside
+    w.Code(24, {0x101 | 0x120, 0x001 | 0x030, 50, 60}); // 1 header row, 1 header column
+    w.Code(11).Text("h1").Code(6).Text("h2");           // row 1: header row
+    w.Code(11).Text("c1").Code(14).Code(6).Text("c2");  // row 2: 14 stays inside
     w.Code(23, {0x203}).Text("c3");
     w.Code(4);
     w.Code(24, {0, 0, 10});
@@ -177,13 +175,10 @@ TEST(CtrlTextMeaning, TableExtentCounterAndCells)
     }
     const std::vector<std::tuple<std::string, bool, int, int, int, int>> expected = {
         {"h1", true, 0, 1, 0, 0x120}, // value 15 in a header row: the header attribute
-        {"h2", true, 0, 1, 1, 0x120},
-        {"c1", true, 0, 2, 0, 0x120}, // header column
-        {"c2", true, 0, 2, 1, 0x030}, // body
-        {"c3", true, 0, 2, 2, 0x203},
-        {"t1", true, 1, 1, 0, 0x012},
-        {"head", false, 1, 0, 0, 0x012},
-        {"t2", true, 2, 1, 0, 0x000},
+        {"h2", true, 0, 1, 1, 0x120},    {"c1", true, 0, 2, 0, 0x120}, // header column
+        {"c2", true, 0, 2, 1, 0x030},                                  // body
+        {"c3", true, 0, 2, 2, 0x203},    {"t1", true, 1, 1, 0, 0x012},
+        {"head", false, 1, 0, 0, 0x012}, {"t2", true, 2, 1, 0, 0x000},
     };
     ASSERT_EQ(seen.size(), expected.size());
     for (size_t i = 0; i < seen.size(); ++i) {
@@ -199,8 +194,8 @@ TEST(CtrlTextMeaning, TableExtentCounterAndCells)
 
     // Every ending code ends a table; 14, 6, 11, 13, 20 do not.
     for (int code = 0; code < 32; ++code) {
-        const bool ends = code <= 5 || code == 10 || code == 12 || code == 18 || code == 19 ||
-                          code == 21 || code == 24;
+        const bool ends =
+            code <= 5 || code == 10 || code == 12 || code == 18 || code == 19 || code == 21 || code == 24;
         EXPECT_EQ(EndsTable(static_cast<uint8_t>(code)), ends) << code;
     }
 }

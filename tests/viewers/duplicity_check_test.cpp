@@ -22,8 +22,8 @@ protected:
     void SetUp() override
     {
         // One folder per test: ctest runs the tests as parallel processes.
-        folder_ = dupfix::WriteDuplicityFolder(std::string("check-")
-                                               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = dupfix::WriteDuplicityFolder(
+            std::string("check-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         previous_ = DataDir();
         SetDataDir(folder_);
         DuplicityBatchMode = true;
@@ -85,19 +85,27 @@ TEST_F(DuplicityCheck, FindingsOfEachLevelAndTheirDropping)
     };
     const Case cases[] = {
         {"the full code; the same pair at the 3-character level is dropped",
-         {1, 2}, {"7 0,1 N02BE01 " + Kam("Paracetamol")}, {7, 7}},
+         {1, 2},
+         {"7 0,1 N02BE01 " + Kam("Paracetamol")},
+         {7, 7}},
         {"A, B, C: level 7 for A and B, level 3 for all three",
-         {1, 2, 3}, {"7 0,1 N02BE01 " + Kam("Paracetamol"), "3 0,1,2 N02 Analgetika"}, {7, 7, 3}},
+         {1, 2, 3},
+         {"7 0,1 N02BE01 " + Kam("Paracetamol"), "3 0,1,2 N02 Analgetika"},
+         {7, 7, 3}},
         {"the 5-character level with its own name",
-         {4, 5}, {"5 0,1 M01AE " + Kam("Deriváty kyseliny propionové")}, {5, 5}},
-        {"the 4-character level",
-         {6, 7}, {"4 0,1 M01A " + Kam("Nesteroidní antiflogistika")}, {4, 4}},
+         {4, 5},
+         {"5 0,1 M01AE " + Kam("Deriváty kyseliny propionové")},
+         {5, 5}},
+        {"the 4-character level", {6, 7}, {"4 0,1 M01A " + Kam("Nesteroidní antiflogistika")}, {4, 4}},
         {"a substance group: its kk name, lower-cased after the first letter",
-         {4, 6}, {"6 0,1 " + Kam("Skupina: nesteroidní antiflogistika")}, {6, 6}},
+         {4, 6},
+         {"6 0,1 " + Kam("Skupina: nesteroidní antiflogistika")},
+         {6, 6}},
         {"a group without a kk record is named by its number; flag bit 0 takes no part",
-         {10, 11, 8}, {"6 0,1  8100"}, {6, 6, 0}},
-        {"unknown ATC and substances 0 and -1 find nothing",
-         {9, 13, 14, 9}, {}, {0, 0, 0, 0}},
+         {10, 11, 8},
+         {"6 0,1  8100"},
+         {6, 6, 0}},
+        {"unknown ATC and substances 0 and -1 find nothing", {9, 13, 14, 9}, {}, {0, 0, 0, 0}},
         {"unresolved products stay out", {0, 1, 0}, {}, {0, 0, 0}},
     };
     for (const Case& c : cases) {
@@ -155,8 +163,10 @@ TEST_F(DuplicityCheck, PairsAreSortedWhateverTheFileOrder)
 {
     const std::vector<SubstancePair>& pairs = PairTable();
     ASSERT_EQ(pairs.size(), 37u);
-    EXPECT_TRUE(std::is_sorted(pairs.begin(), pairs.end(),
-                               [](const SubstancePair& a, const SubstancePair& b) { return a.substance < b.substance; }));
+    EXPECT_TRUE(
+        std::is_sorted(pairs.begin(), pairs.end(), [](const SubstancePair& a, const SubstancePair& b) {
+            return a.substance < b.substance;
+        }));
     // 201 stands last among the file's first pairs; a walk from the start
     // of the unsorted file would stop before reaching it.
     LekRec ibu;
@@ -180,9 +190,10 @@ TEST_F(DuplicityCheck, WindowLabelsCarryTheirMark)
 {
     DuplicityBatchMode = false;
     test_support::ScopedTextTable ui(
-        UiTexts, test_support::CompileTable("[Dupl]\nLev7=Stejný kód ATC:\\x20\nLev6=Stejná skupina látek:\\x20\n"
-                                            "Lev5=Stejná skupina ATC:\\x20\nLev4=Podobná skupina ATC:\\x20\n"
-                                            "Lev3=Stejná hlavní skupina ATC:\\x20\n"));
+        UiTexts,
+        test_support::CompileTable("[Dupl]\nLev7=Stejný kód ATC:\\x20\nLev6=Stejná skupina látek:\\x20\n"
+                                   "Lev5=Stejná skupina ATC:\\x20\nLev4=Podobná skupina ATC:\\x20\n"
+                                   "Lev3=Stejná hlavní skupina ATC:\\x20\n"));
     std::vector<LekRec> leks = Products({1, 2, 3});
     std::vector<DupRec> dups;
     ASSERT_EQ(CheckDuplicities(leks, 3, dups), 2);

@@ -29,9 +29,9 @@
 #include "datastore/kamenici.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "record_text_fixture.h"
 #include "writers/dat_writer.h"
 #include "writers/sez_writer.h"
-#include "record_text_fixture.h"
 
 namespace dupfix {
 
@@ -51,8 +51,9 @@ inline DatLayout TextLayout(int length)
     int left = length, n = 0;
     while (left > 0) {
         const int w = std::min(left, 128);
-        fields.push_back({std::string("F") + static_cast<char>('A' + n / 26) + static_cast<char>('A' + n % 26),
-                          static_cast<uint8_t>(w - 1)});
+        fields.push_back(
+            {std::string("F") + static_cast<char>('A' + n / 26) + static_cast<char>('A' + n % 26),
+             static_cast<uint8_t>(w - 1)});
         left -= w;
         ++n;
     }
@@ -84,7 +85,8 @@ inline void WriteKab(const std::string& dir, const std::vector<std::pair<int32_t
     ASSERT_EQ(WriteDatFile(dir + "kab.dat", DatLayout({{"SUB", 0x02}, {"GRP", 0x02}}), recs), 0);
 }
 
-inline std::string Drug(const char* code, const char* name, const char* text27, const char* text24, const char* atc)
+inline std::string Drug(const char* code, const char* name, const char* text27, const char* text24,
+                        const char* atc)
 {
     return Rec(346).Put(1, code).Put(8, name).Put(78, text27).Put(117, text24).Put(193, atc).bytes;
 }
@@ -102,9 +104,16 @@ inline std::string R5(std::string_view s)
     return std::string(s.size() < 5 ? 5 - s.size() : 0, ' ') + std::string(s);
 }
 
-inline std::string Klc(const char* drug, const char* substance5, char kind, const char* amount6, const char* unit)
+inline std::string Klc(const char* drug, const char* substance5, char kind, const char* amount6,
+                       const char* unit)
 {
-    return Rec(21).Put(1, drug).Put(8, R5(substance5)).Put(13, std::string(1, kind)).Put(14, amount6).Put(20, unit).bytes;
+    return Rec(21)
+        .Put(1, drug)
+        .Put(8, R5(substance5))
+        .Put(13, std::string(1, kind))
+        .Put(14, amount6)
+        .Put(20, unit)
+        .bytes;
 }
 
 inline std::string Kk(const char* code5, const char* utf8Name)
@@ -138,15 +147,15 @@ inline std::string WriteDuplicityFolder(const std::string& name)
            Drug("0000063", "Skupina minus", "TBL NOB", "", "C09CA01")});
 
     Table(dir, "atc", "atckod", 166, {0, 7, 0, 7},
-          {Atc("A11CC05", "Kolekalciferol", 'C'), Atc("C09AA05", "Ramipril", 'B'), Atc("C09CA01", "Losartan", 'B'),
-           Atc("M", "Svalová a kosterní soustava"), Atc("M01", "Protizánětlivá a antirevmatická léčiva"),
-           Atc("M01A", "Nesteroidní antiflogistika"), Atc("M01AB", "Deriváty kyseliny octové"),
-           Atc("M01AB05", "Diklofenak", 'H'), Atc("M01AB15", "Ketorolak", 'H'),
-           Atc("M01AE", "Deriváty kyseliny propionové"), Atc("M01AE01", "Ibuprofen", 'F'),
-           Atc("M01AE02", "Naproxen", 'F'), Atc("N", "Nervový systém"), Atc("N02", "Analgetika"),
-           Atc("N02B", "Jiná analgetika a antipyretika"), Atc("N02BA", "Kyselina salicylová a deriváty"),
-           Atc("N02BA01", "Kyselina acetylsalicylová", 'P'), Atc("N02BE", "Anilidy"),
-           Atc("N02BE01", "Paracetamol", 'R')});
+          {Atc("A11CC05", "Kolekalciferol", 'C'), Atc("C09AA05", "Ramipril", 'B'),
+           Atc("C09CA01", "Losartan", 'B'), Atc("M", "Svalová a kosterní soustava"),
+           Atc("M01", "Protizánětlivá a antirevmatická léčiva"), Atc("M01A", "Nesteroidní antiflogistika"),
+           Atc("M01AB", "Deriváty kyseliny octové"), Atc("M01AB05", "Diklofenak", 'H'),
+           Atc("M01AB15", "Ketorolak", 'H'), Atc("M01AE", "Deriváty kyseliny propionové"),
+           Atc("M01AE01", "Ibuprofen", 'F'), Atc("M01AE02", "Naproxen", 'F'), Atc("N", "Nervový systém"),
+           Atc("N02", "Analgetika"), Atc("N02B", "Jiná analgetika a antipyretika"),
+           Atc("N02BA", "Kyselina salicylová a deriváty"), Atc("N02BA01", "Kyselina acetylsalicylová", 'P'),
+           Atc("N02BE", "Anilidy"), Atc("N02BE01", "Paracetamol", 'R')});
 
     std::vector<std::string> klc = {
         Klc("0000011", " 101", 'L', "   500", "MG"), Klc("0000012", " 101", 'L', "500", "MG"),
@@ -169,7 +178,7 @@ inline std::string WriteDuplicityFolder(const std::string& name)
 
     // Out of order on purpose; enough records for the header read.
     std::vector<std::pair<int32_t, int32_t>> pairs = {{301, 8100}, {203, 95000}, {101, 90001}, {302, 8100},
-                                                       {203, 8003}, {204, 90002}, {201, 8003}};
+                                                      {203, 8003}, {204, 90002}, {201, 8003}};
     for (int i = 0; i < 30; ++i)
         pairs.push_back({1000 + i, 90100 + i});
     WriteKab(dir, pairs);

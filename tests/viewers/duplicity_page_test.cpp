@@ -46,7 +46,8 @@ protected:
         previousDir_ = DataDir();
         SetDataDir(WithTrailingSlash(QEVW_DEMO_DATA_DIR));
         previousUi_ = UiTexts.Get();
-        ASSERT_GE(LoadTextTable(UiTexts, std::string(QEVW_PROGRAM_DIR) + "/qevw.ces"), TextTableResult::FirstSuccess);
+        ASSERT_GE(LoadTextTable(UiTexts, std::string(QEVW_PROGRAM_DIR) + "/qevw.ces"),
+                  TextTableResult::FirstSuccess);
         previousSink_ = SetMessageSink(&boxes);
 
         state.pageFont.size = 10;
@@ -295,8 +296,9 @@ TEST_F(DuplicityPage, TheReportBoxAndItsCut)
 
 TEST_F(DuplicityPage, AnUnresolvedItemKeepsItsRowWithoutAMark)
 {
-    clipboardText = "<erp:Doklad>\n<erp:PLP>\n<erp:HVLPReg>\n<erp:Kod>9999999</erp:Kod>\n</erp:HVLPReg>\n</erp:PLP>\n"
-                    "<erp:PLP>\n<erp:HVLPReg>\n<erp:Kod>0000113</erp:Kod>\n</erp:HVLPReg>\n</erp:PLP>\n</erp:Doklad>\n";
+    clipboardText =
+        "<erp:Doklad>\n<erp:PLP>\n<erp:HVLPReg>\n<erp:Kod>9999999</erp:Kod>\n</erp:HVLPReg>\n</erp:PLP>\n"
+        "<erp:PLP>\n<erp:HVLPReg>\n<erp:Kod>0000113</erp:Kod>\n</erp:HVLPReg>\n</erp:PLP>\n</erp:Doklad>\n";
     page->PasteList();
     ASSERT_EQ(page->ProductCount(), 2);
     EXPECT_TRUE(page->Products()[0].code.empty());

@@ -48,7 +48,8 @@ protected:
         home = tmp_.path() + "/home";
         for (const QString& d : {temp, runtime, home})
             QDir().mkpath(d);
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(runtime,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     QProcessEnvironment Env(bool gui) const
@@ -84,7 +85,8 @@ protected:
         all += args;
         p.start(kProgram, all);
         EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
     QString Result() const
     {
@@ -178,7 +180,13 @@ TEST_F(DuplicityProcess, ARunningWindowTakesListsByFileAndByBlock)
         out += QString::fromUtf8(first.readAllStandardOutput());
         err += QString::fromUtf8(first.readAllStandardError());
     };
-    ASSERT_TRUE(WaitFor([&] { first.waitForReadyRead(50); pump(); return out.contains("window:"); }, 15000))
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            first.waitForReadyRead(50);
+            pump();
+            return out.contains("window:");
+        },
+        15000))
         << err.toStdString();
 
     auto second = [&](const QString& b) {
@@ -189,16 +197,26 @@ TEST_F(DuplicityProcess, ARunningWindowTakesListsByFileAndByBlock)
         return p.exitCode();
     };
     EXPECT_EQ(second(kLists + "erecept_vsechny_urovne.xml"), 0);
-    EXPECT_TRUE(WaitFor([&] { first.waitForReadyRead(50); pump(); return err.contains("Dupl: 11 products, 5 findings"); },
-                        10000))
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            first.waitForReadyRead(50);
+            pump();
+            return err.contains("Dupl: 11 products, 5 findings");
+        },
+        10000))
         << err.toStdString();
 
     const std::string name = UniqueName("qevw-window-");
     {
         ScopedSharedBlock block(name, "0000268\n0000845\n");
         EXPECT_EQ(second(QString::fromStdString(name)), 0);
-        EXPECT_TRUE(
-            WaitFor([&] { first.waitForReadyRead(50); pump(); return err.contains("Dupl: 2 products, 1 findings"); }, 10000))
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                first.waitForReadyRead(50);
+                pump();
+                return err.contains("Dupl: 2 products, 1 findings");
+            },
+            10000))
             << err.toStdString();
     }
     first.terminate();

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <filesystem>
 #include <fstream>
 
@@ -12,9 +11,9 @@
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "lists/list_text_helpers.h"
-#include "viewers/viewer_page.h"
-#include "tests/viewers/html_random_pages.h"
 #include "tests/viewers/html_check.h"
+#include "tests/viewers/html_random_pages.h"
+#include "viewers/viewer_page.h"
 
 TEST(HtmlValidity, RandomTextsGiveValidPages)
 {
@@ -79,7 +78,8 @@ TEST(HtmlValidity, EveryDemoPageIsValid)
     const std::string data = std::string(QEVW_DEMO_DATA_DIR) + "/";
     SetDataDir(data);
     ASSERT_GE(LoadTextTable(DataTexts, data + "kalvo.ces"), TextTableResult::FirstSuccess);
-    ASSERT_GE(LoadTextTable(UiTexts, std::string(QEVW_PROGRAM_DIR) + "/qevw.ces"), TextTableResult::FirstSuccess);
+    ASSERT_GE(LoadTextTable(UiTexts, std::string(QEVW_PROGRAM_DIR) + "/qevw.ces"),
+              TextTableResult::FirstSuccess);
     LoadCodeTables(DataSetCode::Drugs, 0);
     LoadDeviceMarkLetter();
     const std::filesystem::path dir = html_check::FreshFolder("demo");

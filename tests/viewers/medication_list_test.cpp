@@ -109,35 +109,66 @@ TEST_F(DemoData, XmlListsGiveOnePositionAndOneDosagePerItem)
         std::string report;
     };
     const std::string navod2 = "  <erp:Navod>1-0-1</erp:Navod>\n  <erp:Navod>druh\xC3\xBD</erp:Navod>\n";
-    const std::string navod3 = navod2 + "  <erp:Navod>t\xC5\x99" "et\xC3\xAD</erp:Navod>\n";
+    const std::string navod3 = navod2 + "  <erp:Navod>t\xC5\x99"
+                                        "et\xC3\xAD</erp:Navod>\n";
     const Case cases[] = {
         {"byte-order mark and declaration",
-         "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<erp:Doklad xmlns:erp=\"urn:x\">\n" + Item(Reg("0000113")) + "</erp:Doklad>\n",
-         {"0000113"}, {""}, "", ""},
+         "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<erp:Doklad xmlns:erp=\"urn:x\">\n" + Item(Reg("0000113")) +
+             "</erp:Doklad>\n",
+         {"0000113"},
+         {""},
+         "",
+         ""},
         {"a leading blank line, then <medi",
          "\r\n  <medikace>\n" + Item(Reg("0000129") + "<erp:Navod>1 tbl</erp:Navod>\n") + "</medikace>",
-         {"0000129"}, {"1 tbl"}, "", ""},
+         {"0000129"},
+         {"1 tbl"},
+         "",
+         ""},
         {"a patient with diacritics, entities in the dosage",
          "<erp:Doklad>\n<erp:Pacient>\n<erp:Jmena>Ji\xC5\x99\xC3\xAD</erp:Jmena>\n"
-         "<erp:Prijmeni>Dvo\xC5\x99\xC3\xA1k</erp:Prijmeni>\n</erp:Pacient>\n"
-             + Item(Reg("0000152") + "<erp:Navod>1 &lt; 2 &amp; 3\xC3\x97 denn\xC4\x9B</erp:Navod>\n") + "</erp:Doklad>",
-         {"0000152"}, {Cp("1 < 2 &amp; 3× denně")}, Cp("Jiří Dvořák"), ""},
+         "<erp:Prijmeni>Dvo\xC5\x99\xC3\xA1k</erp:Prijmeni>\n</erp:Pacient>\n" +
+             Item(Reg("0000152") + "<erp:Navod>1 &lt; 2 &amp; 3\xC3\x97 denn\xC4\x9B</erp:Navod>\n") +
+             "</erp:Doklad>",
+         {"0000152"},
+         {Cp("1 < 2 &amp; 3× denně")},
+         Cp("Jiří Dvořák"),
+         ""},
         {"a code outside the registered product counts the item without a position",
          "<erp:Doklad>\n" + Item("<erp:Kod>0000113</erp:Kod>\n") + Item(Reg("0000129")) + "</erp:Doklad>",
-         {"-", "0000129"}, {"", ""}, "", ""},
+         {"-", "0000129"},
+         {"", ""},
+         "",
+         ""},
         {"five digits and an unknown code are reported",
-         "<erp:Doklad>\n" + Item(Reg("00001")) + Item(Reg("9999999")) + Item(Reg("0000113")) + "</erp:Doklad>",
-         {"-", "-", "0000113"}, {"", "", ""}, "", "nenalezen 00001\r\nnenalezen 9999999"},
+         "<erp:Doklad>\n" + Item(Reg("00001")) + Item(Reg("9999999")) + Item(Reg("0000113")) +
+             "</erp:Doklad>",
+         {"-", "-", "0000113"},
+         {"", "", ""},
+         "",
+         "nenalezen 00001\r\nnenalezen 9999999"},
         {"an element split over two lines is not one",
-         "<erp:Doklad>\n<erp:PLP>\n<erp:HVLPReg>\n<erp:Kod>\n0000113</erp:Kod>\n</erp:HVLPReg>\n</erp:PLP>\n</erp:Doklad>",
-         {"-"}, {""}, "", "nenalezen "},
+         "<erp:Doklad>\n<erp:PLP>\n<erp:HVLPReg>\n<erp:Kod>\n0000113</erp:Kod>\n</erp:HVLPReg>\n</"
+         "erp:PLP>\n</erp:Doklad>",
+         {"-"},
+         {""},
+         "",
+         "nenalezen "},
         {"zero, two and three dosages keep later items in step",
-         "<erp:Doklad>\n" + Item(Reg("0000113")) + Item(Reg("0000129") + navod2) + Item(Reg("0000152") + navod3)
-             + Item(Reg("0000211") + "<erp:Navod>posledn\xC3\xAD</erp:Navod>\n") + "</erp:Doklad>",
-         {"0000113", "0000129", "0000152", "0000211"}, {"", "1-0-1", "1-0-1", Cp("poslední")}, "", ""},
+         "<erp:Doklad>\n" + Item(Reg("0000113")) + Item(Reg("0000129") + navod2) +
+             Item(Reg("0000152") + navod3) +
+             Item(Reg("0000211") + "<erp:Navod>posledn\xC3\xAD</erp:Navod>\n") + "</erp:Doklad>",
+         {"0000113", "0000129", "0000152", "0000211"},
+         {"", "1-0-1", "1-0-1", Cp("poslední")},
+         "",
+         ""},
         {"tabs are blanks and lines are trimmed",
-         "<erp:Doklad>\n\t<erp:PLP>\n\t\t<erp:HVLPReg>\n\t\t\t<erp:Kod>0000113</erp:Kod>\n\t\t</erp:HVLPReg>\n\t</erp:PLP>\n",
-         {"0000113"}, {""}, "", ""},
+         "<erp:Doklad>\n\t<erp:PLP>\n\t\t<erp:HVLPReg>\n\t\t\t<erp:Kod>0000113</erp:Kod>\n\t\t</"
+         "erp:HVLPReg>\n\t</erp:PLP>\n",
+         {"0000113"},
+         {""},
+         "",
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -160,7 +191,8 @@ TEST_F(DemoData, XmlReadsAtMostFiftyItems)
 {
     std::string text = "<erp:Doklad>\n";
     for (int i = 0; i < 51; ++i)
-        text += Item(Reg(i == 50 ? "0000129" : "0000113") + "<erp:Navod>" + std::to_string(i) + "</erp:Navod>\n");
+        text +=
+            Item(Reg(i == 50 ? "0000129" : "0000113") + "<erp:Navod>" + std::to_string(i) + "</erp:Navod>\n");
     std::vector<int32_t> positions;
     std::vector<std::string> dosages;
     ListValues values;
@@ -172,7 +204,8 @@ TEST_F(DemoData, XmlReadsAtMostFiftyItems)
 
 TEST_F(DemoData, TheEveryLevelFixturesResolveAlike)
 {
-    for (const char* name : {"erecept_vsechny_urovne.xml", "vsechny_urovne_cp1250.txt", "vsechny_urovne_utf8.txt"}) {
+    for (const char* name :
+         {"erecept_vsechny_urovne.xml", "vsechny_urovne_cp1250.txt", "vsechny_urovne_utf8.txt"}) {
         SCOPED_TRACE(name);
         std::string text = DecodeListText(ReadFixture(name));
         std::vector<int32_t> positions;
@@ -204,18 +237,37 @@ TEST_F(DemoData, PlainListsResolveCodesNamesAndGoods)
     };
     const Case cases[] = {
         {"patient line, heading and comments",
-         Cp("=Jiří Dvořák\r\nKód   Název\r\n# komentář\r\n!x\r\n==\r\n0000113\r\n"), {"0000113"}, Cp("Jiří Dvořák"), ""},
+         Cp("=Jiří Dvořák\r\nKód   Název\r\n# komentář\r\n!x\r\n==\r\n0000113\r\n"),
+         {"0000113"},
+         Cp("Jiří Dvořák"),
+         ""},
         {"a code with its name, a tab after a code",
-         "0000129 PARALGEN 500\n0000152\tIbuprofen\n", {"0000129", "0000152"}, "", ""},
+         "0000129 PARALGEN 500\n0000152\tIbuprofen\n",
+         {"0000129", "0000152"},
+         "",
+         ""},
         {"a goods code is reported, not stored",
-         "10112 Vitamin C\n0000113\n", {"0000113"}, "", "parafarm. 10112 Vitamin C"},
+         "10112 Vitamin C\n0000113\n",
+         {"0000113"},
+         "",
+         "parafarm. 10112 Vitamin C"},
         {"a name stops before its strength, with the blank",
-         Cp("Žaludex 40 mg\nDiklofenak Indigo 50 mg\n"), {"0000211", "0001163"}, "", ""},
+         Cp("Žaludex 40 mg\nDiklofenak Indigo 50 mg\n"),
+         {"0000211", "0001163"},
+         "",
+         ""},
         {"a goods name and unknown lines",
-         Cp("Vitamin C 1000 mg retard\n0009999 nic\nZázračný elixír\n99999\n"), {}, "",
-         Cp("parafarm. Vitamin C 1000 mg retard\r\nnenalezen 0009999 nic\r\nnenalezen Zázračný elixír\r\nnenalezen 99999")},
-        {"a tab inside a name is no blank", "Ibuprofen\tDalmora 400 mg\n", {}, "",
-         "nenalezen Ibuprofen\x1F" "Dalmora "},
+         Cp("Vitamin C 1000 mg retard\n0009999 nic\nZázračný elixír\n99999\n"),
+         {},
+         "",
+         Cp("parafarm. Vitamin C 1000 mg retard\r\nnenalezen 0009999 nic\r\nnenalezen Zázračný "
+            "elixír\r\nnenalezen 99999")},
+        {"a tab inside a name is no blank",
+         "Ibuprofen\tDalmora 400 mg\n",
+         {},
+         "",
+         "nenalezen Ibuprofen\x1F"
+         "Dalmora "},
         {"a patient line without a line feed", "=Jan Novak", {}, "Jan Novak", ""},
     };
     for (const Case& c : cases) {
@@ -253,8 +305,10 @@ TEST_F(DemoData, GoodsCodeListsByCodeLength)
         std::string report;
     };
     const Case cases[] = {
-        {"five digits, heading and comment", Cp("Kód zboží\n10010\n# x\n10027 krém\n99999\n1001\n"),
-         {"10010", "10027"}, "nenalezen 99999\r\nnenalezen 1001"},
+        {"five digits, heading and comment",
+         Cp("Kód zboží\n10010\n# x\n10027 krém\n99999\n1001\n"),
+         {"10010", "10027"},
+         "nenalezen 99999\r\nnenalezen 1001"},
         {"six digits", "= Chyby 6\n300000\n300037\n", {"10010", "10027"}, ""},
         {"EAN, CR LF", "= Chyby 13\r\n8591100277772\r\n8591101127779\r\n", {"10027", "10112"}, ""},
         {"a length that is no number keeps five", "= Chyby x\n10010\n", {"10010"}, ""},
@@ -290,7 +344,8 @@ class ListChannels : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::path(QEVW_BINARY_DIR) / "test-lists" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = fs::path(QEVW_BINARY_DIR) / "test-lists" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -360,7 +415,8 @@ TEST_F(ListChannels, SharedBlocksAndThePathRule)
     }
     {
         // A UTF-8 plain list is converted; XML is left to the parser.
-        ScopedSharedBlock block(name, "\xC5\xBD" "aludex 40 mg\n");
+        ScopedSharedBlock block(name, "\xC5\xBD"
+                                      "aludex 40 mg\n");
         EXPECT_EQ(ReadListSource(name).text, Cp("Žaludex 40 mg\n"));
     }
 
@@ -422,7 +478,8 @@ TEST(RequestCommandCode, ChoosesTheFirstLetterByKindAndCode)
 {
     RecordingTarget target;
     RequestTarget* old = SetRequestTarget(&target);
-    test_support::ScopedTextTable ui(UiTexts, test_support::CompileTable("[Prohlizec]\nZkr1=ABCS\nZkr2=AKXP\n"));
+    test_support::ScopedTextTable ui(UiTexts,
+                                     test_support::CompileTable("[Prohlizec]\nZkr1=ABCS\nZkr2=AKXP\n"));
     struct Case {
         char kind;
         const char* a;
@@ -434,7 +491,7 @@ TEST(RequestCommandCode, ChoosesTheFirstLetterByKindAndCode)
         {'d', "DAK", "dAK", ""},
         {'d', "BA", "DBA", ""},
         {'d', "xs", "CXS", ""},
-        {'d', "A ", "0", ""},       // "A " must not match across "MA AE"
+        {'d', "A ", "0", ""}, // "A " must not match across "MA AE"
         {'d', "MAA", "0", ""},
         {'d', "DAK#SP", "dAK", "section 3"},
         {'d', "DAK#7", "dAK", "section 7"},
@@ -455,10 +512,11 @@ TEST(RequestCommandCode, ChoosesTheFirstLetterByKindAndCode)
 
 TEST(SectionCodeIndex, NumbersAndLetterPairs)
 {
-    test_support::ScopedTextTable ui(UiTexts, test_support::CompileTable("[Prohlizec]\nZkr1= ABS\nZkr2=CKKP\n"));
+    test_support::ScopedTextTable ui(UiTexts,
+                                     test_support::CompileTable("[Prohlizec]\nZkr1= ABS\nZkr2=CKKP\n"));
     EXPECT_EQ(SectionCodeIndex("12"), 12);
     EXPECT_EQ(SectionCodeIndex("99"), 0);
-    EXPECT_EQ(SectionCodeIndex("C"), 0);   // " C"
+    EXPECT_EQ(SectionCodeIndex("C"), 0); // " C"
     EXPECT_EQ(SectionCodeIndex("_C"), 0);
     EXPECT_EQ(SectionCodeIndex("ak"), 1);
     EXPECT_EQ(SectionCodeIndex("SP"), 3);
@@ -519,11 +577,13 @@ TEST_F(Requests, EachLookupRowSetsTheRequestAndRunsItsCommand)
               (V{"close", "paragraph 69", "pos " + kl113, "table 6", "command dSP", "exec dSP 0"}));
     EXPECT_EQ(Run("|1=,113,9|"), (V{"close", "pos " + kl113, "table 6", "command dAK", "exec dAK 0"}));
     // An EAN through "kle" (kle.csv: 0000129,8594000012917).
-    EXPECT_EQ(Run("|1=8594000012917|"), (V{"close", "pos " + Pos("kl", "klkod", "0000129"), "table 6", "command dAK",
-                                          "exec dAK 0"}));
+    EXPECT_EQ(Run("|1=8594000012917|"),
+              (V{"close", "pos " + Pos("kl", "klkod", "0000129"), "table 6", "command dAK", "exec dAK 0"}));
     // A small-letter ATC code.
-    EXPECT_EQ(Run("|1=c10aa05|"), (V{"close", "pos " + Pos("atc", "atckod", "C10AA05"), "table 2", "command DAA", "exec DAA 0"}));
-    EXPECT_EQ(Run("|1=n02|"), (V{"close", "pos " + Pos("atc", "atckod", "N02    "), "table 2", "command DAA", "exec DAA 0"}));
+    EXPECT_EQ(Run("|1=c10aa05|"),
+              (V{"close", "pos " + Pos("atc", "atckod", "C10AA05"), "table 2", "command DAA", "exec DAA 0"}));
+    EXPECT_EQ(Run("|1=n02|"),
+              (V{"close", "pos " + Pos("atc", "atckod", "N02    "), "table 2", "command DAA", "exec DAA 0"}));
     // A name goes to the name list as the request text.
     EXPECT_EQ(Run("|1=PARA|2=500|"), (V{"close", "text PARA 500", "exec DNA 0"}));
     EXPECT_EQ(Run("|1=,,Para|"), (V{"close", "text Para", "exec DNA 0"}));
@@ -531,9 +591,10 @@ TEST_F(Requests, EachLookupRowSetsTheRequestAndRunsItsCommand)
     EXPECT_EQ(Run("|1=  |"), (V{}));
     // Goods and devices by the data set.
     target.dataSet = DataSetCode::Goods;
-    EXPECT_EQ(Run("|1=10010|"), (V{"close", "pos " + Pos("pfa", "pfakod", "10010"), "table 20", "command pAR", "exec pAR 0"}));
-    EXPECT_EQ(Run("|1=8591100277772|"),
-              (V{"close", "pos " + Pos("pfa", "pfaean", "8591100277772"), "table 20", "command pAR", "exec pAR 0"}));
+    EXPECT_EQ(Run("|1=10010|"),
+              (V{"close", "pos " + Pos("pfa", "pfakod", "10010"), "table 20", "command pAR", "exec pAR 0"}));
+    EXPECT_EQ(Run("|1=8591100277772|"), (V{"close", "pos " + Pos("pfa", "pfaean", "8591100277772"),
+                                           "table 20", "command pAR", "exec pAR 0"}));
 }
 
 TEST_F(Requests, CasNumbersArePaddedToTheirColumn)
@@ -566,8 +627,7 @@ TEST_F(Requests, CodeListsOpenWindowsOrOneList)
     EXPECT_EQ(Run("|1=0000113;0000129|m=f3|"), (V{"close", "list Seznam " + a + " " + b, "exec 0 0"}));
     EXPECT_EQ(Run("|1=0000113;9999999|m=f3|a=DAK|"), (V{"close", "mode 6", "pos " + a, "exec dAK 1"}));
     // No code found: looked up as one item, which fails.
-    EXPECT_EQ(Run("|1=9999998;9999999|m=f3|a=DAK|"),
-              (V{"close", "text 9999998;9999999", "exec DNA 0"}));
+    EXPECT_EQ(Run("|1=9999998;9999999|m=f3|a=DAK|"), (V{"close", "text 9999998;9999999", "exec DNA 0"}));
 }
 
 } // namespace

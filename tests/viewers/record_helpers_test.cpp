@@ -34,8 +34,8 @@ TEST(RecordHelpers, CompactDates)
         {"241U", "1/2024", "30.01.2024"},
         {"241V", "1/2024", "31.01.2024"},
         {"241Z", "1/2024", "31.01.2024"},
-        {"24D1", "", ""},   // no month D
-        {"2401", "", ""},   // month 0
+        {"24D1", "", ""},       // no month D
+        {"2401", "", ""},       // month 0
         {"2410", "1/2024", ""}, // day 0
         {"241a", "1/2024", ""},
         {"24", "", ""},
@@ -87,8 +87,7 @@ TEST(RecordHelpers, SamePriceTerms)
 TEST(RecordHelpers, FilterLimitParagraphs)
 {
     auto par = [](const char* kq, bool kept) {
-        return B({kept ? 18 : 19, kept ? 8 : 7, 16}) + B({20, 1, 16}) + "Lim:" + kq + "=par" +
-               B({20, 0, 16});
+        return B({kept ? 18 : 19, kept ? 8 : 7, 16}) + B({20, 1, 16}) + "Lim:" + kq + "=par" + B({20, 0, 16});
     };
     const std::string legend = SymbolText();
     struct Case {
@@ -124,9 +123,9 @@ TEST(RecordHelpers, AmountAndRegistrationFormatters)
         const char* field;
         const char* code7;
     };
-    for (const Amount& a : {Amount{"     1234", "12.34"}, Amount{"      050", "0.50"},
-                            Amount{"       50", ""}, Amount{"         ", ""},
-                            Amount{"      cc.", "c.c."}, Amount{"1 2 3 445", "1234.45"}})
+    for (const Amount& a :
+         {Amount{"     1234", "12.34"}, Amount{"      050", "0.50"}, Amount{"       50", ""},
+          Amount{"         ", ""}, Amount{"      cc.", "c.c."}, Amount{"1 2 3 445", "1234.45"}})
         EXPECT_EQ(FormatCode7(a.field), a.code7) << a.field;
     EXPECT_EQ(FormatCode8("    123456"), "1234.56");
     EXPECT_EQ(FormatCode8("          "), "");
@@ -203,10 +202,11 @@ TEST_F(ServiceHelpersTest, TranslateUnitText)
         {"TBL BLI", "tableta v blistru"}, // longer than 6: a package suffix
         {"SIR BLI", "sirup v blistru"},
         {"TBL FLM BLI", "potahovana tableta v blistru"},
-        {"DRS SIR", "drasla" "sirup"},
+        {"DRS SIR", "drasla"
+                    "sirup"},
         {"XXX SIR", "sirup"},
         {"XXX YYY", ""},
-        {"TBLBLI", ""},          // 6 characters or fewer: no suffix tried
+        {"TBLBLI", ""}, // 6 characters or fewer: no suffix tried
     };
     for (const Case& c : cases)
         EXPECT_EQ(TranslateUnitText(c.form), c.text) << c.form;

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 #include "datastore/ctrl_text.h"
 #include "datastore/db_table.h"
@@ -45,7 +45,8 @@ struct Rec {
     Rec& Int32(int pos, int32_t v)
     {
         for (int i = 0; i < 4; ++i)
-            bytes[static_cast<size_t>(pos - 1 + i)] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+            bytes[static_cast<size_t>(pos - 1 + i)] =
+                static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
         return *this;
     }
     Rec& Byte(int pos, int v)
@@ -74,9 +75,8 @@ inline DatLayout LayoutOf(int length, int keyLength)
     return DatLayout(fields);
 }
 
-inline void WriteTable(const std::string& dir, const std::string& dat, const std::string& sez,
-                       int length, int keyOffset, int keyWidth, uint8_t type,
-                       std::vector<std::string> records)
+inline void WriteTable(const std::string& dir, const std::string& dat, const std::string& sez, int length,
+                       int keyOffset, int keyWidth, uint8_t type, std::vector<std::string> records)
 {
     const DatLayout layout = LayoutOf(length, std::min(keyOffset + keyWidth, 128));
     for (auto& r : records)
@@ -91,16 +91,16 @@ inline std::string DataTextSource()
 {
     std::string s = "[Hlav]\n";
     for (const char* k :
-         {"obec", "vypad", "tridy", "regis", "dalsi", "vpois", "uhr1", "ust1", "limit", "sila",
-          "lform", "pulit", "vbal", "tbal", "vydej", "obch", "vtyp", "vod", "duvod", "obnov", "nahr",
-          "pozn", "inds", "atc5", "atc4", "ddd", "dddb", "lzav", "dopig", "narvl", "treg", "sreg",
-          "drz", "rcis", "brail", "exsp", "prumE", "prumS", "puvc", "vyrc", "puvl", "eany", "plat",
-          "kori", "kdoh", "muhc", "muhp", "muhl", "orid", "zapd", "nezap", "spec", "odtd", "odtdz",
-          "ekviv", "nazSp", "webSp", "mailSp", "telSp"})
+         {"obec",  "vypad", "tridy", "regis", "dalsi", "vpois", "uhr1",  "ust1",   "limit", "sila",
+          "lform", "pulit", "vbal",  "tbal",  "vydej", "obch",  "vtyp",  "vod",    "duvod", "obnov",
+          "nahr",  "pozn",  "inds",  "atc5",  "atc4",  "ddd",   "dddb",  "lzav",   "dopig", "narvl",
+          "treg",  "sreg",  "drz",   "rcis",  "brail", "exsp",  "prumE", "prumS",  "puvc",  "vyrc",
+          "puvl",  "eany",  "plat",  "kori",  "kdoh",  "muhc",  "muhp",  "muhl",   "orid",  "zapd",
+          "nezap", "spec",  "odtd",  "odtdz", "ekviv", "nazSp", "webSp", "mailSp", "telSp"})
         s += std::string(k) + "=" + k + "\n";
     s += "indo=+indo\nnazev=+nazev\nlimit2=x\n";
-    for (const char* k : {"obec", "vypad", "tridy", "regis", "dalsi", "vpois", "uhr1", "ust1",
-                          "indo", "limit"})
+    for (const char* k :
+         {"obec", "vypad", "tridy", "regis", "dalsi", "vpois", "uhr1", "ust1", "indo", "limit"})
         s += std::string(k) + "Z=" + k + "Z\n";
     s += "uhrU=+U\nuhrD=+D\nczk=Kc\nkory=+kory\nvyp_oo=neurceno\nvyp_kl=neuplny\n";
     s += "[HlavH]\nsila=hint-sila\nvbal=!none\nzulp=hint-zulp\ndetLim=hint-lim\n";
@@ -122,11 +122,11 @@ inline std::string DataTextSource()
     s += "[Pre]\nONK=onkologie\nNEU=neurologie\nCH_=chirurgie\n";
     // Devices.
     s += "[tHla]\n";
-    for (const char* k : {"tZakl", "tUhrSk", "tZakUh", "tUhr", "tAdm", "zZakl", "zUhrSk", "zZakUh",
-                          "zUhr", "zAdm", "Kod", "PKod", "Naz", "Dop", "Vyr", "Bal", "Typ", "SkuPo",
-                          "MerJd", "MJBal", "UhrSk", "UhPop", "UhInd", "UhrLim", "PreZ", "UhrP",
-                          "UziD", "KusUD", "MaxC", "DNC", "ZpUhr", "Uhr", "Lim", "Pre", "Ohl",
-                          "DatZm", "mesic"})
+    for (const char* k :
+         {"tZakl", "tUhrSk", "tZakUh", "tUhr",   "tAdm", "zZakl", "zUhrSk", "zZakUh", "zUhr",  "zAdm",
+          "Kod",   "PKod",   "Naz",    "Dop",    "Vyr",  "Bal",   "Typ",    "SkuPo",  "MerJd", "MJBal",
+          "UhrSk", "UhPop",  "UhInd",  "UhrLim", "PreZ", "UhrP",  "UziD",   "KusUD",  "MaxC",  "DNC",
+          "ZpUhr", "Uhr",    "Lim",    "Pre",    "Ohl",  "DatZm", "mesic"})
         s += std::string(k) + "=" + k + "\n";
     s += "[tHlaH]\nNaz=hint-naz\n";
     s += "[TBa]\nB=bal\nK=kus\n";
@@ -235,10 +235,8 @@ inline DrugFolder StandardDrugs(int32_t indicationOffset)
     f.vypad = {v.bytes};
 
     // Code, EAN-13, kind: kinds above and below "7".
-    f.kle = {std::string("0000101") + "8590000000011" + "8",
-             std::string("0000101") + "8590000000028" + "5",
-             std::string("0000101") + "8590000000035" + "9",
-             std::string("0000102") + "8590000000042" + "9"};
+    f.kle = {std::string("0000101") + "8590000000011" + "8", std::string("0000101") + "8590000000028" + "5",
+             std::string("0000101") + "8590000000035" + "9", std::string("0000102") + "8590000000042" + "9"};
 
     Rec c(300);
     c.Put(1, "F001").Put(5, "Firma s.r.o.").Put(75, "www.firma.example").Put(165, "info@firma.example");
@@ -330,8 +328,8 @@ class Folder {
 public:
     explicit Folder(const std::string& name)
     {
-        const auto base = std::filesystem::temp_directory_path() /
-                          ("qevw-rt-" + name + "-" + std::to_string(::getpid()));
+        const auto base =
+            std::filesystem::temp_directory_path() / ("qevw-rt-" + name + "-" + std::to_string(::getpid()));
         std::filesystem::remove_all(base);
         std::filesystem::create_directories(base);
         dir_ = WithTrailingSlash(base.string());

@@ -178,10 +178,7 @@ protected:
         ThreadDbErrorHook = nullptr;
         hookRecord = nullptr;
     }
-    RecordText Drug(const char* code)
-    {
-        return ComposeDrugText(ReadRecordByCode("kl", "klkod", 346, code));
-    }
+    RecordText Drug(const char* code) { return ComposeDrugText(ReadRecordByCode("kl", "klkod", 346, code)); }
     std::string Dir() const { return folder_->Dir(); }
 
     std::unique_ptr<Folder> folder_;
@@ -220,8 +217,8 @@ std::string FullDrugText()
     t += H("uhr1 1+D") + kTableDrug + L("plat") + E("1.11.2025") + L("kori") + "50.00 Kc";
     t += L("muhc") + E("40.00 Kc") + L("muhp") + "puhP" + L("muhl") + "legwM";
     t += L("orid") + E("10.00 Kc") + L("zapd") + "45.00 Kc" + L("indo") + E("ano");
-    t += L("spec") + E("ONK/NEU,ab") + kCodeItem + "ONK" + kCell + "onkologie" + kCodeItem + "NEU" +
-         kCell + "neurologie";
+    t += L("spec") + E("ONK/NEU,ab") + kCodeItem + "ONK" + kCell + "onkologie" + kCodeItem + "NEU" + kCell +
+         "neurologie";
     t += L("limit") + E("K3,L'") + kHintOn + "hint-lim" + kHintOff + L("odtd") + "30 D" + kEnd;
     t += H("indo (uhr1 1)") + kIndication;
     t += H("limit (uhr1 1)") + "Legenda" + SymbolPar("L'", true) + SymbolPar("K3", true);
@@ -242,8 +239,8 @@ TEST_F(RecordTextTest, DrugWithEverySectionByteForByte)
 {
     const RecordText r = Drug("0000101");
     EXPECT_EQ(r.text, FullDrugText());
-    EXPECT_EQ(r.captions, Captions({"obecZ", "vypadZ", "tridyZ", "regisZ", "dalsiZ", "uhr1Z 1",
-                                    "indoZ", "limitZ", "uhr1Z 2", "limitZ", "vpoisZ"}));
+    EXPECT_EQ(r.captions, Captions({"obecZ", "vypadZ", "tridyZ", "regisZ", "dalsiZ", "uhr1Z 1", "indoZ",
+                                    "limitZ", "uhr1Z 2", "limitZ", "vpoisZ"}));
     ExpectWellFormed(r, "0000101");
     EXPECT_TRUE(hooks_.files.empty());
 }
@@ -260,24 +257,22 @@ TEST_F(RecordTextTest, DrugCases)
     const std::string priceRows = L("kori") + "50.00 Kc" + L("muhc") + E("40.00 Kc");
     const Case cases[] = {
         {"a lone A has no digit; indication offset 0 gives the note", "0000105", "uhr1",
-         H("uhr1") + kTableDrug + priceRows + L("orid") + E("10.00 Kc") + L("zapd") + "45.00 Kc" +
-             L("indo") + E("ano") + kEnd,
+         H("uhr1") + kTableDrug + priceRows + L("orid") + E("10.00 Kc") + L("zapd") + "45.00 Kc" + L("indo") +
+             E("ano") + kEnd,
          Captions({"obecZ", "tridyZ", "regisZ", "dalsiZ", "uhr1Z", "indoZ"})},
         {"the indication note", "0000105", "indo", H("indo") + kPar + "Bez indikace 0" + B({0}), ""},
         {"a cancelled drug shows the cancellation month", "0000105", "regis",
          H("regis") + kTableDrug + L("sreg") + "zrusen (5/2024)" + kEnd, ""},
         {"slot 0 emptied by 6: the lower record alone, single", "0000107", "uhr1+U",
-         H("uhr1+U") + kTableDrug + priceRows + L("orid") + E("10.00 Kc") + L("zapd") +
-             "45.00 Kc" + kEnd + B({0}),
+         H("uhr1+U") + kTableDrug + priceRows + L("orid") + E("10.00 Kc") + L("zapd") + "45.00 Kc" + kEnd +
+             B({0}),
          Captions({"obecZ", "tridyZ", "regisZ", "dalsiZ", "ust1Z"})},
         {"the emptied slot still gives the original price", "0000107", "dalsi",
-         H("dalsi") + kTableDrug + L("exsp") + " -" + L("puvc") + "123.45 Kc" + L("puvl") +
-             "legv1" + kEnd,
+         H("dalsi") + kTableDrug + L("exsp") + " -" + L("puvc") + "123.45 Kc" + L("puvl") + "legv1" + kEnd,
          ""},
         {"no prices: no block", "0000106", "obec",
-         H("obec") + kTableDrug + L("nazev") + "Bez cen" + LH("sila", "hint-sila") + "5MG" +
-             L("lform") + "SIR" + L("vbal") + "100ML" + L("vydej") + " -" + L("obch") + "ne" +
-             kEnd,
+         H("obec") + kTableDrug + L("nazev") + "Bez cen" + LH("sila", "hint-sila") + "5MG" + L("lform") +
+             "SIR" + L("vbal") + "100ML" + L("vydej") + " -" + L("obch") + "ne" + kEnd,
          Captions({"obecZ", "tridyZ", "regisZ", "dalsiZ"})},
     };
     for (const Case& c : cases) {
@@ -298,11 +293,10 @@ TEST_F(RecordTextTest, PriceBlockOfOneRecordWithPairedCodes)
     std::string captions;
     ComposePriceBlock(w, captions, p.bytes, false, "B1");
     // A code "K" alone takes the paragraphs of key K whatever their qualifier.
-    EXPECT_EQ(w.Bytes(), H("uhr1 3") + kTableDrug + L("kori") + "50.00 Kc" + L("muhc") +
-                             E("40.00 Kc") + L("orid") + E("10.00 Kc") + L("zapd") + "45.00 Kc" +
-                             kHintOn + "hint-zulp" + kHintOff + L("limit") + E("K,B1") + kHintOn +
-                             "hint-lim" + kHintOff + kEnd + H("limit (uhr1 3)") + "Legenda" +
-                             SymbolPar("K3", true) + SymbolPar("K ", true));
+    EXPECT_EQ(w.Bytes(), H("uhr1 3") + kTableDrug + L("kori") + "50.00 Kc" + L("muhc") + E("40.00 Kc") +
+                             L("orid") + E("10.00 Kc") + L("zapd") + "45.00 Kc" + kHintOn + "hint-zulp" +
+                             kHintOff + L("limit") + E("K,B1") + kHintOn + "hint-lim" + kHintOff + kEnd +
+                             H("limit (uhr1 3)") + "Legenda" + SymbolPar("K3", true) + SymbolPar("K ", true));
     EXPECT_EQ(captions, Captions({"uhr1Z 3", "limitZ"}));
 }
 
@@ -327,8 +321,8 @@ TEST_F(RecordTextTest, DeviceWithVariantsAndBorrowedParagraphs)
     t += H("tZakl") + kTableDevice + L("Kod") + "1000001" + L("PKod") + "0999999";
     t += LH("Naz", "hint-naz") + "Obvaz" + L("Dop") + "sterilni" + L("Vyr") + "Medi GmbH, Nemecko";
     t += L("Bal") + "bal" + L("Typ") + "01 - Obvazy" + L("SkuPo") + "S" + L("MerJd") + "kus";
-    t += L("MJBal") + "10" + "\x0B" + kEmphOn + "UhrSk" + kCell + E("01.10.03.00") + kBr +
-         "Skupina obvazu" + kEnd;
+    t += L("MJBal") + "10" + "\x0B" + kEmphOn + "UhrSk" + kCell + E("01.10.03.00") + kBr + "Skupina obvazu" +
+         kEnd;
     t += H("tUhrSk") + kPar + E("UhPop") + kPar + "popis" + kBr + "dale";
     t += kPar + E("UhInd") + kPar + "indikace" + kPar + E("UhrLim") + kPar + "limity";
     t += H("tZakUh") + kTableDevice + L("PreZ") + "M - prodej" + L("UhrP") + " 5" + kBr + "poc75";
@@ -343,8 +337,7 @@ TEST_F(RecordTextTest, DeviceWithVariantsAndBorrowedParagraphs)
     t += H("tAdm") + kTableDevice + L("Ohl") + "Drzitel s.r.o." + L("DatZm") + "3.5.2024" + kEnd;
     t += B({0});
     EXPECT_EQ(r.text, t);
-    EXPECT_EQ(r.captions,
-              Captions({"zZakl", "zUhrSk", "zZakUh", "zUhr A", "zUhr B (zdrF)", "zAdm"}));
+    EXPECT_EQ(r.captions, Captions({"zZakl", "zUhrSk", "zZakUh", "zUhr A", "zUhr B (zdrF)", "zAdm"}));
     ExpectWellFormed(r, "device");
 
     EXPECT_EQ(device, deviceCopy);
@@ -365,20 +358,19 @@ TEST_F(RecordTextTest, DeviceCases)
     };
     const Case cases[] = {
         {"no markers: no borrowed section, rows without paragraphs", "1000001", "", "tZakUh",
-         H("tZakUh") + kTableDevice + L("PreZ") + "M - prodej" + L("UhrP") + " 5" + L("UziD") +
-             "12 mesic" + L("KusUD") + "10" + L("MaxC") + "15.00 Kc" + L("DNC") + "D - dnc" + kEnd,
+         H("tZakUh") + kTableDevice + L("PreZ") + "M - prodej" + L("UhrP") + " 5" + L("UziD") + "12 mesic" +
+             L("KusUD") + "10" + L("MaxC") + "15.00 Kc" + L("DNC") + "D - dnc" + kEnd,
          Captions({"zZakl", "zZakUh", "zUhr A", "zUhr B (zdrF)", "zAdm"})},
         {"only marker 36 opens the borrowed section", "1000001",
-         CtrlTextWriter().Text("x").Code(19, {36}).Text("ind").Code(0).Text("lost").Take(),
-         "tUhrSk", H("tUhrSk") + kPar + E("UhInd") + kPar + "ind",
+         CtrlTextWriter().Text("x").Code(19, {36}).Text("ind").Code(0).Text("lost").Take(), "tUhrSk",
+         H("tUhrSk") + kPar + E("UhInd") + kPar + "ind",
          Captions({"zZakl", "zUhrSk", "zZakUh", "zUhr A", "zUhr B (zdrF)", "zAdm"})},
         {"a marker after the end of the document is not there", "1000001",
          CtrlTextWriter().Text("x").Code(0).Code(19, {21}).Text("late").Take(), "tUhrSk", "",
          Captions({"zZakl", "zZakUh", "zUhr A", "zUhr B (zdrF)", "zAdm"})},
         {"a blank group and a missing type", "1000002", GroupDocument(), "tZakl",
-         H("tZakl") + kTableDevice + L("Kod") + "1000002" + LH("Naz", "hint-naz") + "Obvaz" +
-             L("Dop") + "sterilni" + L("Bal") + "bal" + L("Typ") + "99 nenalezeno \"PZTTYPV\"" +
-             kEnd,
+         H("tZakl") + kTableDevice + L("Kod") + "1000002" + LH("Naz", "hint-naz") + "Obvaz" + L("Dop") +
+             "sterilni" + L("Bal") + "bal" + L("Typ") + "99 nenalezeno \"PZTTYPV\"" + kEnd,
          Captions({"zZakl", "zZakUh", "zAdm"})},
     };
     for (const Case& c : cases) {
@@ -415,8 +407,7 @@ TEST_F(RecordTextTest, DamagedRawFilesLeaveAWellFormedText)
     std::string ind;
     ASSERT_EQ(ReadWholeFile(Dir() + "ind_ome.dat", ind), 0);
     const std::string symbol = SymbolText();
-    const std::string noIndication =
-        H("indo (uhr1 1)") + kPar + "Bez indikace " + std::to_string(indication);
+    const std::string noIndication = H("indo (uhr1 1)") + kPar + "Bez indikace " + std::to_string(indication);
 
     struct Case {
         const char* name;
@@ -425,42 +416,57 @@ TEST_F(RecordTextTest, DamagedRawFilesLeaveAWellFormedText)
         std::string limitation; // the expected first limitation paragraph
         std::vector<std::string> hookFiles;
     };
-    const std::string fullLimit = H("limit (uhr1 1)") + "Legenda" + SymbolPar("L'", true) + SymbolPar("K3", true);
+    const std::string fullLimit =
+        H("limit (uhr1 1)") + "Legenda" + SymbolPar("L'", true) + SymbolPar("K3", true);
     const Case cases[] = {
         {"ind_ome.dat cut inside the text: no 00 00, closed with a 0",
          [&] { ASSERT_EQ(WriteFileAtomic(Dir() + "ind_ome.dat", ind.substr(0, textAt + 8)), 0); },
-         H("indo (uhr1 1)") + B({0x13, 0x1E, 0x10}) + "Ind" + B({0}), fullLimit, {}},
+         H("indo (uhr1 1)") + B({0x13, 0x1E, 0x10}) + "Ind" + B({0}),
+         fullLimit,
+         {}},
         {"ind_ome.dat cut inside the marker",
          [&] { ASSERT_EQ(WriteFileAtomic(Dir() + "ind_ome.dat", ind.substr(0, textAt + 4)), 0); },
-         noIndication, fullLimit, {}},
+         noIndication,
+         fullLimit,
+         {}},
         {"ind_ome.dat ending before the offset",
          [&] { ASSERT_EQ(WriteFileAtomic(Dir() + "ind_ome.dat", ind.substr(0, 16)), 0); },
-         noIndication, fullLimit, {}},
+         noIndication,
+         fullLimit,
+         {}},
         {"ind_ome.dat unreadable",
          [&] {
              std::filesystem::remove(Dir() + "ind_ome.dat");
              std::filesystem::create_directory(Dir() + "ind_ome.dat");
          },
-         noIndication, fullLimit, {"ind_ome"}},
+         noIndication,
+         fullLimit,
+         {"ind_ome"}},
         {"symbol.dat cut inside a marker's pair: the paragraph before it stays",
          [&] {
              const size_t k3 = symbol.find(SymbolPar("K3", false));
              ASSERT_EQ(WriteFileAtomic(Dir() + "symbol.dat", symbol.substr(0, k3 + 2)), 0);
          },
-         H("indo (uhr1 1)") + kIndication, H("limit (uhr1 1)") + "Legenda" + SymbolPar("L'", true), {}},
+         H("indo (uhr1 1)") + kIndication,
+         H("limit (uhr1 1)") + "Legenda" + SymbolPar("L'", true),
+         {}},
         {"symbol.dat with a marker in its last bytes",
          [&] {
-             const std::string cut = symbol.substr(0, symbol.find(SymbolPar("K ", false))) +
-                                     B({19, 7, 16}) + "Lim:K3";
+             const std::string cut =
+                 symbol.substr(0, symbol.find(SymbolPar("K ", false))) + B({19, 7, 16}) + "Lim:K3";
              ASSERT_EQ(WriteFileAtomic(Dir() + "symbol.dat", cut), 0);
          },
-         H("indo (uhr1 1)") + kIndication, fullLimit, {}},
+         H("indo (uhr1 1)") + kIndication,
+         fullLimit,
+         {}},
         {"symbol.dat unreadable",
          [&] {
              std::filesystem::remove(Dir() + "symbol.dat");
              std::filesystem::create_directory(Dir() + "symbol.dat");
          },
-         H("indo (uhr1 1)") + kIndication, "", {"symbol", "symbol"}},
+         H("indo (uhr1 1)") + kIndication,
+         "",
+         {"symbol", "symbol"}},
     };
     for (const Case& c : cases) {
         WriteStandardFolder(Dir());
@@ -487,8 +493,8 @@ TEST_F(RecordTextTest, MissingRawFilesLeaveTheirParagraphsOut)
     ExpectWellFormed(r, "missing");
     EXPECT_EQ(SectionOf(r.text, "indo (uhr1 1)"), "");
     EXPECT_EQ(SectionOf(r.text, "limit (uhr1 1)"), "");
-    EXPECT_EQ(r.captions, Captions({"obecZ", "vypadZ", "tridyZ", "regisZ", "dalsiZ", "uhr1Z 1",
-                                    "uhr1Z 2", "vpoisZ"}));
+    EXPECT_EQ(r.captions,
+              Captions({"obecZ", "vypadZ", "tridyZ", "regisZ", "dalsiZ", "uhr1Z 1", "uhr1Z 2", "vpoisZ"}));
     EXPECT_TRUE(hooks_.files.empty());
 }
 

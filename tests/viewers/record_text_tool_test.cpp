@@ -76,12 +76,18 @@ TEST(RecordTextTool, PrintsDrugDeviceAndRawTexts)
 
     // Links decode their strings; hard blanks show.
     CtrlTextWriter w;
-    w.Text("a\x7F" "b").CodeString(26, "@1").Text("x@y.cz").Code(7).Code(24, {1, 2});
+    w.Text("a\x7F"
+           "b")
+        .CodeString(26, "@1")
+        .Text("x@y.cz")
+        .Code(7)
+        .Code(24, {1, 2});
     w.Raw(B({20, 1}));
     ASSERT_EQ(WriteFileAtomic(std::string(QEVW_BINARY_DIR) + "/record_text/raw.bin", w.Bytes()), 0);
     const ToolRun raw = RunTool("--file " + std::string(QEVW_BINARY_DIR) + "/record_text/raw.bin");
     EXPECT_EQ(raw.exitCode, 0);
-    EXPECT_EQ(raw.out, "a\xC2\xB7" "b{LINK \"@1\"}x@y.cz{PLAIN}\n{TABLE 1 2}{FONT TRUNCATED}\n");
+    EXPECT_EQ(raw.out, "a\xC2\xB7"
+                       "b{LINK \"@1\"}x@y.cz{PLAIN}\n{TABLE 1 2}{FONT TRUNCATED}\n");
 
     // Bad codes and folders.
     EXPECT_EQ(RunTool("-d " + dir + " 0009999").exitCode, 1);

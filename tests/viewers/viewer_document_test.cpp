@@ -108,7 +108,8 @@ TEST(ViewerDocumentRead, NineItemsMakeAnArticleMissing)
     w.Add(rec);
     ASSERT_EQ(w.WriteTo(dir.path().toStdString() + "/kodex.dat"), 0);
     for (char kind : {'A', 'B', 'K'})
-        EXPECT_EQ(ReadViewerDocument(kind, "kodex", 16, dir.path().toStdString()).result, Result::TooFewItems);
+        EXPECT_EQ(ReadViewerDocument(kind, "kodex", 16, dir.path().toStdString()).result,
+                  Result::TooFewItems);
     EXPECT_EQ(ReadViewerDocument('X', "kodex", 16, dir.path().toStdString()).result, Result::Ok);
 }
 
@@ -151,7 +152,8 @@ TEST(ViewerDocumentRead, PlainTextFilesAreConvertedFromTheOffset)
     ASSERT_EQ(doc.result, Result::Ok);
     EXPECT_FALSE(doc.spcLayout);
     EXPECT_EQ(doc.bValue, 0);
-    const std::string start = B({19, 12, 16}) + " Lorem ipsum  dolor sit" + B({19, 113, 16}) + " Amet\r consectetur";
+    const std::string start =
+        B({19, 12, 16}) + " Lorem ipsum  dolor sit" + B({19, 113, 16}) + " Amet\r consectetur";
     EXPECT_EQ(doc.text.substr(0, start.size()), start);
     doc = ReadViewerDocument('K', "plain_kodex", 200, folder);
     EXPECT_EQ(doc.text, B({19, 20, 16}) + " Druhy dokument  dalsi radek");
@@ -165,14 +167,16 @@ TEST(PlainTextConversion, NumberedLines)
         std::string out;
     } cases[] = {
         {"12, 12, 13", "12a\r\n12b\r\n13c", B({19, 12, 16}) + "a b" + B({19, 113, 16}) + "c"},
-        {"a single 5 after 10 is 50, 40 above", "10 a\r\n5 b", B({19, 10, 16}) + " a" + B({19, 0xD2, 0x1F}) + " b"},
+        {"a single 5 after 10 is 50, 40 above", "10 a\r\n5 b",
+         B({19, 10, 16}) + " a" + B({19, 0xD2, 0x1F}) + " b"},
         {"11 is 10", "11a\r\n10b", B({19, 10, 16}) + "a\rb"},
-        {"continuations: 99 with CR, 20 with a blank",
-         "20a\n20b\n99c\n99d", B({19, 20, 16}) + "a b" + B({19, 99, 16}) + "c\rd"},
+        {"continuations: 99 with CR, 20 with a blank", "20a\n20b\n99c\n99d",
+         B({19, 20, 16}) + "a b" + B({19, 99, 16}) + "c\rd"},
         {"a line ending in \" #\" ends in a CR", "20 a #\n20 b", B({19, 20, 16}) + " a\r b"},
         {"LF-only line ends, no number on a line", "20 a\nno number\n", B({19, 20, 16}) + " ano number"},
         {"a text starting with digits", "123 x", B({19, 12, 16}) + "3 x"},
-        {"(99 - 59) x 100 + 99 = 4099 does not fit: 99", "59 a\n99 b", B({19, 59, 16}) + " a" + B({19, 99, 16}) + " b"},
+        {"(99 - 59) x 100 + 99 = 4099 does not fit: 99", "59 a\n99 b",
+         B({19, 59, 16}) + " a" + B({19, 99, 16}) + " b"},
         {"a zero byte ends the text", std::string("20 a\0 20 b", 10), B({19, 20, 16}) + " a"},
         {"a continuation needs more than two bytes written", "1\n1\n", B({19, 10, 16}) + "\r"},
     };
@@ -185,11 +189,13 @@ TEST(PlainTextConversion, NumberedLines)
 TEST(PhotoPage, OnlineOfflineAndBase)
 {
     BuildKamTables();
-    const std::string head = "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"
-                             "<meta http-equiv=\"content-type\" content=\"text/html; charset=windows-1250\">\r\n"
-                             "</head>\r\n<body>\r\n";
+    const std::string head =
+        "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"
+        "<meta http-equiv=\"content-type\" content=\"text/html; charset=windows-1250\">\r\n"
+        "</head>\r\n<body>\r\n";
     EXPECT_EQ(BuildPhotoPage(" 0012345 ", true, "https://h/files/photos/", "x"),
-              head + "<img src=\"https://h/files/photos/0012345.png\" width=\"98%\">\r\n</body>\r\n</html>\r\n");
+              head +
+                  "<img src=\"https://h/files/photos/0012345.png\" width=\"98%\">\r\n</body>\r\n</html>\r\n");
     std::string noWeb = "Nen\xA1 p\xA9ipojen\xA1 <&>";
     EXPECT_EQ(BuildPhotoPage("0012345", false, "https://h/", noWeb),
               head + "<h3>Nen\xED p\xF8ipojen\xED &lt;&amp;&gt;</h3>\r\n</body>\r\n</html>\r\n");

@@ -30,14 +30,14 @@
 #include "datastore/kamenici.h"
 #include "datastore/service_hooks.h"
 #include "datastore/text_table.h"
-#include "frame/paragraph_codes.h"
 #include "frame/config/config_file.h"
+#include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "frame/stored_paragraphs.h"
+#include "lists/list_text_helpers.h"
 #include "lists/nul_edit.h"
 #include "lists/paragraph_chooser.h"
-#include "lists/list_text_helpers.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "platform/html_view.h"
@@ -101,7 +101,8 @@ protected:
         SetDataDir(DemoDir());
         ProgramStart().ProgramFolder = std::string(QEVW_PROGRAM_DIR) + "/";
         ASSERT_GE(LoadTextTable(DataTexts, DemoDir() + "kalvo.ces"), TextTableResult::FirstSuccess);
-        ASSERT_GE(LoadTextTable(UiTexts, std::string(QEVW_PROGRAM_DIR) + "/qevw.ces"), TextTableResult::FirstSuccess);
+        ASSERT_GE(LoadTextTable(UiTexts, std::string(QEVW_PROGRAM_DIR) + "/qevw.ces"),
+                  TextTableResult::FirstSuccess);
         LoadCodeTables(DataSetCode::Drugs, 0);
         LoadDeviceMarkLetter();
         LoadParagraphLists();
@@ -120,7 +121,9 @@ protected:
             return zlpAnswer;
         };
         hooks.openMaxDoseEditor = [this](const std::string& code, const std::string&, const std::string&,
-                                         uint16_t b) { editorCalls.push_back(code + "/" + std::to_string(b)); };
+                                         uint16_t b) {
+            editorCalls.push_back(code + "/" + std::to_string(b));
+        };
         hooks.openRecordViewer = [this](uint16_t code, int32_t record, int16_t extra) {
             viewerCalls.push_back({code, record, extra});
         };
@@ -214,8 +217,8 @@ TEST_F(ViewerWindow, KindsShowTheirDocumentOrNotice)
         char kind;
         int32_t record;
         uint8_t linkKind;
-        QString notice;      // empty: the page shows
-        const char* inPage;  // a text the page holds
+        QString notice;     // empty: the page shows
+        const char* inPage; // a text the page holds
         bool tabsShown;
     } cases[] = {
         {"K: a summary", 'K', kodex, 6, {}, "acronym class=\"kodex\"", true},
@@ -286,7 +289,8 @@ TEST_F(ViewerWindow, CharacteristicsFilteredInvertedAndAll)
     all->FnParagrClick(); // back to all: the stored selection keeps the choice, flagged
     EXPECT_TRUE(all->ShowAll());
     EXPECT_EQ(all->Tabs()->count(), allTabs);
-    const std::string stored = Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.First('S'); });
+    const std::string stored =
+        Config().Read([](const ConfigValues& v) { return *v.paragraphCurrent.First('S'); });
     ASSERT_FALSE(stored.empty());
     EXPECT_EQ(static_cast<uint8_t>(stored.back()), 255);
 
@@ -315,7 +319,8 @@ TEST_F(ViewerWindow, FilterButtonOpensTheParagraphChooser)
         kind = d->Model().Kind();
         mode = d->Model().Mode();
         QTest::keyClick(d->kbd, Qt::Key_Home);
-        for (int guard = 0; guard < 20 && d->Model().Entries()[static_cast<size_t>(d->Model().Current())].code != 0x40;
+        for (int guard = 0;
+             guard < 20 && d->Model().Entries()[static_cast<size_t>(d->Model().Current())].code != 0x40;
              ++guard)
             QTest::keyClick(d->kbd, Qt::Key_Down);
         QTest::keyClicks(d->kbd, "?1");
@@ -343,7 +348,8 @@ TEST_F(ViewerWindow, LeafletTabsLandOnTheirHeadings)
     TProhlizecN* v = Open('L', letak);
     ASSERT_GT(v->Tabs()->count(), 2);
     for (int i = 0; i < v->Tabs()->count(); ++i)
-        EXPECT_TRUE(v->View()->HasAnchor(Cp1250ToQString(v->Page().tabs[static_cast<size_t>(i)].anchor))) << i;
+        EXPECT_TRUE(v->View()->HasAnchor(Cp1250ToQString(v->Page().tabs[static_cast<size_t>(i)].anchor)))
+            << i;
     v->show();
     QApplication::processEvents();
     v->Tabs()->setCurrentIndex(2);
@@ -616,8 +622,8 @@ TEST_F(ViewerWindow, ExportsRtfAndTextAndLeavesTheClipboard)
         GTEST_SKIP() << "libreoffice is not installed";
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start(office, {"--headless", "-env:UserInstallation=file://" + dir.path() + "/lo", "--convert-to", "txt:Text (encoded):UTF8",
-                     "--outdir", dir.path(), QString::fromStdString(rtf)});
+    p.start(office, {"--headless", "-env:UserInstallation=file://" + dir.path() + "/lo", "--convert-to",
+                     "txt:Text (encoded):UTF8", "--outdir", dir.path(), QString::fromStdString(rtf)});
     ASSERT_TRUE(p.waitForFinished(180000));
     QFile converted(dir.filePath("spc.txt"));
     ASSERT_TRUE(converted.open(QIODevice::ReadOnly));

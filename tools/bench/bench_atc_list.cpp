@@ -32,13 +32,13 @@
 #include <sqlite3.h>
 #endif
 
+#include "bench_support.h"
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/user_files.h"
 #include "frame/commands/kind_code.h"
 #include "frame/windows/data_form.h"
-#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/atc_list.h"
 #include "lists/grid.h"
@@ -104,8 +104,9 @@ public:
         sqlite3_finalize(ins);
         sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
         sqlite3_exec(db_, "CREATE INDEX atcname ON atc(fname)", nullptr, nullptr, nullptr);
-        sqlite3_prepare_v2(db_, "SELECT code, name FROM atc WHERE fname >= ?1 AND fname < ?2 ORDER BY fname LIMIT ?3",
-                           -1, &query_, nullptr);
+        sqlite3_prepare_v2(
+            db_, "SELECT code, name FROM atc WHERE fname >= ?1 AND fname < ?2 ORDER BY fname LIMIT ?3", -1,
+            &query_, nullptr);
     }
     ~SqliteAtc()
     {
@@ -225,4 +226,7 @@ BENCHMARK(BM_AtcNameKeystroke800x600)->Iterations(1)->Unit(benchmark::kMilliseco
 
 } // namespace
 
-int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }
+int main(int argc, char** argv)
+{
+    return bench::RunBenchmarks(argc, argv);
+}

@@ -35,6 +35,7 @@
 #include <sqlite3.h>
 #endif
 
+#include "bench_support.h"
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
@@ -44,7 +45,6 @@
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
 #include "frame/windows/data_form.h"
-#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/drug_lists.h"
 #include "lists/grid.h"
@@ -140,8 +140,8 @@ public:
         Exec("COMMIT");
         Exec("CREATE INDEX kl_name ON kl(name)");
         OpenTable(t, TFileId(), TFileId(), 0);
-        sqlite3_prepare_v2(db_, "SELECT rec FROM kl WHERE name >= ?1 AND name < ?2 ORDER BY name LIMIT ?3", -1,
-                           &query_, nullptr);
+        sqlite3_prepare_v2(db_, "SELECT rec FROM kl WHERE name >= ?1 AND name < ?2 ORDER BY name LIMIT ?3",
+                           -1, &query_, nullptr);
     }
     ~SqliteNames()
     {
@@ -358,7 +358,8 @@ void BM_DrugNameList(benchmark::State& st)
     st.counters["export_rows"] = static_cast<double>(exportedRows);
     st.counters["sqlite_export_rows_per_s"] =
         peerExportMs > 0 ? static_cast<double>(peerRows) * 1000.0 / peerExportMs : 0;
-    st.counters["export_rows_per_s"] = exportMs > 0 ? static_cast<double>(exportedRows) * 1000.0 / exportMs : 0;
+    st.counters["export_rows_per_s"] =
+        exportMs > 0 ? static_cast<double>(exportedRows) * 1000.0 / exportMs : 0;
     st.counters["leaves"] = MainTable.LeafCount();
     delete window;
 }
@@ -366,4 +367,7 @@ BENCHMARK(BM_DrugNameList)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }
+int main(int argc, char** argv)
+{
+    return bench::RunBenchmarks(argc, argv);
+}

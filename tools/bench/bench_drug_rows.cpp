@@ -125,18 +125,17 @@ void PeerQuery(benchmark::State& state, const char* sql)
 // EAN-count cases as CASE expressions.
 void SqliteRows(benchmark::State& state)
 {
-    PeerQuery(state,
-              "SELECT CASE WHEN substr(rec,190,1) IN ('-','N','Y','\\') THEN 'x' ELSE ' ' END"
-              " || substr(rec,1,7) || substr(rec,8,70) || substr(rec,117,24) || substr(rec,78,27)"
-              " || substr(rec,141,22) || substr(rec,178,12) || substr(rec,190,1) || substr(rec,243,1)"
-              " || substr(rec,191,2) || substr(rec,193,7) || replace(substr(rec,200,16),' ','')"
-              " || substr(rec,216,1) || substr(rec,217,4) || substr(rec,221,1) || substr(rec,238,3)"
-              " || substr(rec,241,2) || replace(substr(rec,222,2),' ','_')"
-              " || CASE WHEN substr(rec,190,1) IN ('-','N','Y','\\') THEN '                '"
-              "    ELSE substr(rec,224,4) || ' ' || substr(rec,228,2) || substr(rec,230,8) END"
-              " || CASE unicode(substr(rec,318,1)) WHEN 0 THEN '   ' WHEN 1 THEN '...'"
-              "    ELSE substr('..' || unicode(substr(rec,318,1)), -3) END"
-              " || substr(rec,244,1) || substr(rec,250,3) || substr(rec,316,6) FROM kl");
+    PeerQuery(state, "SELECT CASE WHEN substr(rec,190,1) IN ('-','N','Y','\\') THEN 'x' ELSE ' ' END"
+                     " || substr(rec,1,7) || substr(rec,8,70) || substr(rec,117,24) || substr(rec,78,27)"
+                     " || substr(rec,141,22) || substr(rec,178,12) || substr(rec,190,1) || substr(rec,243,1)"
+                     " || substr(rec,191,2) || substr(rec,193,7) || replace(substr(rec,200,16),' ','')"
+                     " || substr(rec,216,1) || substr(rec,217,4) || substr(rec,221,1) || substr(rec,238,3)"
+                     " || substr(rec,241,2) || replace(substr(rec,222,2),' ','_')"
+                     " || CASE WHEN substr(rec,190,1) IN ('-','N','Y','\\') THEN '                '"
+                     "    ELSE substr(rec,224,4) || ' ' || substr(rec,228,2) || substr(rec,230,8) END"
+                     " || CASE unicode(substr(rec,318,1)) WHEN 0 THEN '   ' WHEN 1 THEN '...'"
+                     "    ELSE substr('..' || unicode(substr(rec,318,1)), -3) END"
+                     " || substr(rec,244,1) || substr(rec,250,3) || substr(rec,316,6) FROM kl");
 }
 BENCHMARK(SqliteRows)->Unit(benchmark::kMillisecond);
 

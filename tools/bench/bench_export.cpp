@@ -36,10 +36,11 @@ std::vector<Row> MakeRows()
 {
     BuildKamTables();
     std::mt19937 rng(20240611);
-    const std::vector<std::string> syllables = {
-        "pa", "ra", "ce", "ta", "mol", "i", "bu", "pro", "fen", "am", "lo", "di", "pin", "sar", "tan",
-        "vas", "tin", "kla", "mox", "zo", "lam", "dex", "ol", "ex", "mi", "pril", "to", "var", "sa",
-        "no", "lin", "mer", "vi", "kor", "dal", "tri", "ni", "ře", "čin", "žal", "ú", "lé", "ka", "sto"};
+    const std::vector<std::string> syllables = {"pa",  "ra", "ce",  "ta",  "mol", "i",   "bu",  "pro",  "fen",
+                                                "am",  "lo", "di",  "pin", "sar", "tan", "vas", "tin",  "kla",
+                                                "mox", "zo", "lam", "dex", "ol",  "ex",  "mi",  "pril", "to",
+                                                "var", "sa", "no",  "lin", "mer", "vi",  "kor", "dal",  "tri",
+                                                "ni",  "ře", "čin", "žal", "ú",   "lé",  "ka",  "sto"};
     const std::vector<std::string> makers = {"Vltavín", "Dalmora", "Horalék", "Březina", "Kretmed"};
     const std::vector<std::string> strengths = {"5 mg", "10 mg", "20 mg", "250 mg", "0,1 %", "2,5 mg/ml"};
     const std::vector<std::string> packages = {"20 tbl", "30 tbl {blistr}", "100 ml", "10 čípků", "1x50 g"};

@@ -65,16 +65,19 @@ struct Dataset {
 
         std::mt19937 rng(1234567);
         const std::vector<std::string> syllables = {
-            "pa", "ra", "ce", "ta", "mol", "i", "bu", "pro", "fen", "am", "lo", "di", "pin", "sar", "tan",
-            "vas", "tin", "kla", "mox", "zo", "lam", "dex", "ol", "ex", "mi", "pril", "to", "var", "sa",
-            "no", "lin", "mer", "vi", "kor", "dal", "tri", "ni", "ře", "čin", "žal", "ú", "lé", "ka", "sto"};
-        const std::vector<std::string> makers = {"", "", "Vltavín", "Dalmora", "Horalék", "Březina",
-                                                 "Kretmed", "Medika", "Pharmaklas", "Zdravín"};
-        const std::vector<std::string> strengths = {"5 mg", "10 mg", "20 mg", "40 mg", "50 mg", "100 mg",
+            "pa",  "ra",  "ce",  "ta",   "mol", "i",   "bu",  "pro", "fen", "am",  "lo",
+            "di",  "pin", "sar", "tan",  "vas", "tin", "kla", "mox", "zo",  "lam", "dex",
+            "ol",  "ex",  "mi",  "pril", "to",  "var", "sa",  "no",  "lin", "mer", "vi",
+            "kor", "dal", "tri", "ni",   "ře",  "čin", "žal", "ú",   "lé",  "ka",  "sto"};
+        const std::vector<std::string> makers = {"",        "",        "Vltavín", "Dalmora",    "Horalék",
+                                                 "Březina", "Kretmed", "Medika",  "Pharmaklas", "Zdravín"};
+        const std::vector<std::string> strengths = {"5 mg",   "10 mg",  "20 mg",   "40 mg", "50 mg", "100 mg",
                                                     "250 mg", "500 mg", "1000 mg", "0,1 %", "2,5 mg"};
-        const std::vector<std::string> forms = {"tablety", "potahované tablety", "tobolky", "sirup",
-                                                "čípky", "mast", "injekční roztok", "nosní sprej",
-                                                "šumivé tablety", "prášek pro perorální suspenzi"};
+        const std::vector<std::string> forms = {"tablety",         "potahované tablety",
+                                                "tobolky",         "sirup",
+                                                "čípky",           "mast",
+                                                "injekční roztok", "nosní sprej",
+                                                "šumivé tablety",  "prášek pro perorální suspenzi"};
         std::vector<std::string> names;
         while (static_cast<int>(names.size()) < kRecords) {
             std::string brand;
@@ -261,7 +264,8 @@ struct SqliteDb {
         sqlite3_finalize(ins);
         Exec("COMMIT; CREATE INDEX kl_fkey ON kl(fkey); ANALYZE;");
         // Warm the page cache: every page read once.
-        Exec("SELECT count(*), sum(length(rec)) FROM kl; SELECT count(*) FROM kl INDEXED BY kl_fkey WHERE fkey >= x'';");
+        Exec("SELECT count(*), sum(length(rec)) FROM kl; SELECT count(*) FROM kl INDEXED BY kl_fkey WHERE "
+             "fkey >= x'';");
     }
     ~SqliteDb() { sqlite3_close(db); }
 
@@ -305,7 +309,8 @@ void BM_Sqlite_FindFirstNotBelow(benchmark::State& state)
         if (sqlite3_step(st) == SQLITE_ROW) {
             std::memcpy(buf, sqlite3_column_blob(st, 1), sizeof buf);
             const int n = sqlite3_column_bytes(st, 0);
-            exact += static_cast<size_t>(n) >= q.size() && std::memcmp(sqlite3_column_blob(st, 0), q.data(), q.size()) == 0;
+            exact += static_cast<size_t>(n) >= q.size() &&
+                     std::memcmp(sqlite3_column_blob(st, 0), q.data(), q.size()) == 0;
         }
         sqlite3_reset(st);
         benchmark::DoNotOptimize(buf);

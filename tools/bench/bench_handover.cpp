@@ -37,7 +37,7 @@ std::string ProgramPath()
     char buf[4096];
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     std::string self(buf, n > 0 ? static_cast<size_t>(n) : 0);
-    self = self.substr(0, self.rfind('/'));   // build/tools
+    self = self.substr(0, self.rfind('/')); // build/tools
     return self.substr(0, self.rfind('/')) + "/program/qevw";
 }
 
@@ -81,8 +81,7 @@ struct Setup {
         first->setProcessEnvironment(env);
         first->setStandardOutputFile(QProcess::nullDevice());
         first->setStandardErrorFile(QProcess::nullDevice());
-        first->start(QString::fromStdString(ProgramPath()),
-                     {QString::fromStdString("-d=" + data)});
+        first->start(QString::fromStdString(ProgramPath()), {QString::fromStdString("-d=" + data)});
         first->waitForStarted(5000);
         firstSocket = SocketPathOf(sockets, static_cast<uint32_t>(first->processId()) + 0x10000u);
         for (int i = 0; i < 500 && !QFileInfo::exists(QString::fromStdString(firstSocket)); ++i)
@@ -134,13 +133,22 @@ void RoundTrip(benchmark::State& state, const std::string& text)
 }
 
 // A request the first copy takes and serves.
-void BM_RequestRoundTrip(benchmark::State& state) { RoundTrip(state, "||1=0012345|"); }
+void BM_RequestRoundTrip(benchmark::State& state)
+{
+    RoundTrip(state, "||1=0012345|");
+}
 BENCHMARK(BM_RequestRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The handshake question, answered without serving anything.
-void BM_HandshakeRoundTrip(benchmark::State& state) { RoundTrip(state, "|q=_req|"); }
+void BM_HandshakeRoundTrip(benchmark::State& state)
+{
+    RoundTrip(state, "|q=_req|");
+}
 BENCHMARK(BM_HandshakeRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
 
-int main(int argc, char** argv) { return bench::RunBenchmarks<QCoreApplication>(argc, argv); }
+int main(int argc, char** argv)
+{
+    return bench::RunBenchmarks<QCoreApplication>(argc, argv);
+}

@@ -28,9 +28,9 @@
 #include <sqlite3.h>
 #endif
 
+#include "bench_support.h"
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
-#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/grid.h"
 #include "platform/fs.h"
@@ -162,7 +162,8 @@ bool MakeDatabase(const std::string& db, const std::vector<std::vector<std::stri
     for (size_t r = 1; r < rows.size(); ++r) { // the header is no row
         for (size_t c = 0; c < columns; ++c) {
             const std::string& cell = c < rows[r].size() ? rows[r][c] : std::string();
-            sqlite3_bind_text(st, static_cast<int>(c + 1), cell.data(), static_cast<int>(cell.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, static_cast<int>(c + 1), cell.data(), static_cast<int>(cell.size()),
+                              SQLITE_TRANSIENT);
         }
         sqlite3_step(st);
         sqlite3_reset(st);
@@ -190,8 +191,9 @@ void BM_SqliteShellCsv(benchmark::State& state)
         return;
     }
     const std::string out = (WorkDir() / "sqlite.csv").string();
-    const QStringList args{QString::fromStdString(db), QStringLiteral(".mode csv"), QStringLiteral(".separator ;"),
-                           QStringLiteral(".once ") + QString::fromStdString(out), QStringLiteral("SELECT * FROM t;")};
+    const QStringList args{
+        QString::fromStdString(db), QStringLiteral(".mode csv"), QStringLiteral(".separator ;"),
+        QStringLiteral(".once ") + QString::fromStdString(out), QStringLiteral("SELECT * FROM t;")};
     for (auto _ : state) {
         QProcess p;
         p.start(shell, args);

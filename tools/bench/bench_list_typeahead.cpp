@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
-#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/grid.h"
 #include "lists/nul_edit.h"
@@ -51,7 +51,8 @@ void BM_TypeAheadRefill800x600(benchmark::State& st)
         st.SkipWithError(error.c_str());
         return;
     }
-    TVyb* window = listdemo::OpenSizedListWindow(host, list, "kl: ", std::string(1, '\x2D') + "A?/)*<=", 800, 600);
+    TVyb* window =
+        listdemo::OpenSizedListWindow(host, list, "kl: ", std::string(1, '\x2D') + "A?/)*<=", 800, 600);
 
     // 1,000 names spread over the index.
     std::vector<QString> names;
@@ -92,4 +93,7 @@ BENCHMARK(BM_TypeAheadRefill800x600)->Iterations(1)->Unit(benchmark::kMillisecon
 
 } // namespace
 
-int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }
+int main(int argc, char** argv)
+{
+    return bench::RunBenchmarks(argc, argv);
+}

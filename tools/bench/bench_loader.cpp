@@ -71,7 +71,10 @@ public:
         return in;
     }
     void LoadParagraphLists() override { ::LoadParagraphLists(); }
-    void SetupEdition() override { SetDataMonth(DataMonthOfVersion(LookupText(DataTexts, "Verze", "Cislo"))); }
+    void SetupEdition() override
+    {
+        SetDataMonth(DataMonthOfVersion(LookupText(DataTexts, "Verze", "Cislo")));
+    }
     void LoadCodeTables() override { ::LoadCodeTables(1, 0); }
     uint32_t SendStartQuery(const std::string&) override { return 0; }
     void DropDownMenu(int) override {}
@@ -136,8 +139,9 @@ void BM_ReadLanguageFiles(benchmark::State& state)
         english = !english;
         const std::string code = english ? "ang" : "ces";
         std::string bytes;
-        for (const std::string& path : {e.program + "qevw." + code, e.data + "kalvo." + code,
-                                        ResolveInFolder(e.data, "isv.dat"), ResolveInFolder(e.data, "zemv.dat")}) {
+        for (const std::string& path :
+             {e.program + "qevw." + code, e.data + "kalvo." + code, ResolveInFolder(e.data, "isv.dat"),
+              ResolveInFolder(e.data, "zemv.dat")}) {
             ReadWholeFile(path, bytes);
             benchmark::DoNotOptimize(bytes.data());
         }

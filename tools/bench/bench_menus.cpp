@@ -70,7 +70,8 @@ public:
 bool LoadTexts()
 {
     static const bool loaded = [] {
-        const std::string path = QDir(QCoreApplication::applicationDirPath()).filePath("../program/qevw.ces").toStdString();
+        const std::string path =
+            QDir(QCoreApplication::applicationDirPath()).filePath("../program/qevw.ces").toStdString();
         return LoadTextTable(UiTexts, path) >= TextTableResult::FirstSuccess;
     }();
     return loaded;

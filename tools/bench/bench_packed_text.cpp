@@ -23,8 +23,8 @@
 
 #include "datastore/packed_text.h"
 #include "platform/fs.h"
-#include "zlib_peer.h"
 #include "writers/x6_writer.h"
+#include "zlib_peer.h"
 
 namespace {
 
@@ -56,7 +56,8 @@ std::vector<std::string> Paragraphs()
     for (const std::string& text : LoadHuffmanSamples(folder)) {
         size_t start = 0;
         for (size_t i = 1; i <= text.size(); ++i) {
-            const bool cut = i == text.size() || text[i] == 1 || text[i] == 12 || text[i] == 14 || text[i] == 18;
+            const bool cut =
+                i == text.size() || text[i] == 1 || text[i] == 12 || text[i] == 14 || text[i] == 18;
             if (cut) {
                 out.push_back(text.substr(start, i - start));
                 start = i;
@@ -66,7 +67,10 @@ std::vector<std::string> Paragraphs()
     return out;
 }
 
-std::string Deflate(const std::string& text) { return DeflateRaw(text, 9, 9); }
+std::string Deflate(const std::string& text)
+{
+    return DeflateRaw(text, 9, 9);
+}
 
 const Corpus& TheCorpus()
 {

@@ -57,7 +57,8 @@ void BM_FullRepaintOfTheDemoPage1920x1080(benchmark::State& st)
         host.PaintNow();
         benchmark::DoNotOptimize(host.BackBuffer().Image().constBits());
     }
-    st.counters["frames/s"] = benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
+    st.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_FullRepaintOfTheDemoPage1920x1080)->Unit(benchmark::kMillisecond);
 
@@ -106,7 +107,8 @@ BENCHMARK(BM_TickOver250Elements);
 void BM_DrawPictureOfFourPartsAt64(benchmark::State& st)
 {
     static const std::map<std::string, std::string> sources = {
-        {"Ring", "M 128 8 C 194 8 248 62 248 128 C 248 194 194 248 128 248 C 62 248 8 194 8 128 C 8 62 62 8 128 8"},
+        {"Ring",
+         "M 128 8 C 194 8 248 62 248 128 C 248 194 194 248 128 248 C 62 248 8 194 8 128 C 8 62 62 8 128 8"},
         {"Cross", "M 104 32 L 152 32 L 152 104 L 224 104 L 224 152 L 152 152 L 152 224 L 104 224 L 104 152 "
                   "L 32 152 L 32 104 L 104 104 L 104 32"},
         {"Moon", "M 156 24 C 88 36 56 92 64 144 C 72 204 136 236 196 212 C 132 200 108 160 112 120 "
@@ -180,7 +182,8 @@ void BM_DecodeJpeg12Megapixels(benchmark::State& st)
         }
         benchmark::DoNotOptimize(img.constBits());
     }
-    st.counters["MP/s"] = benchmark::Counter(12.0 * static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
+    st.counters["MP/s"] =
+        benchmark::Counter(12.0 * static_cast<double>(st.iterations()), benchmark::Counter::kIsRate);
     st.counters["MB"] = static_cast<double>(bytes.size()) / 1e6;
 }
 BENCHMARK(BM_DecodeJpeg12Megapixels)->Unit(benchmark::kMillisecond);

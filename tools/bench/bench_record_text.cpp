@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 

@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
-#include "bench_support.h"
 #include "list_demo_list.h"
 #include "lists/grid.h"
 #include "lists/list_window.h"
@@ -116,7 +116,10 @@ void FetchPage(benchmark::State& st, bool cold)
     st.counters["count"] = count;
 }
 
-void BM_OursCallbacksWarm(benchmark::State& st) { FetchPage(st, false); }
+void BM_OursCallbacksWarm(benchmark::State& st)
+{
+    FetchPage(st, false);
+}
 
 // One typed refill through the callbacks: the list's filter set stands, the
 // seek from the typed letter (not strict, as the peer's "name >=") and 20 rows.
@@ -141,7 +144,10 @@ void BM_OursCallbacksTyped(benchmark::State& st)
     st.counters["rows"] = rows;
     st.counters["count"] = rec.Count;
 }
-void BM_OursCallbacksCold(benchmark::State& st) { FetchPage(st, true); }
+void BM_OursCallbacksCold(benchmark::State& st)
+{
+    FetchPage(st, true);
+}
 
 void OpenToPainted(benchmark::State& st, bool cold)
 {
@@ -164,8 +170,14 @@ void OpenToPainted(benchmark::State& st, bool cold)
     st.counters["rows_painted"] = rows;
 }
 
-void BM_OursOpenToPaintedWarm(benchmark::State& st) { OpenToPainted(st, false); }
-void BM_OursOpenToPaintedCold(benchmark::State& st) { OpenToPainted(st, true); }
+void BM_OursOpenToPaintedWarm(benchmark::State& st)
+{
+    OpenToPainted(st, false);
+}
+void BM_OursOpenToPaintedCold(benchmark::State& st)
+{
+    OpenToPainted(st, true);
+}
 
 void BM_OursTypedRefill(benchmark::State& st)
 {
@@ -257,10 +269,9 @@ void SqlitePage(benchmark::State& st, bool typed)
 {
     sqlite3* db = Db();
     const std::string in = KindList(kChoices[st.range(0)]);
-    const std::string page =
-        "SELECT d.code, d.rec, c.rec FROM drugs d JOIN cvzp c ON c.rowid = "
-        "(SELECT min(rowid) FROM cvzp WHERE code = d.code) WHERE d.kind IN (" + in +
-        ") AND d.name >= ?1 ORDER BY d.name LIMIT " + std::to_string(kPageRows);
+    const std::string page = "SELECT d.code, d.rec, c.rec FROM drugs d JOIN cvzp c ON c.rowid = "
+                             "(SELECT min(rowid) FROM cvzp WHERE code = d.code) WHERE d.kind IN (" +
+                             in + ") AND d.name >= ?1 ORDER BY d.name LIMIT " + std::to_string(kPageRows);
     const std::string count = "SELECT count(*) FROM drugs d WHERE d.kind IN (" + in +
                               ") AND EXISTS (SELECT 1 FROM cvzp WHERE code = d.code)";
     sqlite3_stmt* p = nullptr;
@@ -293,8 +304,14 @@ void SqlitePage(benchmark::State& st, bool typed)
     st.counters["count"] = static_cast<double>(total);
 }
 
-void BM_SqlitePageAndCount(benchmark::State& st) { SqlitePage(st, false); }
-void BM_SqliteTypedPageAndCount(benchmark::State& st) { SqlitePage(st, true); }
+void BM_SqlitePageAndCount(benchmark::State& st)
+{
+    SqlitePage(st, false);
+}
+void BM_SqliteTypedPageAndCount(benchmark::State& st)
+{
+    SqlitePage(st, true);
+}
 
 BENCHMARK(BM_OursCallbacksWarm)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SqlitePageAndCount)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -307,4 +324,7 @@ BENCHMARK(BM_OursTypedRefill)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }
+int main(int argc, char** argv)
+{
+    return bench::RunBenchmarks(argc, argv);
+}

@@ -57,10 +57,13 @@ struct Doc {
     int64_t offset;
     std::string packed;
     uint32_t textLength;
-    std::string text;  // decoded, without the closing zeros
+    std::string text; // decoded, without the closing zeros
 };
 
-std::string Deflate(const std::string& text) { return DeflateRaw(text, 6, 8); }
+std::string Deflate(const std::string& text)
+{
+    return DeflateRaw(text, 6, 8);
+}
 
 std::string Capitalised(const std::string& w)
 {
@@ -188,14 +191,17 @@ int main(int argc, char** argv)
             for (const Doc& d : docs) {
                 const int start = static_cast<int>(d.textLength + 1000 - d.packed.size());
                 buf.resize(static_cast<size_t>(start) + d.packed.size());
-                fast.Decode(reinterpret_cast<const uint8_t*>(d.packed.data()), static_cast<int>(d.packed.size()),
-                            static_cast<int>(d.packed.size()), start, buf.data());
+                fast.Decode(reinterpret_cast<const uint8_t*>(d.packed.data()),
+                            static_cast<int>(d.packed.size()), static_cast<int>(d.packed.size()), start,
+                            buf.data());
             }
         });
-        const double tTree = Seconds([&] {
-            for (const Doc& d : docs)
-                UnpackRecordText(d.packed, d.textLength, out);
-        }, 1);
+        const double tTree = Seconds(
+            [&] {
+                for (const Doc& d : docs)
+                    UnpackRecordText(d.packed, d.textLength, out);
+            },
+            1);
         z_stream z{};
         inflateInit2(&z, -MAX_WBITS);
         const double tZlib = Seconds([&] {
@@ -244,7 +250,8 @@ int main(int argc, char** argv)
         {"two letters", {"mg"}},
         {"Czech", {QStringToKam(QString::fromUtf8("lékař"))}},
         {"five words",
-         {"warfarin", "pacient", "kojen", QStringToKam(QString::fromUtf8("dávk")), QStringToKam(QString::fromUtf8("lékař"))}},
+         {"warfarin", "pacient", "kojen", QStringToKam(QString::fromUtf8("dávk")),
+          QStringToKam(QString::fromUtf8("lékař"))}},
     };
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
@@ -350,8 +357,9 @@ int main(int argc, char** argv)
                 sqlite3_reset(q);
             });
             sqlite3_finalize(q);
-            std::printf("%-11s sqlite fts5 %.4f s (ours %d workers / sqlite %.1f), texts sqlite %lld ours %zu\n",
-                        set.what, tSql, cores, tN / tSql, static_cast<long long>(rows), ourTexts);
+            std::printf(
+                "%-11s sqlite fts5 %.4f s (ours %d workers / sqlite %.1f), texts sqlite %lld ours %zu\n",
+                set.what, tSql, cores, tN / tSql, static_cast<long long>(rows), ourTexts);
         }
 #endif
     }

@@ -66,8 +66,8 @@ struct DocRef {
 };
 
 struct Data {
-    std::vector<DocRef> docs;        // one per distinct document
-    std::vector<std::string> texts;  // their decoded texts
+    std::vector<DocRef> docs;       // one per distinct document
+    std::vector<std::string> texts; // their decoded texts
     DocRef largestSpc{'S', "spc", -1, 0};
     size_t largestSize = 0;
     bool loaded = false;
@@ -94,7 +94,8 @@ Data& Load()
     for (int32_t r = 1; r < t.dat.count; ++r) {
         std::string rec;
         ReadRecord(t.dat, r, rec);
-        for (const auto& [kind, file, pos] : {std::tuple{'S', "spc", 333}, {'L', "letak", 325}, {'K', "kodex", 321}}) {
+        for (const auto& [kind, file, pos] :
+             {std::tuple{'S', "spc", 333}, {'L', "letak", 325}, {'K', "kodex", 321}}) {
             int32_t v = 0;
             std::memcpy(&v, rec.data() + pos - 1, 4);
             if (v < 16)
@@ -200,8 +201,8 @@ void BM_ReadOneDocument(benchmark::State& state)
             f.ReadAt(static_cast<int64_t>(where[i].first), packed.data(), packed.size());
             std::string text(d.texts[i].size(), '\0');
             uLongf n = text.size();
-            uncompress(reinterpret_cast<Bytef*>(text.data()), &n, reinterpret_cast<const Bytef*>(packed.data()),
-                       packed.size());
+            uncompress(reinterpret_cast<Bytef*>(text.data()), &n,
+                       reinterpret_cast<const Bytef*>(packed.data()), packed.size());
             const auto t1 = Clock::now();
             benchmark::DoNotOptimize(text.data());
             peer.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
@@ -252,4 +253,7 @@ BENCHMARK(BM_ResetToPaintedLargestSpc)->Unit(benchmark::kMillisecond)->Iteration
 
 } // namespace
 
-int main(int argc, char** argv) { return bench::RunBenchmarks(argc, argv); }
+int main(int argc, char** argv)
+{
+    return bench::RunBenchmarks(argc, argv);
+}

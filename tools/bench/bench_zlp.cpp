@@ -47,8 +47,8 @@ struct Data {
         }
         table = ParseZlpTable(BuildZlpFile(spec));
         for (int i = 0; i < 4096; ++i) {
-            const uint32_t code = i % 4 == 3 ? 5 + static_cast<uint32_t>(rng() % 3000000)
-                                             : codes[rng() % codes.size()];
+            const uint32_t code =
+                i % 4 == 3 ? 5 + static_cast<uint32_t>(rng() % 3000000) : codes[rng() % codes.size()];
             char text[16];
             std::snprintf(text, sizeof text, "%07u", code);
             records.push_back(std::string(text) + "  PARALEN 500");

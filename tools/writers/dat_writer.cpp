@@ -80,9 +80,10 @@ void DatLayout::PutText(std::string& rec, std::string_view name, std::string_vie
     const int off = Offset(name);
     const int w = Width(name);
     if (static_cast<int>(text.size()) > w)
-        throw std::invalid_argument("value too long for field " + std::string(name) + ": " + std::string(text));
-    rec.replace(static_cast<size_t>(off), static_cast<size_t>(w), std::string(text) +
-                std::string(static_cast<size_t>(w) - text.size(), ' '));
+        throw std::invalid_argument("value too long for field " + std::string(name) + ": " +
+                                    std::string(text));
+    rec.replace(static_cast<size_t>(off), static_cast<size_t>(w),
+                std::string(text) + std::string(static_cast<size_t>(w) - text.size(), ' '));
 }
 
 void DatLayout::PutRight(std::string& rec, std::string_view name, std::string_view text, char pad) const
@@ -91,7 +92,8 @@ void DatLayout::PutRight(std::string& rec, std::string_view name, std::string_vi
     const int off = Offset(name);
     const int w = Width(name);
     if (static_cast<int>(text.size()) > w)
-        throw std::invalid_argument("value too long for field " + std::string(name) + ": " + std::string(text));
+        throw std::invalid_argument("value too long for field " + std::string(name) + ": " +
+                                    std::string(text));
     rec.replace(static_cast<size_t>(off), static_cast<size_t>(w),
                 std::string(static_cast<size_t>(w) - text.size(), pad) + std::string(text));
 }

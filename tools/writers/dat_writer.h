@@ -69,5 +69,5 @@ private:
 std::string BuildDatFile(const DatLayout& layout, const std::vector<std::string>& records,
                          uint16_t stamp = 0);
 // Builds the file and writes it atomically; 0 or the I/O result.
-int WriteDatFile(const std::string& path, const DatLayout& layout,
-                 const std::vector<std::string>& records, uint16_t stamp = 0);
+int WriteDatFile(const std::string& path, const DatLayout& layout, const std::vector<std::string>& records,
+                 uint16_t stamp = 0);

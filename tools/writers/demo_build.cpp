@@ -1,8 +1,8 @@
 #include "writers/demo_build.h"
 
-#include <cstdio>
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -19,11 +19,11 @@
 #include "datastore/manifest.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
+#include "datastore/zlp_table.h"
 #include "platform/fs.h"
 #include "writers/csv_source.h"
 #include "writers/sgn_writer.h"
 #include "writers/zlp_writer.h"
-#include "datastore/zlp_table.h"
 
 namespace fs = std::filesystem;
 
@@ -48,7 +48,8 @@ namespace {
 
 std::string Field(const DemoTableSpec& spec, const std::string& rec, std::string_view name)
 {
-    return rec.substr(static_cast<size_t>(spec.layout.Offset(name)), static_cast<size_t>(spec.layout.Width(name)));
+    return rec.substr(static_cast<size_t>(spec.layout.Offset(name)),
+                      static_cast<size_t>(spec.layout.Width(name)));
 }
 
 bool IsDigits(std::string_view s)
@@ -71,7 +72,7 @@ bool ParseInt(std::string_view s, int64_t& v)
 const std::vector<std::string>& DemoDocFamilies()
 {
     static const std::vector<std::string> families = {"kodex",    "kodexa", "letak",   "spc",
-                                                       "pfakodex", "pztmet", "pztuhsx", "ind_ome"};
+                                                      "pfakodex", "pztmet", "pztuhsx", "ind_ome"};
     return families;
 }
 
@@ -183,7 +184,8 @@ bool DemoMarkupToCtrlText(std::string_view utf8, const std::string& file, std::s
             int64_t v = 0;
             if (line.substr(0, 3) == "@B " && ParseInt(line.substr(3), v) && v > 0 && v <= 0xFFFF) {
                 bValue = static_cast<uint16_t>(v);
-            } else if (items && line.substr(0, 3) == "@I " && ParseInt(line.substr(3), v) && v >= 1 && v <= 255) {
+            } else if (items && line.substr(0, 3) == "@I " && ParseInt(line.substr(3), v) && v >= 1 &&
+                       v <= 255) {
                 *items = static_cast<int>(v);
             } else {
                 log.Error(file, lineNo, "unknown directive " + std::string(line));
@@ -412,8 +414,9 @@ bool FillDemoRecord(const DemoTableSpec& spec, const CsvTable& csv, size_t row, 
             } else if (form == DemoForm::ClearingAmount && value == "c.c.") {
                 // FormatCode7 of six blanks and "cc." gives "c.c."
                 layout.PutText(rec, f.name, "      cc.");
-            } else if ((f.descriptor >= 0xB0 && f.descriptor <= 0xBF) && static_cast<int>(value.size()) == width &&
-                       value[0] == ' ' && value.find_first_not_of(" 0123456789") == std::string::npos) {
+            } else if ((f.descriptor >= 0xB0 && f.descriptor <= 0xBF) &&
+                       static_cast<int>(value.size()) == width && value[0] == ' ' &&
+                       value.find_first_not_of(" 0123456789") == std::string::npos) {
                 // Blanks and digits of the field's width: stored as they stand
                 // ("       12", an amount without its integer digit).
                 layout.PutText(rec, f.name, value);
@@ -610,8 +613,14 @@ bool BuildCvzp(Ctx& c)
     });
 }
 
-bool BuildIsv(Ctx& c) { return LoadTable(c, "isv"); }
-bool BuildIsva(Ctx& c) { return LoadTable(c, "isva"); }
+bool BuildIsv(Ctx& c)
+{
+    return LoadTable(c, "isv");
+}
+bool BuildIsva(Ctx& c)
+{
+    return LoadTable(c, "isva");
+}
 
 bool BuildAtc(Ctx& c, const std::string& id)
 {
@@ -623,8 +632,14 @@ bool BuildAtc(Ctx& c, const std::string& id)
             row.Error("NAR continues a name that fills NAZ");
     });
 }
-bool BuildAtcCz(Ctx& c) { return BuildAtc(c, "atc"); }
-bool BuildAtca(Ctx& c) { return BuildAtc(c, "atca"); }
+bool BuildAtcCz(Ctx& c)
+{
+    return BuildAtc(c, "atc");
+}
+bool BuildAtca(Ctx& c)
+{
+    return BuildAtc(c, "atca");
+}
 
 bool BuildAtcp(Ctx& c, const std::string& id)
 {
@@ -634,12 +649,27 @@ bool BuildAtcp(Ctx& c, const std::string& id)
             row.Error("ATC: a reference group is a letter and a digit, then one character");
     });
 }
-bool BuildAtcpCz(Ctx& c) { return BuildAtcp(c, "atcp"); }
-bool BuildAtcpa(Ctx& c) { return BuildAtcp(c, "atcpa"); }
+bool BuildAtcpCz(Ctx& c)
+{
+    return BuildAtcp(c, "atcp");
+}
+bool BuildAtcpa(Ctx& c)
+{
+    return BuildAtcp(c, "atcpa");
+}
 
-bool BuildDrzv(Ctx& c) { return LoadTable(c, "drzv"); }
-bool BuildZemv(Ctx& c) { return LoadTable(c, "zemv"); }
-bool BuildZemva(Ctx& c) { return LoadTable(c, "zemva"); }
+bool BuildDrzv(Ctx& c)
+{
+    return LoadTable(c, "drzv");
+}
+bool BuildZemv(Ctx& c)
+{
+    return LoadTable(c, "zemv");
+}
+bool BuildZemva(Ctx& c)
+{
+    return LoadTable(c, "zemva");
+}
 
 // Loads a table whose rows must come in ascending order of `field`; `rule`
 // tells the author of the source how.
@@ -654,7 +684,10 @@ bool BuildSortedBy(Ctx& c, const std::string& id, std::string_view field, const 
     });
 }
 
-bool BuildKlc(Ctx& c) { return BuildSortedBy(c, "klc", "LEK", "composition lines go in drug-code order"); }
+bool BuildKlc(Ctx& c)
+{
+    return BuildSortedBy(c, "klc", "LEK", "composition lines go in drug-code order");
+}
 
 bool BuildKk(Ctx& c)
 {
@@ -667,13 +700,31 @@ bool BuildKk(Ctx& c)
     });
 }
 
-bool BuildKab(Ctx& c) { return BuildSortedBy(c, "kab", "SUB", "pairs go in ascending substance order"); }
+bool BuildKab(Ctx& c)
+{
+    return BuildSortedBy(c, "kab", "SUB", "pairs go in ascending substance order");
+}
 
-bool BuildZdrv(Ctx& c) { return LoadTable(c, "zdrv"); }
-bool BuildVzph(Ctx& c) { return LoadTable(c, "vzph"); }
-bool BuildSpot1(Ctx& c) { return LoadTable(c, "spot1"); }
-bool BuildSpot2(Ctx& c) { return LoadTable(c, "spot2"); }
-bool BuildVpois(Ctx& c) { return LoadTable(c, "vpois"); }
+bool BuildZdrv(Ctx& c)
+{
+    return LoadTable(c, "zdrv");
+}
+bool BuildVzph(Ctx& c)
+{
+    return LoadTable(c, "vzph");
+}
+bool BuildSpot1(Ctx& c)
+{
+    return LoadTable(c, "spot1");
+}
+bool BuildSpot2(Ctx& c)
+{
+    return LoadTable(c, "spot2");
+}
+bool BuildVpois(Ctx& c)
+{
+    return LoadTable(c, "vpois");
+}
 
 bool BuildVypad(Ctx& c)
 {
@@ -699,9 +750,18 @@ bool BuildPfavyrv(Ctx& c)
             row.Error("KOD: the fourth character of a maker code is never blank");
     });
 }
-bool BuildPfazemv(Ctx& c) { return LoadTable(c, "pfazemv"); }
-bool BuildPfakatv(Ctx& c) { return LoadTable(c, "pfakatv"); }
-bool BuildPfapk(Ctx& c) { return LoadTable(c, "pfapk"); }
+bool BuildPfazemv(Ctx& c)
+{
+    return LoadTable(c, "pfazemv");
+}
+bool BuildPfakatv(Ctx& c)
+{
+    return LoadTable(c, "pfakatv");
+}
+bool BuildPfapk(Ctx& c)
+{
+    return LoadTable(c, "pfapk");
+}
 
 bool BuildPzt(Ctx& c)
 {
@@ -724,7 +784,10 @@ bool ValidCompactCode(std::string_view code)
     return true;
 }
 
-bool BuildPzttypv(Ctx& c) { return LoadTable(c, "pzttypv"); }
+bool BuildPzttypv(Ctx& c)
+{
+    return LoadTable(c, "pzttypv");
+}
 bool BuildPztuhs(Ctx& c)
 {
     return LoadTable(c, "pztuhs", [&](const RowInput& row) {
@@ -734,9 +797,18 @@ bool BuildPztuhs(Ctx& c)
             row.Error("FLG: a group whose flag is set never shows its document; keep it blank");
     });
 }
-bool BuildPztvyrv(Ctx& c) { return LoadTable(c, "pztvyrv"); }
-bool BuildPztohl(Ctx& c) { return LoadTable(c, "pztohl"); }
-bool BuildPztzemv(Ctx& c) { return LoadTable(c, "pztzemv"); }
+bool BuildPztvyrv(Ctx& c)
+{
+    return LoadTable(c, "pztvyrv");
+}
+bool BuildPztohl(Ctx& c)
+{
+    return LoadTable(c, "pztohl");
+}
+bool BuildPztzemv(Ctx& c)
+{
+    return LoadTable(c, "pztzemv");
+}
 
 struct TableBuilder {
     const char* id;
@@ -760,7 +832,8 @@ const TableBuilder kTableBuilders[] = {
 // demo/<family>/*.txt, in name order; the file's stem is the record name.
 // The pictures of a document, where the viewer looks for them below the
 // data set's picture base "pictures/".
-void NotePictures(DemoDataSet& set, const std::string& family, const std::string& name, const std::string& text)
+void NotePictures(DemoDataSet& set, const std::string& family, const std::string& name,
+                  const std::string& text)
 {
     const std::string prefix = family == "letak" ? "LET_PICT/" : family == "spc" ? "SPC_PICT/" : "";
     const std::string folder = name.compare(0, 2, "CH") == 0 ? "CH" : name.substr(0, 1);
@@ -847,8 +920,9 @@ bool CheckSymbolText(const std::string& text, const std::string& where, DemoLog&
         ++paragraphs;
         const size_t p = static_cast<size_t>(item.offset);
         if (p + 11 >= text.size() || text[p + 10] < 'A' || text[p + 10] > 'Z') {
-            log.Error(where, 0, "paragraph " + std::to_string(paragraphs) +
-                                    ": the key letter must stand 10 bytes after its {19:7}");
+            log.Error(where, 0,
+                      "paragraph " + std::to_string(paragraphs) +
+                          ": the key letter must stand 10 bytes after its {19:7}");
             ok = false;
         }
     }
@@ -1007,8 +1081,9 @@ bool CheckDemoDataSet(const DemoDataSet& set, DemoLog& log)
     const KeySet zdrv = Keys(set, "zdrv", "KOD");
 
     // The English tables describe the same codes.
-    for (const auto& [cz, en, field] : {std::tuple{"isv", "isva", "INS"}, std::tuple{"atc", "atca", "ATC"},
-                                        std::tuple{"atcp", "atcpa", "ATC"}, std::tuple{"zemv", "zemva", "ZEM"}})
+    for (const auto& [cz, en, field] :
+         {std::tuple{"isv", "isva", "INS"}, std::tuple{"atc", "atca", "ATC"},
+          std::tuple{"atcp", "atcpa", "ATC"}, std::tuple{"zemv", "zemva", "ZEM"}})
         if (Keys(set, cz, field).keys != Keys(set, en, field).keys)
             log.Error(std::string(en) + ".csv: the codes differ from " + cz + ".csv");
 
@@ -1168,19 +1243,25 @@ bool CheckDemoDataSet(const DemoDataSet& set, DemoLog& log)
         bool blankToo;
     };
     static const CodeText kCodeTexts[] = {
-        {"kl", "SR", "RegW", 0, true},    {"kl", "SR", "Reg", 0, false},    {"kl", "TR", "RetW", 0, false},
-        {"kl", "TR", "ReZ", 0, false},    {"kl", "VP", "VydZ", 0, true},    {"kl", "VP", "VydW", 1, true},
-        {"kl", "VP", "Vyd", 0, false},    {"kl", "ZAV", "ZavW", 0, false},  {"kl", "ZAV", "Zav", 0, false},
-        {"kl", "DP", "Dop", 2, false},    {"kl", "DP", "DopW", 2, false},   {"kl", "NV", "Dnv", 0, false},
-        {"kl", "BRA", "Bra", 0, false},   {"kl", "OBA", "Obal", 0, false},  {"kl", "PUL", "PulTyp", 0, false},
-        {"kl", "UH", "Uhr", 0, false},    {"kl", "DDJ", "Jedn", 0, false},  {"cvzp", "CER", "Cer", 0, false},
-        {"cvzp", "LGV", "LegV", 0, false}, {"cvzp", "PUH", "Puh", 0, false}, {"cvzp", "PUH", "PuhW", 0, false},
-        {"cvzp", "LGW", "LegW", 0, false}, {"cvzp", "NEZ", "NezW", 0, true}, {"cvzp", "ODZ", "Odz", 0, true},
-        {"cvzp", "SPE", "Pre", 4, false}, {"vypad", "TYP", "VypTyp", 3, false}, {"pzt", "PRO", "TPr", 0, false},
-        {"pzt", "ZUP", "TUh", 0, false},  {"pzt", "TBZ", "TBa", 0, false},  {"pzt", "MJZ", "TBa", 0, false},
-        {"pzt", "DNC", "TDC", 0, false},  {"pzt", "ZDR", "TZd", 0, false},  {"pzt", "LIM", "TRl", 0, false},
-        {"pzt", "PRE", "Pre", 4, false},  {"kk", "ZAV", "Zvk", 0, false},   {"kk", "DPG", "DopZ", 0, false},
-        {"klc", "STA", "SloS", 0, false}, {"klc", "JD", "Jedn", 0, false},
+        {"kl", "SR", "RegW", 0, true},     {"kl", "SR", "Reg", 0, false},
+        {"kl", "TR", "RetW", 0, false},    {"kl", "TR", "ReZ", 0, false},
+        {"kl", "VP", "VydZ", 0, true},     {"kl", "VP", "VydW", 1, true},
+        {"kl", "VP", "Vyd", 0, false},     {"kl", "ZAV", "ZavW", 0, false},
+        {"kl", "ZAV", "Zav", 0, false},    {"kl", "DP", "Dop", 2, false},
+        {"kl", "DP", "DopW", 2, false},    {"kl", "NV", "Dnv", 0, false},
+        {"kl", "BRA", "Bra", 0, false},    {"kl", "OBA", "Obal", 0, false},
+        {"kl", "PUL", "PulTyp", 0, false}, {"kl", "UH", "Uhr", 0, false},
+        {"kl", "DDJ", "Jedn", 0, false},   {"cvzp", "CER", "Cer", 0, false},
+        {"cvzp", "LGV", "LegV", 0, false}, {"cvzp", "PUH", "Puh", 0, false},
+        {"cvzp", "PUH", "PuhW", 0, false}, {"cvzp", "LGW", "LegW", 0, false},
+        {"cvzp", "NEZ", "NezW", 0, true},  {"cvzp", "ODZ", "Odz", 0, true},
+        {"cvzp", "SPE", "Pre", 4, false},  {"vypad", "TYP", "VypTyp", 3, false},
+        {"pzt", "PRO", "TPr", 0, false},   {"pzt", "ZUP", "TUh", 0, false},
+        {"pzt", "TBZ", "TBa", 0, false},   {"pzt", "MJZ", "TBa", 0, false},
+        {"pzt", "DNC", "TDC", 0, false},   {"pzt", "ZDR", "TZd", 0, false},
+        {"pzt", "LIM", "TRl", 0, false},   {"pzt", "PRE", "Pre", 4, false},
+        {"kk", "ZAV", "Zvk", 0, false},    {"kk", "DPG", "DopZ", 0, false},
+        {"klc", "STA", "SloS", 0, false},  {"klc", "JD", "Jedn", 0, false},
     };
     std::set<std::string> cesKeys, angKeys;
     for (const auto& [src, keys] : {std::pair{&set.ces, &cesKeys}, std::pair{&set.ang, &angKeys}})
@@ -1204,7 +1285,9 @@ bool CheckDemoDataSet(const DemoDataSet& set, DemoLog& log)
                 keys.push_back(BlankAsUnderscore(code));
                 break;
             }
-            case 3: keys.push_back(std::string(1, static_cast<char>(KamUpper[static_cast<uint8_t>(code[0])]))); break;
+            case 3:
+                keys.push_back(std::string(1, static_cast<char>(KamUpper[static_cast<uint8_t>(code[0])])));
+                break;
             case 4: {
                 // "L,K3/x": the first "/" becomes ",", codes are cut to three
                 // characters, a two-character code gets "_"; codes that begin
@@ -1242,9 +1325,11 @@ bool CheckDemoDataSet(const DemoDataSet& set, DemoLog& log)
 
     // The data version in the texts and in the manifest describe one release.
     const std::string stamp = QuarterStamp(set.year, set.month, set.day);
-    for (const auto& [src, name] : {std::pair{&set.ces, "kalvo.ces.ini"}, std::pair{&set.ang, "kalvo.ang.ini"}}) {
+    for (const auto& [src, name] :
+         {std::pair{&set.ces, "kalvo.ces.ini"}, std::pair{&set.ang, "kalvo.ang.ini"}}) {
         if (EntryValue(*src, "Verze", "Cislo") != stamp)
-            log.Error(std::string(name) + ": Verze.Cislo must be " + stamp + ", the stamp of the release date");
+            log.Error(std::string(name) + ": Verze.Cislo must be " + stamp +
+                      ", the stamp of the release date");
         if (EntryValue(*src, "Stat", "Nadpis").find(" " + stamp.substr(0, 6)) == std::string::npos)
             log.Error(std::string(name) + ": Stat.Nadpis must hold \" " + stamp.substr(0, 6) + "\"");
     }
@@ -1270,14 +1355,14 @@ std::array<bool, 8> DemoKlSigns(const std::string& rec, int releaseYear)
     const int cancelYear = IsDigits(pdo) ? 2000 + std::stoi(pdo) : releaseYear;
     const bool old = cancelled && cancelYear < releaseYear - 3;
     return {
-        !cancelled,                                // Actual
-        !old,                                      // Act_Old
-        rec[0] != '9',                             // nVeter
-        rec.compare(190, 2, "93") != 0,            // nHomeo
-        sr == 'R',                                 // ActReg
-        uh != ' ' && uh != '6' && uh != '8',       // Prizes
-        ob == '1' || ob == '2',                    // Stocked
-        rec[255] != ' ',                           // OnePack
+        !cancelled,                          // Actual
+        !old,                                // Act_Old
+        rec[0] != '9',                       // nVeter
+        rec.compare(190, 2, "93") != 0,      // nHomeo
+        sr == 'R',                           // ActReg
+        uh != ' ' && uh != '6' && uh != '8', // Prizes
+        ob == '1' || ob == '2',              // Stocked
+        rec[255] != ' ',                     // OnePack
     };
 }
 
@@ -1316,7 +1401,8 @@ std::string AtcWordList(const DemoDataSet& set, const TBits& noEmpty)
     const std::vector<std::string>& recs = set.Records("atc");
     std::map<std::string, int> flags;
     for (size_t i = 0; i < recs.size(); ++i)
-        flags[FoldedName(Field(atc, recs[i], "NAZ"))] |= 0x40 | (BitTest(noEmpty, static_cast<int64_t>(i)) ? 1 : 0);
+        flags[FoldedName(Field(atc, recs[i], "NAZ"))] |=
+            0x40 | (BitTest(noEmpty, static_cast<int64_t>(i)) ? 1 : 0);
     std::vector<std::string> lines;
     for (const auto& [name, f] : flags)
         lines.push_back(name + " " + static_cast<char>(f));
@@ -1353,7 +1439,7 @@ bool WriteSignSets(const std::string& out, const DemoDataSet& set, DemoLog& log)
     try {
         // kl.sgn: the sets the drug lists filter by.
         const std::vector<std::string>& kl = set.Records("kl");
-        static const char* kKlSets[8] = {"Actual", "Act_Old", "nVeter", "nHomeo",
+        static const char* kKlSets[8] = {"Actual", "Act_Old", "nVeter",  "nHomeo",
                                          "ActReg", "Prizes",  "Stocked", "OnePack"};
         std::vector<SignSetSpec> sets(8);
         for (int s = 0; s < 8; ++s) {
@@ -1419,7 +1505,8 @@ bool WriteSignSets(const std::string& out, const DemoDataSet& set, DemoLog& log)
         for (size_t i = 0; i < kk.size(); ++i) {
             const std::string sq = Field(kkSpec, kk[i], "SQ");
             const bool main = sq == " 0";
-            const bool member[6] = {main, sq == "60", main || sq == "55" || sq == "60", sq != "50", main, true};
+            const bool member[6] = {main,       sq == "60", main || sq == "55" || sq == "60",
+                                    sq != "50", main,       true};
             for (int s = 0; s < 6; ++s)
                 if (member[s])
                     BitSet(kks[static_cast<size_t>(s)].bits, static_cast<int64_t>(i));
@@ -1455,10 +1542,12 @@ std::string DemoPng(int width, int height, uint32_t seed)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const double t = static_cast<double>(x + y) / (image.width() + image.height());
-            QColor c = QColor::fromRgbF(a.redF() * (1 - t) + b.redF() * t, a.greenF() * (1 - t) + b.greenF() * t,
-                                        a.blueF() * (1 - t) + b.blueF() * t);
+            QColor c =
+                QColor::fromRgbF(a.redF() * (1 - t) + b.redF() * t, a.greenF() * (1 - t) + b.greenF() * t,
+                                 a.blueF() * (1 - t) + b.blueF() * t);
             const bool frame = x < 2 || y < 2 || x >= image.width() - 2 || y >= image.height() - 2;
-            const bool diagonal = std::abs(x * image.height() - y * image.width()) < image.width() + image.height();
+            const bool diagonal =
+                std::abs(x * image.height() - y * image.width()) < image.width() + image.height();
             image.setPixel(x, y, frame || diagonal ? qRgb(40, 40, 60) : c.rgb());
         }
     QByteArray bytes;
@@ -1539,8 +1628,9 @@ std::string DemoZlpFile(const DemoDataSet& set)
         if (code == 0)
             continue;
         auto value = [](bool flagged) { return static_cast<char>(flagged ? 0 : 12); };
-        spec.rows.push_back({code, {value(number % 5 == 0), value(number % 7 == 1),
-                                    value(number % 3 == 2), value(number % 11 == 0)}});
+        spec.rows.push_back({code,
+                             {value(number % 5 == 0), value(number % 7 == 1), value(number % 3 == 2),
+                              value(number % 11 == 0)}});
     }
     return BuildZlpFile(spec);
 }
@@ -1553,7 +1643,8 @@ std::string OnePagePdf(const std::string& line)
     const std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Resources << /Font << /F1 5 0 "
+        "R >> >> >>",
         "<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
     };
@@ -1626,7 +1717,8 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
     ok = WriteFile(out + "klnaz.txt", "klnaz.slw\r\n", log) && ok;
     ok = WriteFile(out + "zlp.dat", DemoZlpFile(set), log) && ok;
     // The documents of the menu's PDF items: "S" the product summary, "L" the leaflet.
-    ok = WriteFile(out + "S_souhrn.pdf", OnePagePdf("KALVO demo: summary of product characteristics"), log) && ok;
+    ok = WriteFile(out + "S_souhrn.pdf", OnePagePdf("KALVO demo: summary of product characteristics"), log) &&
+         ok;
     ok = WriteFile(out + "L_letak.pdf", OnePagePdf("KALVO demo: package leaflet"), log) && ok;
     if (!ok)
         return false;
@@ -1640,17 +1732,23 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
     tm.tm_isdst = -1;
     const std::time_t when = std::mktime(&tm);
     bool clean = true;
-    DataManifest(out, false, set.ware, [&](const std::string& line) {
-        log.Error("kalvo.kvo: " + line);
-        clean = false;
-    }, when);
+    DataManifest(
+        out, false, set.ware,
+        [&](const std::string& line) {
+            log.Error("kalvo.kvo: " + line);
+            clean = false;
+        },
+        when);
     if (!clean)
         return false;
-    DataManifest(out, true, "", [&](const std::string& line) {
-        if (line.rfind("!!", 0) == 0) {
-            log.Error("kalvo.kvo check: " + line);
-            clean = false;
-        }
-    }, when);
+    DataManifest(
+        out, true, "",
+        [&](const std::string& line) {
+            if (line.rfind("!!", 0) == 0) {
+                log.Error("kalvo.kvo check: " + line);
+                clean = false;
+            }
+        },
+        when);
     return clean;
 }

@@ -30,13 +30,13 @@
 
 // One compressed-text file of the folder ("letak.dat") being filled.
 struct DemoDocFile {
-    std::string family;      // file name without ".dat"
+    std::string family; // file name without ".dat"
     bool compressed = true;
-    bool numbered = false;   // records carry the numbered-heading flag
-    int minItems = 10;       // records get at least this many items
+    bool numbered = false; // records carry the numbered-heading flag
+    int minItems = 10;     // records get at least this many items
     std::unique_ptr<X6Writer> writer;
     std::map<std::string, uint32_t> offsets; // record name -> head offset
-    uint64_t textBytes = 0;  // decoded text, for the measurements
+    uint64_t textBytes = 0;                  // decoded text, for the measurements
 };
 
 struct DemoDataSet {
@@ -83,7 +83,8 @@ const std::vector<std::string>& DemoDocFamilies();
 // Items of a document record: one per paragraph start (code 19, or code 18
 // with the heading styles 10 and 11), padded to `minItems`, at most 255; a
 // "B" item first when `bValue` is not 0.  Each item is `itemSize` bytes.
-std::vector<std::string> DemoDocItems(const std::string& text, int minItems, size_t itemSize, uint16_t bValue);
+std::vector<std::string> DemoDocItems(const std::string& text, int minItems, size_t itemSize,
+                                      uint16_t bValue);
 
 // Adds a record (rich text without its closing zero bytes for compressed
 // files) under `name`; false with a message for a duplicate name, a name

@@ -27,24 +27,23 @@ struct DemoIndexSpec {
 // numbers little-endian.
 enum class DemoForm {
     Auto,
-    Left,        // text as given, even in a numeric family
-    CDate,       // ISO date -> compact date (4 characters); other text as given
-    PDate,       // ISO date -> packed date (u16)
-    Doc,         // document name -> byte offset in the family's file
-    Letter512,   // one letter c -> c x 512 (u16)
-    SixBit,      // decimal number n -> 2n as three 6-bit characters
-    DailyDose,   // "1.5" -> integer part right-aligned in 5, three decimals
+    Left,           // text as given, even in a numeric family
+    CDate,          // ISO date -> compact date (4 characters); other text as given
+    PDate,          // ISO date -> packed date (u16)
+    Doc,            // document name -> byte offset in the family's file
+    Letter512,      // one letter c -> c x 512 (u16)
+    SixBit,         // decimal number n -> 2n as three 6-bit characters
+    DailyDose,      // "1.5" -> integer part right-aligned in 5, three decimals
     ClearingAmount, // an amount, or "c.c." -> "      cc."
 };
 
 struct DemoFieldRule {
     DemoFieldRule(std::string f, DemoForm fo = DemoForm::Auto, std::string fam = {}, int64_t def = 0)
         : field(std::move(f)), form(fo), family(std::move(fam)), binaryDefault(def)
-    {
-    }
+    {}
     std::string field;
     DemoForm form = DemoForm::Auto;
-    std::string family;   // Doc: the document file ("letak")
+    std::string family;        // Doc: the document file ("letak")
     int64_t binaryDefault = 0; // binary fields without a value
 };
 

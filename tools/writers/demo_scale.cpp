@@ -118,8 +118,8 @@ private:
         auto it = cache.find(key);
         if (it == cache.end())
             it = cache
-                     .emplace(key,
-                              Place{static_cast<size_t>(t_.layout.Offset(f)), static_cast<size_t>(t_.layout.Width(f))})
+                     .emplace(key, Place{static_cast<size_t>(t_.layout.Offset(f)),
+                                         static_cast<size_t>(t_.layout.Width(f))})
                      .first;
         return it->second;
     }
@@ -127,13 +127,14 @@ private:
     std::string r_;
 };
 
-std::vector<std::string> Column(const DemoDataSet& set, const std::string& id, const char* field, bool skipBlank = true)
+std::vector<std::string> Column(const DemoDataSet& set, const std::string& id, const char* field,
+                                bool skipBlank = true)
 {
     const DemoTableSpec& t = DemoTable(id);
     std::vector<std::string> v;
     for (const std::string& rec : set.Records(id)) {
-        std::string f =
-            rec.substr(static_cast<size_t>(t.layout.Offset(field)), static_cast<size_t>(t.layout.Width(field)));
+        std::string f = rec.substr(static_cast<size_t>(t.layout.Offset(field)),
+                                   static_cast<size_t>(t.layout.Width(field)));
         if (!skipBlank || !Trimmed(f).empty())
             v.push_back(f);
     }
@@ -153,32 +154,189 @@ Words MakeWords()
                         "Tento",     "Léčba",    "Účinek",    "Současné", "Děti",  "Starší", "Opatrnost",
                         "Během",     "Vzhledem", "Nežádoucí", "Po",       "Pokud", "U"});
     w.words = KamList({"přípravek",
-                       "léčivá", "látka", "pacient", "pacienti", "dávka", "dávkování", "denně", "ráno", "večer",
-                       "tableta", "tobolka", "roztok", "podání", "užívání", "léčba", "léčby", "účinek", "účinky",
-                       "nežádoucí", "onemocnění", "jater", "ledvin", "srdce", "krevní", "tlak", "cukru", "hladina",
-                       "koncentrace", "plazmě", "vylučuje", "metabolizuje", "játrech", "močí", "poločas", "hodin",
-                       "dní", "týdnů", "měsíců", "těhotenství", "kojení", "lékaře", "lékárníka", "poradit",
-                       "informujte", "vyhledejte", "okamžitě", "zvláště", "obvykle", "vzácně", "často", "velmi",
-                       "méně", "nejvýše", "nejméně", "doporučená", "nejvyšší", "počáteční", "udržovací", "zvýšení",
-                       "snížení", "riziko", "rizika", "interakce", "současně", "jinými", "léky", "přípravky",
-                       "obsahující", "alkohol", "jídlem", "nalačno", "vodou", "zapít", "rozkousat", "polykat",
-                       "celé", "dělit", "dělicí", "rýhou", "uchovávejte", "teplotě", "světlem", "vlhkostí", "dosah",
-                       "dětí", "obalu", "krabičce", "použitelnosti", "složení", "pomocné", "látky", "laktóza",
-                       "sacharóza", "barvivo", "potah", "alergie", "vyrážka", "svědění", "otok", "dušnost", "závrať",
-                       "bolest", "hlavy", "břicha", "nevolnost", "zvracení", "průjem", "zácpa", "únava", "ospalost",
-                       "nespavost", "třes", "pocení", "bušení", "změny", "krevního", "obrazu", "jaterních", "testů",
-                       "funkce", "sledovat", "kontrolovat", "pravidelně", "laboratorní", "vyšetření", "výsledky",
-                       "hodnoty", "cílové", "klinické", "studie", "prokázaly", "účinnost", "bezpečnost",
-                       "snášenlivost", "dlouhodobé", "krátkodobé", "vysazení", "postupně", "náhle", "ukončit",
-                       "přerušit", "pokračovat", "změnit", "upravit", "podle", "tělesné", "hmotnosti", "věku",
-                       "stavu", "odpovědi", "na", "v", "a", "se", "je", "k", "s", "z", "do", "pro", "při", "po",
-                       "nebo", "také", "však", "které", "který", "může", "mohou", "musí", "lze", "není", "jsou",
-                       "byl", "bylo", "bude", "jeho", "jejich"});
-    w.headings =
-        KamList({"Co je přípravek a k čemu se používá", "Čemu musíte věnovat pozornost", "Jak se přípravek užívá",
-                 "Možné nežádoucí účinky", "Jak přípravek uchovávat", "Obsah balení a další informace",
-                 "Upozornění a opatření", "Další léčivé přípravky", "Těhotenství a kojení",
-                 "Řízení dopravních prostředků", "Jestliže jste užil(a) více přípravku"});
+                       "léčivá",
+                       "látka",
+                       "pacient",
+                       "pacienti",
+                       "dávka",
+                       "dávkování",
+                       "denně",
+                       "ráno",
+                       "večer",
+                       "tableta",
+                       "tobolka",
+                       "roztok",
+                       "podání",
+                       "užívání",
+                       "léčba",
+                       "léčby",
+                       "účinek",
+                       "účinky",
+                       "nežádoucí",
+                       "onemocnění",
+                       "jater",
+                       "ledvin",
+                       "srdce",
+                       "krevní",
+                       "tlak",
+                       "cukru",
+                       "hladina",
+                       "koncentrace",
+                       "plazmě",
+                       "vylučuje",
+                       "metabolizuje",
+                       "játrech",
+                       "močí",
+                       "poločas",
+                       "hodin",
+                       "dní",
+                       "týdnů",
+                       "měsíců",
+                       "těhotenství",
+                       "kojení",
+                       "lékaře",
+                       "lékárníka",
+                       "poradit",
+                       "informujte",
+                       "vyhledejte",
+                       "okamžitě",
+                       "zvláště",
+                       "obvykle",
+                       "vzácně",
+                       "často",
+                       "velmi",
+                       "méně",
+                       "nejvýše",
+                       "nejméně",
+                       "doporučená",
+                       "nejvyšší",
+                       "počáteční",
+                       "udržovací",
+                       "zvýšení",
+                       "snížení",
+                       "riziko",
+                       "rizika",
+                       "interakce",
+                       "současně",
+                       "jinými",
+                       "léky",
+                       "přípravky",
+                       "obsahující",
+                       "alkohol",
+                       "jídlem",
+                       "nalačno",
+                       "vodou",
+                       "zapít",
+                       "rozkousat",
+                       "polykat",
+                       "celé",
+                       "dělit",
+                       "dělicí",
+                       "rýhou",
+                       "uchovávejte",
+                       "teplotě",
+                       "světlem",
+                       "vlhkostí",
+                       "dosah",
+                       "dětí",
+                       "obalu",
+                       "krabičce",
+                       "použitelnosti",
+                       "složení",
+                       "pomocné",
+                       "látky",
+                       "laktóza",
+                       "sacharóza",
+                       "barvivo",
+                       "potah",
+                       "alergie",
+                       "vyrážka",
+                       "svědění",
+                       "otok",
+                       "dušnost",
+                       "závrať",
+                       "bolest",
+                       "hlavy",
+                       "břicha",
+                       "nevolnost",
+                       "zvracení",
+                       "průjem",
+                       "zácpa",
+                       "únava",
+                       "ospalost",
+                       "nespavost",
+                       "třes",
+                       "pocení",
+                       "bušení",
+                       "změny",
+                       "krevního",
+                       "obrazu",
+                       "jaterních",
+                       "testů",
+                       "funkce",
+                       "sledovat",
+                       "kontrolovat",
+                       "pravidelně",
+                       "laboratorní",
+                       "vyšetření",
+                       "výsledky",
+                       "hodnoty",
+                       "cílové",
+                       "klinické",
+                       "studie",
+                       "prokázaly",
+                       "účinnost",
+                       "bezpečnost",
+                       "snášenlivost",
+                       "dlouhodobé",
+                       "krátkodobé",
+                       "vysazení",
+                       "postupně",
+                       "náhle",
+                       "ukončit",
+                       "přerušit",
+                       "pokračovat",
+                       "změnit",
+                       "upravit",
+                       "podle",
+                       "tělesné",
+                       "hmotnosti",
+                       "věku",
+                       "stavu",
+                       "odpovědi",
+                       "na",
+                       "v",
+                       "a",
+                       "se",
+                       "je",
+                       "k",
+                       "s",
+                       "z",
+                       "do",
+                       "pro",
+                       "při",
+                       "po",
+                       "nebo",
+                       "také",
+                       "však",
+                       "které",
+                       "který",
+                       "může",
+                       "mohou",
+                       "musí",
+                       "lze",
+                       "není",
+                       "jsou",
+                       "byl",
+                       "bylo",
+                       "bude",
+                       "jeho",
+                       "jejich"});
+    w.headings = KamList({"Co je přípravek a k čemu se používá", "Čemu musíte věnovat pozornost",
+                          "Jak se přípravek užívá", "Možné nežádoucí účinky", "Jak přípravek uchovávat",
+                          "Obsah balení a další informace", "Upozornění a opatření", "Další léčivé přípravky",
+                          "Těhotenství a kojení", "Řízení dopravních prostředků",
+                          "Jestliže jste užil(a) více přípravku"});
     w.bullets = KamList({"jestliže jste alergický(á) na léčivou látku", "máte závažné onemocnění jater",
                          "máte závažné onemocnění ledvin", "jste těhotná nebo kojíte", "užíváte jiné léky",
                          "bolest hlavy a závrať", "nevolnost a bolest břicha", "kožní vyrážka a svědění",
@@ -217,12 +375,20 @@ public:
     void Table(CtrlTextWriter& out)
     {
         out.Code(24, {160, 145, 60, 40, 40});
-        out.Code(22, {0}).Text(Kam("Pacient")).Code(23, {0}).Text(Kam("Dávka")).Code(23, {0}).Text(Kam("Nejvýše"));
+        out.Code(22, {0})
+            .Text(Kam("Pacient"))
+            .Code(23, {0})
+            .Text(Kam("Dávka"))
+            .Code(23, {0})
+            .Text(Kam("Nejvýše"));
         const uint32_t rows = 2 + rng_.Below(4);
         for (uint32_t r = 0; r < rows; ++r)
-            out.Code(11).Text(rng_.Pick(w_.words))
-                .Code(6).Text(std::to_string(5 * (1 + rng_.Below(40))) + " mg")
-                .Code(6).Text(std::to_string(100 * (1 + rng_.Below(40))) + " mg");
+            out.Code(11)
+                .Text(rng_.Pick(w_.words))
+                .Code(6)
+                .Text(std::to_string(5 * (1 + rng_.Below(40))) + " mg")
+                .Code(6)
+                .Text(std::to_string(100 * (1 + rng_.Below(40))) + " mg");
         out.Code(10);
     }
 
@@ -233,7 +399,9 @@ public:
         out.Code(18, {8}).Text(Kam("Příbalová informace: informace pro pacienta"));
         out.Code(18, {9}).Text(name);
         for (int s = 1; out.Size() < size; ++s) {
-            out.Code(18, {10}).Text(std::to_string(s) + ". ").Text(w_.headings[static_cast<size_t>(s - 1) % 6]);
+            out.Code(18, {10})
+                .Text(std::to_string(s) + ". ")
+                .Text(w_.headings[static_cast<size_t>(s - 1) % 6]);
             Paragraph(out, 2 + static_cast<int>(rng_.Below(3)));
             out.Code(18, {11}).Text(rng_.Pick(w_.headings));
             Bullets(out);
@@ -250,7 +418,8 @@ public:
         out.Code(18, {10}).Text(Kam("1. NÁZEV PŘÍPRAVKU")).Code(12).Text(name);
         int major = 4, minor = 1;
         while (out.Size() < size) {
-            out.Code(18, {11}).Text(std::to_string(major) + "." + std::to_string(minor) + " ")
+            out.Code(18, {11})
+                .Text(std::to_string(major) + "." + std::to_string(minor) + " ")
                 .Text(rng_.Pick(w_.headings));
             Paragraph(out, 3 + static_cast<int>(rng_.Below(4)));
             if (rng_.Chance(30))
@@ -306,9 +475,10 @@ private:
 
 std::string Syllables(uint64_t index, int count, bool capital)
 {
-    static const char* kSyl[40] = {"ba", "be", "bo", "da", "de", "di", "fa", "fe", "ga", "ka", "ke", "ko", "la", "le",
-                                   "li", "lo", "ma", "me", "mi", "mo", "na", "ne", "no", "pa", "pe", "po", "ra", "re",
-                                   "ri", "ro", "sa", "se", "so", "ta", "te", "ti", "to", "va", "ve", "zo"};
+    static const char* kSyl[40] = {"ba", "be", "bo", "da", "de", "di", "fa", "fe", "ga", "ka",
+                                   "ke", "ko", "la", "le", "li", "lo", "ma", "me", "mi", "mo",
+                                   "na", "ne", "no", "pa", "pe", "po", "ra", "re", "ri", "ro",
+                                   "sa", "se", "so", "ta", "te", "ti", "to", "va", "ve", "zo"};
     std::string s;
     for (int i = 0; i < count; ++i) {
         s += kSyl[index % 40];
@@ -332,7 +502,9 @@ std::string Upper(std::string s)
 bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& log)
 {
     const auto start = std::chrono::steady_clock::now();
-    auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    auto seconds = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
     Rng rng(seed * 0x2545F4914F6CDD1Dull + 1);
     const Words words = MakeWords();
     TextMaker text(words, rng);
@@ -377,9 +549,10 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
         const char* oba;
         bool tablet;
     };
-    static const Form kForms[] = {{"TBL FLM", "BLIPVC", true}, {"TBL NOB", "BLIPVC", true}, {"TBL ENT", "BLIALU", true},
-                                  {"CPS DUR", "BLIPVC", false}, {"CPS ETD", "BLIALU", false}, {"SIR", "LAHSKL", false},
-                                  {"POR SUS", "LAHPLA", false}, {"GEL", "TUBALU", false}, {"NAS SPR", "LAHSPR", false}};
+    static const Form kForms[] = {
+        {"TBL FLM", "BLIPVC", true},  {"TBL NOB", "BLIPVC", true},  {"TBL ENT", "BLIALU", true},
+        {"CPS DUR", "BLIPVC", false}, {"CPS ETD", "BLIALU", false}, {"SIR", "LAHSKL", false},
+        {"POR SUS", "LAHPLA", false}, {"GEL", "TUBALU", false},     {"NAS SPR", "LAHSPR", false}};
     static const char* kPacks[] = {"10", "20", "28", "30", "50", "60", "90", "100"};
     static const char* kVp[] = {"R ", "R ", "R ", "F ", "F ", "V "};
     static const char* kUh[] = {"A", "A", "B", "B", "K", "/", "N", " "};
@@ -392,21 +565,32 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
     auto kkCode = [](int i) { return std::to_string(100 + i); };
     for (int i = 0; i < substances; ++i) {
         const bool group = i >= excipients && i < excipients + groupCount;
-        const std::string name = group ? "SKUPINA " + Upper(Syllables(static_cast<uint64_t>(i), 3, false))
-                                       : Upper(Syllables(static_cast<uint64_t>(i) * 7919u, 3 + (i > 60000), false)) +
-                                             (i % 3 == 0 ? "AMID" : i % 3 == 1 ? "OXIN" : "ASTAT");
+        const std::string name =
+            group ? "SKUPINA " + Upper(Syllables(static_cast<uint64_t>(i), 3, false))
+                  : Upper(Syllables(static_cast<uint64_t>(i) * 7919u, 3 + (i > 60000), false)) +
+                        (i % 3 == 0   ? "AMID"
+                         : i % 3 == 1 ? "OXIN"
+                                      : "ASTAT");
         const std::string src = rng.Pick(zdrv);
         auto base = [&](const char* sq, const std::string& n, char sor) {
-            return Rec(kkSpec).Right("KOD", kkCode(i)).Right("SQ", sq).Text("SQR", "`").Text("NAZ", n).Text("ZDR", src)
-                .Text("SOR", std::string(1, sor)).Take();
+            return Rec(kkSpec)
+                .Right("KOD", kkCode(i))
+                .Right("SQ", sq)
+                .Text("SQR", "`")
+                .Text("NAZ", n)
+                .Text("ZDR", src)
+                .Text("SOR", std::string(1, sor))
+                .Take();
         };
         kk.push_back(base("0", name, group ? '0' : i < excipients ? '6' : '5'));
         if (group)
             continue;
         kk.push_back(base("90", name + "UM", '1'));
         if (rng.Chance(20))
-            kk.push_back(base("50", "CAS   " + std::to_string(10000 + i) + "-" + Digits(i % 100, 2) + "-" +
-                                        std::to_string(i % 10), '1'));
+            kk.push_back(base("50",
+                              "CAS   " + std::to_string(10000 + i) + "-" + Digits(i % 100, 2) + "-" +
+                                  std::to_string(i % 10),
+                              '1'));
     }
     set.records["kk"] = kk;
     std::vector<std::string> kab;
@@ -424,7 +608,8 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
     auto addDoc = [&](const char* family, uint64_t index, const std::string& t) -> int64_t {
         DemoDocFile& f = set.docs[family];
         const std::string name = Syllables(index, 4, false);
-        if (!AddDemoDocument(f, name.substr(0, 8), t, 0, std::string(family) + " " + std::to_string(index), log))
+        if (!AddDemoDocument(f, name.substr(0, 8), t, 0, std::string(family) + " " + std::to_string(index),
+                             log))
             return -1;
         return f.offsets[name.substr(0, 8)];
     };
@@ -452,27 +637,31 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
         const int actives = 1 + rng.Chance(15);
         int subst[2];
         for (int a = 0; a < actives; ++a)
-            subst[a] = excipients + groupCount +
-                       static_cast<int>(rng.Below(static_cast<uint32_t>(substances - excipients - groupCount)));
+            subst[a] =
+                excipients + groupCount +
+                static_cast<int>(rng.Below(static_cast<uint32_t>(substances - excipients - groupCount)));
         const std::string vp = kVp[rng.Below(std::size(kVp))];
         const std::string ins = rng.Pick(isv);
         const std::string ozn = rng.Chance(40) ? rng.Pick(atcp) : "   ";
         const std::string vpo = rng.Pick(vpois);
         // Documents shared by the product's packages.
         const std::string title = brand + " " + std::to_string(5 * (1 + rng.Below(40))) + " mg";
-        const int64_t cc = addDoc("kodex", static_cast<uint64_t>(p), text.Summary(title, 2000 + rng.Below(1000)));
-        const int64_t lc = addDoc("letak", static_cast<uint64_t>(p), text.Leaflet(title, 6500 + rng.Below(3000)));
+        const int64_t cc =
+            addDoc("kodex", static_cast<uint64_t>(p), text.Summary(title, 2000 + rng.Below(1000)));
+        const int64_t lc =
+            addDoc("letak", static_cast<uint64_t>(p), text.Leaflet(title, 6500 + rng.Below(3000)));
         const int64_t sc =
             addDoc("spc", static_cast<uint64_t>(p), text.Spc(title, Digits(code, 7), 8000 + rng.Below(3000)));
-        const int64_t ac = rng.Chance(10) ? addDoc("kodexa", static_cast<uint64_t>(p), text.Summary(title, 2500)) : -1;
+        const int64_t ac =
+            rng.Chance(10) ? addDoc("kodexa", static_cast<uint64_t>(p), text.Summary(title, 2500)) : -1;
         if (!log.Ok())
             return false;
         const int strengths = 1 + static_cast<int>(rng.Below(3));
         for (int s = 0; s < strengths && made < packages; ++s) {
             const int mg = 5 * (1 + static_cast<int>(rng.Below(80))) * (s + 1);
             const std::string name = brand + " " + std::to_string(mg) + " mg";
-            const std::string rc =
-                "=" + Digits(rng.Below(100), 2) + Digits(1000 + rng.Below(9000), 4) + Digits(rng.Below(100), 2);
+            const std::string rc = "=" + Digits(rng.Below(100), 2) + Digits(1000 + rng.Below(9000), 4) +
+                                   Digits(rng.Below(100), 2);
             const int packs = 1 + static_cast<int>(rng.Below(3));
             for (int k = 0; k < packs && made < packages; ++k, ++made) {
                 code += 1 + rng.Below(5);
@@ -484,15 +673,40 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
                     uh = "H";
                 const char sr = rng.Chance(95) ? 'R' : rng.Chance(50) ? '-' : 'N';
                 Rec r(klSpec);
-                r.Text("KOD", kod).Text("NAZ", name).Text("LFO", form.lfo).Text("SIL", std::to_string(mg) + "MG")
-                    .Text("BAL", kPacks[rng.Below(std::size(kPacks))]).Text("OBA", form.oba)
-                    .Text("DRZ", holder.substr(0, 3)).Text("ZED", holder.substr(3, 3)).Text("SR", std::string(1, sr))
-                    .Text("INS", ins).Text("ATC", atc).Text("RC", rc).Text("TR", "D").Text("EX", " 36M")
-                    .Text("VP", vp).Text("DDM", "  20").Text("DDJ", "MG").Text("OB", rng.Chance(70) ? "1" : "0")
-                    .Text("UH", uh).Text("OME", uh == " " ? " " : "0").Text("VPO", vpo)
-                    .Text("ZAS", k == 0 ? "1" : " ").Text("OZN", ozn).Text("STR", Upper(brand)).Text("WEB", "0")
-                    .Text("PUL", form.tablet ? "1" : " ").Int("CC", cc).Int("LC", lc).Int("AC", ac).Int("SC", sc)
-                    .Int("CCD", docDate).Int("LCD", docDate).Int("SCD", docDate).Int("LSD", docDate)
+                r.Text("KOD", kod)
+                    .Text("NAZ", name)
+                    .Text("LFO", form.lfo)
+                    .Text("SIL", std::to_string(mg) + "MG")
+                    .Text("BAL", kPacks[rng.Below(std::size(kPacks))])
+                    .Text("OBA", form.oba)
+                    .Text("DRZ", holder.substr(0, 3))
+                    .Text("ZED", holder.substr(3, 3))
+                    .Text("SR", std::string(1, sr))
+                    .Text("INS", ins)
+                    .Text("ATC", atc)
+                    .Text("RC", rc)
+                    .Text("TR", "D")
+                    .Text("EX", " 36M")
+                    .Text("VP", vp)
+                    .Text("DDM", "  20")
+                    .Text("DDJ", "MG")
+                    .Text("OB", rng.Chance(70) ? "1" : "0")
+                    .Text("UH", uh)
+                    .Text("OME", uh == " " ? " " : "0")
+                    .Text("VPO", vpo)
+                    .Text("ZAS", k == 0 ? "1" : " ")
+                    .Text("OZN", ozn)
+                    .Text("STR", Upper(brand))
+                    .Text("WEB", "0")
+                    .Text("PUL", form.tablet ? "1" : " ")
+                    .Int("CC", cc)
+                    .Int("LC", lc)
+                    .Int("AC", ac)
+                    .Int("SC", sc)
+                    .Int("CCD", docDate)
+                    .Int("LCD", docDate)
+                    .Int("SCD", docDate)
+                    .Int("LSD", docDate)
                     .Int("SSD", docDate);
                 if (sr != 'R')
                     r.Text("PDO", "24C1");
@@ -502,41 +716,76 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
                 const bool outage = rng.Chance(1);
                 if (outage) {
                     r.Text("VYP", "V");
-                    vypad.push_back(Rec(vypSpec).Text("KOD", kod).Text("TYP", "P").Text("ODD", "2594")
-                                        .Text("NAH", previousKod).Text("DUV", Kam("Výpadek výroby"))
-                                        .Text("OBN", "2615").Take());
+                    vypad.push_back(Rec(vypSpec)
+                                        .Text("KOD", kod)
+                                        .Text("TYP", "P")
+                                        .Text("ODD", "2594")
+                                        .Text("NAH", previousKod)
+                                        .Text("DUV", Kam("Výpadek výroby"))
+                                        .Text("OBN", "2615")
+                                        .Take());
                 }
                 int eans = 1 + rng.Chance(10);
                 for (int e = 0; e < eans; ++e) {
                     const std::string twelve = "8595" + kod + std::to_string(e);
-                    kle.push_back(Rec(kleSpec).Text("KOD", kod).Text("EAN", twelve + EanCheckDigit(twelve))
-                                      .Text("DRU", e ? "7" : "8").Take());
+                    kle.push_back(Rec(kleSpec)
+                                      .Text("KOD", kod)
+                                      .Text("EAN", twelve + EanCheckDigit(twelve))
+                                      .Text("DRU", e ? "7" : "8")
+                                      .Take());
                 }
                 r.Int("PEA", eans);
                 if (uh != " ") {
                     Rec c(cvzpSpec);
-                    c.Text("KOD", kod).Text("DRU", "A").Text("CER", "R").Money("OCE", price).Text("PLA", "25A1")
+                    c.Text("KOD", kod)
+                        .Text("DRU", "A")
+                        .Text("CER", "R")
+                        .Money("OCE", price)
+                        .Text("PLA", "25A1")
                         .Int("ODK", 0);
                     if (uh != "/" && uh != "N")
-                        c.Money("UCE", price * 7 / 10).Money("ZAP", price * 3 / 10).Money("EKV", price * 8 / 10);
+                        c.Money("UCE", price * 7 / 10)
+                            .Money("ZAP", price * 3 / 10)
+                            .Money("EKV", price * 8 / 10);
                     cvzp.push_back(c.Take());
                 }
                 for (int a = 0; a < actives && a < components; ++a)
-                    klc.push_back(Rec(klcSpec).Text("LEK", kod).Right("KOM", kkCode(subst[a])).Text("STA", "L")
-                                      .Right("MN", std::to_string(mg)).Text("JD", "MG").Take());
+                    klc.push_back(Rec(klcSpec)
+                                      .Text("LEK", kod)
+                                      .Right("KOM", kkCode(subst[a]))
+                                      .Text("STA", "L")
+                                      .Right("MN", std::to_string(mg))
+                                      .Text("JD", "MG")
+                                      .Take());
                 for (int x = actives; x < components; ++x)
-                    klc.push_back(Rec(klcSpec).Text("LEK", kod)
-                                      .Right("KOM", kkCode(static_cast<int>(rng.Below(excipients)))).Text("STA", "C")
-                                      .Text("JD", "PL").Take());
+                    klc.push_back(Rec(klcSpec)
+                                      .Text("LEK", kod)
+                                      .Right("KOM", kkCode(static_cast<int>(rng.Below(excipients))))
+                                      .Text("STA", "C")
+                                      .Text("JD", "PL")
+                                      .Take());
                 if (uh != " " && rng.Chance(5)) {
                     for (int q = 1; q <= 4; ++q)
-                        vzph.push_back(Rec(vzphSpec).Text("KOD", kod).Text("ROC", "2025/" + std::to_string(q))
-                                           .Text("UH", uh).Money("OC", price).Text("ATC", atc).Take());
+                        vzph.push_back(Rec(vzphSpec)
+                                           .Text("KOD", kod)
+                                           .Text("ROC", "2025/" + std::to_string(q))
+                                           .Text("UH", uh)
+                                           .Money("OC", price)
+                                           .Text("ATC", atc)
+                                           .Take());
                     for (int q = 1; q <= 3; ++q)
-                        spot1.push_back(Rec(spotSpec).Text("KOD", kod).Text("OBD", "2025/" + std::to_string(q))
-                                            .Right("BAL", std::to_string(rng.Below(5000))).Text("ATC", atc).Take());
-                    spot2.push_back(Rec(spotSpec).Text("KOD", kod).Text("OBD", "2024")
-                                        .Right("BAL", std::to_string(rng.Below(20000))).Text("ATC", atc).Take());
+                        spot1.push_back(Rec(spotSpec)
+                                            .Text("KOD", kod)
+                                            .Text("OBD", "2025/" + std::to_string(q))
+                                            .Right("BAL", std::to_string(rng.Below(5000)))
+                                            .Text("ATC", atc)
+                                            .Take());
+                    spot2.push_back(Rec(spotSpec)
+                                        .Text("KOD", kod)
+                                        .Text("OBD", "2024")
+                                        .Right("BAL", std::to_string(rng.Below(20000)))
+                                        .Text("ATC", atc)
+                                        .Take());
                 }
                 kl.push_back(r.Take());
                 previousKod = kod;
@@ -570,12 +819,19 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
     std::vector<std::string> pfa, pfapk;
     for (int g = 0; g < goods; ++g) {
         const std::string kod = Digits(10000 + static_cast<uint64_t>(g), 5);
-        const std::string name = Syllables(static_cast<uint64_t>(g) * 31u, 3, true) + " " + rng.Pick(words.words);
+        const std::string name =
+            Syllables(static_cast<uint64_t>(g) * 31u, 3, true) + " " + rng.Pick(words.words);
         Rec r(pfaSpec);
-        r.Text("KOD", kod).Text("EUC", Digits(100000 + static_cast<uint64_t>(g), 6)).Text("STR", Upper(name))
-            .Text("NAZ", name).Text("BAL", std::to_string(10 * (1 + rng.Below(10))) + " ks")
-            .Text("VYR", rng.Pick(makers)).Text("ZEM", rng.Pick(goodsZem)).Money("PC", 1000 + rng.Below(50000))
-            .Int("CC", -1).Int("CCD", 0);
+        r.Text("KOD", kod)
+            .Text("EUC", Digits(100000 + static_cast<uint64_t>(g), 6))
+            .Text("STR", Upper(name))
+            .Text("NAZ", name)
+            .Text("BAL", std::to_string(10 * (1 + rng.Below(10))) + " ks")
+            .Text("VYR", rng.Pick(makers))
+            .Text("ZEM", rng.Pick(goodsZem))
+            .Money("PC", 1000 + rng.Below(50000))
+            .Int("CC", -1)
+            .Int("CCD", 0);
         const std::string twelve = "8591" + kod + "123";
         r.Text("EAN", twelve + EanCheckDigit(twelve));
         if (g % 3 == 0) {
@@ -596,13 +852,26 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
         const std::string maker = rng.Pick(vmakers);
         const bool grouped = rng.Chance(80);
         Rec r(pztSpec);
-        r.Text("KOD", kod).Text("SEQ", "A").Text("ZDR", "B")
+        r.Text("KOD", kod)
+            .Text("SEQ", "A")
+            .Text("ZDR", "B")
             .Text("NAZ", Syllables(static_cast<uint64_t>(d) * 17u, 3, true) + " " + rng.Pick(words.words))
-            .Text("DOP", rng.Pick(words.bullets)).Text("PRO", "P").Text("TYP", rng.Pick(types))
-            .Text("UHS", grouped ? rng.Pick(groups) : "    ").Text("MJB", "     1").Text("MJZ", "K").Text("TBZ", "B")
-            .Text("VYR", maker).Text("ZEM", vmakerZem[maker]).Text("OHL", rng.Pick(vholders))
-            .Money("UC", 10000 + rng.Below(90000)).Money("MFC", 20000 + rng.Below(90000)).Text("DNC", "N")
-            .Text("ZUP", "U").Text("DZM", "25A1").Text("KAT", "(I)");
+            .Text("DOP", rng.Pick(words.bullets))
+            .Text("PRO", "P")
+            .Text("TYP", rng.Pick(types))
+            .Text("UHS", grouped ? rng.Pick(groups) : "    ")
+            .Text("MJB", "     1")
+            .Text("MJZ", "K")
+            .Text("TBZ", "B")
+            .Text("VYR", maker)
+            .Text("ZEM", vmakerZem[maker])
+            .Text("OHL", rng.Pick(vholders))
+            .Money("UC", 10000 + rng.Below(90000))
+            .Money("MFC", 20000 + rng.Below(90000))
+            .Text("DNC", "N")
+            .Text("ZUP", "U")
+            .Text("DZM", "25A1")
+            .Text("KAT", "(I)");
         const std::string device = r.Take();
         pzt.push_back(device);
         if (rng.Chance(10))
@@ -620,9 +889,9 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
     uint64_t bytes = 0;
     for (const auto& [family, f] : set.docs)
         bytes += f.textBytes;
-    log.Note("scale set: " + std::to_string(packages) + " packages, " + std::to_string(substances) + " substances, " +
-             std::to_string(goods) + " goods, " + std::to_string(devices) + " devices, " + std::to_string(bytes) +
-             " bytes of document text; " + std::to_string(seconds()) + " s");
+    log.Note("scale set: " + std::to_string(packages) + " packages, " + std::to_string(substances) +
+             " substances, " + std::to_string(goods) + " goods, " + std::to_string(devices) + " devices, " +
+             std::to_string(bytes) + " bytes of document text; " + std::to_string(seconds()) + " s");
     DeriveDemoFields(set);
     return log.Ok();
 }

@@ -22,8 +22,7 @@ namespace {
 struct Ctx {
     Ctx(std::string f, const std::function<void(const std::string&)>& r, bool v)
         : folder(std::move(f)), report(r), verbose(v)
-    {
-    }
+    {}
     std::string folder; // with trailing "/"
     const std::function<void(const std::string&)>& report;
     bool verbose;
@@ -72,9 +71,9 @@ bool ReadFile(const Ctx& c, const std::string& name, std::string& bytes)
 struct Dat {
     std::string id;
     std::string bytes;
-    int n = 0;     // fields
-    int L = 0;     // record length
-    int h = 0;     // header shift
+    int n = 0;         // fields
+    int L = 0;         // record length
+    int h = 0;         // header shift
     int32_t count = 0; // file records - h (data records 1 .. count - 1)
     std::vector<int> offsets, lengths;
 
@@ -129,7 +128,8 @@ bool LoadDat(Ctx& c, const std::string& id, Dat& d)
         c.Bad(file, "no header record");
         return false;
     }
-    for (size_t i = static_cast<size_t>(5 + 3 * d.n); i < static_cast<size_t>((1 + d.h) * d.L) && i < b.size(); ++i)
+    for (size_t i = static_cast<size_t>(5 + 3 * d.n);
+         i < static_cast<size_t>((1 + d.h) * d.L) && i < b.size(); ++i)
         if (b[i] != 0) {
             c.Bad(file, "header bytes after the descriptors are not zero");
             break;
@@ -164,7 +164,8 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
     const int P = h[7] & 3;
     const int32_t F = (h[4] | (h[5] << 8)) & 0x3FFF;
     const bool upper = (h[7] & 0x04) != 0;
-    if (P < 1 || P >= E || (h[7] & 0x38) != 0 || (h[6] & 0x18) != 0 || (h[5] & 0xC0) != 0 || KeyTypeCap(type) == 0) {
+    if (P < 1 || P >= E || (h[7] & 0x38) != 0 || (h[6] & 0x18) != 0 || (h[5] & 0xC0) != 0 ||
+        KeyTypeCap(type) == 0) {
         c.Bad(file, "impossible header");
         return;
     }
@@ -198,8 +199,8 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
         }
     const int32_t N = entries - F;
     if (N != dat.count - 1) {
-        c.Bad(file, std::to_string(N) + " leaf entries for " + std::to_string(dat.count - 1) + " records of " +
-                        dat.id + ".dat");
+        c.Bad(file, std::to_string(N) + " leaf entries for " + std::to_string(dat.count - 1) +
+                        " records of " + dat.id + ".dat");
         return;
     }
     auto entry = [&](int32_t e) { return h + static_cast<size_t>(e) * static_cast<size_t>(E); };
@@ -225,14 +226,16 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
         const uint32_t r = pointer(F + i);
         if (r < 1 || r >= static_cast<uint32_t>(dat.count) || seen[r]) {
             leafFault("leaf " + std::to_string(i) + " points at record " + std::to_string(r) +
-                      (r >= 1 && r < static_cast<uint32_t>(dat.count) ? " a second time" : ", which does not exist"));
+                      (r >= 1 && r < static_cast<uint32_t>(dat.count) ? " a second time"
+                                                                      : ", which does not exist"));
             continue;
         }
         seen[r] = 1;
         TPackedKey packed{};
         MakeKey(packed, field(static_cast<int32_t>(r)), keyType);
         if (std::memcmp(packed.data(), entry(F + i), static_cast<size_t>(keyBytes)) != 0)
-            leafFault("leaf " + std::to_string(i) + " does not hold the packed key of record " + std::to_string(r));
+            leafFault("leaf " + std::to_string(i) + " does not hold the packed key of record " +
+                      std::to_string(r));
         if (type == 192)
             for (int j = 0; j < k; ++j) {
                 const uint8_t ch =
@@ -255,7 +258,8 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
                 ordered = a < z || (a == z && q < r);
             }
             if (!ordered)
-                leafFault("leaves " + std::to_string(i - 1) + " and " + std::to_string(i) + " are out of order");
+                leafFault("leaves " + std::to_string(i - 1) + " and " + std::to_string(i) +
+                          " are out of order");
         }
     }
     // Middle level: entry j points at min((j + 1)(W - 1), N - 1).
@@ -270,7 +274,8 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
                             ", the window rule gives " + std::to_string(want));
             break;
         }
-        if (std::memcmp(entry(M + j), entry(F + static_cast<int32_t>(p)), static_cast<size_t>(keyBytes)) != 0) {
+        if (std::memcmp(entry(M + j), entry(F + static_cast<int32_t>(p)), static_cast<size_t>(keyBytes)) !=
+            0) {
             c.Bad(file, "middle entry " + std::to_string(j) + " does not carry the key of its leaf");
             break;
         }
@@ -278,8 +283,8 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
             c.Bad(file, "the middle level ends before the last leaf");
     }
     if (middle > W && !upper)
-        c.Bad(file,
-              std::to_string(middle) + " middle entries need an upper level (window of " + std::to_string(W) + ")");
+        c.Bad(file, std::to_string(middle) + " middle entries need an upper level (window of " +
+                        std::to_string(W) + ")");
     if (upper) {
         for (int32_t i = 0; i < W; ++i) {
             const int64_t want = std::min<int64_t>(int64_t{i + 1} * (W - 1), middle - 1);
@@ -289,8 +294,10 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
                                 ", the window rule gives " + std::to_string(want));
                 break;
             }
-            if (std::memcmp(entry(M0 + i), entry(M + static_cast<int32_t>(q)), static_cast<size_t>(keyBytes)) != 0) {
-                c.Bad(file, "upper entry " + std::to_string(i) + " does not carry the key of its middle entry");
+            if (std::memcmp(entry(M0 + i), entry(M + static_cast<int32_t>(q)),
+                            static_cast<size_t>(keyBytes)) != 0) {
+                c.Bad(file,
+                      "upper entry " + std::to_string(i) + " does not carry the key of its middle entry");
                 break;
             }
         }
@@ -317,8 +324,8 @@ void CheckIndex(Ctx& c, const Dat& dat, const std::string& id)
             continue;
         FindRecord(t, key, buf);
         ++c.st.lookups;
-        if (DbStatus != 0 || folded(std::string_view(buf).substr(static_cast<size_t>(offset),
-                                                                 static_cast<size_t>(width))) != folded(key)) {
+        if (DbStatus != 0 || folded(std::string_view(buf).substr(
+                                 static_cast<size_t>(offset), static_cast<size_t>(width))) != folded(key)) {
             c.Bad(file, "the search for the key of record " + std::to_string(r) + " ends with status " +
                             std::to_string(DbStatus) + " on record " + std::to_string(t.recNo));
             break;
@@ -406,8 +413,8 @@ void CheckSignSets(Ctx& c, const std::string& group, const Dat* kl)
             c.Bad(name, "set " + setName + " carries the in-memory flags 0x40");
         auto count = c.counts.find(identity);
         if (count != c.counts.end() && bits != count->second - 1)
-            c.Bad(name, "set " + setName + " has " + std::to_string(bits) + " bits, table " + identity + " has " +
-                            std::to_string(count->second - 1) + " records");
+            c.Bad(name, "set " + setName + " has " + std::to_string(bits) + " bits, table " + identity +
+                            " has " + std::to_string(count->second - 1) + " records");
         const std::string_view bitmap(b.data() + pos + 28, bytes);
         for (int64_t i = bits; i < static_cast<int64_t>(bytes) * 8; ++i)
             if (bitmap[static_cast<size_t>(i / 8)] & (1 << (i % 8))) {
@@ -442,7 +449,8 @@ void CheckSignSets(Ctx& c, const std::string& group, const Dat* kl)
                     break;
                 const bool have = (bitmap[static_cast<size_t>((r - 1) / 8)] >> ((r - 1) % 8)) & 1;
                 if (have != want) {
-                    c.Bad(name, "set " + setName + " disagrees with the fields of kl record " + std::to_string(r));
+                    c.Bad(name,
+                          "set " + setName + " disagrees with the fields of kl record " + std::to_string(r));
                     break;
                 }
             }
@@ -501,8 +509,8 @@ DocFile CheckPackedText(Ctx& c, const std::string& id)
         if (offset >= f.file.Size())
             break;
         if (int r = ReadPackedHead(f, offset, head, &items)) {
-            c.Bad(name,
-                  "record at " + std::to_string(offset) + " runs past the end (status " + std::to_string(r) + ")");
+            c.Bad(name, "record at " + std::to_string(offset) + " runs past the end (status " +
+                            std::to_string(r) + ")");
             break;
         }
         if (head.marker != 0xFFFF) {
@@ -510,7 +518,8 @@ DocFile CheckPackedText(Ctx& c, const std::string& id)
             break;
         }
         if (int r = ReadPackedRecord(f, text, offset)) {
-            c.Bad(name, "record at " + std::to_string(offset) + " does not decode (status " + std::to_string(r) + ")");
+            c.Bad(name, "record at " + std::to_string(offset) + " does not decode (status " +
+                            std::to_string(r) + ")");
             break;
         }
         if (id == "ind_ome") {
@@ -519,7 +528,8 @@ DocFile CheckPackedText(Ctx& c, const std::string& id)
                                 " items; the reader expects its text at offset + 21");
             else if (text.compare(0, 3, "\x13\x1E\x10") != 0 || text.size() < 5 ||
                      text.compare(text.size() - 2, 2, std::string(2, '\0')) != 0)
-                c.Bad(name, "record at " + std::to_string(offset) + " is not code 19 (30), text, two zero bytes");
+                c.Bad(name,
+                      "record at " + std::to_string(offset) + " is not code 19 (30), text, two zero bytes");
         }
         d.heads[static_cast<uint32_t>(offset)] = head.itemCount;
         c.st.textBytes += static_cast<int64_t>(head.textLength);
@@ -554,10 +564,12 @@ void CheckOffsets(Ctx& c, const std::map<std::string, DocFile>& docs, const Tabl
     int bad = 0;
     for (int32_t r = 1; r < dat.count; ++r) {
         const std::string_view rec = dat.Record(r);
-        const int32_t v = static_cast<int32_t>(Le(std::string(rec.substr(static_cast<size_t>(offset), 4)), 0, 4));
+        const int32_t v =
+            static_cast<int32_t>(Le(std::string(rec.substr(static_cast<size_t>(offset), 4)), 0, 4));
         if (minusOneNone ? v == -1 : v < 1)
             continue;
-        const auto head = file ? file->heads.find(static_cast<uint32_t>(v)) : std::map<uint32_t, int>::const_iterator{};
+        const auto head =
+            file ? file->heads.find(static_cast<uint32_t>(v)) : std::map<uint32_t, int>::const_iterator{};
         if (!file || head == file->heads.end()) {
             if (++bad <= 3)
                 c.Bad(table + ".dat", "record " + std::to_string(r) + " points at " + std::to_string(v) +
@@ -635,8 +647,8 @@ void CheckSymbol(Ctx& c)
             ++paragraphs;
             const size_t p = static_cast<size_t>(item.offset);
             if (p + 11 >= b.size() || b[p + 10] < 'A' || b[p + 10] > 'Z')
-                c.Bad("symbol.dat",
-                      "paragraph " + std::to_string(paragraphs) + " has no key letter 10 bytes after its marker");
+                c.Bad("symbol.dat", "paragraph " + std::to_string(paragraphs) +
+                                        " has no key letter 10 bytes after its marker");
         }
     c.Ok("symbol.dat " + std::to_string(paragraphs) + " paragraphs");
 }

@@ -32,10 +32,10 @@ struct StructCheckStats {
     int recordFiles = 0;
     int indexes = 0;
     int64_t indexEntries = 0;
-    int64_t lookups = 0;    // FindRecord calls made
-    int textFiles = 0;      // compressed-text files
+    int64_t lookups = 0; // FindRecord calls made
+    int textFiles = 0;   // compressed-text files
     int64_t textRecords = 0;
-    int64_t textBytes = 0;  // decoded
+    int64_t textBytes = 0; // decoded
 };
 
 int CheckDataFolderStructure(const std::string& folder, const std::function<void(const std::string&)>& report,

@@ -65,7 +65,8 @@ bool ValidKey(const std::string& key)
 {
     if (key.empty() || key.size() > 14)
         return false;
-    return std::all_of(key.begin(), key.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+    return std::all_of(key.begin(), key.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
 } // namespace
@@ -163,9 +164,9 @@ bool CompilePicture(std::string_view text, const std::string& fileName, std::str
             return false;
         }
         const std::string& colour = words[0].text;
-        if (colour.size() != 6
-            || !std::all_of(colour.begin(), colour.end(),
-                            [](char c) { return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'); })) {
+        if (colour.size() != 6 || !std::all_of(colour.begin(), colour.end(), [](char c) {
+                return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F');
+            })) {
             err = {fileName, line, "colour \"" + colour + "\" is not 6 digits 0-9, A-F"};
             return false;
         }

@@ -17,10 +17,8 @@ uint8_t KeyTypeByte(const SezKeySpec& key)
     case 32:
     case 64:
     case 160:
-    case 192:
-        break;
-    default:
-        throw std::invalid_argument("unknown key type " + std::to_string(key.type));
+    case 192: break;
+    default: throw std::invalid_argument("unknown key type " + std::to_string(key.type));
     }
     if (key.k < 1 || key.k > 255)
         throw std::invalid_argument("key length k must be 1..255");
@@ -31,20 +29,17 @@ int PackedLength(const SezKeySpec& key)
 {
     const int k = std::min(key.k, KeyTypeCap(key.type));
     switch (key.type) {
-    case 0:
-        return k;
-    case 32:
-        return (k + 1) / 2;
-    case 160:
-        return 4;
+    case 0: return k;
+    case 32: return (k + 1) / 2;
+    case 160: return 4;
     default: // 6-bit
         return (k * 6 + 7) / 8;
     }
 }
 
 struct Leaf {
-    std::string key;  // stored key bytes
-    std::string tie;  // whole key field, folded for type 192
+    std::string key; // stored key bytes
+    std::string tie; // whole key field, folded for type 192
     uint32_t recNo;
 };
 
@@ -163,12 +158,15 @@ std::string BuildSezFile(const std::vector<std::string>& records, const SezKeySp
 
     const std::string zeroKey(static_cast<size_t>(g.keyBytes), '\0');
     auto middleKey = [&](int64_t m) -> const std::string& {
-        return middle[static_cast<size_t>(m)] < 0 ? zeroKey : leaves[static_cast<size_t>(middle[static_cast<size_t>(m)])].key;
+        return middle[static_cast<size_t>(m)] < 0
+                   ? zeroKey
+                   : leaves[static_cast<size_t>(middle[static_cast<size_t>(m)])].key;
     };
     for (int64_t q : upper)
         PutEntry(out, middleKey(q), static_cast<uint32_t>(q), g.P);
     for (int64_t m = 0; m < Mc; ++m)
-        PutEntry(out, middleKey(m), static_cast<uint32_t>(std::max<int64_t>(0, middle[static_cast<size_t>(m)])), g.P);
+        PutEntry(out, middleKey(m),
+                 static_cast<uint32_t>(std::max<int64_t>(0, middle[static_cast<size_t>(m)])), g.P);
     for (const Leaf& leaf : leaves)
         PutEntry(out, leaf.key, leaf.recNo, g.P);
     return out;

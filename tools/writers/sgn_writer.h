@@ -15,12 +15,12 @@
 #include "datastore/bits.h"
 
 struct SignSetSpec {
-    std::string table;     // table identity, at most 8 bytes ("kl")
-    std::string name;      // set name, at most 8 bytes ("Actual")
-    int32_t bitCount = 0;  // record count of the table - 1
-    TBits bits;            // bit r - 1 = record r; resized to the bitmap size
-    std::string text1;     // at most 65535 bytes (Kamenický)
-    std::string text2;     // at most 255 bytes
+    std::string table;    // table identity, at most 8 bytes ("kl")
+    std::string name;     // set name, at most 8 bytes ("Actual")
+    int32_t bitCount = 0; // record count of the table - 1
+    TBits bits;           // bit r - 1 = record r; resized to the bitmap size
+    std::string text1;    // at most 65535 bytes (Kamenický)
+    std::string text2;    // at most 255 bytes
     uint8_t flags = 0x01;
 };
 

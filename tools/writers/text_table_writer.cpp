@@ -129,8 +129,7 @@ bool Encode(const std::u32string& text, const char* what, std::string& out, std:
                 i += 1;
                 continue;
             }
-            if (e == 'x' && i + 3 < text.size() && HexDigit(text[i + 2]) >= 0 &&
-                HexDigit(text[i + 3]) >= 0) {
+            if (e == 'x' && i + 3 < text.size() && HexDigit(text[i + 2]) >= 0 && HexDigit(text[i + 3]) >= 0) {
                 out.push_back(static_cast<char>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3])));
                 i += 3;
                 continue;
@@ -159,8 +158,7 @@ bool Encode(const std::u32string& text, const char* what, std::string& out, std:
         out.push_back(static_cast<char>(k));
     }
     if (out.size() > kShortMax) {
-        reason = std::string("the ") + what + " is " + std::to_string(out.size()) +
-                 " bytes long, over 255";
+        reason = std::string("the ") + what + " is " + std::to_string(out.size()) + " bytes long, over 255";
         return false;
     }
     return true;
@@ -237,7 +235,8 @@ bool ParseSource(std::string_view utf8, const std::string& fileName, Source& out
     size_t pos = 0;
     while (pos < utf8.size()) {
         size_t nl = utf8.find('\n', pos);
-        std::string_view line = utf8.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        std::string_view line =
+            utf8.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
         pos = nl == std::string_view::npos ? utf8.size() : nl + 1;
         ++lineNo;
         out.lastLine = lineNo;
@@ -258,7 +257,8 @@ bool ParseSource(std::string_view utf8, const std::string& fileName, Source& out
 
         if (line[0] == '[') {
             if (line.size() < 2 || line.back() != ']')
-                return fail("a line of no known form (a section line is \"[Name]\" with nothing after \"]\")");
+                return fail(
+                    "a line of no known form (a section line is \"[Name]\" with nothing after \"]\")");
             std::string name;
             std::string reason;
             if (!Encode(text.substr(1, text.size() - 2), "section name", name, reason))
@@ -297,8 +297,7 @@ bool ParseSource(std::string_view utf8, const std::string& fileName, Source& out
     return true;
 }
 
-bool BuildTable(const Source& src, uint16_t stamp, const std::string& fileName, std::string& out,
-                Error& err)
+bool BuildTable(const Source& src, uint16_t stamp, const std::string& fileName, std::string& out, Error& err)
 {
     err = Error{fileName, 0, {}};
     if (stamp < TextTableResult::FirstSuccess) {
@@ -334,8 +333,8 @@ bool BuildTable(const Source& src, uint16_t stamp, const std::string& fileName, 
     return true;
 }
 
-bool CompileSource(std::string_view utf8, const std::string& fileName, uint16_t stamp,
-                   std::string& table, Error& err)
+bool CompileSource(std::string_view utf8, const std::string& fileName, uint16_t stamp, std::string& table,
+                   Error& err)
 {
     Source src;
     if (!ParseSource(utf8, fileName, src, err))
@@ -343,8 +342,8 @@ bool CompileSource(std::string_view utf8, const std::string& fileName, uint16_t 
     return BuildTable(src, stamp, fileName, table, err);
 }
 
-bool CompileTextTableFile(const std::string& sourcePath, const std::string& outputPath,
-                          uint16_t stamp, std::string& message)
+bool CompileTextTableFile(const std::string& sourcePath, const std::string& outputPath, uint16_t stamp,
+                          std::string& message)
 {
     std::string source;
     if (int r = ReadWholeFile(sourcePath, source)) {
@@ -422,8 +421,8 @@ bool DumpTable(std::string_view b, std::string& out, std::string& message)
     if (stamp != textsrc::kDefaultStamp)
         out += "; compile with --stamp " + std::to_string(stamp) + " for the same bytes\n";
     if (U16(b, 4) != b.size()) {
-        message = "size word " + std::to_string(U16(b, 4)) + " differs from the size " +
-                  std::to_string(b.size());
+        message =
+            "size word " + std::to_string(U16(b, 4)) + " differs from the size " + std::to_string(b.size());
         return false;
     }
     size_t pos = 10;

@@ -21,7 +21,7 @@
 namespace textsrc {
 
 struct Entry {
-    std::string key;   // bytes as stored
+    std::string key; // bytes as stored
     std::string value;
     int line = 0;
 };
@@ -53,19 +53,18 @@ bool ParseSource(std::string_view utf8, const std::string& fileName, Source& out
 // Lays the table out: "M6", the stamp, the size, zeros, the sections.  The
 // table is extended when its file bytes 14 and 15 are both "_".  False and
 // `err` for an empty value in an extended table or a table over 65,500 bytes.
-bool BuildTable(const Source& src, uint16_t stamp, const std::string& fileName, std::string& out,
-                Error& err);
+bool BuildTable(const Source& src, uint16_t stamp, const std::string& fileName, std::string& out, Error& err);
 
 // Parses and builds; the whole compiler but the file handling.
-bool CompileSource(std::string_view utf8, const std::string& fileName, uint16_t stamp,
-                   std::string& table, Error& err);
+bool CompileSource(std::string_view utf8, const std::string& fileName, uint16_t stamp, std::string& table,
+                   Error& err);
 
 // Reads `sourcePath`, compiles it and writes `outputPath` atomically.  On any
 // error nothing is written (an existing output stays) and `message` names
 // the file, the line and the reason.  This is what the build's compiler and
 // the demo-data builder call.
-bool CompileTextTableFile(const std::string& sourcePath, const std::string& outputPath,
-                          uint16_t stamp, std::string& message);
+bool CompileTextTableFile(const std::string& sourcePath, const std::string& outputPath, uint16_t stamp,
+                          std::string& message);
 
 // Prints a table ("M6" or "V6", plain or extended) in the source form, so
 // that compiling the dump of a compiled table gives the same bytes.  False

@@ -131,7 +131,8 @@ std::optional<std::string> HuffEncoder::Pack(std::string_view text, std::string*
         else if (text.back() == 0)
             *why = "the text ends in a zero byte";
         else if (packed.size() > text.size() + 1000)
-            *why = "the text packs to " + std::to_string(packed.size()) + " bytes, more than its length + 1000";
+            *why =
+                "the text packs to " + std::to_string(packed.size()) + " bytes, more than its length + 1000";
         else
             *why = "the text does not decode back (a zero after a zero near its end)";
     }
@@ -251,14 +252,16 @@ int X6Writer::WriteTo(const std::string& path) const
 // ------------------------------------------------------ making the code tables
 
 const std::array<uint8_t, 256> kFormatContextSelector = {
-    2, 11, 11, 11, 1, 1, 2, 11, 11, 11, 11, 11, 11, 0, 0, 1, 2, 0, 1, 10, 1, 1, 1, 2, 1, 1, 2, 0, 2, 2, 2, 1,
-    0, 1, 0, 1, 2, 4, 4, 0, 0, 2, 2, 2, 1, 0, 1, 0, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 2, 1, 2, 1,
-    0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 4, 1, 0,
-    0, 3, 7, 15, 7, 3, 7, 11, 11, 5, 15, 12, 10, 11, 13, 6, 8, 12, 10, 14, 7, 4, 9, 10, 11, 4, 10, 0, 1, 2, 1, 0,
-    0, 15, 4, 11, 6, 0, 2, 15, 3, 0, 12, 1, 2, 11, 0, 0, 0, 15, 0, 4, 3, 0, 4, 0, 3, 0, 6, 0, 10, 0, 0, 11,
-    5, 4, 6, 4, 14, 0, 1, 0, 13, 15, 15, 0, 1, 1, 0, 11, 0, 1, 0, 0, 2, 1, 1, 0, 1, 1, 11, 0, 2, 1, 1, 1,
-    1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 11, 11, 11, 0, 11, 1, 11, 0, 0, 2, 0, 0, 0, 0, 0, 0, 11, 11, 0, 0, 0,
-    0, 1, 1, 0, 11, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 2, 1, 0, 3, 0, 0, 0, 0,
+    2,  11, 11, 11, 1,  1,  2,  11, 11, 11, 11, 11, 11, 0,  0,  1,  2,  0, 1,  10, 1,  1,  1,  2,  1, 1,
+    2,  0,  2,  2,  2,  1,  0,  1,  0,  1,  2,  4,  4,  0,  0,  2,  2,  2, 1,  0,  1,  0,  2,  2,  2, 2,
+    2,  2,  2,  2,  2,  2,  1,  1,  2,  1,  2,  1,  0,  0,  11, 0,  0,  0, 0,  0,  0,  0,  11, 0,  0, 0,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  2,  4,  1,  0, 0,  3,  7,  15, 7,  3,  7, 11,
+    11, 5,  15, 12, 10, 11, 13, 6,  8,  12, 10, 14, 7,  4,  9,  10, 11, 4, 10, 0,  1,  2,  1,  0,  0, 15,
+    4,  11, 6,  0,  2,  15, 3,  0,  12, 1,  2,  11, 0,  0,  0,  15, 0,  4, 3,  0,  4,  0,  3,  0,  6, 0,
+    10, 0,  0,  11, 5,  4,  6,  4,  14, 0,  1,  0,  13, 15, 15, 0,  1,  1, 0,  11, 0,  1,  0,  0,  2, 1,
+    1,  0,  1,  1,  11, 0,  2,  1,  1,  1,  1,  0,  0,  0,  1,  0,  0,  0, 1,  0,  0,  11, 11, 11, 0, 11,
+    1,  11, 0,  0,  2,  0,  0,  0,  0,  0,  0,  11, 11, 0,  0,  0,  0,  1, 1,  0,  11, 0,  6,  0,  0, 0,
+    0,  0,  0,  0,  0,  0,  0,  1,  0,  0,  1,  0,  0,  0,  2,  1,  0,  3, 0,  0,  0,  0,
 };
 
 HuffTables BuildHuffTables(const std::vector<std::string>& texts)
@@ -276,8 +279,7 @@ HuffTables BuildHuffTables(const std::vector<std::string>& texts)
     std::array<int, 256> order;
     for (int b = 0; b < 256; ++b)
         order[b] = b;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return frequency[a] > frequency[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return frequency[a] > frequency[b]; });
     for (int i = 0; i < 113; ++i)
         tables.map[143 + i] = static_cast<uint8_t>(order[i]);
     for (int i = 0; i < 15; ++i)
@@ -343,12 +345,11 @@ HuffTables BuildHuffTables(const std::vector<std::string>& texts)
 
 std::string FormatHuffTablesInc(const HuffTables& tables)
 {
-    std::string out =
-        "// The code tables of the compressed text files: context selector (256\n"
-        "// bytes), 16 code trees (226 bytes each: node i = child for bit 0, child\n"
-        "// for bit 1) and symbol map (256 bytes), 4,128 bytes in all.\n"
-        "// Made by tools/huffman_table_gen from tools/huffman_sample; the\n"
-        "// decoder, the encoder and the data-set builder all read this file.\n";
+    std::string out = "// The code tables of the compressed text files: context selector (256\n"
+                      "// bytes), 16 code trees (226 bytes each: node i = child for bit 0, child\n"
+                      "// for bit 1) and symbol map (256 bytes), 4,128 bytes in all.\n"
+                      "// Made by tools/huffman_table_gen from tools/huffman_sample; the\n"
+                      "// decoder, the encoder and the data-set builder all read this file.\n";
     auto hexLines = [&out](const uint8_t* p, size_t n) {
         char buf[8];
         for (size_t i = 0; i < n; ++i) {
@@ -375,7 +376,9 @@ std::string SampleMarkupToRichText(std::string_view utf8)
     auto fail = [&](const std::string& what) {
         throw X6Error("sample markup at byte " + std::to_string(pos) + ": " + what);
     };
-    auto text = [&](std::string_view s) { out += QStringToKam(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()))); };
+    auto text = [&](std::string_view s) {
+        out += QStringToKam(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
+    };
 
     while (pos < utf8.size()) {
         // Whole lines: comments are dropped, line ends too.

@@ -51,7 +51,7 @@ private:
     };
     HuffTables tables_;
     std::array<std::array<Code, 256>, kHuffTrees> codes_{}; // [tree][leaf]
-    std::array<uint8_t, 256> mapIndex_{};                    // byte -> map entry
+    std::array<uint8_t, 256> mapIndex_{};                   // byte -> map entry
 };
 
 // ---------------------------------------------------------------- the writer

@@ -10,14 +10,14 @@
 #include <vector>
 
 struct ZlpRow {
-    uint32_t code = 0;   // 1 .. 0xFFFFFF
-    std::string values;  // one byte per letter, in the order of `letters`
+    uint32_t code = 0;  // 1 .. 0xFFFFFF
+    std::string values; // one byte per letter, in the order of `letters`
 };
 
 struct ZlpSpec {
-    uint8_t monthBase = 0; // b2
-    uint8_t fraction = 0;  // b3
-    std::string letters;   // one column per letter, "A".."Y", at most 15
+    uint8_t monthBase = 0;    // b2
+    uint8_t fraction = 0;     // b3
+    std::string letters;      // one column per letter, "A".."Y", at most 15
     std::vector<ZlpRow> rows; // any order; written sorted by code
 };
 
