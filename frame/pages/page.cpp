@@ -290,11 +290,9 @@ int32_t TVstup::HandleEvent(int32_t code, uint8_t shift)
 
 // ------------------------------------------------------------------ TPosuv
 
-namespace {
-
 // A raised part of the scroll bar: face, light top-left edge, dark
 // bottom-right edge.
-void DrawRaisedPart(Canvas& canvas, const Rect& r)
+void DrawScrollBarPart(Canvas& canvas, const Rect& r)
 {
     canvas.SetPen(SysColour::BtnFace, 2);
     canvas.SetBrush(SysColour::BtnFace, BrushStyle::Solid);
@@ -308,7 +306,7 @@ void DrawRaisedPart(Canvas& canvas, const Rect& r)
     canvas.LineTo(r.left, r.bottom - 1);
 }
 
-void DrawArrow(Canvas& canvas, const Rect& r, int s, bool up, Colour colour)
+void DrawScrollBarArrow(Canvas& canvas, const Rect& r, int s, bool up, Colour colour)
 {
     const int b = s * 2 / 5;
     canvas.SetPen(colour, 0);
@@ -321,8 +319,6 @@ void DrawArrow(Canvas& canvas, const Rect& r, int s, bool up, Colour colour)
     else
         canvas.Polygon({{apexX, r.bottom - b}, {leftX, r.top + b}, {rightX, r.top + b}});
 }
-
-} // namespace
 
 TPosuv::TPosuv()
 {
@@ -361,10 +357,10 @@ void TPosuv::Paint(Canvas& canvas)
     const Colour arrow = grey ? SysColour::GrayText : SysColour::BtnText;
     const Rect up{x1, y1, x2, y1 + s};
     const Rect down{x1, rect.bottom - s, x2, rect.bottom};
-    DrawRaisedPart(canvas, up);
-    DrawArrow(canvas, up, s, true, arrow);
-    DrawRaisedPart(canvas, down);
-    DrawArrow(canvas, down, s, false, arrow);
+    DrawScrollBarPart(canvas, up);
+    DrawScrollBarArrow(canvas, up, s, true, arrow);
+    DrawScrollBarPart(canvas, down);
+    DrawScrollBarArrow(canvas, down, s, false, arrow);
 
     const int64_t track = int64_t(rect.Height()) - 2 * int64_t(s) - 4;
     if (range <= 0 || pageSize >= range || track <= 0)
@@ -375,7 +371,7 @@ void TPosuv::Paint(Canvas& canvas)
     length = std::min(length, track);
     thumbLength = static_cast<int32_t>(length);
     thumbOffset = static_cast<int32_t>(s + track * pos / range + 2);
-    DrawRaisedPart(canvas, ThumbRect());
+    DrawScrollBarPart(canvas, ThumbRect());
 }
 
 // ----------------------------------------------------------------- TTabule

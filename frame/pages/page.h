@@ -235,6 +235,12 @@ public:
     Rect ThumbRect() const;
 };
 
+// The parts of a scroll bar, for pages that draw their own: a raised part
+// (face, light top-left and dark bottom-right edges) and an arrow triangle
+// in a button of size s.
+void DrawScrollBarPart(Canvas& canvas, const Rect& r);
+void DrawScrollBarArrow(Canvas& canvas, const Rect& r, int s, bool up, Colour colour);
+
 // A grid of cells drawn by the page's cell painter.
 class TTabule : public TPrvek {
 public:

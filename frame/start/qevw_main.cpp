@@ -46,6 +46,7 @@
 #include "platform/system.h"
 #include "viewers/duplicity_check.h"
 #include "viewers/duplicity_page.h"
+#include "viewers/help_page.h"
 #include "viewers/medication_list.h"
 #include "viewers/viewer_window.h"
 
@@ -129,6 +130,7 @@ int main(int argc, char** argv)
     InstallUserFileHooks();
     PageHooks pages;
     AddDuplicityPageHooks(pages);
+    AddHelpPageHooks(pages);
     SetPageHooks(std::move(pages));
 
     MainEntryPoints calls;

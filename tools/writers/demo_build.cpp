@@ -22,6 +22,8 @@
 #include "datastore/zlp_table.h"
 #include "platform/fs.h"
 #include "writers/csv_source.h"
+#include "writers/ctrl_markup.h"
+#include "writers/help_writer.h"
 #include "writers/sgn_writer.h"
 #include "writers/zlp_writer.h"
 
@@ -163,158 +165,20 @@ bool DemoMarkupToCtrlText(std::string_view utf8, const std::string& file, std::s
 {
     if (items)
         *items = -1;
-    CtrlTextWriter w;
-    bool ok = true;
-    int lineNo = 0;
-    size_t pos = 0;
-    if (utf8.substr(0, 3) == "\xEF\xBB\xBF")
-        pos = 3;
-    while (pos <= utf8.size()) {
-        size_t end = utf8.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = utf8.size();
-        std::string_view line = utf8.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.substr(0, 2) == "//" || line.empty())
-            continue;
-        if (line[0] == '@') {
-            int64_t v = 0;
-            if (line.substr(0, 3) == "@B " && ParseInt(line.substr(3), v) && v > 0 && v <= 0xFFFF) {
-                bValue = static_cast<uint16_t>(v);
-            } else if (items && line.substr(0, 3) == "@I " && ParseInt(line.substr(3), v) && v >= 1 &&
-                       v <= 255) {
-                *items = static_cast<int>(v);
-            } else {
-                log.Error(file, lineNo, "unknown directive " + std::string(line));
-                ok = false;
-            }
-            continue;
+    const auto directive = [&](std::string_view line, std::string&) {
+        int64_t v = 0;
+        if (line.substr(0, 3) == "@B " && ParseInt(line.substr(3), v) && v > 0 && v <= 0xFFFF) {
+            bValue = static_cast<uint16_t>(v);
+            return true;
         }
-        std::string text;
-        auto flush = [&]() {
-            if (text.empty())
-                return;
-            std::string kam;
-            std::string error;
-            if (!Utf8ToKam(text, kam, error)) {
-                log.Error(file, lineNo, error);
-                ok = false;
-            } else {
-                for (unsigned char c : kam)
-                    if (c < 32) {
-                        log.Error(file, lineNo, "a control character in the text");
-                        ok = false;
-                        break;
-                    }
-                w.Text(kam);
-            }
-            text.clear();
-        };
-        for (size_t i = 0; i < line.size(); ++i) {
-            if (line[i] != '{') {
-                text.push_back(line[i]);
-                continue;
-            }
-            if (i + 1 < line.size() && line[i + 1] == '{') {
-                text.push_back('{');
-                ++i;
-                continue;
-            }
-            const size_t close = line.find('}', i);
-            if (close == std::string_view::npos) {
-                log.Error(file, lineNo, "\"{\" without \"}\"");
-                ok = false;
-                break;
-            }
-            flush();
-            const std::string_view code = line.substr(i + 1, close - i - 1);
-            i = close;
-            const size_t colon = code.find(':');
-            int64_t n = 0;
-            if (!ParseInt(code.substr(0, colon), n) || n < 0 || n > 31) {
-                log.Error(file, lineNo, "bad code {" + std::string(code) + "}");
-                ok = false;
-                continue;
-            }
-            if (colon == std::string_view::npos) {
-                if (n >= 16) {
-                    log.Error(file, lineNo, "code " + std::to_string(n) + " needs a value");
-                    ok = false;
-                } else {
-                    w.Code(static_cast<uint8_t>(n));
-                }
-                continue;
-            }
-            if (n < 16) {
-                log.Error(file, lineNo, "code " + std::to_string(n) + " takes no value");
-                ok = false;
-                continue;
-            }
-            std::vector<int> values;
-            std::string param;
-            bool haveString = false;
-            std::string_view rest = code.substr(colon + 1);
-            while (!rest.empty()) {
-                if (rest[0] == '"') {
-                    const size_t q = rest.find('"', 1);
-                    if (q == std::string_view::npos || q + 1 != rest.size()) {
-                        log.Error(file, lineNo, "a string parameter must end the code");
-                        ok = false;
-                        break;
-                    }
-                    param = std::string(rest.substr(1, q - 1));
-                    for (char c : param)
-                        if (c < 32 || c > 95) {
-                            log.Error(file, lineNo,
-                                      "string parameter \"" + param + "\" holds a character outside 32-95");
-                            ok = false;
-                            break;
-                        }
-                    haveString = true;
-                    break;
-                }
-                const size_t comma = rest.find(',');
-                int64_t v = 0;
-                if (!ParseInt(rest.substr(0, comma), v) || v < 0 || v > 4095) {
-                    log.Error(file, lineNo, "bad value in {" + std::string(code) + "}");
-                    ok = false;
-                    break;
-                }
-                values.push_back(static_cast<int>(v));
-                rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-            }
-            if (haveString) {
-                // Values first, then the string, as one code.
-                std::string bytes;
-                {
-                    CtrlTextWriter sw;
-                    if (values.empty())
-                        sw.CodeString(static_cast<uint8_t>(n), param);
-                    else if (values.size() == 1)
-                        sw.CodeString(static_cast<uint8_t>(n), param, {values[0]});
-                    else if (values.size() == 2)
-                        sw.CodeString(static_cast<uint8_t>(n), param, {values[0], values[1]});
-                    else {
-                        log.Error(file, lineNo, "at most two values before a string parameter");
-                        ok = false;
-                    }
-                    bytes = sw.Take();
-                }
-                w.Raw(bytes);
-            } else if (values.empty()) {
-                log.Error(file, lineNo, "code " + std::to_string(n) + " needs a value");
-                ok = false;
-            } else {
-                w.Code(static_cast<uint8_t>(n), values);
-            }
+        if (items && line.substr(0, 3) == "@I " && ParseInt(line.substr(3), v) && v >= 1 && v <= 255) {
+            *items = static_cast<int>(v);
+            return true;
         }
-        flush();
-    }
-    out = w.Take();
-    return ok;
+        return false;
+    };
+    return CtrlMarkupToText(
+        utf8, out, [&](int line, const std::string& reason) { log.Error(file, line, reason); }, directive);
 }
 
 // -------------------------------------------------------------------- records
@@ -946,6 +810,21 @@ bool LoadSymbol(Ctx& c)
     return CheckSymbolText(c.set.symbol, "symbol.txt", c.log);
 }
 
+// The second help file and the doping list, stored (the manual beside the
+// program is the compressed one).
+bool LoadHelpFile(Ctx& c, const std::string& folder, HelpFileKind kind, std::string& bytes)
+{
+    HelpCompileOptions options;
+    options.kind = kind;
+    options.compressed = false;
+    std::vector<HelpCompileError> errors;
+    if (CompileHelpFolder(c.srcDir + folder, options, bytes, errors))
+        return true;
+    for (const HelpCompileError& e : errors)
+        c.log.Error(e.Text());
+    return false;
+}
+
 bool LoadTextTable(Ctx& c, const std::string& file, textsrc::Source& src, std::string& bytes)
 {
     std::string utf8;
@@ -999,6 +878,8 @@ bool LoadDemoSources(const std::string& srcDir, DemoDataSet& set, DemoLog& log)
     // Documents before the tables: records point at them by name.
     ok = LoadDocuments(c) && ok;
     ok = LoadSymbol(c) && ok;
+    ok = LoadHelpFile(c, "help", HelpFileKind::Second, set.helpFile) && ok;
+    ok = LoadHelpFile(c, "doping", HelpFileKind::Doping, set.dopingFile) && ok;
     for (const TableBuilder& b : kTableBuilders)
         ok = b.build(c) && ok;
     ok = LoadVidud(c) && ok;
@@ -1710,6 +1591,8 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
             ok = false;
         }
     ok = WriteFile(out + "symbol.dat", set.symbol, log) && ok;
+    ok = WriteFile(out + "kalvo.hla", set.helpFile, log) && ok;
+    ok = WriteFile(out + "doping.dat", set.dopingFile, log) && ok;
     ok = WriteDemoMedia(out, set, log) && ok;
     ok = WriteFile(out + "kalvo.ces", set.cesBytes, log) && ok;
     ok = WriteFile(out + "kalvo.ang", set.angBytes, log) && ok;

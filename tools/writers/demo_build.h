@@ -48,6 +48,8 @@ struct DemoDataSet {
     std::map<std::string, DemoDocFile> docs;
     // symbol.dat, the limitation legend (rich text, no header).
     std::string symbol;
+    // kalvo.hla, the second help file, and doping.dat, the doping list.
+    std::string helpFile, dopingFile;
     // The pictures the documents show (code 25): path below the folder
     // ("pictures/LET_PICT/a/amlobrzobr1.png") and size.
     struct Picture {

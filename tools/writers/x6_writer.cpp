@@ -9,6 +9,7 @@
 
 #include "datastore/kamenici.h"
 #include "platform/fs.h"
+#include "writers/ctrl_markup.h"
 
 // ------------------------------------------------------------------- encoding
 
@@ -372,97 +373,13 @@ std::string FormatHuffTablesInc(const HuffTables& tables)
 std::string SampleMarkupToRichText(std::string_view utf8)
 {
     std::string out;
-    size_t pos = 0;
-    auto fail = [&](const std::string& what) {
-        throw X6Error("sample markup at byte " + std::to_string(pos) + ": " + what);
-    };
-    auto text = [&](std::string_view s) {
-        out += QStringToKam(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
-    };
-
-    while (pos < utf8.size()) {
-        // Whole lines: comments are dropped, line ends too.
-        size_t eol = utf8.find('\n', pos);
-        if (eol == std::string_view::npos)
-            eol = utf8.size();
-        std::string_view line = utf8.substr(pos, eol - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.substr(0, 2) == "//") {
-            pos = eol + 1;
-            continue;
-        }
-        size_t i = 0;
-        while (i < line.size()) {
-            const size_t brace = line.find('{', i);
-            text(line.substr(i, brace == std::string_view::npos ? std::string_view::npos : brace - i));
-            if (brace == std::string_view::npos)
-                break;
-            const size_t close = line.find('}', brace);
-            if (close == std::string_view::npos)
-                fail("a '{' without '}'");
-            std::string_view item = line.substr(brace + 1, close - brace - 1);
-            const size_t colon = item.find(':');
-            const std::string_view codeText = item.substr(0, colon);
-            int code = 0;
-            for (char c : codeText) {
-                if (c < '0' || c > '9')
-                    fail("a code that is not a number");
-                code = code * 10 + (c - '0');
-            }
-            if (codeText.empty() || code > 31)
-                fail("a code outside 0..31");
-            out.push_back(static_cast<char>(code));
-            if (colon != std::string_view::npos) {
-                std::string_view args = item.substr(colon + 1);
-                if (code < 16)
-                    fail("a one-byte code with parameters");
-                // Values and 6-bit strings, comma-separated; only the last
-                // pair of the item carries the end mark 16.
-                std::vector<std::string_view> tokens;
-                for (size_t a = 0;;) {
-                    size_t comma = a;
-                    if (comma < args.size() && args[comma] == '"') {
-                        comma = args.find('"', comma + 1);
-                        if (comma == std::string_view::npos)
-                            fail("a string without its closing quote");
-                        ++comma;
-                    }
-                    comma = std::min(args.find(',', comma), args.size());
-                    tokens.push_back(args.substr(a, comma - a));
-                    if (comma == args.size())
-                        break;
-                    a = comma + 1;
-                }
-                for (size_t k = 0; k < tokens.size(); ++k) {
-                    const std::string_view token = tokens[k];
-                    const bool lastToken = k + 1 == tokens.size();
-                    if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
-                        std::string packed;
-                        Pack6(token.substr(1, token.size() - 2), lastToken, packed);
-                        out += packed;
-                        continue;
-                    }
-                    if (token.empty())
-                        fail("an empty value");
-                    int v = 0;
-                    for (char c : token) {
-                        if (c < '0' || c > '9')
-                            fail("a value that is not a number");
-                        v = v * 10 + (c - '0');
-                    }
-                    if (v > 4095)
-                        fail("a value above 4095");
-                    out.push_back(static_cast<char>(v & 0xFF));
-                    out.push_back(static_cast<char>((v >> 8) + (lastToken ? 16 : 0)));
-                }
-            } else if (code >= 16) {
-                fail("a code of 16 or more without parameters");
-            }
-            i = close + 1;
-        }
-        pos = eol + 1;
-    }
+    std::string first;
+    const bool ok = CtrlMarkupToText(utf8, out, [&](int line, const std::string& reason) {
+        if (first.empty())
+            first = "sample markup line " + std::to_string(line) + ": " + reason;
+    });
+    if (!ok)
+        throw X6Error(first);
     return out;
 }
 
