@@ -591,6 +591,13 @@ ImageCanvas::ImageCanvas(int width, int height, Colour fill) : PainterCanvas(nul
     Resize(width, height, fill);
 }
 
+ImageCanvas::~ImageCanvas()
+{
+    // The image goes before the base class: a paint pass still open on it
+    // must end first.
+    EndPaint();
+}
+
 void ImageCanvas::Resize(int width, int height, Colour fill)
 {
     EndPaint();

@@ -296,6 +296,7 @@ class ImageCanvas : public PainterCanvas {
 public:
     ImageCanvas();
     ImageCanvas(int width, int height, Colour fill = 0xFFFFFF);
+    ~ImageCanvas() override;
 
     // A new image of the size, filled with the colour (the old content is dropped).
     void Resize(int width, int height, Colour fill = 0xFFFFFF);

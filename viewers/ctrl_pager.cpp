@@ -218,6 +218,13 @@ bool CtrlTextPager::DragTo(int y)
     const int minTop = bar_.top + t.arrow + 2;
     const int maxTop = std::max(minTop, bar_.bottom - t.arrow - 2 - t.height);
     const int top = std::clamp(dragThumbTop_ + (y - dragStartY_), minTop, maxTop);
+    // The thumb is shorter than the share of a page, so its lowest place
+    // would stop short of the end: there it shows the last page.
+    if (top >= maxTop) {
+        line_ = lastPage_;
+        row_ = 0;
+        return true;
+    }
     SetRowPosition(int64_t(top - minTop) * TotalRows() / t.track);
     return true;
 }
