@@ -145,6 +145,9 @@ void THlpWin::Build()
         button.SetCaptionKey(b.text);
         button.SetHintKey(b.text);
         button.SetShapeKey(b.picture);
+        // Square buttons: the caption would not fit beside the icon; it is
+        // the hint instead.
+        button.data = &noCaption_;
         button.hotKey = b.command;
         button.hotShift = b.shift;
         button.colour = 0x663300;

@@ -86,8 +86,9 @@ private:
     int entry_ = -1;
     std::string name_; // the current topic's name ("" before the first)
     std::string input_;
-    int h_ = 0; // line height
-    int u_ = 0; // character unit
+    std::string noCaption_; // the buttons' caption: none
+    int h_ = 0;             // line height
+    int u_ = 0;             // character unit
     bool shown_ = false;
 };
 

@@ -375,7 +375,8 @@ bool HelpCompiler::CompileTopic(const Topic& t, HelpCompiledTopic& out)
     };
     auto inlineText = [&](std::string_view s, int line) { inlineInto(w, s, line); };
 
-    bool open = false; // a paragraph takes continuation lines
+    bool open = false;      // a paragraph takes continuation lines
+    std::string lastPrefix; // of the open paragraph
     bool breakNext = false;
     bool inTable = false;
     int tables = 0;
@@ -391,6 +392,7 @@ bool HelpCompiler::CompileTopic(const Topic& t, HelpCompiledTopic& out)
         if (TrimView(s).empty()) {
             open = false;
             breakNext = false;
+            lastPrefix.clear();
             continue;
         }
         if (StartsWith(s, "@table")) {
@@ -541,8 +543,15 @@ bool HelpCompiler::CompileTopic(const Topic& t, HelpCompiledTopic& out)
             {"! ", 18, kSubheading}, {"> ", 18, kBoxed}, {": ", 18, kNote},
         };
         bool started = false;
+        // A box or a note goes on over the lines that repeat its prefix.
+        if (open && (lastPrefix == "> " || lastPrefix == ": ") && StartsWith(s, lastPrefix)) {
+            s = s.substr(2);
+        } else {
+            lastPrefix.clear();
+        }
         for (const Start& st : kStarts)
-            if (StartsWith(s, st.prefix)) {
+            if (lastPrefix.empty() && StartsWith(s, st.prefix)) {
+                lastPrefix = std::string(st.prefix);
                 if (st.code < 16)
                     w.Code(static_cast<uint8_t>(st.code));
                 else
@@ -573,6 +582,8 @@ bool HelpCompiler::CompileTopic(const Topic& t, HelpCompiledTopic& out)
                 started = true;
             }
         }
+        if (!started && open)
+            s = TrimView(s);
         CtrlTextWriter lw;
         inlineInto(lw, s, l.number);
         if (!started && open) {
@@ -591,7 +602,8 @@ bool HelpCompiler::CompileTopic(const Topic& t, HelpCompiledTopic& out)
                 w.Code(14);
         }
         w.Raw(lw.Bytes());
-        open = true;
+        // A heading is one line: the next line starts a paragraph of its own.
+        open = lastPrefix != "! " && lastPrefix != "!! ";
         breakNext = lineBreak;
     }
     if (inTable)
