@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "ctrl_text_dump.h"
 #include "datastore/ctrl_text.h"
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
@@ -37,92 +38,13 @@
 
 namespace {
 
-const char* const kMnemonic[32] = {
-    "END",  "LI1",   "LI2",   "LI3",  "TEND", "P5",  "CELL", "PLAIN", "C8",  "TAB",  "TCLOSE",
-    "ROW",  "P12",   "BR",    "PAR",  "C15",  "C16", "C17",  "STYLE", "SEC", "FONT", "NUM",
-    "ROWA", "CELLA", "TABLE", "PICT", "LINK", "C27", "GEN",  "C29",   "C30", "HINT",
-};
-
-bool OpensParagraphOrRow(uint8_t code)
-{
-    switch (code) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 11:
-    case 12:
-    case 14:
-    case 18:
-    case 19:
-    case 21:
-    case 22:
-    case 24: return true;
-    default: return false;
-    }
-}
-
-std::string ToUtf8(std::string_view kam)
-{
-    std::string out;
-    size_t start = 0;
-    while (start <= kam.size()) {
-        size_t hard = kam.find('\x7F', start);
-        if (hard == std::string_view::npos)
-            hard = kam.size();
-        out += Cp1250ToUtf8(KamToWin(kam.substr(start, hard - start)));
-        if (hard < kam.size())
-            out += "\xC2\xB7"; // a visible hard blank
-        start = hard + 1;
-    }
-    return out;
-}
-
-std::string Dump(std::string_view text)
-{
-    std::string out;
-    CtrlTokenizer walk(text);
-    CtrlItem item;
-    while (walk.Next(item)) {
-        if (item.IsText()) {
-            out += ToUtf8(text.substr(static_cast<size_t>(item.offset), static_cast<size_t>(item.length)));
-            continue;
-        }
-        if (OpensParagraphOrRow(item.code) && !out.empty() && out.back() != '\n')
-            out += '\n';
-        out += '{';
-        out += kMnemonic[item.code];
-        if (item.kind == CtrlItemKind::Params) {
-            const int strings = item.code == 26 || item.code == 28 ? 0 : item.code == 25 ? 2 : -1;
-            const std::vector<int> values = CtrlPairValues(text, item);
-            for (size_t i = 0; i < values.size(); ++i) {
-                if (strings >= 0 && static_cast<int>(i) >= strings) {
-                    out += " \"" + CtrlStringParam(text, item, strings) + "\"";
-                    break;
-                }
-                out += ' ';
-                out += std::to_string(values[i]);
-            }
-            if (item.truncated)
-                out += " TRUNCATED";
-        }
-        out += '}';
-        if (item.code == 0 || item.code == 13)
-            out += '\n';
-    }
-    if (!out.empty() && out.back() != '\n')
-        out += '\n';
-    return out;
-}
-
 void PrintResult(const RecordText& r)
 {
     std::string captions = r.captions;
     size_t p = 0;
     while ((p = captions.find("\r\n", p)) != std::string::npos)
         captions.replace(p, 2, "\n");
-    std::printf("%s\n\n%s", ToUtf8(captions).c_str(), Dump(r.text).c_str());
+    std::printf("%s\n\n%s", CtrlTextToUtf8(captions).c_str(), DumpCtrlText(r.text).c_str());
 }
 
 int Usage()
@@ -182,7 +104,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "record_text: cannot read %s (I/O result %d)\n", file.c_str(), r);
             return 1;
         }
-        std::printf("%s", Dump(text).c_str());
+        std::printf("%s", DumpCtrlText(text).c_str());
         return 0;
     }
     if (code.empty())

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -338,6 +339,39 @@ TEST(HelpProgram, StartsInHelpModeAndRefusesWithoutItsManual)
     EXPECT_EQ(p.exitCode(), 2) << err.toStdString();
     EXPECT_TRUE(err.contains(QString::fromUtf8("Soubor nenalezen: ") + folder + "/qevw.hla"))
         << err.toStdString();
+}
+
+TEST(HelpProgram, HelpToolListsDumpsAndRenders)
+{
+    const QString tool = QStringLiteral(QEVW_BINARY_DIR "/tools/help_tool");
+    auto run = [&](const QStringList& args, QString* out = nullptr) {
+        QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(e);
+        p.start(tool, args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        if (out)
+            *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        return p.exitCode();
+    };
+    const QString data = QString::fromStdString(kDataDir);
+    QString out;
+    EXPECT_EQ(run({"list", QStringLiteral(QEVW_PROGRAM_DIR "/qevw.hla")}, &out), 0);
+    EXPECT_TRUE(out.contains(QRegularExpression(R"(\bNapDok\s+[0-9A-F]{8}\s+0\s+Jak)"))) << out.toStdString();
+    EXPECT_EQ(run({"topic", "-d", data, "ZPUVYD"}, &out), 0);
+    EXPECT_TRUE(out.contains("{TABLE 112 1 43 511}")) << out.toStdString();
+    EXPECT_TRUE(out.contains(QString::fromUtf8("{ROW}R·{CELL}"))) << out.toStdString();
+    QTemporaryDir tmp;
+    const QString png = tmp.path() + "/t.png";
+    EXPECT_EQ(run({"render", "-d", data, "VybUhr", "--width", "500", "-o", png}), 0);
+    EXPECT_EQ(QImage(png).width(), 508);
+    // Bad input: a message and a non-zero exit.
+    EXPECT_EQ(run({"topic", "-d", data, "NIKDE_"}, &out), 1);
+    EXPECT_TRUE(out.contains("no topic")) << out.toStdString();
+    EXPECT_EQ(run({"list", tmp.path() + "/missing.hla"}, &out), 1);
+    EXPECT_EQ(run({"list", QStringLiteral(QEVW_FIXTURES_DIR "/broken/help_bad_magic.hla")}, &out), 1);
+    EXPECT_EQ(run({"render", "-d", data, "VybUhr"}, &out), 2);
 }
 
 } // namespace
