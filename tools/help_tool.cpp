@@ -28,7 +28,7 @@
 #include "datastore/text_table.h"
 #include "datastore/topic_keys.h"
 #include "frame/pages/page.h"
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 #include "tool_folders.h"
 #include "viewers/ctrl_view.h"
 #include "viewers/help_files.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "frame/pages/page.h"
-#include "platform/print_job.h"
+#include "platform/gui/print_job.h"
 
 // ---------------------------------------------------------------- geometry
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 #include "viewers/ctrl_view.h"
 
 class PrintJob;

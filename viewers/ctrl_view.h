@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 #include "viewers/ctrl_text_meaning.h"
 
 // ------------------------------------------------------------------- limits

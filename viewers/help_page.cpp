@@ -7,16 +7,16 @@
 #include "datastore/run_log.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
-#include "frame/shared_helpers.h"
+#include "frame/message_box.h"
 #include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
 #include "frame/start/prestart.h"
+#include "frame/start/shared_helpers.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/main_form.h"
-#include "frame/windows/message_box.h"
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
-#include "platform/print_job.h"
+#include "platform/gui/print_job.h"
 
 namespace {
 

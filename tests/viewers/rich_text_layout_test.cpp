@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "datastore/ctrl_text.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 #include "viewers/ctrl_view.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "datastore/ctrl_text.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 #include "viewers/ctrl_view.h"
 
 namespace {
