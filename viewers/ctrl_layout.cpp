@@ -46,6 +46,64 @@ std::string_view CtrlTextView::LineText(int line) const
                                          static_cast<size_t>(std::min(to, size) - from));
 }
 
+// ------------------------------------------------------------------- cache
+
+void CtrlLayoutCache::Bind(const Canvas* canvas, const CanvasFont& font)
+{
+    if (canvas == canvas_ && font == font_)
+        return;
+    canvas_ = canvas;
+    font_ = font;
+    widths_.clear();
+    rows_.clear();
+}
+
+std::string CtrlLayoutCache::WidthKey(int size, int style, std::string_view piece)
+{
+    std::string key;
+    key.reserve(piece.size() + 3);
+    key.push_back(static_cast<char>(size & 0xFF));
+    key.push_back(static_cast<char>((size >> 8) & 0xFF));
+    key.push_back(static_cast<char>(style));
+    key.append(piece);
+    return key;
+}
+
+int CtrlLayoutCache::PieceWidth(int size, int style, std::string_view piece) const
+{
+    const auto it = widths_.find(WidthKey(size, style, piece));
+    return it == widths_.end() ? -1 : it->second;
+}
+
+void CtrlLayoutCache::StorePieceWidth(int size, int style, std::string_view piece, int width)
+{
+    // A bound on what one text can fill it with.
+    if (widths_.size() > 200000)
+        widths_.clear();
+    widths_.emplace(WidthKey(size, style, piece), width);
+}
+
+namespace {
+
+uint64_t RowsKey(int line, int start, int width)
+{
+    return (uint64_t(uint32_t(line) & 0x1FFF) << 51) | (uint64_t(uint32_t(start) & 0xFFFFF) << 31) |
+           (uint64_t(uint32_t(width)) & 0x7FFFFFFF);
+}
+
+} // namespace
+
+const CtrlLayoutCache::Segment* CtrlLayoutCache::Rows(int line, int start, int width) const
+{
+    const auto it = rows_.find(RowsKey(line, start, width));
+    return it == rows_.end() ? nullptr : &it->second;
+}
+
+void CtrlLayoutCache::StoreRows(int line, int start, int width, Segment segment)
+{
+    rows_[RowsKey(line, start, width)] = std::move(segment);
+}
+
 // ------------------------------------------------------------------ layout
 
 namespace {
@@ -91,6 +149,7 @@ int LayoutCtrlText(CtrlTextView& view)
     view.measuredWidth = 0;
     view.totalRows = 0;
     view.totalHeight = 0;
+    view.cache.ClearRows();
     for (CtrlViewTable& t : view.tables)
         t = CtrlViewTable{};
 
@@ -237,6 +296,8 @@ void TakeCtrlMetrics(CtrlTextView& view)
 int32_t MeasureCtrlText(CtrlTextView& view, int32_t width)
 {
     TakeCtrlMetrics(view);
+    view.cache.Bind(view.canvas, view.font);
+    view.cache.ClearRows();
     if (!view.lineTable || view.canvas == nullptr)
         return 0;
     const int u = view.unit;
@@ -308,12 +369,24 @@ void MeasuringFont(Canvas& c, const CtrlSegmentStyle& st, int flags)
 }
 
 // The width of a piece of text without its trailing characters below 33.
-int PieceWidth(Canvas& c, std::string_view piece)
+int PieceWidth(Canvas& c, std::string_view piece, CtrlLayoutCache* cache)
 {
     size_t n = piece.size();
     while (n > 0 && static_cast<uint8_t>(piece[n - 1]) < 33)
         --n;
-    return n == 0 ? 0 : CtrlTextWidth(c, piece.substr(0, n));
+    if (n == 0)
+        return 0;
+    piece = piece.substr(0, n);
+    const CanvasFont& f = c.Font();
+    if (cache) {
+        const int known = cache->PieceWidth(f.size, (f.bold ? 1 : 0) | (f.italic ? 2 : 0), piece);
+        if (known >= 0)
+            return known;
+    }
+    const int w = CtrlTextWidth(c, piece);
+    if (cache)
+        cache->StorePieceWidth(f.size, (f.bold ? 1 : 0) | (f.italic ? 2 : 0), piece, w);
+    return w;
 }
 
 struct Word {
@@ -353,7 +426,8 @@ void TextBytes(std::string_view text, int from, int to, std::string& bytes, std:
 
 // The width of [from, to): its text pieces between codes, each without its
 // trailing blanks, with the font flags the codes set.
-int RangeWidth(Canvas& c, std::string_view text, int from, int to, const CtrlSegmentStyle& st, int& flags)
+int RangeWidth(Canvas& c, std::string_view text, int from, int to, const CtrlSegmentStyle& st, int& flags,
+               CtrlLayoutCache* cache)
 {
     int w = 0;
     MeasuringFont(c, st, flags);
@@ -361,8 +435,8 @@ int RangeWidth(Canvas& c, std::string_view text, int from, int to, const CtrlSeg
     CtrlItem item;
     while (walk.Next(item)) {
         if (item.IsText()) {
-            w += PieceWidth(c,
-                            text.substr(static_cast<size_t>(item.offset), static_cast<size_t>(item.length)));
+            w += PieceWidth(
+                c, text.substr(static_cast<size_t>(item.offset), static_cast<size_t>(item.length)), cache);
         } else if (item.IsCode(20)) {
             flags = CtrlPairValue(text, item, 0);
             MeasuringFont(c, st, flags);
@@ -374,7 +448,8 @@ int RangeWidth(Canvas& c, std::string_view text, int from, int to, const CtrlSeg
 } // namespace
 
 std::vector<CtrlWrapRow> WrapCtrlTextSegment(Canvas& canvas, std::string_view text, int start, int left,
-                                             int right, const CtrlSegmentStyle& st, int* segmentEnd)
+                                             int right, const CtrlSegmentStyle& st, int* segmentEnd,
+                                             CtrlLayoutCache* cache)
 {
     const CanvasFont saved = canvas.Font();
     const int u = st.unit;
@@ -477,7 +552,7 @@ std::vector<CtrlWrapRow> WrapCtrlTextSegment(Canvas& canvas, std::string_view te
         bool stop = false;
         for (;;) {
             int flags = w.flags;
-            const int width = RangeWidth(canvas, text, w.start, w.end, st, flags);
+            const int width = RangeWidth(canvas, text, w.start, w.end, st, flags, cache);
             if (x + width <= avail) {
                 x += width + (count > 0 ? blank : 0);
                 ++count;
@@ -509,7 +584,7 @@ std::vector<CtrlWrapRow> WrapCtrlTextSegment(Canvas& canvas, std::string_view te
             keep = std::clamp(keep, 1, static_cast<int>(bytes.size()) - 1);
             const int cutAt = at[static_cast<size_t>(keep)];
             int f2 = w.flags;
-            x += RangeWidth(canvas, text, w.start, cutAt, st, f2);
+            x += RangeWidth(canvas, text, w.start, cutAt, st, f2, cache);
             count = 1;
             if (!endRow(cutAt)) {
                 stop = true;

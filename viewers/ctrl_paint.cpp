@@ -132,6 +132,36 @@ private:
     void DrawRunWithHits(int x, int y, std::string_view run);
     // In hit-test mode: whether the point lies on this run (the hit is then set).
     bool CtrlHitRun(int runStart, std::string_view run, int x, int y, int lineHeight);
+    // The segment's rows, from the view's cache when it has them.
+    std::vector<CtrlWrapRow> Wrap(int start, int left, int right, const CtrlSegmentStyle& seg, int* segEnd)
+    {
+        if (const CtrlLayoutCache::Segment* known = v_.cache.Rows(line_, start, right - left)) {
+            if (segEnd)
+                *segEnd = known->end;
+            return known->rows;
+        }
+        int end = 0;
+        std::vector<CtrlWrapRow> rows =
+            WrapCtrlTextSegment(c_, text_, start, left, right, seg, &end, &v_.cache);
+        if (segEnd)
+            *segEnd = end;
+        v_.cache.StoreRows(line_, start, right - left, {rows, end});
+        return rows;
+    }
+    // A run's width, blanks included, through the view's cache.
+    int RunWidth(std::string_view run)
+    {
+        const CanvasFont& f = c_.Font();
+        // Style bit 4 keeps these apart from the wrap's widths, which drop
+        // trailing blanks.
+        const int style = (f.bold ? 1 : 0) | (f.italic ? 2 : 0) | 4;
+        const int known = v_.cache.PieceWidth(f.size, style, run);
+        if (known >= 0)
+            return known;
+        const int w = CtrlTextWidth(c_, run);
+        v_.cache.StorePieceWidth(f.size, style, run, w);
+        return w;
+    }
     void Hit(int offset)
     {
         hit_ = true;
@@ -155,6 +185,7 @@ private:
     Colour textColour_ = 0;
     bool hit_ = false;
     int hitOffset_ = 0;
+    int line_ = 0;
 };
 
 void LinePainter::Paint(int line, Rect& rect, CtrlPaintRequest& req)
@@ -163,6 +194,7 @@ void LinePainter::Paint(int line, Rect& rect, CtrlPaintRequest& req)
         return;
     CtrlLineRecord& rec = v_.lines[static_cast<size_t>(line - 1)];
     const std::string_view bytes = v_.LineText(line);
+    line_ = line;
     if (rec.start <= 0 || bytes.empty())
         return;
     text_.assign(bytes);
@@ -228,7 +260,7 @@ int LinePainter::PaintParagraph(CtrlLineRecord& rec, const Rect& rect)
     seg.unit = unit_;
     seg.fontSize = size_;
     seg.headingBold = bold_;
-    const std::vector<CtrlWrapRow> rows = WrapCtrlTextSegment(c_, text_, 0, left, right, seg);
+    const std::vector<CtrlWrapRow> rows = Wrap(0, left, right, seg, nullptr);
     rec.rows = static_cast<int32_t>(rows.size());
     c_.SetFontSize(size_);
     c_.SetBold(bold_);
@@ -301,7 +333,7 @@ int LinePainter::PaintTableRow(CtrlLineRecord& rec, const Rect& rect)
         seg.headingBold = bold_;
         seg.fontFlags = flags;
         int segEnd = 0;
-        const std::vector<CtrlWrapRow> rows = WrapCtrlTextSegment(c_, text_, pos, left, right, seg, &segEnd);
+        const std::vector<CtrlWrapRow> rows = Wrap(pos, left, right, seg, &segEnd);
         if (grid) {
             if (!anyCell)
                 firstBorder = left - half - 1;
@@ -419,7 +451,7 @@ int LinePainter::PaintCtrlTextSegment(int start, int left, int right, int top, c
                         DrawRunWithHits(left + x, y + vOffset, run);
                     }
                 }
-                x += CtrlTextWidth(c_, run);
+                x += RunWidth(run);
                 pos = stop;
             }
             continue;
@@ -550,6 +582,7 @@ void PaintCtrlText(CtrlTextView& view, CtrlPaintRequest& request, Point point, R
 {
     if (view.canvas == nullptr || !view.lineTable)
         return;
+    view.cache.Bind(view.canvas, view.font);
     LinePainter painter(view, request, point);
     painter.Paint(request.line, rect, request);
 }

@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gui/canvas.h"
@@ -109,6 +110,44 @@ struct CtrlColours {
     Colour searchHit = 0x0033CC;
 };
 
+struct CtrlWrapRow {
+    int32_t width = 0; // from the segment's left edge, indent included
+    int gaps = 0;      // words - 1
+    int end = 0;       // offset in the text where the row ends (exclusive)
+};
+
+// What the engine keeps between its passes for one canvas and base font:
+// the widths of the text pieces it measured and the rows of every segment
+// it wrapped, so that a repaint or a scroll step wraps nothing again.
+class CtrlLayoutCache {
+public:
+    // Forgets everything when the canvas or the font differ from those it
+    // was filled with.
+    void Bind(const Canvas* canvas, const CanvasFont& font);
+    // Forgets the rows (a new text, another width); the widths stay.
+    void ClearRows() { rows_.clear(); }
+
+    // The width of a piece in the font size and style, or -1.  `style`
+    // bits: 1 bold, 2 italic, others the caller's.
+    int PieceWidth(int size, int style, std::string_view piece) const;
+    void StorePieceWidth(int size, int style, std::string_view piece, int width);
+
+    struct Segment {
+        std::vector<CtrlWrapRow> rows;
+        int end = 0;
+    };
+    // The rows of the segment starting at `start` of `line`, wrapped for the width.
+    const Segment* Rows(int line, int start, int width) const;
+    void StoreRows(int line, int start, int width, Segment segment);
+
+private:
+    static std::string WidthKey(int size, int style, std::string_view piece);
+    const Canvas* canvas_ = nullptr;
+    CanvasFont font_;
+    std::unordered_map<std::string, int> widths_;
+    std::unordered_map<uint64_t, Segment> rows_;
+};
+
 struct CtrlTextView;
 // Called for every line after its colours are chosen; may change them.
 using CtrlColourHook =
@@ -139,6 +178,7 @@ struct CtrlTextView {
     int currentLineHeight = 0; // the same
     int64_t totalRows = 0;
     int64_t totalHeight = 0;
+    CtrlLayoutCache cache;
 
     // The line's bytes (from its start to the next line's start).
     std::string_view LineText(int line) const;
@@ -161,12 +201,6 @@ void TakeCtrlMetrics(CtrlTextView& view);
 
 // --------------------------------------------------------------- wrapping
 
-struct CtrlWrapRow {
-    int32_t width = 0; // from the segment's left edge, indent included
-    int gaps = 0;      // words - 1
-    int end = 0;       // offset in the text where the row ends (exclusive)
-};
-
 // The wrapping of one paragraph or table cell.
 struct CtrlSegmentStyle {
     ParagraphStyle style;
@@ -179,10 +213,11 @@ struct CtrlSegmentStyle {
 // Breaks the segment of `text` starting at `start` into rows for the edges
 // `left`..`right`.  The segment ends at the text's end, a byte 0, a code 6 or
 // 23, or a code 19 that is not its first item.  At most kCtrlMaxRows rows;
-// the segment's end offset goes to `segmentEnd`.
+// the segment's end offset goes to `segmentEnd`.  `cache` (may be null)
+// keeps the widths of the pieces measured.
 std::vector<CtrlWrapRow> WrapCtrlTextSegment(Canvas& canvas, std::string_view text, int start, int left,
                                              int right, const CtrlSegmentStyle& style,
-                                             int* segmentEnd = nullptr);
+                                             int* segmentEnd = nullptr, CtrlLayoutCache* cache = nullptr);
 
 // One more than the number of leading characters of the text (data code
 // page) whose width is at most `width`; at least 2 for a non-empty text.
