@@ -196,6 +196,12 @@ CtrlTextWriter& CtrlTextWriter::Code(uint8_t code, const std::vector<int>& value
 CtrlTextWriter& CtrlTextWriter::CodeString(uint8_t code, std::string_view text,
                                            std::initializer_list<int> values)
 {
+    return CodeString(code, text, std::vector<int>(values));
+}
+
+CtrlTextWriter& CtrlTextWriter::CodeString(uint8_t code, std::string_view text,
+                                           const std::vector<int>& values)
+{
     out_.push_back(static_cast<char>(16 | (code & 0x0F)));
     // The numbers come first; none of them is the last pair.
     for (int value : values) {

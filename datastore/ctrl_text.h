@@ -106,6 +106,7 @@ public:
     // A code 16..31 with `values` first, then the string parameter (an empty
     // string is written as one pair that reads back empty).
     CtrlTextWriter& CodeString(uint8_t code, std::string_view text, std::initializer_list<int> values = {});
+    CtrlTextWriter& CodeString(uint8_t code, std::string_view text, const std::vector<int>& values);
     // Bytes that are already CtrlText (a stored text, another writer's output).
     CtrlTextWriter& Raw(std::string_view bytes);
 

@@ -6,6 +6,7 @@
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/run_log.h"
+#include "platform/ascii.h"
 #include "platform/fs.h"
 
 // ----------------------------------------------------------------- titles
@@ -370,17 +371,6 @@ CtrlTextWriter& NoTable(CtrlTextWriter& w, std::string_view noTable)
     return w.Code(14).Field(noTable);
 }
 
-std::string TrimmedBlanks(std::string_view s)
-{
-    size_t a = 0;
-    size_t b = s.size();
-    while (a < b && s[a] == ' ')
-        ++a;
-    while (b > a && s[b - 1] == ' ')
-        --b;
-    return std::string(s.substr(a, b - a));
-}
-
 } // namespace
 
 std::string BuildDataFileTable(const std::string& dataFolder, std::string_view name, std::string_view noTable)
@@ -398,12 +388,9 @@ std::string BuildDataFileTable(const std::string& dataFolder, std::string_view n
         if (rec.size() < dat.length)
             break;
         const std::string_view v(rec);
-        size_t end = v.size();
-        while (end > 4 && (v[end - 1] == ' ' || static_cast<uint8_t>(v[end - 1]) < 32))
-            --end;
         w.Code(11).Field(v.substr(0, std::min<size_t>(4, v.size()))).Code(6);
-        if (end > 4)
-            w.Field(v.substr(4, end - 4));
+        if (v.size() > 4)
+            w.Field(TrimRightIf(v.substr(4), IsBlankOrControl));
     }
     w.Code(4);
     return w.Take();
@@ -441,7 +428,7 @@ std::string BuildSectionTable(const TTextTable* dataTexts, std::string_view name
     const int width = section == "Lfor" || section == "Cpod" ? 93 : 43;
     w.Code(14).Code(24, {112, 1, width, 511});
     while (NextTextEntry(dataTexts, section, key, value) != 0) {
-        const std::string shown = TrimmedBlanks(value);
+        const std::string_view shown = TrimBlanks(value);
         if (shown.empty())
             continue;
         std::string k = key;

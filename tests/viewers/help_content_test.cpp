@@ -24,6 +24,7 @@
 #include "datastore/packed_text.h"
 #include "datastore/text_table.h"
 #include "frame/pages/page_events.h"
+#include "help_page_fixture.h"
 #include "platform/fs.h"
 #include "tests/support/gui_app.h"
 #include "viewers/help_page.h"
@@ -219,22 +220,13 @@ class HelpScreens : public HelpContent {
 protected:
     void Make(char mode)
     {
-        state.pageFont.size = 10;
-        back.Resize(900, 640);
-        back.SetFont(state.pageFont);
-        state.lineHeight = back.TextHeight("\xC8g");
-        state.sampleWidth = back.TextWidth(kSampleSentence);
         HelpPageServices s;
         s.programFolder = kProgramDir;
         s.dataFolder = kDataDir;
-        s.textFont = state.pageFont;
-        s.printFont = state.pageFont;
         s.requestHelp = [](const std::string&) {};
         s.printSetup = [] { return false; };
         s.terminate = [](int) {};
-        page = std::make_unique<THlpWin>(state, back, 900, 640, mode, s);
-        page->Build();
-        page->Layout();
+        page = MakeHelpPage(state, back, 900, 640, mode, s);
     }
     void Shot(const char* name)
     {

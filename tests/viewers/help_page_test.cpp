@@ -19,6 +19,7 @@
 #include "frame/pages/page_events.h"
 #include "frame/start/prestart.h"
 #include "frame/windows/data_form.h"
+#include "help_page_fixture.h"
 #include "platform/cp1250.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
@@ -81,22 +82,13 @@ protected:
 
     void Make(char mode = '?', int width = 800, int height = 600)
     {
-        state.pageFont.size = 10;
-        back.Resize(width, height);
-        back.SetFont(state.pageFont);
-        state.lineHeight = back.TextHeight("\xC8g");
-        state.sampleWidth = back.TextWidth(kSampleSentence);
         HelpPageServices s;
         s.programFolder = programDir;
         s.dataFolder = dataDir;
-        s.textFont = state.pageFont;
-        s.printFont = state.pageFont;
         s.requestHelp = [this](const std::string& t) { requested.push_back(t); };
         s.printSetup = [this] { return printAnswer; };
         s.terminate = [this](int code) { exitCodes.push_back(code); };
-        page = std::make_unique<THlpWin>(state, back, width, height, mode, s);
-        page->Build();
-        page->Layout();
+        page = MakeHelpPage(state, back, width, height, mode, s);
     }
 
     int32_t Key(int32_t code, uint8_t shift = PageShift::None) { return page->HandleEvent(code, shift); }

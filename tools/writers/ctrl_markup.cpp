@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "datastore/packed_text.h"
 #include "writers/csv_source.h"
 
 namespace {
@@ -88,21 +87,10 @@ bool AppendCode(std::string_view item, CtrlTextWriter& out, std::string& error)
             break;
         rest = rest.substr(comma + 1);
     }
-    if (!haveString) {
+    if (haveString)
+        out.CodeString(static_cast<uint8_t>(code), param, values);
+    else
         out.Code(static_cast<uint8_t>(code), values);
-        return true;
-    }
-    // Values first (none of them the last pair), then the string.
-    std::string bytes(1, static_cast<char>(code));
-    for (int v : values) {
-        bytes.push_back(static_cast<char>(v & 0xFF));
-        bytes.push_back(static_cast<char>(v >> 8));
-    }
-    std::string packed;
-    Pack6(param, true, packed);
-    if (packed.empty())
-        packed = std::string("\x00\x10", 2);
-    out.Raw(bytes + packed);
     return true;
 }
 
@@ -144,15 +132,11 @@ bool AppendCtrlMarkup(std::string_view utf8, CtrlTextWriter& out, std::string& e
     return AppendText(text, out, error);
 }
 
-bool CtrlMarkupToText(std::string_view utf8, std::string& out, const CtrlMarkupErrors& onError,
-                      const CtrlMarkupDirective& directive)
+void ForEachSourceLine(std::string_view utf8,
+                       const std::function<void(int line, std::string_view text)>& each)
 {
-    CtrlTextWriter w;
-    bool ok = true;
+    size_t pos = utf8.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     int lineNo = 0;
-    size_t pos = 0;
-    if (utf8.substr(0, 3) == "\xEF\xBB\xBF")
-        pos = 3;
     while (pos < utf8.size()) {
         size_t end = utf8.find('\n', pos);
         if (end == std::string_view::npos)
@@ -162,24 +146,32 @@ bool CtrlMarkupToText(std::string_view utf8, std::string& out, const CtrlMarkupE
         ++lineNo;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        if (line.empty() || line.substr(0, 2) == "//")
-            continue;
+        if (line.substr(0, 2) != "//")
+            each(lineNo, line);
+    }
+}
+
+bool CtrlMarkupToText(std::string_view utf8, std::string& out, const CtrlMarkupErrors& onError,
+                      const CtrlMarkupDirective& directive)
+{
+    CtrlTextWriter w;
+    bool ok = true;
+    ForEachSourceLine(utf8, [&](int lineNo, std::string_view line) {
+        if (line.empty())
+            return;
         std::string error;
         if (line[0] == '@') {
-            if (!directive) {
-                error = "unknown directive " + std::string(line);
-            } else if (directive(line, error)) {
-                continue;
-            }
+            if (directive && directive(line, error))
+                return;
             onError(lineNo, error.empty() ? "unknown directive " + std::string(line) : error);
             ok = false;
-            continue;
+            return;
         }
         if (!AppendCtrlMarkup(line, w, error)) {
             onError(lineNo, error);
             ok = false;
         }
-    }
+    });
     out = w.Take();
     return ok;
 }

@@ -27,6 +27,12 @@ using CtrlMarkupShorthand = std::function<bool(std::string_view name, CtrlTextWr
 bool AppendCtrlMarkup(std::string_view utf8, CtrlTextWriter& out, std::string& error,
                       const CtrlMarkupShorthand& shorthand = {});
 
+// The lines of a source: a UTF-8 byte-order mark is skipped, line ends (LF
+// or CR LF) dropped, lines starting with "//" (comments) left out; `each`
+// gets the 1-based line number.
+void ForEachSourceLine(std::string_view utf8,
+                       const std::function<void(int line, std::string_view text)>& each);
+
 // A whole source: a UTF-8 byte-order mark is skipped, lines starting with
 // "//" and empty lines are dropped, line ends too.  A line starting with "@"
 // goes to `directive`, which returns false (with its reason) for one it does

@@ -8,6 +8,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/packed_text.h"
 #include "datastore/topic_keys.h"
+#include "platform/ascii.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
 #include "writers/csv_source.h"
@@ -26,11 +27,7 @@ constexpr int kNote = 2;
 
 std::string_view TrimView(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
+    return TrimIf(s, [](char c) { return c == ' ' || c == '\t'; });
 }
 
 bool StartsWith(std::string_view s, std::string_view p)
@@ -186,20 +183,8 @@ void HelpCompiler::Error(const std::string& file, int line, const std::string& r
 
 void HelpCompiler::AddSource(std::string_view utf8, const std::string& fileName)
 {
-    size_t pos = utf8.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    int number = 0;
     Topic* current = nullptr;
-    while (pos < utf8.size()) {
-        size_t end = utf8.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = utf8.size();
-        std::string_view line = utf8.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (StartsWith(line, "//"))
-            continue;
+    ForEachSourceLine(utf8, [&](int number, std::string_view line) {
         const bool entry = StartsWith(line, "@entry ");
         const int level = StartsWith(line, "@topic ")     ? 0
                           : StartsWith(line, "@chapter ") ? 1
@@ -211,7 +196,7 @@ void HelpCompiler::AddSource(std::string_view utf8, const std::string& fileName)
                       entry ? "@entry belongs to the doping list"
                             : "the doping list holds @entry lines only");
                 current = nullptr;
-                continue;
+                return;
             }
             Topic t;
             t.file = fileName;
@@ -230,24 +215,24 @@ void HelpCompiler::AddSource(std::string_view utf8, const std::string& fileName)
             }
             topics_.push_back(std::move(t));
             current = &topics_.back();
-            continue;
+            return;
         }
         if (StartsWith(line, "@key ")) {
             if (current == nullptr || !current->body.empty() || options_.kind == HelpFileKind::Doping) {
                 Error(fileName, number, "@key must follow its @topic, @chapter or @part line");
-                continue;
+                return;
             }
             current->key = std::string(TrimView(line.substr(5)));
             current->keyGiven = true;
-            continue;
+            return;
         }
         if (current == nullptr) {
             if (!TrimView(line).empty())
                 Error(fileName, number, "text before the first topic");
-            continue;
+            return;
         }
         current->body.push_back({number, std::string(line)});
-    }
+    });
 }
 
 const HelpCompiler::Target* HelpCompiler::FindTarget(std::string_view name) const
