@@ -4,6 +4,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
+#include "datastore/paragraph_codes.h"
 #include "datastore/sign_sets.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
@@ -11,7 +12,6 @@
 #include "frame/config/config_file.h"
 #include "frame/dates.h"
 #include "frame/entry_points.h"
-#include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
