@@ -1,11 +1,11 @@
 #include "lists/list_entry_points.h"
 
 #include "frame/entry_points.h"
-#include "lists/list_window.h"
+#include "lists/toolkit/list_window.h"
 
 namespace {
 
-constexpr uint8_t kDrugRecordLink = 6;
+constexpr LinkKind kDrugRecordLink = LinkKind::Drug;
 
 } // namespace
 

@@ -30,8 +30,8 @@
 #include "frame/entry_points.h"
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
-#include "lists/nul_edit.h"
-#include "lists/product_history_lists.h"
+#include "lists/drugs/product_history_lists.h"
+#include "lists/toolkit/nul_edit.h"
 
 namespace {
 
@@ -175,7 +175,7 @@ int main(int argc, char** argv)
     options += "?/)*<=";
     auto* window = new TVyb;
     window->Kind = 1;
-    window->LinkKinds = {0, 6, 0};
+    window->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     window->Master = &host;
     window->Rec.Letter = digitKey ? 'K' : 'N';
     window->Rec.Options = 0;

@@ -29,9 +29,9 @@
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
-#include "lists/column_language.h"
-#include "lists/list_window.h"
-#include "lists/vyb_types.h"
+#include "lists/toolkit/column_language.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/vyb_types.h"
 
 namespace listdemo {
 
@@ -295,7 +295,7 @@ inline TVyb* OpenSizedListWindow(MdiHost& host, TableList& list, std::string_vie
 {
     auto* window = new TVyb;
     window->Kind = 1;
-    window->LinkKinds = {0, 6, 0};
+    window->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     window->Master = &host;
     window->Rec.Letter = 'N';
     list.OpenIn(*window, caption, options);

@@ -10,9 +10,9 @@
 #include <cstring>
 
 #include "frame/message_box.h"
-#include "lists/atc_list.h"
-#include "lists/list_text_helpers.h"
-#include "lists/similar_search.h"
+#include "lists/codes/atc_list.h"
+#include "lists/drugs/list_text_helpers.h"
+#include "lists/search/similar_search.h"
 #include "tests/lists/code_list_fixture.h"
 
 namespace {
@@ -78,7 +78,7 @@ TEST_F(AtcListWindow, OpensByCodeAndTheTreeStartsAtTheMainGroups)
     TVyb* w = OpenAtc();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Rec.Letter, 'C');
-    EXPECT_EQ(w->LinkKinds[1], 2);
+    EXPECT_EQ(w->LinkKinds[1], LinkKind::AtcGroup);
     EXPECT_EQ(w->Title, LookupText(UiTexts, "VybPom", "na"));
     const std::vector<std::string> all = AllCodes();
     ASSERT_GE(all.size(), 20u);

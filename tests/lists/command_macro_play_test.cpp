@@ -15,8 +15,8 @@
 #include "frame/commands/macro.h"
 #include "frame/windows/main_form.h"
 #include "list_demo_list.h"
-#include "lists/list_window.h"
-#include "lists/nul_edit.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/nul_edit.h"
 #include "platform/fs.h"
 #include "tests/frame/command_test_support.h"
 #include "tests/lists/lists_test_support.h"
@@ -79,7 +79,7 @@ TEST_F(CommandMacroPlay, AClickTypingAndEnterOpenTheNameListOnTheProductAndDropT
         ASSERT_TRUE(list->Open(QEVW_DEMO_DATA_DIR "/", "kl", "klnaz", error)) << error;
         auto* w = new TVyb;
         w->Kind = c.code;
-        w->LinkKinds = {0, 6, 0};
+        w->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
         w->Master = host;
         w->Rec.Letter = 'N';
         list->OpenIn(*w, "kl: ",

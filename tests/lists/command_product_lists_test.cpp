@@ -11,8 +11,8 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/entry_points.h"
-#include "lists/list_window.h"
-#include "lists/product_history_lists.h"
+#include "lists/drugs/product_history_lists.h"
+#include "lists/toolkit/list_window.h"
 #include "platform/message_sink.h"
 #include "tests/lists/lists_test_support.h"
 #include "tests/support/text_tables.h"
@@ -51,7 +51,7 @@ class DrugMaster : public dftest::ProbeWindow {
 public:
     explicit DrugMaster(int32_t record) : ProbeWindow(KindOf("DNA"), "drugs")
     {
-        LinkKinds = {0, 6, 0};
+        LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
         LinkValues = {0, record, 0};
     }
 };

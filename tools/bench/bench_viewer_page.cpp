@@ -29,11 +29,11 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
+#include "datastore/paragraph_codes.h"
 #include "datastore/text_table.h"
-#include "frame/paragraph_codes.h"
 #include "frame/start/command_line.h"
 #include "frame/start/shared_helpers.h"
-#include "lists/list_text_helpers.h"
+#include "lists/drugs/list_text_helpers.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "platform/gui/html_view.h"
@@ -225,7 +225,7 @@ void BM_ResetToPaintedLargestSpc(benchmark::State& state)
     auto* viewer = new TProhlizecN;
     viewer->resize(1000, 800);
     viewer->DocumentKind = 'S';
-    viewer->LinkKinds[0] = 6;
+    viewer->LinkKinds[0] = LinkKind::Drug;
     viewer->SetupViewerTitle("SPC: ");
     viewer->show();
     QTextBrowser peer;
