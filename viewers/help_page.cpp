@@ -402,8 +402,9 @@ int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
             break;
         case PageEvent::WheelUp: pager_.ScrollRows(-3); break;
         case PageEvent::WheelDown: pager_.ScrollRows(3); break;
-        case PageKey::PageUp: pager_.ScrollPixels(-(pager_.TextRect().Height() - 4 * h_)); break;
-        case PageKey::PageDown: pager_.ScrollPixels(pager_.TextRect().Height() - 4 * h_); break;
+        // A page less the band and a row, so that a row stays in view.
+        case PageKey::PageUp: pager_.ScrollPixels(-(height - 4 * h_)); break;
+        case PageKey::PageDown: pager_.ScrollPixels(height - 4 * h_); break;
         case PageKey::End: handled = pager_.GoEnd(); break;
         case PageKey::Home: handled = pager_.GoHome(); break;
         case PageKey::Up: pager_.ScrollRows(-1); break;
