@@ -16,9 +16,6 @@ namespace {
 // Drug record (kl).
 constexpr FieldPos kDrugCode = kKlLayout.Field("KOD");
 constexpr FieldPos kDrugName = kKlLayout.Field("NAZ");
-constexpr FieldPos kDrugForm = kKlLayout.Field("LFO");
-constexpr FieldPos kDrugStrength = kKlLayout.Field("SIL");
-constexpr FieldPos kDrugPackage = kKlLayout.Field("BAL");
 constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
 constexpr FieldPos kDrugIndication = kKlLayout.Field("INS");
 constexpr FieldPos kDrugReimbursement = kKlLayout.Field("UH");
@@ -164,17 +161,6 @@ std::string DocumentFileOfKind(char kind)
     }
 }
 
-std::string DrugRecordLine(std::string_view record)
-{
-    std::string line = F(record, kDrugCode);
-    for (const FieldPos f : {kDrugName, kDrugForm, kDrugStrength, kDrugPackage}) {
-        const std::string part = Trimmed(record, f);
-        if (!part.empty())
-            line += " " + part;
-    }
-    return line;
-}
-
 ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
 {
     ViewerPageOutput out;
@@ -231,7 +217,7 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
         }
         if (kind != 'M' && kind != 'P')
             out.docFile = DocumentFileOfKind(kind);
-        out.titleSuffix = DrugRecordLine(record);
+        out.titleSuffix = FormatDrugLine(record);
         if (kind == 'B' || kind == 'K' || kind == 'L' || kind == 'S') {
             out.prescVisible = true;
             out.prescEnabled = !NoReimbursement(At(record, kDrugReimbursement));
