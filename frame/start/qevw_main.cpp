@@ -11,6 +11,7 @@
 //                      program then ends (exit code 0).
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QTimer>
 
 #include <chrono>
@@ -43,6 +44,7 @@
 #include "maintenance/http_client.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
+#include "platform/session_end.h"
 #include "platform/system.h"
 #include "viewers/duplicity_check.h"
 #include "viewers/duplicity_page.h"
@@ -184,10 +186,21 @@ int main(int argc, char** argv)
             std::printf("served: %s\n", query.c_str());
             std::fflush(stdout);
         };
+        // The desktop's log-out and a SIGTERM end the run as its window's
+        // close button does.
+        OnSessionEnd([&window] {
+            window.close();
+            QCoreApplication::exit(0);
+        });
+        QObject::connect(app.get(), &QGuiApplication::commitDataRequest,
+                         [](QSessionManager&) { SaveConfig(false); });
         window.show();
         std::printf("window: type %d, data set %d\n", int(window.ProgramType), int(window.DataSet));
         std::fflush(stdout);
         rc = app->exec();
+        // However the run ended (its menu, its window, the log-out, a
+        // signal), the settings changed meanwhile are kept.
+        SaveConfig(false);
         if (debug)
             MirrorRunLog();
     }
