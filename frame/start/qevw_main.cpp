@@ -9,8 +9,14 @@
 //   QEVW_GRAB=<file>   after the main window's first painted frame its grab
 //                      is saved to <file> (PNG); with QEVW_GRAB_QUIT=1 the
 //                      program then ends (exit code 0).
+//   QEVW_REPORT_WINDOWS=1  a line on standard output whenever the active data
+//                      window, its state or its rectangle on the screen
+//                      changes: "data window: DNA 933x578+233+172 maximised"
+//                      (scripts/walk reads them: data windows live inside the
+//                      main window, where the X server does not see them).
 
 #include <QApplication>
+#include <QMdiSubWindow>
 #include <QSessionManager>
 #include <QTimer>
 
@@ -26,6 +32,7 @@
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
 #include "frame/commands/dispatcher.h"
+#include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
 #include "frame/config/language_hooks.h"
 #include "frame/config/user_file_hooks.h"
@@ -35,6 +42,7 @@
 #include "frame/start/ipc.h"
 #include "frame/start/loader_services.h"
 #include "frame/start/prestart.h"
+#include "frame/windows/data_form.h"
 #include "frame/windows/main_form.h"
 #include "frame/windows/message_box.h"
 #include "lists/code_lists.h"
@@ -72,6 +80,25 @@ public:
         }
     }
 };
+
+// The active data window as a line of QEVW_REPORT_WINDOWS: kind, size and
+// place of its sub-window on the screen, and its state; empty when none.
+std::string ActiveDataWindowLine()
+{
+    const TDataForm* f = ActiveDataForm();
+    const QMdiSubWindow* sub = f != nullptr ? f->SubWindow() : nullptr;
+    if (sub == nullptr || !sub->isVisible())
+        return {};
+    const QPoint at = sub->mapToGlobal(QPoint(0, 0));
+    std::string line = "data window: " + KindLetters(f->Kind) + " " + std::to_string(sub->width()) + "x" +
+                       std::to_string(sub->height()) + "+" + std::to_string(at.x()) + "+" +
+                       std::to_string(at.y());
+    if (sub->isMaximized())
+        line += " maximised";
+    else if (sub->isMinimized())
+        line += " minimised";
+    return line;
+}
 
 // Writes what the run log gained since the last call.
 void MirrorRunLog()
@@ -179,6 +206,20 @@ int main(int argc, char** argv)
                 if (quit)
                     QCoreApplication::exit(saved ? 0 : 2);
             };
+        }
+        std::unique_ptr<QTimer> windowReport;
+        if (Switch("QEVW_REPORT_WINDOWS")) {
+            windowReport = std::make_unique<QTimer>();
+            QObject::connect(windowReport.get(), &QTimer::timeout, [] {
+                static std::string last;
+                std::string line = ActiveDataWindowLine();
+                if (line == last)
+                    return;
+                last = std::move(line);
+                std::printf("%s\n", last.empty() ? "data window: none" : last.c_str());
+                std::fflush(stdout);
+            });
+            windowReport->start(100);
         }
         // One line on standard output when the window first shows and one per
         // served request, for scripts that drive several copies.
