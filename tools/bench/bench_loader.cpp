@@ -22,6 +22,7 @@
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
 #include "datastore/zlp_table.h"
+#include "frame/paragraph_codes.h"
 #include "frame/shared_helpers.h"
 #include "platform/fs.h"
 #include "platform/shared_text.h"
@@ -75,7 +76,7 @@ public:
     {
         SetDataMonth(DataMonthOfVersion(LookupText(DataTexts, "Verze", "Cislo")));
     }
-    void LoadCodeTables() override { ::LoadCodeTables(1, 0); }
+    void LoadCodeTables() override { ::LoadCodeTables(DataSetCode::Drugs, 0); }
     uint32_t SendStartQuery(const std::string&) override { return 0; }
     void DropDownMenu(int) override {}
     int AskOkCancel(const std::string&) override { return 0; }
