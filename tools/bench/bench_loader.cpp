@@ -23,7 +23,7 @@
 #include "datastore/text_table.h"
 #include "datastore/zlp_table.h"
 #include "frame/paragraph_codes.h"
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/fs.h"
 #include "platform/shared_text.h"
 
