@@ -12,7 +12,7 @@
 #include "datastore/sign_sets.h"
 #include "datastore/user_files.h"
 #include "frame/hooks.h"
-#include "lists/drug_lists.h"
+#include "lists/drugs/drug_lists.h"
 #include "tests/lists/lists_test_support.h"
 #include "viewers/viewer_window.h"
 
