@@ -8,9 +8,6 @@
 #include <QMdiSubWindow>
 #include <QTest>
 
-#include "datastore/drug_helpers.h"
-#include "datastore/sign_sets.h"
-#include "datastore/user_files.h"
 #include "frame/hooks.h"
 #include "lists/drugs/drug_lists.h"
 #include "tests/lists/lists_test_support.h"
@@ -25,18 +22,7 @@ protected:
     void SetUp() override
     {
         DemoListsTest::SetUp();
-        Config().Update([](ConfigValues& v) {
-            v.FilterFlags = 0;
-            v.KeySelectOption = 128;
-            v.SeptacOption = 1;
-        });
-        LoadCodeTables();
-        SetupEdition(1);
-        TDbTable kl;
-        OpenTable(kl, TFileId("kl"), TFileId("klkod"), 0);
-        LoadSignSets(SignSets(), DataDir(), "kl", kl.dat.count - 1);
-        OpenTable(kl, TFileId(), TFileId(), 0);
-        DbStatus = 0;
+        liststest::PrepareDrugLists();
         savedViewers_ = SetViewerServices({});
         SetViewerServices(savedViewers_);
         RegisterRecordViewerFactory();
