@@ -41,6 +41,7 @@
 #include "lists/paragraph_chooser.h"
 #include "lists/product_history_lists.h"
 #include "maintenance/http_client.h"
+#include "maintenance/settings_commands.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/system.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv)
     AddCommandEntryPoints(calls);
     RegisterListCommands();
     RegisterCodeListCommands();
+    RegisterSettingsCommands();
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();
