@@ -28,7 +28,11 @@ void ExcludeEachOther(QCheckBox* clicked, QCheckBox* other)
 
 } // namespace
 
-TNastav1::TNastav1(QWidget* parent) : TDlgForm(parent), ui_(std::make_unique<Ui::Nastav1>())
+TNastav1::TNastav1(QWidget* parent) : TNastav1(CurrentDataParts(), parent)
+{}
+
+TNastav1::TNastav1(uint16_t dataParts, QWidget* parent)
+    : TDlgForm(parent), ui_(std::make_unique<Ui::Nastav1>())
 {
     ui_->setupUi(this);
     PrepareDialog();
@@ -41,7 +45,7 @@ TNastav1::TNastav1(QWidget* parent) : TDlgForm(parent), ui_(std::make_unique<Ui:
         if (auto* b = findChild<QCheckBox*>(QString::fromLatin1(box.name)))
             b->setChecked(FilterBoxChecked(cfg, box));
     // A reimbursement filter only where the data has reimbursement.
-    ui_->FLVZP->setVisible((CurrentDataParts() & DataPart::Cvzp) != 0);
+    ui_->FLVZP->setVisible((dataParts & DataPart::Cvzp) != 0);
     // A hand-edited DRUG= may set both: then both stay enabled, so that
     // either can be cleared.
     if (ui_->FLpH->isChecked() != ui_->FLmH->isChecked()) {

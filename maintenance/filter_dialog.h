@@ -7,6 +7,7 @@
 //
 // Main thread only.
 
+#include <cstdint>
 #include <memory>
 
 #include "frame/windows/dialog_base.h"
@@ -18,7 +19,10 @@ class Nastav1;
 class TNastav1 : public TDlgForm {
     Q_OBJECT
 public:
+    // The reimbursement filter shows when `dataParts` (the main window's
+    // data parts by default) has reimbursement data.
     explicit TNastav1(QWidget* parent = nullptr);
+    TNastav1(uint16_t dataParts, QWidget* parent);
     ~TNastav1() override;
 
     void OKBtnClick();

@@ -162,11 +162,11 @@ bool TNastav5::eventFilter(QObject* watched, QEvent* event)
         const QPoint at = m->position().toPoint();
         const int row = t->rowAt(at.y());
         if (m->button() == Qt::LeftButton && row >= 0) {
-            const bool left = at.x() < kToolbarToggleWidth;
-            // Left of the mark's edge the press toggles (a double click's
-            // second press toggles nothing more); further right only a
-            // double click does.
-            if (left == (event->type() == QEvent::MouseButtonPress))
+            // Left of the mark's edge every press toggles, and a double
+            // click (press, press, double click) toggles once: its event
+            // takes back its second press.  Further right only a double
+            // click toggles.
+            if (event->type() == QEvent::MouseButtonDblClick || at.x() < kToolbarToggleWidth)
                 ToggleRow(row);
         }
     }
