@@ -45,6 +45,7 @@ TNastav2::TNastav2(QWidget* parent) : TDlgForm(parent), ui_(std::make_unique<Ui:
     notesFolder_ = cfg.NotesFolder;
     ShowNotesPath();
     ui_->Label14->setText(QString::fromStdString(Config().ConfigPath()));
+    ui_->Label14->setToolTip(ui_->Label14->text());
     // The second "choose" button has nothing to choose.
     ui_->SpeedButton3->setEnabled(false);
 
@@ -59,7 +60,10 @@ TNastav2::~TNastav2() = default;
 
 void TNastav2::ShowNotesPath()
 {
-    ui_->Label5->setText(QString::fromStdString(notesFolder_) + Cp1250ToQString(notesName_));
+    // A long folder does not fit the label: the hint shows it whole.
+    const QString path = QString::fromStdString(notesFolder_) + Cp1250ToQString(notesName_);
+    ui_->Label5->setText(path);
+    ui_->Label5->setToolTip(path);
 }
 
 void TNastav2::SpeedButton1Click()
