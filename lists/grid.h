@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "lists/grid_layout.h"
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 
 struct ConfigValues;
 

@@ -12,12 +12,12 @@
 #include "datastore/kamenici.h"
 #include "datastore/service_hooks.h"
 #include "datastore/text_table.h"
-#include "frame/windows/message_box.h"
+#include "frame/message_box.h"
 #include "frame/windows/style.h"
 #include "lists/grid.h"
 #include "lists/list_window.h"
-#include "platform/canvas.h"
-#include "platform/print_job.h"
+#include "platform/gui/canvas.h"
+#include "platform/gui/print_job.h"
 
 namespace {
 

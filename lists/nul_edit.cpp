@@ -10,8 +10,8 @@
 #include "frame/pages/key_map.h"
 #include "frame/pages/page_events.h"
 #include "lists/vyb_types.h"
-#include "platform/clipboard.h"
 #include "platform/cp1250.h"
+#include "platform/gui/clipboard.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include "datastore/service_hooks.h"
 #include "frame/config/config_file.h"
+#include "frame/config/stored_paragraphs.h"
 #include "frame/pages/key_map.h"
-#include "frame/shared_helpers.h"
-#include "frame/stored_paragraphs.h"
+#include "frame/start/shared_helpers.h"
 #include "frame/windows/caption_keys.h"
 #include "lists/grid.h"
 #include "lists/nul_edit.h"

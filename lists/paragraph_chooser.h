@@ -6,7 +6,7 @@
 // ParagraphChooserModel; this window shows it in a TATable1 with its tree
 // column, a TAScroll and a TANulEdit that takes the keys.  OK stores the
 // selection (and the highlight outside filter mode) in the pair's slot of
-// frame/stored_paragraphs.h.
+// frame/config/stored_paragraphs.h.
 //
 // Main thread only.
 

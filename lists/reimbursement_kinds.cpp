@@ -9,7 +9,7 @@
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
 #include "frame/config/config_file.h"
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "ui_reimbursement_kinds.h"
 
 namespace {

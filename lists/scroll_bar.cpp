@@ -8,7 +8,7 @@
 
 #include "frame/pages/key_map.h"
 #include "lists/vyb_types.h"
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 
 // ---------------------------------------------------------------- Geometry
 

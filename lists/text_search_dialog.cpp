@@ -10,10 +10,10 @@
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
 #include "frame/config/config_file.h"
+#include "frame/config/stored_paragraphs.h"
+#include "frame/message_box.h"
 #include "frame/paragraph_codes.h"
-#include "frame/shared_helpers.h"
-#include "frame/stored_paragraphs.h"
-#include "frame/windows/message_box.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/cp1250.h"
 #include "ui_text_set.h"
 

@@ -8,7 +8,7 @@
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
 #include "frame/commands/command_services.h"
-#include "frame/windows/message_box.h"
+#include "frame/message_box.h"
 #include "maintenance/settings_dialog_support.h"
 #include "maintenance/settings_model.h"
 #include "platform/cp1250.h"

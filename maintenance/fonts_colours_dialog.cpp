@@ -7,12 +7,12 @@
 
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
-#include "frame/windows/message_box.h"
+#include "frame/message_box.h"
 #include "frame/windows/style.h"
 #include "maintenance/settings_dialog_support.h"
-#include "platform/canvas.h"
-#include "platform/choosers.h"
 #include "platform/cp1250.h"
+#include "platform/gui/canvas.h"
+#include "platform/gui/choosers.h"
 #include "ui_nastav3.h"
 
 namespace {

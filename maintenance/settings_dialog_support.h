@@ -12,7 +12,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "frame/windows/dialog_base.h"
 
 namespace settings_dialog {

@@ -9,9 +9,9 @@
 #include "frame/commands/command_services.h"
 #include "frame/commands/kind_code.h"
 #include "frame/commands/toolbar.h"
+#include "frame/config/stored_paragraphs.h"
 #include "frame/hex_base64.h"
 #include "frame/paragraph_codes.h"
-#include "frame/stored_paragraphs.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 

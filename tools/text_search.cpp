@@ -21,7 +21,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/hex_base64.h"
-#include "frame/windows/message_box.h"
+#include "frame/message_box.h"
 #include "lists/paragraph_chooser.h"
 #include "lists/text_search_dialog.h"
 #include "lists/text_search_engine.h"

@@ -6,7 +6,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "frame/paragraph_codes.h"
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/fs.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/packed_text.h"
 #include "frame/hex_base64.h"
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/ascii.h"
 #include "platform/coding.h"
 #include "platform/fs.h"

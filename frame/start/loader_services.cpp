@@ -11,14 +11,14 @@
 #include "frame/config/config_file.h"
 #include "frame/dates.h"
 #include "frame/entry_points.h"
+#include "frame/message_box.h"
 #include "frame/paragraph_codes.h"
-#include "frame/shared_helpers.h"
 #include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
+#include "frame/start/shared_helpers.h"
 #include "frame/windows/main_form.h"
-#include "frame/windows/message_box.h"
 #include "frame/windows/style.h"
-#include "platform/http_transfer.h"
+#include "platform/gui/http_transfer.h"
 #include "platform/main_thread_call.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "frame/windows/message_box.h"
+#include "frame/message_box.h"
 #include "lists/atc_list.h"
 #include "lists/list_text_helpers.h"
 #include "lists/similar_search.h"

@@ -9,7 +9,7 @@
 
 #include "lists/grid.h"
 #include "lists/lists_test_support.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 using namespace liststest;
 

@@ -13,8 +13,8 @@
 
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
+#include "frame/config/stored_paragraphs.h"
 #include "frame/paragraph_codes.h"
-#include "frame/stored_paragraphs.h"
 #include "lists/grid.h"
 #include "lists/nul_edit.h"
 #include "lists/paragraph_chooser.h"

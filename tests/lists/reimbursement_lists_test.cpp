@@ -30,7 +30,7 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/entry_points.h"
-#include "frame/windows/message_box.h"
+#include "frame/message_box.h"
 #include "lists/list_window.h"
 #include "lists/nul_edit.h"
 #include "lists/product_history_lists.h"

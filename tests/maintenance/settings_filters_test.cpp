@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "frame/stored_paragraphs.h"
+#include "frame/config/stored_paragraphs.h"
 #include "frame/windows/main_form.h"
 #include "maintenance/filter_dialog.h"
 #include "tests/maintenance/settings_test_support.h"

@@ -20,8 +20,8 @@
 #include "frame/config/config_file.h"
 #include "frame/report_hook.h"
 #include "frame/windows/dialog_base.h"
-#include "platform/choosers.h"
 #include "platform/fs.h"
+#include "platform/gui/choosers.h"
 #include "platform/message_sink.h"
 #include "tests/frame/data_form_test_support.h"
 

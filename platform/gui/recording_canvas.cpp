@@ -1,4 +1,4 @@
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 #include <cstdlib>
 

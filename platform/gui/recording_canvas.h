@@ -4,7 +4,7 @@
 // comparing pixels.  Text is measured with fixed, font-size-proportional
 // metrics: no fonts and no GUI application are needed.
 
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 
 #include <QSize>
 

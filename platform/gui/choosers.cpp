@@ -1,4 +1,4 @@
-#include "platform/choosers.h"
+#include "platform/gui/choosers.h"
 
 #include <QColorDialog>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "platform/picture.h"
+#include "platform/gui/picture.h"
 
 #include "platform/fs.h"
 

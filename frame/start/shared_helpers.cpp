@@ -1,4 +1,4 @@
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "platform/html_view.h"
+#include "platform/gui/html_view.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
@@ -16,9 +16,9 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "platform/canvas.h"
 #include "platform/cp1250.h"
-#include "platform/picture.h"
+#include "platform/gui/canvas.h"
+#include "platform/gui/picture.h"
 
 namespace {
 

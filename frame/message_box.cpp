@@ -1,4 +1,4 @@
-#include "frame/windows/message_box.h"
+#include "frame/message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>

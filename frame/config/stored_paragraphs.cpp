@@ -1,4 +1,4 @@
-#include "frame/stored_paragraphs.h"
+#include "frame/config/stored_paragraphs.h"
 
 #include "frame/config/config_file.h"
 

@@ -1,4 +1,4 @@
-#include "platform/print_job.h"
+#include "platform/gui/print_job.h"
 
 #include <QFile>
 #include <QPrintDialog>

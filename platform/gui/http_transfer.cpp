@@ -1,4 +1,4 @@
-#include "platform/http_transfer.h"
+#include "platform/gui/http_transfer.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 
 #include "platform/cp1250.h"
 

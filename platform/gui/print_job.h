@@ -1,7 +1,7 @@
 #pragma once
 // One print job that stays open across several prints.
 //
-// Printing draws through a Canvas (platform/canvas.h) in printer pixels: text
+// Printing draws through a Canvas (platform/gui/canvas.h) in printer pixels: text
 // placed by its top-left corner, pages PageWidth() x PageHeight().  The job
 // begins with Begin (its title is the one set before), goes on with NewPage
 // and ends with End.  PrinterPrintJob is the real one (QPrinter with one
@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/canvas.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 class QPrinter;
 class QWidget;

@@ -1,4 +1,4 @@
-#include "frame/commands/request.h"
+#include "frame/windows/request.h"
 
 #include "frame/windows/data_form.h"
 

@@ -1,4 +1,4 @@
-#include "platform/clipboard.h"
+#include "platform/gui/clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
