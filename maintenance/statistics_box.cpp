@@ -15,7 +15,8 @@ TStatistika::TStatistika(QWidget* parent) : TDlgForm(parent), ui_(std::make_uniq
 {
     ui_->setupUi(this);
     PrepareDialog();
-    // The UI texts have no "Stat" section: the caption is the data set's.
+    // The caption is a data text ("Stat.Nadpis"), not a program text: the
+    // form leaves it empty for this.
     setWindowTitle(KamToQString(LookupText(DataTexts, "Stat", "Nadpis")));
 
     const QFontMetrics fm(font());
