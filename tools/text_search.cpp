@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "datastore/hex_base64.h"
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
-#include "frame/hex_base64.h"
 #include "frame/message_box.h"
-#include "lists/paragraph_chooser.h"
-#include "lists/text_search_dialog.h"
-#include "lists/text_search_engine.h"
+#include "lists/dialogs/paragraph_chooser.h"
+#include "lists/dialogs/text_search_dialog.h"
+#include "lists/search/text_search_engine.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "tool_folders.h"

@@ -8,6 +8,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/paragraph_codes.h"
 #include "datastore/run_log.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
@@ -15,7 +16,6 @@
 #include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
-#include "frame/paragraph_codes.h"
 #include "frame/start/command_line.h"
 #include "frame/start/shared_helpers.h"
 #include "frame/windows/data_form.h"

@@ -4,6 +4,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
+#include "datastore/paragraph_codes.h"
 #include "datastore/sign_sets.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
@@ -12,7 +13,6 @@
 #include "frame/dates.h"
 #include "frame/entry_points.h"
 #include "frame/message_box.h"
-#include "frame/paragraph_codes.h"
 #include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
 #include "frame/start/shared_helpers.h"
