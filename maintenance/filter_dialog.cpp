@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "datastore/kamenici.h"
-#include "frame/paragraph_codes.h"
+#include "datastore/paragraph_codes.h"
 #include "frame/windows/main_form.h"
 #include "maintenance/settings_dialog_support.h"
 #include "maintenance/settings_model.h"

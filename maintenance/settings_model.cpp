@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "datastore/hex_base64.h"
+#include "datastore/paragraph_codes.h"
 #include "datastore/text_table.h"
 #include "frame/commands/command_services.h"
 #include "frame/commands/kind_code.h"
 #include "frame/commands/toolbar.h"
 #include "frame/config/stored_paragraphs.h"
-#include "frame/hex_base64.h"
-#include "frame/paragraph_codes.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 

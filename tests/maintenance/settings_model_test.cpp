@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "datastore/paragraph_codes.h"
 #include "frame/config/config_file.h"
-#include "frame/paragraph_codes.h"
 #include "maintenance/settings_model.h"
 #include "maintenance/statistics_layout.h"
 #include "platform/fs.h"
