@@ -90,14 +90,8 @@ void TNastav2::SpeedButton1Click()
 void TNastav2::SpeedLinkClick(int tag, FileSystemOps& ops)
 {
     const ShortcutPlan plan = PlanShortcut(ExecutablePath());
-    ShellLink link;
-    link.target = plan.target;
-    link.workingFolder = plan.workingFolder;
-    link.minimised = plan.minimised;
-    link.icon = plan.icon;
-    link.description = plan.name;
-    const DesktopEntryResult r = tag == 1 ? CreateStartMenuLink(link, plan.name, plan.subfolder, ops)
-                                          : CreateDesktopLink(link, plan.name, ops);
+    const DesktopEntryResult r = tag == 1 ? CreateStartMenuLink(plan.link, plan.name, plan.subfolder, ops)
+                                          : CreateDesktopLink(plan.link, plan.name, ops);
     if (!r.ok)
         ShowError(LookupText(UiTexts, "Chyby", "FileSave") + KamOfUtf8(r.path + " (" + r.reason + ")"));
 }

@@ -223,16 +223,17 @@ ShortcutPlan PlanShortcut(const std::string& executablePath)
         p.name = "KALVO Win";
         p.subfolder = "KALVO";
     }
+    p.link.description = p.name;
     const std::string launcher = ResolveInFolder(base, program + ".sh");
     if (FileExists(launcher)) {
-        p.target = launcher;
-        p.workingFolder = PlainFolder(base);
+        p.link.target = launcher;
+        p.link.workingFolder = PlainFolder(base);
         if (const std::string icon = ResolveInFolder(base, "qev.ico"); FileExists(icon))
-            p.icon = icon;
-        p.minimised = true;
+            p.link.icon = icon;
+        p.link.minimised = true;
     } else {
-        p.target = executablePath;
-        p.workingFolder = PlainFolder(folder);
+        p.link.target = executablePath;
+        p.link.workingFolder = PlainFolder(folder);
     }
     return p;
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "frame/config/config_file.h"
+#include "platform/desktop_entry.h"
 
 // ---------------------------------------------------------------- filters
 
@@ -80,14 +81,11 @@ char NewsOptionAfter(char stored, bool checked);
 // when the file lies outside `notesFolder` or the name has no such form.
 bool NotesNameOfFile(const std::string& path, const std::string& notesFolder, std::string& name);
 
-// Where a menu or desktop entry points.
+// Where a menu or desktop entry goes and what it starts.
 struct ShortcutPlan {
     std::string name;      // "Corvana" or "KALVO Win"
     std::string subfolder; // of the menu; empty for "Corvana"
-    std::string target;
-    std::string workingFolder;
-    std::string icon; // empty for none
-    bool minimised = false;
+    ShellLink link;        // described by the name
 };
 // The plan for the program at `executablePath`: its launcher (program name +
 // ".sh" in the folder above, the installation base) with the base's

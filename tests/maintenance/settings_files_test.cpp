@@ -18,18 +18,7 @@ using namespace settingstest;
 
 namespace {
 
-class SettingsDialogFiles : public SettingsTest {
-protected:
-    // Opens the dialog, runs `act` on it and confirms it.
-    template <class F>
-    void Confirm(F&& act)
-    {
-        TNastav2 d;
-        Show(&d);
-        act(d);
-        Click(Child<QPushButton>(&d, "OKBtn"));
-    }
-};
+class SettingsDialogFiles : public SettingsTest {};
 
 } // namespace
 
@@ -40,7 +29,7 @@ TEST_F(SettingsDialogFiles, LanguageReachesTheFileAndComesBack)
         EXPECT_TRUE(Child<QToolButton>(&d, "SpeedButton4")->isChecked());
         EXPECT_FALSE(Child<QToolButton>(&d, "SpeedButton5")->isChecked());
     }
-    Confirm([](TNastav2& d) { Click(Child<QToolButton>(&d, "SpeedButton5")); });
+    Confirm<TNastav2>([](TNastav2& d) { Click(Child<QToolButton>(&d, "SpeedButton5")); });
     const ConfigValues v = Config().Snapshot();
     EXPECT_EQ(v.LanguageIndex, 1);
     EXPECT_EQ(v.LanguageCode, "ang");
@@ -68,7 +57,7 @@ TEST_F(SettingsDialogFiles, NewsAndPrintSaving)
         SCOPED_TRACE(n.name);
         Restart();
         Stored([&](ConfigValues& v) { v.NewsOption = n.stored; });
-        Confirm([&](TNastav2& d) {
+        Confirm<TNastav2>([&](TNastav2& d) {
             EXPECT_EQ(Child<QCheckBox>(&d, "CheckBox2")->isChecked(), n.stored > '0');
             if (n.click)
                 Click(Child<QCheckBox>(&d, "CheckBox2"));
@@ -81,7 +70,7 @@ TEST_F(SettingsDialogFiles, NewsAndPrintSaving)
 
     Restart();
     EXPECT_TRUE(HasLine(Section(File(), "[QEVW win]"), "PRINTER=P"));
-    Confirm([](TNastav2& d) { Click(Child<QCheckBox>(&d, "CheckBox1")); });
+    Confirm<TNastav2>([](TNastav2& d) { Click(Child<QCheckBox>(&d, "CheckBox1")); });
     EXPECT_FALSE(HasLine(Section(File(), "[QEVW win]"), "PRINTER=P")) << "saving paper writes no key";
     Reload();
     EXPECT_TRUE(Config().Snapshot().PrintSavingOption);

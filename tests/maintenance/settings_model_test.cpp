@@ -186,12 +186,13 @@ TEST_F(SettingsDialogModel, ShortcutPointsAtTheLauncherWhenThereIsOne)
             WriteFileAtomic(base + "qev.ico", "icon");
         const ShortcutPlan p = PlanShortcut(folder + "qevw");
         EXPECT_EQ(p.name, c.name) << c.programFolder;
+        EXPECT_EQ(p.link.description, c.name);
         EXPECT_EQ(p.subfolder, c.subfolder) << c.programFolder;
-        EXPECT_EQ(p.target, c.launcher ? base + "qevw.sh" : folder + "qevw") << c.programFolder;
-        EXPECT_EQ(p.workingFolder,
+        EXPECT_EQ(p.link.target, c.launcher ? base + "qevw.sh" : folder + "qevw") << c.programFolder;
+        EXPECT_EQ(p.link.workingFolder,
                   (c.launcher ? base : folder).substr(0, (c.launcher ? base : folder).size() - 1));
-        EXPECT_EQ(p.icon, c.icon ? base + "qev.ico" : "") << c.programFolder;
-        EXPECT_EQ(p.minimised, c.launcher);
+        EXPECT_EQ(p.link.icon, c.icon ? base + "qev.ico" : "") << c.programFolder;
+        EXPECT_EQ(p.link.minimised, c.launcher);
     }
 }
 

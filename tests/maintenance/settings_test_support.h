@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,6 +146,15 @@ protected:
         FileStamp st;
         GetFileStamp(ConfigPath(), &st);
         return st;
+    }
+    // Opens a dialog, runs `act` on it and confirms it.
+    template <class Dialog, class F>
+    void Confirm(F&& act)
+    {
+        Dialog d;
+        Show(&d);
+        act(d);
+        Click(Child<QPushButton>(&d, "OKBtn"));
     }
     // A setting changed and saved before a dialog opens.
     template <class F>

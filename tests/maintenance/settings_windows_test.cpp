@@ -15,17 +15,7 @@ using namespace settingstest;
 
 namespace {
 
-class SettingsDialogWindows : public SettingsTest {
-protected:
-    template <class F>
-    void Confirm(F&& act)
-    {
-        TNastav4 d;
-        Show(&d);
-        act(d);
-        Click(Child<QPushButton>(&d, "OKBtn"));
-    }
-};
+class SettingsDialogWindows : public SettingsTest {};
 
 void SetSpin(QSpinBox* s, int value)
 {
@@ -62,7 +52,7 @@ TEST_F(SettingsDialogWindows, BoxesAndModesReachTheFileAndComeBack)
         Restart();
         if (std::string(c.control) == "QEVnw")
             Stored([](ConfigValues& v) { v.windowMode = WindowMode::Sch2; });
-        Confirm([&](TNastav4& d) { Click(Child<QAbstractButton>(&d, c.control)); });
+        Confirm<TNastav4>([&](TNastav4& d) { Click(Child<QAbstractButton>(&d, c.control)); });
         EXPECT_TRUE(HasLine(Section(File(), c.section), c.line)) << Section(File(), c.section);
         Reload();
         TNastav4 again;
@@ -75,7 +65,7 @@ TEST_F(SettingsDialogWindows, BoxesAndModesReachTheFileAndComeBack)
 TEST_F(SettingsDialogWindows, OffsetsAreKeptWithinZeroToHundred)
 {
     Stored([](ConfigValues& v) { v.schemes.shiftDown[1] = 250; });
-    Confirm([](TNastav4& d) {
+    Confirm<TNastav4>([](TNastav4& d) {
         EXPECT_EQ(Child<QSpinBox>(&d, "SEsch2d")->value(), 100) << "shown clamped";
         SetSpin(Child<QSpinBox>(&d, "SEsch1p"), 0);
         SetSpin(Child<QSpinBox>(&d, "SEsch2p"), 37);

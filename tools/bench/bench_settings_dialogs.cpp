@@ -264,18 +264,25 @@ std::string MakeNotes()
     return base;
 }
 
-void BM_NotesSwitchLoadNoteMarks(benchmark::State& st)
+// The notes set, or empty after marking the benchmark skipped.
+std::string NotesOrSkip(benchmark::State& st)
 {
     if (!LoadTexts()) {
         st.SkipWithError("text tables not found");
-        return;
+        return {};
     }
     UseOwnSettings();
     const std::string base = MakeNotes();
-    if (base.empty()) {
+    if (base.empty())
         st.SkipWithError("no notes set");
+    return base;
+}
+
+void BM_NotesSwitchLoadNoteMarks(benchmark::State& st)
+{
+    const std::string base = NotesOrSkip(st);
+    if (base.empty())
         return;
-    }
     for (auto _ : st) {
         RequestNoteMarksReload();
         LoadNoteMarks();
@@ -291,16 +298,9 @@ BENCHMARK(BM_NotesSwitchLoadNoteMarks)->Unit(benchmark::kMillisecond);
 // The peer: the same ".PNT" read whole.
 void BM_PeerReadPntWhole(benchmark::State& st)
 {
-    if (!LoadTexts()) {
-        st.SkipWithError("text tables not found");
+    const std::string base = NotesOrSkip(st);
+    if (base.empty())
         return;
-    }
-    UseOwnSettings();
-    const std::string base = MakeNotes();
-    if (base.empty()) {
-        st.SkipWithError("no notes set");
-        return;
-    }
     std::string bytes;
     for (auto _ : st) {
         std::FILE* f = std::fopen((base + ".PNT").c_str(), "rb");
