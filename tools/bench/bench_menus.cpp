@@ -63,7 +63,7 @@ public:
     {
         Kind = KindOf("DNA");
         Title = "List " + std::to_string(n);
-        LinkKinds = {0, 6, 0};
+        LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
         LinkValues = {0, n + 1, 0};
     }
     ~Window() override { FormDestroy(); }
