@@ -237,8 +237,8 @@ std::string MakeNotes()
         for (int32_t r = 1; r < kl.dat.count; r += 10) {
             ReadRecord(kl.dat, r, record);
             std::string block(256, '\0');
-            const std::string text = "01" + std::string(FieldBytes(record, kKlLayout.Field("KOD"))) +
-                                     "\r\nPoznamka " + std::to_string(r) + "\r\n";
+            const std::string text = "01" + std::string(FieldBytes(record, kDrugCode)) + "\r\nPoznamka " +
+                                     std::to_string(r) + "\r\n";
             block.replace(2, text.size(), text);
             notes += block;
         }
