@@ -50,6 +50,7 @@
 #include "lists/drugs/product_history_lists.h"
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
+#include "maintenance/settings_commands.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/session_end.h"
@@ -166,6 +167,7 @@ int main(int argc, char** argv)
     AddCommandEntryPoints(calls);
     RegisterListCommands();
     RegisterCodeListCommands();
+    RegisterSettingsCommands();
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();

@@ -21,6 +21,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "frame/commands/command_services.h"
@@ -209,11 +211,5 @@ BENCHMARK(BM_PeerQtDeleting100SubWindows)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunWithQtApplication(argc, argv);
 }
