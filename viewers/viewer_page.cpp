@@ -124,17 +124,6 @@ std::string DocumentFileOfKind(char kind)
     }
 }
 
-std::string DrugRecordLine(std::string_view record)
-{
-    std::string line = F(record, kDrugCode);
-    for (const FieldPos f : {kDrugName, kDrugForm, kDrugStrength, kDrugPackage}) {
-        const std::string part = Trimmed(record, f);
-        if (!part.empty())
-            line += " " + part;
-    }
-    return line;
-}
-
 ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
 {
     ViewerPageOutput out;
@@ -191,7 +180,7 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
         }
         if (kind != 'M' && kind != 'P')
             out.docFile = DocumentFileOfKind(kind);
-        out.titleSuffix = DrugRecordLine(record);
+        out.titleSuffix = FormatDrugLine(record);
         if (kind == 'B' || kind == 'K' || kind == 'L' || kind == 'S') {
             out.prescVisible = true;
             out.prescEnabled = !NoReimbursement(At(record, kDrugReimbursementKind));

@@ -62,5 +62,3 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in);
 
 // The document file of a kind (without ".dat"; "" for kinds without one).
 std::string DocumentFileOfKind(char kind);
-// A drug record's one-line text: code, name, form, strength, package.
-std::string DrugRecordLine(std::string_view record);

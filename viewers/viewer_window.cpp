@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTabBar>
 #include <QTextDocument>
 #include <QTimer>
@@ -32,6 +34,7 @@
 #include "frame/start/command_line.h"
 #include "frame/start/shared_helpers.h"
 #include "frame/windows/dialog_base.h"
+#include "frame/windows/style.h"
 #include "lists/dialogs/paragraph_chooser.h"
 #include "platform/ascii.h"
 #include "platform/coding.h"
@@ -878,6 +881,21 @@ void TProhlizecN::resizeEvent(QResizeEvent* event)
 void TProhlizecN::closeEvent(QCloseEvent* event)
 {
     event->accept();
+}
+
+QSize TProhlizecN::DesignSize() const
+{
+    constexpr int kColumns = 80;
+    constexpr int kLines = 30;
+    const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.TextFont; });
+    const QFontMetrics text(FontOfSetting(font));
+    const int around = 2 * (wb_->frameWidth() + static_cast<int>(wb_->document()->documentMargin()));
+    const int page = kColumns * text.averageCharWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    // The tabs and the button bar as FormResize lays them out.
+    const int textHeight = fontMetrics().height();
+    const int bar = (textHeight < 12 ? 17 : textHeight + 5) + 2;
+    const int tabs = TabControl_->fontMetrics().height() + 10; // with or without tabs yet
+    return QSize(page + around, kLines * text.lineSpacing() + around + tabs + bar);
 }
 
 void TProhlizecN::FormResize()

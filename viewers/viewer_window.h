@@ -82,6 +82,9 @@ public:
     void Schrankuj() override;
     bool IsEmpty() override;
     void FormActivate() override;
+    // About 80 characters by 30 lines of the text font, with the section
+    // tabs and the button bar below.
+    QSize DesignSize() const override;
 
     // The data reset of the current record.
     void onResetData();

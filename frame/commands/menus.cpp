@@ -577,7 +577,9 @@ void MenuItemClick(QAction* item)
         }
         StatCount(StatCodeOfText("oWL"));
         QWidget* w = f->SubWindow() ? static_cast<QWidget*>(f->SubWindow()) : f->Widget();
-        if (w->isMinimized() || w->isMaximized())
+        // A minimised window comes back in its normal state; a maximised
+        // one stays maximised.
+        if (w->isMinimized())
             w->showNormal();
         else
             w->show();

@@ -721,16 +721,19 @@ std::string ProcessEnvironment(const char* name)
     return v ? std::string(v) : std::string();
 }
 
-bool PrimaryScreenSize(int& width, int& height)
+bool PrimaryScreenArea(ConfigLoadInput& in)
 {
-    width = height = 0;
+    in.screenLeft = in.screenTop = in.screenWidth = in.screenHeight = 0;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return false;
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return false;
-    width = screen->geometry().width();
-    height = screen->geometry().height();
+    const QRect area = screen->availableGeometry();
+    in.screenLeft = area.x();
+    in.screenTop = area.y();
+    in.screenWidth = area.width();
+    in.screenHeight = area.height();
     return true;
 }
 
@@ -752,6 +755,11 @@ ConfigValues DefaultConfigValues(const ConfigLoadInput& in)
         c.mainWidth = in.screenWidth * 2 / 3;
     if (in.screenHeight > 720)
         c.mainHeight = in.screenHeight * 2 / 3;
+    // A first start shows in the middle of the screen, not in its corner.
+    if (in.screenWidth > 0 && in.screenHeight > 0) {
+        c.mainLeft = in.screenLeft + std::max(0, (in.screenWidth - c.mainWidth) / 2);
+        c.mainTop = in.screenTop + std::max(0, (in.screenHeight - c.mainHeight) / 2);
+    }
     c.NotesFolder = WithTrailingSlash(in.dataFolder);
     return c;
 }

@@ -182,15 +182,20 @@ struct ConfigLoadInput {
     std::string programFolder;                 // with a trailing "/"
     std::string dataFolder;                    // with a trailing "/"
     std::optional<std::string> languageOption; // command-line option "l"
-    int screenWidth = 0;                       // 0: no screen known (640 x 480)
+    // The screen's available area (the main window's default is 2/3 of it,
+    // centred); a width or height of 0: no screen known (640 x 480 at 0, 0).
+    int screenLeft = 0;
+    int screenTop = 0;
+    int screenWidth = 0;
     int screenHeight = 0;
     std::string executableName = "qevw";
     EnvironmentLookup environment; // empty: the process environment
 };
 
-// The primary screen's size when a QGuiApplication exists; false and 0 x 0
-// otherwise (the main window then defaults to 640 x 480).
-bool PrimaryScreenSize(int& width, int& height);
+// The primary screen's available area (without the desktop's panels) when
+// a QGuiApplication exists; false and all 0 otherwise (the main window then
+// defaults to 640 x 480).
+bool PrimaryScreenArea(ConfigLoadInput& in);
 
 // What writing needs besides the values.
 struct ConfigWriteContext {

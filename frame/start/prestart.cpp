@@ -74,10 +74,18 @@ std::string NotDataFolderText(const std::string& dataDir)
 
 } // namespace
 
-void LoadStartConfiguration(const StartValues& s, const EnvLookup& env)
+void LoadStartConfiguration(const StartValues& s, const EnvLookup& env, const ConfigLoadInput* screen)
 {
     Config().Locate(s.ProgramFolder, env);
     ConfigLoadInput in;
+    if (screen != nullptr) {
+        in.screenLeft = screen->screenLeft;
+        in.screenTop = screen->screenTop;
+        in.screenWidth = screen->screenWidth;
+        in.screenHeight = screen->screenHeight;
+    } else {
+        PrimaryScreenArea(in);
+    }
     in.programFolder = s.ProgramFolder;
     in.dataFolder = DataDir();
     if (HasOption("l", s.Options))

@@ -17,6 +17,7 @@
 #include "frame/start/command_line.h"
 
 class FileSystemOps;
+struct ConfigLoadInput;
 class MessageSink;
 
 namespace ExitCode {
@@ -47,8 +48,11 @@ struct PreStartResult {
 PreStartResult PreStartCheck(const PreStartInput& input);
 
 // Locates and loads the configuration for the start values (option "l"
-// chooses the language of the run).
-void LoadStartConfiguration(const StartValues& start, const EnvLookup& env);
+// chooses the language of the run).  The defaults that depend on the screen
+// take `screen` (its screenLeft .. screenHeight) when given, else the
+// primary screen's available area.
+void LoadStartConfiguration(const StartValues& start, const EnvLookup& env,
+                            const ConfigLoadInput* screen = nullptr);
 // Loads the UI text table of the configured language into UiTexts; on
 // failure shows "Unable to read \"<file>\":<code>" (standard error and the
 // sink, when given) and returns false.

@@ -9,8 +9,15 @@
 //   QEVW_GRAB=<file>   after the main window's first painted frame its grab
 //                      is saved to <file> (PNG); with QEVW_GRAB_QUIT=1 the
 //                      program then ends (exit code 0).
+//   QEVW_REPORT_WINDOWS=1  a line on standard output whenever the active data
+//                      window, its state or its rectangle on the screen
+//                      changes: "data window: DNA 933x578+233+172 maximised"
+//                      (scripts/walk reads them: data windows live inside the
+//                      main window, where the X server does not see them).
 
 #include <QApplication>
+#include <QMdiSubWindow>
+#include <QSessionManager>
 #include <QTimer>
 
 #include <chrono>
@@ -25,6 +32,7 @@
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
 #include "frame/commands/dispatcher.h"
+#include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
 #include "frame/config/language_hooks.h"
 #include "frame/config/user_file_hooks.h"
@@ -35,14 +43,17 @@
 #include "frame/start/ipc.h"
 #include "frame/start/loader_services.h"
 #include "frame/start/prestart.h"
+#include "frame/windows/data_form.h"
 #include "frame/windows/main_form.h"
 #include "lists/codes/code_lists.h"
 #include "lists/dialogs/paragraph_chooser.h"
 #include "lists/drugs/product_history_lists.h"
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
+#include "maintenance/settings_commands.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
+#include "platform/session_end.h"
 #include "platform/system.h"
 #include "viewers/duplicity_check.h"
 #include "viewers/duplicity_page.h"
@@ -71,6 +82,25 @@ public:
         }
     }
 };
+
+// The active data window as a line of QEVW_REPORT_WINDOWS: kind, size and
+// place of its sub-window on the screen, and its state; empty when none.
+std::string ActiveDataWindowLine()
+{
+    const TDataForm* f = ActiveDataForm();
+    const QMdiSubWindow* sub = f != nullptr ? f->SubWindow() : nullptr;
+    if (sub == nullptr || !sub->isVisible())
+        return {};
+    const QPoint at = sub->mapToGlobal(QPoint(0, 0));
+    std::string line = "data window: " + KindLetters(f->Kind) + " " + std::to_string(sub->width()) + "x" +
+                       std::to_string(sub->height()) + "+" + std::to_string(at.x()) + "+" +
+                       std::to_string(at.y());
+    if (sub->isMaximized())
+        line += " maximised";
+    else if (sub->isMinimized())
+        line += " minimised";
+    return line;
+}
 
 // Writes what the run log gained since the last call.
 void MirrorRunLog()
@@ -139,6 +169,7 @@ int main(int argc, char** argv)
     AddCommandEntryPoints(calls);
     RegisterListCommands();
     RegisterCodeListCommands();
+    RegisterSettingsCommands();
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();
@@ -180,16 +211,41 @@ int main(int argc, char** argv)
                     QCoreApplication::exit(saved ? 0 : 2);
             };
         }
+        std::unique_ptr<QTimer> windowReport;
+        if (Switch("QEVW_REPORT_WINDOWS")) {
+            windowReport = std::make_unique<QTimer>();
+            QObject::connect(windowReport.get(), &QTimer::timeout, [] {
+                static std::string last;
+                std::string line = ActiveDataWindowLine();
+                if (line == last)
+                    return;
+                last = std::move(line);
+                std::printf("%s\n", last.empty() ? "data window: none" : last.c_str());
+                std::fflush(stdout);
+            });
+            windowReport->start(100);
+        }
         // One line on standard output when the window first shows and one per
         // served request, for scripts that drive several copies.
         window.onServed = [](const std::string& query) {
             std::printf("served: %s\n", query.c_str());
             std::fflush(stdout);
         };
+        // The desktop's log-out and a SIGTERM end the run as its window's
+        // close button does.
+        OnSessionEnd([&window] {
+            window.close();
+            QCoreApplication::exit(0);
+        });
+        QObject::connect(app.get(), &QGuiApplication::commitDataRequest,
+                         [](QSessionManager&) { SaveConfig(false); });
         window.show();
         std::printf("window: type %d, data set %d\n", int(window.ProgramType), int(window.DataSet));
         std::fflush(stdout);
         rc = app->exec();
+        // However the run ended (its menu, its window, the log-out, a
+        // signal), the settings changed meanwhile are kept.
+        SaveConfig(false);
         if (debug)
             MirrorRunLog();
     }

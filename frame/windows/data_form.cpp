@@ -400,6 +400,10 @@ void SetMainDataForm(TDataForm* main, QMdiArea* area)
     m.main = main;
     m.area = main != nullptr ? area : nullptr;
     if (m.area) {
+        // A maximised window stays maximised when another one becomes
+        // active over it (the area would otherwise restore it to its normal
+        // size); the placement decides the new window's state.
+        m.area->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
         m.activation = QObject::connect(m.area.data(), &QMdiArea::subWindowActivated, m.area.data(),
                                         [](QMdiSubWindow* sub) {
                                             TDataForm* f = sub ? DataFormOf(sub) : nullptr;

@@ -53,6 +53,7 @@
 
 #include <QPointer>
 #include <QRect>
+#include <QSize>
 
 #include "frame/config/config_file.h"
 #include "frame/windows/link_kind.h"
@@ -149,6 +150,10 @@ public:
     virtual void Schrankuj();
     // The print command skips an empty window; the base is always empty.
     virtual bool IsEmpty();
+    // The window's size (without the sub-window's frame) when it first shows:
+    // the base gives its form's size (the size its set-up gave the widget),
+    // else the widget's size hint.
+    virtual QSize DesignSize() const;
     // When the window becomes the active one: the base refreshes the menus
     // for a window with a non-zero Kind.
     virtual void FormActivate();
@@ -186,6 +191,8 @@ private:
     friend class DataFormRef;
     void MarkClosing();
     void NotifyDependants();
+    // Sizes and places a new sub-window (frame/windows/placement.h DesignRect).
+    void PlaceAtDesignSize(QSize design);
 
     QWidget* widget_;
     Role role_;

@@ -374,7 +374,7 @@ void TMainForm::FormCreate()
     }
     RegisterFonts();
 
-    LoadStartConfiguration(s, env);
+    LoadStartConfiguration(s, env, options_.screen ? &*options_.screen : nullptr);
     const ConfigValues cfg = Config().Snapshot();
     host_.SetPageFont(CanvasFontOfSetting(cfg.TextFont));
 

@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "frame/pages/input_tracker.h"
@@ -120,6 +121,9 @@ struct MainFormOptions {
     EnvLookup environment;       // empty: the process environment
     MessageSink* sink = nullptr; // boxes of the start (nullptr: the current sink)
     bool handOver = true;        // offer the request to running copies (tests turn it off)
+    // The screen area the settings' defaults take (screenLeft .. screenHeight);
+    // empty: the primary screen's available area.
+    std::optional<ConfigLoadInput> screen;
 };
 
 class TMainForm : public QMainWindow, public TDataForm, public MainRequestFields {

@@ -99,6 +99,20 @@ QRect FitToClient(QRect rect, QSize client, QSize minimum)
     return QRect(left, top, width, height);
 }
 
+QRect DesignRect(QSize design, QSize minimum, QSize client, int step, const std::vector<QPoint>& others)
+{
+    QSize size = design;
+    if (client.width() > 0 && client.height() > 0)
+        size = size.boundedTo(client);
+    size = size.expandedTo(minimum);
+    QRect r = CascadeRect(QRect(QPoint(0, 0), size), step, step, others);
+    if (client.width() > 0 && r.left() + r.width() > client.width())
+        r.moveLeft(std::max(0, client.width() - r.width()));
+    if (client.height() > 0 && r.top() + r.height() > client.height())
+        r.moveTop(std::max(0, client.height() - r.height()));
+    return r;
+}
+
 PlacementResult DecidePlacement(const PlacementSchemes& schemes, const PlacementRequest& request)
 {
     PlacementResult result;
@@ -242,20 +256,38 @@ void TDataForm::UmistiFormularInMode(uint8_t mode)
 {
     if (Kind != 0 && ActiveDataForm() == this)
         RefreshMenus(this);
+    // A window placed for the first time gets its sub-window here, and with
+    // it its design size; the active window at this moment is the one below.
+    const bool first = SubWindow() == nullptr;
+    const QSize design = first ? DesignSize() : QSize();
+    const TDataForm* below = first ? ActiveDataForm() : nullptr;
+    const bool belowMaximised = below != nullptr && below != this && below->SubWindow() != nullptr &&
+                                below->SubWindow()->isMaximized();
     QMdiSubWindow* sub = AttachToMdiArea();
     QMdiArea* area = DataWindowArea();
     if (sub == nullptr || area == nullptr)
         return;
+    if (first)
+        PlaceAtDesignSize(design);
     if (mode == 0) {
         sub->showMaximized();
+        return;
+    }
+    if (mode == 1 || Kind == 0) {
+        // Maximised stays maximised: the new window covers the one below,
+        // which keeps its state behind it.
+        if (belowMaximised)
+            sub->showMaximized();
+        else if (sub->isMinimized())
+            sub->showNormal();
+        else if (sub->isHidden())
+            sub->show();
         return;
     }
     if (sub->isMaximized() || sub->isMinimized())
         sub->showNormal();
     else if (sub->isHidden())
         sub->show();
-    if (mode == 1 || Kind == 0)
-        return;
 
     PlacementRequest request;
     request.mode = mode;
@@ -270,6 +302,34 @@ void TDataForm::UmistiFormularInMode(uint8_t mode)
     const PlacementResult result = DecidePlacement(schemes, request);
     if (result.bounds != sub->geometry())
         sub->setGeometry(result.bounds);
+}
+
+QSize TDataForm::DesignSize() const
+{
+    if (widget_ == nullptr)
+        return QSize();
+    // A window built from a form has the form's size from its set-up on.
+    return widget_->testAttribute(Qt::WA_Resized) ? widget_->size() : widget_->sizeHint();
+}
+
+void TDataForm::PlaceAtDesignSize(QSize design)
+{
+    QMdiSubWindow* sub = SubWindow();
+    QMdiArea* area = DataWindowArea();
+    if (sub == nullptr || area == nullptr)
+        return;
+    const QMargins frame = sub->contentsMargins();
+    QSize outer = design.isValid() && !design.isEmpty() ? design.grownBy(frame) : sub->size();
+    const QSize inner = widget_->minimumSize().expandedTo(widget_->minimumSizeHint());
+    const QSize minimum = sub->minimumSizeHint().expandedTo(inner.grownBy(frame));
+    std::vector<QPoint> others;
+    for (const TDataForm* f : DataWindowsOnScreen())
+        if (f != this && f->SubWindow() != nullptr)
+            others.push_back(f->RestoredGeometry().topLeft());
+    const int step = std::max(frame.top(), 8);
+    const QRect r = DesignRect(outer, minimum, area->viewport()->size(), step, others);
+    sub->setGeometry(r);
+    restored_ = r;
 }
 
 void TDataForm::PlaceAndShow(bool maximise)

@@ -2,9 +2,12 @@
 // Placement of data windows in the main window's client area, the stored
 // layout schemes, and the main window's own rectangle.
 //
-// Layout modes (WINDOWS=): 0 every window maximised, 1 windows left where the
-// MDI area puts them, 2..4 the schemes SCH1..SCH3, in which each window kind
-// has a rectangle in per mille of the client area (frame/config/placement_scheme.h).
+// Layout modes (WINDOWS=): 0 every window maximised, 1 windows left where they
+// first showed, 2..4 the schemes SCH1..SCH3, in which each window kind has a
+// rectangle in per mille of the client area (frame/config/placement_scheme.h).
+// A window first shows at its design size (TDataForm::DesignSize) in a
+// cascade from the top left; in mode 1 it shows maximised when the window
+// below it, the active one, is maximised.
 //
 // The decisions are pure functions over rectangles, tested by tables; the
 // functions at the end apply them to the MDI area.  Rectangles are QRects in
@@ -41,6 +44,13 @@ QRect CascadeRect(QRect rect, int dx, int dy, const std::vector<QPoint>& others)
 // back to it.  A side is never cut below `minimum`: the window moves up or
 // left instead, but not past 0.
 QRect FitToClient(QRect rect, QSize client, QSize minimum);
+
+// Where a data window first shows: its design size (outer, with the
+// sub-window's frame) cut to the client area but never below `minimum`, at
+// the first step of a cascade from the top left that no other window's
+// top-left corner holds (`step` pixels right and down per window), moved
+// back left and up as far as needed to stay inside the client area.
+QRect DesignRect(QSize design, QSize minimum, QSize client, int step, const std::vector<QPoint>& others);
 
 struct PlacementRequest {
     uint8_t mode = 1;

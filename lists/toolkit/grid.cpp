@@ -102,6 +102,13 @@ void TATable1::SetHeight(int height)
     Paint();
 }
 
+int TATable1::NaturalWidth() const
+{
+    GridLayout natural = layout_;
+    natural.SetHScroll(true);
+    return natural.TotalWidth + (natural.TreeOn ? natural.TreeWidth + 1 : 0) + 1;
+}
+
 bool TATable1::Overflows() const
 {
     return OverflowWidth() > 0;

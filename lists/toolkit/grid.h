@@ -60,6 +60,9 @@ public:
     // The full width of the laid-out columns and the drawn area's right edge.
     int TotalWidth() const { return layout_.TotalWidth; }
     int VisibleWidth() const { return layout_.VisibleWidth; }
+    // The width the grid needs to show every column at its full length
+    // (tree column included), whatever its width now.
+    int NaturalWidth() const;
     // Whether the columns need more room than the grid has.
     bool Overflows() const;
     int OverflowWidth() const;

@@ -94,6 +94,9 @@ public:
     void Schrankuj() override;
     void myResize() override;
     void FormActivate() override;
+    // Every column at its full width beside the scroll bar, and about 20
+    // rows of the list font above the button row.
+    QSize DesignSize() const override;
 
     // --- Window state -----------------------------------------------------
     int LineHeight = 0; // height of "0" in the list font + 2

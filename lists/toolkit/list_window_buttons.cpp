@@ -102,6 +102,19 @@ void TVyb::ArrangeControls()
     FnAllCol->setChecked(scrolling);
 }
 
+QSize TVyb::DesignSize() const
+{
+    constexpr int kDesignRows = 20;
+    const int m = Margin;
+    const int s = LineHeight + 3;
+    // ArrangeControls' arithmetic turned round: the grid's width and the
+    // height that gives it kDesignRows lines.
+    const int frame = Tb->Layout().Ctl3D ? 2 : 0;
+    const int gridHeight = (kDesignRows + 1) * Tb->RowHeight() + frame + 1;
+    const QSize design(Tb->NaturalWidth() + 3 * m + 1 + s, gridHeight + s + 3 * m - 1);
+    return design.expandedTo(minimum_);
+}
+
 void TVyb::ApplyMinimumSize(QSize size)
 {
     if (size == minimum_)

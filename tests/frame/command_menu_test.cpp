@@ -262,6 +262,16 @@ TEST_F(Menus, TheWindowMenuIsATreeOfTheRegisteredWindows)
     b->Show();
     MenuItemClick(lekyItem);
     EXPECT_TRUE(Counted("oWL"));
+    EXPECT_EQ(ActiveDataForm(), a);
+    // A maximised window is reached maximised, a minimised one comes back.
+    a->SubWindow()->showMaximized();
+    b->SubWindow()->showMinimized();
+    MenuItemClick(before[4]);
+    EXPECT_EQ(ActiveDataForm(), b);
+    EXPECT_FALSE(b->SubWindow()->isMinimized());
+    MenuItemClick(lekyItem);
+    EXPECT_EQ(ActiveDataForm(), a);
+    EXPECT_TRUE(a->SubWindow()->isMaximized());
     // The window goes while its item is still there: the click does nothing
     // but refill the menu.
     counted.clear();

@@ -61,6 +61,8 @@ std::vector<ValueCase> Cases()
                      EXPECT_FALSE(c.PrintSavingOption);
                      EXPECT_EQ(c.mainWidth, 1280); // 2/3 of a 1920 x 1080 screen
                      EXPECT_EQ(c.mainHeight, 720);
+                     EXPECT_EQ(c.mainLeft, 320); // in its middle
+                     EXPECT_EQ(c.mainTop, 180);
                      EXPECT_EQ(c.notesEditor, "/opt/kalvo/v1/QEV_NOTE.EXE");
                      EXPECT_EQ(c.NewsOption, '3');
                      EXPECT_EQ(c.AutoUpdateSetting, 15);

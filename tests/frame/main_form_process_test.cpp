@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include <signal.h>
+
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "start_fixtures.h"
@@ -136,6 +138,58 @@ TEST_F(MainFormProcessTest, GrabSwitchSavesTheFirstFrame)
     ASSERT_NE(GetTextEntry(texts, "Verze", "Nadpis", caption), 0);
     const QByteArray title = "title \"" + KamToQString(caption).toUtf8() + "\"";
     EXPECT_TRUE(err.contains(title)) << err.toStdString();
+}
+
+TEST_F(MainFormProcessTest, SettingsChangedInTheRunAreSavedAtItsEndAlsoOnSigterm)
+{
+    // The start clears the session-only drug filters (+V) in memory: the
+    // saved file shows whether the run's settings were written at its end.
+    const QString config = home + "/.config/kalvo.ini";
+    const struct {
+        const char* name;
+        bool signal; // else the program ends by itself after its first frame
+    } cases[] = {{"SIGTERM", true}, {"the program's own end", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir().mkpath(home + "/.config");
+        {
+            QFile f(config);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("[QEV filter]\r\nDRUG=+V-H\r\n");
+        }
+        QProcess p;
+        QProcessEnvironment e = Env();
+        if (!c.signal) {
+            e.insert("QEVW_GRAB", tmpPath("end.png"));
+            e.insert("QEVW_GRAB_QUIT", "1");
+        }
+        p.setProcessEnvironment(e);
+        p.start(kProgram, {"-d=" + kDemo});
+        ASSERT_TRUE(p.waitForStarted(5000));
+        if (c.signal) {
+            QByteArray out;
+            ASSERT_TRUE(WaitFor(
+                [&] {
+                    p.waitForReadyRead(50);
+                    out += p.readAllStandardOutput();
+                    return out.contains("window: type 3");
+                },
+                8000))
+                << out.toStdString();
+            QFile before(config);
+            ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(before.readAll().contains("DRUG=+V-H")) << "nothing saved while it runs";
+            ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        }
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        QFile after(config);
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        const QByteArray saved = after.readAll();
+        EXPECT_TRUE(saved.contains("[QEV filter]\r\nDRUG=-H\r\n")) << saved.toStdString();
+        EXPECT_TRUE(saved.contains("[QEVW win]")) << "the whole file as the program writes it";
+    }
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include "frame/windows/icon_holder.h"
 #include "platform/cp1250.h"
@@ -73,6 +75,46 @@ TEST_F(MainFormStartTest, StartValuesOfANormalStart)
     EXPECT_GT(w->LineHeight(), 0);
     EXPECT_GT(w->SampleWidth(), w->LineHeight());
     EXPECT_NE(RunLogText().find("TPrazdno: nothing registered"), std::string::npos);
+}
+
+TEST_F(MainFormStartTest, AFirstStartTakesTwoThirdsOfTheScreenInItsMiddle)
+{
+    const QRect offscreen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize offscreenSize(offscreen.width() > 960 ? offscreen.width() * 2 / 3 : 640,
+                              offscreen.height() > 720 ? offscreen.height() * 2 / 3 : 480);
+    const struct {
+        const char* name;
+        std::optional<QRect> screen; // nullopt: the primary screen's
+        QRect expected;              // SIZEPOS: left, top, width, height
+    } cases[] = {
+        {"1400 x 900", QRect(0, 0, 1400, 900), QRect(233, 150, 933, 600)},
+        {"a panel at the top", QRect(0, 30, 1920, 1050), QRect(320, 205, 1280, 700)},
+        {"a small screen: 640 x 480", QRect(0, 0, 800, 600), QRect(80, 60, 640, 480)},
+        {"the primary screen", std::nullopt,
+         QRect(offscreen.topLeft() + QPoint((offscreen.width() - offscreenSize.width()) / 2,
+                                            (offscreen.height() - offscreenSize.height()) / 2),
+               offscreenSize)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MainFormOptions o;
+        o.environment = [](const char*) { return std::string(); };
+        o.sink = &sink;
+        o.handOver = false;
+        if (c.screen) {
+            ConfigLoadInput screen;
+            screen.screenLeft = c.screen->x();
+            screen.screenTop = c.screen->y();
+            screen.screenWidth = c.screen->width();
+            screen.screenHeight = c.screen->height();
+            o.screen = screen;
+        }
+        TMainForm w(o);
+        w.Start();
+        const QRect sizePos = Config().Read(
+            [](const ConfigValues& v) { return QRect(v.mainLeft, v.mainTop, v.mainWidth, v.mainHeight); });
+        EXPECT_EQ(sizePos, c.expected);
+    }
 }
 
 TEST_F(MainFormStartTest, CaptionLetterAndNoticeFromTheTexts)

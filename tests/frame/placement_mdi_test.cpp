@@ -86,6 +86,44 @@ TEST_F(PlacementMdi, ModesMaximisedFreeAndScheme)
     EXPECT_EQ(sub->geometry(), Expected(4, "DMA"));
 }
 
+TEST_F(PlacementMdi, FreeModeOpensAtTheDesignSizeAndKeepsMaximisedWindowsMaximised)
+{
+    // A probe window's design size is its widget's size, 240 x 160.
+    ProbeWindow* first = Placed("DNA", 1);
+    QMdiSubWindow* sub = first->SubWindow();
+    const QMargins frame = sub->contentsMargins();
+    EXPECT_EQ(sub->geometry(), QRect(QPoint(0, 0), QSize(240, 160).grownBy(frame)));
+    ProbeWindow* second = Placed("DMA", 1);
+    EXPECT_EQ(second->SubWindow()->geometry(),
+              QRect(QPoint(frame.top(), frame.top()), QSize(240, 160).grownBy(frame)))
+        << "one title bar right and down of the first";
+
+    // Over a maximised active window a new one opens maximised; the one
+    // below stays maximised, and restores to its design size.
+    host->area->setActiveSubWindow(sub);
+    sub->showMaximized();
+    Settle();
+    ProbeWindow* third = Placed("DLL", 1);
+    Settle();
+    EXPECT_TRUE(third->SubWindow()->isMaximized());
+    EXPECT_TRUE(sub->isMaximized());
+    EXPECT_FALSE(second->SubWindow()->isMaximized()) << "only the window below counts";
+    host->area->setActiveSubWindow(second->SubWindow());
+    Settle();
+    EXPECT_TRUE(sub->isMaximized()) << "activating another window restores nothing";
+    EXPECT_TRUE(third->SubWindow()->isMaximized());
+    third->SubWindow()->showNormal();
+    EXPECT_EQ(third->SubWindow()->size(), QSize(240, 160).grownBy(frame));
+
+    // A window larger than the data area is cut to it.
+    auto* large = new ProbeWindow(PackKindCode("DAK"), "large");
+    large->resize(5000, 4000);
+    large->Master = host;
+    host->area->setActiveSubWindow(second->SubWindow());
+    large->UmistiFormularInMode(1);
+    EXPECT_EQ(large->SubWindow()->size(), Client());
+}
+
 TEST_F(PlacementMdi, PlacedFirstThenMaximised)
 {
     Config().Update([](ConfigValues& v) { v.placementMode = 2; });

@@ -94,6 +94,38 @@ TEST(PlacementRules, CascadeAndFit)
         << "never moved past 0";
 }
 
+TEST(PlacementRules, DesignRectangles)
+{
+    const QSize client(800, 600);
+    const QSize minimum(150, 80);
+    const struct {
+        const char* name;
+        QSize design;
+        std::vector<QPoint> others;
+        QRect out;
+    } cases[] = {
+        {"the design size at the top left", QSize(300, 200), {}, QRect(0, 0, 300, 200)},
+        {"past the other windows' corners",
+         QSize(300, 200),
+         {QPoint(24, 24), QPoint(0, 0)},
+         QRect(48, 48, 300, 200)},
+        {"a corner elsewhere is no obstacle", QSize(300, 200), {QPoint(5, 0)}, QRect(0, 0, 300, 200)},
+        {"larger than the client: cut to it", QSize(1200, 900), {}, QRect(0, 0, 800, 600)},
+        {"cut, then cascaded back inside", QSize(1200, 900), {QPoint(0, 0)}, QRect(0, 0, 800, 600)},
+        {"deep in the cascade: moved back",
+         QSize(500, 400),
+         {QPoint(0, 0), QPoint(24, 24), QPoint(48, 48), QPoint(72, 72), QPoint(96, 96), QPoint(120, 120),
+          QPoint(144, 144), QPoint(168, 168), QPoint(192, 192), QPoint(216, 216)},
+         QRect(240, 200, 500, 400)},
+        {"below the minimum: the minimum", QSize(40, 20), {}, QRect(0, 0, 150, 80)},
+        {"no design size: the minimum", QSize(), {}, QRect(0, 0, 150, 80)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DesignRect(c.design, minimum, client, 24, c.others), c.out) << c.name;
+    EXPECT_EQ(DesignRect(QSize(300, 200), minimum, QSize(), 24, {}), QRect(0, 0, 300, 200))
+        << "an area not laid out yet cuts nothing";
+}
+
 TEST(PlacementRules, DecisionsByMode)
 {
     PlacementSchemes s;

@@ -78,16 +78,6 @@ std::vector<Drug> AllDrugs()
     return out;
 }
 
-// The drug signs, as the openers load them.
-void LoadKlSigns()
-{
-    TDbTable t;
-    OpenTable(t, TFileId("kl"), TFileId("klkod"), 0);
-    LoadSignSets(SignSets(), DataDir(), "kl", t.dat.count - 1);
-    OpenTable(t, TFileId(), TFileId(), 0);
-    DbStatus = 0;
-}
-
 // A loaded drug sign set by name.
 TBits SignOf(const char* name)
 {
@@ -100,15 +90,7 @@ protected:
     void SetUp() override
     {
         DemoListsTest::SetUp();
-        Config().Update([](ConfigValues& v) {
-            v.FilterFlags = 0;
-            v.KeySelectOption = 128;
-            v.SeptacOption = 1;
-            v.longDrugColumns = false;
-        });
-        LoadCodeTables();
-        SetupEdition(1);
-        LoadKlSigns();
+        liststest::PrepareDrugLists();
     }
     void TearDown() override
     {

@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "datastore/drug_helpers.h"
 #include "datastore/service_hooks.h"
+#include "datastore/sign_sets.h"
 #include "datastore/text_table.h"
+#include "datastore/user_files.h"
 #include "frame/commands/command_services.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
@@ -129,6 +132,26 @@ inline int32_t RecordOfKey(const char* table, const char* index, const std::stri
     OpenTable(t, TFileId(), TFileId(), 0);
     DbStatus = 0;
     return r;
+}
+
+// What the drug-list openers find ready in the running program: the list
+// settings the tests assume, the code tables, the edition's sign sets and
+// the drug signs of the data folder.
+inline void PrepareDrugLists()
+{
+    Config().Update([](ConfigValues& v) {
+        v.FilterFlags = 0;
+        v.KeySelectOption = 128;
+        v.SeptacOption = 1;
+        v.longDrugColumns = false;
+    });
+    LoadCodeTables();
+    SetupEdition(1);
+    TDbTable t;
+    OpenTable(t, TFileId("kl"), TFileId("klkod"), 0);
+    LoadSignSets(SignSets(), DataDir(), "kl", t.dat.count - 1);
+    OpenTable(t, TFileId(), TFileId(), 0);
+    DbStatus = 0;
 }
 
 // A shown host main window for each test; every data window goes with it at

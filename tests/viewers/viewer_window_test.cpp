@@ -359,6 +359,26 @@ TEST_F(ViewerWindow, LeafletTabsLandOnTheirHeadings)
     EXPECT_FALSE(v->Contents()->count() == 0);
 }
 
+TEST_F(ViewerWindow, LeafletOpensWithItsSubstanceApartAndTheDrugLineInTheTitle)
+{
+    // Paramedol's leaflet: the substance line, then the bold warning in a
+    // paragraph of its own (not "paracetamolPřečtěte si ...").
+    TDbTable kl;
+    OpenTable(kl, TFileId("kl"), TFileId("klkod"), 346);
+    std::string record;
+    FindRecord(kl, "0000740", record);
+    ASSERT_EQ(DbStatus, 0);
+    ASSERT_EQ(record.substr(0, 7), "0000740");
+    TProhlizecN* v = Open('L', kl.recNo);
+    std::string warning;
+    ASSERT_TRUE(Utf8ToCp1250("<p><strong>Přečtěte si pozorně", warning));
+    const std::string page = Page(v);
+    const size_t substance = page.find("<p>paracetamol</p>");
+    EXPECT_NE(substance, std::string::npos) << page.substr(0, 1500);
+    EXPECT_GT(page.find(warning), substance) << page.substr(0, 1500);
+    EXPECT_EQ(v->windowTitle(), KamToQString("T: " + FormatDrugLine(record)));
+}
+
 TEST_F(ViewerWindow, GoodsDevicesAndPhotos)
 {
     // R: the EAN and price paragraph goes in.

@@ -18,6 +18,7 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/language.h"
+#include "datastore/paragraph_codes.h"
 #include "datastore/service_hooks.h"
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
@@ -75,7 +76,7 @@ public:
     {
         SetDataMonth(DataMonthOfVersion(LookupText(DataTexts, "Verze", "Cislo")));
     }
-    void LoadCodeTables() override { ::LoadCodeTables(1, 0); }
+    void LoadCodeTables() override { ::LoadCodeTables(DataSetCode::Drugs, 0); }
     uint32_t SendStartQuery(const std::string&) override { return 0; }
     void DropDownMenu(int) override {}
     int AskOkCancel(const std::string&) override { return 0; }
