@@ -41,6 +41,7 @@
 #include "lists/paragraph_chooser.h"
 #include "lists/product_history_lists.h"
 #include "maintenance/http_client.h"
+#include "maintenance/update_services.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/system.h"
@@ -113,6 +114,8 @@ int main(int argc, char** argv)
     AddRequestServices(viewers);
     AddDuplicityServices(viewers);
     SetViewerServices(std::move(viewers));
+    // The update services, before the start-up check looks for version folders.
+    InstallUpdateServices();
 
     PreStartInput input;
     input.commandLine = line;
