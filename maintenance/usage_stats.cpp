@@ -1,6 +1,7 @@
 #include "maintenance/usage_stats.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -38,6 +39,8 @@ RunTables& Run()
     static RunTables* t = new RunTables; // counting may go on while the statics go
     return *t;
 }
+
+std::atomic<FileSystemOps*> g_storeOps{nullptr};
 
 GuardedValue<std::string>& FolderOverride()
 {
@@ -131,7 +134,8 @@ bool ReplyIsSuccess(int code, const std::string& text)
 
 bool WriteStore(const std::string& path, const std::string& bytes)
 {
-    FileSaver saver(path, RealFileSystem(), SaveMode{.makeFolders = false, .fileMode = 0600});
+    FileSystemOps* ops = g_storeOps.load();
+    FileSaver saver(path, ops ? *ops : RealFileSystem(), SaveMode{.makeFolders = false, .fileMode = 0600});
     saver.Write(bytes);
     return saver.Commit();
 }
@@ -378,6 +382,11 @@ std::string StatisticsFolder()
 void SetStatisticsFolderOverride(std::string folder)
 {
     FolderOverride().Exchange(std::move(folder));
+}
+
+void SetStatisticsFileSystem(FileSystemOps* ops)
+{
+    g_storeOps = ops;
 }
 
 CounterStore LoadCounterStore(const std::string& folder, uint32_t version)

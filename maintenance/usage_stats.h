@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+class FileSystemOps;
+
 inline constexpr const char* kCounterStoreName = "dalmorex.sgn";
 inline constexpr const char* kProductStoreName = "dalmoreg.sgn";
 inline constexpr const char* kStatisticsLockName = "dalmore.lock";
@@ -54,6 +56,8 @@ void ClearRunStatistics();
 std::string StatisticsFolder();
 // Tests put their own folder in force (empty: the application-data folder).
 void SetStatisticsFolderOverride(std::string folder);
+// Tests write the stores through their own file system (nullptr: the real one).
+void SetStatisticsFileSystem(FileSystemOps* ops);
 
 // A loaded store.  Counters: the meta pairs (0, version) and (1, DOS date of
 // the last reset) first.  Products: word 0 the version, word 1 the DOS date

@@ -3,7 +3,8 @@
 // takes it, before any window shows.
 //
 // Developer switches (environment):
-//   QEVW_DEBUG=1       the run log is mirrored to standard error as it grows,
+//   QEVW_DEBUG=1       the run log is mirrored to standard error as it grows
+//                      (and the update status text as "[status] " lines),
 //                      and message boxes become lines there, answered by
 //                      their default button (OK, Yes).
 //   QEVW_GRAB=<file>   after the main window's first painted frame its grab
@@ -42,6 +43,7 @@
 #include "lists/product_history_lists.h"
 #include "maintenance/http_client.h"
 #include "maintenance/update_services.h"
+#include "platform/cp1250.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/system.h"
@@ -72,9 +74,15 @@ public:
     }
 };
 
-// Writes what the run log gained since the last call.
+// Writes what the run log gained since the last call, and the update status
+// text when it changed.
 void MirrorRunLog()
 {
+    static std::string status;
+    if (const std::string now = UpdateStatusText().Get(); now != status) {
+        status = now;
+        std::fprintf(stderr, "[status] %s\n", Cp1250ToUtf8(now).c_str());
+    }
     static size_t written = 0;
     const std::string log = RunLogText();
     if (log.size() < written)
