@@ -443,7 +443,7 @@ TEST_F(DataUpdateProcessTest, SecondInstallerModeIsRefused)
     EXPECT_TRUE(hold.Take(base, 0));
 }
 
-class ProgramInstallTest : public DataUpdateTest {
+class ProgramUpdateTest : public DataUpdateTest {
 protected:
     void SetUp() override
     {
@@ -463,7 +463,7 @@ protected:
     ShellOps* previous_ = nullptr;
 };
 
-TEST_F(ProgramInstallTest, TheNewCopyStartsInInstallerMode)
+TEST_F(ProgramUpdateTest, TheNewCopyStartsInInstallerMode)
 {
     std::string message = "not run";
     InstallProgramPackage(message);
@@ -483,7 +483,7 @@ TEST_F(ProgramInstallTest, TheNewCopyStartsInInstallerMode)
     EXPECT_EQ(ReadBytes(base + kLauncherName), launcherBytes) << "the launcher waits for the installer";
 }
 
-TEST_F(ProgramInstallTest, NewerProgramPackageAndFailures)
+TEST_F(ProgramUpdateTest, NewerProgramPackageAndFailures)
 {
     // A newer program package comes down and unpacks into the new folder.
     Publish({{"kalvo263a.zip", "xxxxx"}, {"win25.02.zip", Packages().programPackage}});
@@ -512,7 +512,7 @@ TEST_F(ProgramInstallTest, NewerProgramPackageAndFailures)
     EXPECT_EQ(message, "*** new = old -> stop ***");
 }
 
-TEST_F(ProgramInstallTest, TheRealProgramStartsAsInstaller)
+TEST_F(ProgramUpdateTest, TheRealProgramStartsAsInstaller)
 {
     // The running folder holds the real program and its texts.
     for (const char* f : {"qevw", "qevw.ces", "qevw.ang"}) {
