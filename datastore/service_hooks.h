@@ -36,6 +36,8 @@ struct UpdateServices {
     std::function<int32_t()> isOnline;
     std::function<void()> fetchNewXml;
     std::function<void()> loadServerList;
+    // The program package for this installation: `description` its label in
+    // the display code page (asked, stored in UPD=, logged).
     std::function<bool(int mode, uint32_t installation, int one, std::string& description)>
         findProgramPackage;
     std::function<bool()> prepareDataUpdate;

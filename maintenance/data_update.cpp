@@ -619,10 +619,10 @@ std::string UpgradeMessage()
 
 void ComposeStartPageNoticeNow()
 {
-    // "25.02|label": the label was stored in the data code page.
+    // "25.02|label", as the loader stored a declined package.
     const std::string notice = UpdateShared().StartPageNotice();
     if (notice.size() > 6)
-        UpdateStatusText().Set(KamToWin(notice.substr(6)));
+        UpdateStatusText().Set(notice.substr(6));
 }
 
 void SetUpdateStepHook(std::function<void(std::string_view step)> hook)
@@ -634,7 +634,9 @@ void AddUpdateProcedures(UpdateServices& u)
 {
     u.loadServerList = [] { updates::LoadServerList(); };
     u.findProgramPackage = [](int mode, uint32_t customer, int skipDeclined, std::string& label) {
-        return updates::FindProgramPackage(mode, customer, skipDeclined != 0, label);
+        const bool found = updates::FindProgramPackage(mode, customer, skipDeclined != 0, label);
+        label = KamToWin(label); // the loader's texts are in the display code page
+        return found;
     };
     u.prepareDataUpdate = [] { return updates::PrepareDataUpdate(); };
     u.runDataUpdate = [](std::string& message) { updates::RunDataUpdate(message); };

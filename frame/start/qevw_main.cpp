@@ -6,7 +6,8 @@
 //   QEVW_DEBUG=1       the run log is mirrored to standard error as it grows
 //                      (and the update status text as "[status] " lines),
 //                      and message boxes become lines there, answered by
-//                      their default button (OK, Yes).
+//                      their default button (OK, Yes); QEVW_DEBUG=2 mirrors
+//                      the same but keeps the boxes.
 //   QEVW_GRAB=<file>   after the main window's first painted frame its grab
 //                      is saved to <file> (PNG); with QEVW_GRAB_QUIT=1 the
 //                      program then ends (exit code 0).
@@ -114,7 +115,7 @@ int main(int argc, char** argv)
     InstallMessageBoxes(!batch);
     PrepareMainThreadCalls();
     DebugMessageSink debugSink;
-    if (debug && !batch)
+    if (debug && !batch && std::string(std::getenv("QEVW_DEBUG")) != "2")
         SetMessageSink(&debugSink);
 
     // The viewers' services, before the start-up check runs the batch check.
