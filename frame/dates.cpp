@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 
-#include "frame/start/command_line.h"
+#include "platform/ascii.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ std::string FormatStoredDate(std::string_view stored)
 
 std::string StoredDateFromInput(std::string_view text)
 {
-    std::string s = TrimLeftShort(TrimRightShort(text));
+    std::string s(TrimIf(text, IsBlankOrControl));
     if (s.size() >= 2 && s[1] == '.')
         s.insert(0, "0");
     if (s.size() >= 3)

@@ -1,7 +1,7 @@
 #include "lists/list_entry_points.h"
 
 #include "frame/entry_points.h"
-#include "lists/list_window.h"
+#include "lists/toolkit/list_window.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "maintenance/download_folder.h"
 
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/fs.h"
 #include "platform/guarded_value.h"
 #include "platform/system.h"

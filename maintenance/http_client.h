@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/http_transfer.h"
+#include "platform/gui/http_transfer.h"
 
 struct NetInterface;
 

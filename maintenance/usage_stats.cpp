@@ -9,7 +9,6 @@
 
 #include "datastore/service_hooks.h"
 #include "datastore/tagged_record.h"
-#include "frame/hex_base64.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/main_form.h"
 #include "maintenance/endpoints.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Where message boxes go.  The program installs a sink that shows a real box
-// (frame/windows/message_box.h); batch runs and tools use the standard-error sink, and
+// (frame/message_box.h); batch runs and tools use the standard-error sink, and
 // tests a recording one.  A sink is called on the main thread only.
 
 #include <QString>

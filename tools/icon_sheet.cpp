@@ -9,7 +9,7 @@
 
 #include "datastore/text_table.h"
 #include "frame/pages/vector_icons.h"
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 
 #include <QGuiApplication>
 

@@ -30,8 +30,8 @@
 #include "frame/entry_points.h"
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
-#include "lists/nul_edit.h"
-#include "lists/product_history_lists.h"
+#include "lists/drugs/product_history_lists.h"
+#include "lists/toolkit/nul_edit.h"
 
 namespace {
 

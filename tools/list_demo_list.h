@@ -29,9 +29,9 @@
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
-#include "lists/column_language.h"
-#include "lists/list_window.h"
-#include "lists/vyb_types.h"
+#include "lists/toolkit/column_language.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/vyb_types.h"
 
 namespace listdemo {
 

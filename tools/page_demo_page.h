@@ -14,7 +14,7 @@
 #include "frame/pages/page.h"
 #include "frame/pages/vector_icons.h"
 #include "platform/fs.h"
-#include "platform/picture.h"
+#include "platform/gui/picture.h"
 #include "writers/jpeg_writer.h"
 #include "writers/text_table_writer.h"
 

@@ -29,7 +29,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
-#include "lists/list_text_helpers.h"
+#include "lists/drugs/list_text_helpers.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "tool_folders.h"

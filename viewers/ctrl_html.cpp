@@ -4,9 +4,9 @@
 
 #include "datastore/ctrl_text.h"
 #include "datastore/kamenici.h"
+#include "datastore/paragraph_codes.h"
 #include "datastore/text_table.h"
-#include "frame/paragraph_codes.h"
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/fs.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
-#include "lists/list_text_helpers.h"
+#include "lists/drugs/list_text_helpers.h"
 #include "platform/ascii.h"
 #include "platform/fs.h"
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "datastore/hex_base64.h"
 #include "datastore/kamenici.h"
 #include "datastore/packed_text.h"
-#include "frame/hex_base64.h"
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/ascii.h"
 #include "platform/coding.h"
 #include "platform/fs.h"

@@ -7,10 +7,10 @@
 #include "datastore/service_hooks.h"
 #include "frame/commands/command_services.h"
 #include "frame/commands/kind_code.h"
-#include "frame/commands/request.h"
 #include "frame/commands/toolbar.h"
 #include "frame/config/config_file.h"
 #include "frame/windows/data_form.h"
+#include "frame/windows/request.h"
 #include "frame/windows/style.h"
 
 namespace {

@@ -21,13 +21,13 @@
 #include "frame/commands/viewer_windows.h"
 #include "frame/config/config_file.h"
 #include "frame/hooks.h"
+#include "frame/message_box.h"
 #include "frame/start/ipc.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/icon_holder.h"
-#include "frame/windows/message_box.h"
 #include "platform/ascii.h"
 #include "platform/fs.h"
-#include "platform/shell.h"
+#include "platform/gui/shell.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "datastore/kamenici.h"
+#include "datastore/service_hooks.h"
 #include "datastore/text_table.h"
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
@@ -82,13 +83,37 @@ void OnClick(QToolButton* button)
     while (w != nullptr && dynamic_cast<TMainForm*>(w) == nullptr)
         w = w->parentWidget();
     if (auto* main = dynamic_cast<TMainForm*>(w)) {
-        main->ToolSBClick(button);
+        SpeedButtonClick(main, button);
         return;
     }
     const uint32_t tag = button->property("tag").toUInt();
     if (tag >= 256 && tag < 0x10000)
         ExecuteCommand(MainDataForm(), static_cast<uint16_t>(tag), 0);
 }
+
+} // namespace
+
+void SpeedButtonClick(TMainForm* form, QToolButton* button)
+{
+    if (button == nullptr)
+        return;
+    StatCount(StatCodeOfText("oOU"));
+    const uint32_t tag = button->property("tag").toUInt();
+    if (tag >= 0x10000)
+        return;
+    uint16_t code = static_cast<uint16_t>(tag);
+    if (code < 256)
+        return;
+    if (form->DataSet == DataSetCode::Goods) {
+        if (code == KindOf("dMA"))
+            code = KindOf("pMA");
+        else if (code == KindOf("dAK"))
+            code = KindOf("pAR");
+    }
+    ExecuteCommand(form, code, 0);
+}
+
+namespace {
 
 QWidget* EnsureButtons(QToolBar* bar)
 {

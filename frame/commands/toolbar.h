@@ -19,6 +19,7 @@
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TMainForm;
 
 struct SpeedButtonSpec {
     const char* name;
@@ -41,6 +42,12 @@ void LayoutSpeedButtons(QToolBar* bar, DataSetCode dataSet, std::string_view lis
 // After the toolbar dialog: lays the buttons out again for the main window's
 // data set and shows or hides the toolbar.
 void RelayoutToolbarAfterSettings(bool visible);
+
+// A click on a speed button of the main window: counted, then its command
+// runs for the main window (the goods data set opens its own record viewers
+// for the drug buttons "dMA" and "dAK").  Codes below 256 or above 16 bits
+// run nothing.
+void SpeedButtonClick(TMainForm* form, QToolButton* button);
 
 // Enables the record and output buttons for the enabled menu groups.
 void EnableSpeedButtons(const std::string& groups, bool dataWindows);

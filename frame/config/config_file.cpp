@@ -7,11 +7,11 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "datastore/hex_base64.h"
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_names.h"
 #include "frame/config/config_scramble.h"
-#include "frame/hex_base64.h"
 #include "frame/report_hook.h"
 #include "platform/ascii.h"
 #include "platform/cp1250.h"

@@ -1,6 +1,6 @@
 #include "frame/config/config_scramble.h"
 
-#include "frame/hex_base64.h"
+#include "datastore/hex_base64.h"
 #include "platform/ascii.h"
 
 namespace {

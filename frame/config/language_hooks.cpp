@@ -3,8 +3,8 @@
 #include "datastore/db_table.h"
 #include "datastore/language.h"
 #include "frame/config/config_file.h"
+#include "frame/message_box.h"
 #include "frame/start/command_line.h"
-#include "frame/windows/message_box.h"
 
 void InstallLanguageHooks()
 {

@@ -2,8 +2,8 @@
 
 #include "datastore/user_files.h"
 #include "frame/config/config_file.h"
+#include "frame/message_box.h"
 #include "frame/windows/main_form.h"
-#include "frame/windows/message_box.h"
 
 void InstallUserFileHooks()
 {

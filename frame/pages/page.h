@@ -11,7 +11,7 @@
 // they are converted for display only when drawn.
 
 #include "frame/pages/page_events.h"
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 #include "platform/shared_text.h"
 
 #include <array>

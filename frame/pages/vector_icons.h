@@ -11,7 +11,7 @@
 // The parsing and the point arithmetic are pure functions; the drawing
 // routines only turn their results into canvas calls.
 
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 
 #include <cstdint>
 #include <functional>

@@ -27,8 +27,8 @@
 #include "platform/coding.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "platform/gui/shell.h"
 #include "platform/main_thread_call.h"
-#include "platform/shell.h"
 #include "platform/system.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
+#include "frame/message_box.h"
 #include "frame/start/ipc.h"
-#include "frame/windows/message_box.h"
-#include "platform/shell.h"
+#include "platform/gui/shell.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "frame/windows/data_form_private.h"
-#include "platform/clipboard.h"
 #include "platform/cp1250.h"
+#include "platform/gui/clipboard.h"
 
 using data_form_detail::AssertMainThread;
 

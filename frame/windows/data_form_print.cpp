@@ -6,7 +6,7 @@
 #include "frame/windows/data_form_private.h"
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
-#include "platform/print_job.h"
+#include "platform/gui/print_job.h"
 
 using data_form_detail::AssertMainThread;
 

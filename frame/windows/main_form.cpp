@@ -32,24 +32,23 @@
 #include "datastore/startup_loader.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
-#include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
 #include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
+#include "frame/message_box.h"
 #include "frame/pages/hint_window.h"
 #include "frame/pages/hints.h"
 #include "frame/pages/key_map.h"
 #include "frame/start/ipc.h"
 #include "frame/start/prestart.h"
 #include "frame/windows/icon_holder.h"
-#include "frame/windows/message_box.h"
 #include "frame/windows/placement.h"
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "platform/guarded_value.h"
-#include "platform/http_transfer.h"
+#include "platform/gui/http_transfer.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 
@@ -852,26 +851,6 @@ void TMainForm::TimerMaxTimer()
 }
 
 // --- Commands -------------------------------------------------------------
-
-void TMainForm::ToolSBClick(QToolButton* button)
-{
-    if (button == nullptr)
-        return;
-    StatCount(StatCodeOfText("oOU"));
-    const uint32_t tag = button->property("tag").toUInt();
-    if (tag >= 0x10000)
-        return;
-    uint16_t code = static_cast<uint16_t>(tag);
-    if (code < 256)
-        return;
-    if (DataSet == DataSetCode::Goods) {
-        if (code == KindOf("dMA"))
-            code = KindOf("pMA");
-        else if (code == KindOf("dAK"))
-            code = KindOf("pAR");
-    }
-    ExecuteCommand(this, code, 0);
-}
 
 void TMainForm::ServeStoredQuery(const std::string& query)
 {

@@ -32,11 +32,11 @@
 #include <mutex>
 #include <string>
 
-#include "frame/commands/request.h"
 #include "frame/pages/input_tracker.h"
 #include "frame/pages/page_host.h"
 #include "frame/start/command_line.h"
 #include "frame/windows/data_form.h"
+#include "frame/windows/request.h"
 
 class QLabel;
 class QTimer;
@@ -178,7 +178,6 @@ public:
     void FormResize();
     void TimerTikTimer();
     void TimerMaxTimer();
-    void ToolSBClick(QToolButton* button);
     void AppDeactivate();
     // Key and character routing of the application's key hook; true when the
     // page handled the key.

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "frame/config/config_file.h"
-#include "platform/canvas.h"
+#include "platform/gui/canvas.h"
 
 class TDataForm;
 

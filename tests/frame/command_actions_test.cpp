@@ -18,7 +18,7 @@
 #include "frame/start/ipc.h"
 #include "frame/windows/main_form.h"
 #include "platform/fs.h"
-#include "platform/shell.h"
+#include "platform/gui/shell.h"
 
 namespace {
 

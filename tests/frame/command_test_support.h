@@ -20,14 +20,14 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/commands/menus.h"
-#include "frame/commands/request.h"
 #include "frame/commands/toolbar.h"
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
 #include "frame/start/ipc.h"
+#include "frame/windows/request.h"
 #include "frame/windows/style.h"
+#include "platform/gui/shell.h"
 #include "platform/message_sink.h"
-#include "platform/shell.h"
 #include "tests/frame/data_form_test_support.h"
 
 namespace cmdtest {

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "frame/hex_base64.h"
+#include "datastore/hex_base64.h"
 #include "tests/frame/config_test_support.h"
 
 using namespace configtest;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/config/placement_scheme.h"
-#include "platform/clipboard.h"
+#include "platform/gui/clipboard.h"
 #include "tests/frame/data_form_test_support.h"
 
 using namespace dftest;

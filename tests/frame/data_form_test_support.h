@@ -29,8 +29,8 @@
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/windows/data_form.h"
-#include "platform/canvas.h"
-#include "platform/print_job.h"
+#include "platform/gui/canvas.h"
+#include "platform/gui/print_job.h"
 #include "tests/support/gui_app.h"
 #include "tests/support/text_tables.h"
 

@@ -2,7 +2,7 @@
 
 #include "frame/pages/vector_icons.h"
 #include "page_test_support.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 #include <string>
 #include <vector>

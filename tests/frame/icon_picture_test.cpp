@@ -3,7 +3,7 @@
 
 #include "frame/pages/vector_icons.h"
 #include "page_test_support.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 #include <map>
 #include <string>

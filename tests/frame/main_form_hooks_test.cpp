@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <thread>
 
+#include "frame/commands/toolbar.h"
 #include "frame/config/placement_scheme.h"
 
 using namespace main_test;
@@ -111,7 +112,7 @@ TEST_F(MainFormHooksTest, SpeedButtonsRunTheirCommands)
         w->DataSet = static_cast<DataSetCode>(c.dataSet);
         QToolButton b;
         b.setProperty("tag", c.tag);
-        w->ToolSBClick(&b);
+        SpeedButtonClick(w.get(), &b);
         EXPECT_EQ(counted, std::vector<uint16_t>{StatCodeOfText("oOU")}) << c.tag;
         if (c.expected < 0)
             EXPECT_TRUE(commands.empty()) << c.tag;
@@ -119,7 +120,7 @@ TEST_F(MainFormHooksTest, SpeedButtonsRunTheirCommands)
             EXPECT_EQ(commands, std::vector<uint16_t>{static_cast<uint16_t>(c.expected)}) << c.tag;
     }
     counted.clear();
-    w->ToolSBClick(nullptr);
+    SpeedButtonClick(w.get(), nullptr);
     EXPECT_TRUE(counted.empty()) << "only speed buttons";
 }
 

@@ -5,7 +5,7 @@
 #include "frame/pages/page.h"
 #include "frame/pages/vector_icons.h"
 #include "page_test_support.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/pages/page.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 #include <memory>
 #include <vector>

@@ -12,12 +12,12 @@
 
 #include "datastore/db_table.h"
 #include "fake_peer.h"
-#include "frame/shared_helpers.h"
+#include "frame/message_box.h"
 #include "frame/start/ipc.h"
-#include "frame/windows/message_box.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/fs.h"
+#include "platform/gui/shell.h"
 #include "platform/message_sink.h"
-#include "platform/shell.h"
 #include "start_fixtures.h"
 
 using start_test::WriteText;

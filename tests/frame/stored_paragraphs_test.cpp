@@ -6,7 +6,7 @@
 #include <string>
 
 #include "frame/config/config_file.h"
-#include "frame/stored_paragraphs.h"
+#include "frame/config/stored_paragraphs.h"
 
 namespace {
 

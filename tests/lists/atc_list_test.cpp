@@ -9,10 +9,10 @@
 
 #include <cstring>
 
-#include "frame/windows/message_box.h"
-#include "lists/atc_list.h"
-#include "lists/list_text_helpers.h"
-#include "lists/similar_search.h"
+#include "frame/message_box.h"
+#include "lists/codes/atc_list.h"
+#include "lists/drugs/list_text_helpers.h"
+#include "lists/search/similar_search.h"
 #include "tests/lists/code_list_fixture.h"
 
 namespace {

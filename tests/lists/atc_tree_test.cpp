@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "lists/atc_list.h"
+#include "lists/codes/atc_list.h"
 
 namespace {
 

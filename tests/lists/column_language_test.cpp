@@ -10,8 +10,8 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
-#include "lists/column_language.h"
-#include "lists/vyb_types.h"
+#include "lists/toolkit/column_language.h"
+#include "lists/toolkit/vyb_types.h"
 #include "writers/dat_writer.h"
 #include "writers/sez_writer.h"
 

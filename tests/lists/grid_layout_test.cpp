@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "datastore/kamenici.h"
-#include "lists/grid_layout.h"
+#include "lists/toolkit/grid_layout.h"
 
 namespace {
 

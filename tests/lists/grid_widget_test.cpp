@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "lists/grid.h"
 #include "lists/lists_test_support.h"
-#include "platform/recording_canvas.h"
+#include "lists/toolkit/grid.h"
+#include "platform/gui/recording_canvas.h"
 
 using namespace liststest;
 

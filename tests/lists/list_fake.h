@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "list_demo_list.h"
-#include "lists/grid.h"
-#include "lists/list_window.h"
 #include "lists/lists_test_support.h"
-#include "lists/nul_edit.h"
-#include "lists/scroll_bar.h"
+#include "lists/toolkit/grid.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/nul_edit.h"
+#include "lists/toolkit/scroll_bar.h"
 
 namespace listfake {
 

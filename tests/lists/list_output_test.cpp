@@ -24,11 +24,11 @@
 #include "datastore/text_table.h"
 #include "frame/report_hook.h"
 #include "lists/list_fake.h"
-#include "platform/clipboard.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "platform/gui/clipboard.h"
+#include "platform/gui/print_job.h"
 #include "platform/message_sink.h"
-#include "platform/print_job.h"
 #include "tests/support/failing_file_system.h"
 
 using namespace listfake;

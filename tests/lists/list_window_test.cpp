@@ -24,12 +24,12 @@
 #include "frame/start/command_line.h"
 #include "frame/windows/style.h"
 #include "list_demo_list.h"
-#include "lists/grid.h"
 #include "lists/list_entry_points.h"
-#include "lists/list_window.h"
 #include "lists/lists_test_support.h"
-#include "lists/nul_edit.h"
-#include "lists/scroll_bar.h"
+#include "lists/toolkit/grid.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/nul_edit.h"
+#include "lists/toolkit/scroll_bar.h"
 
 using namespace liststest;
 using listdemo::MemoryList;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "lists/lists_test_support.h"
-#include "lists/nul_edit.h"
-#include "lists/vyb_types.h"
+#include "lists/toolkit/nul_edit.h"
+#include "lists/toolkit/vyb_types.h"
 
 using namespace liststest;
 

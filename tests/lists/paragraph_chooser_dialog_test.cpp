@@ -11,14 +11,14 @@
 
 #include <string>
 
+#include "datastore/paragraph_codes.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
-#include "frame/paragraph_codes.h"
-#include "frame/stored_paragraphs.h"
-#include "lists/grid.h"
-#include "lists/nul_edit.h"
-#include "lists/paragraph_chooser.h"
-#include "lists/scroll_bar.h"
+#include "frame/config/stored_paragraphs.h"
+#include "lists/dialogs/paragraph_chooser.h"
+#include "lists/toolkit/grid.h"
+#include "lists/toolkit/nul_edit.h"
+#include "lists/toolkit/scroll_bar.h"
 #include "tests/lists/lists_test_support.h"
 #include "tests/support/bytes.h"
 #include "tests/support/text_tables.h"

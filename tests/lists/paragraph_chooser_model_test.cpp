@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "frame/hex_base64.h"
-#include "frame/paragraph_codes.h"
-#include "lists/grid_layout.h"
-#include "lists/paragraph_chooser_model.h"
-#include "lists/vyb_types.h"
+#include "datastore/hex_base64.h"
+#include "datastore/paragraph_codes.h"
+#include "lists/dialogs/paragraph_chooser_model.h"
+#include "lists/toolkit/grid_layout.h"
+#include "lists/toolkit/vyb_types.h"
 #include "tests/support/bytes.h"
 #include "tests/support/text_tables.h"
 

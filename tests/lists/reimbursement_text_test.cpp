@@ -6,7 +6,7 @@
 #include <string>
 
 #include "datastore/table_layouts.h"
-#include "lists/reimbursement_text.h"
+#include "lists/codes/reimbursement_text.h"
 #include "writers/dat_writer.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "lists/lists_test_support.h"
-#include "lists/scroll_bar.h"
-#include "lists/vyb_types.h"
+#include "lists/toolkit/scroll_bar.h"
+#include "lists/toolkit/vyb_types.h"
 
 using namespace liststest;
 

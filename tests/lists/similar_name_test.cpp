@@ -11,9 +11,7 @@
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/user_files.h"
-#include "lists/drug_lists.h"
-#include "lists/similar_search.h"
-#include "lists/vyb_types.h"
+#include "lists/search/similar_search.h"
 #include "tests/lists/lists_test_support.h"
 
 namespace {
@@ -36,12 +34,12 @@ std::string WordFileWithFlags(const std::vector<std::pair<std::string, char>>& w
     return "\n" + body + '\0';
 }
 
-// The words a search put into RecArr, each with its kind: "~" a similar
-// writing, "#" a word the filter hides.
-std::vector<std::string> Offered(const std::string& wordFile, const VybRec& rec)
+// The words a search offered, each with its kind: "~" a similar writing,
+// "#" a word the filter hides.
+std::vector<std::string> Offered(const std::string& wordFile, const std::vector<int32_t>& entries)
 {
     std::vector<std::string> out;
-    for (int32_t e : rec.RecArr)
+    for (int32_t e : entries)
         if (IsWordEntry(e))
             out.push_back(((static_cast<uint32_t>(e) & kSimilarWordEntry) ? "~" : "#") + WordAt(wordFile, e));
     return out;
@@ -126,27 +124,19 @@ TEST(SimilarName, SearchOffersTheWordsOfTheRules)
     };
     for (const SearchCase& c : cases) {
         SCOPED_TRACE(c.name);
-        VybRec rec;
-        rec.Prefix = c.prefix;
-        rec.Count = c.count;
-        rec.Whisper = c.whisper;
-        rec.ButtonState = c.filter;
-        rec.Options = 0x80;
-        rec.RangeFirst = 0;
-        rec.RangeLast = -1; // no record positions: only the words
-        int32_t position = 7;
+        TypedRange range;
+        range.prefix = c.prefix;
+        range.count = c.count;
+        range.similar = c.whisper;
+        range.filter = c.filter;
+        range.strict = true;
+        range.rangeFirst = 0;
+        range.rangeLast = -1; // no record positions: only the words
         TDbTable none;
-        SimilarNameSearch(c.wordFile, rec, position, none);
-        EXPECT_EQ(Offered(c.wordFile, rec), c.offered);
-        if (c.offered.empty()) {
-            EXPECT_EQ(rec.WorkFlag, 0);
-            EXPECT_EQ(position, 7);
-            EXPECT_EQ(rec.Count, c.count);
-        } else {
-            EXPECT_EQ(rec.WorkFlag, 1);
-            EXPECT_EQ(position, 0);
-            EXPECT_EQ(rec.Count, static_cast<int32_t>(rec.RecArr.size()));
-        }
+        const std::vector<int32_t> found = SimilarNameSearch(c.wordFile, range, none);
+        EXPECT_EQ(Offered(c.wordFile, found), c.offered);
+        // Only words were found: nothing else joins them.
+        EXPECT_EQ(found.size(), c.offered.size());
     }
 }
 
@@ -155,12 +145,11 @@ TEST(SimilarName, TypedLettersAreFoldedAndHitsStopAtAHundred)
     liststest::EnsureApp();
     // The word files hold folded names: a typed "Č" is a "C".
     const std::string words = WordFile({"CAJ", "CAJOVNIK", "CESNEK"});
-    VybRec rec;
-    rec.Prefix = liststest::Kam("Čaj");
-    int32_t position = -1;
+    const std::string typed = liststest::Kam("Čaj");
+    TypedRange range;
+    range.prefix = typed;
     TDbTable none;
-    SimilarNameSearch(words, rec, position, none);
-    EXPECT_EQ(Offered(words, rec), (std::vector<std::string>{"#CAJ"}));
+    EXPECT_EQ(Offered(words, SimilarNameSearch(words, range, none)), (std::vector<std::string>{"#CAJ"}));
     EXPECT_FALSE(WordPrefixIsRare(words, liststest::Kam("Č"), 3));
     EXPECT_TRUE(WordPrefixIsRare(words, liststest::Kam("Čaj"), 3));
 
@@ -168,11 +157,11 @@ TEST(SimilarName, TypedLettersAreFoldedAndHitsStopAtAHundred)
     for (int i = 0; i < 150; ++i)
         many += "ABC" + std::to_string(1000 + i) + " \x7F" + (i < 149 ? "\n" : "");
     many += '\0';
-    VybRec crowded;
-    crowded.Prefix = "ABC";
-    SimilarNameSearch(many, crowded, position, none);
-    EXPECT_EQ(crowded.RecArr.size(), static_cast<size_t>(kMaxWordHits));
-    EXPECT_EQ(WordAt(many, crowded.RecArr.back()), "ABC1099");
+    TypedRange crowded;
+    crowded.prefix = "ABC";
+    const std::vector<int32_t> found = SimilarNameSearch(many, crowded, none);
+    EXPECT_EQ(found.size(), static_cast<size_t>(kMaxWordHits));
+    EXPECT_EQ(WordAt(many, found.back()), "ABC1099");
 }
 
 TEST(SimilarName, PrefixIsRareBelowTheGivenCount)
@@ -234,32 +223,32 @@ TEST_F(SimilarNameDemo, NameListGetsWordsThenItsOwnRecords)
 
     // "PHUROSIX" misspells the FUROSIX names: the PH/F substitution finds
     // them, and the list's own range follows the words.
-    VybRec rec;
-    rec.Prefix = "PHUROSIX";
-    rec.Whisper = true;
-    rec.Options = 0x80;
+    TypedRange range;
+    range.prefix = "PHUROSIX";
+    range.similar = true;
+    range.strict = true;
     std::string record;
-    FindRecord(table, rec.Prefix, record);
-    rec.RangeFirst = table.Position();
-    rec.RangeLast = table.Position() + 1;
-    BitsInitAll(rec.Hits, table.LeafCount());
-    rec.Count = 2;
+    FindRecord(table, range.prefix, record);
+    range.rangeFirst = table.Position();
+    range.rangeLast = table.Position() + 1;
+    TBits hits;
+    BitsInitAll(hits, table.LeafCount());
+    range.hits = &hits;
+    range.count = 2;
     DbStatus = 0;
-    int32_t position = -1;
-    SimilarNameSearch(words, rec, position, table);
-    ASSERT_EQ(rec.WorkFlag, 1);
-    ASSERT_GE(rec.RecArr.size(), 3u);
-    const std::vector<std::string> offered = Offered(words, rec);
+    const std::vector<int32_t> found = SimilarNameSearch(words, range, table);
+    ASSERT_GE(found.size(), 3u);
+    const std::vector<std::string> offered = Offered(words, found);
     ASSERT_FALSE(offered.empty());
     for (const std::string& w : offered)
         EXPECT_EQ(w.substr(0, 8), "~FUROSIX") << w;
     // The two range positions follow as record numbers.
-    const size_t n = rec.RecArr.size();
+    const size_t n = found.size();
     for (size_t i = n - 2; i < n; ++i) {
-        EXPECT_FALSE(IsWordEntry(rec.RecArr[i]));
+        EXPECT_FALSE(IsWordEntry(found[i]));
         int32_t recNo = 0;
-        IndexEntryRecNo(table.sez, recNo, rec.RangeFirst + static_cast<int32_t>(i - (n - 2)));
-        EXPECT_EQ(rec.RecArr[i], recNo);
+        IndexEntryRecNo(table.sez, recNo, range.rangeFirst + static_cast<int32_t>(i - (n - 2)));
+        EXPECT_EQ(found[i], recNo);
     }
 }
 
@@ -272,19 +261,14 @@ TEST_F(SimilarNameDemo, AtcNamesAreFoundAsInnerWords)
     ASSERT_EQ(DbStatus, 0);
 
     // "BLOKATORY" stands inside "BETA BLOKATORY" and its kin.
-    VybRec rec;
-    rec.Prefix = "BLOKATORY";
-    rec.Count = 0;
-    rec.RangeFirst = 0;
-    rec.RangeLast = -1;
+    TypedRange range;
+    range.prefix = "BLOKATORY";
     DbStatus = -20001;
-    int32_t position = -1;
-    SimilarAtcSearch(words, rec, position, table);
+    const std::vector<int32_t> found = SimilarAtcSearch(words, range, table);
     EXPECT_EQ(DbStatus, -20001); // the caller's status is kept
-    ASSERT_EQ(rec.WorkFlag, 1);
-    ASSERT_FALSE(rec.RecArr.empty());
+    ASSERT_FALSE(found.empty());
     std::string record;
-    for (int32_t e : rec.RecArr) {
+    for (int32_t e : found) {
         ASSERT_FALSE(IsWordEntry(e));
         ReadRecord(table.dat, e, record);
         ASSERT_EQ(DbStatus, 0);
@@ -293,13 +277,11 @@ TEST_F(SimilarNameDemo, AtcNamesAreFoundAsInnerWords)
     }
 
     // A misspelling: "ANTITHROMBOTIKA" through TH to T.
-    VybRec typo;
-    typo.Prefix = "ANTITHROMB";
-    typo.Whisper = true;
-    typo.RangeFirst = 0;
-    typo.RangeLast = -1;
-    SimilarAtcSearch(words, typo, position, table);
-    EXPECT_EQ(Offered(words, typo), (std::vector<std::string>{"~ANTITROMBOTIKA"}));
+    TypedRange typo;
+    typo.prefix = "ANTITHROMB";
+    typo.similar = true;
+    EXPECT_EQ(Offered(words, SimilarAtcSearch(words, typo, table)),
+              (std::vector<std::string>{"~ANTITROMBOTIKA"}));
 }
 
 } // namespace

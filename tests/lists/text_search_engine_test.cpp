@@ -10,7 +10,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/packed_text.h"
 #include "datastore/table_layouts.h"
-#include "lists/text_search_engine.h"
+#include "lists/search/text_search_engine.h"
 #include "platform/coding.h"
 #include "platform/fs.h"
 #include "writers/dat_writer.h"

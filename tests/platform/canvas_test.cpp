@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/canvas.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/canvas.h"
+#include "platform/gui/recording_canvas.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

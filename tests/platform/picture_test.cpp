@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/picture.h"
+#include "platform/gui/picture.h"
 #include "writers/jpeg_writer.h"
 
 #include <QBuffer>

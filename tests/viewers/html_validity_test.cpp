@@ -10,7 +10,7 @@
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
-#include "lists/list_text_helpers.h"
+#include "lists/drugs/list_text_helpers.h"
 #include "tests/viewers/html_check.h"
 #include "tests/viewers/html_random_pages.h"
 #include "viewers/viewer_page.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "datastore/drug_helpers.h"
-#include "lists/list_text_helpers.h"
+#include "lists/drugs/list_text_helpers.h"
 #include "record_text_fixture.h"
 #include "viewers/record_text.h"
 

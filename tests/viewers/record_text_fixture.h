@@ -16,7 +16,7 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/text_table.h"
-#include "lists/list_text_helpers.h"
+#include "lists/drugs/list_text_helpers.h"
 #include "platform/fs.h"
 #include "writers/dat_writer.h"
 #include "writers/sez_writer.h"

@@ -40,10 +40,10 @@
 #include "frame/commands/kind_code.h"
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
-#include "lists/atc_list.h"
-#include "lists/grid.h"
-#include "lists/list_window.h"
-#include "lists/nul_edit.h"
+#include "lists/codes/atc_list.h"
+#include "lists/toolkit/grid.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/nul_edit.h"
 #include "platform/fs.h"
 
 namespace {

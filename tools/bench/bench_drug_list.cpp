@@ -46,11 +46,11 @@
 #include "frame/config/config_file.h"
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
-#include "lists/drug_lists.h"
-#include "lists/grid.h"
-#include "lists/list_window.h"
-#include "lists/nul_edit.h"
-#include "lists/similar_search.h"
+#include "lists/drugs/drug_lists.h"
+#include "lists/search/similar_search.h"
+#include "lists/toolkit/grid.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/nul_edit.h"
 #include "platform/fs.h"
 
 namespace {

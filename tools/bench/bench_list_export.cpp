@@ -32,7 +32,7 @@
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
-#include "lists/grid.h"
+#include "lists/toolkit/grid.h"
 #include "platform/fs.h"
 
 namespace {

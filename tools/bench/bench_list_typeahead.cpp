@@ -27,8 +27,8 @@
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
-#include "lists/grid.h"
-#include "lists/nul_edit.h"
+#include "lists/toolkit/grid.h"
+#include "lists/toolkit/nul_edit.h"
 #include "platform/fs.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
 #include "datastore/zlp_table.h"
-#include "frame/shared_helpers.h"
+#include "frame/start/shared_helpers.h"
 #include "platform/fs.h"
 #include "platform/shared_text.h"
 

@@ -27,11 +27,11 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/commands/menus.h"
-#include "frame/commands/request.h"
 #include "frame/commands/toolbar.h"
 #include "frame/entry_points.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/main_form.h"
+#include "frame/windows/request.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "frame/pages/page_host.h"
 #include "frame/pages/vector_icons.h"
 #include "page_demo_page.h"
-#include "platform/picture.h"
-#include "platform/recording_canvas.h"
+#include "platform/gui/picture.h"
+#include "platform/gui/recording_canvas.h"
 #include "writers/icon_source.h"
 #include "writers/jpeg_writer.h"
 

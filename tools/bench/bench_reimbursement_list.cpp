@@ -33,10 +33,10 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "list_demo_list.h"
-#include "lists/grid.h"
-#include "lists/list_window.h"
-#include "lists/nul_edit.h"
-#include "lists/reimbursement_lists.h"
+#include "lists/codes/reimbursement_lists.h"
+#include "lists/toolkit/grid.h"
+#include "lists/toolkit/list_window.h"
+#include "lists/toolkit/nul_edit.h"
 #include "platform/fs.h"
 
 namespace {

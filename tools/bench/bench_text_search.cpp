@@ -25,7 +25,7 @@
 #include "datastore/huff_table_decoder.h"
 #include "datastore/kamenici.h"
 #include "datastore/packed_text.h"
-#include "lists/text_search_engine.h"
+#include "lists/search/text_search_engine.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
 #include "zlib_peer.h"

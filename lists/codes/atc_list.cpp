@@ -1,0 +1,552 @@
+#include "lists/codes/atc_list.h"
+
+#include <QIcon>
+#include <QVariant>
+#include <QWidget>
+
+#include <algorithm>
+#include <memory>
+
+#include "datastore/db_table.h"
+#include "datastore/drug_helpers.h"
+#include "datastore/sign_sets.h"
+#include "datastore/text_table.h"
+#include "datastore/user_files.h"
+#include "frame/commands/kind_code.h"
+#include "frame/commands/product_commands.h"
+#include "frame/config/config_file.h"
+#include "frame/message_box.h"
+#include "frame/windows/data_form.h"
+#include "lists/codes/code_lists.h"
+#include "lists/drugs/drug_lists.h"
+#include "lists/search/similar_search.h"
+#include "lists/toolkit/column_language.h"
+#include "lists/toolkit/list_window.h"
+#include "platform/ascii.h"
+
+namespace {
+
+constexpr TableNames kCzechAtc{"atc", "atckod", "atcnaz"};
+constexpr TableNames kEnglishAtc{"atca", "atckoda", "atcnaza"};
+
+// Button E's command (its help context).
+constexpr uint16_t kButtonE = 385;
+
+// A name order asks for similar names below this many rows.
+constexpr int32_t kRareNameRows = 40;
+
+// Hits was built for bit 0 of ButtonState (bit 0) on the name index (bit 1);
+// bit 2 marks a build.
+constexpr int16_t kHitsBuilt = 4;
+constexpr int16_t kHitsOnNames = 2;
+
+std::string UiText(std::string_view section, std::string_view key)
+{
+    return LookupText(UiTexts, section, key);
+}
+
+bool IsNameOrder(char letter)
+{
+    return letter == 'N' || letter == 'n';
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
+}
+
+// The row text's code (characters 2-8) without trailing blanks.
+std::string CodeOfRowText(std::string_view text)
+{
+    return std::string(TrimBlanks(text.size() > 1 ? text.substr(1, kAtcCode.length) : std::string_view()));
+}
+
+// Loads the signs of "atc.sgn" for the table's records; 0 when they are there.
+int LoadAtcSigns(const TDbTable& table)
+{
+    TSignSetArray& sets = SignSets();
+    if (sets.Find("atc", "noEmpty") < 0)
+        return SignSetStatus::NoGroup;
+    return LoadSignSets(sets, DataDir(), "atc", table.dat.count - 1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- the filter
+
+bool BuildAtcFilter(TBits& hits, uint16_t buttonState, TDbTable& table)
+{
+    const int32_t records = table.dat.count - 1;
+    BitsInitAll(hits, records);
+    if ((buttonState & 1) == 0)
+        return true;
+    if (LoadAtcSigns(table) != 0)
+        return false;
+    const TSignSetArray& sets = SignSets();
+    const TSignSet set = sets.Copy(static_cast<size_t>(sets.Find("atc", "noEmpty")));
+    BitsRestrictToTable(hits, set.bits, table);
+    return true;
+}
+
+// ------------------------------------------------------------------ the list
+
+AtcList::AtcList(std::function<void(VybRec&)> openGroup) : openGroup_(std::move(openGroup))
+{}
+
+bool AtcList::Open(char letter)
+{
+    const TableNames& names = CurrentNames(kCzechAtc, kEnglishAtc);
+    // The codes follow the table of the language in use.
+    if (codesTable_ != names.table && !LoadCodes())
+        return false;
+    DbStatus = 0;
+    OpenTable(AtcTable, TFileId(names.table),
+              TFileId(IsNameOrder(letter) ? names.nameIndex : names.codeIndex),
+              static_cast<uint16_t>(kAtcLayout.Length()));
+    return DbStatus == 0 && AtcTable.sez.IsOpen();
+}
+
+bool AtcList::LoadCodes()
+{
+    const TableNames& names = CurrentNames(kCzechAtc, kEnglishAtc);
+    TDbTable& t = AtcTable;
+    DbStatus = 0;
+    OpenTable(t, TFileId(names.table), TFileId(names.codeIndex), static_cast<uint16_t>(kAtcLayout.Length()));
+    if (DbStatus != 0 || !t.sez.IsOpen())
+        return false;
+    std::vector<std::string> codes;
+    const int32_t n = t.LeafCount();
+    codes.reserve(static_cast<size_t>(std::max(0, n)));
+    for (int32_t p = 0; p < n; ++p) {
+        ReadByOrder(t, p, record_);
+        if (DbStatus != 0)
+            return false;
+        codes.emplace_back(TrimBlanks(FieldBytes(record_, kAtcCode)));
+    }
+    codes_ = std::move(codes);
+    codesTable_ = names.table;
+    shownValid_ = false;
+    return true;
+}
+
+namespace {
+
+// `s` blank-padded or cut to n characters.
+std::string Fixed(std::string_view s, size_t n)
+{
+    std::string out(s.substr(0, std::min(s.size(), n)));
+    out.resize(n, ' ');
+    return out;
+}
+
+// Row text length: status, code 8, Act, name 152, Rez, the tree marker and
+// the tree column.
+constexpr size_t kRowLength = 1 + 8 + 1 + 152 + 1 + 1 + 4;
+
+} // namespace
+
+std::string AtcList::RowText(std::string_view record, const std::vector<uint16_t>* filter,
+                             int32_t codePosition) const
+{
+    std::string text(1, '\0');
+    text.reserve(kRowLength);
+    text += Fixed(FieldBytes(record, kAtcCode), 8);
+    text += FieldByte(record, kAtcActive) != ' ' ? '*' : ' ';
+    text += Fixed(FieldBytes(record, kAtcName), kAtcName.length);
+    text += Fixed(FieldBytes(record, kAtcNameRest), kAtcNameRest.length);
+    text += FieldByte(record, kAtcRez);
+    text += '\xFF';
+    text += filter != nullptr ? TreeColumn(codes_, *filter, codePosition) : std::string(4, ' ');
+    return text;
+}
+
+std::string AtcList::WordRowText(std::string_view wordFile, int32_t entry)
+{
+    std::string text = "%" + Fixed(UiText("VybPom", "sMys"), 7) + "  ";
+    const size_t at = static_cast<size_t>(WordEntryPosition(entry));
+    if (at >= 1 && at <= wordFile.size())
+        text += Fixed(wordFile.substr(at - 1, 99), 99);
+    // The line feed (or the file's end) closes the word: the flag character
+    // before it is shown as "?".
+    for (size_t i = 7; i < text.size(); ++i) {
+        if (static_cast<uint8_t>(text[i]) < 32) {
+            text[i - 1] = '?';
+            std::fill(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), ' ');
+            break;
+        }
+    }
+    text.resize(kRowLength, ' ');
+    return text;
+}
+
+std::string AtcList::WordOfRow(std::string_view rowText)
+{
+    std::string word(rowText.size() > 10 ? rowText.substr(10, 29) : std::string_view());
+    while (!word.empty() && static_cast<uint8_t>(word.back()) < 33)
+        word.pop_back();
+    if (!word.empty() && word.back() == '?')
+        word.pop_back();
+    if (!word.empty() && word.back() == ' ')
+        word.pop_back();
+    return word;
+}
+
+bool AtcList::EnsureHits(VybRec& rec)
+{
+    const auto key = static_cast<int16_t>(kHitsBuilt | (rec.ButtonState & 1) |
+                                          (IsNameOrder(rec.Letter) ? kHitsOnNames : 0));
+    if (!rec.Hits.empty() && rec.Work1 == key)
+        return true;
+    if (!BuildAtcFilter(rec.Hits, rec.ButtonState, AtcTable))
+        return false;
+    rec.Work1 = key;
+    shownValid_ = false;
+    Recount(rec);
+    return true;
+}
+
+const TBits& AtcList::Shown(const VybRec& rec)
+{
+    if (rec.Letter != 'c')
+        return rec.Hits;
+    if (!shownValid_) {
+        shown_ = rec.Hits;
+        for (size_t i = 0; i < shown_.size(); ++i) {
+            const size_t word = i / 2;
+            const uint16_t w = word < rec.Filter.size() ? rec.Filter[word] : 0;
+            shown_[i] &= static_cast<uint8_t>(i % 2 == 0 ? w & 0xFF : w >> 8);
+        }
+        shownValid_ = true;
+    }
+    return shown_;
+}
+
+void AtcList::Recount(VybRec& rec)
+{
+    rec.Count = static_cast<int32_t>(BitsCount(Shown(rec), rec.RangeFirst, rec.RangeLast));
+}
+
+void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
+{
+    row.Pos = -1;
+    const bool tree = rec.Letter == 'c';
+    if (tree && rec.Filter.empty())
+        return;
+    if (!Open(rec.Letter) || !EnsureHits(rec))
+        return;
+    TDbTable& t = AtcTable;
+    if (tree && rec.Filter.size() != codes_.size() / 16 + 1) {
+        // Another language's table of another size: start its tree afresh.
+        rec.Filter = TopLevelFilter(codes_);
+        shownValid_ = false;
+    }
+    const int32_t last = t.LeafCount() - 1;
+    int32_t p = -1;
+    int step = 1;
+    if (rec.FetchMode == FetchModeCode::Seek) {
+        rec.WorkFlag = 0;
+        rec.RecArr.clear();
+        FindRecord(t, rec.Prefix, record_);
+        if (DbStatus > 0 || DbStatus == DbCode::OutOfRange || DbStatus == DbCode::BadKeyChar) {
+            rec.Count = 0;
+            return;
+        }
+        DbStatus = 0;
+        const int32_t found = t.Position();
+        InitFetchRange(rec, t);
+        if (DbStatus > 0)
+            return;
+        DbStatus = 0;
+        seeded_ = true;
+        Recount(rec);
+        if (IsNameOrder(rec.Letter) && rec.Count < kRareNameRows) {
+            const TypedRange range{rec.Prefix,     rec.Whisper,   rec.ButtonState, rec.Count, rec.Strict(),
+                                   rec.RangeFirst, rec.RangeLast, rec.TopPos,      &rec.Hits};
+            std::vector<int32_t> similar = SimilarAtcSearch(CachedWordFile("atcnaz.slw"), range, t);
+            if (!similar.empty()) {
+                rec.RecArr = std::move(similar);
+                rec.Count = static_cast<int32_t>(rec.RecArr.size());
+                rec.WorkFlag = 1;
+                rec.FoundPos = 0;
+                rec.TopPos = 0;
+                DeliverRecArr(rec, row, text, 0, 1);
+                return;
+            }
+        }
+        if (rec.Strict()) {
+            rec.FoundPos = found;
+            rec.TopPos = 0;
+        } else {
+            // The thumb counts the rows shown above the found one.
+            rec.FoundPos = 0;
+            rec.TopPos = static_cast<int32_t>(BitsCount(Shown(rec), 0, found - 1));
+        }
+        p = found;
+    } else if (rec.WorkFlag != 0) {
+        if (FetchWalkStart(rec, 0, static_cast<int32_t>(rec.RecArr.size()) - 1, rec.FoundPos + rec.TopPos, p,
+                           step))
+            DeliverRecArr(rec, row, text, p, step);
+        return;
+    } else {
+        if (!seeded_) {
+            rec.RangeFirst = 0;
+            rec.RangeLast = last;
+            seeded_ = true;
+        }
+        const bool thumb = rec.FetchMode == FetchModeCode::AtTopPos && rec.TopPos > 0;
+        const int32_t atTop =
+            thumb ? static_cast<int32_t>(BitsNth(Shown(rec), rec.FoundPos, rec.TopPos)) : rec.FoundPos;
+        if (!FetchWalkStart(rec, rec.RangeFirst, rec.RangeLast, atTop, p, step))
+            return;
+        if (rec.FetchMode == FetchModeCode::First)
+            rec.TopPos = 0;
+    }
+    const int32_t lo = std::max(0, rec.RangeFirst);
+    const int32_t hi = std::min(last, rec.RangeLast);
+    const TBits& shown = Shown(rec);
+    for (; p >= lo && p <= hi; p += step) {
+        if (!BitTest(shown, p))
+            continue;
+        ReadByOrder(t, p, record_);
+        if (DbStatus != 0)
+            return;
+        row.Pos = p;
+        row.Aux = t.recNo;
+        row.Offer1 = t.recNo;
+        row.Offer2 = 0;
+        text = RowText(record_, tree ? &rec.Filter : nullptr, p);
+        return;
+    }
+}
+
+void AtcList::DeliverRecArr(VybRec& rec, TVybRow& row, std::string& text, int32_t p, int step)
+{
+    const auto n = static_cast<int32_t>(rec.RecArr.size());
+    for (; p >= 0 && p < n; p += step) {
+        const int32_t entry = rec.RecArr[static_cast<size_t>(p)];
+        if (IsWordEntry(entry)) {
+            row.Pos = p;
+            row.Aux = 0;
+            row.Offer1 = entry;
+            row.Offer2 = 0;
+            text = WordRowText(CachedWordFile("atcnaz.slw"), entry);
+            return;
+        }
+        ReadRecord(AtcTable.dat, entry, record_);
+        if (DbStatus != 0)
+            return;
+        row.Pos = p;
+        row.Aux = entry;
+        row.Offer1 = entry;
+        row.Offer2 = 0;
+        text = RowText(record_, nullptr, -1);
+        return;
+    }
+}
+
+int32_t AtcList::CurrentCodePosition(const VybRec& rec) const
+{
+    if (rec.CurRow < 1 || rec.CurRow > rec.RowCount)
+        return -1;
+    const TVybRow& row = rec.Rows[rec.CurRow];
+    if (row.Pos < 0 || IsWordEntry(row.Offer1))
+        return -1;
+    return AtcCodePosition(codes_, CodeOfRowText(row.Text));
+}
+
+void AtcList::TreeKeyOnCurrentRow(VybRec& rec, char key)
+{
+    if (!ApplyTreeKey(codes_, rec.Filter, CurrentCodePosition(rec), key, rec.Prefix))
+        return;
+    shownValid_ = false;
+    if (key == '+' || key == '-') {
+        rec.Command = ActionCode::RefillInPlace;
+        Recount(rec);
+    }
+}
+
+// A code typed in the tree shows its entry: the levels leading to it and its
+// own next level.
+void AtcList::RevealTyped(VybRec& rec)
+{
+    if (rec.Prefix.empty())
+        return;
+    const auto it = std::lower_bound(codes_.begin(), codes_.end(), rec.Prefix);
+    if (it == codes_.end() || !StartsWith(*it, rec.Prefix))
+        return;
+    RevealEntry(codes_, rec.Filter, static_cast<int32_t>(it - codes_.begin()));
+    shownValid_ = false;
+}
+
+void AtcList::PrefixChanged(VybRec& rec)
+{
+    char key = 0;
+    bool keyTyped = false;
+    if (rec.Letter == 'c' && !rec.Prefix.empty()) {
+        const char last = rec.Prefix.back();
+        if (!((last >= '0' && last <= '9') || (last >= 'A' && last <= 'Z'))) {
+            key = TreeKeyOfTyped(last);
+            keyTyped = true;
+            rec.Prefix.pop_back();
+        }
+    }
+    rec.Letter = AtcOrderLetter(rec.Prefix, rec.Letter);
+    if (rec.Letter != 'c')
+        return;
+    if (key != 0)
+        TreeKeyOnCurrentRow(rec, key);
+    else if (!keyTyped)
+        RevealTyped(rec);
+}
+
+void AtcList::Action(VybRec& rec)
+{
+    switch (rec.Command) {
+    case ActionCode::Tab:
+        if (rec.Prefix.size() <= 1) {
+            switch (rec.Letter) {
+            case 'C': rec.Letter = 'N'; break;
+            case 'N': rec.Letter = 'C'; break;
+            case 'c': rec.Letter = 'n'; break;
+            case 'n': rec.Letter = 'c'; break;
+            default: break;
+            }
+            rec.Command = ActionCode::PrefixChanged;
+        }
+        break;
+    case ActionCode::Enter:
+    case ActionCode::RowClicked: {
+        if (rec.CurRow < 1 || rec.CurRow > rec.RowCount || rec.Rows[rec.CurRow].Pos < 0)
+            break;
+        const TVybRow& row = rec.Rows[rec.CurRow];
+        if ((static_cast<uint32_t>(row.Offer1) & kSimilarWordEntry) != 0) {
+            rec.Prefix = WordOfRow(row.Text);
+            rec.Command = ActionCode::PrefixChanged;
+        } else if (!IsWordEntry(row.Offer1)) {
+            if (openGroup_)
+                openGroup_(rec);
+            rec.Command = 0;
+        }
+        break;
+    }
+    case kButtonE:
+        rec.ButtonState ^= 1;
+        rec.Command = IsNameOrder(rec.Letter) ? ActionCode::PrefixChanged : ActionCode::RefillInPlace;
+        break;
+    case ActionCode::PrefixChanged: PrefixChanged(rec); break;
+    case ActionCode::Left:
+    case ActionCode::Right:
+        if (rec.Letter == 'c') {
+            TreeKeyOnCurrentRow(rec, rec.Command == ActionCode::Left ? '<' : '>');
+            rec.Command = ActionCode::PrefixChanged;
+        }
+        break;
+    case '+':
+    case '-':
+        // A click on a tree symbol.
+        if (rec.Letter == 'c')
+            TreeKeyOnCurrentRow(rec, static_cast<char>(rec.Command));
+        else
+            rec.Command = 0;
+        break;
+    case ActionCode::TreeToggled:
+        if (rec.Letter == 'c')
+            RevealTyped(rec);
+        shownValid_ = false;
+        break;
+    default: break;
+    }
+}
+
+void AtcList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out,
+                   std::string_view key) const
+{
+    switch (kind) {
+    case InfoKind::CellHint:
+        if ((static_cast<uint32_t>(row.Offer1) & kSimilarWordEntry) != 0)
+            out = UiText("VybPom", "hMys") + WordOfRow(row.Text);
+        else if ((static_cast<uint32_t>(row.Offer1) & kHiddenWordEntry) != 0)
+            out = UiText("VybPom", "hFlt");
+        else if (sub == 1)
+            out = UiText("VybPom", TrimBlanks(key).empty() ? "va1_" : "va1");
+        else
+            out = key;
+        break;
+    case InfoKind::HeadingHint: out = UiText("VybPom", "va" + std::to_string(sub)); break;
+    case InfoKind::Control:
+        if (key == "E") {
+            const char state = (row.Pos & 1) != 0 ? '1' : '0';
+            if (sub == 0)
+                out = UiText("Cudl", "exdt") + "\r" + UiText("Cudl", std::string("exdt") + state);
+            else if (sub == 1)
+                out = UiText("Cudl", std::string("exd") + state);
+            else if (sub == 2)
+                out = (row.Pos & 1) != 0 ? "d" : "";
+        } else {
+            out = SharedButtonInfo(sub, row, key);
+        }
+        break;
+    default: break;
+    }
+}
+
+// ------------------------------------------------------------------ openers
+
+TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec)
+{
+    TDataForm* found = nullptr;
+    int32_t value = 0;
+    if (FindDataWindow(spec.code, 0, value, found) == 0) {
+        if (found != nullptr)
+            found->Widget()->raise();
+        return nullptr;
+    }
+    auto list = std::make_shared<AtcList>(spec.openGroup);
+    if (!list->Open('C')) {
+        ShowError(UiText("Chyby", "NoData"));
+        return nullptr;
+    }
+    if (LoadAtcSigns(AtcTable) != 0) {
+        ShowError(UiText("Chyby", "ErrSgn"));
+        return nullptr;
+    }
+    CachedWordFile("atcnaz.slw");
+    const std::string geometry =
+        CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(kAtcLayout), spec.columnNames);
+    auto* w = new TVyb;
+    w->Kind = spec.code;
+    w->setProperty("helpKeyword", QString::fromLatin1(spec.helpKeyword));
+    w->setWindowIcon(QIcon(IkonaImage("IATC")));
+    w->LinkKinds = {0, 2, 0};
+    VybRec& rec = w->Rec;
+    rec.Letter = 'C';
+    rec.ButtonState = Config().Read([](const ConfigValues& v) { return static_cast<uint16_t>(v.AtcFilter); });
+    rec.ButtonStateM = 0;
+    rec.Options = 0x80;
+    if (!spec.prefix.empty()) {
+        rec.Options = 0;
+        rec.Prefix = spec.prefix;
+    }
+    rec.Count = static_cast<int32_t>(list->Codes().size());
+    rec.Filter = TopLevelFilter(list->Codes());
+    rec.SearchWords = spec.searchWords;
+    const std::string header = std::string(1, '\0') + UiText("VybPom", "ha") + "\xFF----";
+    const std::string options = std::string{static_cast<char>(64), 'A'} + spec.buttons;
+    w->OpenList(
+        UiText("VybPom", "na"), geometry, spec.columnOrder, options, header,
+        [list](VybRec& r) { list->Action(r); },
+        [list](VybRec& r, TVybRow& row, std::string& text) { list->Fetch(r, row, text); },
+        [list](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
+            list->Info(kind, sub, row, out, key);
+        });
+    return w;
+}
+
+void OpenAtcList(uint16_t code, std::string_view prefix)
+{
+    AtcListWindowSpec spec;
+    spec.code = code;
+    spec.prefix = std::string(prefix);
+    spec.openGroup = [](VybRec&) { OpenDrugSubList(KindOf("DAT"), 2); };
+    OpenAtcListWindow(spec);
+}

@@ -1,0 +1,115 @@
+#pragma once
+// The code lists the drug lists are chosen from: indication groups,
+// countries and registration holders.  The three lists differ only in the
+// data of one CodeListSpec (table, fields, columns, texts, the drug list
+// Enter opens); one CodeList serves the callbacks of each window.
+//
+// Tables follow the language of the moment: every opening and every fetch
+// picks the English edition's table when the configuration's LanguageIndex
+// is 1.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "datastore/db_table.h"
+#include "datastore/table_layouts.h"
+#include "lists/toolkit/vyb_types.h"
+
+class TVyb;
+
+// A table and its two indexes in one language.
+struct TableNames {
+    const char* table;
+    const char* codeIndex;
+    const char* nameIndex;
+};
+
+// Whether the lists read the English edition's tables (LanguageIndex 1).
+bool EnglishTables();
+// The names of the current language.
+const TableNames& CurrentNames(const TableNames& czech, const TableNames& english);
+
+// Info kind 3 of a list that has only the shared buttons: their hints and
+// captions, and the typing hint; nothing for a blank letter.
+std::string SharedButtonInfo(uint8_t sub, const TVybRow& row, std::string_view key);
+
+// Where a fetch mode other than the seek starts a walk over the positions
+// first..last (`atTopPos` for the thumb, mode 7) and its step (+1, or -1 for
+// the modes that fill backwards); false for a mode without a walk.
+bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTopPos, int32_t& pos,
+                    int& step);
+
+// When typed text turns a code list to name order.
+enum class NameOrderRule : uint8_t {
+    FirstNotDigit, // the first character is not a digit
+    LongerThan3,   // more than three characters
+};
+
+struct CodeListSpec {
+    const char* handlerName; // the dispatcher's name of the opener
+    TableNames czech;
+    TableNames english;
+    const TableLayout* layout;
+    // The row text after the status character: each key field and a blank,
+    // then the name.  A key field of length 0 is absent.
+    FieldPos key1;
+    FieldPos key2;
+    FieldPos name;
+    FieldPos hideFlag; // a record whose flag is not blank is not listed (length 0: none)
+    const char* rowLayout;
+    const char* columnNames;
+    const char* columnOrder;
+    uint8_t maxTyped;
+    const char* buttons;
+    const char* captionKey; // section VybPom
+    const char* headerKey;
+    const char* headingHintKey; // + the column number
+    const char* icon;
+    uint8_t offeredLink;
+    int32_t count;        // preset until the first seek
+    const char* drugList; // the letters of the restricted drug list Enter opens
+    uint8_t drugLink;
+    NameOrderRule nameOrder;
+    // Tab switches the order while at most this many characters are typed.
+    size_t tabWhileTyped;
+};
+
+extern const CodeListSpec kIndicationGroupList;
+extern const CodeListSpec kCountryList;
+extern const CodeListSpec kHolderList;
+
+// The state and callbacks of one code-list window.
+class CodeList {
+public:
+    explicit CodeList(const CodeListSpec& spec) : spec_(spec) {}
+
+    // Opens the table of the current language with the index of `letter`
+    // ("C" code, else name); false on a data-store failure.
+    bool Open(char letter);
+
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text);
+    void Command(VybRec& rec);
+    void Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) const;
+
+    // The list letter typed text asks for.
+    char LetterFor(std::string_view typed) const;
+    // The row text of a record (status character first).
+    std::string RowText(std::string_view record) const;
+
+    const CodeListSpec& Spec() const { return spec_; }
+
+private:
+    const CodeListSpec& spec_;
+    std::string record_;
+};
+
+// Opens (or raises) a code list; nothing but "Chyby.NoData" when its table
+// cannot be read.  Returns the window, nullptr when none was made.
+TVyb* OpenCodeList(const CodeListSpec& spec, uint16_t code);
+void OpenIndicationGroupList(uint16_t code);
+void OpenCountryList(uint16_t code);
+void OpenHolderList(uint16_t code);
+
+// Registers the openers of the ATC and code lists with the dispatcher.
+void RegisterCodeListCommands();

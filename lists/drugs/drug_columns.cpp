@@ -1,0 +1,206 @@
+// The column sets of the drug lists and the texts of the user's sign list,
+// which every drug-based list shares.
+
+#include <array>
+#include <cstring>
+
+#include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
+#include "datastore/text_table.h"
+#include "datastore/user_files.h"
+#include "frame/config/config_file.h"
+#include "lists/drugs/drug_lists.h"
+#include "lists/toolkit/column_language.h"
+#include "platform/ascii.h"
+#include "platform/coding.h"
+
+namespace {
+
+struct WidthEntry {
+    const char* code;
+    int length;
+};
+
+// The codes the drug rows may show and their lengths in the row text.
+constexpr std::array<WidthEntry, 52> kDrugWidths{{
+    {"KOD", 7}, {"NAZ", 70}, {"LFO", 27}, {"SIT", 6}, {"BAT", 6}, {"SIL", 24}, {"BAL", 22}, {"CES", 15},
+    {"OBA", 6}, {"DRZ", 3},  {"ZED", 3},  {"SR", 1},  {"INS", 2}, {"ATC", 7},  {"RC", 11},  {"SD", 5},
+    {"TR", 1},  {"EX", 4},   {"ZAV", 1},  {"VP", 2},  {"DDM", 4}, {"DDJ", 2},  {"DDB", 8},  {"DP", 3},
+    {"NV", 2},  {"OB", 1},   {"BRA", 1},  {"PDO", 4}, {"PNE", 1}, {"UH", 1},   {"OME", 1},  {"VPO", 4},
+    {"ZAS", 1}, {"OZN", 3},  {"STR", 44}, {"TYP", 2}, {"PPC", 1}, {"PC", 9},   {"WEB", 1},  {"SLO", 1},
+    {"PEA", 1}, {"VYP", 1},  {"PUL", 1},  {"CC", 4},  {"LC", 4},  {"AC", 4},   {"SC", 4},   {"LSD", 2},
+    {"SSD", 2}, {"CCD", 2},  {"LCD", 2},  {"SCD", 2},
+}};
+
+// The user's list shipped with the data; it has a name of its own.
+constexpr std::string_view kShippedList = "VIDUD";
+
+std::string UiText(std::string_view section, std::string_view key)
+{
+    return LookupText(UiTexts, section, key);
+}
+
+std::string SignListName()
+{
+    const UserFileHooks hooks = CurrentUserFileHooks();
+    std::string name = hooks.signListName ? hooks.signListName() : std::string();
+    WinToKamS(name);
+    return name;
+}
+
+bool IsShippedList(const std::string& name)
+{
+    return AsciiUpper(name) == kShippedList;
+}
+
+// The list's name as the user reads it.
+std::string ShownListName(const std::string& name)
+{
+    return IsShippedList(name) ? UiText("PozList", "SZP") : name;
+}
+
+} // namespace
+
+const DrugColumnSet kCombinedDrugColumns{
+    false,
+    "KodNaz-42Dop=73-35Oba-04DrzZeDSR Ob InSATCRC =26TR =03Ex ZavDP NV VP =03DD =07DDB=09EAN=03BraUh "
+    "=03Cla=06",
+    "Kod,Naz,Dop,Oba,Drz,ZeD,SR,Ob,InS,ATC,RC,TR,Ex,Zav,DP,NV,VP,DD,DDB,EAN,Bra,Uh,Cla",
+    "Kod/18,Naz/42,Dop/24,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,EAN/18,Bra,"
+    "RC/60",
+    "Naz/42,Kod/18,Dop/24,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,EAN/18,Bra,"
+    "RC/60",
+    "RC/60,TR/3,Naz/42,Kod/18,Dop/24,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/"
+    "66,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,EAN/18,Bra",
+    "EAN,Naz/42,Kod/18,Dop/24,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,Bra,"
+    "RC/60",
+    "Kod/18,Naz/42,Dop/24,ATC,SR,Ob,Drz,ZeD,VP,Uh,Cla,Naz/66,TR/3,DP,NV,Zav,Dop,TR,Naz,InS,Ex,DD,DDB,RC/"
+    "40,EAN/18,Bra,"
+    "RC/60",
+};
+
+const DrugColumnSet kSplitDrugColumns{
+    true,
+    "KodNaz-42Sil-15LFo-15Bal-14Oba-04DrzZeDSR Ob InSATCRC =26TR =03Ex ZavDP NV VP =03DD "
+    "=07DDB=09EAN=03BraUh =03Cla="
+    "06",
+    "Kod,Naz,Sil,LFo,Bal,Oba,Drz,ZeD,SR,Ob,InS,ATC,RC,TR,Ex,Zav,DP,NV,VP,DD,DDB,EAN,Bra,Uh,Cla",
+    "Kod/18,Naz/42,Sil/33,LFo/27,Bal/21,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
+    "DDB,RC/40,EAN,Bra,RC/60",
+    "Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,SR,Ob,Drz,ZeD,VP,Uh,ATC,Cla,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
+    "DDB,RC/40,EAN,Bra,RC/60",
+    "RC/60,TR/3,Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/"
+    "66,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,"
+    "Ex,DD,DDB,EAN,Bra",
+    "EAN,Naz/42,Kod/18,Sil/33,LFo/27,Bal/21,Cla,SR,Ob,Drz,ZeD,VP,Uh,ATC,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,"
+    "Ex,DD,DDB,RC/40,Bra,RC/60",
+    "Kod/18,Naz/42,Sil/33,LFo/27,Bal/21,ATC,SR,Ob,Drz,ZeD,VP,Uh,Cla,Naz/66,TR/"
+    "3,DP,NV,Zav,Sil,TR,Naz,InS,LFo,Bal,Ex,DD,"
+    "DDB,RC/40,EAN,Bra,RC/60",
+};
+
+const DrugColumnSet& ActiveDrugColumns()
+{
+    return Config().Read([](const ConfigValues& v) { return v.longDrugColumns; }) ? kSplitDrugColumns
+                                                                                  : kCombinedDrugColumns;
+}
+
+const std::string& DrugColumnWidthTable()
+{
+    static const std::string table = [] {
+        std::string t(1, static_cast<char>(kDrugWidths.size()));
+        for (const WidthEntry& e : kDrugWidths) {
+            char b[2];
+            EncodeLE16(b, PackedFieldName(e.code));
+            t.append(b, 2);
+        }
+        // A text field's descriptor is its length - 1.
+        for (const WidthEntry& e : kDrugWidths)
+            t += static_cast<char>(e.length - 1);
+        return t;
+    }();
+    return table;
+}
+
+std::string_view DrugColumnOrder(const DrugColumnSet& set, char letter)
+{
+    switch (letter) {
+    case 'K': return set.orderK;
+    case 'N': return set.orderN;
+    case 'R':
+    case 'U': return set.orderR;
+    case 'E': return set.orderE;
+    default: return set.orderSub;
+    }
+}
+
+std::string DrugListGeometry(const DrugColumnSet& set, char letter)
+{
+    std::string layout(set.rowLayout);
+    if (letter == 'E') {
+        const size_t at = layout.find("EAN=03");
+        if (at != std::string::npos)
+            layout.replace(at, 6, "EAN=13");
+    }
+    layout += '.';
+    return CompileColumnLayout(layout, DrugColumnWidthTable(), set.names);
+}
+
+std::string DrugListOrder(const DrugColumnSet& set, char letter)
+{
+    return ColumnNamesToOrder(set.names, DrugColumnOrder(set, letter));
+}
+
+std::string DrugListHeader(const DrugColumnSet& set, char letter, std::string_view extra)
+{
+    std::string header(1, '\0');
+    header += UiText("VybLek", "hdr");
+    header += extra;
+    if (set.split) {
+        // Row character 79 (the NUL stands for the status character).
+        constexpr size_t kDetailsAt = 78;
+        const std::string split = UiText("VybLek", "hdr3");
+        for (size_t i = 0; i < split.size() && kDetailsAt + i < header.size(); ++i)
+            header[kDetailsAt + i] = split[i];
+    }
+    if (letter == 'E') {
+        constexpr size_t kEanAt = 235; // header character 236
+        header.insert(std::min(kEanAt, header.size()), 10, ' ');
+    }
+    return header;
+}
+
+std::string UserListHintLine(int64_t recordNumber)
+{
+    const auto list = SignListSnapshot();
+    if (!list || !list->active || !SignListHas(*list, recordNumber))
+        return {};
+    return "\r" + UiText("Cudl", "usr") + ShownListName(SignListName());
+}
+
+std::string UserListButtonText(uint8_t sub, uint16_t buttonState)
+{
+    const bool on = (buttonState & 0x200) != 0;
+    const auto list = SignListSnapshot();
+    const bool loaded = list && list->active;
+    switch (sub) {
+    case 0: {
+        if (!loaded)
+            return UiText("Cudl", "usrJak");
+        const std::string name = SignListName();
+        std::string hint = IsShippedList(name) ? UiText("Cudl", "usrSZP") : UiText("Cudl", "usrt") + name;
+        if (on)
+            hint += "\r" + UiText("Cudl", "usrtf");
+        return hint;
+    }
+    case 1: return UiText("Cudl", on ? "usr00" : "usr0");
+    case 2: return on ? "D" : "";
+    default: return {};
+    }
+}
