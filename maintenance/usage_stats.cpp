@@ -125,10 +125,26 @@ std::string UserItemValue()
     return "1";
 }
 
-bool ReplyIsSuccess(int code, const std::string& text)
+// The upload of a query: true when the server answered "0", "200" or "OK"
+// (an empty body answers with the result code).
+bool Uploaded(const std::string& url)
 {
+    int code = 0;
+    std::string text;
+    HttpGetText(url, code, text);
     const std::string reply = text.empty() ? std::to_string(code) : text;
     return reply == "0" || reply == "200" || reply == "OK";
+}
+
+// A count less what was sent of it, not below 0.
+uint32_t Less(uint32_t count, uint32_t sent)
+{
+    return count > sent ? count - sent : 0;
+}
+
+bool LockStores(FileLock& lock, const std::string& folder)
+{
+    return TakeLockFile(lock, folder + kStatisticsLockName, true, kStoreLockWaitMs) == 0;
 }
 
 bool WriteStore(const std::string& path, const std::string& bytes)
@@ -442,7 +458,7 @@ void updates::StatSaveCounters(const std::string& programFolder)
     if (folder.empty())
         return;
     FileLock lock;
-    if (TakeLockFile(lock, folder + kStatisticsLockName, true, kStoreLockWaitMs) != 0)
+    if (!LockStores(lock, folder))
         return;
     RunTables& t = Run();
     std::lock_guard runLock(t.mutex);
@@ -480,7 +496,7 @@ void updates::StatSaveProducts(const std::string& programFolder)
     if (folder.empty())
         return;
     FileLock lock;
-    if (TakeLockFile(lock, folder + kStatisticsLockName, true, kStoreLockWaitMs) != 0)
+    if (!LockStores(lock, folder))
         return;
     RunTables& t = Run();
     std::lock_guard runLock(t.mutex);
@@ -604,10 +620,7 @@ void updates::StatSend(const std::string& programFolder, const std::string& serv
     const CounterSent sent = MergeForSending(store, RunCounters());
     const std::vector<std::string> items = CounterItems(store, sent, folder);
 
-    int code = 0;
-    std::string reply;
-    HttpGetText(StatsUrl(serverLetter, "/stats/") + "?" + StatQueryOf(items), code, reply);
-    if (!ReplyIsSuccess(code, reply))
+    if (!Uploaded(StatsUrl(serverLetter, "/stats/") + "?" + StatQueryOf(items)))
         return;
 
     // Exactly what was sent leaves the run table and the store.
@@ -617,11 +630,11 @@ void updates::StatSend(const std::string& programFolder, const std::string& serv
         for (auto& [key, count] : t.counters) {
             const auto it = sent.parts.find(key);
             if (it != sent.parts.end())
-                count = static_cast<uint16_t>(count > it->second.second ? count - it->second.second : 0);
+                count = static_cast<uint16_t>(Less(count, it->second.second));
         }
     }
     FileLock lock;
-    if (TakeLockFile(lock, folder + kStatisticsLockName, true, kStoreLockWaitMs) != 0)
+    if (!LockStores(lock, folder))
         return;
     CounterStore now = LoadCounterStore(folder, version);
     CounterStore stamped;
@@ -630,7 +643,7 @@ void updates::StatSend(const std::string& programFolder, const std::string& serv
         auto [key, count] = now.pairs[i];
         const auto it = sent.parts.find(key);
         if (it != sent.parts.end())
-            count = static_cast<uint16_t>(count > it->second.first ? count - it->second.first : 0);
+            count = static_cast<uint16_t>(Less(count, it->second.first));
         if (count > 0)
             stamped.pairs.emplace_back(key, count);
     }
@@ -650,10 +663,7 @@ void updates::StatSendProducts(const std::string& programFolder, const std::stri
         "_BEG=" + BeginDate(store.fromFile, static_cast<uint16_t>(store.words[1] >> 16),
                             folder + kProductStoreName),
         "VAL=" + ProductValueText(sent.merged)};
-    int code = 0;
-    std::string reply;
-    HttpGetText(StatsUrl(serverLetter, "/stats/win/") + "?" + StatQueryOf(items), code, reply);
-    if (!ReplyIsSuccess(code, reply))
+    if (!Uploaded(StatsUrl(serverLetter, "/stats/win/") + "?" + StatQueryOf(items)))
         return;
 
     {
@@ -663,13 +673,11 @@ void updates::StatSendProducts(const std::string& programFolder, const std::stri
             const auto it = sent.parts.find(w & kCodeMask);
             if (it == sent.parts.end())
                 continue;
-            const uint32_t count = w >> 24;
-            const uint32_t left = count > it->second.second ? count - it->second.second : 0;
-            w = (w & kCodeMask) | left << 24;
+            w = (w & kCodeMask) | Less(w >> 24, it->second.second) << 24;
         }
     }
     FileLock lock;
-    if (TakeLockFile(lock, folder + kStatisticsLockName, true, kStoreLockWaitMs) != 0)
+    if (!LockStores(lock, folder))
         return;
     const ProductStore now = LoadProductStore(folder, version);
     ProductStore stamped;
@@ -679,7 +687,7 @@ void updates::StatSendProducts(const std::string& programFolder, const std::stri
         uint32_t count = now.words[i] >> 24;
         const auto it = sent.parts.find(code);
         if (it != sent.parts.end())
-            count = count > it->second.first ? count - it->second.first : 0;
+            count = Less(count, it->second.first);
         if (count > 0)
             stamped.words.push_back(code | count << 24);
     }
