@@ -120,13 +120,6 @@ thread_local TDbTable AtcTable;
 
 namespace {
 
-// The cached fields: an ISV record is "isv" (or "isva"), a country record
-// "zemv" (or the data set's own country table, of the same fields).
-constexpr FieldPos kIsvCode = kIsvLayout.Field("INS");
-constexpr FieldPos kIsvName = kIsvLayout.Field("NAZ");
-constexpr FieldPos kCountryCode = kZemvLayout.Field("ZEM");
-constexpr FieldPos kCountryName = kZemvLayout.Field("NAZ");
-
 struct CodeCaches {
     std::string currency;
     std::string viewerAbbrev1, viewerAbbrev2; // at most 100 characters
@@ -304,8 +297,8 @@ std::string LookupIsv(std::string_view code)
     if (BlankLed(code))
         return {};
     const auto snap = Snapshot();
-    if (const std::string* e = FindCached(snap->isv, code, kIsvCode.length))
-        return std::string(FieldBytes(*e, kIsvName));
+    if (const std::string* e = FindCached(snap->isv, code, kIndicationGroupCode.length))
+        return std::string(FieldBytes(*e, kIndicationGroupName));
     return NotFoundText(code, "ISV");
 }
 
@@ -323,7 +316,7 @@ std::string LookupAtc(std::string_view code, std::string_view context)
 {
     if (BlankLed(code))
         return {};
-    constexpr size_t kWidth = kAtcLayout.Field("ATC").length;
+    constexpr size_t kWidth = kAtcCode.length;
     std::string key(code.substr(0, std::min(code.size(), kWidth)));
     key.resize(kWidth, ' ');
     if (context.size() >= 2 && context[1] >= '0' && context[1] <= '9') {
@@ -344,8 +337,7 @@ std::string LookupAtc(std::string_view code, std::string_view context)
     FindRecord(AtcTable, key, rec);
     if (DbStatus != 0)
         return NotFoundText(code, "ATC");
-    constexpr FieldPos kName = kAtcLayout.Field("NAZ"), kMore = kAtcLayout.Field("NAR");
-    return std::string(FieldBytes(rec, kName)) + std::string(FieldBytes(rec, kMore));
+    return std::string(FieldBytes(rec, kAtcName)) + std::string(FieldBytes(rec, kAtcNameRest));
 }
 
 std::string LookupHolder(std::string_view code)
@@ -357,23 +349,12 @@ std::string LookupHolder(std::string_view code)
         key.resize(3, ' ');
     if (key.size() > 6)
         key.resize(6);
-    return LookupName(kDrzvLayout, "drzvkod", kDrzvLayout.Field("NAZ"), key, code, "DRZV");
+    return LookupName(kDrzvLayout, "drzvkod", kRegHolderName, key, code, "DRZV");
 }
 
 // ------------------------------------------------------- record helpers
 
 namespace {
-
-constexpr FieldPos kKlKod = kKlLayout.Field("KOD");
-constexpr FieldPos kKlNaz = kKlLayout.Field("NAZ");
-constexpr FieldPos kKlStrength = kKlLayout.Field("LFO");
-constexpr FieldPos kKlSupplement = kKlLayout.Field("SIL");
-constexpr FieldPos kKlDetail = kKlLayout.Field("BAL");
-constexpr FieldPos kKlState = kKlLayout.Field("SR");
-constexpr FieldPos kKlIns = kKlLayout.Field("INS");
-constexpr FieldPos kKlCategory = kKlLayout.Field("OB");
-constexpr FieldPos kKlReimbKind = kKlLayout.Field("UH");
-constexpr FieldPos kKlZas = kKlLayout.Field("ZAS");
 
 char At(std::string_view rec, const FieldPos& f)
 {
@@ -392,14 +373,14 @@ std::string Trimmed(std::string_view rec, const FieldPos& f)
 
 std::string FormatDrugLine(std::string_view rec)
 {
-    return std::string(FieldBytes(rec, kKlKod)) + " " + Trimmed(rec, kKlNaz) + " " +
-           Trimmed(rec, kKlSupplement) + " " + Trimmed(rec, kKlStrength) + " " + Trimmed(rec, kKlDetail);
+    return std::string(FieldBytes(rec, kDrugCode)) + " " + Trimmed(rec, kDrugName) + " " +
+           Trimmed(rec, kDrugStrength) + " " + Trimmed(rec, kDrugForm) + " " + Trimmed(rec, kDrugPackage);
 }
 
 std::string FormatDrugDetails(std::string_view rec, int width)
 {
     std::string out;
-    for (const FieldPos* f : {&kKlSupplement, &kKlStrength, &kKlDetail}) {
+    for (const FieldPos* f : {&kDrugStrength, &kDrugForm, &kDrugPackage}) {
         const std::string part = Trimmed(rec, *f);
         if (part.empty())
             continue;
@@ -426,11 +407,11 @@ bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags)
 
 bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags, const SignListState& list)
 {
-    const bool ins93 = FieldBytes(rec, kKlIns) == "93";
-    const bool code9 = At(rec, kKlKod) == '9';
-    const char state = At(rec, kKlState);
-    const char category = At(rec, kKlCategory);
-    const char kind = At(rec, kKlReimbKind);
+    const bool ins93 = FieldBytes(rec, kDrugIndicationGroup) == "93";
+    const bool code9 = At(rec, kDrugCode) == '9';
+    const char state = At(rec, kDrugState);
+    const char category = At(rec, kDrugCategory);
+    const char kind = At(rec, kDrugReimbursementKind);
     if ((flags & 0x008) && ins93)
         return true;
     if ((flags & 0x004) && !ins93)
@@ -447,26 +428,23 @@ bool RecordExcluded(std::string_view rec, int64_t record, uint16_t flags, const 
         return true;
     if ((flags & 0x080) && (state == '-' || state == 'N' || state == '\\'))
         return true;
-    if ((flags & 0x100) && At(rec, kKlZas) == ' ')
+    if ((flags & 0x100) && At(rec, kDrugOnePack) == ' ')
         return true;
     return (flags & 0x200) && list.active && !SignListHas(list, record);
 }
 
 std::string LookupCodeTexts(std::string_view code)
 {
-    constexpr FieldPos kKleKod = kKleLayout.Field("KOD");
-    constexpr FieldPos kKleEan = kKleLayout.Field("EAN");
-    constexpr FieldPos kKleKind = kKleLayout.Field("DRU");
     OpenTable(CodeTable, TFileId("kle"), TFileId("klekod"), kKleLayout.Length());
     if (DbStatus != 0)
         return {};
-    const std::string key(code.substr(0, std::min<size_t>(code.size(), kKleKod.length)));
+    const std::string key(code.substr(0, std::min<size_t>(code.size(), kEanDrug.length)));
     std::string rec, out;
     FindRecord(CodeTable, key, rec);
-    while (DbStatus == 0 && FieldBytes(rec, kKleKod) == key && out.size() < 242) {
-        if (static_cast<uint8_t>(At(rec, kKleKind)) > '6') {
+    while (DbStatus == 0 && FieldBytes(rec, kEanDrug) == key && out.size() < 242) {
+        if (static_cast<uint8_t>(At(rec, kEanKind)) > '6') {
             out += ' ';
-            out += FieldBytes(rec, kKleEan);
+            out += FieldBytes(rec, kEanCode);
         }
         const int32_t next = CodeTable.Position() + 1;
         if (next >= CodeTable.LeafCount())
@@ -480,7 +458,7 @@ std::string LookupGoodsMaker(std::string_view code)
 {
     if (BlankLed(code) || CharAt(code, 3) == ' ')
         return {};
-    return LookupName(kPfavyrvLayout, "pfavyrko", kPfavyrvLayout.Field("NAZ"), code, code, "PFAVYRV");
+    return LookupName(kPfavyrvLayout, "pfavyrko", kGoodsMakerName, code, code, "PFAVYRV");
 }
 
 std::string LookupCopText(std::string_view code)
@@ -540,74 +518,63 @@ std::string EanColumn(uint8_t count)
 void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp, std::string& out,
                       bool replaceCancelled, bool compact)
 {
-    static constexpr FieldPos kPlace = {kKlLayout.Field("OBA").start, 12, 0}; // Oba, Drz, ZeD
-    static constexpr FieldPos kRc = kKlLayout.Field("RC"), kSd = kKlLayout.Field("SD");
-    static constexpr FieldPos kAtc = kKlLayout.Field("ATC"), kTr = kKlLayout.Field("TR");
-    static constexpr FieldPos kEx = kKlLayout.Field("EX"), kZav = kKlLayout.Field("ZAV");
-    static constexpr FieldPos kVp = kKlLayout.Field("VP"), kDdm = kKlLayout.Field("DDM");
-    static constexpr FieldPos kDdj = kKlLayout.Field("DDJ"), kDdb = kKlLayout.Field("DDB");
-    static constexpr FieldPos kDp = kKlLayout.Field("DP"), kNv = kKlLayout.Field("NV");
-    static constexpr FieldPos kBra = kKlLayout.Field("BRA"), kOme = kKlLayout.Field("OME");
-    static constexpr FieldPos kWeb = kKlLayout.Field("WEB"), kPea = kKlLayout.Field("PEA");
-    static constexpr FieldPos kVyp = kKlLayout.Field("VYP"), kCc = kKlLayout.Field("CC");
-    static constexpr FieldPos kLc = kKlLayout.Field("LC"), kAc = kKlLayout.Field("AC");
-    static constexpr FieldPos kSc = kKlLayout.Field("SC");
-
     out.clear();
     if (rec.size() < static_cast<size_t>(kKlLayout.Length()))
         return; // not a drug record
     out.reserve(245);
-    const char state = At(rec, kKlState);
+    const char state = At(rec, kDrugState);
     const bool cancelled = Cancelled(state);
-    const char kind = At(rec, kKlReimbKind);
+    const char kind = At(rec, kDrugReimbursementKind);
     const bool noReimb = kind == ' ' || kind == '/' || kind == '6';
 
-    const char status = At(rec, kVyp);
+    const char status = At(rec, kDrugOutage);
     out += cancelled ? '\x10' : (status >= '!' && status <= '`') ? '@' : '\0';
 
     if (cancelled && replaceCancelled) {
         PutColumn(out, LookupText(UiTexts, "VybLek", "zru"), 7);
     } else {
         const size_t at = out.size();
-        out += FieldBytes(rec, kKlKod);
+        out += FieldBytes(rec, kDrugCode);
         if (IsSigned(recordNumber))
             out[at] = static_cast<char>(out[at] - 32); // drawn as the signed mark
     }
-    out += FieldBytes(rec, kKlNaz);
+    out += FieldBytes(rec, kDrugName);
     if (compact)
         out += FormatDrugDetails(rec, 73);
     else
-        out.append(FieldBytes(rec, kKlSupplement))
-            .append(FieldBytes(rec, kKlStrength))
-            .append(FieldBytes(rec, kKlDetail));
-    out += FieldBytes(rec, kPlace);
+        out.append(FieldBytes(rec, kDrugStrength))
+            .append(FieldBytes(rec, kDrugForm))
+            .append(FieldBytes(rec, kDrugPackage));
+    out += FieldBytes(rec, FieldSpan(kDrugPackageType, kDrugHolderCountry));
     out += (!noReimb && state >= 'A' && state <= 'Z') ? static_cast<char>(state - 'A' + 1) : state;
     const auto snap = Snapshot();
-    const char category = At(rec, kKlCategory);
+    const char category = At(rec, kDrugCategory);
     out += (category == '1' || category == '2') ? snap->categoryMark : ' ';
-    out += FieldBytes(rec, kKlIns);
-    out += FieldBytes(rec, kAtc);
-    PutColumn(out, FormatTwoCodes(FieldBytes(rec, kRc), FieldBytes(rec, kSd)), 26);
+    out += FieldBytes(rec, kDrugIndicationGroup);
+    out += FieldBytes(rec, kDrugAtc);
+    PutColumn(out,
+              FormatTwoCodes(FieldBytes(rec, kDrugRegistrationNumber), FieldBytes(rec, kDrugParallelImport)),
+              26);
 
-    const char tr = At(rec, kTr);
+    const char tr = At(rec, kDrugRegistrationType);
     std::string trText = LookupText(DataTexts, "ReZ", std::string(1, tr));
     if (!trText.empty() && trText[0] == '!')
         trText = std::string("! ") + tr;
     PutColumn(out, trText, 3);
 
-    const std::string_view ex = FieldBytes(rec, kEx);
+    const std::string_view ex = FieldBytes(rec, kDrugShelfLife);
     if (ex[0] == ' ')
         out.append(1, ex[1]).append(1, ex[2]).append(1, ' ').append(1, ex[3]);
     else
         out += ex;
-    out += FieldBytes(rec, kZav);
-    out += FieldBytes(rec, kDp);
-    out += FieldBytes(rec, kNv);
+    out += FieldBytes(rec, kDrugDependence);
+    out += FieldBytes(rec, kDrugDoping);
+    out += FieldBytes(rec, kDrugGovernmentRegulation);
 
     for (int i = 0; i < 2; ++i)
-        if (rec[static_cast<size_t>(kVp.Offset() + i)] == ' ')
-            rec[static_cast<size_t>(kVp.Offset() + i)] = '_';
-    std::string vpKey(FieldBytes(rec, kVp));
+        if (rec[static_cast<size_t>(kDrugDispensing.Offset() + i)] == ' ')
+            rec[static_cast<size_t>(kDrugDispensing.Offset() + i)] = '_';
+    std::string vpKey(FieldBytes(rec, kDrugDispensing));
     if (!keepSecondVp)
         vpKey[1] = '_';
     PutColumn(out, LookupText(DataTexts, "VydZ", vpKey), 3);
@@ -615,18 +582,20 @@ void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp,
     if (cancelled) {
         out.append(16, ' ');
     } else {
-        out.append(FieldBytes(rec, kDdm)).append(1, ' ').append(FieldBytes(rec, kDdj));
-        out += GetField(rec, kDdb.start, 5);
-        out += At(rec, FieldPos{kDdb.End(), 1, 0}) != ' ' ? '.' : ' ';
-        out += GetField(rec, kDdb.start + 5, 3);
+        out.append(FieldBytes(rec, kDrugDailyDose))
+            .append(1, ' ')
+            .append(FieldBytes(rec, kDrugDailyDoseUnit));
+        out += GetField(rec, kDrugSecondDailyDose.start, 5);
+        out += At(rec, FieldPos{kDrugSecondDailyDose.End(), 1, 0}) != ' ' ? '.' : ' ';
+        out += GetField(rec, kDrugSecondDailyDose.start + 5, 3);
     }
-    out += EanColumn(static_cast<uint8_t>(At(rec, kPea)));
-    out += FieldBytes(rec, kBra);
+    out += EanColumn(static_cast<uint8_t>(At(rec, kDrugEanCount)));
+    out += FieldBytes(rec, kDrugBraille);
 
     if (noReimb) {
         out.append(3, ' ');
     } else {
-        const auto bits = static_cast<uint8_t>(At(rec, kOme));
+        const auto bits = static_cast<uint8_t>(At(rec, kDrugRestrictions));
         std::string uh;
         if ((bits & 0x0F) == 0) {
             uh = LookupText(DataTexts, "UhrL", "ok");
@@ -646,15 +615,15 @@ void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp,
     }
 
     std::string cla = snap->flagLetters;
-    if (ValueAt(rec, kCc) == -1)
+    if (ValueAt(rec, kDrugSummaryOffset) == -1)
         cla[0] = ' ';
-    if (ValueAt(rec, kAc) == -1)
+    if (ValueAt(rec, kDrugAltSummaryOffset) == -1)
         cla[1] = ' ';
-    if (ValueAt(rec, kLc) == -1)
+    if (ValueAt(rec, kDrugLeafletOffset) == -1)
         cla[2] = ' ';
-    if (ValueAt(rec, kSc) == -1)
+    if (ValueAt(rec, kDrugSpcOffset) == -1)
         cla[3] = ' ';
-    if (!(static_cast<uint8_t>(At(rec, kWeb)) & 1))
+    if (!(static_cast<uint8_t>(At(rec, kDrugWebFlags)) & 1))
         cla[4] = ' ';
     if (MaximFeatureOn())
         cla[5] = recordNumber > 0 && BitTest(*MaximMarksSnapshot(), recordNumber - 1) ? 'M' : ' ';

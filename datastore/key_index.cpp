@@ -39,7 +39,7 @@ uint32_t EntryPointer(const uint8_t* window, int32_t E, int32_t P, int32_t i)
     case 1: return p[0];
     case 2: return DecodeLE16(p);
     default: // 3: the header's two pointer bits allow no more
-        return DecodeLE16(p) | (static_cast<uint32_t>(p[2]) << 16);
+        return DecodeLE24(p);
     }
 }
 

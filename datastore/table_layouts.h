@@ -7,10 +7,10 @@
 // its file's own header, and readers name the fields they read.  The page:
 // docs/formats/table-layouts.md.
 //
-// A reader resolves a name once, at compile time:
+// Every field has one exported name, resolved at compile time below the
+// tables:
 //
-//   constexpr FieldPos kName = kKlLayout.Field("NAZ");   // 8, 70
-//   std::string_view name = FieldBytes(record, kName);
+//   std::string_view name = FieldBytes(record, kDrugName);   // kl NAZ, 8, 70
 //
 // An unknown name in Field() does not compile.  Run-time look-ups (a name
 // from a source file, a table chosen by identity) use Index() and
@@ -72,6 +72,13 @@ constexpr char FieldByte(std::string_view record, FieldPos f, int i = 0)
 {
     const size_t at = static_cast<size_t>(f.start - 1 + i);
     return f.start + i >= 1 && at < record.size() ? record[at] : ' ';
+}
+
+// The bytes from the start of `first` to the end of `last`, for fields the
+// reader takes together (a drug's package type, holder and holder country).
+constexpr FieldPos FieldSpan(FieldPos first, FieldPos last)
+{
+    return FieldPos{first.start, last.End() - first.start + 1, 0};
 }
 
 // Never defined: reaching it in a constant evaluation stops the compiler.
@@ -266,6 +273,281 @@ inline constexpr TableLayout kPztuhsLayout{"pztuhs", kPztuhsFields};
 inline constexpr TableLayout kPztvyrvLayout{"pztvyrv", kPztvyrvFields};
 inline constexpr TableLayout kPztohlLayout{"pztohl", kPztohlFields};
 inline constexpr TableLayout kPztzemvLayout{"pztzemv", kCountryFields};
+
+// ---------------------------------------------------------------------------
+// One name per field: readers use these, never a local alias or a stored
+// name of their own (docs/glossary.md lists each beside its stored name).
+// Editions of one table share their names; "Free" marks a field no reader
+// interprets.
+// Drugs (kl).
+inline constexpr FieldPos kDrugCode = kKlLayout.Field("KOD");
+inline constexpr FieldPos kDrugName = kKlLayout.Field("NAZ");
+inline constexpr FieldPos kDrugForm = kKlLayout.Field("LFO");
+inline constexpr FieldPos kDrugFreeSit = kKlLayout.Field("SIT");
+inline constexpr FieldPos kDrugFreeBat = kKlLayout.Field("BAT");
+inline constexpr FieldPos kDrugStrength = kKlLayout.Field("SIL");
+inline constexpr FieldPos kDrugPackage = kKlLayout.Field("BAL");
+inline constexpr FieldPos kDrugFreeCes = kKlLayout.Field("CES");
+inline constexpr FieldPos kDrugPackageType = kKlLayout.Field("OBA");
+inline constexpr FieldPos kDrugHolder = kKlLayout.Field("DRZ");
+inline constexpr FieldPos kDrugHolderCountry = kKlLayout.Field("ZED");
+inline constexpr FieldPos kDrugState = kKlLayout.Field("SR");
+inline constexpr FieldPos kDrugIndicationGroup = kKlLayout.Field("INS");
+inline constexpr FieldPos kDrugAtc = kKlLayout.Field("ATC");
+inline constexpr FieldPos kDrugRegistrationNumber = kKlLayout.Field("RC");
+inline constexpr FieldPos kDrugParallelImport = kKlLayout.Field("SD");
+inline constexpr FieldPos kDrugRegistrationType = kKlLayout.Field("TR");
+inline constexpr FieldPos kDrugShelfLife = kKlLayout.Field("EX");
+inline constexpr FieldPos kDrugDependence = kKlLayout.Field("ZAV");
+inline constexpr FieldPos kDrugDispensing = kKlLayout.Field("VP");
+inline constexpr FieldPos kDrugDailyDose = kKlLayout.Field("DDM");
+inline constexpr FieldPos kDrugDailyDoseUnit = kKlLayout.Field("DDJ");
+inline constexpr FieldPos kDrugSecondDailyDose = kKlLayout.Field("DDB");
+inline constexpr FieldPos kDrugDoping = kKlLayout.Field("DP");
+inline constexpr FieldPos kDrugGovernmentRegulation = kKlLayout.Field("NV");
+inline constexpr FieldPos kDrugCategory = kKlLayout.Field("OB");
+inline constexpr FieldPos kDrugBraille = kKlLayout.Field("BRA");
+inline constexpr FieldPos kDrugCancellationDate = kKlLayout.Field("PDO");
+inline constexpr FieldPos kDrugFreePne = kKlLayout.Field("PNE");
+inline constexpr FieldPos kDrugReimbursementKind = kKlLayout.Field("UH");
+inline constexpr FieldPos kDrugRestrictions = kKlLayout.Field("OME");
+inline constexpr FieldPos kDrugCompany = kKlLayout.Field("VPO");
+inline constexpr FieldPos kDrugOnePack = kKlLayout.Field("ZAS");
+inline constexpr FieldPos kDrugReferenceGroup = kKlLayout.Field("OZN");
+inline constexpr FieldPos kDrugFreeStr = kKlLayout.Field("STR");
+inline constexpr FieldPos kDrugFreeTyp = kKlLayout.Field("TYP");
+inline constexpr FieldPos kDrugAveragePriceKind = kKlLayout.Field("PPC");
+inline constexpr FieldPos kDrugAveragePrice = kKlLayout.Field("PC");
+inline constexpr FieldPos kDrugWebFlags = kKlLayout.Field("WEB");
+inline constexpr FieldPos kDrugFreeSlo = kKlLayout.Field("SLO");
+inline constexpr FieldPos kDrugEanCount = kKlLayout.Field("PEA");
+inline constexpr FieldPos kDrugOutage = kKlLayout.Field("VYP");
+inline constexpr FieldPos kDrugTabletSplit = kKlLayout.Field("PUL");
+inline constexpr FieldPos kDrugSummaryOffset = kKlLayout.Field("CC");
+inline constexpr FieldPos kDrugLeafletOffset = kKlLayout.Field("LC");
+inline constexpr FieldPos kDrugAltSummaryOffset = kKlLayout.Field("AC");
+inline constexpr FieldPos kDrugSpcOffset = kKlLayout.Field("SC");
+inline constexpr FieldPos kDrugLeafletTestDate = kKlLayout.Field("LSD");
+inline constexpr FieldPos kDrugSpcTestDate = kKlLayout.Field("SSD");
+inline constexpr FieldPos kDrugSummaryDate = kKlLayout.Field("CCD");
+inline constexpr FieldPos kDrugLeafletDate = kKlLayout.Field("LCD");
+inline constexpr FieldPos kDrugSpcDate = kKlLayout.Field("SCD");
+
+// EAN codes of drugs (kle).
+inline constexpr FieldPos kEanDrug = kKleLayout.Field("KOD");
+inline constexpr FieldPos kEanCode = kKleLayout.Field("EAN");
+inline constexpr FieldPos kEanKind = kKleLayout.Field("DRU");
+
+// Price and reimbursement records (cvzp).
+inline constexpr FieldPos kPriceDrug = kCvzpLayout.Field("KOD");
+inline constexpr FieldPos kPriceSlot = kCvzpLayout.Field("DRU");
+inline constexpr FieldPos kPriceReimbursementLetter = kCvzpLayout.Field("UHR");
+inline constexpr FieldPos kPriceRegulationType = kCvzpLayout.Field("CER");
+inline constexpr FieldPos kPriceOriginal = kCvzpLayout.Field("PUV");
+inline constexpr FieldPos kPriceLegalNoteV = kCvzpLayout.Field("LGV");
+inline constexpr FieldPos kPriceAmount = kCvzpLayout.Field("OCE");
+inline constexpr FieldPos kPriceMark = kCvzpLayout.Field("OZN");
+inline constexpr FieldPos kPriceCondition = kCvzpLayout.Field("PUH");
+inline constexpr FieldPos kPriceMaxReimbursement = kCvzpLayout.Field("UCE");
+inline constexpr FieldPos kPriceLegalNoteW = kCvzpLayout.Field("LGW");
+inline constexpr FieldPos kPriceLimitation = kCvzpLayout.Field("LIM");
+inline constexpr FieldPos kPriceIndication = kCvzpLayout.Field("IND");
+inline constexpr FieldPos kPriceSpecialists = kCvzpLayout.Field("SPE");
+inline constexpr FieldPos kPriceFree1 = kCvzpLayout.Field("FR1");
+inline constexpr FieldPos kPriceOdtd = kCvzpLayout.Field("ODT");
+inline constexpr FieldPos kPriceOdtdUnit = kCvzpLayout.Field("ODJ");
+inline constexpr FieldPos kPriceEquivalent = kCvzpLayout.Field("EKV");
+inline constexpr FieldPos kPriceOdtdNote = kCvzpLayout.Field("ODZ");
+inline constexpr FieldPos kPriceZapd = kCvzpLayout.Field("ZAP");
+inline constexpr FieldPos kPriceNezap = kCvzpLayout.Field("NEZ");
+inline constexpr FieldPos kPriceFree2 = kCvzpLayout.Field("FR2");
+inline constexpr FieldPos kPriceValidFrom = kCvzpLayout.Field("PLA");
+inline constexpr FieldPos kPriceIndicationOffset = kCvzpLayout.Field("ODK");
+
+// Indication groups (isv, isva).
+inline constexpr FieldPos kIndicationGroupCode = kIsvLayout.Field("INS");
+inline constexpr FieldPos kIndicationGroupName = kIsvLayout.Field("NAZ");
+
+// ATC groups (atc, atca).
+inline constexpr FieldPos kAtcCode = kAtcLayout.Field("ATC");
+inline constexpr FieldPos kAtcRez = kAtcLayout.Field("REZ");
+inline constexpr FieldPos kAtcName = kAtcLayout.Field("NAZ");
+inline constexpr FieldPos kAtcNameRest = kAtcLayout.Field("NAR");
+inline constexpr FieldPos kAtcActive = kAtcLayout.Field("ACT");
+inline constexpr FieldPos kAtcDuplicityLevels = kAtcLayout.Field("DUP");
+inline constexpr FieldPos kAtcFreeDfi = kAtcLayout.Field("DFI");
+
+// ATC reference groups (atcp, atcpa).
+inline constexpr FieldPos kReferenceGroupCode = kAtcpLayout.Field("ATC");
+inline constexpr FieldPos kReferenceGroupName = kAtcpLayout.Field("NAZ");
+
+// Registration holders (drzv).
+inline constexpr FieldPos kRegHolderCode = kDrzvLayout.Field("DRZ");
+inline constexpr FieldPos kRegHolderCountry = kDrzvLayout.Field("ZEM");
+inline constexpr FieldPos kRegHolderName = kDrzvLayout.Field("NAZ");
+inline constexpr FieldPos kRegHolderFreeSor = kDrzvLayout.Field("SOR");
+
+// Countries (zemv, zemva, pfazemv, pztzemv).
+inline constexpr FieldPos kCountryCode = kZemvLayout.Field("ZEM");
+inline constexpr FieldPos kCountryListMark = kZemvLayout.Field("ACT");
+inline constexpr FieldPos kCountryName = kZemvLayout.Field("NAZ");
+
+// Composition (klc).
+inline constexpr FieldPos kCompositionDrug = kKlcLayout.Field("LEK");
+inline constexpr FieldPos kCompositionSubstance = kKlcLayout.Field("KOM");
+inline constexpr FieldPos kCompositionState = kKlcLayout.Field("STA");
+inline constexpr FieldPos kCompositionAmount = kKlcLayout.Field("MN");
+inline constexpr FieldPos kCompositionUnit = kKlcLayout.Field("JD");
+
+// Active substances (kk).
+inline constexpr FieldPos kSubstanceCode = kKkLayout.Field("KOD");
+inline constexpr FieldPos kSubstanceRecordKind = kKkLayout.Field("SQ");
+inline constexpr FieldPos kSubstanceLayout = kKkLayout.Field("SQR");
+inline constexpr FieldPos kSubstanceName = kKkLayout.Field("NAZ");
+inline constexpr FieldPos kSubstanceDependence = kKkLayout.Field("ZAV");
+inline constexpr FieldPos kSubstanceDoping = kKkLayout.Field("DPG");
+inline constexpr FieldPos kSubstanceFreeNvl = kKkLayout.Field("NVL");
+inline constexpr FieldPos kSubstanceBase = kKkLayout.Field("SUL");
+inline constexpr FieldPos kSubstanceSource = kKkLayout.Field("ZDR");
+inline constexpr FieldPos kSubstanceFreeDpr = kKkLayout.Field("DPR");
+inline constexpr FieldPos kSubstanceFilterBits = kKkLayout.Field("SOR");
+
+// Substance groups (kab).
+inline constexpr FieldPos kGroupPairSubstance = kKabLayout.Field("SUB");
+inline constexpr FieldPos kGroupPairGroup = kKabLayout.Field("GRP");
+
+// Substance sources (zdrv).
+inline constexpr FieldPos kSourceCode = kZdrvLayout.Field("KOD");
+inline constexpr FieldPos kSourceName = kZdrvLayout.Field("NAZ");
+
+// Price history (vzph).
+inline constexpr FieldPos kHistoryDrug = kVzphLayout.Field("KOD");
+inline constexpr FieldPos kHistoryPeriod = kVzphLayout.Field("ROC");
+inline constexpr FieldPos kHistoryReimbursementKind = kVzphLayout.Field("UH");
+inline constexpr FieldPos kHistoryMakerPrice = kVzphLayout.Field("VC");
+inline constexpr FieldPos kHistoryPrice = kVzphLayout.Field("OC");
+inline constexpr FieldPos kHistoryReimbursement = kVzphLayout.Field("UC");
+inline constexpr FieldPos kHistoryHr = kVzphLayout.Field("HR");
+inline constexpr FieldPos kHistoryDnc = kVzphLayout.Field("DNC");
+inline constexpr FieldPos kHistoryRegulationType = kVzphLayout.Field("TCR");
+inline constexpr FieldPos kHistoryLpr = kVzphLayout.Field("LPR");
+inline constexpr FieldPos kHistoryZad = kVzphLayout.Field("ZAD");
+inline constexpr FieldPos kHistoryNez = kVzphLayout.Field("NEZ");
+inline constexpr FieldPos kHistoryEquivalent = kVzphLayout.Field("EKV");
+inline constexpr FieldPos kHistoryAtc = kVzphLayout.Field("ATC");
+inline constexpr FieldPos kHistoryVat = kVzphLayout.Field("DPH");
+
+// Consumption (spot1, spot2).
+inline constexpr FieldPos kConsumptionDrug = kSpot1Layout.Field("KOD");
+inline constexpr FieldPos kConsumptionPeriod = kSpot1Layout.Field("OBD");
+inline constexpr FieldPos kConsumptionPackages = kSpot1Layout.Field("BAL");
+inline constexpr FieldPos kConsumptionValue = kSpot1Layout.Field("HOD");
+inline constexpr FieldPos kConsumptionAtc = kSpot1Layout.Field("ATC");
+
+// Company contacts (vpois).
+inline constexpr FieldPos kCompanyKey = kVpoisLayout.Field("KOD");
+inline constexpr FieldPos kCompanyName = kVpoisLayout.Field("NAZ");
+inline constexpr FieldPos kCompanyWeb = kVpoisLayout.Field("WEB");
+inline constexpr FieldPos kCompanyMail1 = kVpoisLayout.Field("ML1");
+inline constexpr FieldPos kCompanyMail2 = kVpoisLayout.Field("ML2");
+inline constexpr FieldPos kCompanyPhone1 = kVpoisLayout.Field("TE1");
+inline constexpr FieldPos kCompanyPhone2 = kVpoisLayout.Field("TE2");
+
+// Supply outages (vypad).
+inline constexpr FieldPos kOutageDrug = kVypadLayout.Field("KOD");
+inline constexpr FieldPos kOutageType = kVypadLayout.Field("TYP");
+inline constexpr FieldPos kOutageStart = kVypadLayout.Field("ODD");
+inline constexpr FieldPos kOutageReplacements = kVypadLayout.Field("NAH");
+inline constexpr FieldPos kOutageNote = kVypadLayout.Field("POZ");
+inline constexpr FieldPos kOutageReason = kVypadLayout.Field("DUV");
+inline constexpr FieldPos kOutageRenewal = kVypadLayout.Field("OBN");
+
+// Non-drug goods (pfa).
+inline constexpr FieldPos kGoodsCode = kPfaLayout.Field("KOD");
+inline constexpr FieldPos kGoodsHemCode = kPfaLayout.Field("EUC");
+inline constexpr FieldPos kGoodsFreeFlg = kPfaLayout.Field("FLG");
+inline constexpr FieldPos kGoodsText = kPfaLayout.Field("STR");
+inline constexpr FieldPos kGoodsName = kPfaLayout.Field("NAZ");
+inline constexpr FieldPos kGoodsSupplement = kPfaLayout.Field("DOP");
+inline constexpr FieldPos kGoodsPackage = kPfaLayout.Field("BAL");
+inline constexpr FieldPos kGoodsMaker = kPfaLayout.Field("VYR");
+inline constexpr FieldPos kGoodsCountry = kPfaLayout.Field("ZEM");
+inline constexpr FieldPos kGoodsEan = kPfaLayout.Field("EAN");
+inline constexpr FieldPos kGoodsFreeOb = kPfaLayout.Field("OB");
+inline constexpr FieldPos kGoodsPrice = kPfaLayout.Field("PC");
+inline constexpr FieldPos kGoodsPhoto = kPfaLayout.Field("OBR");
+inline constexpr FieldPos kGoodsTextOffset = kPfaLayout.Field("CC");
+inline constexpr FieldPos kGoodsFlagLetter = kPfaLayout.Field("CCD");
+
+// Goods makers (pfavyrv).
+inline constexpr FieldPos kGoodsMakerCode = kPfavyrvLayout.Field("KOD");
+inline constexpr FieldPos kGoodsMakerName = kPfavyrvLayout.Field("NAZ");
+
+// Goods categories (pfakatv).
+inline constexpr FieldPos kGoodsCategoryCode = kPfakatvLayout.Field("KAT");
+inline constexpr FieldPos kGoodsCategoryName = kPfakatvLayout.Field("NAZ");
+
+// Goods categories of each article (pfapk).
+inline constexpr FieldPos kArticleGoods = kPfapkLayout.Field("KOD");
+inline constexpr FieldPos kArticleCategory = kPfapkLayout.Field("KAT");
+
+// Medical devices (pzt).
+inline constexpr FieldPos kDeviceCode = kPztLayout.Field("KOD");
+inline constexpr FieldPos kDeviceSequence = kPztLayout.Field("SEQ");
+inline constexpr FieldPos kDeviceMark = kPztLayout.Field("ZDR");
+inline constexpr FieldPos kDevicePreviousCode = kPztLayout.Field("PUV");
+inline constexpr FieldPos kDeviceName = kPztLayout.Field("NAZ");
+inline constexpr FieldPos kDeviceSupplement = kPztLayout.Field("DOP");
+inline constexpr FieldPos kDeviceSale = kPztLayout.Field("PRO");
+inline constexpr FieldPos kDeviceType = kPztLayout.Field("TYP");
+inline constexpr FieldPos kDeviceClassGroup = kPztLayout.Field("UHS");
+inline constexpr FieldPos kDeviceClassGroupFlag = kPztLayout.Field("UHF");
+inline constexpr FieldPos kDeviceUnitPackage = kPztLayout.Field("MJB");
+inline constexpr FieldPos kDeviceUnit = kPztLayout.Field("MJZ");
+inline constexpr FieldPos kDevicePackage = kPztLayout.Field("TBZ");
+inline constexpr FieldPos kDeviceMaker = kPztLayout.Field("VYR");
+inline constexpr FieldPos kDeviceCountry = kPztLayout.Field("ZEM");
+inline constexpr FieldPos kDeviceHolder = kPztLayout.Field("OHL");
+inline constexpr FieldPos kDeviceReimbursement = kPztLayout.Field("UC");
+inline constexpr FieldPos kDeviceLimit = kPztLayout.Field("LIM");
+inline constexpr FieldPos kDevicePrescribers = kPztLayout.Field("PRE");
+inline constexpr FieldPos kDeviceMaxPrice = kPztLayout.Field("MFC");
+inline constexpr FieldPos kDeviceDnc = kPztLayout.Field("DNC");
+inline constexpr FieldPos kDeviceReimbursementLetter = kPztLayout.Field("ZUP");
+inline constexpr FieldPos kDeviceReimbursedShare = kPztLayout.Field("UHP");
+inline constexpr FieldPos kDevicePiecesPerPeriod = kPztLayout.Field("KUD");
+inline constexpr FieldPos kDeviceUsePeriod = kPztLayout.Field("UDO");
+inline constexpr FieldPos kDeviceGroupMark = kPztLayout.Field("SKP");
+inline constexpr FieldPos kDeviceChangeDate = kPztLayout.Field("DZM");
+inline constexpr FieldPos kDeviceClass = kPztLayout.Field("KAT");
+inline constexpr FieldPos kDeviceFreeRpq = kPztLayout.Field("RPQ");
+inline constexpr FieldPos kDeviceFreeRpt = kPztLayout.Field("RPT");
+inline constexpr FieldPos kDeviceFreeRpu = kPztLayout.Field("RPU");
+
+// Device types (pzttypv).
+inline constexpr FieldPos kDeviceTypeCode = kPzttypvLayout.Field("TYP");
+inline constexpr FieldPos kDeviceTypeName = kPzttypvLayout.Field("NAZ");
+inline constexpr FieldPos kDeviceTypeTextOffset = kPzttypvLayout.Field("MET");
+
+// Device classification groups (pztuhs).
+inline constexpr FieldPos kClassGroupCode = kPztuhsLayout.Field("KOD");
+inline constexpr FieldPos kClassGroupName = kPztuhsLayout.Field("NAZ");
+inline constexpr FieldPos kClassGroupNameRest = kPztuhsLayout.Field("NAR");
+inline constexpr FieldPos kClassGroupActive = kPztuhsLayout.Field("ACT");
+inline constexpr FieldPos kClassGroupFlag = kPztuhsLayout.Field("FLG");
+inline constexpr FieldPos kClassGroupFreeKud = kPztuhsLayout.Field("KUD");
+inline constexpr FieldPos kClassGroupTextOffset = kPztuhsLayout.Field("ART");
+
+// Device makers (pztvyrv).
+inline constexpr FieldPos kDeviceMakerCode = kPztvyrvLayout.Field("KOD");
+inline constexpr FieldPos kDeviceMakerCountry = kPztvyrvLayout.Field("ZEM");
+inline constexpr FieldPos kDeviceMakerName = kPztvyrvLayout.Field("VYR");
+inline constexpr FieldPos kDeviceMakerFreeZst = kPztvyrvLayout.Field("ZST");
+inline constexpr FieldPos kDeviceMakerFreeDis = kPztvyrvLayout.Field("DIS");
+
+// Device holders (pztohl).
+inline constexpr FieldPos kDeviceHolderCode = kPztohlLayout.Field("OHL");
+inline constexpr FieldPos kDeviceHolderName = kPztohlLayout.Field("NAZ");
 
 // ---------------------------------------------------------------------------
 // The registry and the checks

@@ -44,11 +44,6 @@ inline bool IsFoldedLetter(char c)
     return f >= 'A' && f <= 'Z';
 }
 
-inline bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 constexpr std::string_view kBreakAfter = " !\"'):;?]}~";
 constexpr std::string_view kBreakBefore = "#$%&(*+-/<=>[\\^_{|`@";
 constexpr std::string_view kVowels = "AEIOUY";
@@ -72,7 +67,7 @@ int LineBreakPos(std::string_view s, int p)
         char b = at(p);
         if (kBreakAfter.find(a) != std::string_view::npos)
             return p;
-        if ((a == ',' || a == '.') && !IsDigit(b))
+        if ((a == ',' || a == '.') && !IsAsciiDigit(b))
             return p;
         if (kBreakBefore.find(b) != std::string_view::npos)
             return p;
@@ -91,7 +86,7 @@ bool EanValid(std::string_view text)
     int sum = 0;
     int weight = 1;
     for (size_t i = code.size(); i-- > 0;) {
-        if (!IsDigit(code[i]))
+        if (!IsAsciiDigit(code[i]))
             return false;
         sum += (code[i] - '0') * weight;
         weight = 4 - weight;
@@ -104,7 +99,7 @@ int CheckId8(std::string_view text)
     if (text.empty() || text.size() > 8)
         return 1;
     for (char c : text)
-        if (!IsDigit(c))
+        if (!IsAsciiDigit(c))
             return 1;
     std::string padded(8 - text.size(), ' ');
     padded += text;
@@ -139,7 +134,7 @@ std::string NormalizeName(std::string_view name)
     }
     std::string out;
     for (char c : s) {
-        bool keep = IsDigit(c) || (c >= 'A' && c <= 'Z');
+        bool keep = IsAsciiDigit(c) || (c >= 'A' && c <= 'Z');
         if (keep)
             out.push_back(c);
         else if (!out.empty() && out.back() != ' ')
@@ -189,7 +184,7 @@ namespace {
 // A base-36 digit ("0"-"9", "A"-"Z"), or -1.
 int Base36(char c)
 {
-    if (IsDigit(c))
+    if (IsAsciiDigit(c))
         return c - '0';
     if (c >= 'A' && c <= 'Z')
         return c - 'A' + 10;
@@ -248,7 +243,7 @@ std::string CodeToCompact(std::string_view code)
     for (int g = 0; g < 4; ++g) {
         char hi = c[3 * g];
         char lo = c[3 * g + 1];
-        if (!IsDigit(hi) || !IsDigit(lo))
+        if (!IsAsciiDigit(hi) || !IsAsciiDigit(lo))
             break;
         int n = (hi - '0') * 10 + (lo - '0');
         int low = g < 3 ? 1 : 0;

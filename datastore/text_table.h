@@ -172,3 +172,15 @@ inline uint16_t NextTextEntry(const TextTableSlot& slot, std::string_view sectio
 {
     return NextTextEntry(slot.Get().get(), section, key, value);
 }
+
+// The program's text section.key and the data set's, as LookupText gives
+// them ("!! " + section + "." + key when missing): the one short form every
+// reader uses instead of a wrapper of its own.
+inline std::string ProgramText(std::string_view section, std::string_view key)
+{
+    return LookupText(UiTexts, section, key);
+}
+inline std::string DataSetText(std::string_view section, std::string_view key)
+{
+    return LookupText(DataTexts, section, key);
+}

@@ -31,8 +31,7 @@ std::vector<std::unique_ptr<ZlpTable>>& Published()
 
 uint32_t CodeAt(const ZlpTable& t, size_t entry)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(t.data.data() + entry * t.entrySize);
-    return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    return DecodeLE24(t.data.data() + entry * t.entrySize);
 }
 
 } // namespace

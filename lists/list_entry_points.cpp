@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr uint8_t kDrugRecordLink = 6;
+constexpr LinkKind kDrugRecordLink = LinkKind::Drug;
 
 } // namespace
 

@@ -17,6 +17,11 @@ inline char AsciiUpperChar(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
+inline bool IsAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 inline std::string AsciiLower(std::string_view s)
 {
     std::string out(s);

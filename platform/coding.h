@@ -12,6 +12,13 @@ inline uint16_t DecodeLE16(const void* at)
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
+inline uint32_t DecodeLE24(const void* at)
+{
+    const auto* p = static_cast<const unsigned char*>(at);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16);
+}
+
 inline uint32_t DecodeLE32(const void* at)
 {
     const auto* p = static_cast<const unsigned char*>(at);

@@ -60,16 +60,16 @@ struct KindTable {
     const char* dat;
     const char* index;
     uint16_t length;
-    uint8_t linkKind;
+    LinkKind linkKind;
 };
 
 KindTable TableOfKind(char kind)
 {
     if (kind == 'Q' || kind == 'R')
-        return {"pfa", "pfakod", kPfaLayout.Length(), 20};
+        return {"pfa", "pfakod", kPfaLayout.Length(), LinkKind::Goods};
     if (kind == '1' || kind == '2' || kind == 'T')
-        return {"pzt", "pztkod", kPztLayout.Length(), 28};
-    return {"kl", "klkod", kKlLayout.Length(), 6};
+        return {"pzt", "pztkod", kPztLayout.Length(), LinkKind::Device};
+    return {"kl", "klkod", kKlLayout.Length(), LinkKind::Drug};
 }
 
 } // namespace
@@ -132,9 +132,9 @@ int main(int argc, char** argv)
         return Usage();
 
     const KindTable table = TableOfKind(kind[0]);
-    LoadCodeTables(table.linkKind == 20   ? DataSetCode::Goods
-                   : table.linkKind == 28 ? DataSetCode::Devices
-                                          : DataSetCode::Drugs,
+    LoadCodeTables(table.linkKind == LinkKind::Goods    ? DataSetCode::Goods
+                   : table.linkKind == LinkKind::Device ? DataSetCode::Devices
+                                                        : DataSetCode::Drugs,
                    0);
     LoadDeviceMarkLetter();
     TDbTable t;

@@ -175,7 +175,7 @@ int main(int argc, char** argv)
     options += "?/)*<=";
     auto* window = new TVyb;
     window->Kind = 1;
-    window->LinkKinds = {0, 6, 0};
+    window->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     window->Master = &host;
     window->Rec.Letter = digitKey ? 'K' : 'N';
     window->Rec.Options = 0;

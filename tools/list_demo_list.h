@@ -295,7 +295,7 @@ inline TVyb* OpenSizedListWindow(MdiHost& host, TableList& list, std::string_vie
 {
     auto* window = new TVyb;
     window->Kind = 1;
-    window->LinkKinds = {0, 6, 0};
+    window->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     window->Master = &host;
     window->Rec.Letter = 'N';
     list.OpenIn(*window, caption, options);

@@ -27,17 +27,8 @@ namespace {
 constexpr uint16_t kAtcLength = kAtcLayout.Length(), kKlcLength = kKlcLayout.Length(),
                    kKkLength = kKkLayout.Length(), kDrugLength = kKlLayout.Length(),
                    kPairLength = kKabLayout.Length();
-constexpr FieldPos kAtcName = kAtcLayout.Field("NAZ"), kAtcFlags = kAtcLayout.Field("DUP");
 // The group name the check keeps: NAZ and the start of its continuation NAR.
 constexpr int kAtcNameLength = 150;
-constexpr FieldPos kDrugCode = kKlLayout.Field("KOD"), kDrugName = kKlLayout.Field("NAZ"),
-                   kDrugText27 = kKlLayout.Field("LFO"), kDrugText24 = kKlLayout.Field("SIL"),
-                   kDrugAtc = kKlLayout.Field("ATC");
-constexpr FieldPos kKlcDrug = kKlcLayout.Field("LEK"), kKlcSubstance = kKlcLayout.Field("KOM"),
-                   kKlcKind = kKlcLayout.Field("STA"), kKlcAmount = kKlcLayout.Field("MN"),
-                   kKlcUnit = kKlcLayout.Field("JD");
-constexpr FieldPos kKkName = kKkLayout.Field("NAZ");
-constexpr FieldPos kPairSubstance = kKabLayout.Field("SUB"), kPairGroup = kKabLayout.Field("GRP");
 
 std::string F(std::string_view rec, FieldPos f)
 {
@@ -154,19 +145,19 @@ void BuildGroups(LekRec& lek)
         return;
     const std::vector<SubstancePair>& pairs = PairTable();
     for (;;) {
-        if (FieldDiffers(rec, kKlcDrug.start, kKlcDrug.length, lek.code) != 0)
+        if (FieldDiffers(rec, kCompositionDrug.start, kCompositionDrug.length, lek.code) != 0)
             break;
-        if (F(rec, kKlcKind) == "L") {
-            const int32_t s = SubstanceNumber(F(rec, kKlcSubstance));
+        if (F(rec, kCompositionState) == "L") {
+            const int32_t s = SubstanceNumber(F(rec, kCompositionSubstance));
             // The group marks "    0" and "   -1" are no substances: they
             // would join unrelated products in one finding.
             if (s > 0) {
-                std::string item = F(rec, kKlcAmount);
-                item.resize(kKlcAmount.length, ' ');
+                std::string item = F(rec, kCompositionAmount);
+                item.resize(kCompositionAmount.length, ' ');
                 if (item[0] == ' ')
                     item[0] = '~';
-                std::string unit = F(rec, kKlcUnit);
-                unit.resize(kKlcUnit.length, ' ');
+                std::string unit = F(rec, kCompositionUnit);
+                unit.resize(kCompositionUnit.length, ' ');
                 item += unit;
                 bool usable = false;
                 auto it = std::lower_bound(pairs.begin(), pairs.end(), s,
@@ -193,7 +184,7 @@ std::string GroupName(int32_t group)
     std::string rec;
     if (!FindExact(Handles().kk, key, rec))
         return key;
-    std::string name = F(rec, kKkName);
+    std::string name = F(rec, kSubstanceName);
     const auto& lower = KamLower();
     for (size_t i = 1; i < name.size(); ++i)
         name[i] = static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
@@ -278,8 +269,8 @@ void LoadPairTable()
         ReadRecord(dat, r, rec);
         if (DbStatus != 0)
             break;
-        p.pairs.push_back({static_cast<int32_t>(Pack6ToInt(FieldBytes(rec, kPairSubstance)) >> 1),
-                           static_cast<int32_t>(Pack6ToInt(FieldBytes(rec, kPairGroup)) >> 1)});
+        p.pairs.push_back({static_cast<int32_t>(Pack6ToInt(FieldBytes(rec, kGroupPairSubstance)) >> 1),
+                           static_cast<int32_t>(Pack6ToInt(FieldBytes(rec, kGroupPairGroup)) >> 1)});
     }
     // The search by halving needs the order; a file out of order would lose
     // pairs.
@@ -334,10 +325,10 @@ int FillLekRec(LekRec& lek)
         return -1;
     lek.code = F(rec, kDrugCode);
     lek.name = F(rec, kDrugName);
-    lek.text27 = F(rec, kDrugText27);
+    lek.text27 = F(rec, kDrugForm);
     for (char& c : lek.text27)
         c = LowerAZ(c);
-    lek.text24 = F(rec, kDrugText24);
+    lek.text24 = F(rec, kDrugStrength);
     for (size_t i = 1; i < lek.text24.size(); ++i)
         if (lek.text24[i] != 'U')
             lek.text24[i] = LowerAZ(lek.text24[i]);
@@ -350,7 +341,7 @@ int FillLekRec(LekRec& lek)
     std::string atcRec;
     if (!FindExact(t.atc, key, atcRec))
         return -2;
-    const uint8_t flags = static_cast<uint8_t>(F(atcRec, kAtcFlags)[0]);
+    const uint8_t flags = static_cast<uint8_t>(F(atcRec, kAtcDuplicityLevels)[0]);
     lek.atcName = Trimmed(GetField(atcRec, kAtcName.start, kAtcNameLength));
     if (flags & kFullCounts)
         lek.fullSlot = key;

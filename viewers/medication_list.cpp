@@ -39,13 +39,6 @@ constexpr size_t kMaxElementText = 255;
 constexpr uint16_t kDrugLength = kKlLayout.Length();
 constexpr uint16_t kGoodsLength = kPfaLayout.Length();
 
-// Fields read from the records found.
-constexpr FieldPos kDrugDocument = kKlLayout.Field("CC"); // 32-bit offset into kodex.dat, -1 none
-constexpr FieldPos kEanDrug = kKleLayout.Field("KOD");
-constexpr FieldPos kGoodsCode = kPfaLayout.Field("KOD");
-constexpr FieldPos kGoodsHemCode = kPfaLayout.Field("EUC");
-constexpr FieldPos kGoodsEan = kPfaLayout.Field("EAN");
-
 // --- The one look-up handle -------------------------------------------------
 
 TDbTable& LookupTable()
@@ -252,7 +245,7 @@ public:
         if (TMainForm* m = MainForm())
             m->LinkValues[0] = position;
     }
-    void SetRequestTableKind(uint8_t kind) override
+    void SetRequestTableKind(LinkKind kind) override
     {
         if (TMainForm* m = MainForm())
             m->LinkKinds[0] = kind;
@@ -314,8 +307,8 @@ uint16_t DrugCommand(uint16_t requested, const std::string& rec)
 {
     if (requested != 0)
         return requested;
-    const bool noText = rec.size() >= static_cast<size_t>(kDrugDocument.End()) &&
-                        static_cast<int32_t>(DecodeLE32(rec.data() + kDrugDocument.Offset())) == -1;
+    const bool noText = rec.size() >= static_cast<size_t>(kDrugSummaryOffset.End()) &&
+                        static_cast<int32_t>(DecodeLE32(rec.data() + kDrugSummaryOffset.Offset())) == -1;
     return KindCode(noText ? "dMA" : "dAK");
 }
 
@@ -834,11 +827,11 @@ void medication::OpenRequestedItem(const std::string& query)
 
     std::string rec;
     uint16_t command = 0;
-    uint8_t tableKind = 0;
+    LinkKind tableKind = LinkKind::None;
     int32_t position = 0;
     if (requestCode == "CNA") {
         if (OpenLookup("kk", "kknaz", 0) && FindKey(text, rec)) {
-            tableKind = 7;
+            tableKind = LinkKind::Substance;
             position = LookupTable().recNo;
             command = medication::RequestCommandCode('c', query);
             if (command == 0)
@@ -846,7 +839,7 @@ void medication::OpenRequestedItem(const std::string& query)
         }
     } else if (requestCode == "DCD" && text.size() == 7) {
         if (OpenLookup("kl", "klkod", 0) && FindKey(text, rec)) {
-            tableKind = 6;
+            tableKind = LinkKind::Drug;
             position = LookupTable().recNo;
             command = DrugCommand(requested, rec);
         }
@@ -854,26 +847,26 @@ void medication::OpenRequestedItem(const std::string& query)
         if (OpenLookup("kle", "kleean", 0) && FindKey(text, rec)) {
             const std::string drug(FieldBytes(rec, kEanDrug));
             if (OpenLookup("kl", "klkod", 0) && FindKey(drug, rec)) {
-                tableKind = 6;
+                tableKind = LinkKind::Drug;
                 position = LookupTable().recNo;
                 command = DrugCommand(requested, rec);
             }
         }
     } else if (requestCode == "PCD" && text.size() == 5) {
         if (OpenLookup("pfa", "pfakod", kGoodsLength) && FindKey(text, rec)) {
-            tableKind = 20;
+            tableKind = LinkKind::Goods;
             position = LookupTable().recNo;
             command = KindCode("pAR");
         }
     } else if (requestCode == "PEA" && text.size() == 13) {
         if (OpenLookup("pfa", "pfaean", kGoodsLength) && FindKey(text, rec)) {
-            tableKind = 20;
+            tableKind = LinkKind::Goods;
             position = LookupTable().recNo;
             command = KindCode("pAR");
         }
     } else if (requestCode == "TCD" && text.size() == 7) {
         if (OpenLookup("pzt", "pztkod", 0) && FindKey(text, rec)) {
-            tableKind = 28;
+            tableKind = LinkKind::Device;
             position = LookupTable().recNo;
             command = KindCode("tPR");
         }
@@ -881,7 +874,7 @@ void medication::OpenRequestedItem(const std::string& query)
         std::string key = text;
         key.resize(7, ' ');
         if (OpenLookup("atc", "atckod", 0) && FindKey(key, rec)) {
-            tableKind = 2;
+            tableKind = LinkKind::AtcGroup;
             position = LookupTable().recNo;
             command = KindCode("DAA");
         }

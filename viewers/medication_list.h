@@ -16,12 +16,14 @@
 //
 // Main thread only (the lookups share one table handle).
 
-#include "datastore/data_set.h"
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "datastore/data_set.h"
+#include "frame/windows/link_kind.h"
 
 // The bound of a list text: files and blocks are read up to it.
 inline constexpr size_t kMaxListBytes = 65530;
@@ -124,7 +126,7 @@ public:
     virtual void TileWindows() = 0;
     virtual void SetRequestMode(uint8_t mode) = 0;
     virtual void SetRequestPosition(int32_t position) = 0;
-    virtual void SetRequestTableKind(uint8_t kind) = 0;
+    virtual void SetRequestTableKind(LinkKind kind) = 0;
     virtual void SetRequestCommand(uint16_t code) = 0;
     virtual void SetRequestText(const std::string& text) = 0;
     virtual void SetRequestedParagraph(uint8_t paragraph) = 0;

@@ -13,43 +13,8 @@
 
 namespace {
 
-// Drug record (kl).
-constexpr FieldPos kDrugCode = kKlLayout.Field("KOD");
-constexpr FieldPos kDrugName = kKlLayout.Field("NAZ");
-constexpr FieldPos kDrugForm = kKlLayout.Field("LFO");
-constexpr FieldPos kDrugStrength = kKlLayout.Field("SIL");
-constexpr FieldPos kDrugPackage = kKlLayout.Field("BAL");
-constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
-constexpr FieldPos kDrugIndication = kKlLayout.Field("INS");
-constexpr FieldPos kDrugReimbursement = kKlLayout.Field("UH");
-constexpr FieldPos kDrugRestriction = kKlLayout.Field("OME");
-constexpr FieldPos kDrugWebFlags = kKlLayout.Field("WEB");
-constexpr FieldPos kDrugKodex = kKlLayout.Field("CC");
-constexpr FieldPos kDrugLetak = kKlLayout.Field("LC");
-constexpr FieldPos kDrugKodexa = kKlLayout.Field("AC");
-constexpr FieldPos kDrugSpc = kKlLayout.Field("SC");
-// Goods record (pfa).
-constexpr FieldPos kGoodsCode = kPfaLayout.Field("KOD");
-constexpr FieldPos kGoodsName = kPfaLayout.Field("NAZ");
-constexpr FieldPos kGoodsSupplement = kPfaLayout.Field("DOP");
-constexpr FieldPos kGoodsEan = kPfaLayout.Field("EAN");
-constexpr FieldPos kGoodsPrice = kPfaLayout.Field("PC");
-constexpr FieldPos kGoodsPhoto = kPfaLayout.Field("OBR");
-constexpr FieldPos kGoodsKodex = kPfaLayout.Field("CC");
-// Device record (pzt), device types (pzttypv) and groups (pztuhs).
-constexpr FieldPos kDeviceCode = kPztLayout.Field("KOD");
-constexpr FieldPos kDeviceType = kPztLayout.Field("TYP");
-constexpr FieldPos kDeviceGroup = kPztLayout.Field("UHS");
 constexpr uint16_t kDeviceTypeLength = kPzttypvLayout.Length();
-constexpr FieldPos kTypeCode = kPzttypvLayout.Field("TYP");
-constexpr FieldPos kTypeName = kPzttypvLayout.Field("NAZ");
-constexpr FieldPos kDeviceTypeOffset = kPzttypvLayout.Field("MET");
 constexpr uint16_t kDeviceGroupLength = kPztuhsLayout.Length();
-constexpr FieldPos kGroupCode = kPztuhsLayout.Field("KOD");
-constexpr FieldPos kGroupName = kPztuhsLayout.Field("NAZ");
-constexpr FieldPos kGroupNameRest = kPztuhsLayout.Field("NAR");
-constexpr FieldPos kDeviceGroupFlag = kPztuhsLayout.Field("FLG");
-constexpr FieldPos kDeviceGroupOffset = kPztuhsLayout.Field("ART");
 
 char At(std::string_view record, FieldPos f, int i = 0)
 {
@@ -91,11 +56,6 @@ std::string FindByKey(const char* table, const char* index, uint16_t length, con
     return found ? record : std::string();
 }
 
-std::string Ui(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
-
 // The reimbursement lines of the article views: "UhrL.hdr0" and the entry of
 // the restriction letters, else "UhrL.uhr", then "UhrL.hdr2".
 std::string ReimbursementLines(char restriction)
@@ -118,7 +78,7 @@ std::string ReimbursementLines(char restriction)
             entry.clear();
     }
     if (entry.empty())
-        entry = LookupText(DataTexts, "UhrL", "uhr");
+        entry = DataSetText("UhrL", "uhr");
     GetTextEntry(DataTexts, "UhrL", "hdr2", hdr2);
     return "\r" + hdr0 + entry + hdr2;
 }
@@ -132,9 +92,9 @@ std::string NoticeKey(const ViewerPageInput& in, bool drugRecord)
     std::string key = kind == 'I' || kind == 'L' || kind == 'S' ? "eNove" : "rPrip";
     if (!drugRecord)
         return key;
-    if ((kind == 'E' || kind == 'I' || kind == 'S') && F(in.record, kDrugIndication) == "93")
+    if ((kind == 'E' || kind == 'I' || kind == 'S') && F(in.record, kDrugIndicationGroup) == "93")
         key = "eHomeo";
-    switch (At(in.record, kDrugStatus)) {
+    switch (At(in.record, kDrugState)) {
     case '-':
     case '\\': return "eZrus";
     case 'F': return kind == 'E' || kind == 'I' || kind == 'L' || kind == 'S' ? "eSpecP" : key;
@@ -184,7 +144,7 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
     const char kind = in.kind;
     const std::string& record = in.record;
     const bool readsRecord = kind != '2' && kind != 'N' && kind != 'Y';
-    const bool drugRecord = readsRecord && in.linkKind == 6 && !record.empty();
+    const bool drugRecord = readsRecord && in.linkKind == LinkKind::Drug && !record.empty();
     std::string groupRecord;
 
     // The product and where its document is.
@@ -194,26 +154,26 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
         out.productCode = F(record, kDeviceCode);
         const std::string type = FindByKey("pzttypv", "pzttypko", kDeviceTypeLength, F(record, kDeviceType));
         if (!type.empty()) {
-            out.offset = Int32At(type, kDeviceTypeOffset);
+            out.offset = Int32At(type, kDeviceTypeTextOffset);
             out.docFile = "pztmet";
-            out.titleSuffix = F(type, kTypeCode) + " " + Trimmed(type, kTypeName);
+            out.titleSuffix = F(type, kDeviceTypeCode) + " " + Trimmed(type, kDeviceTypeName);
         }
     } else if (kind == 'T') {
         out.productCode = F(record, kDeviceCode);
         out.offset = 1; // the record text is composed in any case
-        const std::string group = F(record, kDeviceGroup);
+        const std::string group = F(record, kDeviceClassGroup);
         if (!TrimBlanks(group).empty())
             groupRecord = FindByKey("pztuhs", "pztuhsko", kDeviceGroupLength, group);
         if (!groupRecord.empty())
-            out.titleSuffix =
-                CompactToCode(F(groupRecord, kGroupCode)) + " - " +
-                std::string(TrimBlanks(F(groupRecord, kGroupName) + F(groupRecord, kGroupNameRest)));
+            out.titleSuffix = CompactToCode(F(groupRecord, kClassGroupCode)) + " - " +
+                              std::string(TrimBlanks(F(groupRecord, kClassGroupName) +
+                                                     F(groupRecord, kClassGroupNameRest)));
     } else if (kind == 'Q' || kind == 'R') {
         out.productCode = F(record, kGoodsCode);
         if (kind == 'Q') {
             out.offset = At(record, kGoodsPhoto) == ' ' ? -1 : 1;
         } else {
-            out.offset = Int32At(record, kGoodsKodex);
+            out.offset = Int32At(record, kGoodsTextOffset);
             out.docFile = "pfakodex";
         }
         out.titleSuffix =
@@ -221,20 +181,20 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
     } else {
         out.productCode = F(record, kDrugCode);
         switch (kind) {
-        case 'E': out.offset = Int32At(record, kDrugKodexa); break;
+        case 'E': out.offset = Int32At(record, kDrugAltSummaryOffset); break;
         case 'I':
-        case 'S': out.offset = Int32At(record, kDrugSpc); break;
-        case 'L': out.offset = Int32At(record, kDrugLetak); break;
+        case 'S': out.offset = Int32At(record, kDrugSpcOffset); break;
+        case 'L': out.offset = Int32At(record, kDrugLeafletOffset); break;
         case 'M': out.offset = 1; break;
         case 'P': out.offset = (static_cast<uint8_t>(At(record, kDrugWebFlags)) & 1) ? 1 : -1; break;
-        default: out.offset = Int32At(record, kDrugKodex); break;
+        default: out.offset = Int32At(record, kDrugSummaryOffset); break;
         }
         if (kind != 'M' && kind != 'P')
             out.docFile = DocumentFileOfKind(kind);
         out.titleSuffix = DrugRecordLine(record);
         if (kind == 'B' || kind == 'K' || kind == 'L' || kind == 'S') {
             out.prescVisible = true;
-            out.prescEnabled = !NoReimbursement(At(record, kDrugReimbursement));
+            out.prescEnabled = !NoReimbursement(At(record, kDrugReimbursementKind));
         }
         if (kind == 'M') {
             const auto web = static_cast<uint8_t>(At(record, kDrugWebFlags));
@@ -249,8 +209,8 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
     bool missing = out.offset < 0;
     if (!missing && kind == 'T') {
         // The group's stored document, when it has one, goes to the composer.
-        const int32_t at = groupRecord.empty() ? -1 : Int32At(groupRecord, kDeviceGroupOffset);
-        if (at >= 1 && At(groupRecord, kDeviceGroupFlag) == ' ') {
+        const int32_t at = groupRecord.empty() ? -1 : Int32At(groupRecord, kClassGroupTextOffset);
+        if (at >= 1 && At(groupRecord, kClassGroupFlag) == ' ') {
             out.docFile = "pztuhsx";
             const ViewerDocument doc = ReadViewerDocument(kind, out.docFile, at, in.dataFolder);
             if (doc.result == ViewerDocument::Result::Ok ||
@@ -313,7 +273,7 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
             photos = "!";
         out.page.bytes =
             BuildPhotoPage(out.productCode, in.online, MediaBase(photos, in.dataFolder, "/files/photos/"),
-                           Ui("Chyby", "NoWeb"));
+                           ProgramText("Chyby", "NoWeb"));
         return out;
     }
 
@@ -322,17 +282,17 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
         if (static_cast<uint8_t>(At(record, kGoodsEan)) > ' ')
             add += "EAN: " + F(record, kGoodsEan) + "\r";
         if (static_cast<uint8_t>(At(record, kGoodsPrice, 8)) > ' ')
-            add += Ui("Prohlizec", "prCena") + ": " + FormatCode7(F(record, kGoodsPrice)) + " " +
-                   Ui("Prohlizec", "currency") + "\r";
+            add += ProgramText("Prohlizec", "prCena") + ": " + FormatCode7(F(record, kGoodsPrice)) + " " +
+                   ProgramText("Prohlizec", "currency") + "\r";
         if (add.back() == '\r')
             add.pop_back();
         InsertBeforeSection(text, 9, 10, add);
     }
     if ((kind == 'B' || kind == 'K') && HasSection(text, 3) && !HasSection(text, 99))
-        InsertBeforeSection(text, 8, 9, CtrlCodeBytes(18, {3}) + Ui("Prohlizec", "rPrip"));
+        InsertBeforeSection(text, 8, 9, CtrlCodeBytes(18, {3}) + ProgramText("Prohlizec", "rPrip"));
     if (drugRecord && (kind == 'B' || kind == 'K' || kind == 'L' || kind == 'S') &&
-        !NoReimbursement(At(record, kDrugReimbursement)))
-        InsertBeforeSection(text, 7, -1, ReimbursementLines(At(record, kDrugRestriction)));
+        !NoReimbursement(At(record, kDrugReimbursementKind)))
+        InsertBeforeSection(text, 7, -1, ReimbursementLines(At(record, kDrugRestrictions)));
     if (kind == 'X')
         RewriteContraText(text);
     if (kind == 'I') {
@@ -361,8 +321,8 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
     conv.fontSize = in.fontSize;
     conv.requestedParagraph = in.requestedParagraph;
     conv.requestedTextSection = in.requestedTextSection;
-    conv.zkr1 = Ui("Prohlizec", "Zkr1");
-    conv.zkr2 = Ui("Prohlizec", "Zkr2");
+    conv.zkr1 = ProgramText("Prohlizec", "Zkr1");
+    conv.zkr2 = ProgramText("Prohlizec", "Zkr2");
     conv.presetTabs = preset;
     out.page = CtrlTextToHtml(text, conv);
     return out;

@@ -11,12 +11,13 @@
 #include <cstdint>
 #include <string>
 
+#include "frame/windows/link_kind.h"
 #include "viewers/ctrl_html.h"
 
 struct ViewerPageInput {
     char kind = 'K';
-    uint8_t linkKind = 6; // 6 drugs ("kl"), 20 goods ("pfa"), 28 devices ("pzt")
-    std::string record;   // the main-table record; empty when none was read
+    LinkKind linkKind = LinkKind::Drug; // Drug "kl", Goods "pfa", Device "pzt"
+    std::string record;                 // the main-table record; empty when none was read
     int32_t recordNumber = 0;
     std::string dataFolder;    // with "/"
     std::string programFolder; // with "/": the style sheets

@@ -122,17 +122,17 @@ QString UiQ(std::string_view section, std::string_view key)
 
 // A main-table record by its number, through one handle per table that
 // stays open.
-bool ReadMainRecord(uint8_t linkKind, int32_t recNo, std::string& record)
+bool ReadMainRecord(LinkKind linkKind, int32_t recNo, std::string& record)
 {
     static TDbTable drugs, goods, devices;
     TDbTable* t = &drugs;
     const char* id = "kl";
     uint16_t length = kDrugLength;
-    if (linkKind == 20) {
+    if (linkKind == LinkKind::Goods) {
         t = &goods;
         id = "pfa";
         length = kGoodsLength;
-    } else if (linkKind == 28) {
+    } else if (linkKind == LinkKind::Device) {
         t = &devices;
         id = "pzt";
         length = kDeviceLength;
@@ -427,7 +427,7 @@ void TProhlizecN::onResetData()
 
     ViewerPageInput in;
     in.kind = kind;
-    in.linkKind = LinkKinds[0] ? LinkKinds[0] : 6;
+    in.linkKind = LinkKinds[0] != LinkKind::None ? LinkKinds[0] : LinkKind::Drug;
     if (kind != '2' && kind != 'N' && kind != 'Y' && !ReadMainRecord(in.linkKind, current_, in.record))
         in.record.clear();
     in.recordNumber = current_;
@@ -455,7 +455,7 @@ void TProhlizecN::onResetData()
     docFile_ = out.docFile;
     recordName_ = out.recordName;
     spcLayout_ = out.spcLayout;
-    const bool drugRecord = in.linkKind == 6 && !in.record.empty();
+    const bool drugRecord = in.linkKind == LinkKind::Drug && !in.record.empty();
     if (drugRecord && kind != '1' && kind != 'T' && !productCode_.empty())
         StatCountProduct(productCode_);
     ui_->FnPresc->setVisible(out.prescVisible);

@@ -117,18 +117,9 @@ void ChooseSignListSource(const CommandCall&)
     if (path.empty())
         return;
     const std::string notes = Config().Read([](const ConfigValues& v) { return v.NotesFolder; });
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    if (WithTrailingSlash(folder) != WithTrailingSlash(notes)) {
-        // SIGN= keeps a name only: the source must lie in the notes folder.
-        ShowError(LookupText(UiTexts, "Chyby", "NotNotes") + QStringToKam(QString::fromStdString(notes)));
-        return;
-    }
-    std::string file = path.substr(slash + 1);
-    if (const size_t dot = file.rfind('.'); dot != std::string::npos)
-        file.resize(dot);
+    std::string file;
     std::string name;
-    if (!Utf8ToCp1250(file, name)) {
+    if (!FileStemInFolder(path, notes, file) || !Utf8ToCp1250(file, name)) {
         ShowError(LookupText(UiTexts, "Chyby", "NotNotes") + QStringToKam(QString::fromStdString(notes)));
         return;
     }

@@ -93,8 +93,15 @@ std::string QtFilterOf(const std::string& filter)
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString patterns;
+        for (const QChar c : parts[i + 1]) {
+            if (c == QLatin1Char(';'))
+                patterns += QLatin1Char(' ');
+            else if (c.isLetter() && c.toLower() != c.toUpper())
+                patterns += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+            else
+                patterns += c;
+        }
         out << parts[i] + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
     }
     return out.join(QStringLiteral(";;")).toStdString();
@@ -107,7 +114,7 @@ std::string RunFileDialog(const FileDialogRequest& request)
     QFileDialog dialog(request.parent, QString(), QString::fromStdString(request.folder),
                        QString::fromStdString(QtFilterOf(request.filter)));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.save || !request.existing ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.defaultSuffix.empty())
         dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
     if (!request.proposed.empty())
@@ -115,6 +122,18 @@ std::string RunFileDialog(const FileDialogRequest& request)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first().toStdString();
+}
+
+bool FileStemInFolder(const std::string& path, const std::string& folder, std::string& stem)
+{
+    const size_t slash = path.rfind('/');
+    const std::string in = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    if (WithTrailingSlash(in) != WithTrailingSlash(folder))
+        return false;
+    stem = path.substr(slash + 1);
+    if (const size_t dot = stem.rfind('.'); dot != std::string::npos)
+        stem.resize(dot);
+    return true;
 }
 
 std::string ChooseExportFile(QWidget* parent, bool kind)

@@ -17,7 +17,8 @@ class QWidget;
 // A file dialog as the commands ask for it.  The filter is the program's
 // form, "Description|*.ext|Description|*.ext" (display code page).
 struct FileDialogRequest {
-    bool save = false;         // save dialog, else open (an existing file)
+    bool save = false;         // save dialog, else open
+    bool existing = true;      // an open dialog takes only an existing file
     std::string folder;        // initial folder (UTF-8)
     std::string proposed;      // proposed file name (UTF-8), may be empty
     std::string defaultSuffix; // without the "." (display code page)
@@ -56,8 +57,15 @@ void RepositionDrugLists();
 std::array<std::string, 5> ListSearchWords(TDataForm* list);
 std::string RunFileDialog(const FileDialogRequest& request);
 
-// "Desc|*.a|Desc2|*.b;*.c" as a Qt filter, "Desc (*.a);;Desc2 (*.b *.c)".
+// "Desc|*.a|Desc2|*.b;*.c" as a Qt filter, "Desc (*.[aA]);;Desc2 (*.[bB]
+// *.[cC])": every letter matches either case, as the users' files are named
+// in either.
 std::string QtFilterOf(const std::string& filter);
+
+// The name of a chosen file without folder and extension (UTF-8) when it
+// lies in `folder`; false when it lies elsewhere.  SIGN= and NOTES= keep a
+// name only, so their files must lie in the notes folder.
+bool FileStemInFolder(const std::string& path, const std::string& folder, std::string& stem);
 
 // The file dialog of the sign-list source ("SUU", kind false: the ".TXT" or
 // ".CSV" sources; kind true: the ".SGN" lists themselves).  It asks for an

@@ -143,11 +143,11 @@ void AddLettersOf(const TDataForm* w, std::string& set)
         if (w->LinkValues[i] <= 0)
             continue;
         switch (w->LinkKinds[i]) {
-        case 6: add("EDOH"); break;
-        case 7: add("EC"); break;
-        case 11: add("EO"); break;
-        case 20: add("G"); break;
-        case 28: add("Z"); break;
+        case LinkKind::Drug: add("EDOH"); break;
+        case LinkKind::Substance: add("EC"); break;
+        case LinkKind::Kind11: add("EO"); break;
+        case LinkKind::Goods: add("G"); break;
+        case LinkKind::Device: add("Z"); break;
         default: break;
         }
     }

@@ -48,7 +48,8 @@ int32_t OfferedDrugRecord(const TDataForm* w)
     if (w == nullptr)
         return 0;
     for (int i : {2, 1, 0})
-        if (w->LinkKinds[static_cast<size_t>(i)] == 6 && w->LinkValues[static_cast<size_t>(i)] > 0)
+        if (w->LinkKinds[static_cast<size_t>(i)] == LinkKind::Drug &&
+            w->LinkValues[static_cast<size_t>(i)] > 0)
             return w->LinkValues[static_cast<size_t>(i)];
     return 0;
 }
@@ -107,17 +108,17 @@ char RecordViewerLetter(uint16_t code)
     return 0;
 }
 
-uint8_t RecordViewerLinkKind(char letter)
+LinkKind RecordViewerLinkKind(char letter)
 {
     switch (letter) {
     case '1':
     case '2':
-    case 'T': return 28;
+    case 'T': return LinkKind::Device;
     case 'N':
-    case 'Y': return 7;
+    case 'Y': return LinkKind::Substance;
     case 'Q':
-    case 'R': return 20;
-    default: return 6;
+    case 'R': return LinkKind::Goods;
+    default: return LinkKind::Drug;
     }
 }
 
@@ -182,7 +183,7 @@ void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
     const char letter = RecordViewerLetter(code);
     if (letter == 0)
         return;
-    const uint8_t linkKind = RecordViewerLinkKind(letter);
+    const LinkKind linkKind = RecordViewerLinkKind(letter);
     TDataForm* main = MainDataForm();
     TDataForm* master = nullptr;
     int32_t value = 0;
@@ -228,7 +229,7 @@ void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
             w = KamToWin(w);
         viewer->SetSearchWords(words);
     }
-    f.LinkKinds = {linkKind, 0, 0};
+    f.LinkKinds = {linkKind, LinkKind::None, LinkKind::None};
     f.LinkValues[0] = value;
     viewer->SetDocument(letter, extra);
     f.Master = master;
@@ -247,7 +248,7 @@ void OpenNotesViewer(uint16_t code)
 {
     TDataForm* master = nullptr;
     int32_t value = 0;
-    const int32_t result = FindDataWindow(code, 6, value, master);
+    const int32_t result = FindDataWindow(code, LinkKind::Drug, value, master);
     if (result == 0) {
         if (master != nullptr)
             master->Widget()->raise();
@@ -261,7 +262,7 @@ void OpenNotesViewer(uint16_t code)
         return;
     }
     TDataForm& f = viewer->Form();
-    f.LinkKinds = {6, 0, 0};
+    f.LinkKinds = {LinkKind::Drug, LinkKind::None, LinkKind::None};
     f.LinkValues[0] = value;
     viewer->SetDocumentLetter('N');
     f.Master = master;

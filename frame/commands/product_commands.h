@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "frame/windows/link_kind.h"
+
 class QPixmap;
 
 // The 7-character code of a drug record (empty when it cannot be read).
@@ -19,8 +21,8 @@ QPixmap IkonaImage(const char* name);
 // The document letter of a viewer command ("dSP" "S", "pPI" "Q", "tMA"
 // "1"); 0 for a code no viewer shows.
 char RecordViewerLetter(uint16_t code);
-// The link kind a viewer of that letter follows (6, 7, 20 or 28).
-uint8_t RecordViewerLinkKind(char letter);
+// The link kind a viewer of that letter follows.
+LinkKind RecordViewerLinkKind(char letter);
 // The image of the viewer's window icon (TIkona names).
 const char* RecordViewerIcon(char letter);
 // The title key in section "Prohlizec".

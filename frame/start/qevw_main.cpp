@@ -43,6 +43,7 @@
 #include "lists/drugs/product_history_lists.h"
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
+#include "maintenance/settings_commands.h"
 #include "maintenance/update_services.h"
 #include "platform/cp1250.h"
 #include "platform/main_thread_call.h"
@@ -149,6 +150,7 @@ int main(int argc, char** argv)
     AddCommandEntryPoints(calls);
     RegisterListCommands();
     RegisterCodeListCommands();
+    RegisterSettingsCommands();
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();

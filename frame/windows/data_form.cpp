@@ -343,7 +343,7 @@ int32_t TDataForm::PropagateLinks()
     const DataFormRef me(this);
     // Each pass walks the registry as it was when the pass began and skips
     // windows that closed or went away meanwhile.
-    auto send = [&](uint8_t linkKind, int32_t value) {
+    auto send = [&](LinkKind linkKind, int32_t value) {
         for (const DataFormRef& ref : RegistrySnapshot()) {
             TDataForm* d = ref.get();
             if (!IsLive(d) || d == this || !d->Master.SameWindowAs(me) || d->LinkKinds[0] != linkKind)
@@ -354,23 +354,23 @@ int32_t TDataForm::PropagateLinks()
                 return; // a target's ResetData destroyed this window
         }
     };
-    const uint8_t k1 = LinkKinds[1];
+    const LinkKind k1 = LinkKinds[1];
     const int32_t v1 = LinkValues[1];
-    if (k1 != 0 && v1 != 0) {
+    if (k1 != LinkKind::None && v1 != 0) {
         count = 0;
         send(k1, v1);
         if (me.get() == nullptr)
             return count;
     }
-    const uint8_t k2 = LinkKinds[2];
+    const LinkKind k2 = LinkKinds[2];
     const int32_t v2 = LinkValues[2];
-    if (k2 != 0 && v2 != 0) {
+    if (k2 != LinkKind::None && v2 != 0) {
         count = std::max(count, 0);
         send(k2, v2);
         if (me.get() == nullptr)
             return count;
     }
-    if (count == -1 && LinkKinds[0] != 0 && LinkValues[0] >= -1) {
+    if (count == -1 && LinkKinds[0] != LinkKind::None && LinkValues[0] >= -1) {
         count = 0;
         send(LinkKinds[0], LinkValues[0]);
     }
@@ -460,7 +460,7 @@ struct MasterSearch {
     bool newDependent = false;
 };
 
-bool OffersLink(const TDataForm* w, uint8_t linkKind)
+bool OffersLink(const TDataForm* w, LinkKind linkKind)
 {
     for (int i = 0; i < 3; ++i)
         if (w->LinkKinds[i] == linkKind && w->LinkValues[i] >= 1)
@@ -470,7 +470,7 @@ bool OffersLink(const TDataForm* w, uint8_t linkKind)
 
 // Steps 1 to 3 of the master search: where the walk up stops and what it
 // offers there.
-MasterSearch SearchMaster(uint8_t linkKind)
+MasterSearch SearchMaster(LinkKind linkKind)
 {
     MasterSearch s;
     TDataForm* main = MainDataForm();
@@ -510,19 +510,19 @@ MasterSearch SearchMaster(uint8_t linkKind)
 
 } // namespace
 
-int32_t FindDataWindow(uint16_t kind, uint8_t linkKind, int32_t& value, TDataForm*& window)
+int32_t FindDataWindow(uint16_t kind, LinkKind linkKind, int32_t& value, TDataForm*& window)
 {
     AssertMainThread("FindDataWindow");
     TDataForm* main = MainDataForm();
     window = nullptr;
-    if (linkKind == 0) {
+    if (linkKind == LinkKind::None) {
         // A window that follows nothing: an open one of the same kind is
         // brought to the front instead of opening a second.
         value = -1;
         TDataForm* found = nullptr;
         for (const DataFormRef& ref : RegistrySnapshot()) {
             TDataForm* f = ref.get();
-            if (IsLive(f) && f != main && f->Kind == kind && f->LinkKinds[0] == 0)
+            if (IsLive(f) && f != main && f->Kind == kind && f->LinkKinds[0] == LinkKind::None)
                 found = f;
         }
         if (found != nullptr) {
@@ -561,11 +561,11 @@ int32_t FindDataWindow(uint16_t kind, uint8_t linkKind, int32_t& value, TDataFor
     return s.newDependent ? 1 : 2;
 }
 
-int32_t FindMasterWindow(uint16_t kind, uint8_t linkKind, TDataForm*& window)
+int32_t FindMasterWindow(uint16_t kind, LinkKind linkKind, TDataForm*& window)
 {
     AssertMainThread("FindMasterWindow");
     window = nullptr;
-    if (linkKind == 0)
+    if (linkKind == LinkKind::None)
         return -1;
     const MasterSearch s = SearchMaster(linkKind);
     if (s.master == nullptr || s.value < 1)

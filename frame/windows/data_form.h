@@ -55,6 +55,7 @@
 #include <QRect>
 
 #include "frame/config/config_file.h"
+#include "frame/windows/link_kind.h"
 #include "platform/file_saver.h"
 
 class QMdiArea;
@@ -104,7 +105,7 @@ public:
     uint16_t Kind = 0;
     // [0] the kind of value received from the master, [1] and [2] the kinds
     // offered to windows opened from this one; 0 = none.
-    std::array<uint8_t, 3> LinkKinds{};
+    std::array<LinkKind, 3> LinkKinds{};
     // [0] the value last received, [1] and [2] the values offered now;
     // 0 = nothing, negative = the selection went away.
     std::array<int32_t, 3> LinkValues{};
@@ -236,11 +237,11 @@ std::vector<TDataForm*> DataWindowsOnScreen();
 // a new window: 0 an open window was updated (`window`, bring it to the
 // front); 1 open a new dependent window under `window`; 2 a new independent
 // one; -1 there is nothing to show.  `value` is what the new window shows.
-int32_t FindDataWindow(uint16_t kind, uint8_t linkKind, int32_t& value, TDataForm*& window);
+int32_t FindDataWindow(uint16_t kind, LinkKind linkKind, int32_t& value, TDataForm*& window);
 // The same search without updating anything: 0 `window` is an open dependent
 // window of that kind under the master; 1 none (`window` is the master); -1
 // no link kind or nothing to show.
-int32_t FindMasterWindow(uint16_t kind, uint8_t linkKind, TDataForm*& window);
+int32_t FindMasterWindow(uint16_t kind, LinkKind linkKind, TDataForm*& window);
 // Closes every data window but the main window, unregistered ones included,
 // and empties the registry (data-set switch, a requested item).
 void CloseDataWindowsButMain();

@@ -1,5 +1,8 @@
 #include "frame/windows/style.h"
 
+#include <QGuiApplication>
+#include <QPalette>
+
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -20,8 +23,18 @@ RefreshMenusHook& MenusHook()
 
 QColor ColourOfSetting(uint32_t colour)
 {
-    if (colour == kAppWorkspace)
+    if (colour == kAppWorkspace || colour == SysColour::Desktop)
         return QColor(0x80, 0x80, 0x80);
+    // An inactive window's frame and caption: the palette's mid tone with
+    // plain text, so that they read as inactive in any style.
+    if (colour == SysColour::InactiveCaption || colour == SysColour::InactiveBorder ||
+        colour == SysColour::InactiveCaptionText) {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+            const QPalette p = QGuiApplication::palette();
+            return colour == SysColour::InactiveCaptionText ? p.color(QPalette::Active, QPalette::Text)
+                                                            : p.color(QPalette::Active, QPalette::Mid);
+        }
+    }
     return ToQColor(colour);
 }
 

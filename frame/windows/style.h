@@ -35,8 +35,11 @@ constexpr int Count = 7;
 // One colour word of the configuration (0x00BBGGRR, or 0xFF000000 + a system
 // colour number) as a QColor.  System colours come from the application
 // palette (clWindow Base, clWindowText Text, clBtnFace Button, clBtnText
-// ButtonText, clGrayText the disabled Text); the application workspace is a
-// fixed grey, as most styles have no role for it.
+// ButtonText, clGrayText the disabled Text, clHighlight and
+// clHighlightText, active captions Highlight and HighlightedText, inactive
+// ones and the inactive border Mid with Text, clMenuText WindowText); the
+// application workspace and the desktop are a fixed grey, as most styles have
+// no role for them.
 QColor ColourOfSetting(uint32_t colour);
 
 // Entry `index` (0..6) of a colour table; an index outside gives black.

@@ -496,7 +496,7 @@ TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec)
 {
     TDataForm* found = nullptr;
     int32_t value = 0;
-    if (FindDataWindow(spec.code, 0, value, found) == 0) {
+    if (FindDataWindow(spec.code, LinkKind::None, value, found) == 0) {
         if (found != nullptr)
             found->Widget()->raise();
         return nullptr;
@@ -517,7 +517,7 @@ TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec)
     w->Kind = spec.code;
     w->setProperty("helpKeyword", QString::fromLatin1(spec.helpKeyword));
     w->setWindowIcon(QIcon(IkonaImage("IATC")));
-    w->LinkKinds = {0, 2, 0};
+    w->LinkKinds = {LinkKind::None, LinkKind::AtcGroup, LinkKind::None};
     VybRec& rec = w->Rec;
     rec.Letter = 'C';
     rec.ButtonState = Config().Read([](const ConfigValues& v) { return static_cast<uint16_t>(v.AtcFilter); });
@@ -547,6 +547,6 @@ void OpenAtcList(uint16_t code, std::string_view prefix)
     AtcListWindowSpec spec;
     spec.code = code;
     spec.prefix = std::string(prefix);
-    spec.openGroup = [](VybRec&) { OpenDrugSubList(KindOf("DAT"), 2); };
+    spec.openGroup = [](VybRec&) { OpenDrugSubList(KindOf("DAT"), LinkKind::AtcGroup); };
     OpenAtcListWindow(spec);
 }

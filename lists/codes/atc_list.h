@@ -104,10 +104,3 @@ private:
 TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec);
 // The ATC list: Enter on a group opens the drug list "DAT" (link kind 2).
 void OpenAtcList(uint16_t code, std::string_view prefix);
-
-// The ATC field positions the list reads.
-inline constexpr FieldPos kAtcCode = kAtcLayout.Field("ATC");
-inline constexpr FieldPos kAtcRez = kAtcLayout.Field("REZ");
-inline constexpr FieldPos kAtcName = kAtcLayout.Field("NAZ");
-inline constexpr FieldPos kAtcNameRest = kAtcLayout.Field("NAR");
-inline constexpr FieldPos kAtcActive = kAtcLayout.Field("ACT");

@@ -47,10 +47,10 @@ const CodeListSpec kIndicationGroupList{
     .headerKey = "hi",
     .headingHintKey = "vi",
     .icon = "IInd",
-    .offeredLink = 1,
+    .offeredLink = LinkKind::IndicationGroup,
     .count = 100,
     .drugList = "DIG",
-    .drugLink = 1,
+    .drugLink = LinkKind::IndicationGroup,
     .nameOrder = NameOrderRule::FirstNotDigit,
     .tabWhileTyped = 0,
 };
@@ -73,10 +73,10 @@ const CodeListSpec kCountryList{
     .headerKey = "hz",
     .headingHintKey = "vz",
     .icon = "IZem",
-    .offeredLink = 4,
+    .offeredLink = LinkKind::Country,
     .count = 60,
     .drugList = "DCN",
-    .drugLink = 4,
+    .drugLink = LinkKind::Country,
     .nameOrder = NameOrderRule::LongerThan3,
     .tabWhileTyped = 3,
 };
@@ -100,10 +100,10 @@ const CodeListSpec kHolderList{
     .headerKey = "hd",
     .headingHintKey = "vd",
     .icon = "IDrz",
-    .offeredLink = 10,
+    .offeredLink = LinkKind::Holder,
     .count = 4600,
     .drugList = "DHD",
-    .drugLink = 10,
+    .drugLink = LinkKind::Holder,
     .nameOrder = NameOrderRule::LongerThan3,
     .tabWhileTyped = 3,
 };
@@ -257,7 +257,7 @@ TVyb* OpenCodeList(const CodeListSpec& spec, uint16_t code)
 {
     TDataForm* found = nullptr;
     int32_t value = 0;
-    if (FindDataWindow(code, 0, value, found) == 0) {
+    if (FindDataWindow(code, LinkKind::None, value, found) == 0) {
         if (found != nullptr)
             found->Widget()->raise();
         return nullptr;
@@ -272,7 +272,7 @@ TVyb* OpenCodeList(const CodeListSpec& spec, uint16_t code)
     auto* w = new TVyb;
     w->Kind = code;
     w->setWindowIcon(QIcon(IkonaImage(spec.icon)));
-    w->LinkKinds = {0, spec.offeredLink, 0};
+    w->LinkKinds = {LinkKind::None, spec.offeredLink, LinkKind::None};
     w->Rec.Letter = 'C';
     w->Rec.Count = spec.count;
     const std::string options = std::string{static_cast<char>(spec.maxTyped), 'A'} + spec.buttons;

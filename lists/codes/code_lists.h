@@ -14,6 +14,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/table_layouts.h"
+#include "frame/windows/link_kind.h"
 #include "lists/toolkit/vyb_types.h"
 
 class TVyb;
@@ -66,10 +67,10 @@ struct CodeListSpec {
     const char* headerKey;
     const char* headingHintKey; // + the column number
     const char* icon;
-    uint8_t offeredLink;
+    LinkKind offeredLink;
     int32_t count;        // preset until the first seek
     const char* drugList; // the letters of the restricted drug list Enter opens
-    uint8_t drugLink;
+    LinkKind drugLink;
     NameOrderRule nameOrder;
     // Tab switches the order while at most this many characters are typed.
     size_t tabWhileTyped;

@@ -36,9 +36,9 @@ constexpr uint16_t kAtcSubCode = KindOf("RAT");
 constexpr uint16_t kReferenceSubCode = KindOf("RRA");
 static_assert(kListCode == 0x49C1 && kAtcSubCode == 0x4834 && kReferenceSubCode == 0x4A41);
 
-constexpr uint8_t kAtcLink = 2;
-constexpr uint8_t kReferenceLink = 3;
-constexpr uint8_t kDrugLink = 6;
+constexpr LinkKind kAtcLink = LinkKind::AtcGroup;
+constexpr LinkKind kReferenceLink = LinkKind::AtcReference;
+constexpr LinkKind kDrugLink = LinkKind::Drug;
 
 constexpr uint16_t kUserListBit = 0x200;
 constexpr size_t kMaxListChoice = 40;
@@ -53,8 +53,6 @@ static_assert(kDrugRecordLength == 346 && kCvzpRecordLength == 124 && kAtcRecord
 constexpr FieldPos kKlCode = kKlLayout.Field("KOD");
 constexpr FieldPos kKlKind = kKlLayout.Field("UH");
 constexpr FieldPos kCvzpCode = kCvzpLayout.Field("KOD");
-constexpr FieldPos kAtcCode = kAtcLayout.Field("ATC");
-constexpr FieldPos kAtcName = kAtcLayout.Field("NAZ");
 constexpr FieldPos kReferenceCode = kAtcpLayout.Field("ATC");
 constexpr FieldPos kReferenceName = kAtcpLayout.Field("NAZ");
 static_assert(kCvzpCode.length == kKlCode.length);
@@ -78,11 +76,6 @@ constexpr int kHolderKeyLength = 6;
 constexpr std::string_view kReferenceLayout = "AtcNaz.";
 constexpr std::string_view kReferenceNames = "Atc,Naz";
 constexpr std::string_view kReferenceOrder = "1/90,0,1";
-
-std::string ProgramText(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
 
 // A table name of the current language: the English edition appends "a".
 TFileId LanguageId(std::string_view name)
@@ -539,7 +532,7 @@ TVyb* NewReimbursementWindow(uint16_t code, char letter, std::string choice)
     auto* w = new TVyb;
     w->Kind = code;
     w->setProperty("helpKeyword", QStringLiteral("VybUhr"));
-    w->LinkKinds = {0, kDrugLink, 0};
+    w->LinkKinds = {LinkKind::None, kDrugLink, LinkKind::None};
     w->Rec.Letter = letter;
     w->Rec.Count = 40000;
     w->Rec.ButtonState = 0;
@@ -569,7 +562,7 @@ bool RaiseOpenWindow(uint16_t code)
 {
     int32_t value = 0;
     TDataForm* found = nullptr;
-    if (FindDataWindow(code, 0, value, found) != 0 || found == nullptr)
+    if (FindDataWindow(code, LinkKind::None, value, found) != 0 || found == nullptr)
         return false;
     if (QWidget* widget = found->Widget()) {
         if (found->SubWindow() != nullptr)
@@ -606,7 +599,7 @@ TVyb* ShowReimbursementList(std::string_view choice)
     return w;
 }
 
-void OpenReimbursementSubList(uint16_t code, uint8_t linkKind)
+void OpenReimbursementSubList(uint16_t code, LinkKind linkKind)
 {
     const char letter = KindLetters(code)[1];
     if (!OpenPriceTable() || !OpenDrugIndex(letter)) {
@@ -747,7 +740,7 @@ void OpenAtcReferenceList(uint16_t)
     auto* w = new TVyb;
     w->Kind = code;
     w->setProperty("helpKeyword", QStringLiteral("VybUhr"));
-    w->LinkKinds = {0, kReferenceLink, 0};
+    w->LinkKinds = {LinkKind::None, kReferenceLink, LinkKind::None};
     w->Master = MainDataForm();
     w->Rec.Letter = 'C';
     w->Rec.Count = 100;

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/windows/link_kind.h"
 #include "lists/toolkit/vyb_types.h"
 
 class TVyb;
@@ -32,7 +33,7 @@ void ForgetReimbursementCaches();
 
 // Opens (or updates) the list of the group the master window offers under
 // `linkKind` (2 an ATC group, code "RAT"; 3 an ATC reference group, "RRA").
-void OpenReimbursementSubList(uint16_t code, uint8_t linkKind);
+void OpenReimbursementSubList(uint16_t code, LinkKind linkKind);
 // The ATC list to choose a group in ("XRA").
 void OpenReimbursementAtcList(uint16_t code);
 // The ATC reference groups ("XRR").

@@ -37,7 +37,7 @@
 namespace {
 
 constexpr uint16_t kDrugRecordLength = kKlLayout.Length();
-constexpr uint8_t kDrugRecordLink = 6;
+constexpr LinkKind kDrugRecordLink = LinkKind::Drug;
 // WorkFlag bits: RecArr mode, and "Chyby.NoData" shown since the last
 // fetch that worked (one box per window, not one per row).
 constexpr uint8_t kRecArrMode = 0x01;
@@ -1178,7 +1178,7 @@ void OpenDrugList(uint16_t code, std::string_view prefix)
     }
     TDataForm* found = nullptr;
     int32_t value = 0;
-    if (FindDataWindow(code, 0, value, found) == 0) {
+    if (FindDataWindow(code, LinkKind::None, value, found) == 0) {
         if (found != nullptr && found->Widget() != nullptr)
             found->Widget()->raise();
         return;
@@ -1188,8 +1188,8 @@ void OpenDrugList(uint16_t code, std::string_view prefix)
     w->Kind = code;
     w->setProperty("helpKeyword", QString::fromLatin1(letter == 'N' ? "VyLeNa" : "VybLek"));
     w->setWindowIcon(QIcon(IkonaImage(IconOf(letter))));
-    w->LinkKinds = letter == 'E' ? std::array<uint8_t, 3>{0, 0, kDrugRecordLink}
-                                 : std::array<uint8_t, 3>{0, kDrugRecordLink, 0};
+    w->LinkKinds = letter == 'E' ? std::array<LinkKind, 3>{LinkKind::None, LinkKind::None, kDrugRecordLink}
+                                 : std::array<LinkKind, 3>{LinkKind::None, kDrugRecordLink, LinkKind::None};
     w->Master = nullptr;
     w->Dependent = false;
     VybRec& r = w->Rec;
@@ -1229,7 +1229,7 @@ void OpenDrugList(uint16_t code, std::string_view prefix)
     w->PlaceAndShow(true);
 }
 
-void OpenDrugSubList(uint16_t code, uint8_t linkKind)
+void OpenDrugSubList(uint16_t code, LinkKind linkKind)
 {
     const std::string letters = KindLetters(code);
     const char letter = letters.size() >= 3 ? letters[1] : 0;
@@ -1255,7 +1255,7 @@ void OpenDrugSubList(uint16_t code, uint8_t linkKind)
     w->Kind = code;
     w->setProperty("helpKeyword", QStringLiteral("VybLek"));
     w->setWindowIcon(QIcon(IkonaImage(IconOf(letter))));
-    w->LinkKinds = {linkKind, kDrugRecordLink, 0};
+    w->LinkKinds = {linkKind, kDrugRecordLink, LinkKind::None};
     w->LinkValues[0] = value;
     w->Master = master;
     w->Dependent = true;
@@ -1292,6 +1292,6 @@ void RegisterDrugListCommands()
 {
     RegisterCommandHandler("OpenDrugList", [](const CommandCall& c) { OpenDrugList(c.code, c.lookup); });
     RegisterCommandHandler("OpenDrugSubList", [](const CommandCall& c) {
-        OpenDrugSubList(c.code, KindLetters(c.code)[1] == 'B' ? kDrugRecordLink : 2);
+        OpenDrugSubList(c.code, KindLetters(c.code)[1] == 'B' ? kDrugRecordLink : LinkKind::AtcGroup);
     });
 }

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "datastore/bits.h"
+#include "frame/windows/link_kind.h"
 #include "lists/toolkit/vyb_types.h"
 
 // ------------------------------------------------------------ column sets
@@ -72,7 +73,7 @@ std::string UserListButtonText(uint8_t sub, uint16_t buttonState);
 void OpenDrugList(uint16_t code, std::string_view prefix = {});
 // Opens the list restricted to the value the master window offers under
 // `linkKind` (middle letter A, B, C, H or I), as a dependent window of it.
-void OpenDrugSubList(uint16_t code, uint8_t linkKind);
+void OpenDrugSubList(uint16_t code, LinkKind linkKind);
 
 // The three callbacks of the drug lists.
 void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text);

@@ -249,7 +249,7 @@ void OpenProductList(uint16_t code, const ProductListSpec& spec, const std::stri
     }
     TDataForm* master = nullptr;
     int32_t value = 0;
-    const int32_t result = FindDataWindow(code, 6, value, master);
+    const int32_t result = FindDataWindow(code, LinkKind::Drug, value, master);
     if (result == 0) {
         if (master != nullptr)
             master->Widget()->raise();
@@ -262,7 +262,7 @@ void OpenProductList(uint16_t code, const ProductListSpec& spec, const std::stri
     w->Kind = code;
     w->setProperty("helpKeyword", QString::fromLatin1(spec.helpKeyword));
     w->setWindowIcon(QIcon(IkonaImage("ILSpot")));
-    w->LinkKinds = {6, 0, 0};
+    w->LinkKinds = {LinkKind::Drug, LinkKind::None, LinkKind::None};
     w->LinkValues[0] = value;
     w->Master = master;
     w->Dependent = true;
@@ -360,7 +360,7 @@ void RegisterListCommands()
     s.repositionDrugLists = [] {
         for (TDataForm* f : AllDataForms())
             if (auto* list = dynamic_cast<TVyb*>(f);
-                list != nullptr && (f->LinkKinds[0] == 6 || f->LinkKinds[1] == 6))
+                list != nullptr && (f->LinkKinds[0] == LinkKind::Drug || f->LinkKinds[1] == LinkKind::Drug))
                 list->Reposition();
     };
     SetCommandServices(std::move(s));

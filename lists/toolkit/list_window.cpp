@@ -43,9 +43,9 @@ void Count(const char* code)
     StatCount(StatCodeOfText(code));
 }
 
-bool LinkKindIsRecord(uint8_t kind)
+bool LinkKindIsRecord(LinkKind kind)
 {
-    return kind == 6 || kind == 7;
+    return kind == LinkKind::Drug || kind == LinkKind::Substance;
 }
 
 // The no-data images: an empty sheet and a magnifier.

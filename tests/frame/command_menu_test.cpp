@@ -149,11 +149,11 @@ TEST_F(Menus, VisibleAndEnabledItemsFollowTheDataSetTheDataPartsAndTheActiveReco
     // A list offering a drug record, and a dependent list under it offering
     // a substance: the walk goes to the master while the window depends.
     auto* drugs = new dftest::ProbeWindow(KindOf("DNA"), "drugs");
-    drugs->LinkKinds = {0, 6, 0};
+    drugs->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     drugs->LinkValues = {0, 12, 0};
     drugs->Master = host;
     auto* parts = new dftest::ProbeWindow(KindOf("CXD"), "parts");
-    parts->LinkKinds = {6, 7, 0};
+    parts->LinkKinds = {LinkKind::Drug, LinkKind::Substance, LinkKind::None};
     parts->LinkValues = {12, 5, 0};
     parts->Master = drugs;
     parts->Dependent = true;
@@ -455,14 +455,14 @@ TEST_F(Menus, OutputButtonsNeedADataWindowAndRecordButtonsARecord)
         EXPECT_FALSE(SpeedButtonNamed(host->toolBar, n)->isEnabled()) << n;
     EXPECT_TRUE(SpeedButtonNamed(host->toolBar, "MknSB")->isEnabled());
     auto* w = new dftest::ProbeWindow(KindOf("DNA"));
-    w->LinkKinds = {0, 6, 0};
+    w->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     w->LinkValues = {0, 3, 0};
     RefreshMainMenus(w);
     for (const char* n : {"PrintSB", "ExcelSB", "WordSB", "MainSB", "LspcSB"})
         EXPECT_TRUE(SpeedButtonNamed(host->toolBar, n)->isEnabled()) << n;
     EXPECT_FALSE(SpeedButtonNamed(host->toolBar, "KlekySB")->isEnabled());
     // Goods records open the goods record only.
-    w->LinkKinds = {0, 20, 0};
+    w->LinkKinds = {LinkKind::None, LinkKind::Goods, LinkKind::None};
     RefreshMainMenus(w);
     EXPECT_TRUE(SpeedButtonNamed(host->toolBar, "MainSB")->isEnabled());
     EXPECT_FALSE(SpeedButtonNamed(host->toolBar, "LspcSB")->isEnabled());

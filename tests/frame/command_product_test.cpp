@@ -61,10 +61,10 @@ protected:
     }
     void Touch(const std::string& name) { WriteFileAtomic(data.path().toStdString() + "/" + name, "x"); }
     // A list standing on a record of the link kind, active under the host.
-    dftest::ProbeWindow* Master(uint8_t linkKind, int32_t value)
+    dftest::ProbeWindow* Master(LinkKind linkKind, int32_t value)
     {
         auto* m = new dftest::ProbeWindow(KindOf("DNA"), "list");
-        m->LinkKinds = {0, linkKind, 0};
+        m->LinkKinds = {LinkKind::None, linkKind, LinkKind::None};
         m->LinkValues = {0, value, 0};
         m->Master = host;
         host->area->setActiveSubWindow(m->Show());
@@ -91,15 +91,17 @@ TEST_F(CommandProducts, RecordViewersByCode)
     struct Case {
         const char* code;
         char letter;
-        uint8_t linkKind;
+        LinkKind linkKind;
         const char* title;
     };
     const Case cases[] = {
-        {"dAB", 'B', 6, "Brevir"},  {"dAE", 'E', 6, "Engest"},  {"dAK", 'K', 6, "Clanek"},
-        {"dIA", 'A', 6, "intKVO"},  {"dIS", 'I', 6, "intSPC"},  {"dLL", 'L', 6, "Letak"},
-        {"dMA", 'M', 6, "Hlavni"},  {"dPI", 'P', 6, "Foto"},    {"dSP", 'S', 6, "SPC"},
-        {"dXX", 'X', 6, "Kontra"},  {"pAR", 'R', 20, "Clanek"}, {"pPI", 'Q', 20, "Foto"},
-        {"tMA", '1', 28, "TMetod"}, {"tPR", 'T', 28, "THlav"},
+        {"dAB", 'B', LinkKind::Drug, "Brevir"},   {"dAE", 'E', LinkKind::Drug, "Engest"},
+        {"dAK", 'K', LinkKind::Drug, "Clanek"},   {"dIA", 'A', LinkKind::Drug, "intKVO"},
+        {"dIS", 'I', LinkKind::Drug, "intSPC"},   {"dLL", 'L', LinkKind::Drug, "Letak"},
+        {"dMA", 'M', LinkKind::Drug, "Hlavni"},   {"dPI", 'P', LinkKind::Drug, "Foto"},
+        {"dSP", 'S', LinkKind::Drug, "SPC"},      {"dXX", 'X', LinkKind::Drug, "Kontra"},
+        {"pAR", 'R', LinkKind::Goods, "Clanek"},  {"pPI", 'Q', LinkKind::Goods, "Foto"},
+        {"tMA", '1', LinkKind::Device, "TMetod"}, {"tPR", 'T', LinkKind::Device, "THlav"},
     };
     for (const Case& c : cases) {
         viewers.clear();
@@ -109,7 +111,8 @@ TEST_F(CommandProducts, RecordViewersByCode)
         ASSERT_EQ(viewers.size(), 1u) << c.code;
         RecordingViewer* v = viewers[0];
         EXPECT_EQ(v->letter, c.letter) << c.code;
-        EXPECT_EQ(v->LinkKinds, (std::array<uint8_t, 3>{c.linkKind, 0, 0})) << c.code;
+        EXPECT_EQ(v->LinkKinds, (std::array<LinkKind, 3>{c.linkKind, LinkKind::None, LinkKind::None}))
+            << c.code;
         EXPECT_EQ(v->LinkValues[0], 42);
         EXPECT_EQ(v->Kind, KindOf(c.code));
         EXPECT_EQ(v->Master.get(), m);
@@ -131,12 +134,13 @@ TEST_F(CommandProducts, AMissingFileOrConnectionOpensNothing)
     const std::string noWeb = KamToQString(LookupText(UiTexts, "Chyby", "NoWeb")).toStdString();
     struct Case {
         const char* code;
-        uint8_t linkKind;
+        LinkKind linkKind;
         std::string box;
     };
     const std::vector<Case> cases = {
-        {"dAK", 6, noData},  {"dAE", 6, noData},  {"dSP", 6, noData}, {"dLL", 6, noData},
-        {"pAR", 20, noData}, {"tMA", 28, noData}, {"dPI", 6, noWeb},  {"pPI", 20, noWeb},
+        {"dAK", LinkKind::Drug, noData}, {"dAE", LinkKind::Drug, noData},  {"dSP", LinkKind::Drug, noData},
+        {"dLL", LinkKind::Drug, noData}, {"pAR", LinkKind::Goods, noData}, {"tMA", LinkKind::Device, noData},
+        {"dPI", LinkKind::Drug, noWeb},  {"pPI", LinkKind::Goods, noWeb},
     };
     for (const Case& c : cases) {
         const size_t before = BoxTexts().size();
@@ -149,8 +153,8 @@ TEST_F(CommandProducts, AMissingFileOrConnectionOpensNothing)
     }
     EXPECT_TRUE(viewers.empty());
     // The main record and the device record need no file.
-    for (const auto& [code, kind] : {std::pair{"dMA", 6}, std::pair{"tPR", 28}}) {
-        dftest::ProbeWindow* m = Master(static_cast<uint8_t>(kind), 7);
+    for (const auto& [code, kind] : {std::pair{"dMA", LinkKind::Drug}, std::pair{"tPR", LinkKind::Device}}) {
+        dftest::ProbeWindow* m = Master(kind, 7);
         ExecuteCommand(m, KindOf(code), 0);
         delete m;
         dftest::Settle();
@@ -160,7 +164,7 @@ TEST_F(CommandProducts, AMissingFileOrConnectionOpensNothing)
 
 TEST_F(CommandProducts, TheMainWindowsRequestOpensAMaximisedViewerAndValueZeroOpensNothing)
 {
-    host->LinkKinds = {6, 0, 0};
+    host->LinkKinds = {LinkKind::Drug, LinkKind::None, LinkKind::None};
     host->LinkValues = {55, 0, 0};
     host->RequestMode = RequestModeCode::RequestedPosition;
     ExecuteCommand(host, KindOf("dMA"), 1);
@@ -177,12 +181,12 @@ TEST_F(CommandProducts, TheMainWindowsRequestOpensAMaximisedViewerAndValueZeroOp
     host->LinkValues = {0, 0, 0};
     ExecuteCommand(host, KindOf("dMA"), 1);
     // A list standing on nothing: nothing.
-    dftest::ProbeWindow* m = Master(6, 0);
+    dftest::ProbeWindow* m = Master(LinkKind::Drug, 0);
     ExecuteCommand(m, KindOf("dMA"), 0);
     EXPECT_EQ(viewers.size(), 1u);
     // No factory yet: a run-log line.
     SetViewerServices({});
-    dftest::ProbeWindow* n = Master(6, 9);
+    dftest::ProbeWindow* n = Master(LinkKind::Drug, 9);
     ExecuteCommand(n, KindOf("dMA"), 0);
     EXPECT_NE(RunLogText().find("TProhlizecN: nothing registered"), std::string::npos) << RunLogText();
 }
@@ -194,7 +198,7 @@ TEST_F(CommandProducts, TheViewerTakesTheListsSearchWordsForDisplay)
         return std::array<std::string, 5>{Kam("léčba"), "", Kam("Žaludek"), "", ""};
     };
     SetCommandServices(std::move(s));
-    dftest::ProbeWindow* m = Master(6, 3);
+    dftest::ProbeWindow* m = Master(LinkKind::Drug, 3);
     ExecuteCommand(m, KindOf("dMA"), 0);
     ASSERT_EQ(viewers.size(), 1u);
     EXPECT_EQ(Cp1250ToQString(viewers[0]->words[0]), QStringLiteral("léčba"));
@@ -239,7 +243,7 @@ TEST_F(CommandProducts, TheWebPageOfTheActiveWindowsDrug)
         file += "0000152";
         WriteFileAtomic(kl, file);
     }
-    dftest::ProbeWindow* m = Master(6, 2);
+    dftest::ProbeWindow* m = Master(LinkKind::Drug, 2);
     ExecuteCommand(m, KindOf("RWC"), 0);
     ExecuteCommand(m, KindOf("RWP"), 0);
     const auto calls = shell.Calls();
@@ -248,7 +252,7 @@ TEST_F(CommandProducts, TheWebPageOfTheActiveWindowsDrug)
     EXPECT_EQ(calls[0].target.toStdString(), "https://katalog.kalvo.example/pripravek/?kod=0000152");
     EXPECT_EQ(calls[1].target.toStdString(), "https://katalog.kalvo.example/pripravek/?kod=0000152&s=ceny");
     // No drug offered: nothing.
-    dftest::ProbeWindow* other = Master(20, 2);
+    dftest::ProbeWindow* other = Master(LinkKind::Goods, 2);
     ExecuteCommand(other, KindOf("RWC"), 0);
     EXPECT_EQ(shell.Calls().size(), 2u);
     // No "WGra.web1": the browser error.

@@ -23,7 +23,7 @@ protected:
         SetRefreshMenusHook({});
         ShownHostTest::TearDown();
     }
-    ProbeWindow* Open(uint16_t kind, const char* name, TDataForm* master, uint8_t linkKind, bool dependent)
+    ProbeWindow* Open(uint16_t kind, const char* name, TDataForm* master, LinkKind linkKind, bool dependent)
     {
         auto* w = new ProbeWindow(kind, name);
         w->Master = master;
@@ -57,11 +57,11 @@ TEST_F(DataFormLifetime, ClosingAMasterClosesItsDependantAndDetachesTheOther)
     // window takes its children down): the same outcome, no stale master.
     for (const bool destroyDirectly : {false, true}) {
         SCOPED_TRACE(destroyDirectly ? "destroyed" : "closed");
-        ProbeWindow* master = Open(kList, "master", host, 0, false);
-        master->LinkKinds[1] = 6;
+        ProbeWindow* master = Open(kList, "master", host, LinkKind::None, false);
+        master->LinkKinds[1] = LinkKind::Drug;
         // A viewer that never propagates anything, and an independent list.
-        ProbeWindow* viewer = Open(kViewer, "viewer", master, 6, true);
-        ProbeWindow* independent = Open(kList, "independent", master, 6, false);
+        ProbeWindow* viewer = Open(kViewer, "viewer", master, LinkKind::Drug, true);
+        ProbeWindow* independent = Open(kList, "independent", master, LinkKind::Drug, false);
         DataFormRef viewerRef(viewer);
 
         if (destroyDirectly)
@@ -80,7 +80,7 @@ TEST_F(DataFormLifetime, ClosingAMasterClosesItsDependantAndDetachesTheOther)
         int32_t value = 0;
         TDataForm* window = nullptr;
         host->area->setActiveSubWindow(independent->SubWindow());
-        EXPECT_EQ(FindDataWindow(kViewer, 6, value, window), -1);
+        EXPECT_EQ(FindDataWindow(kViewer, LinkKind::Drug, value, window), -1);
         delete independent;
     }
 }
@@ -92,11 +92,11 @@ TEST_F(DataFormLifetime, PropagationReachesEachLiveTargetOnce)
     // same master; the third target still gets the value once.
     for (const bool deleteAtOnce : {false, true}) {
         SCOPED_TRACE(deleteAtOnce ? "deleted" : "closed");
-        ProbeWindow* master = Open(kList, "master", host, 0, false);
-        master->LinkKinds[1] = 6;
-        ProbeWindow* t1 = Open(kViewer, "t1", master, 6, true);
-        ProbeWindow* t2 = Open(kViewer, "t2", master, 6, true);
-        ProbeWindow* t3 = Open(kViewer, "t3", master, 6, false);
+        ProbeWindow* master = Open(kList, "master", host, LinkKind::None, false);
+        master->LinkKinds[1] = LinkKind::Drug;
+        ProbeWindow* t1 = Open(kViewer, "t1", master, LinkKind::Drug, true);
+        ProbeWindow* t2 = Open(kViewer, "t2", master, LinkKind::Drug, true);
+        ProbeWindow* t3 = Open(kViewer, "t3", master, LinkKind::Drug, false);
         ProbeWindow* opened = nullptr;
         DataFormRef t2Ref(t2);
         t1->onReset = [&](int32_t) {
@@ -107,7 +107,7 @@ TEST_F(DataFormLifetime, PropagationReachesEachLiveTargetOnce)
                     t2Ref->CloseWindow();
             }
             if (opened == nullptr)
-                opened = Open(kViewer, "opened", master, 6, true);
+                opened = Open(kViewer, "opened", master, LinkKind::Drug, true);
         };
         master->LinkValues[1] = 21;
         EXPECT_EQ(master->PropagateLinks(), 2);
@@ -128,11 +128,11 @@ TEST_F(DataFormLifetime, PropagationReachesEachLiveTargetOnce)
 
 TEST_F(DataFormLifetime, ATargetMayDestroyThePropagatingWindow)
 {
-    ProbeWindow* master = Open(kList, "master", host, 0, false);
-    master->LinkKinds = {0, 6, 6};
+    ProbeWindow* master = Open(kList, "master", host, LinkKind::None, false);
+    master->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::Drug};
     master->LinkValues = {0, 3, 4};
     DataFormRef masterRef(master);
-    ProbeWindow* target = Open(kViewer, "target", master, 6, false);
+    ProbeWindow* target = Open(kViewer, "target", master, LinkKind::Drug, false);
     target->onReset = [&](int32_t) { delete masterRef.get(); };
     EXPECT_EQ(master->PropagateLinks(), 1);
     EXPECT_EQ(masterRef.get(), nullptr);

@@ -133,10 +133,11 @@ TEST_F(DataFormLinks, MasterSearchTable)
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(c.name);
         ProbeWindow* list = Open(kList, "L");
-        list->LinkKinds = {0, 0, 6};
+        list->LinkKinds = {LinkKind::None, LinkKind::None, LinkKind::Drug};
         list->LinkValues = {0, 0, 4};
         ProbeWindow* active = Open(PackKindCode("VFC"), "A", c.underList ? list : nullptr);
-        active->LinkKinds = c.kinds;
+        for (size_t i = 0; i < 3; ++i)
+            active->LinkKinds[i] = static_cast<LinkKind>(c.kinds[i]);
         active->LinkValues = c.values;
         active->Dependent = c.dependent;
         if (c.detachedMaster)
@@ -144,7 +145,7 @@ TEST_F(DataFormLinks, MasterSearchTable)
         ProbeWindow* detail = nullptr;
         if (c.detail != 0) {
             detail = Open(kDetail, "D", active);
-            detail->LinkKinds[0] = 6;
+            detail->LinkKinds[0] = LinkKind::Drug;
             detail->Dependent = c.detail == 1;
         }
         Activate(active);
@@ -152,7 +153,7 @@ TEST_F(DataFormLinks, MasterSearchTable)
 
         int32_t value = 12345;
         TDataForm* window = nullptr;
-        EXPECT_EQ(FindDataWindow(kDetail, 6, value, window), c.result);
+        EXPECT_EQ(FindDataWindow(kDetail, LinkKind::Drug, value, window), c.result);
         if (c.result != -1) {
             EXPECT_EQ(value, c.value);
         }
@@ -180,12 +181,12 @@ TEST_F(DataFormLinks, MasterSearchTable)
 
 TEST_F(DataFormLinks, NoActiveWindowStartsAtTheMainWindowAndUsesUpItsKind)
 {
-    host->LinkKinds = {0, 6, 0};
+    host->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     host->LinkValues = {0, 7, 0};
     int32_t value = 0;
     TDataForm* window = nullptr;
     ASSERT_EQ(ActiveDataForm(), nullptr);
-    EXPECT_EQ(FindDataWindow(kDetail, 6, value, window), 1);
+    EXPECT_EQ(FindDataWindow(kDetail, LinkKind::Drug, value, window), 1);
     EXPECT_EQ(window, host);
     EXPECT_EQ(value, 7);
 
@@ -193,19 +194,19 @@ TEST_F(DataFormLinks, NoActiveWindowStartsAtTheMainWindowAndUsesUpItsKind)
     // search start at the main window: FindMasterWindow keeps the request,
     // FindDataWindow uses it up.
     ProbeWindow* list = Open(kList, "L");
-    list->LinkKinds = {0, 6, 0};
+    list->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     list->LinkValues = {0, 3, 0};
     Activate(list);
     host->Kind = PackKindCode("DNA");
-    EXPECT_EQ(FindMasterWindow(kDetail, 6, window), 1);
+    EXPECT_EQ(FindMasterWindow(kDetail, LinkKind::Drug, window), 1);
     EXPECT_EQ(window, host);
     EXPECT_EQ(host->Kind, PackKindCode("DNA"));
-    EXPECT_EQ(FindDataWindow(kDetail, 6, value, window), 1);
+    EXPECT_EQ(FindDataWindow(kDetail, LinkKind::Drug, value, window), 1);
     EXPECT_EQ(window, host);
     EXPECT_EQ(value, 7);
     EXPECT_EQ(host->Kind, 0);
     // The request is used up: the next search starts at the active list.
-    EXPECT_EQ(FindDataWindow(kDetail, 6, value, window), 1);
+    EXPECT_EQ(FindDataWindow(kDetail, LinkKind::Drug, value, window), 1);
     EXPECT_EQ(window, list);
     EXPECT_EQ(value, 3);
 }
@@ -213,60 +214,60 @@ TEST_F(DataFormLinks, NoActiveWindowStartsAtTheMainWindowAndUsesUpItsKind)
 TEST_F(DataFormLinks, FindMasterWindowUpdatesNothing)
 {
     ProbeWindow* list = Open(kList, "L");
-    list->LinkKinds = {0, 6, 0};
+    list->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     list->LinkValues = {0, 8, 0};
     Activate(list);
     TDataForm* window = nullptr;
-    EXPECT_EQ(FindMasterWindow(kDetail, 6, window), 1);
+    EXPECT_EQ(FindMasterWindow(kDetail, LinkKind::Drug, window), 1);
     EXPECT_EQ(window, list);
-    EXPECT_EQ(FindMasterWindow(kDetail, 0, window), -1);
+    EXPECT_EQ(FindMasterWindow(kDetail, LinkKind::None, window), -1);
 
     ProbeWindow* detail = Open(kDetail, "D", list);
-    detail->LinkKinds[0] = 6;
+    detail->LinkKinds[0] = LinkKind::Drug;
     detail->Dependent = true;
     Activate(list);
-    EXPECT_EQ(FindMasterWindow(kDetail, 6, window), 0);
+    EXPECT_EQ(FindMasterWindow(kDetail, LinkKind::Drug, window), 0);
     EXPECT_EQ(window, detail);
     EXPECT_TRUE(detail->received.empty());
 
     list->LinkValues[1] = 0;
-    EXPECT_EQ(FindMasterWindow(kDetail, 6, window), -1);
+    EXPECT_EQ(FindMasterWindow(kDetail, LinkKind::Drug, window), -1);
 }
 
 TEST_F(DataFormLinks, LinkKindZeroBringsTheOpenWindowBack)
 {
     int32_t value = 0;
     TDataForm* window = nullptr;
-    EXPECT_EQ(FindDataWindow(kList, 0, value, window), 1);
+    EXPECT_EQ(FindDataWindow(kList, LinkKind::None, value, window), 1);
     EXPECT_EQ(value, -1);
     EXPECT_EQ(window, host);
 
     ProbeWindow* following = Open(kList, "following");
-    following->LinkKinds[0] = 6; // same kind, but it follows a master
-    EXPECT_EQ(FindDataWindow(kList, 0, value, window), 1);
+    following->LinkKinds[0] = LinkKind::Drug; // same kind, but it follows a master
+    EXPECT_EQ(FindDataWindow(kList, LinkKind::None, value, window), 1);
 
     ProbeWindow* list = Open(kList, "L");
-    EXPECT_EQ(FindDataWindow(kList, 0, value, window), 0);
+    EXPECT_EQ(FindDataWindow(kList, LinkKind::None, value, window), 0);
     EXPECT_EQ(window, list);
     EXPECT_TRUE(list->received.empty()) << "found, not reset";
-    EXPECT_EQ(FindDataWindow(PackKindCode("VFC"), 0, value, window), 1) << "another kind";
+    EXPECT_EQ(FindDataWindow(PackKindCode("VFC"), LinkKind::None, value, window), 1) << "another kind";
 }
 
 TEST_F(DataFormLinks, PropagationClosesDependantsDetachesOthersAndPassesValuesDown)
 {
     ProbeWindow* list = Open(kList, "L");
-    list->LinkKinds = {0, 6, 0};
+    list->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     ProbeWindow* dependent = Open(kDetail, "dep", list);
-    dependent->LinkKinds[0] = 6;
+    dependent->LinkKinds[0] = LinkKind::Drug;
     dependent->Dependent = true;
     ProbeWindow* independent = Open(kDetail, "indep", list);
-    independent->LinkKinds[0] = 6;
+    independent->LinkKinds[0] = LinkKind::Drug;
     // A chain: a window under the dependent one that follows the same kind.
     ProbeWindow* chained = Open(PackKindCode("DMA"), "chain", dependent);
-    chained->LinkKinds[0] = 6;
+    chained->LinkKinds[0] = LinkKind::Drug;
     chained->Dependent = true;
     ProbeWindow* other = Open(kDetail, "other kind", list);
-    other->LinkKinds[0] = 2;
+    other->LinkKinds[0] = LinkKind::AtcGroup;
 
     EXPECT_EQ(host->PropagateLinks(), -1) << "offers nothing and follows nothing";
     EXPECT_EQ(other->PropagateLinks(), 0) << "passes its received value to nobody";
@@ -298,7 +299,7 @@ TEST_F(DataFormLinks, TheHundredAndFirstWindowWorksUnregistered)
 {
     const uint16_t createdBefore = DataWindowsCreated;
     ProbeWindow* list = Open(kList, "L");
-    list->LinkKinds = {0, 6, 0};
+    list->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     list->LinkValues = {0, 5, 0};
     std::vector<ProbeWindow*> windows;
     for (int i = 1; i < kMaxDataWindows; ++i) {
@@ -311,7 +312,7 @@ TEST_F(DataFormLinks, TheHundredAndFirstWindowWorksUnregistered)
 
     auto* extra = new ProbeWindow(kDetail, "101st");
     extra->Master = list;
-    extra->LinkKinds[0] = 6;
+    extra->LinkKinds[0] = LinkKind::Drug;
     extra->Dependent = true;
     extra->Show();
     EXPECT_EQ(OpenDataWindows.Count, kMaxDataWindows);
@@ -327,7 +328,7 @@ TEST_F(DataFormLinks, TheHundredAndFirstWindowWorksUnregistered)
     Activate(list);
     int32_t value = 0;
     TDataForm* window = nullptr;
-    EXPECT_EQ(FindDataWindow(kDetail, 6, value, window), 1);
+    EXPECT_EQ(FindDataWindow(kDetail, LinkKind::Drug, value, window), 1);
     EXPECT_EQ(window, list);
     EXPECT_EQ(list->PropagateLinks(), 0);
     EXPECT_EQ(extra->received, std::vector<int32_t>{4});

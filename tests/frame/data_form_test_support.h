@@ -256,7 +256,7 @@ public:
     explicit DemoList(uint16_t kind, size_t rowCount = 0) : QWidget(nullptr), TDataForm(this)
     {
         Kind = kind;
-        LinkKinds[1] = 6;
+        LinkKinds[1] = LinkKind::Drug;
         Title = Kam("Přípravky {A\\B} ");
         Subtitle = Kam("podle názvu");
         auto* layout = new QVBoxLayout(this);
@@ -350,7 +350,7 @@ public:
     explicit DemoDetail(uint16_t kind) : QWidget(nullptr), TDataForm(this)
     {
         Kind = kind;
-        LinkKinds[0] = 6;
+        LinkKinds[0] = LinkKind::Drug;
         auto* form = new QFormLayout(this);
         for (const char* label : {"KOD", "NAZ", "SIL", "BAL", "ATC"}) {
             auto* value = new QLabel(this);

@@ -78,7 +78,7 @@ TEST_F(AtcListWindow, OpensByCodeAndTheTreeStartsAtTheMainGroups)
     TVyb* w = OpenAtc();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Rec.Letter, 'C');
-    EXPECT_EQ(w->LinkKinds[1], 2);
+    EXPECT_EQ(w->LinkKinds[1], LinkKind::AtcGroup);
     EXPECT_EQ(w->Title, LookupText(UiTexts, "VybPom", "na"));
     const std::vector<std::string> all = AllCodes();
     ASSERT_GE(all.size(), 20u);

@@ -143,7 +143,7 @@ TEST_F(ListsOnDemoData, CodeListsRaiseAnOpenWindowAndShowTheirTexts)
     TVyb* first = Open("VHA");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->Title, LookupText(UiTexts, "VybPom", "nd"));
-    EXPECT_EQ(first->LinkKinds[1], 10);
+    EXPECT_EQ(first->LinkKinds[1], LinkKind::Holder);
     ShowLines(first, 12);
     liststest::SaveShot(host->grab().toImage(), "code_list_holders.png");
     ExecuteCommand(host, KindOf("VHA"), 0);

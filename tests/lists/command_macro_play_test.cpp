@@ -79,7 +79,7 @@ TEST_F(CommandMacroPlay, AClickTypingAndEnterOpenTheNameListOnTheProductAndDropT
         ASSERT_TRUE(list->Open(QEVW_DEMO_DATA_DIR "/", "kl", "klnaz", error)) << error;
         auto* w = new TVyb;
         w->Kind = c.code;
-        w->LinkKinds = {0, 6, 0};
+        w->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
         w->Master = host;
         w->Rec.Letter = 'N';
         list->OpenIn(*w, "kl: ",

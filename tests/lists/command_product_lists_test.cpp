@@ -51,7 +51,7 @@ class DrugMaster : public dftest::ProbeWindow {
 public:
     explicit DrugMaster(int32_t record) : ProbeWindow(KindOf("DNA"), "drugs")
     {
-        LinkKinds = {0, 6, 0};
+        LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
         LinkValues = {0, record, 0};
     }
 };

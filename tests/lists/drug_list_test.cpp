@@ -51,9 +51,9 @@ constexpr FieldPos kRc = kKlLayout.Field("RC");
 // A window offering one value under one link kind, as the code lists do.
 class OfferingMaster : public dftest::ProbeWindow {
 public:
-    OfferingMaster(const char* kind, uint8_t linkKind, int32_t value) : ProbeWindow(KindOf(kind), "master")
+    OfferingMaster(const char* kind, LinkKind linkKind, int32_t value) : ProbeWindow(KindOf(kind), "master")
     {
-        LinkKinds = {0, linkKind, 0};
+        LinkKinds = {LinkKind::None, linkKind, LinkKind::None};
         LinkValues = {0, value, 0};
     }
 };
@@ -536,7 +536,7 @@ TEST_F(DrugLists, EanListMarksBadCodesAndStepsOverHiddenDrugs)
 {
     TVyb* w = Open("DEA");
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->LinkKinds[2], 6);
+    EXPECT_EQ(w->LinkKinds[2], LinkKind::Drug);
     VybRec rec = w->Rec;
     rec.Prefix.clear();
     std::vector<TVybRow> rows = Walk(rec, EanListFetch);
@@ -667,15 +667,15 @@ TEST_F(DrugLists, RestrictedListsShowTheDrugsOfTheirMastersValue)
     using liststest::RecordOfKey;
     struct Case {
         const char* code;
-        uint8_t link;
+        LinkKind link;
         int32_t value;
         size_t at;
         std::string key;
     };
     const Case cases[] = {
-        {"DAT", 2, RecordOfKey("atc", "atckod", "N02BE01"), 167, "N02BE01"},
-        {"DCN", 4, RecordOfKey("zemv", "zemvkod", "CZ "), 160, "CZ "},
-        {"DIG", 1, RecordOfKey("isv", "isvkod", "07"), 165, "07"},
+        {"DAT", LinkKind::AtcGroup, RecordOfKey("atc", "atckod", "N02BE01"), 167, "N02BE01"},
+        {"DCN", LinkKind::Country, RecordOfKey("zemv", "zemvkod", "CZ "), 160, "CZ "},
+        {"DIG", LinkKind::IndicationGroup, RecordOfKey("isv", "isvkod", "07"), 165, "07"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);

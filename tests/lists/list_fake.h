@@ -227,7 +227,7 @@ protected:
     {
         auto* w = new TVyb;
         w->Kind = PackKindCode("kLF");
-        w->LinkKinds = {0, 6, 0};
+        w->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
         w->Master = host;
         w->Rec.Letter = 'K';
         list.OpenIn(*w, options);

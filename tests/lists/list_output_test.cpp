@@ -249,7 +249,7 @@ TEST_F(ListOutputRuns, TheDemoDrugTableExportsEveryRecordAndTheMarkedOnes)
     ASSERT_TRUE(table.Open(std::string(QEVW_DEMO_DATA_DIR) + "/", "kl", "klnaz", error)) << error;
     auto* w = new TVyb;
     w->Kind = PackKindCode("kLN");
-    w->LinkKinds = {0, 6, 0};
+    w->LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
     w->Master = host;
     w->Rec.Letter = 'N';
     table.OpenIn(*w, Kam("Léky "), Options(45, 'A', "?"));

@@ -55,11 +55,11 @@ protected:
     }
 
     // A list window under the host; the opener's fields set, not yet opened.
-    TVyb* NewWindow(char letter, uint8_t offered = 6)
+    TVyb* NewWindow(char letter, LinkKind offered = LinkKind::Drug)
     {
         auto* w = new TVyb;
         w->Kind = kListKind;
-        w->LinkKinds = {0, offered, 0};
+        w->LinkKinds = {LinkKind::None, offered, LinkKind::None};
         w->Master = host;
         w->Rec.Letter = letter;
         return w;
@@ -90,7 +90,7 @@ protected:
     // A window over n rows in memory showing `lines` lines; its list is
     // memory().
     TVyb* OpenRows(int n, int lines, const std::string& options = Options(5, '9'), char letter = 'K',
-                   uint8_t offered = 6)
+                   LinkKind offered = LinkKind::Drug)
     {
         MemoryList& list = Rows(n);
         TVyb* w = NewWindow(letter, offered);
@@ -498,7 +498,7 @@ TEST_F(ListWindowTest, EnterHandsTheRecordOnOrDropsDownTheMenu)
     PublishDataSet(DataSetCode::Drugs);
 
     auto* detail = new dftest::ProbeWindow(PackKindCode("dTL"), "detail");
-    detail->LinkKinds[0] = 6;
+    detail->LinkKinds[0] = LinkKind::Drug;
     detail->Master = w;
     detail->Show();
     TANulEdit::ClearPendingKey();
@@ -525,7 +525,7 @@ TEST_F(ListWindowTest, ADependentListFollowsItsMasterUntilTypedInto)
     ASSERT_GT(record, 0);
 
     TVyb* detail = NewWindow('K');
-    detail->LinkKinds = {6, 6, 0};
+    detail->LinkKinds = {LinkKind::Drug, LinkKind::Drug, LinkKind::None};
     detail->Master = master;
     detail->Dependent = true;
     detail->LinkValues[0] = record;
@@ -627,21 +627,21 @@ TEST_F(ListWindowTest, UsageCountsOfOpeningChoosingAndClosing)
 
     // A cursor list without typing that offers no record: not counted open.
     counts.clear();
-    TVyb* b = OpenRows(20, 5, Options(0, 'A'), 'C', 0);
+    TVyb* b = OpenRows(20, 5, Options(0, 'A'), 'C', LinkKind::None);
     EXPECT_EQ(count(counts, kListKind), 0);
     b->SendAction(ActionCode::Enter);
     b->SendAction(ActionCode::Enter);
     EXPECT_EQ(count(counts, oX), 1);
     EXPECT_EQ(count(counts, oOR), 1);
     // The same offering substance records: counted, choices under "iG ".
-    TVyb* c = OpenRows(20, 5, Options(0, 'A'), 'S', 7);
+    TVyb* c = OpenRows(20, 5, Options(0, 'A'), 'S', LinkKind::Substance);
     EXPECT_EQ(count(counts, kListKind), 1);
     c->SendAction(ActionCode::Enter);
     c->SendAction(ActionCode::Enter);
     EXPECT_EQ(count(counts, iG), 2);
 
     // No cursor at all: its lifetime counts under "iD ".
-    TVyb* d = OpenRows(20, 5, Options(0, ' '), 'X', 0);
+    TVyb* d = OpenRows(20, 5, Options(0, ' '), 'X', LinkKind::None);
     EXPECT_EQ(d->Tb->CursorRow(), 0);
     d->CloseWindow();
     Settle();

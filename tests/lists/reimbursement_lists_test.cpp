@@ -489,7 +489,7 @@ TEST_F(ReimbursementLists, AtcChooserOpensTheReimbursedDrugsOfTheGroupUnderIt)
     TVyb* atc = OpenWithKinds("XRA", "RAT", "AB");
     ASSERT_NE(atc, nullptr);
     EXPECT_EQ(atc->Rec.SearchWords, "AB");
-    EXPECT_EQ(atc->LinkKinds[1], 2);
+    EXPECT_EQ(atc->LinkKinds[1], LinkKind::AtcGroup);
     atc->Edt->setText(QStringLiteral("C10AA"));
     Settle();
     ASSERT_GT(atc->Rec.RowCount, 0);
@@ -501,7 +501,7 @@ TEST_F(ReimbursementLists, AtcChooserOpensTheReimbursedDrugsOfTheGroupUnderIt)
     ASSERT_EQ(lists.size(), 2u);
     TVyb* drugs = lists.back();
     EXPECT_EQ(drugs->Master.get(), atc);
-    EXPECT_EQ(drugs->LinkKinds[0], 2);
+    EXPECT_EQ(drugs->LinkKinds[0], LinkKind::AtcGroup);
     EXPECT_EQ(drugs->Rec.Prefix, "C10AA");
     EXPECT_EQ(drugs->Rec.SearchWords, "AB");
     VybRec copy = drugs->Rec;

@@ -34,7 +34,7 @@ namespace {
 
 // Every record of a demo table, through the viewer's page preparation, for
 // each kind: the pages go to `dir`; returns how many were written.
-int WriteDemoPages(const std::filesystem::path& dir, const char* table, uint16_t length, uint8_t linkKind,
+int WriteDemoPages(const std::filesystem::path& dir, const char* table, uint16_t length, LinkKind linkKind,
                    std::string_view kinds)
 {
     TDbTable t;
@@ -83,9 +83,9 @@ TEST(HtmlValidity, EveryDemoPageIsValid)
     LoadCodeTables(DataSetCode::Drugs, 0);
     LoadDeviceMarkLetter();
     const std::filesystem::path dir = html_check::FreshFolder("demo");
-    int pages = WriteDemoPages(dir, "kl", 346, 6, "ABEIKLMPSX");
-    pages += WriteDemoPages(dir, "pfa", 246, 20, "QR");
-    pages += WriteDemoPages(dir, "pzt", 290, 28, "1T");
+    int pages = WriteDemoPages(dir, "kl", 346, LinkKind::Drug, "ABEIKLMPSX");
+    pages += WriteDemoPages(dir, "pfa", 246, LinkKind::Goods, "QR");
+    pages += WriteDemoPages(dir, "pzt", 290, LinkKind::Device, "1T");
     EXPECT_GT(pages, 500);
     html_check::ExpectValid(dir);
 }

@@ -452,7 +452,10 @@ public:
     void TileWindows() override { calls.push_back("tile"); }
     void SetRequestMode(uint8_t mode) override { calls.push_back("mode " + std::to_string(mode)); }
     void SetRequestPosition(int32_t position) override { calls.push_back("pos " + std::to_string(position)); }
-    void SetRequestTableKind(uint8_t kind) override { calls.push_back("table " + std::to_string(kind)); }
+    void SetRequestTableKind(LinkKind kind) override
+    {
+        calls.push_back("table " + std::to_string(static_cast<int>(kind)));
+    }
     void SetRequestCommand(uint16_t code) override { calls.push_back("command " + KindText(code)); }
     void SetRequestText(const std::string& text) override { calls.push_back("text " + text); }
     void SetRequestedParagraph(uint8_t p) override { calls.push_back("paragraph " + std::to_string(p)); }

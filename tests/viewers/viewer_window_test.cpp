@@ -151,7 +151,7 @@ protected:
         Config().Update([this](ConfigValues& v) { v = saved_; });
     }
 
-    TProhlizecN* Open(char kind, int32_t record, int16_t requested = 0, uint8_t linkKind = 6)
+    TProhlizecN* Open(char kind, int32_t record, int16_t requested = 0, LinkKind linkKind = LinkKind::Drug)
     {
         auto* v = new TProhlizecN;
         open_.push_back(v);
@@ -216,21 +216,21 @@ TEST_F(ViewerWindow, KindsShowTheirDocumentOrNotice)
         const char* what;
         char kind;
         int32_t record;
-        uint8_t linkKind;
+        LinkKind linkKind;
         QString notice;     // empty: the page shows
         const char* inPage; // a text the page holds
         bool tabsShown;
     } cases[] = {
-        {"K: a summary", 'K', kodex, 6, {}, "acronym class=\"kodex\"", true},
-        {"A of 9 items: missing", 'A', Drug("0000168"), 6, rPrip, nullptr, false},
-        {"K of 9 items: missing", 'K', Drug("0000168"), 6, rPrip, nullptr, false},
-        {"2: never a document", '2', 1, 28, rPrip, nullptr, false},
-        {"L without a leaflet", 'L', Drug("0000168"), 6, eNove, nullptr, false},
-        {"L: a leaflet", 'L', letak, 6, {}, "<h3>", true},
-        {"S: characteristics", 'S', spc, 6, {}, "<h4>", true},
-        {"M: the record text", 'M', Drug("0000995"), 6, {}, "<h4>", true},
-        {"X: contraindications, codes 13 as paragraphs", 'X', kodex, 6, {}, "<p>", true},
-        {"A: the strip hidden, the page shown", 'A', kodex, 6, {}, "<body>", false},
+        {"K: a summary", 'K', kodex, LinkKind::Drug, {}, "acronym class=\"kodex\"", true},
+        {"A of 9 items: missing", 'A', Drug("0000168"), LinkKind::Drug, rPrip, nullptr, false},
+        {"K of 9 items: missing", 'K', Drug("0000168"), LinkKind::Drug, rPrip, nullptr, false},
+        {"2: never a document", '2', 1, LinkKind::Device, rPrip, nullptr, false},
+        {"L without a leaflet", 'L', Drug("0000168"), LinkKind::Drug, eNove, nullptr, false},
+        {"L: a leaflet", 'L', letak, LinkKind::Drug, {}, "<h3>", true},
+        {"S: characteristics", 'S', spc, LinkKind::Drug, {}, "<h4>", true},
+        {"M: the record text", 'M', Drug("0000995"), LinkKind::Drug, {}, "<h4>", true},
+        {"X: contraindications, codes 13 as paragraphs", 'X', kodex, LinkKind::Drug, {}, "<p>", true},
+        {"A: the strip hidden, the page shown", 'A', kodex, LinkKind::Drug, {}, "<body>", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -376,14 +376,14 @@ TEST_F(ViewerWindow, GoodsDevicesAndPhotos)
             withPhoto = r;
     }
     ASSERT_GT(withText, 0);
-    TProhlizecN* r = Open('R', withText, 0, 20);
+    TProhlizecN* r = Open('R', withText, 0, LinkKind::Goods);
     EXPECT_TRUE(r->ShowsPage());
     EXPECT_NE(Page(r).find("EAN: "), std::string::npos);
 
     // Q offline: the page says so; P online: the local photo fills the width.
     ASSERT_GT(withPhoto, 0);
     online = false;
-    TProhlizecN* q = Open('Q', withPhoto, 0, 20);
+    TProhlizecN* q = Open('Q', withPhoto, 0, LinkKind::Goods);
     EXPECT_NE(Page(q).find("<h3>"), std::string::npos);
     online = true;
     std::string code;
@@ -408,7 +408,7 @@ TEST_F(ViewerWindow, GoodsDevicesAndPhotos)
     ASSERT_GT(devices.dat.count, 2);
     int shown = 0;
     for (int32_t i = 1; i < devices.dat.count && i < 40; ++i) {
-        TProhlizecN* t = Open('T', i, 0, 28);
+        TProhlizecN* t = Open('T', i, 0, LinkKind::Device);
         EXPECT_TRUE(t->ShowsPage());
         shown += t->ShowsPage() ? 1 : 0;
     }
@@ -519,7 +519,7 @@ TEST(ViewerPage, StatusNoticesAreForDrugRecordsOnly)
     ViewerPageInput in;
     in.dataFolder = DemoDir();
     in.kind = 'R';
-    in.linkKind = 20;
+    in.linkKind = LinkKind::Goods;
     in.record = std::string(246, ' ');
     in.record.replace(0, 5, "99999");
     in.record[189] = '-';
@@ -527,7 +527,7 @@ TEST(ViewerPage, StatusNoticesAreForDrugRecordsOnly)
     std::memcpy(in.record.data() + 240, &none, 4);
     EXPECT_EQ(PrepareViewerPage(in).noticeKey, "rPrip");
     in.kind = 'K';
-    in.linkKind = 6;
+    in.linkKind = LinkKind::Drug;
     in.record = std::string(346, ' ');
     in.record[189] = '-';
     std::memcpy(in.record.data() + 320, &none, 4);

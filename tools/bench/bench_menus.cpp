@@ -21,6 +21,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 #include "datastore/kamenici.h"
 #include "datastore/text_table.h"
 #include "frame/commands/command_services.h"
@@ -61,7 +63,7 @@ public:
     {
         Kind = KindOf("DNA");
         Title = "List " + std::to_string(n);
-        LinkKinds = {0, 6, 0};
+        LinkKinds = {LinkKind::None, LinkKind::Drug, LinkKind::None};
         LinkValues = {0, n + 1, 0};
     }
     ~Window() override { FormDestroy(); }
@@ -107,8 +109,8 @@ void BM_RefreshMenusWithWindowMenuOver100Windows(benchmark::State& st)
         return;
     }
     Host host;
-    FillMainMenu(&host, 1, 0x1FF);
-    LayoutSpeedButtons(host.toolBar, 1);
+    FillMainMenu(&host, DataSetCode::Drugs, 0x1FF);
+    LayoutSpeedButtons(host.toolBar, DataSetCode::Drugs);
     std::vector<Window*> windows = OpenWindows(host, 100);
     int round = 0;
     for (auto _ : st) {
@@ -165,8 +167,8 @@ void BM_DataSetSwitchClosing100Windows(benchmark::State& st)
     MainEntryPoints calls;
     AddCommandEntryPoints(calls);
     MainEntryPoints old = SetMainEntryPoints(std::move(calls));
-    FillMainMenu(&host, 1, 0x1FF);
-    LayoutSpeedButtons(host.toolBar, 1);
+    FillMainMenu(&host, DataSetCode::Drugs, 0x1FF);
+    LayoutSpeedButtons(host.toolBar, DataSetCode::Drugs);
     int round = 0;
     for (auto _ : st) {
         st.PauseTiming();
@@ -176,7 +178,7 @@ void BM_DataSetSwitchClosing100Windows(benchmark::State& st)
         Settle(); // the windows' deletion is part of the switch
     }
     SetMainEntryPoints(std::move(old));
-    SetCurrentDataSet(1);
+    SetCurrentDataSet(DataSetCode::Drugs);
     ResetMenuState();
 }
 BENCHMARK(BM_DataSetSwitchClosing100Windows)->Unit(benchmark::kMillisecond);
@@ -209,11 +211,5 @@ BENCHMARK(BM_PeerQtDeleting100SubWindows)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunWithQtApplication(argc, argv);
 }

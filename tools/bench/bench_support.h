@@ -23,6 +23,18 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
+// The main() of the benchmarks whose windows need a Qt application.
+inline int RunWithQtApplication(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 inline double Ms(Clock::time_point a, Clock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();

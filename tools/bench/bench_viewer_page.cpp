@@ -225,7 +225,7 @@ void BM_ResetToPaintedLargestSpc(benchmark::State& state)
     auto* viewer = new TProhlizecN;
     viewer->resize(1000, 800);
     viewer->DocumentKind = 'S';
-    viewer->LinkKinds[0] = 6;
+    viewer->LinkKinds[0] = LinkKind::Drug;
     viewer->SetupViewerTitle("SPC: ");
     viewer->show();
     QTextBrowser peer;
