@@ -51,3 +51,11 @@ void ClearRunLog()
     std::lock_guard lock(LogMutex());
     LogText().clear();
 }
+
+std::string TakeRunLog()
+{
+    std::lock_guard lock(LogMutex());
+    std::string out;
+    out.swap(LogText());
+    return out;
+}

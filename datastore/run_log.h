@@ -21,3 +21,6 @@ void AppendRunLog(std::string_view text);
 std::string RunLogText();
 // Empties the log (tests, and the installer when it has written it out).
 void ClearRunLog();
+// The whole log, emptied in the same step: a line another thread appends
+// meanwhile is either in the text returned or stays in the log.
+std::string TakeRunLog();

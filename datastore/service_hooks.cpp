@@ -1,5 +1,7 @@
 #include "datastore/service_hooks.h"
 
+#include "datastore/tagged_record.h"
+#include "platform/coding.h"
 #include "platform/guarded_value.h"
 
 namespace {
@@ -124,6 +126,10 @@ bool StartInstallerMode()
 {
     return Hooks().Call(&UpdateServices::startInstallerMode);
 }
+void ComposeStartPageNotice()
+{
+    Hooks().Call(&UpdateServices::composeStartPageNotice);
+}
 
 int FetchPicture(const std::string& url, std::string& bytes)
 {
@@ -158,13 +164,57 @@ void UpdateSharedValues::SetPendingServerMessage(std::string t)
 {
     Write(pendingServerMessage_, std::move(t));
 }
-std::string UpdateSharedValues::ProgramVersionText() const
+std::string UpdateSharedValues::ChosenPackage() const
 {
-    return Read(programVersionText_);
+    return Read(chosenPackage_);
 }
-void UpdateSharedValues::SetProgramVersionText(std::string t)
+int64_t UpdateSharedValues::ExpectedPackageSize() const
 {
-    Write(programVersionText_, std::move(t));
+    std::lock_guard lock(mutex_);
+    return expectedPackageSize_;
+}
+void UpdateSharedValues::SetChosenPackage(std::string name, int64_t size)
+{
+    std::lock_guard lock(mutex_);
+    chosenPackage_ = std::move(name);
+    expectedPackageSize_ = size;
+}
+std::string UpdateSharedValues::ServerListText() const
+{
+    return Read(serverListText_);
+}
+std::string UpdateSharedValues::ServerListError() const
+{
+    return Read(serverListError_);
+}
+void UpdateSharedValues::SetServerList(std::string text, std::string error)
+{
+    std::lock_guard lock(mutex_);
+    serverListText_ = std::move(text);
+    serverListError_ = std::move(error);
+}
+std::string UpdateSharedValues::BestVersionFolder() const
+{
+    return Read(bestVersionFolder_);
+}
+void UpdateSharedValues::SetBestVersionFolder(std::string t)
+{
+    Write(bestVersionFolder_, std::move(t));
+}
+uint32_t UpdateSharedValues::CustomerNumber() const
+{
+    const std::string record = InstallationRecord();
+    if (record.size() < 5)
+        return 0;
+    return DecodeLE32(GetTaggedField(record, kTaggedHead).data());
+}
+std::string UpdateSharedValues::ServerVariant() const
+{
+    return Read(serverVariant_);
+}
+void UpdateSharedValues::SetServerVariant(std::string t)
+{
+    Write(serverVariant_, std::move(t));
 }
 std::string UpdateSharedValues::StartPageNotice() const
 {

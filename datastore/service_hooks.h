@@ -36,6 +36,8 @@ struct UpdateServices {
     std::function<int32_t()> isOnline;
     std::function<void()> fetchNewXml;
     std::function<void()> loadServerList;
+    // The program package for this installation: `description` its label in
+    // the display code page (asked, stored in UPD=, logged).
     std::function<bool(int mode, uint32_t installation, int one, std::string& description)>
         findProgramPackage;
     std::function<bool()> prepareDataUpdate;
@@ -45,6 +47,9 @@ struct UpdateServices {
     std::function<void()> fetchNews;
     std::function<void()> findBestVersionFolder;
     std::function<bool()> startInstallerMode;
+    // The start page's notice: a kept pending notice (from its seventh
+    // character) becomes the update status text.
+    std::function<void()> composeStartPageNotice;
     // A picture of the HTML viewer fetched over HTTP: the result code (0 when
     // `bytes` holds the body).
     std::function<int(const std::string& url, std::string& bytes)> fetchPicture;
@@ -87,6 +92,7 @@ void NewsCachePath(std::string& path);
 void FetchNews();
 void FindBestVersionFolder();
 bool StartInstallerMode();
+void ComposeStartPageNotice();
 // A picture of the HTML viewer's pages (http or https), on any thread: the
 // result code, 0 when `bytes` holds the body; -1 and no bytes without a
 // network service.
@@ -94,18 +100,36 @@ int FetchPicture(const std::string& url, std::string& bytes);
 // Whether the settings service registered a real installer start.
 bool HasStartInstallerMode();
 
-// Values kept by the update and settings services and read by the loader and
-// the start page.  Texts are in the display code page.
+// Values kept by the update and settings services and read by the loader,
+// the main window and the start page.  Texts are in the display code page
+// unless a comment says otherwise.  The texts and the chosen package with
+// its size sit behind one mutex (a reader gets a copy); the flags are
+// atomics, written after the values they announce.
 struct UpdateSharedValues {
-    std::atomic<bool> serverListReady{false};
+    std::atomic<bool> serverListReady{false};         // a fetch has ended, even a failed one
+    std::atomic<bool> serverListFetchStarted{false};  // a fetch was started in this run
     std::atomic<uint16_t> defaultSubstanceFilter{0};  // 0x10: main names only
     std::atomic<uint8_t> defaultCompositionFilter{0}; // bit 0 copied by the lists
     std::atomic<uint8_t> defaultListOptions{128};     // 128: strict selection by key
 
+    // This run's "Inst.loSp" text or failed list fetch, for the loader.
     std::string PendingServerMessage() const;
     void SetPendingServerMessage(std::string text);
-    std::string ProgramVersionText() const;
-    void SetProgramVersionText(std::string text);
+    // The package a list parser chose ("kalvo263a.zip", "win25.02.zip"), or
+    // before a parse the name or "prefix*.zip" pattern to look for; and the
+    // size the list gives it (0 unknown).
+    std::string ChosenPackage() const;
+    int64_t ExpectedPackageSize() const;
+    void SetChosenPackage(std::string name, int64_t size = 0);
+    // The server's file list in its normalised form (a line feed first and
+    // after every entry) and the error text of the last failed fetch.
+    std::string ServerListText() const;
+    std::string ServerListError() const;
+    void SetServerList(std::string text, std::string error);
+    // The newest complete version folder (a name, empty without an
+    // installation base).
+    std::string BestVersionFolder() const;
+    void SetBestVersionFolder(std::string name);
     std::string StartPageNotice() const;
     void SetStartPageNotice(std::string text);
     // The installation settings record (a tagged record) and name/value list.
@@ -113,6 +137,13 @@ struct UpdateSharedValues {
     void SetInstallationRecord(std::string record);
     std::string InstallationList() const;
     void SetInstallationList(std::string list);
+    // The record's head as a 32-bit number: the customer; 0 for an empty
+    // record.
+    uint32_t CustomerNumber() const;
+    // The installation's server letter ("t", "v" the test server); empty for
+    // none.
+    std::string ServerVariant() const;
+    void SetServerVariant(std::string letter);
 
 private:
     std::string Read(const std::string& field) const;
@@ -120,10 +151,15 @@ private:
 
     mutable std::mutex mutex_;
     std::string pendingServerMessage_;
-    std::string programVersionText_;
+    std::string chosenPackage_;
+    int64_t expectedPackageSize_ = 0;
+    std::string serverListText_;
+    std::string serverListError_;
+    std::string bestVersionFolder_;
     std::string startPageNotice_;
     std::string installationRecord_;
     std::string installationList_;
+    std::string serverVariant_;
 };
 
 UpdateSharedValues& UpdateShared();

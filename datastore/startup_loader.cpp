@@ -347,7 +347,8 @@ bool TPomalyStart::StepUpdateCheck(const LoaderInputs& in, const LoaderSettings&
     std::string text;
     const bool found =
         CallHook(hooks.findProgramPackage, "FindProgramPackage", false, mode, installation, 1, text);
-    const std::string version = UpdateShared().ProgramVersionText();
+    // The program package the search chose: "win" + its version + ".zip".
+    const std::string programPackage = UpdateShared().ChosenPackage();
     bool declined = false;
     if (found) {
         bool taken = true;
@@ -359,7 +360,7 @@ bool TPomalyStart::StepUpdateCheck(const LoaderInputs& in, const LoaderSettings&
         if (taken) {
             const int answer = sv.AskOkCancel(sv.UiText("vKey", "qInstExe") + text);
             if (answer == LoaderAnswer::Cancel) {
-                sv.SaveDeclinedPackage(Chars(version, 4, 5) + "|" + text);
+                sv.SaveDeclinedPackage(Chars(programPackage, 4, 5) + "|" + text);
                 declined = true;
             } else if (answer == LoaderAnswer::Ok) {
                 sv.StatusLine().Set(sv.UiText("vKey", "iInstExe"));
@@ -385,8 +386,10 @@ bool TPomalyStart::StepUpdateCheck(const LoaderInputs& in, const LoaderSettings&
 
     // 3. (A declined package goes straight to 4.)
     if (!declined && CallHook(hooks.prepareDataUpdate, "PrepareDataUpdate", false)) {
-        sv.StatusLine().Set(sv.UiText("vKey", "iNewAct") + "  KALVO - 20" + Chars(version, 6, 2) + "." +
-                            Chars(version, 8, 2));
+        // The data package found: prefix, year, quarter and day letter.
+        const std::string dataPackage = UpdateShared().ChosenPackage();
+        sv.StatusLine().Set(sv.UiText("vKey", "iNewAct") + "  KALVO - 20" + Chars(dataPackage, 6, 2) + "." +
+                            Chars(dataPackage, 8, 2));
     }
     // 4.
     if (!text.empty()) {

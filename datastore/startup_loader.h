@@ -76,7 +76,7 @@ public:
     // the menu drop-down does not wait.
     virtual uint32_t SendStartQuery(const std::string& query) = 0;
     virtual void DropDownMenu(int tag) = 0;
-    virtual int AskOkCancel(const std::string& text) = 0;
+    virtual int AskOkCancel(const std::string& text) = 0; // display code page
 
     // Settings.
     virtual LoaderSettings ReadSettings() = 0;

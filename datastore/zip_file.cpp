@@ -134,6 +134,11 @@ const TZipFile::Entry& TZipFile::At(int i) const
 
 std::string TZipFile::Extract(int i, const std::string& folder) const
 {
+    return Extract(i, folder, RealFileSystem());
+}
+
+std::string TZipFile::Extract(int i, const std::string& folder, FileSystemOps& ops) const
+{
     const Entry& e = At(i);
     if (!e.name.empty() && (e.name.back() == '/' || e.name.back() == '\\'))
         return {};
@@ -156,7 +161,7 @@ std::string TZipFile::Extract(int i, const std::string& folder) const
     unsigned mode = 0644;
     if ((e.versionMadeBy >> 8) == 3 && ((e.externalAttributes >> 16) & 0111) != 0)
         mode = 0755;
-    FileSaver out(target, RealFileSystem(), SaveMode{.makeFolders = false, .fileMode = mode});
+    FileSaver out(target, ops, SaveMode{.makeFolders = false, .fileMode = mode});
     if (out.HasError())
         FileFailure(target, out.ErrorCode());
 
@@ -241,4 +246,9 @@ std::string ZipName(const TZipFile& zip, int i)
 void ZipExtract(const TZipFile& zip, int i, const std::string& folder)
 {
     zip.Extract(i, folder);
+}
+
+void ZipExtract(const TZipFile& zip, int i, const std::string& folder, FileSystemOps& ops)
+{
+    zip.Extract(i, folder, ops);
 }

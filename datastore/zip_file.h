@@ -20,6 +20,8 @@
 
 #include "platform/fs.h"
 
+class FileSystemOps;
+
 class ZipError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -47,6 +49,8 @@ public:
     const Entry& At(int i) const;
     // Extracts entry i into the folder; an entry whose name ends in "/" (a
     // folder) writes nothing.  Returns the path written, empty for a folder.
+    // The file is written through `ops` (tests make it fail).
+    std::string Extract(int i, const std::string& folder, FileSystemOps& ops) const;
     std::string Extract(int i, const std::string& folder) const;
 
 private:
@@ -59,3 +63,4 @@ void ZipOpen(TZipFile& zip, const std::string& path);
 int ZipCount(const TZipFile& zip);
 std::string ZipName(const TZipFile& zip, int i);
 void ZipExtract(const TZipFile& zip, int i, const std::string& folder);
+void ZipExtract(const TZipFile& zip, int i, const std::string& folder, FileSystemOps& ops);

@@ -17,6 +17,12 @@
 #ifndef QEVW_UPDATE_FRAGMENT
 #define QEVW_UPDATE_FRAGMENT "update"
 #endif
+#ifndef QEVW_STATS_HOST
+#define QEVW_STATS_HOST "stats.kalvo.example"
+#endif
+#ifndef QEVW_STATS_TEST_HOST
+#define QEVW_STATS_TEST_HOST "stats-test.kalvo.example"
+#endif
 
 namespace {
 
@@ -33,7 +39,9 @@ GuardedValue<Endpoints>& Current()
         v->Exchange(Endpoints{FromEnvironment("QEVW_UPDATE_HOST", QEVW_UPDATE_HOST),
                               FromEnvironment("QEVW_UPDATE_TEST_HOST", QEVW_UPDATE_TEST_HOST),
                               FromEnvironment("QEVW_WEB_HOST", QEVW_WEB_HOST),
-                              FromEnvironment("QEVW_UPDATE_FRAGMENT", QEVW_UPDATE_FRAGMENT)});
+                              FromEnvironment("QEVW_UPDATE_FRAGMENT", QEVW_UPDATE_FRAGMENT),
+                              FromEnvironment("QEVW_STATS_HOST", QEVW_STATS_HOST),
+                              FromEnvironment("QEVW_STATS_TEST_HOST", QEVW_STATS_TEST_HOST)});
         return v;
     }();
     return *value;

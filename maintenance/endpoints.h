@@ -1,13 +1,15 @@
 #pragma once
 // The maker's servers: the update host (production and test), the web host,
-// and the fragment of a host name that marks the update server.  Each has a
-// build-time value (CMake cache: QEVW_UPDATE_HOST, QEVW_UPDATE_TEST_HOST,
-// QEVW_WEB_HOST, QEVW_UPDATE_FRAGMENT) that an environment variable of the
-// same name replaces at run time.
+// the fragment of a host name that marks the update server, and the
+// statistics host (production and test).  Each has a build-time value (CMake
+// cache: QEVW_UPDATE_HOST, QEVW_UPDATE_TEST_HOST, QEVW_WEB_HOST,
+// QEVW_UPDATE_FRAGMENT, QEVW_STATS_HOST, QEVW_STATS_TEST_HOST) that an
+// environment variable of the same name replaces at run time.
 //
 // Threads: any; the values are read from the environment once, and tests
 // replace them through ReplaceEndpoints.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,7 +18,13 @@ struct Endpoints {
     std::string updateTestHost;
     std::string webHost;
     std::string updateFragment;
+    std::string statsHost;
+    std::string statsTestHost;
 };
+
+// The two customers whose installations always use the test servers (the
+// maker's own test installations).
+inline constexpr uint32_t kTestCustomerNumbers[2] = {99999990, 99999999};
 
 // The values in force.
 Endpoints CurrentEndpoints();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // I/O result codes, as the data store reports them in its status word.
 namespace IoResult {
@@ -125,3 +126,39 @@ int ReadWholeFile(const std::string& path, std::string& out);
 // file gets mode 0644.  Returns 0 or the I/O result of the first failure; on
 // failure the old file is untouched and no temporary file remains.
 int WriteFileAtomic(const std::string& path, std::string_view content);
+
+// ---------------------------------------------------------------- folder trees
+
+// One entry of a folder as the folder lists it; a link is reported as a link,
+// never as what it points to.
+struct FolderEntry {
+    enum class Kind { File, Folder, Link, Other };
+    std::string name;
+    Kind kind = Kind::Other;
+    int64_t size = 0; // of a file
+    unsigned mode = 0;
+};
+// The entries of a folder without "." and "..", sorted by the bytes of their
+// names; empty when the folder cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& folder);
+// Makes one folder with the mode (less the umask); 0, EEXIST when something
+// of that name is there, or the errno.
+int MakeFolder(const std::string& folder, unsigned mode);
+// Removes a folder and everything in it without following links (a link is
+// removed, never what it names) and without entering another file system.
+// 0, or the errno of the first failure (the walk goes on past it).
+int RemoveTree(const std::string& folder);
+// Whether the path is a symbolic link (itself, not what it names).
+bool IsSymbolicLink(const std::string& path);
+
+// ------------------------------------------------------------ file systems
+
+// The bytes an unprivileged user may still write on the file system holding
+// the path; -1 when the system will not tell.
+int64_t DiskFreeBytes(const std::string& path);
+// The mount point of the file system holding the path ("/" ended): the
+// highest folder above it on the same device.  Empty when unknown.
+std::string MountPointOf(const std::string& path);
+// What is mounted there ("//server/share" of a network share, "server:/path"
+// of NFS, a device name) as /proc/self/mountinfo says; empty when unknown.
+std::string MountSourceOf(const std::string& mountPoint);

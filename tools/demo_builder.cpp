@@ -1,6 +1,10 @@
 // demo_builder: writes a complete data folder.
 //
 //   demo_builder SRC OUT                      the demo set from the sources in SRC (demo/)
+//   demo_builder [--release YYYY-MM-DD [--title TEXT]] SRC OUT
+//                                             the demo set as a later release: that date in
+//                                             the manifest and the texts, TEXT as
+//                                             "Verze.Nadpis", the first drug's name marked
 //   demo_builder --scale [N] [--seed S] SRC OUT
 //                                             a synthetic set of N drug packages (default
 //                                             100,000, at most 300,000: one upper index block
@@ -25,7 +29,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: demo_builder SRC OUT\n"
+    std::fprintf(stderr, "usage: demo_builder [--release YYYY-MM-DD [--title TEXT]] SRC OUT\n"
                          "       demo_builder --scale [N] [--seed S] SRC OUT\n");
     return 2;
 }
@@ -44,6 +48,8 @@ int main(int argc, char** argv)
     bool scale = false;
     uint64_t count = 100000;
     uint64_t seed = 1;
+    int year = 0, month = 0, day = 0;
+    std::string title;
     std::string paths[2];
     int npaths = 0;
     for (int i = 1; i < argc; ++i) {
@@ -55,6 +61,14 @@ int main(int argc, char** argv)
         } else if (a == "--seed") {
             if (i + 1 >= argc || !ParseCount(argv[++i], seed))
                 return Usage();
+        } else if (a == "--release") {
+            if (i + 1 >= argc || std::sscanf(argv[++i], "%d-%d-%d", &year, &month, &day) != 3 || month < 1 ||
+                month > 12 || day < 1 || day > 31)
+                return Usage();
+        } else if (a == "--title") {
+            if (i + 1 >= argc)
+                return Usage();
+            title = argv[++i];
         } else if (npaths < 2 && !a.empty() && a[0] != '-') {
             paths[npaths++] = a;
         } else {
@@ -74,6 +88,8 @@ int main(int argc, char** argv)
         return 1;
     DemoDataSet set;
     if (!LoadDemoSources(paths[0], set, log) || !CheckDemoDataSet(set, log))
+        return 1;
+    if (year != 0 && !MakeDemoRelease(set, year, month, day, title, log))
         return 1;
     if (scale && (!MakeScaleDataSet(set, static_cast<int>(count), seed, log) || !CheckDemoDataSet(set, log)))
         return 1;

@@ -4,6 +4,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
+#include "datastore/kamenici.h"
 #include "datastore/paragraph_codes.h"
 #include "datastore/sign_sets.h"
 #include "datastore/text_table.h"
@@ -69,9 +70,13 @@ public:
 
     int AskOkCancel(const std::string& text) override
     {
-        return CallOnMainThread([text] {
+        // The loader's texts are in the display code page; the box takes
+        // the data code page.
+        std::string kam = text;
+        WinToKamS(kam);
+        return CallOnMainThread([kam] {
             assert(IsMainThread());
-            return ::AskOkCancel(text);
+            return ::AskOkCancel(kam);
         });
     }
 
@@ -110,7 +115,7 @@ public:
     SharedText& StatusLine() override { return UpdateStatusText(); }
     std::string UiText(const std::string& section, const std::string& key) override
     {
-        return LookupText(UiTexts, section, key);
+        return KamToWin(LookupText(UiTexts, section, key));
     }
     void StopNetwork() override { StopHttpTransfers(); }
 

@@ -3,9 +3,11 @@
 // takes it, before any window shows.
 //
 // Developer switches (environment):
-//   QEVW_DEBUG=1       the run log is mirrored to standard error as it grows,
+//   QEVW_DEBUG=1       the run log is mirrored to standard error as it grows
+//                      (and the update status text as "[status] " lines),
 //                      and message boxes become lines there, answered by
-//                      their default button (OK, Yes).
+//                      their default button (OK, Yes); QEVW_DEBUG=2 mirrors
+//                      the same but keeps the boxes.
 //   QEVW_GRAB=<file>   after the main window's first painted frame its grab
 //                      is saved to <file> (PNG); with QEVW_GRAB_QUIT=1 the
 //                      program then ends (exit code 0).
@@ -51,6 +53,8 @@
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
 #include "maintenance/settings_commands.h"
+#include "maintenance/update_services.h"
+#include "platform/cp1250.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/session_end.h"
@@ -102,9 +106,15 @@ std::string ActiveDataWindowLine()
     return line;
 }
 
-// Writes what the run log gained since the last call.
+// Writes what the run log gained since the last call, and the update status
+// text when it changed.
 void MirrorRunLog()
 {
+    static std::string status;
+    if (const std::string now = UpdateStatusText().Get(); now != status) {
+        status = now;
+        std::fprintf(stderr, "[status] %s\n", Cp1250ToUtf8(now).c_str());
+    }
     static size_t written = 0;
     const std::string log = RunLogText();
     if (log.size() < written)
@@ -136,7 +146,7 @@ int main(int argc, char** argv)
     InstallMessageBoxes(!batch);
     PrepareMainThreadCalls();
     DebugMessageSink debugSink;
-    if (debug && !batch)
+    if (debug && !batch && std::string(std::getenv("QEVW_DEBUG")) != "2")
         SetMessageSink(&debugSink);
 
     // The viewers' services, before the start-up check runs the batch check.
@@ -144,6 +154,8 @@ int main(int argc, char** argv)
     AddRequestServices(viewers);
     AddDuplicityServices(viewers);
     SetViewerServices(std::move(viewers));
+    // The update services, before the start-up check looks for version folders.
+    InstallUpdateServices();
 
     PreStartInput input;
     input.commandLine = line;

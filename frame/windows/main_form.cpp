@@ -288,18 +288,6 @@ bool VersionFolderIsNewer(const std::string& best, const std::string& running)
     return part(best) > part(running);
 }
 
-std::string BestVersionFolderFromLog(const std::string& runLog)
-{
-    const size_t p = runLog.rfind("BestVer=");
-    if (p == std::string::npos)
-        return {};
-    const size_t start = p + 8;
-    size_t end = runLog.find_first_of("\r\n", start);
-    if (end == std::string::npos)
-        end = runLog.size();
-    return runLog.substr(start, end - start);
-}
-
 bool NoticeIsNewer(const std::string& notice, const std::string& programVersion)
 {
     return notice.substr(0, 5) > programVersion;
@@ -507,7 +495,7 @@ void TMainForm::FormStart()
     if (ProgramType == ProgramKind::Installer || ProgramType == ProgramKind::Normal ||
         ProgramType == ProgramKind::Duplicity) {
         FindBestVersionFolder();
-        const std::string best = BestVersionFolderFromLog(RunLogText());
+        const std::string best = UpdateShared().BestVersionFolder();
         if (VersionFolderIsNewer(best, LastFolderName(s.ProgramFolder)))
             UpdateStatusText().Set(KamToWin(LookupText(UiTexts, "Inst", "newVer")) + best);
     }
@@ -572,7 +560,9 @@ void TMainForm::FormStart()
         SetLanguageHooks(std::move(language));
     }
 
-    // 14: a pending notice older than this program is dropped.
+    // 14: a pending notice (a declined program package: its version, "|",
+    // its label) older than this program is dropped.
+    UpdateShared().SetStartPageNotice(Config().Read([](const ConfigValues& v) { return v.DeclinedPackage; }));
     const std::string notice = UpdateShared().StartPageNotice();
     if (!notice.empty() && !NoticeIsNewer(notice, LookupText(UiTexts, "Uvod", "Ver")))
         UpdateShared().SetStartPageNotice(std::string());
@@ -711,6 +701,7 @@ void TMainForm::CreatePage()
         break;
     case ProgramKind::Normal:
         RefreshMenus(ActiveDataForm());
+        ComposeStartPageNotice();
         page = hooks.makePrazdno ? hooks.makePrazdno(ctx) : base("TPrazdno");
         kind = PageKind::Start;
         break;

@@ -109,8 +109,6 @@ void EnableMaximTimer();
 // Whether version folder `best` is newer than the running one: characters 7
 // to 12 of the folder names compared as text.
 bool VersionFolderIsNewer(const std::string& best, const std::string& running);
-// The folder the last "BestVer=" line of the run log names (empty when none).
-std::string BestVersionFolderFromLog(const std::string& runLog);
 // Whether a pending notice survives: its first five characters compare
 // greater than the program's "Uvod.Ver".
 bool NoticeIsNewer(const std::string& notice, const std::string& programVersion);

@@ -146,7 +146,7 @@ protected:
         PutTaggedField(record, 8, std::string("\x2A\x00\x00\x00", 4));
         UpdateShared().SetInstallationRecord(record);
         UpdateShared().SetInstallationList("");
-        UpdateShared().SetProgramVersionText("KV_26123|x");
+        UpdateShared().SetChosenPackage("");
         UpdateShared().SetPendingServerMessage("");
         UpdateShared().serverListReady = false;
     }
@@ -157,7 +157,7 @@ protected:
         SetDataMonth(0);
         ForgetZlpTable();
         UpdateShared().SetInstallationRecord("");
-        UpdateShared().SetProgramVersionText("");
+        UpdateShared().SetChosenPackage("");
     }
 
     static void MakeFolder(const std::string& f) { ASSERT_TRUE(QDir().mkpath(QString::fromStdString(f))); }
@@ -176,10 +176,15 @@ protected:
             log_.Add("FindProgramPackage " + std::to_string(mode) + " " + std::to_string(inst) + " " +
                      std::to_string(one));
             text = package_;
+            // The search leaves the program package it chose.
+            if (!package_.empty())
+                UpdateShared().SetChosenPackage("win26123.zip", 100);
             return !package_.empty();
         };
         h.prepareDataUpdate = [this] {
             log_.Add("PrepareDataUpdate");
+            if (prepare_)
+                UpdateShared().SetChosenPackage("kalvo263a.zip", 100);
             return prepare_;
         };
         h.runDataUpdate = [this](std::string& m) {
@@ -327,7 +332,7 @@ TEST_F(LoaderTest, UpdateAnswers)
          {ask, "RunDataUpdate"},
          "Chyba stahovani",
          "update Start\r\nChyba stahovani\r\n"},
-        // Cancel declines this package (characters 4-8 of the version text)
+        // Cancel declines this package (characters 4-8 of the program package)
         // and skips the data-update notice.
         {LoaderAnswer::Cancel,
          "",
@@ -361,7 +366,7 @@ TEST_F(LoaderTest, NoticeAndPendingServerMessage)
     prepare_ = true;
     fake_->settings.newsOption = '0';
     Run();
-    EXPECT_EQ(fake_->status.Get(), "[vKey.iNewAct]  KALVO - 2012.3|");
+    EXPECT_EQ(fake_->status.Get(), "[vKey.iNewAct]  KALVO - 2026.3a");
     // A package that this station may not take: no question; the text and a
     // pending server message still reach the status line.
     log_.calls.clear();

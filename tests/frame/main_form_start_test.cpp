@@ -59,7 +59,7 @@ TEST_F(MainFormStartTest, StartValuesOfANormalStart)
     WriteText(data + "mkno.dat", "x");
     auto w = Make();
     Config().Update([](ConfigValues& v) { v.FilterFlags = 0xFFFF; });
-    UpdateShared().SetStartPageNotice("25.02 Nová verze");
+    Config().Update([](ConfigValues& v) { v.DeclinedPackage = "25.02|Nová verze"; });
     w->Start();
     EXPECT_FALSE(w->Terminated());
     EXPECT_EQ(w->ProgramType, ProgramKind::Normal);
@@ -67,7 +67,7 @@ TEST_F(MainFormStartTest, StartValuesOfANormalStart)
     EXPECT_EQ(w->VersionText, "qevw.exe-25.01-1");
     EXPECT_EQ(w->windowTitle(), QString::fromUtf8("KALVO - zkušební data"));
     EXPECT_EQ(Config().Read([](const ConfigValues& v) { return v.FilterFlags; }), 0xFFC);
-    EXPECT_EQ(UpdateShared().StartPageNotice(), "25.02 Nová verze") << "a newer notice stays";
+    EXPECT_EQ(UpdateShared().StartPageNotice(), "25.02|Nová verze") << "a newer notice stays";
     EXPECT_EQ(DeviceBlankClassLetter(), 'B');
     EXPECT_EQ(w->StatusText, "startuji");
     EXPECT_FALSE(w->PaintBlocked);
@@ -132,7 +132,7 @@ TEST_F(MainFormStartTest, CaptionLetterAndNoticeFromTheTexts)
     };
     for (const Case& c : cases) {
         MakeData(346, c.texts);
-        UpdateShared().SetStartPageNotice(c.notice);
+        Config().Update([&c](ConfigValues& v) { v.DeclinedPackage = c.notice; });
         auto w = MakeStarted();
         EXPECT_EQ(w->windowTitle(), c.caption) << c.texts;
         EXPECT_EQ(DeviceBlankClassLetter(), c.letter) << c.texts;
@@ -155,7 +155,7 @@ TEST_F(MainFormStartTest, NewerVersionFolderSetsTheStatusText)
         UpdateStatusText().Set("");
         UpdateServices u;
         const std::string best = c.best;
-        u.findBestVersionFolder = [best] { AppendRunLog("BestVer=" + best + "\r\n"); };
+        u.findBestVersionFolder = [best] { UpdateShared().SetBestVersionFolder(best); };
         SetUpdateServices(u);
         auto w = MakeStarted();
         EXPECT_EQ(UpdateStatusText().Get(), c.status) << c.best;

@@ -135,6 +135,7 @@ protected:
         ClearRunLog();
         UpdateStatusText().Set("");
         UpdateShared().SetStartPageNotice("");
+        Config().Update([](ConfigValues& v) { v.DeclinedPackage.clear(); });
         ListCounters().Clear();
 
         StartValues& s = ProgramStart();

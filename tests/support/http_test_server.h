@@ -4,7 +4,7 @@
 //
 // Paths answer what the test set: given bytes, an empty body, an error
 // status with an HTML page, a stall (headers, then nothing), a close in the
-// middle of the body; "/redirect/N" redirects N times before "/redirect/0"
+// middle of the body, a body after a pause; "/redirect/N" redirects N times before "/redirect/0"
 // answers "arrived"; anything else is 404 with an HTML page.
 // Proxy mode takes absolute-form requests ("GET http://any-host/path") and
 // CONNECT, asks for Basic credentials with 407 when it has some, or answers
@@ -67,7 +67,7 @@ struct LoggedRequest {
 
 class HttpTestServer {
 public:
-    enum class Mode { Normal, Stall, Cut };
+    enum class Mode { Normal, Stall, Cut, Slow };
 
     HttpTestServer()
     {
@@ -120,6 +120,13 @@ public:
     {
         std::lock_guard lock(mutex_);
         routes_[path] = Route{200, std::move(body), Mode::Cut, sent};
+    }
+
+    // The body after a pause of `delayMs`.
+    void SetSlow(const std::string& path, std::string body, int delayMs)
+    {
+        std::lock_guard lock(mutex_);
+        routes_[path] = Route{200, std::move(body), Mode::Slow, static_cast<size_t>(delayMs)};
     }
 
     // Proxy mode: Basic credentials required (empty user: none asked).
@@ -217,6 +224,11 @@ private:
         switch (route.mode) {
         case Mode::Normal:
             res.set_content(route.body, route.status == 200 ? "application/octet-stream" : "text/html");
+            break;
+        case Mode::Slow:
+            for (size_t waited = 0; waited < route.sent && !stopping_; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            res.set_content(route.body, "application/octet-stream");
             break;
         case Mode::Stall:
             res.set_content_provider(

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 #include <stdexcept>
+#include <tuple>
 
 #include <QBuffer>
 #include <QColor>
@@ -1218,6 +1219,52 @@ bool CheckDemoDataSet(const DemoDataSet& set, DemoLog& log)
         if (!klCodes.Has(code))
             log.Error("vidud.csv: drug " + code + " is not in kl.csv");
     return log.Errors().size() == before;
+}
+
+bool MakeDemoRelease(DemoDataSet& set, int year, int month, int day, const std::string& title, DemoLog& log)
+{
+    if (std::tie(year, month, day) < std::tie(set.year, set.month, set.day)) {
+        log.Error("a release date before the sources' own");
+        return false;
+    }
+    set.year = year;
+    set.month = month;
+    set.day = day;
+    const std::string stamp = QuarterStamp(year, month, day);
+    for (auto [src, bytes, name] : {std::tuple{&set.ces, &set.cesBytes, "kalvo.ces"},
+                                    std::tuple{&set.ang, &set.angBytes, "kalvo.ang"}}) {
+        for (textsrc::Section& section : src->sections) {
+            for (textsrc::Entry& e : section.entries) {
+                if (section.name == "Verze" && e.key == "Cislo")
+                    e.value = stamp;
+                else if (section.name == "Verze" && e.key == "Nadpis" && !title.empty())
+                    e.value = QStringToKam(QString::fromUtf8(title.c_str()));
+                else if (section.name == "Stat" && e.key == "Nadpis") {
+                    // " 2025.4" becomes the new year and quarter.
+                    const size_t at = e.value.find(" 20");
+                    if (at != std::string::npos && at + 7 <= e.value.size())
+                        e.value.replace(at + 1, 6, stamp.substr(0, 6));
+                }
+            }
+        }
+        textsrc::Error err;
+        if (!textsrc::BuildTable(*src, 0x0641, name, *bytes, err)) {
+            log.Error(err.Message());
+            return false;
+        }
+    }
+    auto it = set.records.find("kl");
+    if (it != set.records.end() && !it->second.empty()) {
+        constexpr FieldPos kName = kKlLayout.Field("NAZ");
+        std::string& rec = it->second.front();
+        std::string name = rec.substr(kName.Offset(), kName.length);
+        while (!name.empty() && name.back() == ' ')
+            name.pop_back();
+        name += " " + stamp;
+        name.resize(kName.length, ' ');
+        rec.replace(kName.Offset(), kName.length, name);
+    }
+    return CheckDemoDataSet(set, log);
 }
 
 // --------------------------------------------------------- derived files

@@ -121,6 +121,14 @@ bool CheckDemoDataSet(const DemoDataSet& set, DemoLog& log);
 // Sets the fields that follow from other tables (kl PEA = its kle records).
 void DeriveDemoFields(DemoDataSet& set);
 
+// Turns a loaded set into another release of the same data: the release
+// date (the manifest's "date=" and "ver=", "Verze.Cislo", the year and
+// quarter in "Stat.Nadpis"), "Verze.Nadpis" (`title` in UTF-8, when not empty) and
+// the name of the first drug, which gets " " + the release stamp; the text
+// tables are compiled again.  False with a message for a date before the
+// set's own.
+bool MakeDemoRelease(DemoDataSet& set, int year, int month, int day, const std::string& title, DemoLog& log);
+
 // Writes the whole folder: record files and indexes, sign sets, word lists,
 // documents, symbol.dat, text tables, the presence marker, and kalvo.kvo
 // last (then checks it).
