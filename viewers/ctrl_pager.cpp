@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include "datastore/kamenici.h"
+#include "datastore/text_table.h"
+#include "frame/message_box.h"
 #include "frame/pages/page.h"
+#include "frame/windows/data_form.h"
 #include "platform/gui/print_job.h"
 
 // ---------------------------------------------------------------- geometry
@@ -288,7 +292,7 @@ bool CtrlTextPager::HitTest(Point p, int& line, int& offset)
 
 // ----------------------------------------------------------------- printing
 
-bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::string& error)
+bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::string& error, int maxPages)
 {
     if (!job.Begin(error))
         return false;
@@ -304,6 +308,7 @@ bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::strin
     int line = std::clamp(line_, 1, std::max(view.lineCount, 1));
     int row = line == line_ ? row_ : 0;
     int y = 0;
+    int pages = 1;
     while (line <= view.lineCount) {
         const CtrlLineRecord& rec = view.lines[static_cast<size_t>(line - 1)];
         const int rows = std::max<int>(rec.rows, 1);
@@ -335,6 +340,9 @@ bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::strin
             paper.ResetClip();
             row += fit;
         }
+        if (maxPages > 0 && pages >= maxPages)
+            break;
+        ++pages;
         job.NewPage();
         y = 0;
     }
@@ -345,6 +353,22 @@ bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::strin
     if (!ended)
         error = "the printer reported a failure";
     return true;
+}
+
+bool PrintPagerText(CtrlTextPager& pager, Canvas* screen, const std::function<bool()>& printSetup,
+                    const CanvasFont& printFont, int maxPages)
+{
+    EndPrintJob();
+    if (!printSetup || !printSetup())
+        return false;
+    PrintJob& job = CurrentPrintJob();
+    job.SetTitle(KamToQString(LookupText(UiTexts, "Hlasky", "TiskJob")));
+    std::string error;
+    const bool printed = pager.Print(job, printFont, error, maxPages);
+    if (!printed)
+        ShowError(LookupText(UiTexts, "Chyby", "NoPrint") + QStringToKam(QString::fromStdString(error)));
+    pager.view.canvas = screen;
+    return printed;
 }
 
 // ------------------------------------------------------------------ history

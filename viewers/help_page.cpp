@@ -330,15 +330,7 @@ void THlpWin::OpenAddress(const std::string& address)
 
 void THlpWin::PrintHelpTopic()
 {
-    EndPrintJob();
-    if (!services_.printSetup || !services_.printSetup())
-        return;
-    PrintJob& job = CurrentPrintJob();
-    job.SetTitle(KamToQString(UiText("Hlasky", "TiskJob")));
-    std::string error;
-    if (!pager_.Print(job, services_.printFont, error))
-        ShowError(UiText("Chyby", "NoPrint") + QStringToKam(QString::fromStdString(error)));
-    pager_.view.canvas = canvas;
+    PrintPagerText(pager_, canvas, services_.printSetup, services_.printFont);
 }
 
 // ------------------------------------------------------------------ events
