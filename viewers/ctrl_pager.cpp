@@ -233,6 +233,32 @@ bool CtrlTextPager::DragTo(int y)
     return true;
 }
 
+CtrlTextPager::EventResult CtrlTextPager::HandleScrollEvent(int32_t code, Point mouse, uint8_t mouseButtons,
+                                                            bool onBar, int pageStep)
+{
+    bool moved = false;
+    switch (code) {
+    case PageEvent::WheelUp: moved = ScrollRows(-3); break;
+    case PageEvent::WheelDown: moved = ScrollRows(3); break;
+    case PageKey::PageUp: moved = ScrollPixels(-pageStep); break;
+    case PageKey::PageDown: moved = ScrollPixels(pageStep); break;
+    case PageKey::End: moved = GoEnd(); break;
+    case PageKey::Home: moved = GoHome(); break;
+    case PageKey::Up: moved = ScrollRows(-1); break;
+    case PageKey::Down: moved = ScrollRows(1); break;
+    case PageEvent::ButtonChange:
+        if (onBar && (mouseButtons & 1) != 0) {
+            moved = BeginDrag(mouse);
+        } else if ((mouseButtons & 1) == 0 && dragging_) {
+            EndDrag();
+            moved = true;
+        }
+        break;
+    default: return EventResult::NotScrolling;
+    }
+    return moved ? EventResult::Moved : EventResult::Stayed;
+}
+
 // ----------------------------------------------------------------- painting
 
 void CtrlTextPager::PaintText(Canvas& canvas)

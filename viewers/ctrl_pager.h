@@ -79,6 +79,13 @@ public:
     // since the last step; true when the position was set.
     bool DragTo(int y);
 
+    // The scrolling events of a page: the wheel (3 rows), PageUp and PageDown
+    // (`pageStep` pixels), End, Home, Up and Down (a row), and a mouse
+    // button change (a press on the thumb, `onBar`, starts a drag; a release
+    // ends one).  NotScrolling for any other code.
+    enum class EventResult { NotScrolling, Moved, Stayed };
+    EventResult HandleScrollEvent(int32_t code, Point mouse, uint8_t mouseButtons, bool onBar, int pageStep);
+
     // --- Painting -----------------------------------------------------------
     // The text area: background, then the lines from the position down.
     void PaintText(Canvas& canvas);

@@ -464,29 +464,18 @@ int32_t TMknWin::HandleEvent(int32_t code, uint8_t shift)
                 return PageEvent::Consumed;
             handled = false;
         }
+    } else if (const auto scrolled = pager_.HandleScrollEvent(code, state.mousePoint, state.mouseButtons,
+                                                              hit == kBar, height - 4 * lh_);
+               scrolled != CtrlTextPager::EventResult::NotScrolling) {
+        // 4: scrolling; a scroll that cannot move is not handled.
+        handled = scrolled == CtrlTextPager::EventResult::Moved;
     } else {
-        // 4: other events; a scroll that cannot move is not handled.
+        // 4: other events.
         switch (code) {
         case PageEvent::LeftClick: handled = hit == kText && FollowCodeAtMouse(state.mousePoint); break;
-        case PageEvent::WheelUp: handled = pager_.ScrollRows(-3); break;
-        case PageEvent::WheelDown: handled = pager_.ScrollRows(3); break;
-        case PageKey::PageUp: handled = pager_.ScrollPixels(-(height - 4 * lh_)); break;
-        case PageKey::PageDown: handled = pager_.ScrollPixels(height - 4 * lh_); break;
-        case PageKey::End: handled = pager_.GoEnd(); break;
-        case PageKey::Home: handled = pager_.GoHome(); break;
-        case PageKey::Up: handled = pager_.ScrollRows(-1); break;
-        case PageKey::Down: handled = pager_.ScrollRows(1); break;
         case PageKey::F1:
             if (services_.requestHelp)
                 services_.requestHelp(second_ ? "MKNPOn" : "MeKlNe");
-            break;
-        case PageEvent::ButtonChange:
-            if (hit == kBar && (state.mouseButtons & 1) != 0)
-                handled = pager_.BeginDrag(state.mousePoint);
-            else if ((state.mouseButtons & 1) == 0 && pager_.Dragging())
-                pager_.EndDrag();
-            else
-                handled = false;
             break;
         case PageEvent::HintRequest:
             if (hit >= kStart && hit <= kHelp && Element(hit).Visible())

@@ -21,6 +21,7 @@
 #include "datastore/text_table.h"
 #include "frame/pages/page_events.h"
 #include "frame/windows/data_form.h"
+#include "pager_fixture.h"
 #include "platform/cp1250.h"
 #include "platform/file_saver.h"
 #include "platform/fs.h"
@@ -115,11 +116,7 @@ protected:
     void Make(bool second = false, int width = 800, int height = 600)
     {
         MknPageServices s;
-        state.pageFont.size = 10;
-        back.Resize(width, height);
-        back.SetFont(state.pageFont);
-        state.lineHeight = back.TextHeight("\xC8g");
-        state.sampleWidth = back.TextWidth(kSampleSentence);
+        SetUpPageCanvas(state, back, width, height);
         s.textFont = state.pageFont;
         s.printFont = state.pageFont;
         s.setClipboardText = [this](const std::string& t) { clipboard.push_back(t); };
@@ -153,24 +150,10 @@ protected:
         const Rect& r = page->Element(element).rect;
         return ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
     }
-    // A point whose hit falls on the `which`-th byte of `text` in the view.
     Point PointOn(const std::string& text, int which = 1)
     {
-        CtrlTextPager& pager = page->Pager();
-        const size_t at = pager.view.text.find(text);
-        EXPECT_NE(at, std::string::npos) << text;
-        const int target = static_cast<int>(at) + which;
-        const Rect r = pager.TextRect();
-        for (int y = r.top + 1; y < r.bottom; y += 2)
-            for (int x = r.left + 1; x < r.right; x += 2) {
-                int line = 0;
-                int offset = 0;
-                if (page->LineAtPoint({x, y}, line, offset) &&
-                    pager.view.lines[static_cast<size_t>(line - 1)].start - 1 + offset == target)
-                    return {x, y};
-            }
-        ADD_FAILURE() << "no point on " << text;
-        return {};
+        page->Pager().view.canvas = &back;
+        return PointOnText(page->Pager(), text, which);
     }
     bool Shows(const std::string& text) { return page->Pager().view.text.find(text) != std::string::npos; }
     bool Visible(int element) { return page->Element(element).Visible(); }

@@ -62,6 +62,15 @@ void Setup()
     SetDataDir(bench::DataFolder());
 }
 
+// The data folder's classification, or the benchmark skipped.
+bool Scanned(MknClassification& file, benchmark::State& st)
+{
+    if (file.ScanFile(FilePath()) == 0 && !file.Empty())
+        return true;
+    st.SkipWithError("no mkn.dat");
+    return false;
+}
+
 void Report(benchmark::State& st, const std::vector<double>& ours, const std::vector<double>& peer)
 {
     const double o = bench::Percentile(ours, 0.5);
@@ -76,10 +85,8 @@ void BM_FindCode(benchmark::State& st)
 {
     Setup();
     MknClassification file;
-    if (file.ScanFile(FilePath()) != 0 || file.Empty()) {
-        st.SkipWithError("no mkn.dat");
+    if (!Scanned(file, st))
         return;
-    }
     std::vector<TopicKey> keys;
     for (const MknEntry& e : file.Entries())
         keys.push_back(e.key);
@@ -236,10 +243,8 @@ void BM_GoToCode(benchmark::State& st)
 {
     Setup();
     MknClassification file;
-    if (file.ScanFile(FilePath()) != 0 || file.Empty()) {
-        st.SkipWithError("no mkn.dat");
+    if (!Scanned(file, st))
         return;
-    }
     // The category with the longest text, and the start entry in turn.
     const std::vector<std::string> codes = {"A00", "ZaDTCa"};
     std::vector<std::string> texts;
