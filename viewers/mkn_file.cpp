@@ -28,6 +28,7 @@ TopicKey KeyOfHead(const PackedRecordHead& head)
 constexpr uint16_t kSmallestCodeHead = 14;
 
 constexpr int kRecordReadFailed = 11; // the error hook's location code
+constexpr int64_t kScanWindow = 65536;
 
 bool IsDigit(unsigned char c)
 {
@@ -72,11 +73,37 @@ int MknClassification::ScanFile(const std::string& path)
         CallDbErrorHook(FileIdOfPath(path), 0, kRecordReadFailed);
         return DbCode::BadFormat;
     }
+    // The heads are parsed from a window of the file read in large pieces:
+    // one read per head would cost a system call per entry.
+    std::vector<uint8_t> window(static_cast<size_t>(std::min<int64_t>(kScanWindow, size)));
+    int64_t windowAt = 0;
+    int64_t windowLength = 0;
+    const auto readHead = [&](int64_t at, PackedRecordHead& head) {
+        head = PackedRecordHead{};
+        head.offset = at;
+        if (at + reader.headSize > size)
+            return PackedTextStatus::BadRecord;
+        if (windowLength == 0 || at < windowAt || at + reader.headSize > windowAt + windowLength) {
+            size_t got = 0;
+            const int r = reader.file.ReadAt(
+                at, window.data(), static_cast<size_t>(std::min<int64_t>(int64_t(window.size()), size - at)),
+                &got);
+            windowAt = at;
+            windowLength = static_cast<int64_t>(got);
+            if (r != 0 && r != IoResult::ShortRead)
+                return r;
+            if (windowLength < reader.headSize)
+                return PackedTextStatus::BadRecord;
+        }
+        ParsePackedHead(window.data() + (at - windowAt), reader.headSize, reader.itemSize, reader.compressed,
+                        head);
+        return head.nextOffset > size ? PackedTextStatus::BadRecord : 0;
+    };
     int status = 0;
     int64_t offset = kPackedHeaderSize;
     while (offset < size) {
         PackedRecordHead head;
-        const int r = ReadPackedHead(reader, offset, head);
+        const int r = readHead(offset, head);
         if (r != 0) {
             // The records after one that passes the end cannot be located;
             // those before it stay.
@@ -85,8 +112,6 @@ int MknClassification::ScanFile(const std::string& path)
                             kRecordReadFailed);
             break;
         }
-        if (entries_.size() == entries_.capacity())
-            entries_.reserve(entries_.size() + 50);
         entries_.push_back({KeyOfHead(head), offset});
         if (head.marker != 0xFFFF || head.nextOffset <= offset)
             break;
