@@ -326,15 +326,7 @@ void THlpWin::OpenAddress(const std::string& address)
 
 void THlpWin::PrintHelpTopic()
 {
-    EndPrintJob();
-    if (!services_.printSetup || !services_.printSetup())
-        return;
-    PrintJob& job = CurrentPrintJob();
-    job.SetTitle(KamToQString(ProgramText("Hlasky", "TiskJob")));
-    std::string error;
-    if (!pager_.Print(job, services_.printFont, error))
-        ShowError(ProgramText("Chyby", "NoPrint") + QStringToKam(QString::fromStdString(error)));
-    pager_.view.canvas = canvas;
+    PrintPagerText(pager_, canvas, services_.printSetup, services_.printFont);
 }
 
 // ------------------------------------------------------------------ events
@@ -387,6 +379,14 @@ int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
                 return PageEvent::Consumed;
             handled = false;
         }
+    } else if (const auto scrolled =
+                   pager_.HandleScrollEvent(code, state.mousePoint, state.mouseButtons, hit == kBar,
+                                            height - 4 * h_); // a page less the band and a row
+               scrolled != CtrlTextPager::EventResult::NotScrolling) {
+        // 4: scrolling; only End, Home and the button change pass on when
+        // nothing moved.
+        const bool strict = code == PageKey::End || code == PageKey::Home || code == PageEvent::ButtonChange;
+        handled = scrolled == CtrlTextPager::EventResult::Moved || !strict;
     } else {
         // 4: other events.
         switch (code) {
@@ -396,15 +396,6 @@ int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
             else
                 handled = false;
             break;
-        case PageEvent::WheelUp: pager_.ScrollRows(-3); break;
-        case PageEvent::WheelDown: pager_.ScrollRows(3); break;
-        // A page less the band and a row, so that a row stays in view.
-        case PageKey::PageUp: pager_.ScrollPixels(-(height - 4 * h_)); break;
-        case PageKey::PageDown: pager_.ScrollPixels(height - 4 * h_); break;
-        case PageKey::End: handled = pager_.GoEnd(); break;
-        case PageKey::Home: handled = pager_.GoHome(); break;
-        case PageKey::Up: pager_.ScrollRows(-1); break;
-        case PageKey::Down: pager_.ScrollRows(1); break;
         case PageKey::F1:
             if (mode_ == 'D') {
                 if (services_.requestHelp)
@@ -412,14 +403,6 @@ int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
             } else {
                 GoToTopic("NapDok");
             }
-            break;
-        case PageEvent::ButtonChange:
-            if (hit == kBar && (state.mouseButtons & 1) != 0)
-                handled = pager_.BeginDrag(state.mousePoint);
-            else if ((state.mouseButtons & 1) == 0 && pager_.Dragging())
-                pager_.EndDrag();
-            else
-                handled = false;
             break;
         case PageEvent::HintRequest:
             if (hit >= kContents && hit <= kHelp && Element(hit).Visible())
