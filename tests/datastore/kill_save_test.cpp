@@ -11,13 +11,11 @@
 #include <vector>
 
 #include "datastore/db_table.h"
-#include "datastore/table_layouts.h"
 #include "datastore/user_files.h"
 #include "platform/coding.h"
 #include "platform/fs.h"
+#include "support/drug_codes.h"
 #include "support/kill_harness.h"
-#include "writers/dat_writer.h"
-#include "writers/sez_writer.h"
 
 namespace {
 
@@ -25,7 +23,7 @@ constexpr int kDrugs = 40;
 
 std::string Code(int record)
 {
-    return std::to_string(10000000 + 100 + record).substr(1);
+    return test_support::DrugCode(record);
 }
 
 struct QuietSink : NoteMessageSink {
@@ -61,15 +59,7 @@ protected:
     {
         ASSERT_TRUE(data.isValid());
         const std::string folder = data.path().toStdString() + "/";
-        const DatLayout kl(kKlLayout);
-        std::vector<std::string> records;
-        for (int r = 1; r <= kDrugs; ++r) {
-            std::string rec = kl.BlankRecord();
-            kl.PutText(rec, "KOD", Code(r));
-            records.push_back(rec);
-        }
-        ASSERT_EQ(WriteDatFile(folder + "kl.dat", kl, records), 0);
-        ASSERT_EQ(WriteSezFile(folder + "klkod.sez", records, SezKeySpec{0, 7, 32, 7}), 0);
+        test_support::WriteDrugCodes(folder, kDrugs);
         oldDataDir = DataDir();
         SetDataDir(folder);
         oldHooks = CurrentUserFileHooks();
