@@ -169,6 +169,7 @@ private:
                 return &*it;
         return nullptr;
     }
+    bool TopEmittedIs(char letter) const;
     bool LinkOpen() const
     {
         for (const Entry& e : stack_)

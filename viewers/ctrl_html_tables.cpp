@@ -51,11 +51,20 @@ void Converter::TableDefinition(const CtrlItem& item)
     column_ = 1;
 }
 
+// A row or a cell is written only straight into what the page holds open:
+// entries pushed while the gate was shut left nothing there, so the innermost
+// emitted entry decides (as it does in EnsureCell), not the innermost table
+// or row.
+bool Converter::TopEmittedIs(char letter) const
+{
+    const Entry* top = TopEmitted();
+    return top != nullptr && top->letter == letter;
+}
+
 void Converter::OpenRow()
 {
-    const int t = Find('T');
     ++row_;
-    Push('R', "<tr>", t >= 0 && stack_[static_cast<size_t>(t)].emitted);
+    Push('R', "<tr>", TopEmittedIs('T'));
     column_ = 1;
 }
 
@@ -95,8 +104,7 @@ void Converter::OpenCell(bool explicitAttributes, int attributes)
     default: break;
     }
     opening.append(">");
-    const int r = Find('R');
-    if (!Push('C', opening, r >= 0 && stack_[static_cast<size_t>(r)].emitted))
+    if (!Push('C', opening, TopEmittedIs('R')))
         return;
     styleFlags_ = 0;
     if (attr >> 9)

@@ -6,7 +6,9 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 #include "frame/windows/data_form.h"
 #include "platform/fs.h"
@@ -60,29 +62,43 @@ bool Presses(int code)
            (code >= 65 && code <= 90) || (code >= 112 && code <= 123);
 }
 
-// One glide step toward the target, per axis.
-int GlideX(int p, int x)
+// Targets farther than any screen stop at this distance from the main
+// window's corner, so that the corner plus the target stays an int.
+constexpr int kFarthestTarget = 1 << 20;
+
+int TargetCoordinate(std::string_view field)
 {
-    const int d = p > x ? p - x : x - p;
-    if (d <= 1)
-        return x;
-    if (d <= 15)
-        return (p + x) / 2;
-    if (d <= 47)
-        return (x + 3 * p) / 4;
-    return (x + 7 * p) / 8;
+    return std::clamp(NumberOf(field), -kFarthestTarget, kFarthestTarget);
 }
 
-int GlideY(int p, int y)
+// One glide step toward the target, per axis; wide, as the cursor the
+// system reports may lie anywhere.
+int GlideX(int from, int to)
 {
-    const int d = p > y ? p - y : y - p;
+    const int64_t p = from;
+    const int64_t x = to;
+    const int64_t d = p > x ? p - x : x - p;
     if (d <= 1)
-        return y;
+        return to;
+    if (d <= 15)
+        return static_cast<int>((p + x) / 2);
+    if (d <= 47)
+        return static_cast<int>((x + 3 * p) / 4);
+    return static_cast<int>((x + 7 * p) / 8);
+}
+
+int GlideY(int from, int to)
+{
+    const int64_t p = from;
+    const int64_t y = to;
+    const int64_t d = p > y ? p - y : y - p;
+    if (d <= 1)
+        return to;
     if (d <= 11)
-        return (p + y) / 2;
+        return static_cast<int>((p + y) / 2);
     if (d <= 35)
-        return (2 * p + y) / 3;
-    return (5 * p + y) / 6;
+        return static_cast<int>((2 * p + y) / 3);
+    return static_cast<int>((5 * p + y) / 6);
 }
 
 QWidget* MainWidget()
@@ -287,9 +303,10 @@ void RunMacroStep()
             s.action = 0;
         else
             return;
-        s.countdown = 8 * (f.size() > 1 ? NumberOf(f[1]) : 0);
+        s.countdown = int64_t{8} * (f.size() > 1 ? NumberOf(f[1]) : 0);
         if (kind == 'a') {
-            s.target = QPoint(f.size() > 2 ? NumberOf(f[2]) : 0, f.size() > 3 ? NumberOf(f[3]) : 0);
+            s.target =
+                QPoint(f.size() > 2 ? TargetCoordinate(f[2]) : 0, f.size() > 3 ? TargetCoordinate(f[3]) : 0);
             s.origin = in.Origin();
         }
     }

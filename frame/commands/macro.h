@@ -8,7 +8,8 @@
 //                 corner, arriving when the delay ends;
 //   kNAME,delay   press and release a key when the delay ends (KeyCodeOfName);
 //   n,delay       wait.
-// A delay counts 8 ticks per unit; a missing or invalid number is 0.
+// A delay counts 8 ticks per unit; a missing or invalid number is 0.  A
+// point farther than 2^20 pixels from the corner stops at that distance.
 //
 // Input goes through an injector: the real one posts Qt events to the
 // program's own widgets (never sends them, so a key that opens a modal dialog
@@ -100,7 +101,7 @@ void MoveCursorRelative(int x, int y);
 // Playback state (tests).
 struct MacroState {
     std::string script;
-    int32_t countdown = -1;
+    int64_t countdown = -1; // a delay of up to 8 times the largest int
     int32_t action = 0;
     QPoint target;
     QPoint origin;

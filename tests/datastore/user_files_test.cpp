@@ -17,6 +17,7 @@
 #include "datastore/user_files.h"
 #include "platform/coding.h"
 #include "platform/fs.h"
+#include "support/drug_codes.h"
 #include "support/failing_file_system.h"
 #include "support/text_tables.h"
 #include "writers/dat_writer.h"
@@ -28,7 +29,7 @@ namespace {
 constexpr int kDrugs = 40; // n = 41 records with the header, 3 sign words
 std::string Code(int record)
 {
-    return std::to_string(10000000 + 100 + record).substr(1);
+    return test_support::DrugCode(record);
 }
 
 std::string Read(const std::string& path)
@@ -72,18 +73,7 @@ protected:
         SetDataDir(oldDataDir);
     }
 
-    static void WriteDrugs(const std::string& folder)
-    {
-        const DatLayout kl(kKlLayout);
-        std::vector<std::string> records;
-        for (int r = 1; r <= kDrugs; ++r) {
-            std::string rec = kl.BlankRecord();
-            kl.PutText(rec, "KOD", Code(r));
-            records.push_back(rec);
-        }
-        ASSERT_EQ(WriteDatFile(folder + "kl.dat", kl, records), 0);
-        ASSERT_EQ(WriteSezFile(folder + "klkod.sez", records, SezKeySpec{0, 7, 32, 7}), 0);
-    }
+    static void WriteDrugs(const std::string& folder) { test_support::WriteDrugCodes(folder, kDrugs); }
 
     UserFileHooks Hooks()
     {

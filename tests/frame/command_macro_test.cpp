@@ -4,6 +4,9 @@
 
 #include <QTemporaryDir>
 
+#include <cstdint>
+#include <cstdlib>
+
 #include "frame/commands/macro.h"
 #include "platform/fs.h"
 #include "tests/support/gui_app.h"
@@ -96,6 +99,39 @@ TEST_F(Macro, TheMouseGlidesInShrinkingStepsAndLandsWhenTheDelayEnds)
     ASSERT_EQ(still.size(), 9u);
     for (const auto& e : still)
         EXPECT_EQ(e.second, "move 30,20");
+}
+
+TEST_F(Macro, HugeDelaysWaitAndFarTargetsStayOnTheirSide)
+{
+    // Eight times the delay is past the largest int: the wait must still
+    // be long, not over at once.
+    EXPECT_TRUE(Play("n,300000000;kA,0", 200).empty());
+    EXPECT_GT(CurrentMacroState().countdown, int64_t{2'000'000'000});
+
+    // A far point: the glide moves toward it in every step and never
+    // jumps to the other side.
+    const struct {
+        const char* script;
+        int sign;
+    } glides[] = {{"a,2,2147483000,10", 1}, {"a,2,-2147483000,-2147483000", -1}, {"a,2,10,2147483647", 1}};
+    for (const auto& g : glides) {
+        ResetMacro();
+        injector->events.clear();
+        injector->cursor = injector->origin;
+        const Events events = Play(g.script, 17);
+        ASSERT_EQ(events.size(), 17u) << g.script;
+        long long previous = 0;
+        for (const auto& e : events) {
+            const std::string& w = e.second;
+            const size_t comma = w.find(',');
+            const long long x = std::stoll(w.substr(5, comma - 5));
+            const long long y = std::stoll(w.substr(comma + 1));
+            const long long far = std::abs(x) > 10 ? x : y;
+            EXPECT_GE(far * g.sign, previous * g.sign) << g.script << ": " << w;
+            previous = far;
+        }
+        EXPECT_GT(previous * g.sign, 30000) << g.script;
+    }
 }
 
 TEST_F(Macro, KeyNames)

@@ -172,9 +172,11 @@ void ForgetChoosers()
 
 void AnswerChooser(std::function<void(TUhrada&)> act, int* shown = nullptr)
 {
+    // The function reaches itself only weakly: the pending timer owns it, so
+    // it is freed once the last attempt has run.
     auto attempt = std::make_shared<std::function<void(int)>>();
     const int generation = gChooserGeneration;
-    *attempt = [act, shown, attempt, generation](int left) {
+    *attempt = [act, shown, self = std::weak_ptr(attempt), generation](int left) {
         if (generation != gChooserGeneration)
             return;
         if (auto* d = qobject_cast<TUhrada*>(QApplication::activeModalWidget())) {
@@ -183,8 +185,9 @@ void AnswerChooser(std::function<void(TUhrada&)> act, int* shown = nullptr)
             act(*d);
             return;
         }
-        if (left > 0)
-            QTimer::singleShot(10, [attempt, left] { (*attempt)(left - 1); });
+        auto again = self.lock();
+        if (left > 0 && again)
+            QTimer::singleShot(10, [again, left] { (*again)(left - 1); });
     };
     QTimer::singleShot(0, [attempt] { (*attempt)(100); });
 }

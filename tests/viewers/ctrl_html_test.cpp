@@ -248,6 +248,25 @@ TEST_F(HtmlConvert, Tables)
     }
 }
 
+TEST_F(HtmlConvert, AHeadingAfterAHiddenRowAndTableOpensACellOfTheShownTable)
+{
+    // A hidden section leaves a row, its cell and a second table on the
+    // stack without a trace in the page; the heading that opens the gate
+    // again belongs in a new row and cell of the table the page holds open.
+    in.showAll = false;
+    const std::string text = Open()
+                                 .Code(24, {0, 0})
+                                 .Text("a")
+                                 .Code(19, {1})
+                                 .Code(11)
+                                 .Code(24, {0, 0})
+                                 .Code(18, {11})
+                                 .Text("h")
+                                 .Take();
+    EXPECT_EQ(Body(text), "<table>\r\n<tr><td valign=\"top\">a</td></tr>\r\n"
+                          "<tr><td valign=\"top\"><h4><a name=\"1\">h</a></h4></td></tr></table>");
+}
+
 TEST_F(HtmlConvert, AFullStackDropsThePushAndItsOpening)
 {
     CtrlTextWriter w = Open();
