@@ -30,40 +30,23 @@
 #include <string>
 #include <vector>
 
+#include "app/composition.h"
 #include "datastore/run_log.h"
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
-#include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
-#include "frame/config/language_hooks.h"
-#include "frame/config/user_file_hooks.h"
-#include "frame/entry_points.h"
-#include "frame/hooks.h"
 #include "frame/message_box.h"
 #include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
-#include "frame/start/loader_services.h"
 #include "frame/start/prestart.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/main_form.h"
-#include "lists/codes/code_lists.h"
-#include "lists/dialogs/paragraph_chooser.h"
-#include "lists/drugs/product_history_lists.h"
-#include "lists/list_entry_points.h"
-#include "maintenance/http_client.h"
-#include "maintenance/settings_commands.h"
-#include "maintenance/update_services.h"
 #include "platform/cp1250.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/session_end.h"
 #include "platform/system.h"
-#include "viewers/duplicity_check.h"
-#include "viewers/duplicity_page.h"
-#include "viewers/help_page.h"
-#include "viewers/medication_list.h"
-#include "viewers/viewer_window.h"
 
 namespace {
 
@@ -149,13 +132,8 @@ int main(int argc, char** argv)
     if (debug && !batch && std::string(std::getenv("QEVW_DEBUG")) != "2")
         SetMessageSink(&debugSink);
 
-    // The viewers' services, before the start-up check runs the batch check.
-    ViewerServices viewers;
-    AddRequestServices(viewers);
-    AddDuplicityServices(viewers);
-    SetViewerServices(std::move(viewers));
-    // The update services, before the start-up check looks for version folders.
-    InstallUpdateServices();
+    // The services the start-up check already uses.
+    ComposeStartServices();
 
     PreStartInput input;
     input.commandLine = line;
@@ -166,25 +144,7 @@ int main(int argc, char** argv)
     if (!pre.start)
         return pre.exitCode;
 
-    // libcurl's global set-up belongs on this thread, before any worker.
-    InstallHttpServices();
-    InstallLanguageHooks();
-    InstallUserFileHooks();
-    PageHooks pages;
-    AddDuplicityPageHooks(pages);
-    AddHelpPageHooks(pages);
-    SetPageHooks(std::move(pages));
-
-    MainEntryPoints calls;
-    AddListEntryPoints(calls);
-    AddLoaderEntryPoints(calls);
-    AddCommandEntryPoints(calls);
-    RegisterListCommands();
-    RegisterCodeListCommands();
-    RegisterSettingsCommands();
-    InstallTextSearchChooser();
-    SetMainEntryPoints(std::move(calls));
-    RegisterRecordViewerFactory();
+    ComposeProgram();
 
     int rc = 0;
     {
