@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "frame/windows/data_form.h"
+#include "platform/ascii.h"
 #include "platform/fs.h"
 
 namespace {
@@ -18,11 +19,7 @@ namespace {
 // Lines and fields lose every control character and blank at both ends.
 std::string_view TrimSpace(std::string_view s)
 {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
+    return TrimIf(s, IsBlankOrControl);
 }
 
 std::unique_ptr<MacroInjector>& Injector()

@@ -5,7 +5,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMetaObject>
-#include <QThread>
 #include <QToolButton>
 #include <QWidget>
 
@@ -16,6 +15,7 @@
 #include "frame/windows/caption_keys.h"
 #include "frame/windows/data_form_private.h"
 #include "frame/windows/style.h"
+#include "platform/main_thread_call.h"
 
 // The event side of a data window: first show, resize, close, and the
 // sub-window's normal rectangle.
@@ -65,8 +65,9 @@ namespace data_form_detail {
 
 void AssertMainThread(const char* where)
 {
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (app != nullptr && QThread::currentThread() != app->thread()) {
+    // Without an application (tools, early start) there is no main thread
+    // to hold to.
+    if (QCoreApplication::instance() != nullptr && !IsMainThread()) {
         std::fprintf(stderr, "%s called outside the main thread\n", where);
         std::abort();
     }

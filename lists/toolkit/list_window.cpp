@@ -27,11 +27,12 @@
 #include "lists/toolkit/grid.h"
 #include "lists/toolkit/nul_edit.h"
 #include "lists/toolkit/scroll_bar.h"
+#include "lists/toolkit/sign_list_button.h"
 #include "ui_list_window.h"
 
 namespace {
 
-bool g_userSignLists = false;
+std::function<bool()> g_userSignLists;
 
 constexpr int kHintHidePauseMs = 2500;
 constexpr int kTimerMs = 2000;
@@ -72,12 +73,17 @@ QPixmap NoDataPicture(bool magnifier)
 
 bool UserSignListsAvailable()
 {
-    return g_userSignLists;
+    return g_userSignLists && g_userSignLists();
+}
+
+void SetUserSignListsQuery(std::function<bool()> available)
+{
+    g_userSignLists = std::move(available);
 }
 
 void SetUserSignListsAvailable(bool available)
 {
-    g_userSignLists = available;
+    g_userSignLists = [available] { return available; };
 }
 
 std::vector<TVyb*> ListWindows()

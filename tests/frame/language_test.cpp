@@ -7,9 +7,9 @@
 #include <QFile>
 #include <QMenuBar>
 
+#include "app/language_hooks.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/language.h"
-#include "frame/config/language_hooks.h"
 #include "platform/fs.h"
 
 using namespace main_test;

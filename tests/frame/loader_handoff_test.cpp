@@ -11,8 +11,8 @@
 #include <chrono>
 #include <thread>
 
+#include "app/loader_services.h"
 #include "datastore/startup_loader.h"
-#include "frame/start/loader_services.h"
 
 using namespace main_test;
 

@@ -165,15 +165,16 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     ASSERT_TRUE(lists.isValid());
     const QPoint p = host->menuBar()->mapTo(host, lists.center());
     const std::string click = "a,1," + std::to_string(p.x()) + "," + std::to_string(p.y()) + ";kML,0;n,2;";
-    // The lists menu, then its name list by accelerator; again with the text
-    // search, which leaves its line while nothing serves it.
+    // The lists menu, then its name list by accelerator; again with the ATC
+    // groups, which open after it.
     WriteFileAtomic(folder + "demo.mac",
-                    "// open two lists\r\nn,4\r\n" + click + "kN,0;n,2\r\n" + click + "kT,0;n,4\r\n");
+                    "// open two lists\r\nn,4\r\n" + click + "kN,0;n,2\r\n" + click + "kA,0;n,4\r\n");
     WriteFileAtomic(folder + "kalvo.ini", "[QEV other]\r\n");
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QEVW_DEBUG", "1");
+    env.insert("QEVW_REPORT_WINDOWS", "1");
     env.insert("NODALCFG", QString::fromStdString(folder + "kalvo.ini"));
     env.insert("HOME", QString::fromStdString(folder));
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(folder));
@@ -182,18 +183,25 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
                   {QStringLiteral("/d=" QEVW_DEMO_DATA_DIR "/"), QStringLiteral("/nw"),
                    QString::fromStdString("/j=" + folder + "demo.mac")});
     ASSERT_TRUE(program.waitForStarted(10000));
+    std::string out;
     std::string err;
-    for (int i = 0; i < 150 && err.find("(XTD)") == std::string::npos; ++i) {
+    for (int i = 0; i < 150 && out.find("data window: VAC") == std::string::npos; ++i) {
         program.waitForReadyRead(100);
+        out += program.readAllStandardOutput().toStdString();
         err += program.readAllStandardError().toStdString();
     }
     program.kill();
     program.waitForFinished(5000);
+    out += program.readAllStandardOutput().toStdString();
     err += program.readAllStandardError().toStdString();
-    // The name list opens without a word in the log; the text search after
-    // it still plays.
+    // The name list opens without a word in the log; the ATC groups after it
+    // still play.
     EXPECT_EQ(err.find("OpenDrugList: nothing registered"), std::string::npos) << err;
-    EXPECT_NE(err.find("OpenTextFoundList: nothing registered (XTD)"), std::string::npos) << err;
+    const size_t names = out.find("data window: DNA");
+    const size_t groups = out.find("data window: VAC");
+    ASSERT_NE(names, std::string::npos) << out << err;
+    ASSERT_NE(groups, std::string::npos) << out << err;
+    EXPECT_LT(names, groups);
 }
 
 } // namespace

@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/user_file_hooks.h"
 #include "bench_support.h"
 #include "datastore/db_table.h"
 #include "datastore/table_layouts.h"
@@ -38,7 +39,6 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
-#include "frame/config/user_file_hooks.h"
 #include "maintenance/filter_dialog.h"
 #include "maintenance/settings_commands.h"
 #include "ui_nastav1.h"

@@ -30,41 +30,23 @@
 #include <string>
 #include <vector>
 
+#include "app/composition.h"
 #include "datastore/run_log.h"
 #include "datastore/startup_loader.h"
 #include "datastore/text_table.h"
-#include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/config/config_file.h"
-#include "frame/config/language_hooks.h"
-#include "frame/config/user_file_hooks.h"
-#include "frame/entry_points.h"
-#include "frame/hooks.h"
 #include "frame/message_box.h"
 #include "frame/start/command_line.h"
 #include "frame/start/ipc.h"
-#include "frame/start/loader_services.h"
 #include "frame/start/prestart.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/main_form.h"
-#include "lists/codes/code_lists.h"
-#include "lists/dialogs/paragraph_chooser.h"
-#include "lists/drugs/product_history_lists.h"
-#include "lists/list_entry_points.h"
-#include "maintenance/http_client.h"
-#include "maintenance/settings_commands.h"
-#include "maintenance/update_services.h"
 #include "platform/cp1250.h"
 #include "platform/main_thread_call.h"
 #include "platform/message_sink.h"
 #include "platform/session_end.h"
 #include "platform/system.h"
-#include "viewers/duplicity_check.h"
-#include "viewers/duplicity_page.h"
-#include "viewers/help_page.h"
-#include "viewers/medication_list.h"
-#include "viewers/mkn_page.h"
-#include "viewers/viewer_window.h"
 
 namespace {
 
@@ -127,6 +109,77 @@ void MirrorRunLog()
     }
 }
 
+// Under QEVW_GRAB: the window's first painted frame saved to that file, the
+// time it took on standard error, and under QEVW_GRAB_QUIT the end of the run.
+void GrabFirstFrame(TMainForm& window, std::chrono::steady_clock::time_point began)
+{
+    const char* grab = std::getenv("QEVW_GRAB");
+    if (grab == nullptr || *grab == '\0')
+        return;
+    const QString path = QString::fromLocal8Bit(grab);
+    const bool quit = Switch("QEVW_GRAB_QUIT");
+    window.onFirstFrame = [&window, path, quit, began] {
+        const bool saved = window.grab().save(path, "PNG");
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
+        const long long wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count();
+        std::fprintf(stderr, "first frame after %.1f ms (wall %lld ns); title \"%s\"; grab %s %s\n", ms, wall,
+                     window.windowTitle().toUtf8().constData(), saved ? "saved to" : "could not be saved to",
+                     path.toLocal8Bit().constData());
+        if (quit)
+            QCoreApplication::exit(saved ? 0 : 2);
+    };
+}
+
+// Under QEVW_REPORT_WINDOWS: a timer writing the active data window's line
+// whenever it changes; nullptr otherwise.
+std::unique_ptr<QTimer> StartWindowReport()
+{
+    if (!Switch("QEVW_REPORT_WINDOWS"))
+        return nullptr;
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, [] {
+        static std::string last;
+        std::string line = ActiveDataWindowLine();
+        if (line == last)
+            return;
+        last = std::move(line);
+        std::printf("%s\n", last.empty() ? "data window: none" : last.c_str());
+        std::fflush(stdout);
+    });
+    timer->start(100);
+    return timer;
+}
+
+// QEVW_DEBUG's timer that mirrors the run log as it grows.
+std::unique_ptr<QTimer> StartRunLogMirror()
+{
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, [] { MirrorRunLog(); });
+    timer->start(100);
+    return timer;
+}
+
+// What the shown window reports and what ends its run from outside.
+void ConnectRunEvents(TMainForm& window, QApplication& app)
+{
+    // One line on standard output when the window first shows and one per
+    // served request, for scripts that drive several copies.
+    window.onServed = [](const std::string& query) {
+        std::printf("served: %s\n", query.c_str());
+        std::fflush(stdout);
+    };
+    // The desktop's log-out and a SIGTERM end the run as its window's
+    // close button does.
+    OnSessionEnd([&window] {
+        window.close();
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, [](QSessionManager&) { SaveConfig(false); });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -150,13 +203,8 @@ int main(int argc, char** argv)
     if (debug && !batch && std::string(std::getenv("QEVW_DEBUG")) != "2")
         SetMessageSink(&debugSink);
 
-    // The viewers' services, before the start-up check runs the batch check.
-    ViewerServices viewers;
-    AddRequestServices(viewers);
-    AddDuplicityServices(viewers);
-    SetViewerServices(std::move(viewers));
-    // The update services, before the start-up check looks for version folders.
-    InstallUpdateServices();
+    // The services the start-up check already uses.
+    ComposeStartServices();
 
     PreStartInput input;
     input.commandLine = line;
@@ -167,26 +215,7 @@ int main(int argc, char** argv)
     if (!pre.start)
         return pre.exitCode;
 
-    // libcurl's global set-up belongs on this thread, before any worker.
-    InstallHttpServices();
-    InstallLanguageHooks();
-    InstallUserFileHooks();
-    PageHooks pages;
-    AddDuplicityPageHooks(pages);
-    AddHelpPageHooks(pages);
-    AddMknPageHooks(pages);
-    SetPageHooks(std::move(pages));
-
-    MainEntryPoints calls;
-    AddListEntryPoints(calls);
-    AddLoaderEntryPoints(calls);
-    AddCommandEntryPoints(calls);
-    RegisterListCommands();
-    RegisterCodeListCommands();
-    RegisterSettingsCommands();
-    InstallTextSearchChooser();
-    SetMainEntryPoints(std::move(calls));
-    RegisterRecordViewerFactory();
+    ComposeProgram();
 
     int rc = 0;
     {
@@ -200,59 +229,10 @@ int main(int argc, char** argv)
             return window.ExitCode();
         }
 
-        std::unique_ptr<QTimer> mirror;
-        if (debug) {
-            mirror = std::make_unique<QTimer>();
-            QObject::connect(mirror.get(), &QTimer::timeout, [] { MirrorRunLog(); });
-            mirror->start(100);
-        }
-        const char* grab = std::getenv("QEVW_GRAB");
-        if (grab != nullptr && *grab != '\0') {
-            const QString path = QString::fromLocal8Bit(grab);
-            const bool quit = Switch("QEVW_GRAB_QUIT");
-            window.onFirstFrame = [&window, path, quit, began] {
-                const bool saved = window.grab().save(path, "PNG");
-                const double ms =
-                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began)
-                        .count();
-                const long long wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                           std::chrono::system_clock::now().time_since_epoch())
-                                           .count();
-                std::fprintf(stderr, "first frame after %.1f ms (wall %lld ns); title \"%s\"; grab %s %s\n",
-                             ms, wall, window.windowTitle().toUtf8().constData(),
-                             saved ? "saved to" : "could not be saved to", path.toLocal8Bit().constData());
-                if (quit)
-                    QCoreApplication::exit(saved ? 0 : 2);
-            };
-        }
-        std::unique_ptr<QTimer> windowReport;
-        if (Switch("QEVW_REPORT_WINDOWS")) {
-            windowReport = std::make_unique<QTimer>();
-            QObject::connect(windowReport.get(), &QTimer::timeout, [] {
-                static std::string last;
-                std::string line = ActiveDataWindowLine();
-                if (line == last)
-                    return;
-                last = std::move(line);
-                std::printf("%s\n", last.empty() ? "data window: none" : last.c_str());
-                std::fflush(stdout);
-            });
-            windowReport->start(100);
-        }
-        // One line on standard output when the window first shows and one per
-        // served request, for scripts that drive several copies.
-        window.onServed = [](const std::string& query) {
-            std::printf("served: %s\n", query.c_str());
-            std::fflush(stdout);
-        };
-        // The desktop's log-out and a SIGTERM end the run as its window's
-        // close button does.
-        OnSessionEnd([&window] {
-            window.close();
-            QCoreApplication::exit(0);
-        });
-        QObject::connect(app.get(), &QGuiApplication::commitDataRequest,
-                         [](QSessionManager&) { SaveConfig(false); });
+        const std::unique_ptr<QTimer> mirror = debug ? StartRunLogMirror() : nullptr;
+        GrabFirstFrame(window, began);
+        const std::unique_ptr<QTimer> windowReport = StartWindowReport();
+        ConnectRunEvents(window, *app);
         window.show();
         std::printf("window: type %d, data set %d\n", int(window.ProgramType), int(window.DataSet));
         std::fflush(stdout);

@@ -1,4 +1,4 @@
-#include "frame/config/language_hooks.h"
+#include "app/language_hooks.h"
 
 #include "datastore/db_table.h"
 #include "datastore/language.h"

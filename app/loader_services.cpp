@@ -1,4 +1,4 @@
-#include "frame/start/loader_services.h"
+#include "app/loader_services.h"
 
 #include <cassert>
 

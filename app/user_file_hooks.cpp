@@ -1,4 +1,4 @@
-#include "frame/config/user_file_hooks.h"
+#include "app/user_file_hooks.h"
 
 #include "datastore/user_files.h"
 #include "frame/config/config_file.h"

@@ -1,5 +1,5 @@
 #pragma once
-// The frame's side of the background start-up loader (datastore/
+// The program's side of the background start-up loader (datastore/
 // startup_loader.h): the loader's services over the main window, the
 // configuration and the hand-offs to the main thread, and the main window's
 // entry points that start, stop and wait for it.
