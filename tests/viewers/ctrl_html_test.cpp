@@ -253,7 +253,7 @@ TEST_F(HtmlConvert, AHeadingAfterAHiddenRowAndTableOpensACellOfTheShownTable)
     // A hidden section leaves a row, its cell and a second table on the
     // stack without a trace in the page; the heading that opens the gate
     // again belongs in a new row and cell of the table the page holds open.
-    in.showAll = false;
+    in.filter.showAll = false;
     const std::string text = Open()
                                  .Code(24, {0, 0})
                                  .Text("a")

@@ -40,7 +40,7 @@ TEST(HtmlValidity, HandLaidShapesGiveValidPages)
     BuildKamTables();
     const std::filesystem::path dir = html_check::FreshFolder("shapes");
     HtmlConversionInput in;
-    in.showAll = false;
+    in.filter.showAll = false;
     in.sectionTitle = [](int n) { return std::to_string(n); };
     const auto table = [](CtrlTextWriter& w) -> CtrlTextWriter& { return w.Code(24, {0, 0}); };
     std::vector<std::string> texts;
