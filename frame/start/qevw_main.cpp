@@ -52,6 +52,7 @@
 #include "lists/drugs/product_history_lists.h"
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
+#include "maintenance/installer_page.h"
 #include "maintenance/settings_commands.h"
 #include "maintenance/update_services.h"
 #include "platform/cp1250.h"
@@ -172,6 +173,7 @@ int main(int argc, char** argv)
     InstallUserFileHooks();
     PageHooks pages;
     AddDuplicityPageHooks(pages);
+    AddInstallerPageHooks(pages);
     AddHelpPageHooks(pages);
     SetPageHooks(std::move(pages));
 
