@@ -217,6 +217,32 @@ TEST_F(SetNetDialog, OkSavesOnlyAChangeAndRefetchesTheList)
     shared.SetServerList("", "");
 }
 
+TEST_F(SetNetDialog, TestsFillTheMemoInBothLanguages)
+{
+    StoreConnection(0x20, ":3128");
+    for (const char* language : {"ces", "ang"}) {
+        SCOPED_TRACE(language);
+        ScopedUiTexts texts{ProgramTable(language)};
+        TSetNet d;
+        ConnectionTestCalls calls;
+        calls.installBase = root_;
+        calls.programFolder = root_;
+        calls.isOnline = [] { return 2; };
+        d.SetTestCalls(calls);
+        Show(&d);
+        Click(Child<QPushButton>(&d, "b4test1"));
+        const QString memo = Child<QPlainTextEdit>(&d, "m4test")->toPlainText();
+        EXPECT_TRUE(memo.contains(QString::fromStdString(HttpErrorText(HttpCode::ProxyFailure))))
+            << memo.toStdString();
+        int passed = 0;
+        for (const QString& line : memo.split(QLatin1Char('\n')))
+            passed += line.endsWith(QStringLiteral(": OK")) ? 1 : 0;
+        EXPECT_EQ(passed, 7) << memo.toStdString();
+        Shot(&d, std::string("set_net_") + language);
+        d.reject();
+    }
+}
+
 // --- The tests' engine ----------------------------------------------------
 
 class ConnectionTestEngine : public updatetest::UpdateFixture {
