@@ -17,6 +17,7 @@
 #include "lists/list_entry_points.h"
 #include "lists/toolkit/sign_list_button.h"
 #include "maintenance/http_client.h"
+#include "maintenance/installer_page.h"
 #include "maintenance/settings_commands.h"
 #include "maintenance/update_services.h"
 #include "viewers/duplicity_check.h"
@@ -44,6 +45,7 @@ void ComposeProgram()
     InstallUserFileHooks();
     PageHooks pages;
     AddDuplicityPageHooks(pages);
+    AddInstallerPageHooks(pages);
     AddHelpPageHooks(pages);
     AddMknPageHooks(pages);
     SetPageHooks(std::move(pages));

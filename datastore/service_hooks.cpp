@@ -203,10 +203,9 @@ void UpdateSharedValues::SetBestVersionFolder(std::string t)
 }
 uint32_t UpdateSharedValues::CustomerNumber() const
 {
-    const std::string record = InstallationRecord();
-    if (record.size() < 5)
-        return 0;
-    return DecodeLE32(GetTaggedField(record, kTaggedHead).data());
+    // A missing or short record reads as the reset head (100,000,001), as
+    // the loader reads it: no customer.
+    return DecodeLE32(GetTaggedField(InstallationRecord(), kTaggedHead).data());
 }
 std::string UpdateSharedValues::ServerVariant() const
 {

@@ -137,8 +137,8 @@ struct UpdateSharedValues {
     void SetInstallationRecord(std::string record);
     std::string InstallationList() const;
     void SetInstallationList(std::string list);
-    // The record's head as a 32-bit number: the customer; 0 for an empty
-    // record.
+    // The record's head as a 32-bit number: the customer; an empty or short
+    // record reads as the reset head 100,000,001 (no customer).
     uint32_t CustomerNumber() const;
     // The installation's server letter ("t", "v" the test server); empty for
     // none.

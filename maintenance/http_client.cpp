@@ -125,6 +125,15 @@ void SetAgentSuffix(std::string suffix)
     Suffix().Exchange(std::move(suffix));
 }
 
+std::string AgentSuffixFor(uint32_t customer, const std::string& variant)
+{
+    if (customer < 1 || customer > 99999998)
+        return {};
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%08u", customer);
+    return "-" + std::string(digits) + variant;
+}
+
 std::string AgentText()
 {
     std::string out;
@@ -398,6 +407,9 @@ int HttpFetchPicture(const std::string& url, std::string& bytes)
 void InstallHttpServices()
 {
     HttpGlobalInit();
+    const UpdateSharedValues& shared = UpdateShared();
+    if (std::string suffix = AgentSuffixFor(shared.CustomerNumber(), shared.ServerVariant()); !suffix.empty())
+        SetAgentSuffix(std::move(suffix));
     UpdateServices services = CurrentUpdateServices();
     services.isOnline = [] { return HttpIsOnline(); };
     services.fetchPicture = [](const std::string& url, std::string& bytes) {

@@ -69,6 +69,9 @@ HttpSettings CurrentHttpSettings();
 std::string AgentName();
 void SetAgentSuffix(std::string suffix);
 std::string AgentText();
+// The installation's suffix: "-" + the customer in 8 digits + the server
+// variant; empty when no customer (1 .. 99,999,998) is set.
+std::string AgentSuffixFor(uint32_t customer, const std::string& variant);
 
 // What an open connection holds: the settings copied at its opening.
 struct HttpSession {
@@ -119,7 +122,8 @@ int HttpFetchPicture(const std::string& url, std::string& bytes);
 // The limits of every later transfer (tests shorten them); returns the old.
 HttpTimeouts SetHttpTimeouts(HttpTimeouts timeouts);
 
-// Global libcurl set-up and the client's hooks (IsOnline, the picture fetch).
+// Global libcurl set-up, the client's hooks (IsOnline, the picture fetch)
+// and the agent suffix of the installation the configuration names.
 void InstallHttpServices();
 // Every running and later transfer ends with 12017 (the shut-down) until
 // ResumeNetwork.

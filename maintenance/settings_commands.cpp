@@ -1,6 +1,7 @@
 #include "maintenance/settings_commands.h"
 
 #include "frame/commands/dispatcher.h"
+#include "maintenance/about_box.h"
 #include "maintenance/files_dialog.h"
 #include "maintenance/filter_dialog.h"
 #include "maintenance/fonts_colours_dialog.h"
@@ -27,4 +28,5 @@ void RegisterSettingsCommands()
     Register<TNastav4>("TNastav4");
     Register<TNastav5>("TNastav5");
     Register<TStatistika>("TStatistika");
+    Register<TOAplikaci>("TOAplikaci");
 }

@@ -42,14 +42,7 @@ std::string WithoutTrailingSlash(std::string s)
 
 std::string InstallBaseFor(const std::string& sharedRoot, const std::string& programFolder)
 {
-    if (sharedRoot.empty() || programFolder.size() <= sharedRoot.size() ||
-        programFolder.compare(0, sharedRoot.size(), sharedRoot) != 0)
-        return {};
-    const std::string rest = programFolder.substr(sharedRoot.size());
-    // One folder directly below the base, and not a way out of it.
-    if (rest.find('/') != rest.size() - 1 || rest == "./" || rest == "../")
-        return {};
-    return sharedRoot;
+    return InstallBaseOf(sharedRoot, programFolder);
 }
 
 std::string InstallBase()

@@ -83,6 +83,20 @@ int FileSystemOps::Close(int fd)
     return ::close(fd) == 0 ? 0 : errno;
 }
 
+int FileSystemOps::OpenForWrite(const std::string& path, bool append, int* fd)
+{
+    const int f = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
+    if (f < 0)
+        return errno;
+    *fd = f;
+    return 0;
+}
+
+int FileSystemOps::RemoveFolder(const std::string& folder)
+{
+    return ::rmdir(folder.c_str()) == 0 ? 0 : errno;
+}
+
 int FileSystemOps::Rename(const std::string& from, const std::string& to)
 {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;

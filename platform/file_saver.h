@@ -38,6 +38,12 @@ public:
     virtual int Link(const std::string& from, const std::string& to);
     virtual int SyncFolder(const std::string& folder);
     virtual int ReadFile(const std::string& path, std::string& out);
+    // Opens a named file for writing, made (mode 0644) when missing; emptied
+    // first unless `append`.  For files that are written in place on
+    // purpose: logs and the installation-folder test.
+    virtual int OpenForWrite(const std::string& path, bool append, int* fd);
+    // Removes an empty folder.
+    virtual int RemoveFolder(const std::string& folder);
 };
 
 // The process's real file system.

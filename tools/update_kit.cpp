@@ -37,6 +37,8 @@
 
 #include "datastore/run_log.h"
 #include "datastore/text_table.h"
+#include "maintenance/data_update.h"
+#include "maintenance/folder_log.h"
 #include "maintenance/server_list.h"
 #include "maintenance/version_folders.h"
 #include "platform/ascii.h"
@@ -67,7 +69,8 @@ int Usage()
                "                  [--program DIR] [--data DIR] [--demo SRC]\n"
                "       update_kit tree BASE [--program DIR] [--data DIR]\n"
                "       update_kit serve OUT PORT\n"
-               "       update_kit inspect BASE [--list FILE]\n",
+               "       update_kit inspect BASE [--list FILE]\n"
+               "       update_kit stage BASE PACKAGE [--program DIR]\n",
                stderr);
     return 2;
 }
@@ -315,6 +318,30 @@ int Tree(const std::string& baseArg, const Options& o)
     return 0;
 }
 
+// The version folder of a program package as the program's installation
+// leaves it before it starts the copy there: the program's files and a
+// "_InstLog.txt" (an unfinished folder).
+int Stage(const std::string& baseArg, const std::string& package, const Options& o)
+{
+    const std::string base = WithTrailingSlash(baseArg);
+    const std::string folder = FolderOfPackage(package);
+    if (folder.empty())
+        return Fail(package + ": no version folder belongs to this package name");
+    std::error_code ec;
+    fs::create_directories(base + folder, ec);
+    if (ec)
+        return Fail(ec.message());
+    if (const std::string failed = CopyProgramFiles(o.program, base + folder); !failed.empty())
+        return Fail(failed + ": not copied");
+    FolderLog log;
+    if (const int r = log.Create(base + folder + kInstallerLogName))
+        return Fail(base + folder + kInstallerLogName + ": I/O result " + std::to_string(r));
+    log.Line("start instal / virgin");
+    log.Close();
+    std::printf("%s%s\n", base.c_str(), folder.c_str());
+    return 0;
+}
+
 int Serve(const std::string& outArg, int port)
 {
     const std::string out = WithTrailingSlash(outArg);
@@ -407,6 +434,11 @@ int main(int argc, char** argv)
         if (args.size() != 3)
             return Usage();
         return Serve(args[1], std::atoi(args[2].c_str()));
+    }
+    if (args[0] == "stage") {
+        if (args.size() < 3 || !ReadOptions(args, 3, o))
+            return Usage();
+        return Stage(args[1], args[2], o);
     }
     if (!ReadOptions(args, 2, o))
         return Usage();

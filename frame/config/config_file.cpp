@@ -9,6 +9,7 @@
 
 #include "datastore/hex_base64.h"
 #include "datastore/kamenici.h"
+#include "datastore/service_hooks.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_names.h"
 #include "frame/config/config_scramble.h"
@@ -385,6 +386,7 @@ enum class Section {
     Vis,
     Chir,
     Jipka,
+    Installation,
     Skipped
 };
 
@@ -415,6 +417,27 @@ Section SectionOf(std::string_view header)
     if (header == "[.jipka]")
         return Section::Jipka;
     return Section::Skipped;
+}
+
+// A line of the installation's section: a hex that does not read gives an
+// empty record (no customer).
+void ReadInstallationLine(ConfigValues& c, std::string_view line)
+{
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos || eq == 0)
+        return;
+    const std::string_view key = line.substr(0, eq + 1);
+    const std::string_view value = line.substr(eq + 1);
+    if (key == "RECORD=") {
+        if (!BytesOfHex(value, c.InstallationRecord))
+            c.InstallationRecord.clear();
+    } else if (key == "VARIANT=") {
+        c.ServerVariant = std::string(value);
+    } else {
+        if (!c.InstallationList.empty())
+            c.InstallationList += "\r\n";
+        c.InstallationList += line;
+    }
 }
 
 std::string FolderPart(const std::string& prefix)
@@ -770,11 +793,23 @@ ConfigValues ReadConfigText(std::string_view text, const ConfigLoadInput& in)
     const std::string scrambleKey = ScrambleKeyFor(in.executableName, in.programFolder);
     ReadState st;
     Section section = Section::None;
+    // Of two sections of one installation the first counts.
+    const std::string installation =
+        InstallationSectionHeader(in.installBase.empty() ? in.programFolder : in.installBase);
+    bool installationSeen = false;
     for (std::string_view line : SplitLines(text)) {
         if (!line.empty() && line.front() == '[') {
             section = SectionOf(line);
             if (section == Section::Win)
                 st.winSectionSeen = true;
+            if (line == installation && !installationSeen) {
+                section = Section::Installation;
+                installationSeen = true;
+            }
+            continue;
+        }
+        if (section == Section::Installation) {
+            ReadInstallationLine(c, line);
             continue;
         }
         if (section == Section::Chir || section == Section::Jipka) {
@@ -809,6 +844,58 @@ ConfigValues ReadConfigText(std::string_view text, const ConfigLoadInput& in)
     }
     ApplyDerived(c, st, in);
     return c;
+}
+
+std::string InstallationSectionHeader(const std::string& folder)
+{
+    std::string f = folder;
+    if (f.empty() || f.back() != '/')
+        f += '/';
+    return "[QEV inst " + f + "]";
+}
+
+bool SetInstallationSection(std::string& fileText, const std::string& folder, const std::string& record,
+                            const std::string& variant, const std::string& list)
+{
+    if (folder.find(']') != std::string::npos || folder.find_first_of("\r\n") != std::string::npos ||
+        variant.find_first_of("\r\n") != std::string::npos)
+        return false;
+    std::string section = InstallationSectionHeader(folder) + "\r\n";
+    section += "RECORD=" + HexOfBytes(record) + "\r\n";
+    section += "VARIANT=" + variant + "\r\n";
+    for (std::string_view entry : SplitLines(list)) {
+        if (entry.empty())
+            continue;
+        const size_t eq = entry.find('=');
+        if (eq == std::string_view::npos || eq == 0 || entry.substr(0, eq) == "RECORD" ||
+            entry.substr(0, eq) == "VARIANT" || entry.front() == '[')
+            return false;
+        section += std::string(entry) + "\r\n";
+    }
+    const std::string header = InstallationSectionHeader(folder);
+    std::string out;
+    bool replaced = false;
+    bool skipping = false;
+    for (std::string_view line : SplitLines(fileText)) {
+        if (!line.empty() && line.front() == '[') {
+            skipping = false;
+            if (line == header) {
+                skipping = true;
+                if (!replaced)
+                    out += section;
+                replaced = true;
+                continue;
+            }
+        }
+        if (!skipping) {
+            out += line;
+            out += "\r\n";
+        }
+    }
+    if (!replaced)
+        out += section;
+    fileText = std::move(out);
+    return true;
 }
 
 std::string WriteConfigText(const ConfigValues& values, std::string_view previous,
@@ -937,6 +1024,11 @@ void ConfigFile::Load(const ConfigLoadInput& in)
         text.clear();
     }
     ConfigValues values = ReadConfigText(text, in);
+    // The installation's settings for the update services and the loader.
+    UpdateSharedValues& shared = UpdateShared();
+    shared.SetInstallationRecord(values.InstallationRecord);
+    shared.SetInstallationList(values.InstallationList);
+    shared.SetServerVariant(values.ServerVariant);
 
     std::lock_guard lock(settingsMutex_);
     values_ = std::move(values);

@@ -144,6 +144,14 @@ struct ConfigValues {
     std::string ProxyUser;          // INN=
     std::string ProxyPassword;      // INP=
 
+    // [QEV inst <base>]: the settings of this installation, read from its
+    // own section and never written by the program (install_record sets
+    // them).  The record's bytes (RECORD=, hex), the server letter
+    // (VARIANT=) and the users list (every other line, joined by CR LF).
+    std::string InstallationRecord;
+    std::string ServerVariant;
+    std::string InstallationList;
+
     // [.chir] and [.jipka]: their non-empty lines, each preceded by "|".
     std::string chirItems;
     std::string jipkaItems;
@@ -190,7 +198,20 @@ struct ConfigLoadInput {
     int screenHeight = 0;
     std::string executableName = "qevw";
     EnvironmentLookup environment; // empty: the process environment
+    // The installation base ("/"-ended) whose section holds the installation
+    // settings; empty: the program folder names the section.
+    std::string installBase;
 };
+
+// The header of an installation's section: "[QEV inst " + the folder
+// ("/"-ended) + "]".
+std::string InstallationSectionHeader(const std::string& folder);
+// The file's text with the installation's section replaced (or appended):
+// "RECORD=" + the record in hex, "VARIANT=" + the letter, then the list's
+// lines.  Every other line stays as it is.  False for a folder holding "]"
+// or a list line that is not "name=value" or uses a reserved name.
+bool SetInstallationSection(std::string& fileText, const std::string& folder, const std::string& record,
+                            const std::string& variant, const std::string& list);
 
 // The primary screen's available area (without the desktop's panels) when
 // a QGuiApplication exists; false and all 0 otherwise (the main window then

@@ -332,3 +332,15 @@ std::string DataSetTag(DataSetCode dataSet)
     default: return "|";
     }
 }
+
+std::string InstallBaseOf(const std::string& sharedRoot, const std::string& programFolder)
+{
+    if (sharedRoot.empty() || programFolder.size() <= sharedRoot.size() ||
+        programFolder.compare(0, sharedRoot.size(), sharedRoot) != 0)
+        return {};
+    const std::string rest = programFolder.substr(sharedRoot.size());
+    // One folder directly below the base, and not a way out of it.
+    if (rest.find('/') != rest.size() - 1 || rest == "./" || rest == "../")
+        return {};
+    return sharedRoot;
+}

@@ -95,6 +95,10 @@ std::string UserNameFrom(const EnvLookup& env);
 // ("/a/" has "/") never counts.
 std::string SharedRootOf(const std::string& dataDir);
 
+// The installation base: `sharedRoot` when `programFolder` is one folder
+// directly below it (never "." or ".."), else empty.
+std::string InstallBaseOf(const std::string& sharedRoot, const std::string& programFolder);
+
 // Option "d" as a folder: "\" read as "/", made absolute against the current
 // folder, with one trailing "/".  Paths are UTF-8.
 std::string DataFolderFromOption(std::string_view value);

@@ -87,6 +87,7 @@ void LoadStartConfiguration(const StartValues& s, const EnvLookup& env, const Co
         PrimaryScreenArea(in);
     }
     in.programFolder = s.ProgramFolder;
+    in.installBase = InstallBaseOf(s.SharedRoot, s.ProgramFolder);
     in.dataFolder = DataDir();
     if (HasOption("l", s.Options))
         in.languageOption = GetOption("l", s.Options);

@@ -53,7 +53,6 @@ const std::set<std::string, std::less<>> kPendingHandlers = {
     "OpenDeviceClassList",      // medical-device lists
     "OpenDeviceTypeList",       // medical-device lists
     "TNastav6",                 // settings dialog still to come
-    "TOAplikaci",               // about box
     "ExportToSpreadsheet",      // spreadsheet export
     "ExportToWordProcessor",    // word-processor export
 };
@@ -68,7 +67,6 @@ const std::set<std::string, std::less<>> kPendingHooks = {
     "ViewerServices.showMaximalDoses",     // maximal doses
     "ViewerServices.startMaximJoin",       // maximal doses
     "ViewerServices.makeNotesViewer",      // the notes viewer
-    "PageHooks.makeInstWin",               // the installation page
     "PageHooks.makePrazdno",               // the empty page
     "PageHooks.openPassedList",            // the medication-list page
     "ViewerWindowHooks.openMaxDoseEditor", // maximal doses

@@ -549,7 +549,9 @@ TEST_F(ProgramUpdateTest, TheRealProgramStartsAsInstaller)
     copy.waitForFinished(10000);
     EXPECT_NE(log.find(" =====  process instal\r\n"), std::string::npos) << log;
     ASSERT_GT(Targets().size(), requests);
-    EXPECT_EQ(Targets().back(), "/files/list.txt");
+    // The copy fetches the list first (its installer page then goes on to the
+    // package).
+    EXPECT_EQ(Targets()[requests], "/files/list.txt");
 }
 
 TEST_F(DataUpdateTest, StartPageNoticeOfADeclinedPackage)

@@ -286,7 +286,7 @@ TEST_F(StatStoreTest, RequestItems)
     UpdateShared().SetInstallationRecord("");
     UpdateShared().SetInstallationList("");
     StatRequestItems(items, program);
-    EXPECT_EQ(items[0], "_ICO=0");
+    EXPECT_EQ(items[0], "_ICO=100000001") << "no record: the reset head, as the loader reads it";
     EXPECT_EQ(items[1], "_USR=1");
 }
 
@@ -347,7 +347,7 @@ TEST_F(StatStoreTest, UploadRepliesStampOrKeep)
     for (uint16_t k = 2001; k <= 2007; ++k)
         counts.push_back(StatKeyText(k) + "=1");
     std::sort(counts.begin(), counts.end());
-    std::vector<std::string> expected = {"_ICO=0", "_USR=1", "_BEG=2020-01-02"};
+    std::vector<std::string> expected = {"_ICO=100000001", "_USR=1", "_BEG=2020-01-02"};
     expected.insert(expected.end(), counts.begin(), counts.end());
     EXPECT_EQ(sent, expected);
 }
@@ -368,7 +368,7 @@ TEST_F(StatStoreTest, ProductUploadSendsStoreAndRunAndKeepsLaterCounts)
     upload.join();
     const std::vector<std::string> t = Targets();
     ASSERT_EQ(t.size(), 1u);
-    EXPECT_EQ(t[0], "/stats/win/?_ICO=0&_USR=1&_BEG=2020-01-02&VAL=" +
+    EXPECT_EQ(t[0], "/stats/win/?_ICO=100000001&_USR=1&_BEG=2020-01-02&VAL=" +
                         ProductValueText({1234567u | 200u << 24, 6u | 1u << 24}));
     EXPECT_EQ(Products().substr(8), "") << "what was sent left the store";
     EXPECT_EQ(DecodeLE32(Products().data()), 26103u);

@@ -15,7 +15,7 @@ namespace test_support {
 
 class FailingFileSystem : public FileSystemOps {
 public:
-    enum class Step { Nothing, Create, Write, Flush, Rename };
+    enum class Step { Nothing, Create, Write, Flush, Rename, Open, Close, RemoveFolder };
 
     // The step that fails and the errno it returns.
     Step failAt = Step::Nothing;
@@ -67,6 +67,23 @@ public:
     {
         ++renames;
         return failAt == Step::Rename ? error : FileSystemOps::Rename(from, to);
+    }
+    // A named open for writing, a close and a folder removal.
+    int OpenForWrite(const std::string& path, bool append, int* fd) override
+    {
+        if (failAt == Step::Open)
+            return error;
+        bytesWritten = 0;
+        return FileSystemOps::OpenForWrite(path, append, fd);
+    }
+    int Close(int fd) override
+    {
+        const int r = FileSystemOps::Close(fd);
+        return failAt == Step::Close ? error : r;
+    }
+    int RemoveFolder(const std::string& folder) override
+    {
+        return failAt == Step::RemoveFolder ? error : FileSystemOps::RemoveFolder(folder);
     }
     int SyncFolder(const std::string& folder) override
     {

@@ -1,0 +1,89 @@
+#include "maintenance/net_settings_dialog.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "datastore/service_hooks.h"
+#include "maintenance/connection_editor.h"
+#include "maintenance/settings_dialog_support.h"
+#include "platform/cp1250.h"
+#include "ui_set_net.h"
+
+void ShowMemoLines(QPlainTextEdit* memo, const std::vector<std::string>& lines)
+{
+    QStringList text;
+    for (const std::string& line : lines)
+        text << Cp1250ToQString(line);
+    memo->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+TSetNet::TSetNet(QWidget* parent)
+    : TDlgForm(parent), ui_(std::make_unique<Ui::SetNet>()), calls_(DefaultConnectionTestCalls())
+{
+    ui_->setupUi(this);
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    PrepareDialog();
+    ConnectionControls c;
+    c.c4http = ui_->c4http;
+    c.c4proxy = ui_->c4proxy;
+    c.t4proxy = ui_->t4proxy;
+    c.v4proxy = ui_->v4proxy;
+    c.t4port = ui_->t4port;
+    c.v4port = ui_->v4port;
+    c.c4name = ui_->c4name;
+    c.v4name = ui_->v4name;
+    c.t4pass = ui_->t4pass;
+    c.v4pass = ui_->v4pass;
+    c.c4pass = ui_->c4pass;
+    c.c4off = ui_->c4off;
+    editor_ = new ConnectionEditor(c, this);
+    connect(ui_->b4test2, &QPushButton::clicked, this, &TSetNet::b4test2Click);
+    connect(ui_->b4test1, &QPushButton::clicked, this, &TSetNet::b4test1Click);
+    settings_dialog::WireButtons(
+        this, ui_->OKBtn, ui_->CancelBtn, ui_->HelpBtn, [this] { OKBtnClick(); }, "NaVeKl");
+}
+
+TSetNet::~TSetNet() = default;
+
+void TSetNet::OKBtnClick()
+{
+    editor_->Confirm();
+    accept();
+}
+
+void TSetNet::reject()
+{
+    editor_->Restore();
+    TDlgForm::reject();
+}
+
+void TSetNet::ShowLines(const std::vector<std::string>& lines)
+{
+    ShowMemoLines(ui_->m4test, lines);
+}
+
+void TSetNet::b4test2Click()
+{
+    editor_->ApplyChangedEdits();
+    ui_->m4test->clear();
+    const int32_t online = calls_.isOnline ? calls_.isOnline() : IsOnline();
+    if (online == 0) {
+        ShowLines({kNoNetworkLine});
+        return;
+    }
+    std::vector<std::string> lines;
+    RunBlockingWork([&] { lines = RunConnectionTest(calls_, false); });
+    ShowLines(lines);
+}
+
+void TSetNet::b4test1Click()
+{
+    editor_->ApplyChangedEdits();
+    ui_->m4test->clear();
+    std::vector<std::string> lines;
+    RunBlockingWork([&] { lines = RunInstallFolderTest(calls_); });
+    ShowLines(lines);
+}
