@@ -339,6 +339,79 @@ void THlpWin::PrintHelpTopic()
 
 // ------------------------------------------------------------------ events
 
+// 3: the typed commands; false for a code that is none of them.
+bool THlpWin::TypedCommand(int32_t code)
+{
+    switch (code) {
+    case Cmd::Back: Back(); break;
+    case Cmd::Print: PrintHelpTopic(); break;
+    case Cmd::Contents: GoToTopic("Obsah_"); break;
+    case Cmd::PreviousComma:
+    case Cmd::Previous:
+        if (entry_ > 0) {
+            name_ = files_.list.entries[static_cast<size_t>(entry_ - 1)].abbreviation;
+            ShowEntry(entry_ - 1);
+        }
+        break;
+    case Cmd::NextPoint:
+    case Cmd::Next:
+        if (entry_ + 1 < files_.list.Count()) {
+            name_ = files_.list.entries[static_cast<size_t>(entry_ + 1)].abbreviation;
+            ShowEntry(entry_ + 1);
+        }
+        break;
+    default: return false;
+    }
+    return true;
+}
+
+// 4: keys and mouse events; false for one the page does not use.
+bool THlpWin::PageInputEvent(int32_t code, int hit)
+{
+    bool handled = true;
+    switch (code) {
+    case PageEvent::LeftClick:
+        if (hit == kText)
+            handled = FollowHelpLink(state.mousePoint);
+        else
+            handled = false;
+        break;
+    case PageEvent::WheelUp: pager_.ScrollRows(-3); break;
+    case PageEvent::WheelDown: pager_.ScrollRows(3); break;
+    // A page less the band and a row, so that a row stays in view.
+    case PageKey::PageUp: pager_.ScrollPixels(-(height - 4 * h_)); break;
+    case PageKey::PageDown: pager_.ScrollPixels(height - 4 * h_); break;
+    case PageKey::End: handled = pager_.GoEnd(); break;
+    case PageKey::Home: handled = pager_.GoHome(); break;
+    case PageKey::Up: pager_.ScrollRows(-1); break;
+    case PageKey::Down: pager_.ScrollRows(1); break;
+    case PageKey::F1:
+        if (mode_ == 'D') {
+            if (services_.requestHelp)
+                services_.requestHelp("DSZLMe");
+        } else {
+            GoToTopic("NapDok");
+        }
+        break;
+    case PageEvent::ButtonChange:
+        if (hit == kBar && (state.mouseButtons & 1) != 0)
+            handled = pager_.BeginDrag(state.mousePoint);
+        else if ((state.mouseButtons & 1) == 0 && pager_.Dragging())
+            pager_.EndDrag();
+        else
+            handled = false;
+        break;
+    case PageEvent::HintRequest:
+        if (hit >= kContents && hit <= kHelp && Element(hit).Visible())
+            ShowHintAt(state.hintPoint, Element(hit).GetText(TPrvek::HintText));
+        else
+            handled = false;
+        break;
+    default: handled = false;
+    }
+    return handled;
+}
+
 int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
 {
     const int hit = HitTest(state.mousePoint);
@@ -359,76 +432,15 @@ int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
                 return r;
         }
     }
-    bool handled = true;
+    bool handled;
     if (shift == PageShift::Typed) {
-        // 3: commands.
-        switch (code) {
-        case Cmd::Back: Back(); break;
-        case Cmd::Print: PrintHelpTopic(); break;
-        case Cmd::Contents: GoToTopic("Obsah_"); break;
-        case Cmd::PreviousComma:
-        case Cmd::Previous:
-            if (entry_ > 0) {
-                name_ = files_.list.entries[static_cast<size_t>(entry_ - 1)].abbreviation;
-                ShowEntry(entry_ - 1);
-            }
-            break;
-        case Cmd::NextPoint:
-        case Cmd::Next:
-            if (entry_ + 1 < files_.list.Count()) {
-                name_ = files_.list.entries[static_cast<size_t>(entry_ + 1)].abbreviation;
-                ShowEntry(entry_ + 1);
-            }
-            break;
-        default:
-            // A typed character the page does not use is still the page's:
-            // sent again as a key it would be "p" for F1, "#" for End ...
-            if (code >= 32 && code <= 255)
-                return PageEvent::Consumed;
-            handled = false;
-        }
+        handled = TypedCommand(code);
+        // A typed character the page does not use is still the page's:
+        // sent again as a key it would be "p" for F1, "#" for End ...
+        if (!handled && code >= 32 && code <= 255)
+            return PageEvent::Consumed;
     } else {
-        // 4: other events.
-        switch (code) {
-        case PageEvent::LeftClick:
-            if (hit == kText)
-                handled = FollowHelpLink(state.mousePoint);
-            else
-                handled = false;
-            break;
-        case PageEvent::WheelUp: pager_.ScrollRows(-3); break;
-        case PageEvent::WheelDown: pager_.ScrollRows(3); break;
-        // A page less the band and a row, so that a row stays in view.
-        case PageKey::PageUp: pager_.ScrollPixels(-(height - 4 * h_)); break;
-        case PageKey::PageDown: pager_.ScrollPixels(height - 4 * h_); break;
-        case PageKey::End: handled = pager_.GoEnd(); break;
-        case PageKey::Home: handled = pager_.GoHome(); break;
-        case PageKey::Up: pager_.ScrollRows(-1); break;
-        case PageKey::Down: pager_.ScrollRows(1); break;
-        case PageKey::F1:
-            if (mode_ == 'D') {
-                if (services_.requestHelp)
-                    services_.requestHelp("DSZLMe");
-            } else {
-                GoToTopic("NapDok");
-            }
-            break;
-        case PageEvent::ButtonChange:
-            if (hit == kBar && (state.mouseButtons & 1) != 0)
-                handled = pager_.BeginDrag(state.mousePoint);
-            else if ((state.mouseButtons & 1) == 0 && pager_.Dragging())
-                pager_.EndDrag();
-            else
-                handled = false;
-            break;
-        case PageEvent::HintRequest:
-            if (hit >= kContents && hit <= kHelp && Element(hit).Visible())
-                ShowHintAt(state.hintPoint, Element(hit).GetText(TPrvek::HintText));
-            else
-                handled = false;
-            break;
-        default: handled = false;
-        }
+        handled = PageInputEvent(code, hit);
     }
     if (!handled)
         return code;

@@ -73,6 +73,8 @@ private:
     void MeasureHelpText();
     bool Back();
     bool FollowHelpLink(Point p);
+    bool TypedCommand(int32_t code);
+    bool PageInputEvent(int32_t code, int hit);
     void OpenAddress(const std::string& address);
     void PrintHelpTopic();
     void UpdateButtons();
