@@ -53,7 +53,7 @@ struct Import {
         int linked = 0;
         size_t at = 2;
         while (at + 1 < note.size() && note[at] == '0' && (note[at + 1] == '1' || note[at + 1] == '2')) {
-            const size_t cr = note.find('\r', at);
+            size_t cr = note.find('\r', at);
             const size_t end = cr == std::string::npos ? note.size() : cr;
             if (note[at + 1] == '1') {
                 size_t digits = 0;
@@ -66,6 +66,8 @@ struct Import {
                     // A short code gets its leading zeros in the note itself.
                     note.insert(at + 2, "00");
                     code = note.substr(at + 2, 7);
+                    if (cr != std::string::npos)
+                        cr += 2; // the line's end moved with the insertion
                 }
                 if (!code.empty())
                     linked += Link(code, block);

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include "datastore/kamenici.h"
+#include "datastore/text_table.h"
+#include "frame/message_box.h"
 #include "frame/pages/page.h"
+#include "frame/windows/data_form.h"
 #include "platform/gui/print_job.h"
 
 // ---------------------------------------------------------------- geometry
@@ -229,6 +233,32 @@ bool CtrlTextPager::DragTo(int y)
     return true;
 }
 
+CtrlTextPager::EventResult CtrlTextPager::HandleScrollEvent(int32_t code, Point mouse, uint8_t mouseButtons,
+                                                            bool onBar, int pageStep)
+{
+    bool moved = false;
+    switch (code) {
+    case PageEvent::WheelUp: moved = ScrollRows(-3); break;
+    case PageEvent::WheelDown: moved = ScrollRows(3); break;
+    case PageKey::PageUp: moved = ScrollPixels(-pageStep); break;
+    case PageKey::PageDown: moved = ScrollPixels(pageStep); break;
+    case PageKey::End: moved = GoEnd(); break;
+    case PageKey::Home: moved = GoHome(); break;
+    case PageKey::Up: moved = ScrollRows(-1); break;
+    case PageKey::Down: moved = ScrollRows(1); break;
+    case PageEvent::ButtonChange:
+        if (onBar && (mouseButtons & 1) != 0) {
+            moved = BeginDrag(mouse);
+        } else if ((mouseButtons & 1) == 0 && dragging_) {
+            EndDrag();
+            moved = true;
+        }
+        break;
+    default: return EventResult::NotScrolling;
+    }
+    return moved ? EventResult::Moved : EventResult::Stayed;
+}
+
 // ----------------------------------------------------------------- painting
 
 void CtrlTextPager::PaintText(Canvas& canvas)
@@ -288,7 +318,7 @@ bool CtrlTextPager::HitTest(Point p, int& line, int& offset)
 
 // ----------------------------------------------------------------- printing
 
-bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::string& error)
+bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::string& error, int maxPages)
 {
     if (!job.Begin(error))
         return false;
@@ -304,6 +334,7 @@ bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::strin
     int line = std::clamp(line_, 1, std::max(view.lineCount, 1));
     int row = line == line_ ? row_ : 0;
     int y = 0;
+    int pages = 1;
     while (line <= view.lineCount) {
         const CtrlLineRecord& rec = view.lines[static_cast<size_t>(line - 1)];
         const int rows = std::max<int>(rec.rows, 1);
@@ -335,6 +366,9 @@ bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::strin
             paper.ResetClip();
             row += fit;
         }
+        if (maxPages > 0 && pages >= maxPages)
+            break;
+        ++pages;
         job.NewPage();
         y = 0;
     }
@@ -345,6 +379,22 @@ bool CtrlTextPager::Print(PrintJob& job, const CanvasFont& printFont, std::strin
     if (!ended)
         error = "the printer reported a failure";
     return true;
+}
+
+bool PrintPagerText(CtrlTextPager& pager, Canvas* screen, const std::function<bool()>& printSetup,
+                    const CanvasFont& printFont, int maxPages)
+{
+    EndPrintJob();
+    if (!printSetup || !printSetup())
+        return false;
+    PrintJob& job = CurrentPrintJob();
+    job.SetTitle(KamToQString(LookupText(UiTexts, "Hlasky", "TiskJob")));
+    std::string error;
+    const bool printed = pager.Print(job, printFont, error, maxPages);
+    if (!printed)
+        ShowError(LookupText(UiTexts, "Chyby", "NoPrint") + QStringToKam(QString::fromStdString(error)));
+    pager.view.canvas = screen;
+    return printed;
 }
 
 // ------------------------------------------------------------------ history

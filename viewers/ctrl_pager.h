@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -78,6 +79,13 @@ public:
     // since the last step; true when the position was set.
     bool DragTo(int y);
 
+    // The scrolling events of a page: the wheel (3 rows), PageUp and PageDown
+    // (`pageStep` pixels), End, Home, Up and Down (a row), and a mouse
+    // button change (a press on the thumb, `onBar`, starts a drag; a release
+    // ends one).  NotScrolling for any other code.
+    enum class EventResult { NotScrolling, Moved, Stayed };
+    EventResult HandleScrollEvent(int32_t code, Point mouse, uint8_t mouseButtons, bool onBar, int pageStep);
+
     // --- Painting -----------------------------------------------------------
     // The text area: background, then the lines from the position down.
     void PaintText(Canvas& canvas);
@@ -90,10 +98,10 @@ public:
     bool HitTest(Point p, int& line, int& offset);
 
     // Prints from the position to the text's end in the job (begun and ended
-    // here) with the font, on new pages from the first row that did not fit;
-    // the view is measured for the screen again afterwards.  False with the
-    // reason when the job cannot start.
-    bool Print(PrintJob& job, const CanvasFont& printFont, std::string& error);
+    // here) with the font, on new pages from the first row that did not fit,
+    // at most `maxPages` pages (0: all); the view is measured for the screen
+    // again afterwards.  False with the reason when the job cannot start.
+    bool Print(PrintJob& job, const CanvasFont& printFont, std::string& error, int maxPages = 0);
 
 private:
     // Pixels per row of a line (at least 1).
@@ -114,6 +122,13 @@ private:
     int dragThumbTop_ = 0;
     int dragLastY_ = 0;
 };
+
+// A page's Ctrl+P: ends a running job, runs the print dialog and, when it
+// is confirmed, prints the pager's text from its position in the shared job
+// titled "Hlasky.TiskJob"; a job that cannot start shows "Chyby.NoPrint".
+// The view goes back to the screen canvas.  True when something was printed.
+bool PrintPagerText(CtrlTextPager& pager, Canvas* screen, const std::function<bool()>& printSetup,
+                    const CanvasFont& printFont, int maxPages = 0);
 
 // The visited topics (or codes) of a page kind: where each was left, newest
 // last.  At most 255 entries: a push beyond drops the oldest.

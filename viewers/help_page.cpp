@@ -326,20 +326,12 @@ void THlpWin::OpenAddress(const std::string& address)
 
 void THlpWin::PrintHelpTopic()
 {
-    EndPrintJob();
-    if (!services_.printSetup || !services_.printSetup())
-        return;
-    PrintJob& job = CurrentPrintJob();
-    job.SetTitle(KamToQString(ProgramText("Hlasky", "TiskJob")));
-    std::string error;
-    if (!pager_.Print(job, services_.printFont, error))
-        ShowError(ProgramText("Chyby", "NoPrint") + QStringToKam(QString::fromStdString(error)));
-    pager_.view.canvas = canvas;
+    PrintPagerText(pager_, canvas, services_.printSetup, services_.printFont);
 }
 
 // ------------------------------------------------------------------ events
 
-// 3: the typed commands; false for a code that is none of them.
+// The typed commands; false for a code that is none of them.
 bool THlpWin::TypedCommand(int32_t code)
 {
     switch (code) {
@@ -365,53 +357,6 @@ bool THlpWin::TypedCommand(int32_t code)
     return true;
 }
 
-// 4: keys and mouse events; false for one the page does not use.
-bool THlpWin::PageInputEvent(int32_t code, int hit)
-{
-    bool handled = true;
-    switch (code) {
-    case PageEvent::LeftClick:
-        if (hit == kText)
-            handled = FollowHelpLink(state.mousePoint);
-        else
-            handled = false;
-        break;
-    case PageEvent::WheelUp: pager_.ScrollRows(-3); break;
-    case PageEvent::WheelDown: pager_.ScrollRows(3); break;
-    // A page less the band and a row, so that a row stays in view.
-    case PageKey::PageUp: pager_.ScrollPixels(-(height - 4 * h_)); break;
-    case PageKey::PageDown: pager_.ScrollPixels(height - 4 * h_); break;
-    case PageKey::End: handled = pager_.GoEnd(); break;
-    case PageKey::Home: handled = pager_.GoHome(); break;
-    case PageKey::Up: pager_.ScrollRows(-1); break;
-    case PageKey::Down: pager_.ScrollRows(1); break;
-    case PageKey::F1:
-        if (mode_ == 'D') {
-            if (services_.requestHelp)
-                services_.requestHelp("DSZLMe");
-        } else {
-            GoToTopic("NapDok");
-        }
-        break;
-    case PageEvent::ButtonChange:
-        if (hit == kBar && (state.mouseButtons & 1) != 0)
-            handled = pager_.BeginDrag(state.mousePoint);
-        else if ((state.mouseButtons & 1) == 0 && pager_.Dragging())
-            pager_.EndDrag();
-        else
-            handled = false;
-        break;
-    case PageEvent::HintRequest:
-        if (hit >= kContents && hit <= kHelp && Element(hit).Visible())
-            ShowHintAt(state.hintPoint, Element(hit).GetText(TPrvek::HintText));
-        else
-            handled = false;
-        break;
-    default: handled = false;
-    }
-    return handled;
-}
-
 int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
 {
     const int hit = HitTest(state.mousePoint);
@@ -432,15 +377,47 @@ int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
                 return r;
         }
     }
-    bool handled;
+    bool handled = true;
     if (shift == PageShift::Typed) {
+        // 3: commands.  A typed character the page does not use is still
+        // the page's: sent again as a key it would be "p" for F1, "#" for
+        // End ...
         handled = TypedCommand(code);
-        // A typed character the page does not use is still the page's:
-        // sent again as a key it would be "p" for F1, "#" for End ...
         if (!handled && code >= 32 && code <= 255)
             return PageEvent::Consumed;
+    } else if (const auto scrolled =
+                   pager_.HandleScrollEvent(code, state.mousePoint, state.mouseButtons, hit == kBar,
+                                            height - 4 * h_); // a page less the band and a row
+               scrolled != CtrlTextPager::EventResult::NotScrolling) {
+        // 4: scrolling; only End, Home and the button change pass on when
+        // nothing moved.
+        const bool strict = code == PageKey::End || code == PageKey::Home || code == PageEvent::ButtonChange;
+        handled = scrolled == CtrlTextPager::EventResult::Moved || !strict;
     } else {
-        handled = PageInputEvent(code, hit);
+        // 4: other events.
+        switch (code) {
+        case PageEvent::LeftClick:
+            if (hit == kText)
+                handled = FollowHelpLink(state.mousePoint);
+            else
+                handled = false;
+            break;
+        case PageKey::F1:
+            if (mode_ == 'D') {
+                if (services_.requestHelp)
+                    services_.requestHelp("DSZLMe");
+            } else {
+                GoToTopic("NapDok");
+            }
+            break;
+        case PageEvent::HintRequest:
+            if (hit >= kContents && hit <= kHelp && Element(hit).Visible())
+                ShowHintAt(state.hintPoint, Element(hit).GetText(TPrvek::HintText));
+            else
+                handled = false;
+            break;
+        default: handled = false;
+        }
     }
     if (!handled)
         return code;

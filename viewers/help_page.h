@@ -74,7 +74,6 @@ private:
     bool Back();
     bool FollowHelpLink(Point p);
     bool TypedCommand(int32_t code);
-    bool PageInputEvent(int32_t code, int hit);
     void OpenAddress(const std::string& address);
     void PrintHelpTopic();
     void UpdateButtons();

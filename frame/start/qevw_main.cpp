@@ -63,6 +63,7 @@
 #include "viewers/duplicity_page.h"
 #include "viewers/help_page.h"
 #include "viewers/medication_list.h"
+#include "viewers/mkn_page.h"
 #include "viewers/viewer_window.h"
 
 namespace {
@@ -173,6 +174,7 @@ int main(int argc, char** argv)
     PageHooks pages;
     AddDuplicityPageHooks(pages);
     AddHelpPageHooks(pages);
+    AddMknPageHooks(pages);
     SetPageHooks(std::move(pages));
 
     MainEntryPoints calls;

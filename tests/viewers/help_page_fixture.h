@@ -5,17 +5,14 @@
 #include <memory>
 
 #include "frame/pages/page.h"
+#include "pager_fixture.h"
 #include "platform/gui/canvas.h"
 #include "viewers/help_page.h"
 
 inline std::unique_ptr<THlpWin> MakeHelpPage(PageState& state, ImageCanvas& back, int width, int height,
                                              char mode, HelpPageServices services)
 {
-    state.pageFont.size = 10;
-    back.Resize(width, height);
-    back.SetFont(state.pageFont);
-    state.lineHeight = back.TextHeight("\xC8g");
-    state.sampleWidth = back.TextWidth(kSampleSentence);
+    SetUpPageCanvas(state, back, width, height);
     services.textFont = state.pageFont;
     services.printFont = state.pageFont;
     auto page = std::make_unique<THlpWin>(state, back, width, height, mode, std::move(services));

@@ -105,25 +105,7 @@ protected:
     }
     // A point on the visible text whose hit falls on the bytes of `text`
     // (the view's text, data code page), at its `which`-th character.
-    Point PointOn(const std::string& text, int which = 1)
-    {
-        CtrlTextPager& pager = page->Pager();
-        const std::string& all = pager.view.text;
-        const size_t at = all.find(text);
-        EXPECT_NE(at, std::string::npos) << text;
-        const int target = static_cast<int>(at) + which;
-        const Rect r = pager.TextRect();
-        for (int y = r.top + 1; y < r.bottom; y += 2)
-            for (int x = r.left + 1; x < r.right; x += 2) {
-                int line = 0;
-                int offset = 0;
-                if (pager.HitTest({x, y}, line, offset) &&
-                    pager.view.lines[static_cast<size_t>(line - 1)].start - 1 + offset == target)
-                    return {x, y};
-            }
-        ADD_FAILURE() << "no point on " << text;
-        return {};
-    }
+    Point PointOn(const std::string& text, int which = 1) { return PointOnText(page->Pager(), text, which); }
     std::string Name() const { return page->CurrentName(); }
     std::vector<std::string> BoxTexts() const
     {

@@ -26,6 +26,7 @@
 #include "writers/csv_source.h"
 #include "writers/ctrl_markup.h"
 #include "writers/help_writer.h"
+#include "writers/mkn_source.h"
 #include "writers/sgn_writer.h"
 #include "writers/zlp_writer.h"
 
@@ -827,6 +828,16 @@ bool LoadHelpFile(Ctx& c, const std::string& folder, HelpFileKind kind, std::str
     return false;
 }
 
+bool LoadClassification(Ctx& c, const std::string& folder, std::string& file, std::string& words)
+{
+    std::vector<std::string> errors;
+    if (BuildMknFromFolder(c.srcDir + folder, file, words, errors))
+        return true;
+    for (const std::string& e : errors)
+        c.log.Error(folder + "/" + e);
+    return false;
+}
+
 bool LoadTextTable(Ctx& c, const std::string& file, textsrc::Source& src, std::string& bytes)
 {
     std::string utf8;
@@ -882,6 +893,8 @@ bool LoadDemoSources(const std::string& srcDir, DemoDataSet& set, DemoLog& log)
     ok = LoadSymbol(c) && ok;
     ok = LoadHelpFile(c, "help", HelpFileKind::Second, set.helpFile) && ok;
     ok = LoadHelpFile(c, "doping", HelpFileKind::Doping, set.dopingFile) && ok;
+    ok = LoadClassification(c, "mkn", set.mknFile, set.mknWords) && ok;
+    ok = LoadClassification(c, "mkno", set.mknoFile, set.mknoWords) && ok;
     for (const TableBuilder& b : kTableBuilders)
         ok = b.build(c) && ok;
     ok = LoadVidud(c) && ok;
@@ -1638,6 +1651,10 @@ bool WriteDemoFolder(const std::string& outDir, const DemoDataSet& set, DemoLog&
     ok = WriteFile(out + "symbol.dat", set.symbol, log) && ok;
     ok = WriteFile(out + "kalvo.hla", set.helpFile, log) && ok;
     ok = WriteFile(out + "doping.dat", set.dopingFile, log) && ok;
+    ok = WriteFile(out + "mkn.dat", set.mknFile, log) && ok;
+    ok = WriteFile(out + "mkn.slw", set.mknWords, log) && ok;
+    ok = WriteFile(out + "mkno.dat", set.mknoFile, log) && ok;
+    ok = WriteFile(out + "mkno.slw", set.mknoWords, log) && ok;
     ok = WriteDemoMedia(out, set, log) && ok;
     ok = WriteFile(out + "kalvo.ces", set.cesBytes, log) && ok;
     ok = WriteFile(out + "kalvo.ang", set.angBytes, log) && ok;

@@ -50,6 +50,9 @@ struct DemoDataSet {
     std::string symbol;
     // kalvo.hla, the second help file, and doping.dat, the doping list.
     std::string helpFile, dopingFile;
+    // The disease classifications and their word lists (mkn.dat, mkn.slw,
+    // mkno.dat, mkno.slw).
+    std::string mknFile, mknWords, mknoFile, mknoWords;
     // The pictures the documents show (code 25): path below the folder
     // ("pictures/LET_PICT/a/amlobrzobr1.png") and size.
     struct Picture {

@@ -1,5 +1,7 @@
 #include "writers/demo_scale.h"
 
+#include "writers/mkn_scale.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -892,6 +894,15 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
     log.Note("scale set: " + std::to_string(packages) + " packages, " + std::to_string(substances) +
              " substances, " + std::to_string(goods) + " goods, " + std::to_string(devices) + " devices, " +
              std::to_string(bytes) + " bytes of document text; " + std::to_string(seconds()) + " s");
+    try {
+        MknScaleSet mkn = MakeScaleClassification(seed);
+        set.mknFile = std::move(mkn.file);
+        set.mknWords = std::move(mkn.words);
+        log.Note("classification: " + std::to_string(mkn.entries) + " entries, " +
+                 std::to_string(set.mknWords.size()) + " bytes of word list");
+    } catch (const X6Error& e) {
+        log.Error(std::string("mkn.dat: ") + e.what());
+    }
     DeriveDemoFields(set);
     return log.Ok();
 }
