@@ -331,6 +331,32 @@ void THlpWin::PrintHelpTopic()
 
 // ------------------------------------------------------------------ events
 
+// The typed commands; false for a code that is none of them.
+bool THlpWin::TypedCommand(int32_t code)
+{
+    switch (code) {
+    case Cmd::Back: Back(); break;
+    case Cmd::Print: PrintHelpTopic(); break;
+    case Cmd::Contents: GoToTopic("Obsah_"); break;
+    case Cmd::PreviousComma:
+    case Cmd::Previous:
+        if (entry_ > 0) {
+            name_ = files_.list.entries[static_cast<size_t>(entry_ - 1)].abbreviation;
+            ShowEntry(entry_ - 1);
+        }
+        break;
+    case Cmd::NextPoint:
+    case Cmd::Next:
+        if (entry_ + 1 < files_.list.Count()) {
+            name_ = files_.list.entries[static_cast<size_t>(entry_ + 1)].abbreviation;
+            ShowEntry(entry_ + 1);
+        }
+        break;
+    default: return false;
+    }
+    return true;
+}
+
 int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
 {
     const int hit = HitTest(state.mousePoint);
@@ -353,32 +379,12 @@ int32_t THlpWin::HandleEvent(int32_t code, uint8_t shift)
     }
     bool handled = true;
     if (shift == PageShift::Typed) {
-        // 3: commands.
-        switch (code) {
-        case Cmd::Back: Back(); break;
-        case Cmd::Print: PrintHelpTopic(); break;
-        case Cmd::Contents: GoToTopic("Obsah_"); break;
-        case Cmd::PreviousComma:
-        case Cmd::Previous:
-            if (entry_ > 0) {
-                name_ = files_.list.entries[static_cast<size_t>(entry_ - 1)].abbreviation;
-                ShowEntry(entry_ - 1);
-            }
-            break;
-        case Cmd::NextPoint:
-        case Cmd::Next:
-            if (entry_ + 1 < files_.list.Count()) {
-                name_ = files_.list.entries[static_cast<size_t>(entry_ + 1)].abbreviation;
-                ShowEntry(entry_ + 1);
-            }
-            break;
-        default:
-            // A typed character the page does not use is still the page's:
-            // sent again as a key it would be "p" for F1, "#" for End ...
-            if (code >= 32 && code <= 255)
-                return PageEvent::Consumed;
-            handled = false;
-        }
+        // 3: commands.  A typed character the page does not use is still
+        // the page's: sent again as a key it would be "p" for F1, "#" for
+        // End ...
+        handled = TypedCommand(code);
+        if (!handled && code >= 32 && code <= 255)
+            return PageEvent::Consumed;
     } else if (const auto scrolled =
                    pager_.HandleScrollEvent(code, state.mousePoint, state.mouseButtons, hit == kBar,
                                             height - 4 * h_); // a page less the band and a row

@@ -73,6 +73,7 @@ private:
     void MeasureHelpText();
     bool Back();
     bool FollowHelpLink(Point p);
+    bool TypedCommand(int32_t code);
     void OpenAddress(const std::string& address);
     void PrintHelpTopic();
     void UpdateButtons();

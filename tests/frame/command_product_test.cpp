@@ -6,7 +6,13 @@
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 
+#include <set>
+#include <string_view>
+
 #include "datastore/db_table.h"
+#include "frame/commands/dispatcher.h"
+#include "frame/commands/document_kinds.h"
+#include "frame/commands/kind_code.h"
 #include "frame/commands/product_commands.h"
 #include "frame/commands/viewer_windows.h"
 #include "platform/fs.h"
@@ -266,3 +272,26 @@ TEST_F(CommandProducts, TheWebPageOfTheActiveWindowsDrug)
 }
 
 } // namespace
+
+// The document kinds and the command table agree: every command the table
+// hands to the viewer opener is a kind (else the menu item would open
+// nothing), each kind has a letter and a command of its own, and a kind
+// whose file the opener checks names it.
+TEST(DocumentKinds, EachKindHasItsOwnLetterAndViewerCommand)
+{
+    std::set<char> letters;
+    std::set<std::string_view> commands;
+    for (const DocumentKindRow& kind : DocumentKinds()) {
+        SCOPED_TRACE(kind.command);
+        EXPECT_TRUE(letters.insert(kind.letter).second);
+        EXPECT_TRUE(commands.insert(kind.command).second);
+        EXPECT_EQ(DocumentKindOfCommand(KindOf(kind.command)), &kind);
+        EXPECT_EQ(&DocumentKindOf(kind.letter), &kind);
+        if (kind.openerChecksFile)
+            EXPECT_FALSE(kind.documentFile.empty());
+    }
+    for (const CommandRow& row : CommandTable())
+        if (row.handler == "OpenRecordViewer")
+            EXPECT_NE(DocumentKindOfCommand(KindOf(row.pattern)), nullptr) << row.pattern;
+    EXPECT_EQ(DocumentKindOfCommand(KindOf("dNO")), nullptr) << "the notes have a viewer of their own";
+}
