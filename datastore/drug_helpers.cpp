@@ -10,6 +10,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
+#include "platform/ascii.h"
 #include "platform/coding.h"
 
 // ------------------------------------------------------------- formatters
@@ -363,10 +364,7 @@ char At(std::string_view rec, const FieldPos& f)
 
 std::string Trimmed(std::string_view rec, const FieldPos& f)
 {
-    std::string_view v = FieldBytes(rec, f);
-    while (!v.empty() && v.back() == ' ')
-        v.remove_suffix(1);
-    return std::string(v);
+    return std::string(TrimRightBlanks(FieldBytes(rec, f)));
 }
 
 } // namespace
@@ -463,11 +461,7 @@ std::string LookupGoodsMaker(std::string_view code)
 
 std::string LookupCopText(std::string_view code)
 {
-    std::string key(code);
-    while (!key.empty() && key.back() == ' ')
-        key.pop_back();
-    while (!key.empty() && key.front() == ' ')
-        key.erase(key.begin());
+    std::string key(TrimBlanks(code));
     if (key.size() < 3)
         key.resize(3, '_');
     std::string text = LookupText(DataTexts, "Dop", key);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "datastore/text_table.h"
 #include "datastore/user_files.h"
 #include "datastore/user_files_internal.h"
 #include "platform/coding.h"
@@ -52,7 +53,7 @@ struct Import {
         int linked = 0;
         size_t at = 2;
         while (at + 1 < note.size() && note[at] == '0' && (note[at + 1] == '1' || note[at + 1] == '2')) {
-            const size_t cr = note.find('\r', at);
+            size_t cr = note.find('\r', at);
             const size_t end = cr == std::string::npos ? note.size() : cr;
             if (note[at + 1] == '1') {
                 size_t digits = 0;
@@ -65,6 +66,8 @@ struct Import {
                     // A short code gets its leading zeros in the note itself.
                     note.insert(at + 2, "00");
                     code = note.substr(at + 2, 7);
+                    if (cr != std::string::npos)
+                        cr += 2; // the line's end moved with the insertion
                 }
                 if (!code.empty())
                     linked += Link(code, block);
@@ -76,10 +79,10 @@ struct Import {
                 ++at;
         }
         if (linked == 0) {
-            report += "\r\n" + UiText("NotUpNot", "Nezar") + "\r\n";
+            report += "\r\n" + ProgramText("NotUpNot", "Nezar") + "\r\n";
             ++counts.withoutDrug;
         } else {
-            report += "\r\n" + UiText("NotUpNot", "OK") + "\r\n";
+            report += "\r\n" + ProgramText("NotUpNot", "OK") + "\r\n";
             report.append(note, 2);
         }
         counts.linked += linked;
@@ -95,7 +98,7 @@ struct Import {
         if (r <= 0 || static_cast<size_t>(r) >= pointers.size())
             return 0;
         if (pointers[static_cast<size_t>(r)] != kNoNote) {
-            report += "\r\n" + UiText("NotUpNot", "Obs") + code + "\r\n";
+            report += "\r\n" + ProgramText("NotUpNot", "Obs") + code + "\r\n";
             return 0;
         }
         pointers[static_cast<size_t>(r)] = static_cast<uint16_t>(block);
@@ -132,9 +135,10 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     bool existed = false;
     if (int io = CreateExclusiveFile(smfPath, smfText, &smfInode, &existed)) {
         if (existed || FileExists(smfPath))
-            sink.Message(UiText("NotUp", "BylNal") + MessagePath(smfPath) + UiText("NotUp", "ZakPr"));
+            sink.Message(ProgramText("NotUp", "BylNal") + MessagePath(smfPath) +
+                         ProgramText("NotUp", "ZakPr"));
         else
-            sink.Message(UiText("NotUp", "NeVytv") + MessagePath(smfPath));
+            sink.Message(ProgramText("NotUp", "NeVytv") + MessagePath(smfPath));
         (void)io;
         return none;
     }
@@ -148,7 +152,7 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     const std::string notPath = ResolvePath(base + ".NOT");
     if (!FileExists(notPath)) {
         dropLock();
-        sink.Message(UiText("NotUp", "NeSmaz") + MessagePath(notPath));
+        sink.Message(ProgramText("NotUp", "NeSmaz") + MessagePath(notPath));
         return none;
     }
     std::string pntPath = ResolvePath(base + ".PNT");
@@ -156,7 +160,7 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     if (notLock.Take(notPath, true, 2000) != 0 ||
         (FileExists(pntPath) && pntLock.Take(pntPath, true, 2000) != 0)) {
         dropLock();
-        sink.Message(UiText("NotUp", "BylNal") + MessagePath(notPath) + UiText("NotUp", "ZakPr"));
+        sink.Message(ProgramText("NotUp", "BylNal") + MessagePath(notPath) + ProgramText("NotUp", "ZakPr"));
         return none;
     }
 
@@ -165,7 +169,7 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
         (old.size() >= 4 && !NoteStart(old.data()) && !EmptyStart(old.data()))) {
         // Not a notes set of this form: it stays as it is, recoverable.
         dropLock();
-        sink.Message(UiText("NotUp", "SouNez") + MessagePath(notPath));
+        sink.Message(ProgramText("NotUp", "SouNez") + MessagePath(notPath));
         return none;
     }
     old.resize((old.size() + kBlock - 1) / kBlock * kBlock, '\0');
@@ -174,11 +178,11 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     if (OpenDrugCodes(kl, "klkod") != 0) {
         CloseTable(kl);
         dropLock();
-        sink.Message(UiText("NotUp", "NeVytD") + MessagePath(base + ".PN$"));
+        sink.Message(ProgramText("NotUp", "NeVytD") + MessagePath(base + ".PN$"));
         return none;
     }
     std::vector<uint16_t> pointers(static_cast<size_t>(kl.dat.count), kNoNote);
-    Import im{sink, kl, pointers, {}, UiText("NotUp", "SDN"), {}, false, {}};
+    Import im{sink, kl, pointers, {}, ProgramText("NotUp", "SDN"), {}, false, {}};
     for (size_t b = 0; b + kBlock <= old.size() && !im.tooLarge;) {
         const char* start = old.data() + b;
         if (!NoteStart(start)) {
@@ -199,7 +203,7 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     CloseTable(kl);
     if (im.tooLarge) {
         dropLock();
-        sink.Message(UiText("NotUp", "NePrip") + MessagePath(base + ".NO$"));
+        sink.Message(ProgramText("NotUp", "NePrip") + MessagePath(base + ".NO$"));
         return none;
     }
 
@@ -227,10 +231,10 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
             work.Run();
             dropLock();
             const bool report = oth.HasError() && ok;
-            sink.Message(UiText("NotUp", report ? "NeVytv" : "NeVytD") + MessagePath(report ? oth.TargetPath()
-                                                                                     : no.HasError()
-                                                                                         ? noPath
-                                                                                         : pnPath));
+            sink.Message(ProgramText("NotUp", report ? "NeVytv" : "NeVytD") +
+                         MessagePath(report          ? oth.TargetPath()
+                                     : no.HasError() ? noPath
+                                                     : pnPath));
             return none;
         }
     }
@@ -242,7 +246,7 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     if (int err = ops.Link(notPath, bakWork)) {
         work.Run();
         dropLock();
-        sink.Message(UiText("NotUp", "NeSmaz") + MessagePath(bakPath));
+        sink.Message(ProgramText("NotUp", "NeSmaz") + MessagePath(bakPath));
         (void)err;
         return none;
     }
@@ -250,19 +254,19 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     if (ops.Rename(bakWork, bakPath) != 0) {
         work.Run();
         dropLock();
-        sink.Message(UiText("NotUp", "NePrej") + MessagePath(bakPath));
+        sink.Message(ProgramText("NotUp", "NePrej") + MessagePath(bakPath));
         return none;
     }
     // From here on a failure leaves the lock and the work files: the pair
     // may be inconsistent, and notes stay off until someone looks.
     if (ops.Rename(noPath, notPath) != 0) {
-        sink.Message(UiText("NotUp", "NePrej") + MessagePath(notPath));
+        sink.Message(ProgramText("NotUp", "NePrej") + MessagePath(notPath));
         return none;
     }
     if (!FileExists(pntPath))
         pntPath = base + ".PNT";
     if (ops.Rename(pnPath, pntPath) != 0) {
-        sink.Message(UiText("NotUp", "NePrej") + MessagePath(pntPath));
+        sink.Message(ProgramText("NotUp", "NePrej") + MessagePath(pntPath));
         return none;
     }
     const size_t slash = base.find_last_of('/');
@@ -272,12 +276,12 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     dropLock();
 
     if (!oth.Commit())
-        sink.Message(UiText("NotUp", "NeVytv") + MessagePath(oth.TargetPath()));
+        sink.Message(ProgramText("NotUp", "NeVytv") + MessagePath(oth.TargetPath()));
     im.counts.imported = true;
-    sink.Message(UiText("NotUp", "MUpd") + " " + MessagePath(base) + UiText("NotUp", "OKP") +
-                 std::to_string(im.counts.written) + UiText("NotUp", "PozP") +
-                 std::to_string(im.counts.withoutDrug) + UiText("NotUp", "NepP") +
-                 std::to_string(im.counts.linked) + UiText("NotUp", "LekP"));
+    sink.Message(ProgramText("NotUp", "MUpd") + " " + MessagePath(base) + ProgramText("NotUp", "OKP") +
+                 std::to_string(im.counts.written) + ProgramText("NotUp", "PozP") +
+                 std::to_string(im.counts.withoutDrug) + ProgramText("NotUp", "NepP") +
+                 std::to_string(im.counts.linked) + ProgramText("NotUp", "LekP"));
     return im.counts;
 }
 
@@ -287,7 +291,7 @@ void ImportNotes()
     const std::string base = NotesBasePath();
     if (FileExists(ResolvePath(base + ".SMF"))) {
         const size_t slash = base.find_last_of('/');
-        UserShowError(MessagePath(base.substr(slash + 1)) + UiText("Hlasky", "PznEdt"));
+        UserShowError(MessagePath(base.substr(slash + 1)) + ProgramText("Hlasky", "PznEdt"));
         return;
     }
     NotesMessageSink sink;

@@ -190,7 +190,6 @@ int DecodeInPlace(std::string& buf, uint32_t textLength, int start, int got, uin
                   const HuffTables& tables)
 {
     auto* data = reinterpret_cast<uint8_t*>(buf.data());
-    data[0] = 0;
     int pending = 0;
     int left = static_cast<int>(packedLength);
     int count = 0;

@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "datastore/run_log.h"
 #include "platform/coding.h"
 #include "platform/fs.h"
 
@@ -139,6 +140,15 @@ struct TextTableAccess {
         return b.substr(e.value + 1, n);
     }
 
+    // Called with the cursor lock held, which also guards the flag.
+    void ReportDamageOnce(std::string_view section) const
+    {
+        if (t.damageReported_)
+            return;
+        t.damageReported_ = true;
+        AppendRunLog("Text table: an entry without a key in section " + std::string(section) + "\r\n");
+    }
+
     std::string KeyOf(const Entry& e) const { return b.substr(e.key + 1, ByteAt(b, e.key)); }
 
     // Makes `section` current (cursor, previous-cursor exchange, or walk).
@@ -207,6 +217,14 @@ struct TextTableAccess {
         Entry e;
         if (pos >= end || !EntryAt(pos, end, e))
             return 0;
+        // The compiler never writes an empty key, and an empty key is what
+        // callers pass to start a walk: handing one back would start the
+        // section over on the next step, forever.  Such an entry ends the
+        // walk like any other damage.
+        if (ByteAt(b, pos) == 0) {
+            ReportDamageOnce(section);
+            return 0;
+        }
         t.entry_ = static_cast<uint16_t>(pos);
         key = KeyOf(e);
         value = ValueOf(e);

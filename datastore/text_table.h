@@ -61,6 +61,8 @@ private:
     mutable uint16_t entry_ = 0;
     mutable uint16_t prevSection_ = 0;
     mutable uint16_t prevEntry_ = 0;
+    // A damaged entry met by an enumeration has been written to the run log.
+    mutable bool damageReported_ = false;
 };
 
 using TextTablePtr = std::shared_ptr<const TTextTable>;

@@ -18,10 +18,11 @@
 
 namespace {
 
-constexpr FieldPos kKod = kKlLayout.Field("KOD");
-
-std::mutex gHooksMutex;
-UserFileHooks gHooks;
+HookTable<UserFileHooks>& Hooks()
+{
+    static HookTable<UserFileHooks> table;
+    return table;
+}
 
 template <class T>
 std::shared_ptr<const T> Empty()
@@ -40,11 +41,6 @@ std::atomic<bool> gNoteMarksOn{false};
 FileStamp gNotesFileAge; // guarded by UserFilesMutex()
 bool gNotesAgeKnown = false;
 
-std::string Call(const std::function<std::string()>& f)
-{
-    return f ? f() : std::string();
-}
-
 } // namespace
 
 std::mutex& UserFilesMutex()
@@ -55,38 +51,28 @@ std::mutex& UserFilesMutex()
 
 UserFileHooks SetUserFileHooks(UserFileHooks hooks)
 {
-    std::lock_guard lock(gHooksMutex);
-    std::swap(gHooks, hooks);
-    return hooks;
+    return Hooks().Set(std::move(hooks));
 }
 
 UserFileHooks CurrentUserFileHooks()
 {
-    std::lock_guard lock(gHooksMutex);
-    return gHooks;
+    return Hooks().Get();
 }
 
 void UserShowError(const std::string& text)
 {
-    const auto hooks = CurrentUserFileHooks();
-    if (hooks.showError)
-        hooks.showError(text);
+    if (const auto show = Hooks().Function(&UserFileHooks::showError))
+        show(text);
     else
         AppendRunLog("error: " + text + "\r\n");
 }
 
 void UserShowMessage(const std::string& text)
 {
-    const auto hooks = CurrentUserFileHooks();
-    if (hooks.showMessage)
-        hooks.showMessage(text);
+    if (const auto show = Hooks().Function(&UserFileHooks::showMessage))
+        show(text);
     else
         AppendRunLog(text + "\r\n");
-}
-
-std::string UiText(const char* section, const char* key)
-{
-    return LookupText(UiTexts, section, key);
 }
 
 std::string FileName(std::string_view configured)
@@ -104,7 +90,7 @@ std::string MessagePath(std::string_view path)
 
 std::string NotesFolderPath()
 {
-    std::string folder = Call(CurrentUserFileHooks().notesFolder);
+    std::string folder = Hooks().Call(&UserFileHooks::notesFolder);
     return folder.empty() ? DataDir() : WithTrailingSlash(folder);
 }
 
@@ -122,7 +108,7 @@ void CloseTable(TDbTable& t)
 int32_t FindDrug(TDbTable& t, std::string_view code, std::string& rec)
 {
     FindRecord(t, code, rec);
-    if (DbStatus != 0 || FieldDiffers(rec, kKod.start, static_cast<int>(code.size()), code) != 0)
+    if (DbStatus != 0 || FieldDiffers(rec, kDrugCode.start, static_cast<int>(code.size()), code) != 0)
         return 0;
     return t.recNo;
 }
@@ -183,9 +169,7 @@ void PublishSignList(std::vector<uint16_t> words, bool active)
 void SwitchSignListOff()
 {
     PublishSignList({}, false);
-    const auto hooks = CurrentUserFileHooks();
-    if (hooks.clearSignList)
-        hooks.clearSignList();
+    Hooks().Call(&UserFileHooks::clearSignList);
 }
 
 // The drug table's record count n from an own handle; 0 when it cannot open.
@@ -204,7 +188,7 @@ void RebuildLocked(const std::string& name, int32_t n)
     NotesMessageSink sink;
     int count;
     if (!SignListNameWritable(name)) {
-        sink.Message(UiText("NotUp", "NeVytv") + MessagePath(NotesFolderPath()) + name);
+        sink.Message(ProgramText("NotUp", "NeVytv") + MessagePath(NotesFolderPath()) + name);
         count = -3;
     } else {
         count = ImportSignList(NotesFolderPath() + FileName(name), sink, words);
@@ -214,7 +198,7 @@ void RebuildLocked(const std::string& name, int32_t n)
         return;
     }
     PublishSignList(std::move(words), count > 0);
-    UserShowMessage(UiText("Hlasky", "SgnOK") + std::to_string(count));
+    UserShowMessage(ProgramText("Hlasky", "SgnOK") + std::to_string(count));
 }
 
 } // namespace
@@ -222,7 +206,7 @@ void RebuildLocked(const std::string& name, int32_t n)
 void LoadSignList()
 {
     std::lock_guard lock(UserFilesMutex());
-    const std::string name = Call(CurrentUserFileHooks().signListName);
+    const std::string name = Hooks().Call(&UserFileHooks::signListName);
     const int32_t n = name.empty() ? 0 : DrugRecordCount();
     if (name.empty())
         PublishSignList({}, false);
@@ -238,7 +222,7 @@ void LoadSignList()
     const std::string path = ResolvePath(folder + FileName(name) + ".SGN");
     std::string bytes;
     if (ReadWholeFile(path, bytes) != 0) {
-        UserShowError(name + ".SGN" + UiText("Hlasky", "NoSgn"));
+        UserShowError(name + ".SGN" + ProgramText("Hlasky", "NoSgn"));
         SwitchSignListOff();
         return;
     }
@@ -252,7 +236,7 @@ void LoadSignList()
     }
     if (AsciiEqualsIgnoreCase(name, "VIDUD")) {
         // Rebuilding would write elsewhere and repeat at every start.
-        UserShowError(name + ".SGN" + UiText("Hlasky", "NoSgn"));
+        UserShowError(name + ".SGN" + ProgramText("Hlasky", "NoSgn"));
         SwitchSignListOff();
         return;
     }
@@ -262,7 +246,7 @@ void LoadSignList()
 void RebuildSignList()
 {
     std::lock_guard lock(UserFilesMutex());
-    const std::string name = Call(CurrentUserFileHooks().signListName);
+    const std::string name = Hooks().Call(&UserFileHooks::signListName);
     if (name.empty()) {
         PublishSignList({}, false);
         return;
@@ -297,12 +281,12 @@ int ImportSignList(const std::string& base, NoteMessageSink& sink, std::vector<u
     if (!FileExists(sourcePath))
         sourcePath = ResolvePath(base + ".CSV");
     if (ReadWholeFile(sourcePath, source) != 0) {
-        sink.Message(UiText("NotUp", "SSrc") + MessagePath(base));
+        sink.Message(ProgramText("NotUp", "SSrc") + MessagePath(base));
         return -2;
     }
     const size_t slash = base.find_last_of('/');
     if (!SignListNameWritable(slash == std::string::npos ? base : base.substr(slash + 1))) {
-        sink.Message(UiText("NotUp", "NeVytv") + MessagePath(base) + ".SGN");
+        sink.Message(ProgramText("NotUp", "NeVytv") + MessagePath(base) + ".SGN");
         return -3;
     }
     const std::string sgnPath = ResolvePath(base + ".SGN");
@@ -312,11 +296,11 @@ int ImportSignList(const std::string& base, NoteMessageSink& sink, std::vector<u
     FileSaver sgn(sgnPath, ops, mode);
     for (FileSaver* f : {&oth, &sgn}) {
         if (f->HasError()) {
-            sink.Message(UiText("NotUp", "NeVytv") + MessagePath(f->TargetPath()));
+            sink.Message(ProgramText("NotUp", "NeVytv") + MessagePath(f->TargetPath()));
             return -3;
         }
     }
-    std::string report = UiText("NotUp", "SDN");
+    std::string report = ProgramText("NotUp", "SDN");
     std::fill(words.begin(), words.end(), 0);
 
     TDbTable t;
@@ -351,7 +335,7 @@ int ImportSignList(const std::string& base, NoteMessageSink& sink, std::vector<u
     CloseTable(t);
 
     auto fail = [&](const FileSaver& f) {
-        sink.Message(UiText("NotUp", "NeVytv") + MessagePath(f.TargetPath()));
+        sink.Message(ProgramText("NotUp", "NeVytv") + MessagePath(f.TargetPath()));
         return -3;
     };
     if (count == 0) {
@@ -414,7 +398,7 @@ void RequestNoteMarksReload()
 
 std::string NotesBasePath()
 {
-    std::string name = Call(CurrentUserFileHooks().notesName);
+    std::string name = Hooks().Call(&UserFileHooks::notesName);
     if (name.empty())
         name = "NOTES";
     return NotesFolderPath() + FileName(name);
@@ -446,7 +430,7 @@ void LoadNoteMarksLocked()
     gNoteMarksOn = false;
     if (io != 0 || n <= 0 || bytes.size() != static_cast<size_t>(n) * 2) {
         gNoteMarks.Exchange(Empty<NoteMarksState>());
-        UserShowError(UiText("Hlasky", "Update"));
+        UserShowError(ProgramText("Hlasky", "Update"));
         return;
     }
     auto marks = std::make_shared<NoteMarksState>();
@@ -485,7 +469,7 @@ int LoadMaximList()
 {
     std::lock_guard lock(UserFilesMutex());
     std::string text;
-    const std::string folder = Call(CurrentUserFileHooks().maximDir);
+    const std::string folder = Hooks().Call(&UserFileHooks::maximDir);
     if (int io = ReadWholeFile(ResolvePath(folder + ".maxim.stx"), text))
         return io;
     TDbTable t;
@@ -566,8 +550,7 @@ void DeclareEditionSignSets()
 
 void SetupEdition(uint8_t dataSet)
 {
-    const UserFileHooks hooks = CurrentUserFileHooks();
-    std::string letters = Call(hooks.reimbColumns);
+    std::string letters = Hooks().Call(&UserFileHooks::reimbColumns);
     bool keep = false;
     if (letters.empty() || letters[0] == '-') {
         std::string init;
@@ -603,9 +586,9 @@ void SetupEdition(uint8_t dataSet)
         AppendRunLog("data version \"" + version + "\" gives no month\r\n");
     }
 
-    gMaximOn = hooks.maximOn && hooks.maximOn();
-    if (gMaximOn && hooks.enableMaximTimer)
-        hooks.enableMaximTimer();
+    gMaximOn = Hooks().Call(&UserFileHooks::maximOn);
+    if (gMaximOn)
+        Hooks().Call(&UserFileHooks::enableMaximTimer);
 }
 
 void FreeUserFileState()

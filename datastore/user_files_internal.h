@@ -13,7 +13,6 @@ std::mutex& UserFilesMutex();
 // Boxes through the hooks (a run-log line without them).
 void UserShowError(const std::string& text);
 void UserShowMessage(const std::string& text);
-std::string UiText(const char* section, const char* key);
 // A configured name (code page 1250) as a file name, and a path back for a message.
 std::string FileName(std::string_view configured);
 std::string MessagePath(std::string_view path);

@@ -69,7 +69,7 @@ std::unique_ptr<ZlpTable> ParseZlpTable(std::string bytes)
             const char letter = static_cast<char>(((name >> shift) & 31) + 64);
             if (letter >= 'A' && letter <= 'Y' && t->letters.size() < kMaxLetters) {
                 t->letters.push_back(letter);
-                t->letterOffset.push_back(static_cast<char>(offset[col]));
+                t->letterOffset.push_back(static_cast<uint16_t>(offset[col]));
             }
         }
     }
@@ -110,7 +110,7 @@ int CheckZlpEntryIn(const ZlpTable& t, std::string_view record, char letter, int
     const size_t p = t.letters.find(letter);
     if (p == std::string::npos)
         return 0;
-    const size_t at = static_cast<unsigned char>(t.letterOffset[p]);
+    const size_t at = t.letterOffset[p];
     const int v = static_cast<unsigned char>(t.data[found * t.entrySize + at]);
     return dataMonth + v < t.threshold ? 1 : 0;
 }

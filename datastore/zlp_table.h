@@ -26,12 +26,12 @@ constexpr size_t kMaxColumns = 255;
 
 // A table as read: the bytes and what is derived from them.
 struct ZlpTable {
-    std::string data;         // the whole file
-    int threshold = 0;        // 3 * b2 - 120 (+1 when b3 > 96, +1 more when b3 > 176)
-    std::string letters;      // at most 15 letters "A".."Y", in column order
-    std::string letterOffset; // per letter: the offset of its column in an entry
-    size_t entrySize = 0;     // E
-    size_t entryCount = 0;    // file size div E (entries 0 and 1 included)
+    std::string data;                   // the whole file
+    int threshold = 0;                  // 3 * b2 - 120 (+1 when b3 > 96, +1 more when b3 > 176)
+    std::string letters;                // at most 15 letters "A".."Y", in column order
+    std::vector<uint16_t> letterOffset; // per letter: the offset of its column in an entry (up to 2,040)
+    size_t entrySize = 0;               // E
+    size_t entryCount = 0;              // file size div E (entries 0 and 1 included)
     // The codes of entries 2 .. entryCount - 1, side by side: the search
     // touches a few cache lines instead of one per step.
     std::vector<uint32_t> codes;

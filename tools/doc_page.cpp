@@ -23,6 +23,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
+#include "frame/commands/document_kinds.h"
 #include "lists/drugs/list_text_helpers.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
@@ -65,11 +66,11 @@ struct KindTable {
 
 KindTable TableOfKind(char kind)
 {
-    if (kind == 'Q' || kind == 'R')
-        return {"pfa", "pfakod", kPfaLayout.Length(), LinkKind::Goods};
-    if (kind == '1' || kind == '2' || kind == 'T')
-        return {"pzt", "pztkod", kPztLayout.Length(), LinkKind::Device};
-    return {"kl", "klkod", kKlLayout.Length(), LinkKind::Drug};
+    switch (DocumentKindOf(kind).link) {
+    case LinkKind::Goods: return {"pfa", "pfakod", kPfaLayout.Length(), LinkKind::Goods};
+    case LinkKind::Device: return {"pzt", "pztkod", kPztLayout.Length(), LinkKind::Device};
+    default: return {"kl", "klkod", kKlLayout.Length(), LinkKind::Drug};
+    }
 }
 
 } // namespace
@@ -120,7 +121,7 @@ int main(int argc, char** argv)
         }
         HtmlConversionInput in;
         in.kind = kind.empty() ? 'K' : kind[0];
-        in.styleFile = program + "kodex.css";
+        in.styleFiles = {program + "viewer.css", program + "kodex.css"};
         in.zkr1 = LookupText(UiTexts, "Prohlizec", "Zkr1");
         in.zkr2 = LookupText(UiTexts, "Prohlizec", "Zkr2");
         const HtmlPage page = CtrlTextToHtml(text, in);
@@ -157,9 +158,10 @@ int main(int argc, char** argv)
     in.recordNumber = t.recNo;
     in.dataFolder = data;
     in.programFolder = program;
-    in.showAll = showAll || in.kind != 'A';
-    if (in.kind == 'A')
-        in.selection = {'\x15', '\x46'};
+    const bool interactions = DocumentKindOf(in.kind).filter == InitialFilter::Interactions;
+    in.filter.showAll = showAll || !interactions;
+    if (interactions)
+        in.filter.selection = kArticleInteractionSections;
     in.online = true;
     const ViewerPageOutput out = PrepareViewerPage(in);
     if (!out.errorMessage.empty())

@@ -50,8 +50,8 @@ void PrintRecords(const std::string& data, const text_search::TextSource& source
 {
     TDbTable table;
     OpenTableIn(table, data, TFileId(source.table), TFileId(), source.recordLength);
-    const FieldPos code = source.drugs ? kKlLayout.Field("KOD") : kPfaLayout.Field("KOD");
-    const FieldPos name = source.drugs ? kKlLayout.Field("NAZ") : kPfaLayout.Field("NAZ");
+    const FieldPos code = source.drugs ? kDrugCode : kGoodsCode;
+    const FieldPos name = source.drugs ? kDrugName : kGoodsName;
     std::printf("records: %zu\n", entries.size());
     std::string buf;
     for (uint32_t e : entries) {

@@ -90,7 +90,7 @@ int main(int argc, char** argv)
         const unsigned char* p = b + e * table->entrySize;
         std::printf("%07u", p[0] | (p[1] << 8) | (p[2] << 16));
         for (size_t k = 0; k < table->letters.size(); ++k)
-            std::printf(" %c=%u", table->letters[k], p[static_cast<unsigned char>(table->letterOffset[k])]);
+            std::printf(" %c=%u", table->letters[k], p[table->letterOffset[k]]);
         std::printf("\n");
     }
     return 0;

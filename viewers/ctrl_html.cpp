@@ -1,4 +1,5 @@
 #include "viewers/ctrl_html.h"
+#include "viewers/ctrl_html_converter.h"
 
 #include <algorithm>
 
@@ -9,233 +10,7 @@
 #include "frame/start/shared_helpers.h"
 #include "platform/fs.h"
 
-namespace {
-
-constexpr std::string_view kCrLf = "\r\n";
-constexpr size_t kMaxStack = 40;
-constexpr unsigned char kHardBlank = 127;
-
-// Style numbers of code 18 to their class names (three characters each).
-constexpr std::string_view kClassTable = "   nrmodsram   ls1ls2ls3<h1<h2<h3<h4            vlestrvprvp1vp2vl1";
-
-// Inline styles: bit, tag-stack letter, opening and closing text.
-struct InlineStyle {
-    uint16_t bit;
-    char letter;
-    std::string_view open;
-    std::string_view close;
-};
-constexpr std::array<InlineStyle, 8> kInlineStyles = {{
-    {0x001, 'b', "<strong>", "</strong>"},
-    {0x002, 'i', "<em>", "</em>"},
-    {0x004, 'u', "<u>", "</u>"},
-    {0x008, 'm', "<span class=\"expnd\">", "</span>"},
-    {0x010, 'h', "<sup>", "</sup>"},
-    {0x020, 'd', "<sub>", "</sub>"},
-    {0x040, 'l', "<span class=\"color\">", "</span>"},
-    {0x100, 'f', "<samp>", "</samp>"},
-}};
-
-const InlineStyle* InlineOf(char letter)
-{
-    for (const auto& s : kInlineStyles)
-        if (s.letter == letter)
-            return &s;
-    return nullptr;
-}
-
-std::string_view ClosingText(char letter)
-{
-    switch (letter) {
-    case '1': return "</h1>";
-    case '2': return "</h2>";
-    case '3': return "</h3>";
-    case '4': return "</h4>";
-    case 'P': return "</p>";
-    case 'U': return "</ul>";
-    case 'I': return "</li>";
-    case 'J': return "</div>";
-    case 'T': return "</table>";
-    case 'R': return "</tr>";
-    case 'C': return "</td>";
-    case 'a': return "</a>";
-    default:
-        if (const InlineStyle* s = InlineOf(letter))
-            return s->close;
-        return {};
-    }
-}
-
-bool IsBlockLetter(char c)
-{
-    return (c >= '1' && c <= '9') || (c >= 'A' && c <= 'Z');
-}
-
-bool IsHeadingOrParagraph(char c)
-{
-    return c == 'P' || (c >= '1' && c <= '4');
-}
-
-std::string Decimal(long v)
-{
-    return std::to_string(v);
-}
-
-// A run as shown: in runs of blanks every blank between two plain blanks
-// becomes a hard blank, so a browser keeps them.
-std::string WithHardBlanks(std::string_view run)
-{
-    std::string shown(run);
-    for (size_t i = 1; i + 1 < shown.size(); ++i)
-        if (shown[i] == ' ' && shown[i - 1] == ' ' && shown[i + 1] == ' ')
-            shown[i] = static_cast<char>(kHardBlank);
-    return shown;
-}
-
-struct Span {
-    size_t begin;
-    size_t end;
-};
-
-// The shown run (data code page) as page text, the highlighted spans
-// wrapped; a span never splits an entity.
-std::string EscapeShown(std::string_view shown, const std::vector<Span>& spans)
-{
-    std::string out;
-    out.reserve(shown.size() + 16);
-    for (size_t i = 0; i < shown.size(); ++i) {
-        for (const Span& s : spans)
-            if (s.begin == i)
-                out.append("<span class=\"color\">");
-        const auto b = static_cast<unsigned char>(shown[i]);
-        switch (b) {
-        case '"': out.append("&quot;"); break;
-        case '&': out.append("&amp;"); break;
-        case '<': out.append("&lt;"); break;
-        case '>': out.append("&gt;"); break;
-        case kHardBlank: out.append("&nbsp;"); break;
-        default: out.push_back(static_cast<char>(KamToWinTable[b])); break;
-        }
-        for (const Span& s : spans)
-            if (s.end == i + 1)
-                out.append("</span>");
-    }
-    return out;
-}
-
-struct Entry {
-    char letter;
-    bool emitted;     // its opening text was written
-    size_t openStart; // where its opening text starts in the page
-    size_t openEnd;   // and where it ends
-};
-
-class Converter {
-public:
-    Converter(std::string_view text, const HtmlConversionInput& in, HtmlPage& page)
-        : text_(text), in_(in), page_(page), out_(page.bytes)
-    {}
-
-    void Run();
-
-private:
-    // --- output -------------------------------------------------------------
-    void Emit(std::string_view s)
-    {
-        if (gate_)
-            out_.append(s);
-    }
-    char Top() const { return stack_.empty() ? '\0' : stack_.back().letter; }
-    int Find(char letter) const
-    {
-        for (int i = static_cast<int>(stack_.size()) - 1; i >= 0; --i)
-            if (stack_[static_cast<size_t>(i)].letter == letter)
-                return i;
-        return -1;
-    }
-    // The innermost emitted entry (entries opened while the gate was shut
-    // left no trace in the page).
-    const Entry* TopEmitted() const
-    {
-        for (auto it = stack_.rbegin(); it != stack_.rend(); ++it)
-            if (it->emitted)
-                return &*it;
-        return nullptr;
-    }
-    bool LinkOpen() const
-    {
-        for (const Entry& e : stack_)
-            if (e.letter == 'a' && e.emitted)
-                return true;
-        return false;
-    }
-    size_t Room() const { return kMaxStack - stack_.size(); }
-    bool Selected(int code) const
-    {
-        return code >= 0 && in_.selection.find(static_cast<char>(code)) != std::string::npos;
-    }
-
-    // Pushes an entry and writes its opening while the gate is open (and
-    // `mayEmit`); a push onto a full stack writes nothing.
-    bool Push(char letter, std::string_view opening, bool mayEmit = true);
-    void Pop();
-    void CloseDownTo(int index, bool* wrote = nullptr, bool* droppedTarget = nullptr);
-    void CloseElement(char letter);
-    void CloseAll();
-    void CloseInnermost(std::string_view letters);
-    void CloseParagraph() { CloseInnermost("1234P"); }
-    void CloseBlock() { CloseInnermost("1234IJP"); }
-    void CloseList() { CloseInnermost("OU"); }
-    void CloseListItem();
-    void CloseEnclosingItem();
-    void SetInlineStyle(uint16_t flags);
-
-    // Validity guards, called before writing.
-    bool EnsureCell();
-    void BeforeBlock();
-    // Opens a block element: paragraphs and headings around it closed, a
-    // cell opened when it would stand between a table and its rows.
-    bool OpenBlock(char letter, std::string_view opening);
-
-    // --- codes ---------------------------------------------------------------
-    void TextRun(std::string_view run);
-    void StyleParagraph(int v, int after);
-    void SectionParagraph(int v);
-    void NumberedItem(int v);
-    void TableDefinition(const CtrlItem& item);
-    void RowCode(bool explicitAttributes, int attributes);
-    void CellCode(bool explicitAttributes, int attributes);
-    void OpenRow();
-    void OpenCell(bool explicitAttributes, int attributes);
-    void Picture(const CtrlItem& item);
-    void LinkStart(const CtrlItem& item);
-    void Hint(int v, CtrlTokenizer& tok);
-
-    void WriteHead();
-    std::string HighlightedRun(std::string_view run, std::string* plain);
-
-    std::string_view text_;
-    const HtmlConversionInput& in_;
-    HtmlPage& page_;
-    std::string& out_;
-
-    bool gate_ = true;
-    std::vector<Entry> stack_;
-    uint16_t styleFlags_ = 0;
-    int h1Count_ = 0;
-    int h2Count_ = 0;
-    uint32_t anchor_ = 0;
-    uint8_t headingOrdinal_ = 0;
-    bool anchorPending_ = false;
-    int d1_ = 0, headerRows_ = 0, d2_ = 0, headerColumns_ = 0;
-    bool tabFlag_ = false;
-    bool rule_ = false;
-    int row_ = 0;
-    int column_ = 1;
-    char linkState_ = 0; // 0, 1 (an "a" is open), '@' or '/'
-    int hintState_ = 0;
-    std::string hintText_;
-};
+namespace ctrl_html_detail {
 
 bool Converter::Push(char letter, std::string_view opening, bool mayEmit)
 {
@@ -426,10 +201,22 @@ void Converter::WriteHead()
 {
     out_.append("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n");
     out_.append("<meta http-equiv=\"content-type\" content=\"text/html; charset=windows-1250\">\r\n");
-    std::string css;
-    if (in_.styleFile.empty() || ReadWholeFile(ResolvePath(in_.styleFile), css) != 0)
+    std::vector<std::string> sheets;
+    for (const std::string& file : in_.styleFiles) {
+        std::string css;
+        if (!file.empty() && ReadWholeFile(ResolvePath(file), css) == 0)
+            sheets.push_back(std::move(css));
+    }
+    if (sheets.empty())
         return;
     out_.append("<style type=\"text/css\">\r\n");
+    for (const std::string& css : sheets)
+        WriteStyleLines(css);
+    out_.append("</style>\r\n");
+}
+
+void Converter::WriteStyleLines(std::string_view css)
+{
     size_t pos = 0;
     while (pos < css.size()) {
         size_t end = css.find('\n', pos);
@@ -456,7 +243,6 @@ void Converter::WriteHead()
         out_.append(kCrLf);
         pos = next;
     }
-    out_.append("</style>\r\n");
 }
 
 void Converter::Run()
@@ -679,7 +465,7 @@ void Converter::StyleParagraph(int v, int after)
     if (name.size() == 3 && name[0] == '<' && name[1] == 'h') {
         const char level = name[2];
         if (level == '1') {
-            if (in_.showAll)
+            if (in_.filter.showAll)
                 gate_ = true;
             if (++h1Count_ >= 2)
                 anchorPending_ = true;
@@ -705,10 +491,10 @@ void Converter::StyleParagraph(int v, int after)
             int code = label.empty() ? 0 : ParagraphKeyToCode(key);
             if (code == 0)
                 code = -1;
-            if ((in_.kind == 'I' || in_.kind == 'S') && !in_.showAll)
-                gate_ = Selected(code) != in_.invert;
+            if ((in_.kind == 'I' || in_.kind == 'S') && !in_.filter.showAll)
+                gate_ = Selected(code) != in_.filter.invert;
             if (gate_ && !label.empty()) {
-                if (code > 0 && (code == in_.requestedSection || code == in_.requestedParagraph))
+                if (code > 0 && (code == in_.filter.requestedSection || code == in_.requestedParagraph))
                     page_.firstTab = static_cast<int>(page_.tabs.size());
                 page_.tabs.push_back({KamToWin(label), Decimal(anchor_ + 1)});
             }
@@ -731,13 +517,14 @@ void Converter::SectionParagraph(int v)
     const int n = v % 100;
     const int code = n + (n / 10) * 6;
     bool visible = true;
-    if (static_cast<size_t>(n) < in_.visibility.size() && in_.visibility[static_cast<size_t>(n)] == '-')
+    if (static_cast<size_t>(n) < in_.filter.visibility.size() &&
+        in_.filter.visibility[static_cast<size_t>(n)] == '-')
         visible = false;
-    else if (!in_.showAll)
-        visible = Selected(code) != in_.invert;
+    else if (!in_.filter.showAll)
+        visible = Selected(code) != in_.filter.invert;
     gate_ = visible;
-    if (visible &&
-        ((code == in_.requestedSection) || (in_.requestedTextSection != 0 && n == in_.requestedTextSection)))
+    if (visible && ((code == in_.filter.requestedSection) ||
+                    (in_.requestedTextSection != 0 && n == in_.requestedTextSection)))
         page_.firstTab = static_cast<int>(page_.tabs.size());
 
     std::string opening;
@@ -821,304 +608,12 @@ void Converter::NumberedItem(int v)
     Emit("</span>");
 }
 
-void Converter::TableDefinition(const CtrlItem& item)
-{
-    SetInlineStyle(0);
-    const std::vector<int> values = CtrlPairValues(text_, item);
-    const int b = values.size() > 0 ? values[0] : 0;
-    const int c = values.size() > 1 ? values[1] : 0;
-    d1_ = b & 0xFF0;
-    headerRows_ = b & 7;
-    tabFlag_ = (b & 8) != 0;
-    d2_ = c & 0xFF0;
-    headerColumns_ = c & 15;
-    rule_ = b == 160 && c == 145;
-    std::vector<int> widths;
-    for (size_t i = 2; i < values.size() && widths.size() < 20; ++i)
-        widths.push_back(values[i]);
-    long sum = 0;
-    for (int w : widths)
-        sum += w;
-    std::vector<int> percent;
-    std::string opening = tabFlag_ ? "<table class=\"tab\">\r\n" : "<table>\r\n";
-    if (sum > 0)
-        for (int w : widths) {
-            percent.push_back(static_cast<int>(w * 100L / sum));
-            opening.append("<col width=\"" + Decimal(percent.back()) + "%\" />\r\n");
-        }
-    BeforeBlock();
-    if (gate_ && !EnsureCell())
-        return;
-    // A table needs room for its first row and cell too.
-    if (Room() < 3)
-        return;
-    Push('T', opening);
-    if (stack_.back().emitted)
-        page_.tableColumns.push_back(std::move(percent));
-    row_ = 0;
-    column_ = 1;
-}
-
-void Converter::OpenRow()
-{
-    const int t = Find('T');
-    ++row_;
-    Push('R', "<tr>", t >= 0 && stack_[static_cast<size_t>(t)].emitted);
-    column_ = 1;
-}
-
-void Converter::OpenCell(bool explicitAttributes, int attributes)
-{
-    int attr = attributes;
-    int span = 1;
-    if (explicitAttributes) {
-        span = attributes & 15;
-        if (span == 0 || span == 15)
-            span = 1;
-    } else {
-        attr = (column_ > headerColumns_ && row_ > headerRows_) ? d2_ : d1_;
-    }
-    std::string opening = "<td";
-    if (span > 1)
-        opening.append(" colspan=\"" + Decimal(span) + "\"");
-    column_ += span;
-    std::string cls;
-    switch ((attr >> 4) & 7) {
-    case 1: cls = "str"; break;
-    case 2: cls = "pra"; break;
-    case 3: cls = "pr1"; break;
-    case 4: cls = "pr2"; break;
-    case 5: cls = "leo"; break;
-    case 7: cls = "hla"; break;
-    default: break;
-    }
-    if (tabFlag_)
-        cls.append(" tab");
-    if (!cls.empty())
-        opening.append(" class=\"" + cls + "\"");
-    switch ((attr >> 7) & 3) {
-    case 0: opening.append(" valign=\"top\""); break;
-    case 1: opening.append(" valign=\"middle\""); break;
-    case 2: opening.append(" valign=\"bottom\""); break;
-    default: break;
-    }
-    opening.append(">");
-    const int r = Find('R');
-    if (!Push('C', opening, r >= 0 && stack_[static_cast<size_t>(r)].emitted))
-        return;
-    styleFlags_ = 0;
-    if (attr >> 9)
-        SetInlineStyle(static_cast<uint16_t>(attr >> 9));
-}
-
-void Converter::RowCode(bool explicitAttributes, int attributes)
-{
-    const int t = Find('T');
-    if (t < 0)
-        return; // no table: a row has nowhere to go
-    if (Find('R') > t) {
-        CloseElement('R');
-        rule_ = false;
-    }
-    if (Room() < 2)
-        return;
-    OpenRow();
-    OpenCell(explicitAttributes, attributes);
-}
-
-void Converter::CellCode(bool explicitAttributes, int attributes)
-{
-    const int t = Find('T');
-    if (t < 0)
-        return;
-    const int r = Find('R');
-    if (r < t) {
-        // A cell before any row of its table opens the row.
-        if (Room() < 2)
-            return;
-        OpenRow();
-    } else if (Find('C') > r) {
-        CloseElement('C');
-    } else {
-        CloseDownTo(r + 1);
-    }
-    if (Room() < 1)
-        return;
-    OpenCell(explicitAttributes, attributes);
-}
-
-void Converter::Picture(const CtrlItem& item)
-{
-    CloseBlock();
-    styleFlags_ = 0;
-    const int width = CtrlPairValue(text_, item, 0) & 0x7FF;
-    const int height = CtrlPairValue(text_, item, 1);
-    std::string name = CtrlStringParam(text_, item, 2);
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (i < 6 && name[i] == '"')
-            name[i] = '~';
-        if (name[i] >= 'A' && name[i] <= 'Z')
-            name[i] = static_cast<char>(name[i] - 'A' + 'a');
-    }
-    const std::string& record = in_.recordName;
-    const std::string segment = record + name;
-    if (segment.find('/') != std::string::npos || segment.find('\\') != std::string::npos ||
-        segment.find("..") != std::string::npos)
-        return; // it would leave the picture folder
-    std::string url = in_.pictureBase;
-    if (!record.empty()) {
-        url.append(record.compare(0, 2, "CH") == 0 ? "CH" : record.substr(0, 1));
-        url.push_back('/');
-    }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (char ch : segment) {
-        const auto b = static_cast<unsigned char>(ch);
-        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
-            b == '.' || b == '_' || b == '~') {
-            url.push_back(ch);
-        } else {
-            url.push_back('%');
-            url.push_back(kHex[b >> 4]);
-            url.push_back(kHex[b & 15]);
-        }
-    }
-    url.append(".png");
-    BeforeBlock();
-    if (gate_ && !EnsureCell())
-        return;
-    std::string html = "<p><img src=\"";
-    AppendHtmlEscaped(html, url);
-    html.append("\" loading=\"lazy\" width=" + Decimal(width) + " height=" + Decimal(height) + " /></p>\r\n");
-    Emit(html);
-}
-
-void Converter::LinkStart(const CtrlItem& item)
-{
-    const std::string target = CtrlStringParam(text_, item, 0);
-    if (target == "@" || target == "/") {
-        linkState_ = target[0];
-        return;
-    }
-    if (Find('a') >= 0)
-        CloseElement('a');
-    if (gate_ && !EnsureCell())
-        return;
-    std::string opening = "<a href=\"";
-    AppendHtmlEscaped(opening, target);
-    opening.append("\">");
-    if (Push('a', opening))
-        linkState_ = 1;
-}
-
-void Converter::Hint(int v, CtrlTokenizer& tok)
-{
-    if ((v & 15) == 1) {
-        hintText_.clear();
-        CtrlItem next;
-        if (tok.Peek(next) && next.IsText()) {
-            tok.Next(next);
-            hintText_.assign(
-                text_.substr(static_cast<size_t>(next.offset), static_cast<size_t>(next.length)));
-        }
-        if (tok.Peek(next) && next.IsCode(31)) {
-            tok.Next(next);
-            hintState_ = v;
-            v = CtrlPairValue(text_, next, 0);
-        } else {
-            v = 0;
-        }
-    }
-    if ((v & 15) == 0 && hintState_ == 1 && (!gate_ || EnsureCell())) {
-        std::string html = "<span class=\"hint\" title=\"";
-        AppendHtmlEscaped(html, KamToWin(hintText_));
-        html.append("\"> ?</span>");
-        Emit(html);
-    }
-    hintState_ = v;
-}
-
-} // namespace
+} // namespace ctrl_html_detail
 
 HtmlPage CtrlTextToHtml(std::string_view text, const HtmlConversionInput& input)
 {
     HtmlPage page;
     page.bytes.reserve(text.size() * 2 + 1024);
-    Converter(text, input, page).Run();
+    ctrl_html_detail::Converter(text, input, page).Run();
     return page;
-}
-
-std::string EscapeHtml(std::string_view text)
-{
-    return EscapeShown(WithHardBlanks(text), {});
-}
-
-void AppendHtmlEscaped(std::string& out, std::string_view text)
-{
-    for (char ch : text) {
-        const auto b = static_cast<unsigned char>(ch);
-        switch (b) {
-        case '"': out.append("&quot;"); break;
-        case '&': out.append("&amp;"); break;
-        case '<': out.append("&lt;"); break;
-        case '>': out.append("&gt;"); break;
-        default:
-            // Control characters and the bytes code page 1250 leaves
-            // undefined are not characters a page may hold.
-            if (b < 32 || b == 127 || b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98)
-                out.push_back('?');
-            else
-                out.push_back(ch);
-            break;
-        }
-    }
-}
-
-std::string MediaBase(std::string_view entry, std::string_view dataFolder, std::string_view serverPath)
-{
-    std::string base;
-    if (entry.empty() || entry[0] == '!') {
-        base = "https://";
-        base.append(kDefaultMediaHost);
-        base.append(serverPath);
-        return base;
-    }
-    if (entry.find("://") != std::string_view::npos)
-        return std::string(entry);
-    base = "file://";
-    base.append(WithTrailingSlash(dataFolder));
-    base.append(entry);
-    if (base.back() != '/')
-        base.push_back('/');
-    return base;
-}
-
-std::string PictureBaseOf(char kind, std::string_view verzePicts, std::string_view dataFolder)
-{
-    std::string base = MediaBase(verzePicts, dataFolder, "/files/pictures/");
-    if (kind == 'L')
-        base.append("LET_PICT/");
-    else if (kind == 'S' || kind == 'I')
-        base.append("SPC_PICT/");
-    return base;
-}
-
-unsigned char Cp1250Upper(unsigned char c)
-{
-    if (c >= 'a' && c <= 'z')
-        return static_cast<unsigned char>(c - 32);
-    switch (c) {
-    case 0x9A: return 0x8A; // š
-    case 0x9C: return 0x8C; // ś
-    case 0x9D: return 0x8D; // ť
-    case 0x9E: return 0x8E; // ž
-    case 0x9F: return 0x8F; // ź
-    case 0xB3: return 0xA3; // ł
-    case 0xB9: return 0xA5; // ą
-    case 0xBE: return 0xBC; // ľ
-    case 0xBF: return 0xAF; // ż
-    default: break;
-    }
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-        return static_cast<unsigned char>(c - 32);
-    return c;
 }

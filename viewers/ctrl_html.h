@@ -41,9 +41,9 @@ struct HtmlContentsEntry {
 // No requested section (the viewer's requested section code).
 inline constexpr uint8_t kNoRequestedSection = 255;
 
-struct HtmlConversionInput {
-    char kind = 'K';        // DocumentKind
-    bool spcLayout = false; // numbered headings
+// The paragraph filter of a viewer: what the viewer window keeps, hands to
+// the page and gets back from it.
+struct ParagraphFilter {
     // The paragraph selection: one-byte section codes, its invert and
     // show-all flags, and the viewer's requested section code.
     std::string selection;
@@ -53,10 +53,18 @@ struct HtmlConversionInput {
     // Character n is "-" when section n is hidden; a shorter text leaves the
     // sections past its end visible.
     std::string visibility;
+};
+
+struct HtmlConversionInput {
+    char kind = 'K';        // DocumentKind
+    bool spcLayout = false; // numbered headings
+    ParagraphFilter filter;
     // Highlighted in every text run (code page 1250; empty ones are skipped).
     std::array<std::string, 5> searchTerms;
-    std::string recordName;  // up to 8 characters (base64url)
-    std::string styleFile;   // full path; empty or unreadable: no style element
+    std::string recordName; // up to 8 characters (base64url)
+    // The style sheets (full paths), joined in order: the viewer's base sheet
+    // and the kind's own; none readable: no style element.
+    std::vector<std::string> styleFiles;
     std::string pictureBase; // URL ending in "/", see PictureBaseOf
     std::string fontName;    // the text font (code page 1250)
     int fontSize = 9;

@@ -31,11 +31,6 @@ constexpr int32_t Previous = '<';
 constexpr int32_t Next = '>';
 } // namespace Cmd
 
-std::string UiText(const char* section, const char* key)
-{
-    return LookupText(UiTexts, section, key);
-}
-
 const TopicKey kIndexKey = PackTopicKey("Rejstr");
 
 } // namespace
@@ -76,8 +71,8 @@ HelpContentSources THlpWin::Sources() const
     HelpContentSources src;
     src.dataFolder = WithTrailingSlash(services_.dataFolder);
     src.dataTexts = DataTexts.Get().get();
-    src.noTable = UiText("Chyby", "NoTable");
-    src.contentsTitle = UiText("Manual", "Obs");
+    src.noTable = ProgramText("Chyby", "NoTable");
+    src.contentsTitle = ProgramText("Manual", "Obs");
     return src;
 }
 
@@ -105,14 +100,15 @@ void THlpWin::Build()
     v.styles[11].below = 12;
 
     // 3: the files.
-    const HelpOpenResult opened = mode_ == 'D' ? OpenDopingFile(files_, services_.dataFolder)
-                                               : OpenHelpFiles(files_, services_.programFolder,
-                                                               services_.dataFolder, UiText("Manual", "Obs"));
+    const HelpOpenResult opened = mode_ == 'D'
+                                      ? OpenDopingFile(files_, services_.dataFolder)
+                                      : OpenHelpFiles(files_, services_.programFolder, services_.dataFolder,
+                                                      ProgramText("Manual", "Obs"));
     filesOpen_ = opened.ok;
     if (!opened.ok) {
-        const std::string message = opened.status == 0 ? UiText("Chyby", "FileNo") + opened.file
-                                                       : UiText("Chyby", "FileBad") + opened.file + " (" +
-                                                             std::to_string(opened.status) + ")";
+        const std::string message = opened.status == 0 ? ProgramText("Chyby", "FileNo") + opened.file
+                                                       : ProgramText("Chyby", "FileBad") + opened.file +
+                                                             " (" + std::to_string(opened.status) + ")";
         AppendRunLog("THlpWin: " + opened.file + " " + std::to_string(opened.status) + "\r\n");
         ShowError(message);
         if (services_.terminate)
@@ -323,7 +319,7 @@ void THlpWin::OpenAddress(const std::string& address)
     const std::string shown = KamToWin(address);
     const int r = ShellOpen(Cp1250ToQString(shown).toStdString(), {}, false);
     if (r <= 32)
-        ShowError(UiText("Chyby", "NoBrowser") + std::to_string(r) + " " + address);
+        ShowError(ProgramText("Chyby", "NoBrowser") + std::to_string(r) + " " + address);
 }
 
 // ---------------------------------------------------------------- printing

@@ -1,4 +1,5 @@
 #include "viewers/medication_list.h"
+#include "viewers/medication_list_parts.h"
 
 #include <QMdiArea>
 
@@ -27,182 +28,9 @@
 #include "platform/fs.h"
 #include "platform/shared_memory.h"
 
+using namespace medication_parts;
+
 namespace {
-
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr std::string_view kHeading = "K\xF3"
-                                      "d "; // "Kód " in code page 1250
-constexpr char kTabStandIn = 31;
-constexpr size_t kMaxElementText = 255;
-
-// Record lengths of the look-up tables.
-constexpr uint16_t kDrugLength = kKlLayout.Length();
-constexpr uint16_t kGoodsLength = kPfaLayout.Length();
-
-// --- The one look-up handle -------------------------------------------------
-
-TDbTable& LookupTable()
-{
-    static TDbTable table;
-    return table;
-}
-
-bool OpenLookup(const char* dat, const char* sez, uint16_t length)
-{
-    DbStatus = 0;
-    OpenTable(LookupTable(), dat, sez, length);
-    return DbStatus == 0;
-}
-
-// Finds a key exactly (the key field begins with it); the record in `rec`.
-bool FindKey(std::string_view key, std::string& rec)
-{
-    if (key.empty())
-        return false;
-    FindRecord(LookupTable(), key, rec);
-    return DbStatus == 0;
-}
-
-void ReleaseLookup()
-{
-    OpenTable(LookupTable(), TFileId(), TFileId(), 0);
-    DbStatus = 0;
-}
-
-// --- Text helpers ---------------------------------------------------------
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// Lines: maximal runs of characters above 30.
-template <class F>
-void ForEachLine(std::string_view text, F&& each)
-{
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && static_cast<unsigned char>(text[i]) <= 30)
-            ++i;
-        const size_t start = i;
-        while (i < text.size() && static_cast<unsigned char>(text[i]) > 30)
-            ++i;
-        if (i > start && !each(text.substr(start, i - start)))
-            return;
-    }
-}
-
-bool IsCommentLine(std::string_view line)
-{
-    return !line.empty() && (line[0] == '!' || line[0] == '#' || line[0] == '=');
-}
-
-void AddReportLine(std::string& report, std::string_view prefix, std::string_view text)
-{
-    if (!report.empty())
-        report += "\r\n";
-    report += prefix;
-    report += text;
-}
-
-// Skips a "Kód " heading line and the line-break characters after it.
-void SkipHeading(std::string& text)
-{
-    if (text.compare(0, kHeading.size(), kHeading) != 0)
-        return;
-    size_t i = 0;
-    while (i < text.size() && static_cast<unsigned char>(text[i]) > 30)
-        ++i;
-    while (i < text.size() && (text[i] == '\r' || text[i] == '\n'))
-        ++i;
-    text.erase(0, i);
-}
-
-void ReplaceTabs(std::string& text, char by)
-{
-    std::replace(text.begin(), text.end(), '\t', by);
-}
-
-std::string CutLimit(std::string s)
-{
-    if (s.size() > kMaxElementText)
-        s.resize(kMaxElementText);
-    return s;
-}
-
-// The text after an XML tag up to the first "</", converted from UTF-8.
-std::string ElementText(std::string_view line, std::string_view tag)
-{
-    std::string_view rest = line.substr(tag.size());
-    const size_t end = rest.find("</");
-    if (end != std::string_view::npos)
-        rest = rest.substr(0, end);
-    return CutLimit(Utf8ToText(rest));
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix)
-{
-    return s.substr(0, prefix.size()) == prefix;
-}
-
-std::string IoText(int io)
-{
-    switch (io) {
-    case IoResult::NotFound: return "no such file";
-    case IoResult::PathNotFound: return "no such folder";
-    case IoResult::AccessDenied: return "access denied";
-    case IoResult::TooManyOpen: return "too many open files";
-    default: return "I/O error " + std::to_string(io);
-    }
-}
-
-// Keeps the text up to its last line feed when the source was longer than
-// the bound.
-void CutAtLastLineFeed(std::string& text)
-{
-    const size_t lf = text.rfind('\n');
-    if (lf != std::string::npos)
-        text.resize(lf + 1);
-}
-
-int ReadFileBounded(const std::string& utf8Path, std::string& text, int max)
-{
-    text.clear();
-    ReadOnlyFile f;
-    if (const int r = f.Open(utf8Path); r != 0)
-        return -r;
-    const int64_t size = f.Size();
-    const bool longer = max > 0 && size > max;
-    const size_t want = static_cast<size_t>(longer ? max : size);
-    text.resize(want);
-    size_t got = 0;
-    const int r = want > 0 ? f.ReadAt(0, text.data(), want, &got) : 0;
-    if (r != 0 && r != IoResult::ShortRead) {
-        text.clear();
-        return -r;
-    }
-    text.resize(got);
-    if (longer)
-        CutAtLastLineFeed(text);
-    return static_cast<int>(text.size());
-}
-
-std::string PathOfValue(std::string_view value)
-{
-    std::string path = Cp1250ToUtf8(value);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
-// 0 or the failure of the platform's block reader.
-int ReadBlockBounded(const std::string& name, std::string& text)
-{
-    size_t full = 0;
-    const int r = ReadSharedBlock(Cp1250ToUtf8(name), text, kMaxListBytes, &full);
-    if (r == 0 && full > kMaxListBytes)
-        CutAtLastLineFeed(text);
-    return r;
-}
 
 // --- Request state ----------------------------------------------------------
 
@@ -387,241 +215,11 @@ ListSourceText ReadListSource(const std::string& value)
     return out;
 }
 
-// --- Parsing ----------------------------------------------------------------
-
-std::string ListValue(const ListValues& values, std::string_view name)
-{
-    for (const std::string& v : values)
-        if (v.size() > name.size() && v.compare(0, name.size(), name) == 0 && v[name.size()] == '=')
-            return v.substr(name.size() + 1);
-    return {};
-}
-
-namespace {
-
-int ParseXmlList(std::string& text, std::vector<int32_t>& positions, std::vector<std::string>& dosageLines,
-                 ListValues& values)
-{
-    values.clear();
-    positions.assign(kMaxXmlItems, 0);
-    std::string report;
-    int count = 0;
-    ReplaceTabs(text, ' ');
-    bool inItem = false, inProduct = false, inPatient = false;
-    std::string firstNames, surname;
-    bool drugsOpen = false, drugsTried = false;
-
-    ForEachLine(text, [&](std::string_view raw) {
-        if (count >= kMaxXmlItems)
-            return false;
-        const std::string_view line = TrimBlanks(raw);
-        if (StartsWith(line, "<erp:PLP>")) {
-            inItem = true;
-        } else if (StartsWith(line, "</erp:PLP>")) {
-            inItem = false;
-            ++count;
-            // One dosage per item: an item without one gets an empty entry,
-            // and extra ones of an item are dropped so later items stay in
-            // step.
-            if (static_cast<int>(dosageLines.size()) < count)
-                dosageLines.emplace_back();
-            while (static_cast<int>(dosageLines.size()) > count)
-                dosageLines.pop_back();
-        } else if (StartsWith(line, "<erp:HVLPReg>")) {
-            inProduct = true;
-        } else if (StartsWith(line, "</erp:HVLPReg>")) {
-            inProduct = false;
-        } else if (StartsWith(line, "<erp:Pacient>")) {
-            inPatient = true;
-        } else if (StartsWith(line, "</erp:Pacient>")) {
-            inPatient = false;
-            values.push_back(CutLimit("pacos.jmeno=" + firstNames + " " + surname));
-        } else if (StartsWith(line, "<erp:Navod>")) {
-            if (inItem)
-                dosageLines.push_back(ElementText(line, "<erp:Navod>"));
-        } else if (StartsWith(line, "<erp:Kod>")) {
-            if (inItem && inProduct) {
-                const std::string code = ElementText(line, "<erp:Kod>");
-                if (!drugsTried) {
-                    drugsTried = true;
-                    drugsOpen = OpenLookup("kl", "klkod", kDrugLength);
-                }
-                if (drugsOpen) {
-                    std::string rec;
-                    // Fewer than seven digits would match a longer code by prefix.
-                    if (IsDigitRun(code, 1, 7) && FindKey(std::string_view(code).substr(0, 7), rec))
-                        positions[static_cast<size_t>(count)] = LookupTable().recNo;
-                    else
-                        AddReportLine(report, "nenalezen ", code);
-                }
-            }
-        } else if (StartsWith(line, "<erp:Jmena>")) {
-            if (inPatient)
-                firstNames = ElementText(line, "<erp:Jmena>");
-        } else if (StartsWith(line, "<erp:Prijmeni>")) {
-            if (inPatient)
-                surname = ElementText(line, "<erp:Prijmeni>");
-        }
-        return true;
-    });
-    // Dosages of an unclosed last item do not belong to a counted one.
-    if (static_cast<int>(dosageLines.size()) > count)
-        dosageLines.resize(static_cast<size_t>(count));
-    text = report;
-    ReleaseLookup();
-    return count;
-}
-
-} // namespace
-
-int ParseMedicationList(std::string& text, std::vector<int32_t>& positions,
-                        std::vector<std::string>& dosageLines, ListValues& values)
-{
-    dosageLines.clear();
-    if (StartsWith(text, kBom))
-        text.erase(0, kBom.size());
-    if (!IsXmlList(text)) {
-        const int n = ResolveDrugCodeList(text, positions, values);
-        dosageLines.assign(static_cast<size_t>(n), std::string());
-        return n;
-    }
-    return ParseXmlList(text, positions, dosageLines, values);
-}
-
-int ResolveDrugCodeList(std::string& text, std::vector<int32_t>& positions, ListValues& values)
-{
-    values.clear();
-    if (StartsWith(text, "=")) {
-        const size_t lf = text.find('\n');
-        std::string name = text.substr(1, lf == std::string::npos ? std::string::npos : lf - 1);
-        if (!name.empty() && name.back() == '\r')
-            name.pop_back();
-        values.push_back(CutLimit("pacos.jmeno=" + name));
-        text.erase(0, lf == std::string::npos ? text.size() : lf + 1);
-    }
-    positions.assign(kMaxPlainProducts, 0);
-    ReplaceTabs(text, kTabStandIn);
-    SkipHeading(text);
-
-    std::string report;
-    int count = 0;
-    std::string rec;
-    ForEachLine(text, [&](std::string_view line) {
-        if (count >= kMaxPlainProducts)
-            return false;
-        if (IsCommentLine(line))
-            return true;
-        if (IsDigitRun(line, 1, 7)) {
-            if (!OpenLookup("kl", "klkod", kDrugLength))
-                return true;
-            if (FindKey(line.substr(0, 7), rec))
-                positions[static_cast<size_t>(count++)] = LookupTable().recNo;
-            else
-                AddReportLine(report, "nenalezen ", line);
-        } else if (IsDigitRun(line, 1, 5)) {
-            if (!OpenLookup("pfa", "pfakod", kGoodsLength))
-                return true;
-            AddReportLine(report, FindKey(line.substr(0, 5), rec) ? "parafarm. " : "nenalezen ", line);
-        } else {
-            // A name ends before a word that begins with a digit (the
-            // strength), its blank kept so that the name is not a prefix of
-            // a longer one.
-            std::string_view key = line;
-            for (size_t i = 0; i + 1 < line.size(); ++i)
-                if (line[i] == ' ' && IsDigit(line[i + 1])) {
-                    key = line.substr(0, i + 1);
-                    break;
-                }
-            std::string kamKey(key);
-            WinToKamS(kamKey);
-            if (OpenLookup("kl", "klnaz", kDrugLength) && FindKey(kamKey, rec)) {
-                positions[static_cast<size_t>(count++)] = LookupTable().recNo;
-            } else if (OpenLookup("pfa", "pfanaz", kGoodsLength) && FindKey(kamKey, rec)) {
-                AddReportLine(report, "parafarm. ", line);
-            } else {
-                AddReportLine(report, "nenalezen ", key);
-            }
-        }
-        return true;
-    });
-    text = report;
-    ReleaseLookup();
-    return count;
-}
-
-int ResolvePfaCodeList(std::string& text, std::vector<int32_t>& positions)
-{
-    int L = 5;
-    std::string body = text;
-    if (StartsWith(body, "=")) {
-        size_t end = body.find_first_of("\r\n");
-        if (StartsWith(body, "= Chyby ")) {
-            const std::string number = body.substr(8, end == std::string::npos ? std::string::npos : end - 8);
-            int value = 0;
-            bool ok = !number.empty() && number.size() <= 6 && IsAllDigits(number);
-            if (ok)
-                value = std::stoi(number);
-            // A length below 1 would let every line match.
-            if (value >= 1)
-                L = value;
-        }
-        if (end == std::string::npos)
-            end = body.size();
-        else if (body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n')
-            end += 2;
-        else
-            end += 1;
-        body.erase(0, end);
-    }
-    ReplaceTabs(body, kTabStandIn);
-    SkipHeading(body);
-
-    const char* index = L == 6 ? "pfahem" : L == 13 ? "pfaean" : "pfakod";
-    if (!OpenLookup("pfa", index, kGoodsLength)) {
-        ReleaseLookup();
-        return 0;
-    }
-    positions.assign(kMaxGoodsPositions, 0);
-    const FieldPos field = L == 6 ? kGoodsHemCode : L == 13 ? kGoodsEan : kGoodsCode;
-
-    std::string report;
-    int count = 0;
-    std::string rec;
-    ForEachLine(body, [&](std::string_view line) {
-        if (count >= kMaxGoodsPositions)
-            return false;
-        if (IsCommentLine(line))
-            return true;
-        if (!IsDigitRun(line, 1, L)) {
-            AddReportLine(report, "nenalezen ", line);
-            return true;
-        }
-        const std::string_view key = line.substr(0, static_cast<size_t>(L));
-        if (!FindKey(key, rec)) {
-            AddReportLine(report, "nenalezen ", line);
-            return true;
-        }
-        TDbTable& t = LookupTable();
-        positions[static_cast<size_t>(count++)] = t.recNo;
-        // The same code may stand on one further record (a second package).
-        if (count < kMaxGoodsPositions) {
-            ReadByOrder(t, t.Position() + 1, rec);
-            if (DbStatus == 0 && FieldDiffers(rec, field.start, field.length, key) == 0 &&
-                static_cast<int>(key.size()) == field.length)
-                positions[static_cast<size_t>(count++)] = t.recNo;
-        }
-        return true;
-    });
-    text = report;
-    ReleaseLookup();
-    return count;
-}
-
 // --- Requests ---------------------------------------------------------------
 
 bool IsAllDigits(std::string_view s)
 {
-    return std::all_of(s.begin(), s.end(), IsDigit);
+    return std::all_of(s.begin(), s.end(), IsAsciiDigit);
 }
 
 bool IsDigitRun(std::string_view text, int from, int to)
@@ -629,7 +227,7 @@ bool IsDigitRun(std::string_view text, int from, int to)
     if (from < 1)
         return false;
     for (int i = from; i <= to; ++i)
-        if (i > static_cast<int>(text.size()) || !IsDigit(text[static_cast<size_t>(i - 1)]))
+        if (i > static_cast<int>(text.size()) || !IsAsciiDigit(text[static_cast<size_t>(i - 1)]))
             return false;
     return true;
 }
@@ -762,9 +360,11 @@ bool OpenCodeList(const std::string& text, const std::string& query, uint16_t co
 
 } // namespace
 
-void medication::OpenRequestedItem(const std::string& query)
+namespace {
+
+// The request's words "1", "2" ... joined by blanks, trimmed.
+std::string RequestedWords(const std::string& query)
 {
-    RequestTarget& target = CurrentRequestTarget();
     std::string text;
     for (int i = 1;; ++i) {
         const std::string key = std::to_string(i);
@@ -774,17 +374,14 @@ void medication::OpenRequestedItem(const std::string& query)
             text += ' ';
         text += GetOption(key, query);
     }
-    text = std::string(TrimBlanks(text));
-    if (text.empty())
-        return;
-    target.CloseDataWindowsButMain();
-    const DataSetCode dataSet = target.ActiveDataSet();
-    char base = dataSet == DataSetCode::Goods ? 'P' : dataSet == DataSetCode::Devices ? 'T' : 'D';
-    const uint16_t requested = medication::RequestCommandCode('d', query);
+    return std::string(TrimBlanks(text));
+}
 
-    if (OpenCodeList(text, query, requested, target))
-        return;
-
+// The request code of a text ("DCD" a drug code, "DEA" an EAN, "VAC" an ATC
+// code, "CNA" a CAS number, base + "NA" a name): the text is brought to the
+// form its look-up takes.  `base` is the data set's letter.
+std::string ClassifyRequest(std::string& text, char base)
+{
     std::string kind;
     if (StartsWith(text, ",,")) {
         text.erase(0, 2);
@@ -812,7 +409,7 @@ void medication::OpenRequestedItem(const std::string& query)
         if (n >= 5)
             text[4] = RaiseSmall(text[4]);
     }
-    if (StartsWith(text, "CAS") && text.size() >= 4 && (text[3] == ' ' || IsDigit(text[3]))) {
+    if (StartsWith(text, "CAS") && text.size() >= 4 && (text[3] == ' ' || IsAsciiDigit(text[3]))) {
         const size_t dash = text.find('-');
         // 1-based position p of the first "-" with 4 < p < 12.
         if (dash != std::string::npos && dash + 1 > 4 && dash + 1 < 12) {
@@ -823,12 +420,24 @@ void medication::OpenRequestedItem(const std::string& query)
     }
     if (kind.empty())
         kind = "NA";
-    const std::string requestCode = std::string(1, base) + kind;
+    return std::string(1, base) + kind;
+}
 
-    std::string rec;
+// The record a request names and the command that shows it.
+struct RequestedRecord {
     uint16_t command = 0;
     LinkKind tableKind = LinkKind::None;
     int32_t position = 0;
+};
+
+RequestedRecord FindRequestedRecord(const std::string& requestCode, const std::string& text,
+                                    const std::string& query, uint16_t requested)
+{
+    std::string rec;
+    RequestedRecord found;
+    uint16_t& command = found.command;
+    LinkKind& tableKind = found.tableKind;
+    int32_t& position = found.position;
     if (requestCode == "CNA") {
         if (OpenLookup("kk", "kknaz", 0) && FindKey(text, rec)) {
             tableKind = LinkKind::Substance;
@@ -880,11 +489,31 @@ void medication::OpenRequestedItem(const std::string& query)
         }
     }
     ReleaseLookup();
-    if (command != 0) {
-        target.SetRequestPosition(position);
-        target.SetRequestTableKind(tableKind);
-        target.SetRequestCommand(command);
-        target.ExecuteCommand(command, 0);
+    return found;
+}
+
+} // namespace
+
+void medication::OpenRequestedItem(const std::string& query)
+{
+    RequestTarget& target = CurrentRequestTarget();
+    std::string text = RequestedWords(query);
+    if (text.empty())
+        return;
+    target.CloseDataWindowsButMain();
+    const DataSetCode dataSet = target.ActiveDataSet();
+    const char base = dataSet == DataSetCode::Goods ? 'P' : dataSet == DataSetCode::Devices ? 'T' : 'D';
+    const uint16_t requested = medication::RequestCommandCode('d', query);
+
+    if (OpenCodeList(text, query, requested, target))
+        return;
+    const std::string requestCode = ClassifyRequest(text, base);
+    const RequestedRecord found = FindRequestedRecord(requestCode, text, query, requested);
+    if (found.command != 0) {
+        target.SetRequestPosition(found.position);
+        target.SetRequestTableKind(found.tableKind);
+        target.SetRequestCommand(found.command);
+        target.ExecuteCommand(found.command, 0);
         return;
     }
     target.SetRequestText(text);

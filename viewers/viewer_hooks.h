@@ -40,4 +40,4 @@ struct ViewerWindowHooks {
 };
 
 ViewerWindowHooks SetViewerWindowHooks(ViewerWindowHooks hooks);
-const ViewerWindowHooks& ViewerHooks();
+ViewerWindowHooks ViewerHooks();

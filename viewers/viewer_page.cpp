@@ -6,6 +6,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
+#include "frame/commands/document_kinds.h"
 #include "platform/ascii.h"
 #include "platform/coding.h"
 #include "viewers/record_text.h"
@@ -16,12 +17,7 @@ namespace {
 constexpr uint16_t kDeviceTypeLength = kPzttypvLayout.Length();
 constexpr uint16_t kDeviceGroupLength = kPztuhsLayout.Length();
 
-char At(std::string_view record, FieldPos f, int i = 0)
-{
-    return FieldByte(record, f, i);
-}
-
-std::string F(std::string_view record, FieldPos f)
+std::string FieldText(std::string_view record, FieldPos f)
 {
     return GetField(record, f.start, f.length);
 }
@@ -83,125 +79,115 @@ std::string ReimbursementLines(char restriction)
     return "\r" + hdr0 + entry + hdr2;
 }
 
-// The notice of a missing document.
-std::string NoticeKey(const ViewerPageInput& in, bool drugRecord)
+// The notice of a missing document.  The summary, the English article and
+// the leaflet are the texts of the registration: their notices say why a
+// product has none.
+std::string NoticeKey(const ViewerPageInput& in, const DocumentKindRow& kind, bool drugRecord)
 {
-    const char kind = in.kind;
-    if (kind == 'P' || kind == 'Q')
+    if (kind.IsPhoto())
         return {};
-    std::string key = kind == 'I' || kind == 'L' || kind == 'S' ? "eNove" : "rPrip";
+    const bool spc = kind.source == DocumentSource::Spc || kind.source == DocumentSource::SpcInteractions;
+    const bool leaflet = kind.source == DocumentSource::Leaflet;
+    const bool english = kind.source == DocumentSource::EnglishArticle;
+    std::string key = spc || leaflet ? "eNove" : "rPrip";
     if (!drugRecord)
         return key;
-    if ((kind == 'E' || kind == 'I' || kind == 'S') && F(in.record, kDrugIndicationGroup) == "93")
+    if ((spc || english) && FieldText(in.record, kDrugIndicationGroup) == "93")
         key = "eHomeo";
-    switch (At(in.record, kDrugState)) {
+    switch (FieldByte(in.record, kDrugState)) {
     case '-':
     case '\\': return "eZrus";
-    case 'F': return kind == 'E' || kind == 'I' || kind == 'L' || kind == 'S' ? "eSpecP" : key;
-    case 'P': return kind == 'I' || kind == 'S' ? "ePotr" : key;
+    case 'F': return spc || leaflet || english ? "eSpecP" : key;
+    case 'P': return spc ? "ePotr" : key;
     case 'I': return {};
     default: return key;
     }
 }
 
-} // namespace
-
-std::string DocumentFileOfKind(char kind)
+// Where the drug record points into the kind's document (1: composed or
+// present, -1: none).
+int64_t DrugDocumentOffset(std::string_view record, DocumentSource source)
 {
-    switch (kind) {
-    case '1': return "pztmet";
-    case 'E': return "kodexa";
-    case 'I':
-    case 'S': return "spc";
-    case 'L': return "letak";
-    case 'R': return "pfakodex";
-    case 'T': return "pztuhsx";
-    case 'A':
-    case 'B':
-    case 'K':
-    case 'X': return "kodex";
-    default: return "";
+    switch (source) {
+    case DocumentSource::EnglishArticle: return Int32At(record, kDrugAltSummaryOffset);
+    case DocumentSource::Spc:
+    case DocumentSource::SpcInteractions: return Int32At(record, kDrugSpcOffset);
+    case DocumentSource::Leaflet: return Int32At(record, kDrugLeafletOffset);
+    case DocumentSource::DrugRecord: return 1;
+    case DocumentSource::Photo: return (static_cast<uint8_t>(FieldByte(record, kDrugWebFlags)) & 1) ? 1 : -1;
+    default: return Int32At(record, kDrugSummaryOffset);
     }
 }
 
-ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
+// The product, the title and where its document is.  For a device the
+// record of its classification group is kept for the composer.
+void LocateDocument(const ViewerPageInput& in, const DocumentKindRow& kind, ViewerPageOutput& out,
+                    std::string& groupRecord)
 {
-    ViewerPageOutput out;
-    out.selection = in.selection;
-    out.showAll = in.showAll;
-    out.invert = in.invert;
-    const char kind = in.kind;
     const std::string& record = in.record;
-    const bool readsRecord = kind != '2' && kind != 'N' && kind != 'Y';
-    const bool drugRecord = readsRecord && in.linkKind == LinkKind::Drug && !record.empty();
-    std::string groupRecord;
-
-    // The product and where its document is.
-    if (!readsRecord || record.empty()) {
-        // Nothing of the record is read: the notice of a document to come.
-    } else if (kind == '1') {
-        out.productCode = F(record, kDeviceCode);
-        const std::string type = FindByKey("pzttypv", "pzttypko", kDeviceTypeLength, F(record, kDeviceType));
-        if (!type.empty()) {
-            out.offset = Int32At(type, kDeviceTypeTextOffset);
-            out.docFile = "pztmet";
-            out.titleSuffix = F(type, kDeviceTypeCode) + " " + Trimmed(type, kDeviceTypeName);
+    switch (kind.link) {
+    case LinkKind::Device:
+        out.productCode = FieldText(record, kDeviceCode);
+        if (kind.source == DocumentSource::DeviceMethod) {
+            const std::string type =
+                FindByKey("pzttypv", "pzttypko", kDeviceTypeLength, FieldText(record, kDeviceType));
+            if (!type.empty()) {
+                out.offset = Int32At(type, kDeviceTypeTextOffset);
+                out.docFile = kind.documentFile;
+                out.titleSuffix = FieldText(type, kDeviceTypeCode) + " " + Trimmed(type, kDeviceTypeName);
+            }
+            return;
         }
-    } else if (kind == 'T') {
-        out.productCode = F(record, kDeviceCode);
         out.offset = 1; // the record text is composed in any case
-        const std::string group = F(record, kDeviceClassGroup);
-        if (!TrimBlanks(group).empty())
+        if (const std::string group = FieldText(record, kDeviceClassGroup); !TrimBlanks(group).empty())
             groupRecord = FindByKey("pztuhs", "pztuhsko", kDeviceGroupLength, group);
         if (!groupRecord.empty())
-            out.titleSuffix = CompactToCode(F(groupRecord, kClassGroupCode)) + " - " +
-                              std::string(TrimBlanks(F(groupRecord, kClassGroupName) +
-                                                     F(groupRecord, kClassGroupNameRest)));
-    } else if (kind == 'Q' || kind == 'R') {
-        out.productCode = F(record, kGoodsCode);
-        if (kind == 'Q') {
-            out.offset = At(record, kGoodsPhoto) == ' ' ? -1 : 1;
+            out.titleSuffix = CompactToCode(FieldText(groupRecord, kClassGroupCode)) + " - " +
+                              std::string(TrimBlanks(FieldText(groupRecord, kClassGroupName) +
+                                                     FieldText(groupRecord, kClassGroupNameRest)));
+        return;
+    case LinkKind::Goods:
+        out.productCode = FieldText(record, kGoodsCode);
+        if (kind.IsPhoto()) {
+            out.offset = FieldByte(record, kGoodsPhoto) == ' ' ? -1 : 1;
         } else {
             out.offset = Int32At(record, kGoodsTextOffset);
-            out.docFile = "pfakodex";
+            out.docFile = kind.documentFile;
         }
         out.titleSuffix =
             out.productCode + " " + Trimmed(record, kGoodsName) + " " + Trimmed(record, kGoodsSupplement);
-    } else {
-        out.productCode = F(record, kDrugCode);
-        switch (kind) {
-        case 'E': out.offset = Int32At(record, kDrugAltSummaryOffset); break;
-        case 'I':
-        case 'S': out.offset = Int32At(record, kDrugSpcOffset); break;
-        case 'L': out.offset = Int32At(record, kDrugLeafletOffset); break;
-        case 'M': out.offset = 1; break;
-        case 'P': out.offset = (static_cast<uint8_t>(At(record, kDrugWebFlags)) & 1) ? 1 : -1; break;
-        default: out.offset = Int32At(record, kDrugSummaryOffset); break;
-        }
-        if (kind != 'M' && kind != 'P')
-            out.docFile = DocumentFileOfKind(kind);
+        return;
+    default:
+        out.productCode = FieldText(record, kDrugCode);
+        out.offset = DrugDocumentOffset(record, kind.source);
+        out.docFile = kind.documentFile;
         out.titleSuffix = FormatDrugLine(record);
-        if (kind == 'B' || kind == 'K' || kind == 'L' || kind == 'S') {
+        if (kind.Has(kPrescriptionButton)) {
             out.prescVisible = true;
-            out.prescEnabled = !NoReimbursement(At(record, kDrugReimbursementKind));
+            out.prescEnabled = !NoReimbursement(FieldByte(record, kDrugReimbursementKind));
         }
-        if (kind == 'M') {
-            const auto web = static_cast<uint8_t>(At(record, kDrugWebFlags));
+        if (kind.Has(kWebButtons)) {
+            const auto web = static_cast<uint8_t>(FieldByte(record, kDrugWebFlags));
             out.webContents = (web & 2) != 0;
             out.webPrices = (web & 4) != 0;
         }
+        return;
     }
+}
 
-    // The document.
-    std::string text;
-    std::string groupDocument;
-    bool missing = out.offset < 0;
-    if (!missing && kind == 'T') {
-        // The group's stored document, when it has one, goes to the composer.
+// Reads the document where LocateDocument found it; false when it is
+// missing.  A device's group document, when the group has one, goes to
+// `groupDocument` for the composer.
+bool ReadDocument(const ViewerPageInput& in, const DocumentKindRow& kind, const std::string& groupRecord,
+                  ViewerPageOutput& out, std::string& text, std::string& groupDocument)
+{
+    if (out.offset < 0)
+        return false;
+    if (kind.source == DocumentSource::DeviceRecord) {
         const int32_t at = groupRecord.empty() ? -1 : Int32At(groupRecord, kClassGroupTextOffset);
-        if (at >= 1 && At(groupRecord, kClassGroupFlag) == ' ') {
-            out.docFile = "pztuhsx";
-            const ViewerDocument doc = ReadViewerDocument(kind, out.docFile, at, in.dataFolder);
+        if (at >= 1 && FieldByte(groupRecord, kClassGroupFlag) == ' ') {
+            out.docFile = kind.documentFile;
+            const ViewerDocument doc = ReadViewerDocument(in.kind, out.docFile, at, in.dataFolder);
             if (doc.result == ViewerDocument::Result::Ok ||
                 doc.result == ViewerDocument::Result::LengthMismatch)
                 groupDocument = doc.text;
@@ -209,54 +195,117 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
                 doc.result == ViewerDocument::Result::Damaged)
                 out.errorMessage = "Interni chyba dat: Nesouhlas delky";
         }
-    } else if (!missing && !out.docFile.empty()) {
-        const ViewerDocument doc = ReadViewerDocument(kind, out.docFile, out.offset, in.dataFolder);
-        switch (doc.result) {
-        case ViewerDocument::Result::Ok: break;
-        case ViewerDocument::Result::LengthMismatch:
-            out.errorMessage = "Interni chyba dat: Nesouhlas delky";
-            break;
-        case ViewerDocument::Result::Damaged:
-            out.errorMessage = "Interni chyba dat: Nesouhlas delky";
-            missing = true;
-            break;
-        case ViewerDocument::Result::IoError:
-            out.errorMessage = doc.path + ": " + IoResultText(doc.ioStatus);
-            missing = true;
-            break;
-        case ViewerDocument::Result::TooFewItems: missing = true; break;
-        }
-        text = doc.text;
-        out.spcLayout = doc.spcLayout;
-        out.recordName = doc.recordName;
-        out.bValue = doc.bValue;
+        return true;
     }
+    if (out.docFile.empty())
+        return true;
+    const ViewerDocument doc = ReadViewerDocument(in.kind, out.docFile, out.offset, in.dataFolder);
+    bool missing = false;
+    switch (doc.result) {
+    case ViewerDocument::Result::Ok: break;
+    case ViewerDocument::Result::LengthMismatch:
+        out.errorMessage = "Interni chyba dat: Nesouhlas delky";
+        break;
+    case ViewerDocument::Result::Damaged:
+        out.errorMessage = "Interni chyba dat: Nesouhlas delky";
+        missing = true;
+        break;
+    case ViewerDocument::Result::IoError:
+        out.errorMessage = doc.path + ": " + IoResultText(doc.ioStatus);
+        missing = true;
+        break;
+    case ViewerDocument::Result::TooFewItems: missing = true; break;
+    }
+    text = doc.text;
+    out.spcLayout = doc.spcLayout;
+    out.recordName = doc.recordName;
+    out.bValue = doc.bValue;
+    return !missing;
+}
+
+// The composed record text of a drug or a device, with its tabs.
+std::string ComposeRecordText(const ViewerPageInput& in, const DocumentKindRow& kind,
+                              const std::string& groupDocument, std::vector<HtmlTab>& tabs)
+{
+    const RecordText composed =
+        kind.source == DocumentSource::DrugRecord
+            ? ComposeDrugText(in.record)
+            : ComposeDeviceText(in.record, in.recordNumber, groupDocument, DeviceGroupRecord(in.record));
+    for (size_t pos = 0; pos < composed.captions.size();) {
+        size_t end = composed.captions.find("\r\n", pos);
+        if (end == std::string::npos)
+            end = composed.captions.size();
+        tabs.push_back({KamToWin(composed.captions.substr(pos, end - pos)), std::to_string(tabs.size() + 1)});
+        pos = end + 2;
+    }
+    return composed.text;
+}
+
+// What a kind adds to its document before it is converted: the goods'
+// EAN and price, the article's note of a text in preparation, the
+// reimbursement lines, the contraindications' rewrite; the summary's
+// interactions select their section.
+void AddKindTexts(const ViewerPageInput& in, const DocumentKindRow& kind, bool drugRecord, std::string& text,
+                  ViewerPageOutput& out)
+{
+    const std::string& record = in.record;
+    if (kind.source == DocumentSource::GoodsArticle) {
+        std::string add = CtrlCodeBytes(19, {6});
+        if (static_cast<uint8_t>(FieldByte(record, kGoodsEan)) > ' ')
+            add += "EAN: " + FieldText(record, kGoodsEan) + "\r";
+        if (static_cast<uint8_t>(FieldByte(record, kGoodsPrice, 8)) > ' ')
+            add += ProgramText("Prohlizec", "prCena") + ": " + FormatCode7(FieldText(record, kGoodsPrice)) +
+                   " " + ProgramText("Prohlizec", "currency") + "\r";
+        if (add.back() == '\r')
+            add.pop_back();
+        InsertBeforeSection(text, 9, 10, add);
+    }
+    if (kind.source == DocumentSource::Article && HasSection(text, 3) && !HasSection(text, 99))
+        InsertBeforeSection(text, 8, 9, CtrlCodeBytes(18, {3}) + ProgramText("Prohlizec", "rPrip"));
+    if (drugRecord && kind.Has(kPrescriptionButton) &&
+        !NoReimbursement(FieldByte(record, kDrugReimbursementKind)))
+        InsertBeforeSection(text, 7, -1, ReimbursementLines(FieldByte(record, kDrugRestrictions)));
+    if (kind.source == DocumentSource::Contraindications)
+        RewriteContraText(text);
+    if (kind.filter == InitialFilter::SpcSection) {
+        out.filter.selection = InteractionSelection(text);
+        out.filter.showAll = false;
+        out.filter.invert = false;
+    }
+}
+
+} // namespace
+
+ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
+{
+    ViewerPageOutput out;
+    out.filter = in.filter;
+    const DocumentKindRow& kind = DocumentKindOf(in.kind);
+    const std::string& record = in.record;
+    const bool drugRecord = kind.readsRecord && in.linkKind == LinkKind::Drug && !record.empty();
+
+    // Nothing of a record not read: the notice of a document to come.
+    std::string groupRecord;
+    if (kind.readsRecord && !record.empty())
+        LocateDocument(in, kind, out, groupRecord);
+    std::string text;
+    std::string groupDocument;
+    const bool found = ReadDocument(in, kind, groupRecord, out, text, groupDocument);
     out.documentText = text;
-    if (missing || record.empty() || !readsRecord) {
+    if (!found || record.empty() || !kind.readsRecord) {
         out.missing = true;
-        out.noticeKey = NoticeKey(in, drugRecord);
+        out.noticeKey = NoticeKey(in, kind, drugRecord);
         return out;
     }
 
     // The text to convert.
     std::vector<HtmlTab> preset;
-    if (kind == '1' || kind == '2') {
+    if (kind.source == DocumentSource::DeviceMethod) {
         out.spcLayout = true;
-    } else if (kind == 'M' || kind == 'T') {
-        const RecordText composed = kind == 'M' ? ComposeDrugText(record)
-                                                : ComposeDeviceText(record, in.recordNumber, groupDocument,
-                                                                    DeviceGroupRecord(record));
-        text = composed.text;
-        for (size_t pos = 0; pos < composed.captions.size();) {
-            size_t end = composed.captions.find("\r\n", pos);
-            if (end == std::string::npos)
-                end = composed.captions.size();
-            preset.push_back(
-                {KamToWin(composed.captions.substr(pos, end - pos)), std::to_string(preset.size() + 1)});
-            pos = end + 2;
-        }
+    } else if (kind.Composed()) {
+        text = ComposeRecordText(in, kind, groupDocument, preset);
         out.spcLayout = true;
-    } else if (kind == 'P' || kind == 'Q') {
+    } else if (kind.IsPhoto()) {
         std::string photos;
         if (GetTextEntry(DataTexts, "Verze", "photos", photos) == 0)
             photos = "!";
@@ -265,47 +314,20 @@ ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in)
                            ProgramText("Chyby", "NoWeb"));
         return out;
     }
-
-    if (kind == 'R') {
-        std::string add = CtrlCodeBytes(19, {6});
-        if (static_cast<uint8_t>(At(record, kGoodsEan)) > ' ')
-            add += "EAN: " + F(record, kGoodsEan) + "\r";
-        if (static_cast<uint8_t>(At(record, kGoodsPrice, 8)) > ' ')
-            add += ProgramText("Prohlizec", "prCena") + ": " + FormatCode7(F(record, kGoodsPrice)) + " " +
-                   ProgramText("Prohlizec", "currency") + "\r";
-        if (add.back() == '\r')
-            add.pop_back();
-        InsertBeforeSection(text, 9, 10, add);
-    }
-    if ((kind == 'B' || kind == 'K') && HasSection(text, 3) && !HasSection(text, 99))
-        InsertBeforeSection(text, 8, 9, CtrlCodeBytes(18, {3}) + ProgramText("Prohlizec", "rPrip"));
-    if (drugRecord && (kind == 'B' || kind == 'K' || kind == 'L' || kind == 'S') &&
-        !NoReimbursement(At(record, kDrugReimbursementKind)))
-        InsertBeforeSection(text, 7, -1, ReimbursementLines(At(record, kDrugRestrictions)));
-    if (kind == 'X')
-        RewriteContraText(text);
-    if (kind == 'I') {
-        out.selection = InteractionSelection(text);
-        out.showAll = false;
-        out.invert = false;
-    }
+    AddKindTexts(in, kind, drugRecord, text, out);
 
     HtmlConversionInput conv;
-    conv.kind = kind;
+    conv.kind = in.kind;
     conv.spcLayout = out.spcLayout;
-    conv.selection = out.selection;
-    conv.invert = out.invert;
-    conv.showAll = out.showAll;
-    conv.requestedSection = in.requestedSection;
-    conv.visibility = in.visibility;
+    conv.filter = out.filter;
     conv.searchTerms = in.searchTerms;
     conv.recordName = out.recordName;
-    const char* style = kind == 'M' || kind == 'T' ? "main.css" : out.spcLayout ? "spc.css" : "kodex.css";
-    conv.styleFile = in.programFolder + style;
+    const char* style = kind.Composed() ? "main.css" : out.spcLayout ? "spc.css" : "kodex.css";
+    conv.styleFiles = {in.programFolder + "viewer.css", in.programFolder + style};
     std::string picts;
     if (GetTextEntry(DataTexts, "Verze", "picts", picts) == 0)
         picts = "!";
-    conv.pictureBase = PictureBaseOf(kind, picts, in.dataFolder);
+    conv.pictureBase = PictureBaseOf(in.kind, picts, in.dataFolder);
     conv.fontName = in.fontName;
     conv.fontSize = in.fontSize;
     conv.requestedParagraph = in.requestedParagraph;

@@ -10,9 +10,13 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "frame/windows/link_kind.h"
 #include "viewers/ctrl_html.h"
+
+// The sections the article's interactions show (InitialFilter::Interactions).
+inline constexpr std::string_view kArticleInteractionSections = "\x15\x46";
 
 struct ViewerPageInput {
     char kind = 'K';
@@ -21,12 +25,7 @@ struct ViewerPageInput {
     int32_t recordNumber = 0;
     std::string dataFolder;    // with "/"
     std::string programFolder; // with "/": the style sheets
-    // The viewer's selection and requests (see HtmlConversionInput).
-    std::string selection;
-    bool invert = false;
-    bool showAll = true;
-    uint8_t requestedSection = kNoRequestedSection;
-    std::string visibility;
+    ParagraphFilter filter;    // the viewer's
     std::array<std::string, 5> searchTerms;
     std::string fontName;
     int fontSize = 9;
@@ -47,10 +46,9 @@ struct ViewerPageOutput {
     uint16_t bValue = 0;
     std::string documentText; // the document as read (kind "S": the editor's)
     bool spcLayout = false;
-    // Kind "I" rebuilds the selection from the text.
-    std::string selection;
-    bool showAll = true;
-    bool invert = false;
+    // The filter the page was made with: the summary's interactions rebuild
+    // the selection from the text.
+    ParagraphFilter filter;
     bool prescVisible = false; // FnPresc
     bool prescEnabled = false;
     bool webContents = false; // FnWCon, FnWPri (kind "M")
@@ -59,6 +57,3 @@ struct ViewerPageOutput {
 };
 
 ViewerPageOutput PrepareViewerPage(const ViewerPageInput& in);
-
-// The document file of a kind (without ".dat"; "" for kinds without one).
-std::string DocumentFileOfKind(char kind);

@@ -28,6 +28,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
+#include "frame/commands/document_kinds.h"
 #include "frame/config/config_file.h"
 #include "frame/config/stored_paragraphs.h"
 #include "frame/message_box.h"
@@ -40,6 +41,7 @@
 #include "platform/coding.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "platform/guarded_value.h"
 #include "platform/gui/html_view.h"
 #include "platform/gui/print_job.h"
 #include "platform/gui/shell.h"
@@ -54,14 +56,18 @@
 
 namespace {
 
-ViewerWindowHooks& HookTable()
+// The table starts with the real paragraph chooser.
+HookTable<ViewerWindowHooks>& Hooks()
 {
-    static ViewerWindowHooks hooks = [] {
+    static HookTable<ViewerWindowHooks> table;
+    static const bool seeded = [] {
         ViewerWindowHooks h;
         h.chooseParagraphs = RunViewerParagraphChooser;
-        return h;
+        table.Set(std::move(h));
+        return true;
     }();
-    return hooks;
+    (void)seeded;
+    return table;
 }
 
 TProhlizecN::Clock& ClockSlot()
@@ -70,12 +76,12 @@ TProhlizecN::Clock& ClockSlot()
     return clock;
 }
 
-std::chrono::steady_clock::time_point Now()
+} // namespace
+
+std::chrono::steady_clock::time_point TProhlizecN::Now()
 {
     return ClockSlot()();
 }
-
-} // namespace
 
 bool RunViewerParagraphChooser(char kind, std::string& selection, uint8_t& requestedSection)
 {
@@ -90,13 +96,12 @@ bool RunViewerParagraphChooser(char kind, std::string& selection, uint8_t& reque
 
 ViewerWindowHooks SetViewerWindowHooks(ViewerWindowHooks hooks)
 {
-    std::swap(HookTable(), hooks);
-    return hooks;
+    return Hooks().Set(std::move(hooks));
 }
 
-const ViewerWindowHooks& ViewerHooks()
+ViewerWindowHooks ViewerHooks()
 {
-    return HookTable();
+    return Hooks().Get();
 }
 
 void TProhlizecN::SetClock(Clock clock)
@@ -111,16 +116,10 @@ namespace {
 constexpr int kDrugLength = kKlLayout.Length();
 constexpr int kGoodsLength = kPfaLayout.Length();
 constexpr int kDeviceLength = kPztLayout.Length();
-constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
-
-std::string UiText8(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
 
 QString UiQ(std::string_view section, std::string_view key)
 {
-    return KamToQString(UiText8(section, key));
+    return KamToQString(ProgramText(section, key));
 }
 
 // A main-table record by its number, through one handle per table that
@@ -158,23 +157,6 @@ bool ReadMainRecord(LinkKind linkKind, int32_t recNo, std::string& record)
 uint16_t Code3(std::string_view letters)
 {
     return StatCodeOfText(letters);
-}
-
-// The usage key of a kind's viewing time ("" when not counted).
-std::string DurationKey(char kind)
-{
-    switch (kind) {
-    case 'A':
-    case 'I': return "iD ";
-    case 'B': return "iB ";
-    case 'K': return "iK ";
-    case 'L': return "iL ";
-    case 'M': return "iM ";
-    case 'P': return "iP ";
-    case 'Q': return "iQ ";
-    case 'S': return "iS ";
-    default: return "";
-    }
 }
 
 } // namespace
@@ -240,13 +222,10 @@ TProhlizecN::TProhlizecN(QWidget* parent)
     connect(ui_->FnSearch, &QToolButton::clicked, this, &TProhlizecN::FnSearchClick);
     connect(ui_->FnSlave, &QToolButton::clicked, this, &TProhlizecN::FnSlaveClick);
     connect(ui_->FnPresc, &QToolButton::clicked, this, &TProhlizecN::FnPrescClick);
-    connect(ui_->FnWCon, &QToolButton::clicked, this, [this] {
-        if (ViewerHooks().openProductWebPage)
-            ViewerHooks().openProductWebPage(productCode_, "");
-    });
+    connect(ui_->FnWCon, &QToolButton::clicked, this,
+            [this] { Hooks().Call(&ViewerWindowHooks::openProductWebPage, productCode_, std::string()); });
     connect(ui_->FnWPri, &QToolButton::clicked, this, [this] {
-        if (ViewerHooks().openProductWebPage)
-            ViewerHooks().openProductWebPage(productCode_, UiText8("WGra", "ceny"));
+        Hooks().Call(&ViewerWindowHooks::openProductWebPage, productCode_, ProgramText("WGra", "ceny"));
     });
     connect(ui_->zOK, &QPushButton::clicked, zmena_, &QWidget::hide);
     connect(ui_->SpeedButton1, &QToolButton::clicked, this, &TProhlizecN::SearchGo);
@@ -259,7 +238,7 @@ TProhlizecN::TProhlizecN(QWidget* parent)
 TProhlizecN::~TProhlizecN()
 {
     // The viewing time of the last document.
-    const std::string key = DurationKey(DocumentKind);
+    const std::string key(DocumentKindOf(DocumentKind).usageKey);
     if (!key.empty()) {
         const double days = std::chrono::duration<double>(Now() - shownAt_).count() / 86400.0;
         StatCountDuration(Code3(key), days);
@@ -289,18 +268,7 @@ std::string TProhlizecN::DocumentFileName() const
 
 char TProhlizecN::TextKindLetter() const
 {
-    switch (DocumentKind) {
-    case 'A':
-    case 'B':
-    case 'K':
-    case 'X':
-    case 'R': return 'R';
-    case 'I':
-    case 'S': return 'S';
-    case 'L': return 'L';
-    case 'E': return 'E';
-    default: return ' ';
-    }
+    return DocumentKindOf(DocumentKind).textKind;
 }
 
 // --- Set-up ---------------------------------------------------------------------
@@ -317,44 +285,44 @@ void TProhlizecN::SetupViewerTitle(const std::string& title)
 {
     titleBase_ = title;
     const char kind = DocumentKind;
+    const InitialFilter initial = DocumentKindOf(kind).filter;
     std::string stored;
-    showAll_ = false;
-    invert_ = false;
-    requestedSection_ = kNoRequestedSection;
-    if (std::string_view("BbEKkRrS").find(kind) != std::string_view::npos) {
+    filter_.showAll = false;
+    filter_.invert = false;
+    filter_.requestedSection = kNoRequestedSection;
+    if (initial == InitialFilter::Stored) {
         stored = StoredParagraphSelection('V', kind);
-        requestedSection_ = StoredParagraphHighlight(kind);
-    } else if (kind == '1' || kind == '2') {
+        filter_.requestedSection = StoredParagraphHighlight(kind);
+    } else if (initial == InitialFilter::MethodText) {
         stored = std::string(1, '\x03');
-    } else if (kind == 'I') {
-        requestedSection_ = 0x45;
+    } else if (initial == InitialFilter::SpcSection) {
+        filter_.requestedSection = 0x45;
     }
     if (!stored.empty() && static_cast<uint8_t>(stored.back()) == 255) {
-        showAll_ = true;
+        filter_.showAll = true;
         stored.pop_back();
     }
     if (stored.empty())
-        showAll_ = true;
-    selection_ = EncodeParagraphSet(stored, kind);
+        filter_.showAll = true;
+    filter_.selection = EncodeParagraphSet(stored, kind);
     // The encoded form ends in "+" (the listed ones) or "-" (all others).
-    if (!selection_.empty() && selection_.back() == '-') {
-        invert_ = true;
-        selection_.pop_back();
-    } else if (!selection_.empty() && selection_.back() == '+') {
-        selection_.pop_back();
+    if (!filter_.selection.empty() && filter_.selection.back() == '-') {
+        filter_.invert = true;
+        filter_.selection.pop_back();
+    } else if (!filter_.selection.empty() && filter_.selection.back() == '+') {
+        filter_.selection.pop_back();
     }
-    if (kind == 'A') {
-        selection_ = std::string{'\x15', '\x46'};
-        showAll_ = false;
-        invert_ = false;
-    } else if (kind == 'I') {
-        showAll_ = false;
-        invert_ = false;
+    if (initial == InitialFilter::Interactions) {
+        filter_.selection = kArticleInteractionSections;
+        filter_.showAll = false;
+        filter_.invert = false;
+    } else if (initial == InitialFilter::SpcSection) {
+        filter_.showAll = false;
+        filter_.invert = false;
     }
-    const bool letterMask = kind == '1' || kind == '2' || kind == 'I' || kind == 'P' || kind == 'S';
-    visibility_ = UiText8("Prohlizec", letterMask ? std::string("VybL") : std::string("Vyb") + kind);
-    if (visibility_.size() < 90)
-        visibility_.clear(); // a missing mask: every section shows
+    filter_.visibility = ProgramText("Prohlizec", DocumentKindOf(kind).visibilityKey);
+    if (filter_.visibility.size() < 90)
+        filter_.visibility.clear(); // a missing mask: every section shows
     UpdateFilterButton();
     UpdateSlaveHint();
     UmistiFormular();
@@ -364,9 +332,10 @@ void TProhlizecN::UpdateFilterButton()
 {
     QToolButton* b = ui_->FnParagr;
     QString hint = UiQ("Text", "FiltrH") + " (Shift+F4)";
-    if (!showAll_) {
-        hint += "\r" + UiQ("Cudl", "srtts") +
-                KamToQString(ParagraphSetText(selection_ + (invert_ ? "-" : "+"), DocumentKind));
+    if (!filter_.showAll) {
+        hint +=
+            "\r" + UiQ("Cudl", "srtts") +
+            KamToQString(ParagraphSetText(filter_.selection + (filter_.invert ? "-" : "+"), DocumentKind));
         b->setText(UiQ("Text", "Filtr_"));
         b->setStyleSheet("color: red; font-weight: bold;");
     } else {
@@ -374,7 +343,7 @@ void TProhlizecN::UpdateFilterButton()
         b->setStyleSheet(QString());
     }
     b->setToolTip(hint);
-    b->setChecked(!showAll_);
+    b->setChecked(!filter_.showAll);
 }
 
 void TProhlizecN::UpdateSlaveHint()
@@ -402,56 +371,72 @@ void TProhlizecN::ResetData(int32_t value)
     }
 }
 
+void TProhlizecN::CountViewingTime()
+{
+    const std::string key(DocumentKindOf(DocumentKind).usageKey);
+    if (key.empty())
+        return;
+    const auto now = Now();
+    StatCountDuration(Code3(key), std::chrono::duration<double>(now - shownAt_).count() / 86400.0);
+    shownAt_ = now;
+}
+
+ViewerPageInput TProhlizecN::PageInput() const
+{
+    const DocumentKindRow& kind = DocumentKindOf(DocumentKind);
+    ViewerPageInput in;
+    in.kind = DocumentKind;
+    in.linkKind = LinkKinds[0] != LinkKind::None ? LinkKinds[0] : LinkKind::Drug;
+    if (kind.readsRecord && !ReadMainRecord(in.linkKind, current_, in.record))
+        in.record.clear();
+    in.recordNumber = current_;
+    in.dataFolder = DataDir();
+    in.programFolder = WithTrailingSlash(ProgramStart().ProgramFolder);
+    in.filter = filter_;
+    in.searchTerms = SearchTerms;
+    const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.TextFont; });
+    in.fontName = font.name;
+    in.fontSize = font.size;
+    in.requestedParagraph = Hooks().Call(&ViewerWindowHooks::requestedParagraph);
+    in.requestedTextSection = Hooks().Call(&ViewerWindowHooks::requestedSection);
+    in.online = kind.IsPhoto() && IsOnline() != 0;
+    return in;
+}
+
+void TProhlizecN::ShowChangeNotice(const std::string& record)
+{
+    const char letter = DocumentKindOf(DocumentKind).changeLetter;
+    const char status = FieldByte(record, kDrugState);
+    if (letter == 0 || status == '-' || status == '\\')
+        return;
+    const int r = Hooks().Call(&ViewerWindowHooks::checkZlpEntry, letter, productCode_);
+    if (r != 0) {
+        zCapt_->setText(UiQ("Prohlizec", r < 0 ? std::string("zmen0") : "zmen" + std::string(1, letter)));
+        zmena_->show();
+    }
+}
+
 void TProhlizecN::onResetData()
 {
     PaintBlocked = false;
-    const char kind = DocumentKind;
+    const DocumentKindRow& kind = DocumentKindOf(DocumentKind);
     Timer1_->stop();
     ui_->FnPresc->hide();
-    ui_->FnWPri->setVisible(kind == 'M');
-    ui_->FnWCon->setVisible(kind == 'M');
-
-    const std::string durationKey = DurationKey(kind);
-    if (!durationKey.empty()) {
-        const auto now = Now();
-        StatCountDuration(Code3(durationKey),
-                          std::chrono::duration<double>(now - shownAt_).count() / 86400.0);
-        shownAt_ = now;
-    }
+    ui_->FnWPri->setVisible(kind.Has(kWebButtons));
+    ui_->FnWCon->setVisible(kind.Has(kWebButtons));
+    CountViewingTime();
     if (!laidOut_) {
         laidOut_ = true;
         FormResize();
     }
-    if (kind == 'P' || kind == 'Q') {
+    if (kind.IsPhoto()) {
         ui_->FnContnt->hide();
         ui_->FnParagr->hide();
         ui_->FnSearch->hide();
     }
 
-    ViewerPageInput in;
-    in.kind = kind;
-    in.linkKind = LinkKinds[0] != LinkKind::None ? LinkKinds[0] : LinkKind::Drug;
-    if (kind != '2' && kind != 'N' && kind != 'Y' && !ReadMainRecord(in.linkKind, current_, in.record))
-        in.record.clear();
-    in.recordNumber = current_;
-    in.dataFolder = DataDir();
-    in.programFolder = WithTrailingSlash(ProgramStart().ProgramFolder);
-    in.selection = selection_;
-    in.invert = invert_;
-    in.showAll = showAll_;
-    in.requestedSection = requestedSection_;
-    in.visibility = visibility_;
-    in.searchTerms = SearchTerms;
-    const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.TextFont; });
-    in.fontName = font.name;
-    in.fontSize = font.size;
-    if (ViewerHooks().requestedParagraph)
-        in.requestedParagraph = ViewerHooks().requestedParagraph();
-    if (ViewerHooks().requestedSection)
-        in.requestedTextSection = ViewerHooks().requestedSection();
-    in.online = (kind == 'P' || kind == 'Q') && IsOnline() != 0;
+    const ViewerPageInput in = PageInput();
     ViewerPageOutput out = PrepareViewerPage(in);
-
     productCode_ = out.productCode;
     titleSuffix_ = out.titleSuffix;
     offset_ = out.missing ? -1 : out.offset;
@@ -459,11 +444,11 @@ void TProhlizecN::onResetData()
     recordName_ = out.recordName;
     spcLayout_ = out.spcLayout;
     const bool drugRecord = in.linkKind == LinkKind::Drug && !in.record.empty();
-    if (drugRecord && kind != '1' && kind != 'T' && !productCode_.empty())
+    if (drugRecord && kind.link != LinkKind::Device && !productCode_.empty())
         StatCountProduct(productCode_);
     ui_->FnPresc->setVisible(out.prescVisible);
     ui_->FnPresc->setEnabled(out.prescEnabled);
-    if (kind == 'M') {
+    if (kind.Has(kWebButtons)) {
         ui_->FnWCon->setEnabled(out.webContents);
         ui_->FnWPri->setEnabled(out.webPrices);
     }
@@ -478,72 +463,49 @@ void TProhlizecN::onResetData()
 
     // Change notice (drug records).
     zmena_->hide();
-    if (drugRecord && kind != 'T') {
-        char letter = 0;
-        switch (kind) {
-        case 'A':
-        case 'B':
-        case 'K': letter = 'C'; break;
-        case 'E':
-        case 'X': letter = '-'; break;
-        case 'I':
-        case 'S': letter = 'S'; break;
-        case 'L': letter = 'L'; break;
-        case 'M': letter = 'H'; break;
-        default: break;
-        }
-        const char status = FieldByte(in.record, kDrugStatus);
-        if (letter && status != '-' && status != '\\' && ViewerHooks().checkZlpEntry) {
-            const int r = ViewerHooks().checkZlpEntry(letter, productCode_);
-            if (r != 0) {
-                zCapt_->setText(
-                    UiQ("Prohlizec", r < 0 ? std::string("zmen0") : "zmen" + std::string(1, letter)));
-                zmena_->show();
-            }
-        }
-    }
+    if (drugRecord)
+        ShowChangeNotice(in.record);
     if (!out.errorMessage.empty())
         ShowError(out.errorMessage);
-    if (kind == 'S' && RequestedParagraph == 5 && !out.missing) {
+    if (kind.Has(kMaxDoseRequest) && RequestedParagraph == 5 && !out.missing) {
         // The editor starts once: a reset within the tab timer's delay must
         // not start it again.
-        if (ViewerHooks().openMaxDoseEditor)
-            ViewerHooks().openMaxDoseEditor(productCode_, recordName_, out.documentText, out.bValue);
+        Hooks().Call(&ViewerWindowHooks::openMaxDoseEditor, productCode_, recordName_, out.documentText,
+                     out.bValue);
         RequestedParagraph = 0;
     }
     if (out.missing) {
         ShowMissing(out.noticeKey);
         return;
     }
-    if (kind == 'I') {
-        selection_ = out.selection;
-        showAll_ = out.showAll;
-        invert_ = out.invert;
-    }
-    if (kind == 'M' || kind == 'T') {
+    if (kind.filter == InitialFilter::SpcSection)
+        filter_ = out.filter;
+    if (kind.Composed()) {
         ui_->FnSearch->hide();
         ui_->FnContnt->hide();
     }
+    ShowPageAndTabs(std::move(out.page), kind);
+}
 
-    // The page.
-    TabControl_->setVisible(kind != 'A');
+void TProhlizecN::ShowPageAndTabs(HtmlPage page, const DocumentKindRow& kind)
+{
+    TabControl_->setVisible(kind.tabs != TabStyle::Hidden);
     ui_->FnContnt->setEnabled(true);
     ui_->FnParagr->setEnabled(true);
     ui_->FnSearch->setEnabled(true);
-    ShowPage(std::move(out.page));
+    ShowPage(std::move(page));
 
     // Tabs and the first one.
-    if (kind != 'I' && kind != 'M' && kind != 'T')
+    if (kind.tabs != TabStyle::Named)
         TabControl_->setStyleSheet(
             QString("QTabBar::tab { min-width: %1px; }").arg(fontMetrics().horizontalAdvance("WW") + 10));
     ui_->FnContnt->setEnabled(!page_.contents.empty());
     firstTab_ = page_.firstTab;
-    if ((kind == 'M' && RequestedParagraph > 0 && RequestedParagraph < 7) ||
-        (kind == 'S' && RequestedParagraph > 0 && RequestedParagraph < 19))
+    if (RequestedParagraph > 0 && RequestedParagraph < kind.requestedTabLimit)
         firstTab_ = RequestedParagraph;
     if (firstTab_ > 0)
         Timer1_->start();
-    if (kind == 'A' || kind == 'P' || kind == 'Q') {
+    if (kind.tabs == TabStyle::Hidden || kind.tabs == TabStyle::Empty) {
         TabControl_->blockSignals(true);
         while (TabControl_->count() > 0)
             TabControl_->removeTab(0);
@@ -599,7 +561,7 @@ void TProhlizecN::Timer1Timer()
         TabControl_->setCurrentIndex(firstTab_);
         TabControl_->blockSignals(false);
     }
-    if (DocumentKind == 'S')
+    if (DocumentKindOf(DocumentKind).Has(kMaxDoseRequest))
         RequestedParagraph = 0;
     TabControlChange(TabControl_->currentIndex());
 }
@@ -612,19 +574,17 @@ void TProhlizecN::TabControlChange(int index)
     wb_->ScrollToAnchorName(Cp1250ToQString(tab.anchor));
     std::string label = tab.label;
     WinToKamS(label);
-    switch (DocumentKind) {
-    case 'A':
-    case 'B':
-    case 'K': {
+    switch (DocumentKindOf(DocumentKind).tabUsage) {
+    case TabUsage::Chapter: {
         std::string key = "k" + KamFoldUpper(label.substr(0, 2));
         StatCount(Code3(key));
         break;
     }
-    case 'M':
+    case TabUsage::Main:
         if (!label.empty())
             StatCount(Code3(std::string("oM") + label[0]));
         break;
-    case 'S': {
+    case TabUsage::Paragraph: {
         std::string k = label;
         if (!k.empty() && k.back() == '.')
             k.pop_back();
@@ -687,29 +647,28 @@ void TProhlizecN::ContentChosen(int row)
 void TProhlizecN::FnParagrClick()
 {
     const char kind = DocumentKind;
-    if (showAll_) {
-        std::string chosen = selection_ + (invert_ ? "-" : "+");
-        uint8_t requested = requestedSection_;
-        const bool ok =
-            ViewerHooks().chooseParagraphs && ViewerHooks().chooseParagraphs(kind, chosen, requested);
+    if (filter_.showAll) {
+        std::string chosen = filter_.selection + (filter_.invert ? "-" : "+");
+        uint8_t requested = filter_.requestedSection;
+        const bool ok = Hooks().Call(&ViewerWindowHooks::chooseParagraphs, kind, chosen, requested);
         if (!ok) {
             UpdateFilterButton();
             return;
         }
         lastChooserResult_ = chosen;
         std::string encoded = EncodeParagraphSet(chosen, kind);
-        invert_ = false;
+        filter_.invert = false;
         if (!encoded.empty() && encoded.back() == '-') {
-            invert_ = true;
+            filter_.invert = true;
             encoded.pop_back();
         } else if (!encoded.empty() && encoded.back() == '+') {
             encoded.pop_back();
         }
-        selection_ = encoded;
-        requestedSection_ = requested;
-        showAll_ = selection_.empty();
+        filter_.selection = encoded;
+        filter_.requestedSection = requested;
+        filter_.showAll = filter_.selection.empty();
     } else {
-        showAll_ = true;
+        filter_.showAll = true;
         if (!lastChooserResult_.empty()) {
             // The next viewer of the group opens showing all, the selection kept.
             SwitchOffParagraphSelection('V', kind);
@@ -753,258 +712,7 @@ void TProhlizecN::FnSlaveClick()
 
 void TProhlizecN::FnPrescClick()
 {
-    if (ViewerHooks().openRecordViewer)
-        ViewerHooks().openRecordViewer(37281, current_, 4);
-}
-
-// --- Links and keys ---------------------------------------------------------------
-
-void TProhlizecN::LinkClicked(const QString& url)
-{
-    if (url.startsWith('#')) {
-        wb_->ScrollToAnchorName(url.mid(1));
-        return;
-    }
-    const QString lower = url.toLower();
-    if (lower.startsWith("https://") || lower.startsWith("http://") || lower.startsWith("mailto:"))
-        ShellOpenTarget(url, {});
-    // Anything else would replace the page: ignored.
-}
-
-bool TProhlizecN::ShortcutKey(int key, Qt::KeyboardModifiers modifiers)
-{
-    if ((modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) != Qt::ShiftModifier)
-        return false;
-    if (key == Qt::Key_F3 || key == Qt::Key_F10) {
-        // A second press within about a quarter second is a bounce.
-        const auto now = Now();
-        const bool tooSoon = now - lastShortcut_ < std::chrono::milliseconds(260);
-        lastShortcut_ = now;
-        if (tooSoon)
-            return true;
-    }
-    switch (key) {
-    case Qt::Key_F2:
-        if (ui_->FnPresc->isVisible() && ui_->FnPresc->isEnabled())
-            FnPrescClick();
-        return true;
-    case Qt::Key_F3:
-        if (ui_->FnContnt->isEnabled() && ui_->FnContnt->isVisible())
-            FnContntClick();
-        return true;
-    case Qt::Key_F4:
-        if (ui_->FnParagr->isEnabled() && ui_->FnParagr->isVisible())
-            FnParagrClick();
-        return true;
-    case Qt::Key_F9:
-        if (ui_->FnSearch->isEnabled() && ui_->FnSearch->isVisible())
-            FnSearchClick();
-        return true;
-    case Qt::Key_F10:
-        if (ui_->FnSlave->isEnabled()) {
-            ui_->FnSlave->toggle();
-            FnSlaveClick();
-        }
-        return true;
-    default: return false;
-    }
-}
-
-bool TProhlizecN::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
-        return QWidget::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::ShortcutOverride) {
-        if (key->matches(QKeySequence::Copy) && watched != SearchEdit_) {
-            event->accept();
-            return false;
-        }
-        return QWidget::eventFilter(watched, event);
-    }
-    const bool first = !firstKeySeen_;
-    firstKeySeen_ = true;
-    if (watched == SearchEdit_) {
-        if (key->key() == Qt::Key_Escape) {
-            SearchPanel_->hide();
-            wb_->setFocus();
-            return true;
-        }
-        return false;
-    }
-    if (watched == Content_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-        ContentChosen(Content_->currentRow());
-        return true;
-    }
-    if (key->key() == Qt::Key_Escape) {
-        // Not the first key after activation: it may be the one that closed
-        // a dialog over the window.
-        if (!first || watched == Content_)
-            QTimer::singleShot(0, this, [this] { CloseWindow(); });
-        return true;
-    }
-    if (key->matches(QKeySequence::Copy)) {
-        Schrankuj();
-        return true;
-    }
-    if (key->key() == Qt::Key_F5 && key->modifiers() == Qt::NoModifier) {
-        // The browser's refresh goes to the main window instead.
-        if (TDataForm* main = MainDataForm()) {
-            QApplication::postEvent(main->Widget(),
-                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier));
-            QApplication::postEvent(main->Widget(),
-                                    new QKeyEvent(QEvent::KeyRelease, Qt::Key_F5, Qt::NoModifier));
-        }
-        return true;
-    }
-    if (ShortcutKey(key->key(), key->modifiers()))
-        return true;
-    return QWidget::eventFilter(watched, event);
-}
-
-void TProhlizecN::FormActivate()
-{
-    TDataForm::FormActivate();
-    firstKeySeen_ = false;
-    wb_->SetInputEnabled(true);
-    wb_->setFocus();
-}
-
-// --- Layout ---------------------------------------------------------------------
-
-void TProhlizecN::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    FormResize();
-}
-
-void TProhlizecN::closeEvent(QCloseEvent* event)
-{
-    event->accept();
-}
-
-QSize TProhlizecN::DesignSize() const
-{
-    constexpr int kColumns = 80;
-    constexpr int kLines = 30;
-    const ConfigFont font = Config().Read([](const ConfigValues& v) { return v.TextFont; });
-    const QFontMetrics text(FontOfSetting(font));
-    const int around = 2 * (wb_->frameWidth() + static_cast<int>(wb_->document()->documentMargin()));
-    const int page = kColumns * text.averageCharWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    // The tabs and the button bar as FormResize lays them out.
-    const int textHeight = fontMetrics().height();
-    const int bar = (textHeight < 12 ? 17 : textHeight + 5) + 2;
-    const int tabs = TabControl_->fontMetrics().height() + 10; // with or without tabs yet
-    return QSize(page + around, kLines * text.lineSpacing() + around + tabs + bar);
-}
-
-void TProhlizecN::FormResize()
-{
-    const int w = width();
-    const int h = height();
-    int textHeight = fontMetrics().height();
-    int bh = textHeight < 12 ? 17 : textHeight + 5;
-    const int bar = bh + 2;
-    const char kind = DocumentKind;
-    int count = 3;
-    if (kind == 'B' || kind == 'K' || kind == 'L')
-        count = 4;
-    else if (kind == 'S')
-        count = 5;
-    int bw = 5 * bh;
-    if (bw * count > w && count > 0)
-        bw = w / count;
-    vata_->setGeometry(0, h - bar, w, bar);
-    const int tabHeight = TabControl_->isHidden() ? 0 : TabControl_->sizeHint().height();
-    TabControl_->setGeometry(0, h - bar - tabHeight, w, tabHeight);
-    Pages_->setGeometry(0, 0, w, h - bar - tabHeight);
-    const std::string_view noParagr = "12AILMPT";
-    const std::string_view contents = "12LPST";
-    const std::string_view presc = "BKLS";
-    if (kind != 0) {
-        if (noParagr.find(kind) != std::string_view::npos)
-            ui_->FnParagr->hide();
-        if (contents.find(kind) == std::string_view::npos)
-            ui_->FnContnt->hide();
-        if (presc.find(kind) == std::string_view::npos)
-            ui_->FnPresc->hide();
-    }
-    int x = w;
-    for (QToolButton* b : {ui_->FnSlave, ui_->FnSearch, ui_->FnParagr, ui_->FnContnt, ui_->FnPresc,
-                           ui_->FnWCon, ui_->FnWPri}) {
-        if (b->isHidden())
-            continue;
-        x -= bw;
-        b->setGeometry(x, 1, bw, bh);
-    }
-    zmena_->setGeometry(14, std::max(0, Pages_->height() - 40), std::max(40, w - 28), 28);
-    ui_->zOK->move(zmena_->width() - ui_->zOK->width() - 2, 2);
-    zCapt_->resize(zmena_->width() - ui_->zOK->width() - 10, 20);
-    ui_->neni1->move(w / 2 - 36, std::max(0, Pages_->height() / 2 - 50));
-    ui_->neni2->move(w / 2 + 4, std::max(0, Pages_->height() / 2 - 50));
-    neni_->setGeometry(10, Pages_->height() / 2, std::max(10, w - 20), 60);
-}
-
-// --- Output ---------------------------------------------------------------------
-
-void TProhlizecN::CountUsage()
-{
-    StatCount(Kind);
-}
-
-bool TProhlizecN::IsEmpty()
-{
-    if (DocumentKind == 'M' || DocumentKind == 'T')
-        return false;
-    return TDataForm::IsEmpty() && offset_ < 0;
-}
-
-void TProhlizecN::Tisk()
-{
-    StatCount(Code3("oCP"));
-    CountUsage();
-    TDataForm::Tisk();
-    PrintJob& job = CurrentPrintJob();
-    PrintY = wb_->Print(job.Surface(), job.PageWidth(), job.PageHeight(), PrintY, [&job] { job.NewPage(); });
-}
-
-void TProhlizecN::Schrankuj()
-{
-    StatCount(Code3("oCC"));
-    CountUsage();
-    CopyToClipboard();
-}
-
-void TProhlizecN::CopyToClipboard()
-{
-    QApplication::clipboard()->setMimeData(wb_->SelectionMimeData(true));
-}
-
-void TProhlizecN::Exportuj()
-{
-    StatCount(Code3("oCF"));
-    CountUsage();
-    TDataForm::Exportuj();
-    if (!ExportFile.IsOpen())
-        return;
-    if (ExportFormat == ExportFormatCode::Text || ExportFormat == ExportFormatCode::Csv) {
-        QString text = wb_->PageText();
-        text.replace(QChar::Nbsp, QChar(' '));
-        text.replace(QChar::LineSeparator, QChar('\n'));
-        text.replace(QChar::ObjectReplacementCharacter, QString());
-        std::string bytes = QStringToCp1250(text);
-        std::string crlf;
-        crlf.reserve(bytes.size() + bytes.size() / 20);
-        for (char c : bytes) {
-            if (c == '\n')
-                crlf += "\r\n";
-            else
-                crlf.push_back(c);
-        }
-        ExportFile.Write(crlf + "\r\n");
-    } else {
-        ExportFile.Write(DocumentToRtf(*wb_->document(), ""));
-    }
+    Hooks().Call(&ViewerWindowHooks::openRecordViewer, uint16_t{37281}, current_, int16_t{4});
 }
 
 // --- Registration -------------------------------------------------------------------

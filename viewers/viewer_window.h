@@ -27,7 +27,9 @@
 #include "frame/hooks.h"
 #include "frame/windows/data_form.h"
 #include "viewers/ctrl_html.h"
+#include "viewers/viewer_page.h"
 
+struct DocumentKindRow;
 class HtmlView;
 class QFrame;
 class QLabel;
@@ -105,14 +107,16 @@ public:
     const HtmlPage& Page() const { return page_; }
     int32_t CurrentRecord() const { return current_; }
     int64_t DocumentOffset() const { return offset_; }
-    const std::string& Selection() const { return selection_; }
-    bool ShowAll() const { return showAll_; }
-    bool Inverted() const { return invert_; }
+    const std::string& Selection() const { return filter_.selection; }
+    bool ShowAll() const { return filter_.showAll; }
+    bool Inverted() const { return filter_.invert; }
     bool Following() const;
 
     // The clock of the shortcut interval (tests step it).
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     static void SetClock(Clock clock);
+    // The time by that clock.
+    static std::chrono::steady_clock::time_point Now();
 
     // Handlers (public for the tests' sake, as the form binds them).
     void TabControlChange(int index);
@@ -134,6 +138,10 @@ protected:
 private:
     bool ShortcutKey(int key, Qt::KeyboardModifiers modifiers);
     void FormResize();
+    void CountViewingTime();
+    ViewerPageInput PageInput() const;
+    void ShowChangeNotice(const std::string& record);
+    void ShowPageAndTabs(HtmlPage page, const DocumentKindRow& kind);
     void ShowMissing(const std::string& noticeKey);
     void ShowPage(HtmlPage page);
     void CountUsage();
@@ -163,12 +171,7 @@ private:
     int32_t current_ = -1;
     int32_t pending_ = -1;
     bool laidOut_ = false;
-    // The paragraph selection.
-    std::string selection_;
-    bool invert_ = false;
-    bool showAll_ = true;
-    uint8_t requestedSection_ = kNoRequestedSection;
-    std::string visibility_;
+    ParagraphFilter filter_;
     std::string lastChooserResult_;
     bool spcLayout_ = false;
     HtmlPage page_;

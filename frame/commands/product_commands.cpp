@@ -17,6 +17,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/commands/command_services.h"
+#include "frame/commands/document_kinds.h"
 #include "frame/commands/kind_code.h"
 #include "frame/commands/viewer_windows.h"
 #include "frame/config/config_file.h"
@@ -31,12 +32,7 @@
 
 namespace {
 
-std::string Ui(const char* section, const char* key)
-{
-    return LookupText(UiTexts, section, key);
-}
-
-bool DataFilePresent(const char* name)
+bool DataFilePresent(const std::string& name)
 {
     return FileExists(ResolveInFolder(DataDir(), name));
 }
@@ -56,7 +52,7 @@ int32_t OfferedDrugRecord(const TDataForm* w)
 
 void ShowNoBrowser(const std::string& suffix)
 {
-    ShowError(Ui("Chyby", "NoBrowser") + suffix);
+    ShowError(ProgramText("Chyby", "NoBrowser") + suffix);
 }
 
 } // namespace
@@ -79,7 +75,7 @@ std::string DrugCodeOfRecord(int32_t record)
         std::string buf;
         ReadRecord(t.dat, record, buf);
         if (DbStatus == 0)
-            code = std::string(FieldBytes(buf, kKlLayout.Field("KOD")));
+            code = std::string(FieldBytes(buf, kDrugCode));
     }
     OpenTable(t, TFileId(), TFileId(), 0);
     DbStatus = 0;
@@ -88,102 +84,13 @@ std::string DrugCodeOfRecord(int32_t record)
 
 // --- Record viewers ---------------------------------------------------------------
 
-char RecordViewerLetter(uint16_t code)
-{
-    const std::string l = KindLetters(code);
-    if (l == "cSN" || l == "cSY" || l == "dAB" || l == "dAE" || l == "dAK" || l == "dIA")
-        return l[2];
-    if (l == "dIS" || l == "dLL" || l == "dMA" || l == "dPI" || l == "dSP" || l == "dXX")
-        return l[1];
-    if (l == "pAR")
-        return 'R';
-    if (l == "pPI")
-        return 'Q';
-    if (l == "tMA")
-        return '1';
-    if (l == "tMB")
-        return '2';
-    if (l == "tPR")
-        return 'T';
-    return 0;
-}
-
-LinkKind RecordViewerLinkKind(char letter)
-{
-    switch (letter) {
-    case '1':
-    case '2':
-    case 'T': return LinkKind::Device;
-    case 'N':
-    case 'Y': return LinkKind::Substance;
-    case 'Q':
-    case 'R': return LinkKind::Goods;
-    default: return LinkKind::Drug;
-    }
-}
-
-const char* RecordViewerIcon(char letter)
-{
-    switch (letter) {
-    case '1':
-    case '2':
-    case 'I':
-    case 'S': return "ILSPC";
-    case 'L': return "ILLet";
-    case 'M':
-    case 'T': return "ILHl";
-    case 'N':
-    case 'Y': return "IKSyn";
-    case 'P':
-    case 'Q': return "ILObr";
-    case 'X': return "ILPoz";
-    default: return "ILCl";
-    }
-}
-
-const char* RecordViewerTitleKey(char letter)
-{
-    switch (letter) {
-    case '1':
-    case '2': return "TMetod";
-    case 'A': return "intKVO";
-    case 'B': return "Brevir";
-    case 'E': return "Engest";
-    case 'I': return "intSPC";
-    case 'L': return "Letak";
-    case 'M': return "Hlavni";
-    case 'P':
-    case 'Q': return "Foto";
-    case 'S': return "SPC";
-    case 'T': return "THlav";
-    case 'X': return "Kontra";
-    default: return "Clanek";
-    }
-}
-
-const char* RecordViewerDataFile(char letter)
-{
-    switch (letter) {
-    case '1': return "pztmet.dat";
-    case 'A':
-    case 'B':
-    case 'K': return "kodex.dat";
-    case 'E': return "kodexa.dat";
-    case 'I':
-    case 'S': return "spc.dat";
-    case 'L': return "letak.dat";
-    case 'R': return "pfakodex.dat";
-    default: return "";
-    }
-}
-
 void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
 {
     StatCount(code);
-    const char letter = RecordViewerLetter(code);
-    if (letter == 0)
+    const DocumentKindRow* kind = DocumentKindOfCommand(code);
+    if (kind == nullptr)
         return;
-    const LinkKind linkKind = RecordViewerLinkKind(letter);
+    const LinkKind linkKind = kind->link;
     TDataForm* main = MainDataForm();
     TDataForm* master = nullptr;
     int32_t value = 0;
@@ -207,14 +114,13 @@ void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
     }
     if (value < 1)
         return;
-    if (letter == 'P' || letter == 'Q') {
+    if (kind->IsPhoto()) {
         if (IsOnline() == 0) {
-            ShowError(Ui("Chyby", "NoWeb"));
+            ShowError(ProgramText("Chyby", "NoWeb"));
             return;
         }
-    } else if (const std::string file = RecordViewerDataFile(letter);
-               !file.empty() && !DataFilePresent(file.c_str())) {
-        ShowError(Ui("Chyby", "NoData"));
+    } else if (kind->openerChecksFile && !DataFilePresent(std::string(kind->documentFile) + ".dat")) {
+        ShowError(ProgramText("Chyby", "NoData"));
         return;
     }
     RecordViewerWindow* viewer = MakeRecordViewer();
@@ -231,13 +137,13 @@ void OpenRecordViewer(uint16_t code, bool fromMainWindow, uint16_t extra)
     }
     f.LinkKinds = {linkKind, LinkKind::None, LinkKind::None};
     f.LinkValues[0] = value;
-    viewer->SetDocument(letter, extra);
+    viewer->SetDocument(kind->letter, extra);
     f.Master = master;
     f.Dependent = true;
     f.Kind = code;
     if (f.Widget())
-        f.Widget()->setWindowIcon(QIcon(IkonaImage(RecordViewerIcon(letter))));
-    viewer->SetupViewer(std::string("Prohlizec.") + RecordViewerTitleKey(letter));
+        f.Widget()->setWindowIcon(QIcon(IkonaImage(std::string(kind->icon).c_str())));
+    viewer->SetupViewer("Prohlizec." + std::string(kind->titleKey));
     f.ResetData(value);
     f.Dependent = !fromMainWindow && result == 1;
     viewer->SetSlaveButton(f.Dependent);
@@ -270,7 +176,7 @@ void OpenNotesViewer(uint16_t code)
     f.Kind = code;
     if (f.Widget())
         f.Widget()->setWindowIcon(QIcon(IkonaImage("ILPoz")));
-    viewer->SetTitle(Ui("Prohlizec", "Pozn"));
+    viewer->SetTitle(ProgramText("Prohlizec", "Pozn"));
     f.ResetData(value);
     f.Dependent = result == 1;
     viewer->SetSlaveButton(f.Dependent);
@@ -295,7 +201,7 @@ void OpenProductPdf(uint16_t code)
         m.icon = MessageIcon::Warning;
         m.buttons = MessageButtons::Ok;
         m.caption = QString::fromLatin1(kProgramCaption);
-        m.text = KamToQString(Ui("Chyby", "FileNo")) + QString::fromStdString(DataDir()) + pattern;
+        m.text = KamToQString(ProgramText("Chyby", "FileNo")) + QString::fromStdString(DataDir()) + pattern;
         CurrentMessageSink().Show(m);
         return;
     }

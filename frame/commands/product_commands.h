@@ -18,18 +18,6 @@ std::string DrugCodeOfRecord(int32_t record);
 // An image of the icon holder by name (TIkona), for window icons.
 QPixmap IkonaImage(const char* name);
 
-// The document letter of a viewer command ("dSP" "S", "pPI" "Q", "tMA"
-// "1"); 0 for a code no viewer shows.
-char RecordViewerLetter(uint16_t code);
-// The link kind a viewer of that letter follows.
-LinkKind RecordViewerLinkKind(char letter);
-// The image of the viewer's window icon (TIkona names).
-const char* RecordViewerIcon(char letter);
-// The title key in section "Prohlizec".
-const char* RecordViewerTitleKey(char letter);
-// The data file a letter needs in the data folder; empty when none.
-const char* RecordViewerDataFile(char letter);
-
 // Opens or raises the record text viewer of a command.  With fromMainWindow
 // the value is the main window's requested position (LinkValues[0]);
 // otherwise the master search decides (a found viewer is raised).

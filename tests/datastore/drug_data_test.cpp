@@ -221,13 +221,13 @@ protected:
                                 {"EX", "2412"},     {"ZAV", "Z"},        {"DP", "DP1"},   {"NV", "N1"},
                                 {"VP", "RX"},       {"DDM", "0.50"},     {"DDJ", "mg"},   {"DDB", "12345678"},
                                 {"BRA", "B"}});
-        rec[kKlLayout.Field("OME").Offset()] = 0x07;
-        rec[kKlLayout.Field("WEB").Offset()] = 0x01;
-        rec[kKlLayout.Field("PEA").Offset()] = 5;
-        Value(rec, kKlLayout.Field("CC"), 10);
-        Value(rec, kKlLayout.Field("LC"), -1);
-        Value(rec, kKlLayout.Field("AC"), 5);
-        Value(rec, kKlLayout.Field("SC"), -1);
+        rec[kDrugRestrictions.Offset()] = 0x07;
+        rec[kDrugWebFlags.Offset()] = 0x01;
+        rec[kDrugEanCount.Offset()] = 5;
+        Value(rec, kDrugSummaryOffset, 10);
+        Value(rec, kDrugLeafletOffset, -1);
+        Value(rec, kDrugAltSummaryOffset, 5);
+        Value(rec, kDrugSpcOffset, -1);
         return rec;
     }
     std::string Row(std::string rec, bool keep = true, bool replace = false, bool compact = false)
@@ -257,7 +257,7 @@ TEST_F(DrugRowTest, AFullDrugFillsEveryColumnAt245Bytes)
     // Cancelled: the status mark, no dosage, and with the flag the text in
     // place of the code, cut to its column.
     std::string cancelled = Full();
-    cancelled[kKlLayout.Field("SR").Offset()] = '-';
+    cancelled[kDrugState.Offset()] = '-';
     const std::string kept = Row(cancelled);
     EXPECT_EQ(kept.substr(0, 8), std::string("\x10") + "0000123");
     EXPECT_EQ(kept.substr(216, 16), std::string(16, ' '));
@@ -276,7 +276,7 @@ TEST_F(DrugRowTest, ColumnsThatDependOnOneField)
     for (auto [count, text] : std::vector<std::pair<int, std::string>>{
              {0, "   "}, {1, "..."}, {5, "..5"}, {12, ".12"}, {123, "123"}})
         EXPECT_EQ(Row(with([count = count](std::string& r) {
-                      r[kKlLayout.Field("PEA").Offset()] = static_cast<char>(count);
+                      r[kDrugEanCount.Offset()] = static_cast<char>(count);
                   })).substr(232, 3),
                   text)
             << count;
@@ -284,30 +284,30 @@ TEST_F(DrugRowTest, ColumnsThatDependOnOneField)
     for (auto [bits, text] : std::vector<std::pair<int, std::string>>{
              {1, "A  "}, {4, " B "}, {2, "  C"}, {8, "   "}, {0, "oka"}, {0x10, "oka"}})
         EXPECT_EQ(Row(with([bits = bits](std::string& r) {
-                      r[kKlLayout.Field("OME").Offset()] = static_cast<char>(bits);
+                      r[kDrugRestrictions.Offset()] = static_cast<char>(bits);
                   })).substr(236, 3),
                   text)
             << bits;
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("UH").Offset()] = '6'; })).substr(236, 3),
+    EXPECT_EQ(Row(with([](std::string& r) { r[kDrugReimbursementKind.Offset()] = '6'; })).substr(236, 3),
               "   ");
     // No reimbursement: the state letter stays a letter.
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("UH").Offset()] = ' '; }))[163], 'R');
+    EXPECT_EQ(Row(with([](std::string& r) { r[kDrugReimbursementKind.Offset()] = ' '; }))[163], 'R');
     // A 5-character and a missing "ReZ" text keep the column at 3.
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'B'; })).substr(200, 3),
+    EXPECT_EQ(Row(with([](std::string& r) { r[kDrugRegistrationType.Offset()] = 'B'; })).substr(200, 3),
               "Too");
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("TR").Offset()] = 'Q'; })).substr(200, 3),
+    EXPECT_EQ(Row(with([](std::string& r) { r[kDrugRegistrationType.Offset()] = 'Q'; })).substr(200, 3),
               "! Q");
     // Dispensing: the second letter dropped without the keep flag; a blank becomes '_' in the record.
     EXPECT_EQ(Row(Full(), false).substr(213, 3), "R1 ");
-    std::string rec = with([](std::string& r) { r[kKlLayout.Field("VP").Offset() + 1] = ' '; });
+    std::string rec = with([](std::string& r) { r[kDrugDispensing.Offset() + 1] = ' '; });
     std::string out;
     FormatRecordLine(rec, 7, true, out, false, false);
-    EXPECT_EQ(rec.substr(kKlLayout.Field("VP").Offset(), 2), "R_");
+    EXPECT_EQ(rec.substr(kDrugDispensing.Offset(), 2), "R_");
     EXPECT_EQ(out.substr(213, 3), "R1 ");
     // Expiry with a blank first letter.
     EXPECT_EQ(Row(with([](std::string& r) { kKl.PutText(r, "EX", " 123"); })).substr(203, 4), "12 3");
     // Status letter in '!'..'`'.
-    EXPECT_EQ(Row(with([](std::string& r) { r[kKlLayout.Field("VYP").Offset()] = '!'; }))[0], '@');
+    EXPECT_EQ(Row(with([](std::string& r) { r[kDrugOutage.Offset()] = '!'; }))[0], '@');
     // Compact details.
     EXPECT_EQ(Row(Full(), true, false, true).substr(78, 73), Pad("sup str pack", 73));
     // A short record gives no row.
@@ -325,7 +325,7 @@ TEST_F(DrugDataTest, AtcNamesComeOnlyThroughACodeIndex)
     atc.PutText(r, "ATC", "N02BE");
     atc.PutText(r, "NAZ", "Anilides");
     ASSERT_EQ(WriteDatFile(folder + "atc.dat", atc, {r}), 0);
-    const FieldPos code = kAtcLayout.Field("ATC"), name = kAtcLayout.Field("NAZ");
+    const FieldPos code = kAtcCode, name = kAtcName;
     ASSERT_EQ(WriteSezFile(folder + "atckod.sez", {r}, SezKeySpec{code.Offset(), 7, 0, 7}), 0);
     ASSERT_EQ(WriteSezFile(folder + "atcnaz.sez", {r}, SezKeySpec{name.Offset(), 16, 0, 16}), 0);
 

@@ -98,6 +98,25 @@ TEST(TextSearchDecoder, DamagedAndCutTextsStopWhereTheTreeWalkStops)
     }
 }
 
+TEST(TextSearchDecoder, APackedTextFillingTheWholeSlackKeepsItsFirstByte)
+{
+    // A (damaged) record whose packed length is its text length plus the
+    // whole slack: its packed bytes start at the buffer's first byte, which
+    // both decoders must read as stored.
+    std::mt19937 rng(5);
+    for (uint32_t textLength : {0u, 1u, 7u, 300u}) {
+        for (int i = 0; i < 20; ++i) {
+            std::string packed(textLength + kPackedSlack, '\0');
+            for (char& c : packed)
+                c = static_cast<char>(rng());
+            packed[0] = static_cast<char>(1 + rng() % 255);
+            ExpectSameAsTreeWalk(ProgramHuffTables(), ProgramHuffTableDecoder(), packed,
+                                 static_cast<uint32_t>(packed.size()), textLength,
+                                 "text length " + std::to_string(textLength) + ", " + std::to_string(i));
+        }
+    }
+}
+
 TEST(TextSearchDecoder, LongCodesEscapesAndReservedLeavesOfOtherTables)
 {
     // The chain tables code leaf 142 + j with j + 1 bits: most codes are far

@@ -117,6 +117,43 @@ TEST(ZlpTable, BadHeadersAreAbsent)
     EXPECT_TRUE(ParseZlpTable(header)) << "one entry after it";
 }
 
+TEST(ZlpTable, ALetterColumnPastByte255IsReadAtItsOwnOffset)
+{
+    // Columns: the code, 40 fillers of 8 bytes, then letter C at offset
+    // 3 + 320 = 323 of each 324-byte entry.  The filler byte at 323 - 256 =
+    // 67 holds another value, which a cut offset would read.
+    constexpr size_t kFillers = 40, kOffset = 3 + 8 * kFillers, kEntry = kOffset + 1;
+    std::string b(4 * kEntry, '\0');
+    uint8_t monthBase = 0, fraction = 0;
+    ZlpThresholdBytes(kThreshold, monthBase, fraction);
+    b[2] = static_cast<char>(monthBase);
+    b[3] = static_cast<char>(fraction);
+    b[4] = static_cast<char>(kFillers + 2);
+    const size_t names = 5, widths = 5 + 2 * (kFillers + 2);
+    b[names + 2 * (kFillers + 1) + 1] = static_cast<char>(3 << 2); // "C@@": 3 << 10
+    b[widths] = 2;                                                 // the code: 3 bytes
+    for (size_t i = 1; i <= kFillers; ++i)
+        b[widths + i] = 7; // 8 bytes each
+    b[widths + kFillers + 1] = 0;
+    // Code 10: C = 5 (flagged at month 290), 250 at byte 67; code 20 the other way.
+    const struct {
+        uint32_t code;
+        uint8_t own, cut;
+    } rows[] = {{10, 5, 250}, {20, 250, 5}};
+    for (size_t r = 0; r < 2; ++r) {
+        const size_t at = (2 + r) * kEntry;
+        b[at] = static_cast<char>(rows[r].code);
+        b[at + kOffset] = static_cast<char>(rows[r].own);
+        b[at + kOffset % 256] = static_cast<char>(rows[r].cut);
+    }
+    const auto t = ParseZlpTable(b);
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->entrySize, kEntry);
+    EXPECT_EQ(t->letters, "C");
+    EXPECT_EQ(CheckZlpEntryIn(*t, "10", 'C', kThreshold - 10), 1);
+    EXPECT_EQ(CheckZlpEntryIn(*t, "20", 'C', kThreshold - 10), 0);
+}
+
 TEST(ZlpTable, DataMonthOfVersion)
 {
     // 120 * 2 + 12 * 5 + 3 * 4 - 3, +1 for "n" (14 > 10).

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -782,8 +783,9 @@ protected:
     void SetUp() override
     {
         DrugLists::SetUp();
-        // A folder per test: the lists keep what they read of a folder.
-        folder = fs::path(testing::TempDir()) /
+        // A folder per test: the lists keep what they read of a folder.  Under a
+        // scratch folder of this run, so that two runs of the suite at once never share it.
+        folder = fs::path(scratch.path().toStdString()) /
                  (std::string("drug_lists_") + testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
@@ -801,6 +803,7 @@ protected:
         ClearSignSets(SignSets(), 0, -1);
         fs::remove_all(folder);
     }
+    QTemporaryDir scratch;
     fs::path folder;
 };
 

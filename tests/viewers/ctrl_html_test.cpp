@@ -314,7 +314,7 @@ TEST_F(HtmlConvert, SectionParagraphsOfArticles)
                                  .Code(19, {10})
                                  .Text("ten")
                                  .Take();
-    in.visibility = std::string(13, '+') + "-";
+    in.filter.visibility = std::string(13, '+') + "-";
     EXPECT_EQ(Body(text), "<p class=\"pra\">three</p>\r\n"
                           "<p><acronym class=\"kodex\" title=\"A &amp; &lt;B&gt; &quot;C&quot;\"><a "
                           "name=\"12\">12:</a></acronym>\r\n"
@@ -325,10 +325,10 @@ TEST_F(HtmlConvert, SectionParagraphsOfArticles)
     EXPECT_EQ(page.tabs[0].anchor, "12");
 
     // A selection of 3 and 13, inverted: 12 and 10 show.
-    in.visibility.clear();
-    in.showAll = false;
-    in.selection = {'\x03', '\x13'};
-    in.invert = true;
+    in.filter.visibility.clear();
+    in.filter.showAll = false;
+    in.filter.selection = {'\x03', '\x13'};
+    in.filter.invert = true;
     in.requestedTextSection = 10;
     const std::string body = Body(text);
     EXPECT_EQ(body.find("three"), std::string::npos);
@@ -339,7 +339,7 @@ TEST_F(HtmlConvert, SectionParagraphsOfArticles)
 
     // Numbered headings: section 0 and 12 up write a bare paragraph.
     in.spcLayout = true;
-    in.showAll = true;
+    in.filter.showAll = true;
     EXPECT_EQ(Body(CtrlTextWriter().Code(19, {0}).Text("a").Take()), "<p>a</p>");
     EXPECT_TRUE(page.tabs.empty());
 }
@@ -361,7 +361,7 @@ TEST_F(HtmlConvert, HeadingsOfProductCharacteristics)
     h(w, 10, "Unlabelled").Code(14).Text("none");
     const std::string text = w.Take();
 
-    in.requestedSection = 0x50; // "5."
+    in.filter.requestedSection = 0x50; // "5."
     std::string body = Body(text);
     EXPECT_NE(body.find("<h1>Title</h1>"), std::string::npos) << "show-all opens the gate at h1";
     EXPECT_EQ(body.find("<h3><a name=\"2\">4.4 Warnings</a></h3>\r\n"), body.find("<h3>"))
@@ -380,8 +380,8 @@ TEST_F(HtmlConvert, HeadingsOfProductCharacteristics)
 
     // Only 4.5 selected: 4.4 is hidden but keeps its anchor number, so the
     // tab of 4.5 names anchor 3.
-    in.showAll = false;
-    in.selection = {'\x45'};
+    in.filter.showAll = false;
+    in.filter.selection = {'\x45'};
     body = Body(text);
     EXPECT_EQ(body.find("warn"), std::string::npos);
     EXPECT_EQ(body.find("other"), std::string::npos);
@@ -394,16 +394,16 @@ TEST_F(HtmlConvert, HeadingsOfProductCharacteristics)
     EXPECT_EQ(page.firstTab, 0);
 
     // Inverted: everything but 4.5 and the unlabelled heading's text shows.
-    in.invert = true;
+    in.filter.invert = true;
     body = Body(text);
     EXPECT_NE(body.find("warn"), std::string::npos);
     EXPECT_EQ(body.find("inter"), std::string::npos);
     EXPECT_NE(body.find("none"), std::string::npos);
 
-    in.showAll = true;
-    in.invert = false;
+    in.filter.showAll = true;
+    in.filter.invert = false;
     // Another program's paragraph request selects its heading's tab.
-    in.requestedSection = kNoRequestedSection;
+    in.filter.requestedSection = kNoRequestedSection;
     in.requestedParagraph = 0x45;
     Body(text);
     EXPECT_EQ(page.firstTab, 1);
@@ -429,7 +429,7 @@ TEST_F(HtmlConvert, StyleBlockAndBodyFont)
         std::ofstream f(css, std::ios::binary);
         f << "p { margin: 0 }\nbody { margin: 2px; font-family: X; }\r\n.a { color: red }";
     }
-    in.styleFile = css;
+    in.styleFiles = {css};
     in.fontName = "Tarel Pro CE";
     in.fontSize = 12;
     HtmlPage p = CtrlTextToHtml("", in);
@@ -445,6 +445,25 @@ TEST_F(HtmlConvert, StyleBlockAndBodyFont)
     std::filesystem::remove(css);
     p = CtrlTextToHtml("", in);
     EXPECT_EQ(p.bytes.find("<style"), std::string::npos) << "no file, no style element";
+}
+
+// The viewer's base sheet and the kind's sheet make one style element, in
+// that order, each line ended once; a sheet that cannot be read is left out.
+TEST_F(HtmlConvert, StyleSheetsJoined)
+{
+    const auto dir = std::filesystem::temp_directory_path();
+    const std::string base = (dir / "qevw_html_base.css").string();
+    const std::string kind = (dir / "qevw_html_kind.css").string();
+    std::ofstream(base, std::ios::binary) << "body { margin: 4px; }\np { margin: 0 }"; // no final newline
+    std::ofstream(kind, std::ios::binary) << "h4 { color: red }\r\n";
+    in.styleFiles = {base, (dir / "qevw_html_none.css").string(), kind};
+    const HtmlPage p = CtrlTextToHtml("", in);
+    EXPECT_NE(p.bytes.find("<style type=\"text/css\">\r\nbody { margin: 4px; }\r\np { margin: 0 }\r\n"
+                           "h4 { color: red }\r\n</style>\r\n"),
+              std::string::npos)
+        << p.bytes;
+    std::filesystem::remove(base);
+    std::filesystem::remove(kind);
 }
 
 TEST(HtmlEscape, RunsAndAttributes)

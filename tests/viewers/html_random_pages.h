@@ -85,13 +85,13 @@ inline HtmlConversionInput RandomInput(std::mt19937& rng)
     HtmlConversionInput in;
     in.kind = kinds[static_cast<size_t>(p(rng)) % kinds.size()];
     in.spcLayout = p(rng) < 50;
-    in.showAll = p(rng) < 40;
-    in.invert = p(rng) < 30;
+    in.filter.showAll = p(rng) < 40;
+    in.filter.invert = p(rng) < 30;
     for (int i = p(rng) % 6; i > 0; --i)
-        in.selection.push_back(static_cast<char>(p(rng) % 0x9A));
-    in.requestedSection = static_cast<uint8_t>(p(rng) < 50 ? kNoRequestedSection : p(rng));
+        in.filter.selection.push_back(static_cast<char>(p(rng) % 0x9A));
+    in.filter.requestedSection = static_cast<uint8_t>(p(rng) < 50 ? kNoRequestedSection : p(rng));
     if (p(rng) < 30)
-        in.visibility = RandomRun(rng, 20);
+        in.filter.visibility = RandomRun(rng, 20);
     for (auto& term : in.searchTerms)
         if (p(rng) < 30)
             term = RandomRun(rng, 3);

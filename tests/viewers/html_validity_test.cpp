@@ -55,8 +55,8 @@ int WriteDemoPages(const std::filesystem::path& dir, const char* table, uint16_t
             in.online = true;
             in.searchTerms = {"A", "<", "&"};
             if (kind == 'S' && r % 2) {
-                in.showAll = false;
-                in.selection = {'\x45', '\x42'};
+                in.filter.showAll = false;
+                in.filter.selection = {'\x45', '\x42'};
             }
             const ViewerPageOutput out = PrepareViewerPage(in);
             if (out.missing)

@@ -130,7 +130,7 @@ public:
         std::string record;
         for (int32_t r = 1; r < t.dat.count; ++r) {
             ReadRecord(t.dat, r, record);
-            const std::string name = KamFoldUpper(FieldBytes(record, kKlLayout.Field("NAZ")));
+            const std::string name = KamFoldUpper(FieldBytes(record, kDrugName));
             sqlite3_bind_blob(ins, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
             sqlite3_bind_blob(ins, 2, record.data(), static_cast<int>(record.size()), SQLITE_TRANSIENT);
             sqlite3_step(ins);

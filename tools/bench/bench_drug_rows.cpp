@@ -46,7 +46,7 @@ const std::vector<std::string>& Records()
             kl.PutText(r, "RC", "=12345678");
             kl.PutText(r, "VP", "R");
             kl.PutText(r, "UH", rng() % 2 ? "A" : " ");
-            r[kKlLayout.Field("PEA").Offset()] = static_cast<char>(rng() % 30);
+            r[kDrugEanCount.Offset()] = static_cast<char>(rng() % 30);
             out.push_back(std::move(r));
         }
         return out;

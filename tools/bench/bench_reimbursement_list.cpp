@@ -221,7 +221,7 @@ sqlite3* Db()
             ReadRecord(kl.dat, r, rec);
             const std::string code = GetField(rec, 1, 7);
             const std::string name = GetFieldUpper(rec, 8, 70);
-            std::string kind = GetField(rec, kKlLayout.Field("UH").start, 1);
+            std::string kind = GetField(rec, kDrugReimbursementKind.start, 1);
             if (kind == " ")
                 kind = "_";
             sqlite3_bind_text(ins, 1, code.data(), 7, SQLITE_TRANSIENT);

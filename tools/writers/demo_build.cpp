@@ -21,6 +21,7 @@
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/zlp_table.h"
+#include "platform/ascii.h"
 #include "platform/fs.h"
 #include "writers/csv_source.h"
 #include "writers/ctrl_markup.h"
@@ -1268,11 +1269,8 @@ bool MakeDemoRelease(DemoDataSet& set, int year, int month, int day, const std::
     }
     auto it = set.records.find("kl");
     if (it != set.records.end() && !it->second.empty()) {
-        constexpr FieldPos kName = kKlLayout.Field("NAZ");
         std::string& rec = it->second.front();
-        std::string name = rec.substr(kName.Offset(), kName.length);
-        while (!name.empty() && name.back() == ' ')
-            name.pop_back();
+        std::string name(TrimRightBlanks(FieldBytes(rec, kDrugName)));
         name += " " + stamp;
         name.resize(kName.length, ' ');
         rec.replace(kName.Offset(), kName.length, name);

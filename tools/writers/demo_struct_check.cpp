@@ -424,19 +424,17 @@ void CheckSignSets(Ctx& c, const std::string& group, const Dat* kl)
         // The drug lists filter by the sets and by the fields alike: both
         // must agree.
         if (identity == "kl" && kl && kl->L == kKlLayout.Length() && bits == kl->count - 1) {
-            constexpr FieldPos kSr = kKlLayout.Field("SR"), kUh = kKlLayout.Field("UH"),
-                               kOb = kKlLayout.Field("OB"), kIns = kKlLayout.Field("INS"),
-                               kZas = kKlLayout.Field("ZAS");
             for (int32_t r = 1; r < kl->count; ++r) {
                 const std::string_view rec = kl->Record(r);
-                const char sr = rec[kSr.Offset()], uh = rec[kUh.Offset()], ob = rec[kOb.Offset()];
+                const char sr = rec[kDrugState.Offset()], uh = rec[kDrugReimbursementKind.Offset()],
+                           ob = rec[kDrugCategory.Offset()];
                 bool want;
                 if (setName == "Actual")
                     want = sr != '-' && sr != 'N' && sr != '\\';
                 else if (setName == "nVeter")
                     want = rec[0] != '9';
                 else if (setName == "nHomeo")
-                    want = rec.substr(kIns.Offset(), kIns.length) != "93";
+                    want = rec.substr(kDrugIndicationGroup.Offset(), kDrugIndicationGroup.length) != "93";
                 else if (setName == "ActReg")
                     want = sr == 'R';
                 else if (setName == "Prizes")
@@ -444,7 +442,7 @@ void CheckSignSets(Ctx& c, const std::string& group, const Dat* kl)
                 else if (setName == "Stocked")
                     want = ob == '1' || ob == '2';
                 else if (setName == "OnePack")
-                    want = rec[kZas.Offset()] != ' ';
+                    want = rec[kDrugOnePack.Offset()] != ' ';
                 else
                     break;
                 const bool have = (bitmap[static_cast<size_t>((r - 1) / 8)] >> ((r - 1) % 8)) & 1;
@@ -701,14 +699,14 @@ int CheckDataFolderStructure(const std::string& folder, const std::function<void
     for (const char* extra : {"pztmet", "pztuhsx"})
         if (!docs.count(extra))
             docs[extra] = CheckPackedText(c, extra);
-    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("CC"), "kodex", true, 10);
-    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("LC"), "letak", true, 0);
-    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("AC"), "kodexa", true, 0);
-    CheckOffsets(c, docs, kKlLayout, kKlLayout.Field("SC"), "spc", true, 0);
-    CheckOffsets(c, docs, kPfaLayout, kPfaLayout.Field("CC"), "pfakodex", true, 0);
-    CheckOffsets(c, docs, kPzttypvLayout, kPzttypvLayout.Field("MET"), "pztmet", true, 0);
-    CheckOffsets(c, docs, kPztuhsLayout, kPztuhsLayout.Field("ART"), "pztuhsx", false, 0);
-    CheckOffsets(c, docs, kCvzpLayout, kCvzpLayout.Field("ODK"), "ind_ome", false, 1);
+    CheckOffsets(c, docs, kKlLayout, kDrugSummaryOffset, "kodex", true, 10);
+    CheckOffsets(c, docs, kKlLayout, kDrugLeafletOffset, "letak", true, 0);
+    CheckOffsets(c, docs, kKlLayout, kDrugAltSummaryOffset, "kodexa", true, 0);
+    CheckOffsets(c, docs, kKlLayout, kDrugSpcOffset, "spc", true, 0);
+    CheckOffsets(c, docs, kPfaLayout, kGoodsTextOffset, "pfakodex", true, 0);
+    CheckOffsets(c, docs, kPzttypvLayout, kDeviceTypeTextOffset, "pztmet", true, 0);
+    CheckOffsets(c, docs, kPztuhsLayout, kClassGroupTextOffset, "pztuhsx", false, 0);
+    CheckOffsets(c, docs, kCvzpLayout, kPriceIndicationOffset, "ind_ome", false, 1);
 
     CheckWordList(c, "klnaz.slw", "", "", true);
     CheckWordList(c, "atcnaz.slw", "atc", "atcnaz", false);
