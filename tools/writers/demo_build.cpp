@@ -1272,8 +1272,8 @@ bool MakeDemoRelease(DemoDataSet& set, int year, int month, int day, const std::
         std::string& rec = it->second.front();
         std::string name(TrimRightBlanks(FieldBytes(rec, kDrugName)));
         name += " " + stamp;
-        name.resize(kName.length, ' ');
-        rec.replace(kName.Offset(), kName.length, name);
+        name.resize(kDrugName.length, ' ');
+        rec.replace(kDrugName.Offset(), kDrugName.length, name);
     }
     return CheckDemoDataSet(set, log);
 }
