@@ -133,4 +133,48 @@ TEST(MknHooks, GoToCodeAsTheMainWindowCallsIt)
     SetDataDir(previous);
 }
 
+// The dump tool: an entry, a search, and the clear failures.
+TEST(MknDump, EntriesSearchesAndFailures)
+{
+    const QString tool = QStringLiteral(QEVW_BINARY_DIR "/tools/mkn_dump");
+    if (!QFile::exists(tool) || !QFile::exists(kDemo + "mkn.dat"))
+        GTEST_SKIP() << "tool or demo data not built";
+    struct Run {
+        int code;
+        QString out;
+    };
+    const auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(tool, args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        return Run{p.exitCode(), QString::fromUtf8(p.readAll())};
+    };
+    Run r = run({"-d", kDemo, "A00.1"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QString::fromUtf8("A00.1 Cholera vyvolaná"))) << r.out.toStdString();
+    r = run({"-d", kDemo, "--second", "8141"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains("-> 814A")) << r.out.toStdString();
+    r = run({"-d", kDemo, "--search", QString::fromUtf8("BŘIŠNÍ")});
+    EXPECT_EQ(r.code, 0);
+    // "Břišní", "břisní" and "břišním", which starts with it too.
+    EXPECT_TRUE(r.out.startsWith("3 hits")) << r.out.toStdString();
+
+    r = run({"-d", "/nonexistent/folder", "A00"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("no data folder")) << r.out.toStdString();
+    QTemporaryDir dir;
+    r = run({"-d", dir.path(), "A00"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("no classification")) << r.out.toStdString();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QEVW_FIXTURES_DIR "/broken/mkn_record_past_end.dat"),
+                            dir.path() + "/mkn.dat"));
+    r = run({"-d", dir.path(), "ZaDTCa"});
+    EXPECT_EQ(r.code, 1) << "a damaged file is no success";
+    EXPECT_TRUE(r.out.contains("damaged at offset 38")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Start")) << "what can be shown is shown";
+    EXPECT_EQ(run({"-d", kDemo}).code, 2);
+}
+
 } // namespace
