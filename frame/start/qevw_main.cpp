@@ -62,7 +62,9 @@
 #include "viewers/duplicity_check.h"
 #include "viewers/duplicity_page.h"
 #include "viewers/help_page.h"
+#include "viewers/max_dose_join.h"
 #include "viewers/medication_list.h"
+#include "viewers/notes_viewer.h"
 #include "viewers/viewer_window.h"
 
 namespace {
@@ -185,6 +187,8 @@ int main(int argc, char** argv)
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();
+    RegisterNotesViewerFactory();
+    RegisterMaxDoseServices();
 
     int rc = 0;
     {
