@@ -54,7 +54,7 @@ struct Fixture {
         SetDataDir(data);
         base = data + "NOTES";
         std::vector<NoteSpec> notes;
-        for (int r = 1; r < 0xFFF0 && r <= kDrugs; ++r)
+        for (int r = 1; r < 0xFF00 && r <= kDrugs; ++r)
             notes.push_back({"01" + Code(r) + " DRUG\r\n" + std::string(150, 'n') + "\r\n", {r}});
         WriteNotesSet(base, notes, kDrugs + 1);
     }
@@ -87,7 +87,9 @@ void BM_NoteSave(benchmark::State& st)
             f.base, edit, "01" + Code(record) + " DRUG\r\nedited " + std::to_string(round) + "\r\n");
         ms.push_back(bench::Ms(t0, bench::Clock::now()));
         if (r.status != NoteStatus::Ok)
-            st.SkipWithError("save failed");
+            st.SkipWithError(("save failed: " + std::to_string(static_cast<int>(r.status)) + " " + r.path +
+                              " " + std::to_string(r.error))
+                                 .c_str());
     }
     st.counters["not_mb"] = static_cast<double>(ReadAll(f.base + ".NOT").size()) / 1e6;
     bench::ReportSpread(st, "", ms);
