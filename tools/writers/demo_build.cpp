@@ -1379,7 +1379,12 @@ bool WriteDemoUserFiles(const std::string& out, const std::vector<std::string>& 
                        "Po prazdnem radku pokracuje text.\r\n";
     std::string full = line(2);
     full += std::string(254 - full.size() - 2, 'x') + "\r\n";
-    if (int r = WriteNotesSet(out + "NOTES", {{both, {1, 2}}, {full, {3}}},
+    // A folder of its own (QEVNOTES): a data package carries no user's notes.
+    if (RealFileSystem().MakeFolders(out + "notes") != 0) {
+        log.Error("notes: folder not made");
+        return false;
+    }
+    if (int r = WriteNotesSet(out + "notes/NOTES", {{both, {1, 2}}, {full, {3}}},
                               static_cast<int32_t>(kl.size() + 1))) {
         log.Error("NOTES: write failed (I/O result " + std::to_string(r) + ")");
         return false;
