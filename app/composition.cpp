@@ -23,8 +23,10 @@
 #include "viewers/duplicity_check.h"
 #include "viewers/duplicity_page.h"
 #include "viewers/help_page.h"
+#include "viewers/max_dose_join.h"
 #include "viewers/medication_list.h"
 #include "viewers/mkn_page.h"
+#include "viewers/notes_viewer.h"
 #include "viewers/viewer_hooks.h"
 #include "viewers/viewer_window.h"
 
@@ -60,6 +62,8 @@ void ComposeProgram()
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
     RegisterRecordViewerFactory();
+    RegisterNotesViewerFactory();
+    RegisterMaxDoseServices();
 
     // The lists' "U" button: offered while the user's sign list is loaded
     // and active (it is loaded on the start-up loader's thread and again when

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "datastore/text_table.h"
+#include "datastore/notes_store.h"
 #include "datastore/user_files.h"
 #include "datastore/user_files_internal.h"
 #include "platform/coding.h"
@@ -157,10 +158,16 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     }
     std::string pntPath = ResolvePath(base + ".PNT");
     FileLock notLock, pntLock;
-    if (notLock.Take(notPath, true, 2000) != 0 ||
-        (FileExists(pntPath) && pntLock.Take(pntPath, true, 2000) != 0)) {
+    if (notLock.TakeCurrent(notPath, true, 2000) != 0 ||
+        (FileExists(pntPath) && pntLock.TakeCurrent(pntPath, true, 2000) != 0)) {
         dropLock();
         sink.Message(ProgramText("NotUp", "BylNal") + MessagePath(notPath) + ProgramText("NotUp", "ZakPr"));
+        return none;
+    }
+    // A note save cut short is finished first, or its old text would come back.
+    if (FinishInterruptedNoteSave(base, ops) != 0) {
+        dropLock();
+        sink.Message(UiText("NotUp", "BylNal") + MessagePath(base + ".NJ$") + UiText("NotUp", "ZakPr"));
         return none;
     }
 

@@ -175,6 +175,60 @@ int FileSystemOps::ReadFile(const std::string& path, std::string& out)
     return 0;
 }
 
+int FileSystemOps::OpenForUpdate(const std::string& path, bool create, int* fd)
+{
+    const int f = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    if (f < 0)
+        return errno;
+    *fd = f;
+    return 0;
+}
+
+int FileSystemOps::WriteAt(int fd, int64_t offset, const char* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t w = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (w == 0)
+            return ENOSPC;
+        done += static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+int FileSystemOps::ReadAt(int fd, int64_t offset, char* data, size_t size, size_t* got)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t r = ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            *got = done;
+            return errno;
+        }
+        if (r == 0)
+            break;
+        done += static_cast<size_t>(r);
+    }
+    *got = done;
+    return 0;
+}
+
+int FileSystemOps::FileSize(int fd, int64_t* size)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    *size = st.st_size;
+    return 0;
+}
+
 FileSystemOps& RealFileSystem()
 {
     static FileSystemOps real;

@@ -10,6 +10,7 @@
 // the first error and which step failed; later steps are skipped, and a save
 // that did not commit removes its temporary file.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,14 @@ public:
     virtual int OpenForWrite(const std::string& path, bool append, int* fd);
     // Removes an empty folder.
     virtual int RemoveFolder(const std::string& folder);
+    // An existing file opened for reading and writing in place (with
+    // `create`, made when missing, 0666 minus the umask).
+    virtual int OpenForUpdate(const std::string& path, bool create, int* fd);
+    // Writes all bytes at the offset (a hole before it reads as zeros).
+    virtual int WriteAt(int fd, int64_t offset, const char* data, size_t size);
+    // Reads up to `size` bytes at the offset; *got receives the count.
+    virtual int ReadAt(int fd, int64_t offset, char* data, size_t size, size_t* got);
+    virtual int FileSize(int fd, int64_t* size);
 };
 
 // The process's real file system.

@@ -78,6 +78,11 @@ std::string ResolvePath(std::string_view path)
     return ResolveInFolder(path.substr(0, slash + 1), path.substr(slash + 1));
 }
 
+bool FileWritable(const std::string& path)
+{
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat st;
@@ -154,6 +159,24 @@ int FileLock::Take(const std::string& path, bool exclusive, int waitMs)
             return IoResult::SharingViolation;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int FileLock::TakeCurrent(const std::string& path, bool exclusive, int waitMs)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (int r = Take(path, exclusive, static_cast<int>(std::max<int64_t>(0, left.count()))))
+            return r;
+        struct stat held, named;
+        if (::fstat(fd_, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+            held.st_dev == named.st_dev)
+            return 0;
+        Release();
+        if (std::chrono::steady_clock::now() >= until)
+            return IoResult::SharingViolation;
     }
 }
 

@@ -33,6 +33,8 @@ std::string ResolveInFolder(std::string_view folder, std::string_view name);
 std::string ResolvePath(std::string_view path);
 
 bool FileExists(const std::string& path);
+// Whether this process may write the file (access(2); true for root).
+bool FileWritable(const std::string& path);
 bool FolderExists(const std::string& path);
 // The size of a regular file; -1 when the path is missing or not a file.
 int64_t FileSize(const std::string& path);
@@ -71,6 +73,9 @@ public:
     // 0, SharingViolation when another holder kept it for the whole wait, or
     // the I/O result of the open.
     int Take(const std::string& path, bool exclusive, int waitMs);
+    // The same, on the file the path names once the lock is granted: a
+    // file renamed over the path while this waited is locked again.
+    int TakeCurrent(const std::string& path, bool exclusive, int waitMs);
     void Release();
     bool Held() const { return fd_ >= 0; }
 

@@ -6,6 +6,11 @@
 //   user_files signlist import [-d DATA] BASE       BASE.TXT/.CSV -> BASE.SGN, BASE.OTH
 //   user_files notes import [-d DATA] BASE          BASE.NOT -> new BASE.NOT, .PNT, .BAK, .OTH
 //   user_files notes marks [-d DATA] -n NOTESFOLDER the records with a note
+//   user_files notes save [-d DATA] BASE CODE FILE [N] saves FILE (Kamenický) as the
+//                                                   note of drug CODE, N times (each
+//                                                   after a fresh read): "saved",
+//                                                   "stale", "busy" ... per save
+//   user_files notes check [-d DATA] BASE           the set's broken rules, one a line
 //
 // Texts print as UTF-8; control bytes as "^" + letter.  The messages of an
 // import print one per line, their selector letter first.  Exit code 0; 1
@@ -19,11 +24,13 @@
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
+#include "datastore/notes_store.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
 #include "platform/cp1250.h"
 #include "platform/fs.h"
+#include "writers/notes_writer.h"
 
 namespace {
 
@@ -117,6 +124,74 @@ int Lookup(const std::string& kind, const std::string& code)
     return 0;
 }
 
+const char* StatusWord(NoteStatus s)
+{
+    switch (s) {
+    case NoteStatus::Ok: return "saved";
+    case NoteStatus::Busy: return "busy";
+    case NoteStatus::Packed: return "packed";
+    case NoteStatus::Stale: return "stale";
+    case NoteStatus::NoLink: return "nolink";
+    case NoteStatus::TooLarge: return "toolarge";
+    case NoteStatus::IoError: break;
+    }
+    return "error";
+}
+
+int SaveNotes(const std::string& base, const std::string& code, const std::string& file, int rounds)
+{
+    std::string text;
+    if (ReadWholeFile(file, text) != 0) {
+        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        return 1;
+    }
+    TDbTable kl;
+    std::string rec;
+    OpenTable(kl, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
+    FindRecord(kl, code, rec);
+    if (DbStatus != 0 || FieldDiffers(rec, kDrugCode.start, 7, code) != 0) {
+        std::fprintf(stderr, "%s: not found\n", code.c_str());
+        return 1;
+    }
+    const int32_t record = kl.recNo;
+    OpenTable(kl, TFileId(), TFileId(), 0);
+    int rc = 0;
+    for (int i = 0; i < rounds; ++i) {
+        NoteEditBase edit;
+        NoteResult r = ReadNoteForEdit(base, record, &edit);
+        if (r.status == NoteStatus::Ok)
+            r = SaveNoteText(base, edit, text);
+        std::printf("%s", StatusWord(r.status));
+        for (const std::string& k : r.kept)
+            std::printf(" kept %s", k.c_str());
+        std::printf("\n");
+        std::fflush(stdout);
+        if (r.status != NoteStatus::Ok)
+            rc = r.status == NoteStatus::Stale || r.status == NoteStatus::Busy ? 3 : 1;
+    }
+    return rc;
+}
+
+int CheckNotes(const std::string& base)
+{
+    std::string notes, pnt;
+    ReadWholeFile(ResolvePath(base + ".NOT"), notes);
+    ReadWholeFile(ResolvePath(base + ".PNT"), pnt);
+    TDbTable kl;
+    OpenTable(kl, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
+    std::string rec;
+    const auto codeOf = [&](int32_t record) {
+        ReadRecord(kl.dat, record, rec);
+        return DbStatus == 0 ? rec.substr(kDrugCode.start - 1, 7) : std::string();
+    };
+    const std::vector<std::string> faults = CheckNotesSet(notes, pnt, codeOf);
+    for (const std::string& f : faults)
+        std::printf("%s\n", f.c_str());
+    if (FileExists(base + ".NJ$"))
+        std::printf("an interrupted save is not finished\n");
+    return faults.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -162,6 +237,10 @@ int main(int argc, char** argv)
     }
     if (cmd == "notes" && args.size() == 3 && args[1] == "import")
         return NoteFiles(args[2], "-A ", sink).imported ? 0 : 1;
+    if (cmd == "notes" && (args.size() == 5 || args.size() == 6) && args[1] == "save")
+        return SaveNotes(args[2], args[3], args[4], args.size() == 6 ? std::atoi(args[5].c_str()) : 1);
+    if (cmd == "notes" && args.size() == 3 && args[1] == "check")
+        return CheckNotes(args[2]);
     if (cmd == "notes" && args.size() == 2 && args[1] == "marks") {
         RequestNoteMarksReload();
         LoadNoteMarks();

@@ -14,6 +14,7 @@
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
 #include "frame/commands/menus.h"
+#include "frame/commands/office_export.h"
 #include "frame/commands/product_commands.h"
 #include "frame/commands/toolbar.h"
 #include "frame/commands/viewer_windows.h"
@@ -268,4 +269,5 @@ void RegisterFrameCommands()
     RegisterCommandHandler("OpenExternalDocument", ExternalDocument);
     RegisterCommandHandler("ShowMaximalDoses", Maximal);
     RegisterCommandHandler("StartMaximJoin", Maximal);
+    RegisterOfficeExportCommands();
 }

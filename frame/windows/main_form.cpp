@@ -832,7 +832,8 @@ void TMainForm::TimerMaxTimer()
     if (DataSet == DataSetCode::None)
         return;
     const std::string prefix = Config().Read([](const ConfigValues& v) { return v.MaximDir; });
-    if (prefix.empty() || prefix.back() == '/')
+    // A prefix ending in "/" keeps its list inside that folder.
+    if (prefix.empty())
         return;
     const size_t slash = prefix.rfind('/');
     if (slash != std::string::npos && !FolderExists(prefix.substr(0, slash + 1)))

@@ -53,8 +53,6 @@ const std::set<std::string, std::less<>> kPendingHandlers = {
     "OpenDeviceClassList",      // medical-device lists
     "OpenDeviceTypeList",       // medical-device lists
     "TNastav6",                 // settings dialog still to come
-    "ExportToSpreadsheet",      // spreadsheet export
-    "ExportToWordProcessor",    // word-processor export
 };
 
 // Hook members whose callers are built but whose providers are not; the same
@@ -64,12 +62,8 @@ const std::set<std::string, std::less<>> kPendingHooks = {
     "UpdateServices.updateZlpPackage",     // the news services
     "UpdateServices.newsCachePath",        // the news services
     "UpdateServices.fetchNews",            // the news services
-    "ViewerServices.showMaximalDoses",     // maximal doses
-    "ViewerServices.startMaximJoin",       // maximal doses
-    "ViewerServices.makeNotesViewer",      // the notes viewer
     "PageHooks.makePrazdno",               // the empty page
     "PageHooks.openPassedList",            // the medication-list page
-    "ViewerWindowHooks.openMaxDoseEditor", // maximal doses
     "ViewerWindowHooks.openRecordViewer",  // a viewer opened for a given record
 };
 

@@ -21,6 +21,7 @@
 #include "support/failing_file_system.h"
 #include "support/text_tables.h"
 #include "writers/dat_writer.h"
+#include "writers/notes_writer.h"
 #include "writers/sez_writer.h"
 
 namespace {
@@ -376,18 +377,6 @@ TEST_F(NotesTest, TheSinkRoutesByItsFirstCharacter)
 
 namespace {
 
-// A note as stored: two zero bytes, then its lines.
-std::string Note(const std::string& lines)
-{
-    return std::string(2, '\0') + lines;
-}
-
-std::string Blocks(std::string bytes, size_t blocks)
-{
-    bytes.resize(blocks * 256, '\0');
-    return bytes;
-}
-
 // Fails every rename whose target ends in `suffix`.
 struct FailRenameTo : FileSystemOps {
     std::string suffix;
@@ -407,15 +396,15 @@ protected:
         base = notes + "NOTES";
         // A: two drugs; B: drug 1 again and a 5-digit code of drug 3; C: no
         // drug; D: three blocks; E: 55 bytes; F: 56 bytes.
-        a = Note("01" + Code(1) + "\r\n01" + Code(2) + "\r\n02head\r\nText A");
-        b = Note("01" + Code(1) + "\r\n0100103\r\nB");
-        bFixed = Note("01" + Code(1) + "\r\n01" + Code(3) + "\r\nB");
-        c = Note("02only a header\r\nC");
-        d = Note("01" + Code(10) + "\r\n") + std::string(612 - 13, 'x');
-        e = Note("01" + Code(11) + "\r\n") + std::string(55 - 13, 'e');
-        f = Note("01" + Code(12) + "\r\n") + std::string(56 - 13, 'f');
-        old = Blocks(a, 1) + Blocks("", 1) + Blocks(b, 1) + Blocks(c, 1) + Blocks(d, 3) + Blocks(e, 1) +
-              Blocks(f, 1);
+        a = NoteBytes("01" + Code(1) + "\r\n01" + Code(2) + "\r\n02head\r\nText A");
+        b = NoteBytes("01" + Code(1) + "\r\n0100103\r\nB");
+        bFixed = NoteBytes("01" + Code(1) + "\r\n01" + Code(3) + "\r\nB");
+        c = NoteBytes("02only a header\r\nC");
+        d = NoteBytes("01" + Code(10) + "\r\n") + std::string(612 - 13, 'x');
+        e = NoteBytes("01" + Code(11) + "\r\n") + std::string(55 - 13, 'e');
+        f = NoteBytes("01" + Code(12) + "\r\n") + std::string(56 - 13, 'f');
+        old = PadBlocks(a, 1) + PadBlocks("", 1) + PadBlocks(b, 1) + PadBlocks(c, 1) + PadBlocks(d, 3) +
+              PadBlocks(e, 1) + PadBlocks(f, 1);
         Put(base + ".NOT", old);
         Put(base + ".PNT", "old pnt");
         Put(base + ".BAK", "old bak");
@@ -448,8 +437,8 @@ TEST_F(NotesImportTest, AHandLaidSetIsReindexed)
     EXPECT_EQ(r.withoutDrug, 1);
     EXPECT_EQ(r.linked, 6);
     // D: (612 + 200) div 256 + 1 = 4 blocks; E one block, F two.
-    EXPECT_EQ(Read(base + ".NOT"),
-              Blocks(a, 1) + Blocks(bFixed, 1) + Blocks(c, 1) + Blocks(d, 4) + Blocks(e, 1) + Blocks(f, 2));
+    EXPECT_EQ(Read(base + ".NOT"), PadBlocks(a, 1) + PadBlocks(bFixed, 1) + PadBlocks(c, 1) +
+                                       PadBlocks(d, 4) + PadBlocks(e, 1) + PadBlocks(f, 2));
     std::vector<uint16_t> p(kDrugs + 1, 0xFFFF);
     p[1] = 0, p[2] = 0, p[3] = 1, p[10] = 3, p[11] = 7, p[12] = 8;
     EXPECT_EQ(Read(base + ".PNT"), Words(p));
@@ -505,7 +494,7 @@ TEST_F(NotesImportTest, ASetInUseOrOfAnotherFormIsLeftAlone)
     QFile::remove(QString::fromStdString(notes + "notes.smf"));
 
     for (const std::string& first : {std::string("\x95packed", 7), std::string("plain text")}) {
-        old = Blocks(first, 2);
+        old = PadBlocks(first, 2);
         Put(base + ".NOT", old);
         sink.log.clear();
         EXPECT_FALSE(NoteFiles(base, "-A ", sink).imported);
@@ -549,10 +538,10 @@ TEST_F(NotesImportTest, AFailedRenameKeepsAConsistentPairOrTheLock)
 TEST_F(NotesImportTest, ANoteBeyondThePointerRangeStopsTheImport)
 {
     // A first note that fills blocks 0..65534 of the new set.
-    std::string big = Note("01" + Code(1) + "\r\n");
+    std::string big = NoteBytes("01" + Code(1) + "\r\n");
     big.resize(65534 * 256 - 1, 'x');
     big.push_back('\0');
-    old = big + Blocks(Note("01" + Code(2) + "\r\nlate"), 1);
+    old = big + PadBlocks(NoteBytes("01" + Code(2) + "\r\nlate"), 1);
     Put(base + ".NOT", old);
     RecordingSink sink;
     EXPECT_FALSE(NoteFiles(base, "-A ", sink).imported);

@@ -27,6 +27,10 @@ public:
     std::string unreadable;
     // False skips the real fsync calls, for tests that save many times.
     bool sync = true;
+    // Fails the n-th (1-based) call among Write, WriteAt, Flush and Rename
+    // with `error`, and every such call after it (0: none); `calls` counts them.
+    int failCall = 0;
+    std::atomic<int> calls{0};
 
     // The calls that reached this file system, and the bytes written to the
     // latest temporary file (atomic: some tests save from several threads).
@@ -42,8 +46,15 @@ public:
         bytesWritten = 0;
         return FileSystemOps::CreateTemp(folder, prefix, fd, path);
     }
+    bool CallFails()
+    {
+        const int n = ++calls;
+        return failCall > 0 && n >= failCall;
+    }
     int Write(int fd, const char* data, size_t size) override
     {
+        if (CallFails())
+            return error;
         ++writes;
         if (failAt == Step::Write && bytesWritten + size > failAfterBytes) {
             const size_t part = failAfterBytes > bytesWritten ? failAfterBytes - bytesWritten : 0;
@@ -56,8 +67,17 @@ public:
             bytesWritten += size;
         return r;
     }
+    int WriteAt(int fd, int64_t offset, const char* data, size_t size) override
+    {
+        if (CallFails())
+            return error;
+        ++writes;
+        return FileSystemOps::WriteAt(fd, offset, data, size);
+    }
     int Flush(int fd) override
     {
+        if (CallFails())
+            return error;
         ++flushes;
         if (failAt == Step::Flush)
             return error;
@@ -65,6 +85,8 @@ public:
     }
     int Rename(const std::string& from, const std::string& to) override
     {
+        if (CallFails())
+            return error;
         ++renames;
         return failAt == Step::Rename ? error : FileSystemOps::Rename(from, to);
     }

@@ -16,17 +16,20 @@
 
 #include "datastore/ctrl_text.h"
 #include "datastore/db_table.h"
+#include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/manifest.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/zlp_table.h"
 #include "platform/ascii.h"
+#include "platform/file_saver.h"
 #include "platform/fs.h"
 #include "writers/csv_source.h"
 #include "writers/ctrl_markup.h"
 #include "writers/help_writer.h"
 #include "writers/mkn_source.h"
+#include "writers/notes_writer.h"
 #include "writers/sgn_writer.h"
 #include "writers/zlp_writer.h"
 
@@ -1373,6 +1376,49 @@ bool WriteFile(const std::string& path, const std::string& bytes, DemoLog& log)
     return true;
 }
 
+// The user's files of the demo: a notes set (a note on two drugs with an
+// empty free-text line, one that fills its last block exactly) and a
+// maximal-dose folder ("maxim/", two groups sharing a code, a skipped file),
+// both in subfolders, which no data package carries.
+bool WriteDemoUserFiles(const std::string& out, const std::vector<std::string>& kl, DemoLog& log)
+{
+    if (kl.size() < 6)
+        return true;
+    auto line = [&](size_t i) { return "01" + FormatDrugLine(kl[i]) + "\r\n"; };
+    std::string both = line(0) + line(1) +
+                       "Poznamka ke dvema pripravkum.\r\n\r\n"
+                       "Po prazdnem radku pokracuje text.\r\n";
+    std::string full = line(2);
+    full += std::string(254 - full.size() - 2, 'x') + "\r\n";
+    // A folder of its own (QEVNOTES): a data package carries no user's notes.
+    if (RealFileSystem().MakeFolders(out + "notes") != 0) {
+        log.Error("notes: folder not made");
+        return false;
+    }
+    if (int r = WriteNotesSet(out + "notes/NOTES", {{both, {1, 2}}, {full, {3}}},
+                              static_cast<int32_t>(kl.size() + 1))) {
+        log.Error("NOTES: write failed (I/O result " + std::to_string(r) + ")");
+        return false;
+    }
+    auto maxFile = [&](std::vector<size_t> drugs, const std::string& status) {
+        std::string s = "{\"group\":\"demo\",\"involvedDrugs\":[";
+        for (size_t i : drugs)
+            s += "{\"code\":\"" + kl[i].substr(0, 7) + "\"},";
+        s += "],\"ATC\":\"" + Trimmed(Field(DemoTable("kl"), kl[drugs[0]], "ATC")) + "\",\"status\":\"" +
+             status + "\",\"doses\":[]}";
+        return s;
+    };
+    const std::string maxim = out + "maxim/";
+    for (const char* folder : {"analgetika", "antibiotika"})
+        if (RealFileSystem().MakeFolders(maxim + folder) != 0) {
+            log.Error("maxim: folder not made");
+            return false;
+        }
+    return WriteFile(maxim + "analgetika/skupina1.max", maxFile({0, 1}, "For Publication"), log) &&
+           WriteFile(maxim + "antibiotika/skupina2.max", maxFile({1, 4}, "For Review"), log) &&
+           WriteFile(maxim + "antibiotika/-koncept.max", maxFile({5}, "In Progress"), log);
+}
+
 bool WriteSignSets(const std::string& out, const DemoDataSet& set, DemoLog& log)
 {
     try {
@@ -1465,7 +1511,9 @@ bool WriteSignSets(const std::string& out, const DemoDataSet& set, DemoLog& log)
                 const size_t r = i + 1;
                 words[(r / 16) * 2 + (r % 16) / 8] |= static_cast<char>(1 << (r % 8));
             }
-        return WriteFile(out + "vidud.sgn", words, log);
+        if (!WriteFile(out + "vidud.sgn", words, log))
+            return false;
+        return WriteDemoUserFiles(out, kl, log);
     } catch (const std::invalid_argument& e) {
         log.Error(std::string("sign sets: ") + e.what());
         return false;
