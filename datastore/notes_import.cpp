@@ -167,7 +167,7 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     // A note save cut short is finished first, or its old text would come back.
     if (FinishInterruptedNoteSave(base, ops) != 0) {
         dropLock();
-        sink.Message(UiText("NotUp", "BylNal") + MessagePath(base + ".NJ$") + UiText("NotUp", "ZakPr"));
+        sink.Message(ProgramText("NotUp", "BylNal") + MessagePath(base + ".NJ$") + ProgramText("NotUp", "ZakPr"));
         return none;
     }
 

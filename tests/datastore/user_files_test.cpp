@@ -465,10 +465,10 @@ TEST_F(NotesImportTest, EveryHeaderLineAfterAShortCodeLinksInOneImport)
 {
     // The short code gains its two zeros in the note; the lines after it
     // must still be read, so a second import finds nothing new to do.
-    const std::string g = Note("0100104\r\n01" + Code(5) + "\r\n01" + Code(6) + "\r\n02head\r\nG");
+    const std::string g = NoteBytes("0100104\r\n01" + Code(5) + "\r\n01" + Code(6) + "\r\n02head\r\nG");
     const std::string gFixed =
-        Note("01" + Code(4) + "\r\n01" + Code(5) + "\r\n01" + Code(6) + "\r\n02head\r\nG");
-    Put(base + ".NOT", Blocks(g, 1));
+        NoteBytes("01" + Code(4) + "\r\n01" + Code(5) + "\r\n01" + Code(6) + "\r\n02head\r\nG");
+    Put(base + ".NOT", PadBlocks(g, 1));
     std::vector<uint16_t> p(kDrugs + 1, 0xFFFF);
     p[4] = p[5] = p[6] = 0;
     for (int round = 1; round <= 2; ++round) {
@@ -477,7 +477,7 @@ TEST_F(NotesImportTest, EveryHeaderLineAfterAShortCodeLinksInOneImport)
         const NoteImportResult r = NoteFiles(base, "-A ", sink);
         EXPECT_TRUE(r.imported);
         EXPECT_EQ(r.linked, 3);
-        EXPECT_EQ(Read(base + ".NOT"), Blocks(gFixed, 1));
+        EXPECT_EQ(Read(base + ".NOT"), PadBlocks(gFixed, 1));
         EXPECT_EQ(Read(base + ".PNT"), Words(p));
     }
 }
