@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "datastore/text_table.h"
 #include "datastore/notes_store.h"
+#include "datastore/text_table.h"
 #include "datastore/user_files.h"
 #include "datastore/user_files_internal.h"
 #include "platform/coding.h"
@@ -167,7 +167,8 @@ NoteImportResult NoteFiles(const std::string& base, std::string_view options, No
     // A note save cut short is finished first, or its old text would come back.
     if (FinishInterruptedNoteSave(base, ops) != 0) {
         dropLock();
-        sink.Message(ProgramText("NotUp", "BylNal") + MessagePath(base + ".NJ$") + ProgramText("NotUp", "ZakPr"));
+        sink.Message(ProgramText("NotUp", "BylNal") + MessagePath(base + ".NJ$") +
+                     ProgramText("NotUp", "ZakPr"));
         return none;
     }
 
