@@ -47,9 +47,7 @@
 #include "frame/start/prestart.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/main_form.h"
-#include "lists/codes/code_lists.h"
 #include "lists/dialogs/paragraph_chooser.h"
-#include "lists/drugs/product_history_lists.h"
 #include "lists/list_entry_points.h"
 #include "maintenance/http_client.h"
 #include "maintenance/settings_commands.h"
@@ -180,7 +178,6 @@ int main(int argc, char** argv)
     AddLoaderEntryPoints(calls);
     AddCommandEntryPoints(calls);
     RegisterListCommands();
-    RegisterCodeListCommands();
     RegisterSettingsCommands();
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));
