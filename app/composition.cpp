@@ -57,7 +57,6 @@ void ComposeProgram()
     AddLoaderEntryPoints(calls);
     AddCommandEntryPoints(calls);
     RegisterListCommands();
-    RegisterCodeListCommands();
     RegisterSettingsCommands();
     InstallTextSearchChooser();
     SetMainEntryPoints(std::move(calls));

@@ -1,12 +1,14 @@
 #include "datastore/drug_helpers.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "datastore/drug_row.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "datastore/user_files.h"
@@ -509,106 +511,46 @@ std::string EanColumn(uint8_t count)
 
 } // namespace
 
-void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp, std::string& out,
-                      bool replaceCancelled, bool compact)
+namespace {
+
+// Writes field `f` of the drug row: `text` cut or blank-padded to its length.
+// The fields are written in their order, each where the layout places it.
+void PutRowField(std::string& out, FieldPos f, std::string_view text)
 {
-    out.clear();
-    if (rec.size() < static_cast<size_t>(kKlLayout.Length()))
-        return; // not a drug record
-    out.reserve(245);
-    const char state = At(rec, kDrugState);
-    const bool cancelled = Cancelled(state);
-    const char kind = At(rec, kDrugReimbursementKind);
-    const bool noReimb = kind == ' ' || kind == '/' || kind == '6';
+    assert(out.size() == static_cast<size_t>(f.Offset()));
+    PutColumn(out, text, static_cast<size_t>(f.length));
+}
 
-    const char status = At(rec, kDrugOutage);
-    out += cancelled ? '\x10' : (status >= '!' && status <= '`') ? '@' : '\0';
+void PutRowField(std::string& out, FieldPos f, char c)
+{
+    PutRowField(out, f, std::string_view(&c, 1));
+}
 
-    if (cancelled && replaceCancelled) {
-        PutColumn(out, LookupText(UiTexts, "VybLek", "zru"), 7);
-    } else {
-        const size_t at = out.size();
-        out += FieldBytes(rec, kDrugCode);
-        if (IsSigned(recordNumber))
-            out[at] = static_cast<char>(out[at] - 32); // drawn as the signed mark
-    }
-    out += FieldBytes(rec, kDrugName);
-    if (compact)
-        out += FormatDrugDetails(rec, 73);
-    else
-        out.append(FieldBytes(rec, kDrugStrength))
-            .append(FieldBytes(rec, kDrugForm))
-            .append(FieldBytes(rec, kDrugPackage));
-    out += FieldBytes(rec, FieldSpan(kDrugPackageType, kDrugHolderCountry));
-    out += (!noReimb && state >= 'A' && state <= 'Z') ? static_cast<char>(state - 'A' + 1) : state;
-    const auto snap = Snapshot();
-    const char category = At(rec, kDrugCategory);
-    out += (category == '1' || category == '2') ? snap->categoryMark : ' ';
-    out += FieldBytes(rec, kDrugIndicationGroup);
-    out += FieldBytes(rec, kDrugAtc);
-    PutColumn(out,
-              FormatTwoCodes(FieldBytes(rec, kDrugRegistrationNumber), FieldBytes(rec, kDrugParallelImport)),
-              26);
+// The restriction letters of a reimbursed drug ("IPV" with the missing ones
+// blank), or the text for none.
+std::string RestrictionLetters(uint8_t bits)
+{
+    if ((bits & 0x0F) == 0)
+        return LookupText(DataTexts, "UhrL", "ok");
+    std::string uh = LookupText(DataTexts, "UhrL", "Zkr");
+    if (uh.empty() || uh[0] == '!')
+        uh = "IPV";
+    uh.resize(3, ' ');
+    if (!(bits & 1))
+        uh[0] = ' ';
+    if (!(bits & 4))
+        uh[1] = ' ';
+    if (!(bits & 2))
+        uh[2] = ' ';
+    return uh;
+}
 
-    const char tr = At(rec, kDrugRegistrationType);
-    std::string trText = LookupText(DataTexts, "ReZ", std::string(1, tr));
-    if (!trText.empty() && trText[0] == '!')
-        trText = std::string("! ") + tr;
-    PutColumn(out, trText, 3);
-
-    const std::string_view ex = FieldBytes(rec, kDrugShelfLife);
-    if (ex[0] == ' ')
-        out.append(1, ex[1]).append(1, ex[2]).append(1, ' ').append(1, ex[3]);
-    else
-        out += ex;
-    out += FieldBytes(rec, kDrugDependence);
-    out += FieldBytes(rec, kDrugDoping);
-    out += FieldBytes(rec, kDrugGovernmentRegulation);
-
-    for (int i = 0; i < 2; ++i)
-        if (rec[static_cast<size_t>(kDrugDispensing.Offset() + i)] == ' ')
-            rec[static_cast<size_t>(kDrugDispensing.Offset() + i)] = '_';
-    std::string vpKey(FieldBytes(rec, kDrugDispensing));
-    if (!keepSecondVp)
-        vpKey[1] = '_';
-    PutColumn(out, LookupText(DataTexts, "VydZ", vpKey), 3);
-
-    if (cancelled) {
-        out.append(16, ' ');
-    } else {
-        out.append(FieldBytes(rec, kDrugDailyDose))
-            .append(1, ' ')
-            .append(FieldBytes(rec, kDrugDailyDoseUnit));
-        out += GetField(rec, kDrugSecondDailyDose.start, 5);
-        out += At(rec, FieldPos{kDrugSecondDailyDose.End(), 1, 0}) != ' ' ? '.' : ' ';
-        out += GetField(rec, kDrugSecondDailyDose.start + 5, 3);
-    }
-    out += EanColumn(static_cast<uint8_t>(At(rec, kDrugEanCount)));
-    out += FieldBytes(rec, kDrugBraille);
-
-    if (noReimb) {
-        out.append(3, ' ');
-    } else {
-        const auto bits = static_cast<uint8_t>(At(rec, kDrugRestrictions));
-        std::string uh;
-        if ((bits & 0x0F) == 0) {
-            uh = LookupText(DataTexts, "UhrL", "ok");
-        } else {
-            uh = LookupText(DataTexts, "UhrL", "Zkr");
-            if (uh.empty() || uh[0] == '!')
-                uh = "IPV";
-            uh.resize(3, ' ');
-            if (!(bits & 1))
-                uh[0] = ' ';
-            if (!(bits & 4))
-                uh[1] = ' ';
-            if (!(bits & 2))
-                uh[2] = ' ';
-        }
-        PutColumn(out, uh, 3);
-    }
-
-    std::string cla = snap->flagLetters;
+// The flag letters: a letter for each text the record has at hand, the last
+// one the user's mark.
+std::string FlagLetters(std::string_view rec, int64_t recordNumber, const std::string& letters)
+{
+    std::string cla = letters;
+    cla.resize(6, ' ');
     if (ValueAt(rec, kDrugSummaryOffset) == -1)
         cla[0] = ' ';
     if (ValueAt(rec, kDrugAltSummaryOffset) == -1)
@@ -623,5 +565,95 @@ void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp,
         cla[5] = recordNumber > 0 && BitTest(*MaximMarksSnapshot(), recordNumber - 1) ? 'M' : ' ';
     else if (!(NoteMarksOn() && NotesEnabled() && NoteMarksHas(*NoteMarksSnapshot(), recordNumber)))
         cla[5] = ' ';
-    out += cla;
+    return cla;
+}
+
+} // namespace
+
+void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp, std::string& out,
+                      bool replaceCancelled, bool compact)
+{
+    out.clear();
+    if (rec.size() < static_cast<size_t>(kKlLayout.Length()))
+        return; // not a drug record
+    out.reserve(static_cast<size_t>(kDrugRowLayout.Length()));
+    const char state = At(rec, kDrugState);
+    const bool cancelled = Cancelled(state);
+    const char kind = At(rec, kDrugReimbursementKind);
+    const bool noReimb = kind == ' ' || kind == '/' || kind == '6';
+
+    const char status = At(rec, kDrugOutage);
+    PutRowField(out, kDrugRowStatus, cancelled ? '\x10' : (status >= '!' && status <= '`') ? '@' : '\0');
+
+    if (cancelled && replaceCancelled) {
+        PutRowField(out, kDrugRowCode, LookupText(UiTexts, "VybLek", "zru"));
+    } else {
+        PutRowField(out, kDrugRowCode, FieldBytes(rec, kDrugCode));
+        if (IsSigned(recordNumber))
+            out[static_cast<size_t>(kDrugRowCode.Offset())] =
+                static_cast<char>(out[static_cast<size_t>(kDrugRowCode.Offset())] - 32); // the signed mark
+    }
+    PutRowField(out, kDrugRowName, FieldBytes(rec, kDrugName));
+    if (compact) {
+        PutRowField(out, kDrugRowDetails, FormatDrugDetails(rec, kDrugRowDetails.length));
+    } else {
+        PutRowField(out, kDrugRowStrength, FieldBytes(rec, kDrugStrength));
+        PutRowField(out, kDrugRowForm, FieldBytes(rec, kDrugForm));
+        PutRowField(out, kDrugRowPackage, FieldBytes(rec, kDrugPackage));
+    }
+    PutRowField(out, kDrugRowPackageType, FieldBytes(rec, kDrugPackageType));
+    PutRowField(out, kDrugRowHolder, FieldBytes(rec, kDrugHolder));
+    PutRowField(out, kDrugRowHolderCountry, FieldBytes(rec, kDrugHolderCountry));
+    PutRowField(out, kDrugRowState,
+                (!noReimb && state >= 'A' && state <= 'Z') ? static_cast<char>(state - 'A' + 1) : state);
+    const auto snap = Snapshot();
+    const char category = At(rec, kDrugCategory);
+    PutRowField(out, kDrugRowCategory, (category == '1' || category == '2') ? snap->categoryMark : ' ');
+    PutRowField(out, kDrugRowIndicationGroup, FieldBytes(rec, kDrugIndicationGroup));
+    PutRowField(out, kDrugRowAtc, FieldBytes(rec, kDrugAtc));
+    PutRowField(
+        out, kDrugRowRegistration,
+        FormatTwoCodes(FieldBytes(rec, kDrugRegistrationNumber), FieldBytes(rec, kDrugParallelImport)));
+
+    const char tr = At(rec, kDrugRegistrationType);
+    std::string trText = LookupText(DataTexts, "ReZ", std::string(1, tr));
+    if (!trText.empty() && trText[0] == '!')
+        trText = std::string("! ") + tr;
+    PutRowField(out, kDrugRowRegistrationType, trText);
+
+    const std::string_view ex = FieldBytes(rec, kDrugShelfLife);
+    if (ex[0] == ' ')
+        PutRowField(out, kDrugRowShelfLife, std::string{ex[1], ex[2], ' ', ex[3]});
+    else
+        PutRowField(out, kDrugRowShelfLife, ex);
+    PutRowField(out, kDrugRowDependence, FieldBytes(rec, kDrugDependence));
+    PutRowField(out, kDrugRowDoping, FieldBytes(rec, kDrugDoping));
+    PutRowField(out, kDrugRowRegulation, FieldBytes(rec, kDrugGovernmentRegulation));
+
+    for (int i = 0; i < 2; ++i)
+        if (rec[static_cast<size_t>(kDrugDispensing.Offset() + i)] == ' ')
+            rec[static_cast<size_t>(kDrugDispensing.Offset() + i)] = '_';
+    std::string vpKey(FieldBytes(rec, kDrugDispensing));
+    if (!keepSecondVp)
+        vpKey[1] = '_';
+    PutRowField(out, kDrugRowDispensing, LookupText(DataTexts, "VydZ", vpKey));
+
+    if (cancelled) {
+        PutRowField(out, kDrugRowDailyDose, "");
+        PutRowField(out, kDrugRowSecondDailyDose, "");
+    } else {
+        PutRowField(out, kDrugRowDailyDose,
+                    std::string(FieldBytes(rec, kDrugDailyDose)) + ' ' +
+                        std::string(FieldBytes(rec, kDrugDailyDoseUnit)));
+        std::string second = GetField(rec, kDrugSecondDailyDose.start, 5);
+        second += At(rec, FieldPos{kDrugSecondDailyDose.End(), 1, 0}) != ' ' ? '.' : ' ';
+        second += GetField(rec, kDrugSecondDailyDose.start + 5, 3);
+        PutRowField(out, kDrugRowSecondDailyDose, second);
+    }
+    PutRowField(out, kDrugRowEanCount, EanColumn(static_cast<uint8_t>(At(rec, kDrugEanCount))));
+    PutRowField(out, kDrugRowBraille, FieldBytes(rec, kDrugBraille));
+    PutRowField(out, kDrugRowRestrictions,
+                noReimb ? std::string()
+                        : RestrictionLetters(static_cast<uint8_t>(At(rec, kDrugRestrictions))));
+    PutRowField(out, kDrugRowFlags, FlagLetters(rec, recordNumber, snap->flagLetters));
 }

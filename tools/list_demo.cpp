@@ -31,6 +31,7 @@
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
 #include "lists/drugs/product_history_lists.h"
+#include "lists/list_entry_points.h"
 #include "lists/toolkit/nul_edit.h"
 
 namespace {

@@ -23,6 +23,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "datastore/kamenici.h"
 #include "frame/windows/data_form.h"
 #include "lists/toolkit/column_language.h"
+#include "lists/toolkit/list_source.h"
 #include "lists/toolkit/list_window.h"
 #include "lists/toolkit/vyb_types.h"
 
@@ -82,6 +84,28 @@ inline int32_t FetchPosition(VybRec& rec, int32_t seek)
     return p;
 }
 
+// The window of a demonstration list; `options` as liststest::Options
+// writes them: the longest prefix, the edit kind, then the button letters.
+inline ListWindowSpec DemoSpec(std::string_view caption, std::string_view geometry, std::string_view order,
+                               std::string_view options, std::string_view header)
+{
+    ListWindowSpec spec;
+    spec.caption = std::string(caption);
+    spec.geometry = std::string(geometry);
+    spec.order = std::string(order);
+    spec.header = std::string(header);
+    spec.maxTyped = options.empty() ? 0 : static_cast<uint8_t>(options[0]);
+    spec.editKind = options.size() > 1 ? options[1] : ' ';
+    spec.buttons = options.size() > 2 ? std::string(options.substr(2, 10)) : std::string();
+    return spec;
+}
+
+// A shared pointer to a list its owner keeps alive longer than the window.
+inline std::shared_ptr<ListSource> Unowned(ListSource* list)
+{
+    return std::shared_ptr<ListSource>(std::shared_ptr<void>(), list);
+}
+
 // Button captions and hints both lists give.
 inline void ControlInfo(uint8_t sub, std::string& out, std::string_view key)
 {
@@ -108,7 +132,7 @@ inline void ControlInfo(uint8_t sub, std::string& out, std::string_view key)
             out = Kam(sub == 1 ? b.caption : sub == 0 ? b.hint : "");
 }
 
-class TableList {
+class TableList : public ListSource {
 public:
     // Opens "<folder><table>.dat" with "<index>.sez"; false with a reason.
     bool Open(const std::string& folder, const std::string& table, const std::string& index,
@@ -139,30 +163,31 @@ public:
     uint32_t OpenIn(TVyb& window, std::string_view caption, std::string_view options)
     {
         Prepare(window.Rec);
-        return window.OpenList(
-            caption, geometry, order, options, header, [this](VybRec& r) { Command(r); },
-            [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
-            [](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key) {
-                if (kind == InfoKind::Control)
-                    ControlInfo(sub, out, key);
-            });
+        return window.OpenList(DemoSpec(caption, geometry, order, options, header), Unowned(this));
     }
 
-    void Command(VybRec& rec)
+    ListAction React(VybRec& rec, ListAction action) override
     {
-        commands.push_back(rec.Command);
-        if (rec.Command == ActionCode::PrefixChanged)
+        commands.push_back(ActionCodeOf(action));
+        if (action == ListAction::PrefixChanged)
             prefixes.push_back(rec.Prefix);
-        if (rec.Command == ActionCode::Reposition && rec.LinkValue > 0) {
+        if (action == ListAction::Reposition && rec.LinkValue > 0) {
             repositionTo_ = PositionOfRecord(rec.LinkValue);
             // A refill follows whatever the window's size did.
             rec.GridRows = 0;
         }
-        if (onCommand)
-            onCommand(rec);
+        return onCommand ? onCommand(rec, action) : action;
     }
 
-    void Fetch(VybRec& rec, TVybRow& row, std::string& text)
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow&, std::string_view key) const override
+    {
+        std::string out;
+        if (kind == InfoKind::Control)
+            ControlInfo(sub, out, key);
+        return out;
+    }
+
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override
     {
         ++fetches;
         int32_t seek = -1;
@@ -199,7 +224,8 @@ public:
     std::vector<uint16_t> commands;    // every Command the list saw
     std::vector<std::string> prefixes; // the prefix of every 298
     int fetches = 0;
-    std::function<void(VybRec&)> onCommand;
+    // The test's own reaction, after the list's.
+    std::function<ListAction(VybRec&, ListAction)> onCommand;
 
 private:
     void BuildColumns()
@@ -308,7 +334,7 @@ inline TVyb* OpenSizedListWindow(MdiHost& host, TableList& list, std::string_vie
 }
 
 // N rows in memory: position p is "Row ppppp", record p + 1.
-class MemoryList {
+class MemoryList : public ListSource {
 public:
     explicit MemoryList(int32_t rows) : rows_(rows) {}
 
@@ -328,19 +354,27 @@ public:
                     std::string_view geometry = "2/9")
     {
         Prepare(window.Rec);
-        return window.OpenList(
-            "Rows ", geometry, "0,2", options, std::string(1, '\0') + "Row",
-            [this](VybRec& r) { commands.push_back(r.Command); },
-            [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
-            [this](uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key) {
-                if (kind == InfoKind::Control)
-                    ControlInfo(sub, out, key);
-                else if (kind == InfoKind::RowHint && rowHints)
-                    out = "Hint of " + std::string(key);
-            });
+        return window.OpenList(DemoSpec("Rows ", geometry, "0,2", options, std::string(1, '\0') + "Row"),
+                               Unowned(this));
     }
 
-    void Fetch(VybRec& rec, TVybRow& row, std::string& text)
+    ListAction React(VybRec&, ListAction action) override
+    {
+        commands.push_back(ActionCodeOf(action));
+        return action;
+    }
+
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow&, std::string_view key) const override
+    {
+        std::string out;
+        if (kind == InfoKind::Control)
+            ControlInfo(sub, out, key);
+        else if (kind == InfoKind::RowHint && rowHints)
+            out = "Hint of " + std::string(key);
+        return out;
+    }
+
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override
     {
         ++fetches;
         int32_t seek = 0;

@@ -29,8 +29,8 @@ namespace {
 constexpr TableNames kCzechAtc{"atc", "atckod", "atcnaz"};
 constexpr TableNames kEnglishAtc{"atca", "atckoda", "atcnaza"};
 
-// Button E's command (its help context).
-constexpr uint16_t kButtonE = 385;
+// Button E's action.
+constexpr ListAction kButtonE = ListAction::ShiftF2;
 
 // A name order asks for similar names below this many rows.
 constexpr int32_t kRareNameRows = 40;
@@ -39,11 +39,6 @@ constexpr int32_t kRareNameRows = 40;
 // bit 2 marks a build.
 constexpr int16_t kHitsBuilt = 4;
 constexpr int16_t kHitsOnNames = 2;
-
-std::string UiText(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
 
 bool IsNameOrder(char letter)
 {
@@ -90,7 +85,8 @@ bool BuildAtcFilter(TBits& hits, uint16_t buttonState, TDbTable& table)
 
 // ------------------------------------------------------------------ the list
 
-AtcList::AtcList(std::function<void(VybRec&)> openGroup) : openGroup_(std::move(openGroup))
+AtcList::AtcList(std::function<void()> openGroup, std::string searchWords)
+    : searchWords_(std::move(searchWords)), openGroup_(std::move(openGroup))
 {}
 
 bool AtcList::Open(char letter)
@@ -100,16 +96,15 @@ bool AtcList::Open(char letter)
     if (codesTable_ != names.table && !LoadCodes())
         return false;
     DbStatus = 0;
-    OpenTable(AtcTable, TFileId(names.table),
-              TFileId(IsNameOrder(letter) ? names.nameIndex : names.codeIndex),
+    OpenTable(table_, TFileId(names.table), TFileId(IsNameOrder(letter) ? names.nameIndex : names.codeIndex),
               static_cast<uint16_t>(kAtcLayout.Length()));
-    return DbStatus == 0 && AtcTable.sez.IsOpen();
+    return DbStatus == 0 && table_.sez.IsOpen();
 }
 
 bool AtcList::LoadCodes()
 {
     const TableNames& names = CurrentNames(kCzechAtc, kEnglishAtc);
-    TDbTable& t = AtcTable;
+    TDbTable& t = table_;
     DbStatus = 0;
     OpenTable(t, TFileId(names.table), TFileId(names.codeIndex), static_cast<uint16_t>(kAtcLayout.Length()));
     if (DbStatus != 0 || !t.sez.IsOpen())
@@ -162,7 +157,7 @@ std::string AtcList::RowText(std::string_view record, const std::vector<uint16_t
 
 std::string AtcList::WordRowText(std::string_view wordFile, int32_t entry)
 {
-    std::string text = "%" + Fixed(UiText("VybPom", "sMys"), 7) + "  ";
+    std::string text = "%" + Fixed(ProgramText("VybPom", "sMys"), 7) + "  ";
     const size_t at = static_cast<size_t>(WordEntryPosition(entry));
     if (at >= 1 && at <= wordFile.size())
         text += Fixed(wordFile.substr(at - 1, 99), 99);
@@ -195,11 +190,11 @@ bool AtcList::EnsureHits(VybRec& rec)
 {
     const auto key = static_cast<int16_t>(kHitsBuilt | (rec.ButtonState & 1) |
                                           (IsNameOrder(rec.Letter) ? kHitsOnNames : 0));
-    if (!rec.Hits.empty() && rec.Work1 == key)
+    if (!hits_.empty() && hitsKey_ == key)
         return true;
-    if (!BuildAtcFilter(rec.Hits, rec.ButtonState, AtcTable))
+    if (!BuildAtcFilter(hits_, rec.ButtonState, table_))
         return false;
-    rec.Work1 = key;
+    hitsKey_ = key;
     shownValid_ = false;
     Recount(rec);
     return true;
@@ -208,12 +203,12 @@ bool AtcList::EnsureHits(VybRec& rec)
 const TBits& AtcList::Shown(const VybRec& rec)
 {
     if (rec.Letter != 'c')
-        return rec.Hits;
+        return hits_;
     if (!shownValid_) {
-        shown_ = rec.Hits;
+        shown_ = hits_;
         for (size_t i = 0; i < shown_.size(); ++i) {
             const size_t word = i / 2;
-            const uint16_t w = word < rec.Filter.size() ? rec.Filter[word] : 0;
+            const uint16_t w = word < tree_.size() ? tree_[word] : 0;
             shown_[i] &= static_cast<uint8_t>(i % 2 == 0 ? w & 0xFF : w >> 8);
         }
         shownValid_ = true;
@@ -226,26 +221,43 @@ void AtcList::Recount(VybRec& rec)
     rec.Count = static_cast<int32_t>(BitsCount(Shown(rec), rec.RangeFirst, rec.RangeLast));
 }
 
+bool AtcList::SuggestSimilar(VybRec& rec)
+{
+    if (!IsNameOrder(rec.Letter) || rec.Count >= kRareNameRows)
+        return false;
+    const TypedRange range{rec.Prefix,     rec.Whisper,   rec.ButtonState, rec.Count, rec.Strict(),
+                           rec.RangeFirst, rec.RangeLast, rec.TopPos,      &hits_};
+    std::vector<int32_t> similar = SimilarAtcSearch(CachedWordFile("atcnaz.slw"), range, table_);
+    if (similar.empty())
+        return false;
+    similar_ = std::move(similar);
+    rec.Count = static_cast<int32_t>(similar_.size());
+    walksSimilar_ = true;
+    rec.FoundPos = 0;
+    rec.TopPos = 0;
+    return true;
+}
+
 void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 {
     row.Pos = -1;
     const bool tree = rec.Letter == 'c';
-    if (tree && rec.Filter.empty())
+    if (tree && tree_.empty())
         return;
     if (!Open(rec.Letter) || !EnsureHits(rec))
         return;
-    TDbTable& t = AtcTable;
-    if (tree && rec.Filter.size() != codes_.size() / 16 + 1) {
+    TDbTable& t = table_;
+    if (tree && tree_.size() != codes_.size() / 16 + 1) {
         // Another language's table of another size: start its tree afresh.
-        rec.Filter = TopLevelFilter(codes_);
+        tree_ = TopLevelFilter(codes_);
         shownValid_ = false;
     }
     const int32_t last = t.LeafCount() - 1;
     int32_t p = -1;
     int step = 1;
     if (rec.FetchMode == FetchModeCode::Seek) {
-        rec.WorkFlag = 0;
-        rec.RecArr.clear();
+        walksSimilar_ = false;
+        similar_.clear();
         FindRecord(t, rec.Prefix, record_);
         if (DbStatus > 0 || DbStatus == DbCode::OutOfRange || DbStatus == DbCode::BadKeyChar) {
             rec.Count = 0;
@@ -259,19 +271,9 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         DbStatus = 0;
         seeded_ = true;
         Recount(rec);
-        if (IsNameOrder(rec.Letter) && rec.Count < kRareNameRows) {
-            const TypedRange range{rec.Prefix,     rec.Whisper,   rec.ButtonState, rec.Count, rec.Strict(),
-                                   rec.RangeFirst, rec.RangeLast, rec.TopPos,      &rec.Hits};
-            std::vector<int32_t> similar = SimilarAtcSearch(CachedWordFile("atcnaz.slw"), range, t);
-            if (!similar.empty()) {
-                rec.RecArr = std::move(similar);
-                rec.Count = static_cast<int32_t>(rec.RecArr.size());
-                rec.WorkFlag = 1;
-                rec.FoundPos = 0;
-                rec.TopPos = 0;
-                DeliverRecArr(rec, row, text, 0, 1);
-                return;
-            }
+        if (SuggestSimilar(rec)) {
+            DeliverSimilar(rec, row, text, 0, 1);
+            return;
         }
         if (rec.Strict()) {
             rec.FoundPos = found;
@@ -282,10 +284,10 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
             rec.TopPos = static_cast<int32_t>(BitsCount(Shown(rec), 0, found - 1));
         }
         p = found;
-    } else if (rec.WorkFlag != 0) {
-        if (FetchWalkStart(rec, 0, static_cast<int32_t>(rec.RecArr.size()) - 1, rec.FoundPos + rec.TopPos, p,
+    } else if (walksSimilar_) {
+        if (FetchWalkStart(rec, 0, static_cast<int32_t>(similar_.size()) - 1, rec.FoundPos + rec.TopPos, p,
                            step))
-            DeliverRecArr(rec, row, text, p, step);
+            DeliverSimilar(rec, row, text, p, step);
         return;
     } else {
         if (!seeded_) {
@@ -314,16 +316,16 @@ void AtcList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         row.Aux = t.recNo;
         row.Offer1 = t.recNo;
         row.Offer2 = 0;
-        text = RowText(record_, tree ? &rec.Filter : nullptr, p);
+        text = RowText(record_, tree ? &tree_ : nullptr, p);
         return;
     }
 }
 
-void AtcList::DeliverRecArr(VybRec& rec, TVybRow& row, std::string& text, int32_t p, int step)
+void AtcList::DeliverSimilar(VybRec& rec, TVybRow& row, std::string& text, int32_t p, int step)
 {
-    const auto n = static_cast<int32_t>(rec.RecArr.size());
+    const auto n = static_cast<int32_t>(similar_.size());
     for (; p >= 0 && p < n; p += step) {
-        const int32_t entry = rec.RecArr[static_cast<size_t>(p)];
+        const int32_t entry = similar_[static_cast<size_t>(p)];
         if (IsWordEntry(entry)) {
             row.Pos = p;
             row.Aux = 0;
@@ -332,7 +334,7 @@ void AtcList::DeliverRecArr(VybRec& rec, TVybRow& row, std::string& text, int32_
             text = WordRowText(CachedWordFile("atcnaz.slw"), entry);
             return;
         }
-        ReadRecord(AtcTable.dat, entry, record_);
+        ReadRecord(table_.dat, entry, record_);
         if (DbStatus != 0)
             return;
         row.Pos = p;
@@ -354,15 +356,15 @@ int32_t AtcList::CurrentCodePosition(const VybRec& rec) const
     return AtcCodePosition(codes_, CodeOfRowText(row.Text));
 }
 
-void AtcList::TreeKeyOnCurrentRow(VybRec& rec, char key)
+ListAction AtcList::TreeKeyOnCurrentRow(VybRec& rec, char key, ListAction action)
 {
-    if (!ApplyTreeKey(codes_, rec.Filter, CurrentCodePosition(rec), key, rec.Prefix))
-        return;
+    if (!ApplyTreeKey(codes_, tree_, CurrentCodePosition(rec), key, rec.Prefix))
+        return action;
     shownValid_ = false;
-    if (key == '+' || key == '-') {
-        rec.Command = ActionCode::RefillInPlace;
-        Recount(rec);
-    }
+    if (key != '+' && key != '-')
+        return action;
+    Recount(rec);
+    return ListAction::RefillInPlace;
 }
 
 // A code typed in the tree shows its entry: the levels leading to it and its
@@ -374,11 +376,11 @@ void AtcList::RevealTyped(VybRec& rec)
     const auto it = std::lower_bound(codes_.begin(), codes_.end(), rec.Prefix);
     if (it == codes_.end() || !StartsWith(*it, rec.Prefix))
         return;
-    RevealEntry(codes_, rec.Filter, static_cast<int32_t>(it - codes_.begin()));
+    RevealEntry(codes_, tree_, static_cast<int32_t>(it - codes_.begin()));
     shownValid_ = false;
 }
 
-void AtcList::PrefixChanged(VybRec& rec)
+ListAction AtcList::PrefixChanged(VybRec& rec)
 {
     char key = 0;
     bool keyTyped = false;
@@ -392,154 +394,137 @@ void AtcList::PrefixChanged(VybRec& rec)
     }
     rec.Letter = AtcOrderLetter(rec.Prefix, rec.Letter);
     if (rec.Letter != 'c')
-        return;
+        return ListAction::PrefixChanged;
     if (key != 0)
-        TreeKeyOnCurrentRow(rec, key);
-    else if (!keyTyped)
+        return TreeKeyOnCurrentRow(rec, key, ListAction::PrefixChanged);
+    if (!keyTyped)
         RevealTyped(rec);
+    return ListAction::PrefixChanged;
 }
 
-void AtcList::Action(VybRec& rec)
+ListAction AtcList::React(VybRec& rec, ListAction action)
 {
-    switch (rec.Command) {
-    case ActionCode::Tab:
-        if (rec.Prefix.size() <= 1) {
-            switch (rec.Letter) {
-            case 'C': rec.Letter = 'N'; break;
-            case 'N': rec.Letter = 'C'; break;
-            case 'c': rec.Letter = 'n'; break;
-            case 'n': rec.Letter = 'c'; break;
-            default: break;
-            }
-            rec.Command = ActionCode::PrefixChanged;
+    switch (action) {
+    case ListAction::Tab:
+        if (rec.Prefix.size() > 1)
+            return action;
+        switch (rec.Letter) {
+        case 'C': rec.Letter = 'N'; break;
+        case 'N': rec.Letter = 'C'; break;
+        case 'c': rec.Letter = 'n'; break;
+        case 'n': rec.Letter = 'c'; break;
+        default: break;
         }
-        break;
-    case ActionCode::Enter:
-    case ActionCode::RowClicked: {
+        return ListAction::PrefixChanged;
+    case ListAction::Enter:
+    case ListAction::RowClicked: {
         if (rec.CurRow < 1 || rec.CurRow > rec.RowCount || rec.Rows[rec.CurRow].Pos < 0)
-            break;
+            return action;
         const TVybRow& row = rec.Rows[rec.CurRow];
         if ((static_cast<uint32_t>(row.Offer1) & kSimilarWordEntry) != 0) {
             rec.Prefix = WordOfRow(row.Text);
-            rec.Command = ActionCode::PrefixChanged;
-        } else if (!IsWordEntry(row.Offer1)) {
-            if (openGroup_)
-                openGroup_(rec);
-            rec.Command = 0;
+            return ListAction::PrefixChanged;
         }
-        break;
+        if (IsWordEntry(row.Offer1))
+            return action;
+        if (openGroup_)
+            openGroup_();
+        return ListAction::None;
     }
     case kButtonE:
         rec.ButtonState ^= 1;
-        rec.Command = IsNameOrder(rec.Letter) ? ActionCode::PrefixChanged : ActionCode::RefillInPlace;
-        break;
-    case ActionCode::PrefixChanged: PrefixChanged(rec); break;
-    case ActionCode::Left:
-    case ActionCode::Right:
-        if (rec.Letter == 'c') {
-            TreeKeyOnCurrentRow(rec, rec.Command == ActionCode::Left ? '<' : '>');
-            rec.Command = ActionCode::PrefixChanged;
-        }
-        break;
-    case '+':
-    case '-':
+        return IsNameOrder(rec.Letter) ? ListAction::PrefixChanged : ListAction::RefillInPlace;
+    case ListAction::PrefixChanged: return PrefixChanged(rec);
+    case ListAction::Left:
+    case ListAction::Right:
+        if (rec.Letter != 'c')
+            return action;
+        TreeKeyOnCurrentRow(rec, action == ListAction::Left ? '<' : '>', action);
+        return ListAction::PrefixChanged;
+    case ListAction::TreeShowLevel:
+    case ListAction::TreeHideLevel:
         // A click on a tree symbol.
-        if (rec.Letter == 'c')
-            TreeKeyOnCurrentRow(rec, static_cast<char>(rec.Command));
-        else
-            rec.Command = 0;
-        break;
-    case ActionCode::TreeToggled:
+        if (rec.Letter != 'c')
+            return ListAction::None;
+        return TreeKeyOnCurrentRow(rec, static_cast<char>(action), action);
+    case ListAction::TreeToggled:
         if (rec.Letter == 'c')
             RevealTyped(rec);
         shownValid_ = false;
-        break;
-    default: break;
+        return action;
+    default: return action;
     }
 }
 
-void AtcList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out,
-                   std::string_view key) const
+std::string AtcList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const
 {
     switch (kind) {
     case InfoKind::CellHint:
         if ((static_cast<uint32_t>(row.Offer1) & kSimilarWordEntry) != 0)
-            out = UiText("VybPom", "hMys") + WordOfRow(row.Text);
-        else if ((static_cast<uint32_t>(row.Offer1) & kHiddenWordEntry) != 0)
-            out = UiText("VybPom", "hFlt");
-        else if (sub == 1)
-            out = UiText("VybPom", TrimBlanks(key).empty() ? "va1_" : "va1");
-        else
-            out = key;
-        break;
-    case InfoKind::HeadingHint: out = UiText("VybPom", "va" + std::to_string(sub)); break;
-    case InfoKind::Control:
-        if (key == "E") {
-            const char state = (row.Pos & 1) != 0 ? '1' : '0';
-            if (sub == 0)
-                out = UiText("Cudl", "exdt") + "\r" + UiText("Cudl", std::string("exdt") + state);
-            else if (sub == 1)
-                out = UiText("Cudl", std::string("exd") + state);
-            else if (sub == 2)
-                out = (row.Pos & 1) != 0 ? "d" : "";
-        } else {
-            out = SharedButtonInfo(sub, row, key);
+            return ProgramText("VybPom", "hMys") + WordOfRow(row.Text);
+        if ((static_cast<uint32_t>(row.Offer1) & kHiddenWordEntry) != 0)
+            return ProgramText("VybPom", "hFlt");
+        if (sub == 1)
+            return ProgramText("VybPom", TrimBlanks(key).empty() ? "va1_" : "va1");
+        return std::string(key);
+    case InfoKind::HeadingHint: return ProgramText("VybPom", "va" + std::to_string(sub));
+    case InfoKind::Control: {
+        if (key != "E")
+            return SharedButtonInfo(sub, row, key);
+        const char state = (row.Pos & 1) != 0 ? '1' : '0';
+        switch (sub) {
+        case 0: return ProgramText("Cudl", "exdt") + "\r" + ProgramText("Cudl", std::string("exdt") + state);
+        case 1: return ProgramText("Cudl", std::string("exd") + state);
+        case 2: return (row.Pos & 1) != 0 ? "d" : "";
+        default: return {};
         }
-        break;
-    default: break;
     }
+    default: return {};
+    }
+}
+
+std::string_view AtcList::CheckTables()
+{
+    if (!Open('C'))
+        return "NoData";
+    if (LoadAtcSigns(table_) != 0)
+        return "ErrSgn";
+    CachedWordFile("atcnaz.slw");
+    return {};
+}
+
+void AtcList::Start(VybRec& rec)
+{
+    rec.Count = static_cast<int32_t>(codes_.size());
+    tree_ = TopLevelFilter(codes_);
 }
 
 // ------------------------------------------------------------------ openers
 
+ListWindowSpec AtcListSpecOf(const AtcListWindowSpec& spec)
+{
+    ListWindowSpec w;
+    w.code = spec.code;
+    w.caption = ProgramText("VybPom", "na");
+    w.geometry = CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(kAtcLayout), spec.columnNames);
+    w.order = spec.columnOrder;
+    w.header = std::string(1, '\0') + ProgramText("VybPom", "ha") + "\xFF----";
+    w.maxTyped = 64;
+    w.editKind = 'A';
+    w.buttons = spec.buttons;
+    w.icon = "IATC";
+    w.helpKeyword = spec.helpKeyword;
+    w.links = {LinkKind::None, LinkKind::AtcGroup, LinkKind::None};
+    w.letter = 'C';
+    w.buttonState = Config().Read([](const ConfigValues& v) { return static_cast<uint16_t>(v.AtcFilter); });
+    w.options = spec.prefix.empty() ? 0x80 : 0;
+    w.prefix = spec.prefix;
+    return w;
+}
+
 TVyb* OpenAtcListWindow(const AtcListWindowSpec& spec)
 {
-    TDataForm* found = nullptr;
-    int32_t value = 0;
-    if (FindDataWindow(spec.code, LinkKind::None, value, found) == 0) {
-        if (found != nullptr)
-            found->Widget()->raise();
-        return nullptr;
-    }
-    auto list = std::make_shared<AtcList>(spec.openGroup);
-    if (!list->Open('C')) {
-        ShowError(UiText("Chyby", "NoData"));
-        return nullptr;
-    }
-    if (LoadAtcSigns(AtcTable) != 0) {
-        ShowError(UiText("Chyby", "ErrSgn"));
-        return nullptr;
-    }
-    CachedWordFile("atcnaz.slw");
-    const std::string geometry =
-        CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(kAtcLayout), spec.columnNames);
-    auto* w = new TVyb;
-    w->Kind = spec.code;
-    w->setProperty("helpKeyword", QString::fromLatin1(spec.helpKeyword));
-    w->setWindowIcon(QIcon(IkonaImage("IATC")));
-    w->LinkKinds = {LinkKind::None, LinkKind::AtcGroup, LinkKind::None};
-    VybRec& rec = w->Rec;
-    rec.Letter = 'C';
-    rec.ButtonState = Config().Read([](const ConfigValues& v) { return static_cast<uint16_t>(v.AtcFilter); });
-    rec.ButtonStateM = 0;
-    rec.Options = 0x80;
-    if (!spec.prefix.empty()) {
-        rec.Options = 0;
-        rec.Prefix = spec.prefix;
-    }
-    rec.Count = static_cast<int32_t>(list->Codes().size());
-    rec.Filter = TopLevelFilter(list->Codes());
-    rec.SearchWords = spec.searchWords;
-    const std::string header = std::string(1, '\0') + UiText("VybPom", "ha") + "\xFF----";
-    const std::string options = std::string{static_cast<char>(64), 'A'} + spec.buttons;
-    w->OpenList(
-        UiText("VybPom", "na"), geometry, spec.columnOrder, options, header,
-        [list](VybRec& r) { list->Action(r); },
-        [list](VybRec& r, TVybRow& row, std::string& text) { list->Fetch(r, row, text); },
-        [list](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-            list->Info(kind, sub, row, out, key);
-        });
-    return w;
+    return OpenListWindow(AtcListSpecOf(spec), std::make_shared<AtcList>(spec.openGroup, spec.searchWords));
 }
 
 void OpenAtcList(uint16_t code, std::string_view prefix)
@@ -547,6 +532,6 @@ void OpenAtcList(uint16_t code, std::string_view prefix)
     AtcListWindowSpec spec;
     spec.code = code;
     spec.prefix = std::string(prefix);
-    spec.openGroup = [](VybRec&) { OpenDrugSubList(KindOf("DAT"), LinkKind::AtcGroup); };
+    spec.openGroup = [] { OpenDrugSubList(KindOf("DAT"), LinkKind::AtcGroup); };
     OpenAtcListWindow(spec);
 }

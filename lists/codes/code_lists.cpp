@@ -20,15 +20,6 @@
 #include "lists/toolkit/column_language.h"
 #include "lists/toolkit/list_window.h"
 
-namespace {
-
-std::string UiText(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
-
-} // namespace
-
 const CodeListSpec kIndicationGroupList{
     .handlerName = "OpenIndicationGroupList",
     .czech = {"isv", "isvkod", "isvnaz"},
@@ -148,9 +139,14 @@ bool CodeList::Open(char letter)
 {
     const TableNames& names = CurrentNames(spec_.czech, spec_.english);
     DbStatus = 0;
-    OpenTable(CodeTable, TFileId(names.table), TFileId(letter == 'C' ? names.codeIndex : names.nameIndex),
+    OpenTable(table_, TFileId(names.table), TFileId(letter == 'C' ? names.codeIndex : names.nameIndex),
               static_cast<uint16_t>(spec_.layout->Length()));
-    return DbStatus == 0 && CodeTable.sez.IsOpen();
+    return DbStatus == 0 && table_.sez.IsOpen();
+}
+
+std::string_view CodeList::CheckTables()
+{
+    return Open('C') ? std::string_view() : "NoData";
 }
 
 char CodeList::LetterFor(std::string_view typed) const
@@ -181,7 +177,7 @@ void CodeList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     row.Pos = -1;
     if (!Open(rec.Letter))
         return;
-    TDbTable& t = CodeTable;
+    TDbTable& t = table_;
     const int32_t last = t.LeafCount() - 1;
     int32_t p = -1;
     int step = 1;
@@ -221,69 +217,57 @@ void CodeList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     }
 }
 
-void CodeList::Command(VybRec& rec)
+ListAction CodeList::React(VybRec& rec, ListAction action)
 {
-    switch (rec.Command) {
-    case ActionCode::Tab:
+    switch (action) {
+    case ListAction::Tab:
         if (rec.Prefix.size() <= spec_.tabWhileTyped) {
             rec.Letter = rec.Letter == 'C' ? 'N' : 'C';
-            rec.Command = ActionCode::PrefixChanged;
+            return ListAction::PrefixChanged;
         }
-        break;
-    case ActionCode::Enter:
-    case ActionCode::RowClicked:
+        return action;
+    case ListAction::Enter:
+    case ListAction::RowClicked:
         OpenDrugSubList(KindOf(spec_.drugList), spec_.drugLink);
-        rec.Command = 0;
-        break;
-    case ActionCode::PrefixChanged: rec.Letter = LetterFor(rec.Prefix); break;
-    default: break;
+        return ListAction::None;
+    case ListAction::PrefixChanged: rec.Letter = LetterFor(rec.Prefix); return action;
+    default: return action;
     }
 }
 
-void CodeList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out,
-                    std::string_view key) const
+std::string CodeList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const
 {
     switch (kind) {
-    case InfoKind::CellHint: out = key; break;
-    case InfoKind::HeadingHint: out = UiText("VybPom", spec_.headingHintKey + std::to_string(sub)); break;
-    case InfoKind::Control: out = SharedButtonInfo(sub, row, key); break;
-    default: break;
+    case InfoKind::CellHint: return std::string(key);
+    case InfoKind::HeadingHint: return ProgramText("VybPom", spec_.headingHintKey + std::to_string(sub));
+    case InfoKind::Control: return SharedButtonInfo(sub, row, key);
+    default: return {};
     }
 }
 
 // ------------------------------------------------------------------ Openers
 
+ListWindowSpec CodeListWindowSpec(const CodeListSpec& spec, uint16_t code)
+{
+    ListWindowSpec w;
+    w.code = code;
+    w.caption = ProgramText("VybPom", spec.captionKey);
+    w.geometry = CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(*spec.layout), spec.columnNames);
+    w.order = spec.columnOrder;
+    w.header = std::string(1, '\0') + ProgramText("VybPom", spec.headerKey);
+    w.maxTyped = spec.maxTyped;
+    w.editKind = 'A';
+    w.buttons = spec.buttons;
+    w.icon = spec.icon;
+    w.links = {LinkKind::None, spec.offeredLink, LinkKind::None};
+    w.letter = 'C';
+    w.count = spec.count;
+    return w;
+}
+
 TVyb* OpenCodeList(const CodeListSpec& spec, uint16_t code)
 {
-    TDataForm* found = nullptr;
-    int32_t value = 0;
-    if (FindDataWindow(code, LinkKind::None, value, found) == 0) {
-        if (found != nullptr)
-            found->Widget()->raise();
-        return nullptr;
-    }
-    auto list = std::make_shared<CodeList>(spec);
-    if (!list->Open('C')) {
-        ShowError(UiText("Chyby", "NoData"));
-        return nullptr;
-    }
-    const std::string geometry =
-        CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(*spec.layout), spec.columnNames);
-    auto* w = new TVyb;
-    w->Kind = code;
-    w->setWindowIcon(QIcon(IkonaImage(spec.icon)));
-    w->LinkKinds = {LinkKind::None, spec.offeredLink, LinkKind::None};
-    w->Rec.Letter = 'C';
-    w->Rec.Count = spec.count;
-    const std::string options = std::string{static_cast<char>(spec.maxTyped), 'A'} + spec.buttons;
-    w->OpenList(
-        UiText("VybPom", spec.captionKey), geometry, spec.columnOrder, options,
-        std::string(1, '\0') + UiText("VybPom", spec.headerKey), [list](VybRec& r) { list->Command(r); },
-        [list](VybRec& r, TVybRow& row, std::string& text) { list->Fetch(r, row, text); },
-        [list](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-            list->Info(kind, sub, row, out, key);
-        });
-    return w;
+    return OpenListWindow(CodeListWindowSpec(spec, code), std::make_shared<CodeList>(spec));
 }
 
 void OpenIndicationGroupList(uint16_t code)
@@ -299,12 +283,4 @@ void OpenCountryList(uint16_t code)
 void OpenHolderList(uint16_t code)
 {
     OpenCodeList(kHolderList, code);
-}
-
-void RegisterCodeListCommands()
-{
-    for (const CodeListSpec* spec : {&kIndicationGroupList, &kCountryList, &kHolderList})
-        RegisterCommandHandler(spec->handlerName,
-                               [spec](const CommandCall& c) { OpenCodeList(*spec, c.code); });
-    RegisterCommandHandler("OpenAtcList", [](const CommandCall& c) { OpenAtcList(c.code, c.lookup); });
 }

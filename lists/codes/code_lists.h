@@ -15,6 +15,7 @@
 #include "datastore/db_table.h"
 #include "datastore/table_layouts.h"
 #include "frame/windows/link_kind.h"
+#include "lists/toolkit/list_source.h"
 #include "lists/toolkit/vyb_types.h"
 
 class TVyb;
@@ -80,8 +81,8 @@ extern const CodeListSpec kIndicationGroupList;
 extern const CodeListSpec kCountryList;
 extern const CodeListSpec kHolderList;
 
-// The state and callbacks of one code-list window.
-class CodeList {
+// One code-list window's list: its table in the current language.
+class CodeList : public ListSource {
 public:
     explicit CodeList(const CodeListSpec& spec) : spec_(spec) {}
 
@@ -89,9 +90,10 @@ public:
     // ("C" code, else name); false on a data-store failure.
     bool Open(char letter);
 
-    void Fetch(VybRec& rec, TVybRow& row, std::string& text);
-    void Command(VybRec& rec);
-    void Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) const;
+    std::string_view CheckTables() override;
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
+    ListAction React(VybRec& rec, ListAction action) override;
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const override;
 
     // The list letter typed text asks for.
     char LetterFor(std::string_view typed) const;
@@ -102,6 +104,7 @@ public:
 
 private:
     const CodeListSpec& spec_;
+    TDbTable table_;
     std::string record_;
 };
 
@@ -112,5 +115,5 @@ void OpenIndicationGroupList(uint16_t code);
 void OpenCountryList(uint16_t code);
 void OpenHolderList(uint16_t code);
 
-// Registers the openers of the ATC and code lists with the dispatcher.
-void RegisterCodeListCommands();
+// The window of a code list.
+ListWindowSpec CodeListWindowSpec(const CodeListSpec& spec, uint16_t code);

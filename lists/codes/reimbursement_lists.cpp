@@ -100,18 +100,18 @@ TFileId DrugIndexOf(char letter)
     }
 }
 
-bool OpenDrugIndex(char letter)
+bool OpenDrugIndex(TDbTable& drugs, char letter)
 {
     DbStatus = 0;
-    OpenTable(MainTable, TFileId("kl"), DrugIndexOf(letter), kDrugRecordLength);
-    return DbStatus == 0 && MainTable.sez.IsOpen();
+    OpenTable(drugs, TFileId("kl"), DrugIndexOf(letter), kDrugRecordLength);
+    return DbStatus == 0 && drugs.sez.IsOpen();
 }
 
-bool OpenPriceTable()
+bool OpenPriceTable(TDbTable& prices)
 {
     DbStatus = 0;
-    OpenTable(CodeTable, TFileId("cvzp"), TFileId("cvzpkod"), kCvzpRecordLength);
-    return DbStatus == 0 && CodeTable.sez.IsOpen();
+    OpenTable(prices, TFileId("cvzp"), TFileId("cvzpkod"), kCvzpRecordLength);
+    return DbStatus == 0 && prices.sez.IsOpen();
 }
 
 // ------------------------------------------------------------ the caches
@@ -142,12 +142,12 @@ std::string TableIdentity(const TDbTable& t)
 }
 
 // Drug codes of the price table as numbers, sorted (codes are seven digits).
-bool PricedCodes(std::vector<uint32_t>& out)
+bool PricedCodes(TDbTable& prices, std::vector<uint32_t>& out)
 {
     out.clear();
     std::string rec;
-    for (int32_t r = 1; r < CodeTable.dat.count; ++r) {
-        ReadRecord(CodeTable.dat, r, rec);
+    for (int32_t r = 1; r < prices.dat.count; ++r) {
+        ReadRecord(prices.dat, r, rec);
         if (DbStatus > 0)
             return false;
         uint32_t v = 0;
@@ -165,23 +165,23 @@ bool DigitsOnly(std::string_view s)
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The kinds of all drugs; MainTable and CodeTable are open.  False on a
-// data-store failure.
-bool EnsureKindsOfRecords()
+// The kinds of all drugs; both tables are open.  False on a data-store
+// failure.
+bool EnsureKindsOfRecords(TDbTable& drugs, TDbTable& prices)
 {
     DrugKinds& k = Kinds();
-    const std::string identity = TableIdentity(MainTable) + "/" + TableIdentity(CodeTable);
+    const std::string identity = TableIdentity(drugs) + "/" + TableIdentity(prices);
     if (k.identity == identity)
         return true;
     k = DrugKinds{};
     std::vector<uint32_t> priced;
-    if (!PricedCodes(priced))
+    if (!PricedCodes(prices, priced))
         return false;
-    const int32_t count = MainTable.dat.count;
+    const int32_t count = drugs.dat.count;
     std::vector<char> kinds(static_cast<size_t>(std::max(count, 1)), 0);
     std::string rec, found;
     for (int32_t r = 1; r < count; ++r) {
-        ReadRecord(MainTable.dat, r, rec);
+        ReadRecord(drugs.dat, r, rec);
         if (DbStatus > 0)
             return false;
         const std::string_view code = FieldBytes(rec, kKlCode);
@@ -192,7 +192,7 @@ bool EnsureKindsOfRecords()
                 v = v * 10 + static_cast<uint32_t>(c - '0');
             hasPrice = std::binary_search(priced.begin(), priced.end(), v);
         } else {
-            FindRecord(CodeTable, code, found);
+            FindRecord(prices, code, found);
             hasPrice = DbStatus == 0 && FieldBytes(found, kCvzpCode) == code;
             DbStatus = 0;
         }
@@ -212,18 +212,18 @@ int OrderSlot(char letter)
 }
 
 // The record at each position of the open drug index.
-const std::vector<int32_t>* RecordsInOrder(char letter)
+const std::vector<int32_t>* RecordsInOrder(TDbTable& drugs, char letter)
 {
     DrugKinds::Order& o = Kinds().orders[OrderSlot(letter)];
-    const std::string identity = TableIdentity(MainTable) + "|" + FileIdToStr(MainTable.sez.id);
+    const std::string identity = TableIdentity(drugs) + "|" + FileIdToStr(drugs.sez.id);
     if (o.identity == identity)
         return &o.recordAt;
     o = DrugKinds::Order{};
-    const int32_t leaves = MainTable.LeafCount();
+    const int32_t leaves = drugs.LeafCount();
     std::vector<int32_t> at(static_cast<size_t>(leaves), 0);
     for (int32_t p = 0; p < leaves; ++p) {
         int32_t r = 0;
-        IndexEntryRecNo(MainTable.sez, r, p);
+        IndexEntryRecNo(drugs.sez, r, p);
         if (DbStatus > 0)
             return nullptr;
         at[static_cast<size_t>(p)] = r;
@@ -233,57 +233,25 @@ const std::vector<int32_t>* RecordsInOrder(char letter)
     return &o.recordAt;
 }
 
-// Hits := the positions whose drug has a price record, a chosen kind and
-// passes the filter word.
-bool BuildReimbursementHits(VybRec& rec)
-{
-    if (!EnsureKindsOfRecords())
-        return false;
-    const std::vector<int32_t>* order = RecordsInOrder(rec.Letter);
-    if (order == nullptr)
-        return false;
-    const std::vector<char>& kinds = Kinds().kindOfRecord;
-    std::array<bool, 256> chosen{};
-    for (char c : rec.SearchWords)
-        chosen[static_cast<uint8_t>(c)] = true;
-    const uint16_t filter = rec.ButtonState;
-    const auto signList = (filter & kUserListBit) ? SignListSnapshot() : nullptr;
-    const bool readRecords = (filter & ~kUserListBit) != 0;
-    const int64_t n = static_cast<int64_t>(order->size());
-    rec.Hits.assign(static_cast<size_t>(n / 8 + 1), 0);
-    std::string drug;
-    for (int64_t p = 0; p < n; ++p) {
-        const int32_t r = (*order)[static_cast<size_t>(p)];
-        if (r <= 0 || static_cast<size_t>(r) >= kinds.size())
-            continue;
-        const char kind = kinds[static_cast<size_t>(r)];
-        if (kind == 0 || !chosen[static_cast<uint8_t>(kind)])
-            continue;
-        if (readRecords) {
-            ReadRecord(MainTable.dat, r, drug);
-            if (DbStatus > 0)
-                return false;
-            if (RecordExcluded(drug, r, filter, signList ? *signList : SignListState{}))
-                continue;
-        } else if (signList && signList->active && !SignListHas(*signList, r)) {
-            continue;
-        }
-        BitSet(rec.Hits, p);
-    }
-    rec.Work1 = static_cast<int16_t>(filter);
-    rec.Work2 = 1;
-    return true;
-}
-
 // ----------------------------------------------------------- drug windows
 
-void SeekPrefix(VybRec& rec)
+// The kinds for a new window: the chooser started with the saved choice;
+// what the user picked is saved.  Empty: open nothing.
+std::string AskForKinds()
+{
+    const std::string choice = ChooseReimbursementKinds(SavedReimbursementChoice());
+    if (!choice.empty())
+        SaveReimbursementChoice(choice);
+    return choice;
+}
+
+void SeekPrefix(VybRec& rec, TDbTable& drugs)
 {
     std::string found;
-    FindRecord(MainTable, rec.Prefix, found);
+    FindRecord(drugs, rec.Prefix, found);
     if (DbStatus > 0)
         return;
-    InitFetchRange(rec, MainTable);
+    InitFetchRange(rec, drugs);
     if (DbStatus == DbCode::NotExact)
         DbStatus = 0;
 }
@@ -295,24 +263,91 @@ void ForgetReimbursementCaches()
     Kinds() = DrugKinds{};
 }
 
-void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text)
+ReimbursementList::ReimbursementList(char letter, std::string choice)
+    : letter_(letter), choice_(choice.substr(0, std::min(choice.size(), kMaxListChoice)))
+{}
+
+std::string_view ReimbursementList::CheckTables()
+{
+    return OpenPriceTable(prices_) && OpenDrugIndex(drugs_, letter_) ? std::string_view() : "NoData";
+}
+
+bool ReimbursementList::Prepare(TDataForm* master)
+{
+    if (!choice_.empty())
+        return true;
+    if (letter_ == 'N') {
+        choice_ = AskForKinds();
+        return !choice_.empty();
+    }
+    // A group's drugs take the kinds of the list the group was chosen in.
+    const auto* masterList = dynamic_cast<const TVyb*>(master);
+    const std::string masters =
+        masterList != nullptr && masterList->Source() != nullptr ? masterList->Source()->SearchWords() : "";
+    choice_ = !masters.empty() ? masters : SavedReimbursementChoice();
+    return true;
+}
+
+// Hits := the positions whose drug has a price record, a chosen kind and
+// passes the filter word.
+bool ReimbursementList::BuildHits(const VybRec& rec)
+{
+    if (!EnsureKindsOfRecords(drugs_, prices_))
+        return false;
+    const std::vector<int32_t>* order = RecordsInOrder(drugs_, rec.Letter);
+    if (order == nullptr)
+        return false;
+    const std::vector<char>& kinds = Kinds().kindOfRecord;
+    std::array<bool, 256> chosen{};
+    for (char c : choice_)
+        chosen[static_cast<uint8_t>(c)] = true;
+    const uint16_t filter = rec.ButtonState;
+    const auto signList = (filter & kUserListBit) ? SignListSnapshot() : nullptr;
+    const bool readRecords = (filter & ~kUserListBit) != 0;
+    const int64_t n = static_cast<int64_t>(order->size());
+    hits_.assign(static_cast<size_t>(n / 8 + 1), 0);
+    std::string drug;
+    for (int64_t p = 0; p < n; ++p) {
+        const int32_t r = (*order)[static_cast<size_t>(p)];
+        if (r <= 0 || static_cast<size_t>(r) >= kinds.size())
+            continue;
+        const char kind = kinds[static_cast<size_t>(r)];
+        if (kind == 0 || !chosen[static_cast<uint8_t>(kind)])
+            continue;
+        if (readRecords) {
+            ReadRecord(drugs_.dat, r, drug);
+            if (DbStatus > 0)
+                return false;
+            if (RecordExcluded(drug, r, filter, signList ? *signList : SignListState{}))
+                continue;
+        } else if (signList && signList->active && !SignListHas(*signList, r)) {
+            continue;
+        }
+        BitSet(hits_, p);
+    }
+    hitsFilter_ = filter;
+    hitsValid_ = true;
+    return true;
+}
+
+void ReimbursementList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 {
     row.Pos = -1;
-    if (!OpenDrugIndex(rec.Letter) || !OpenPriceTable())
+    if (!OpenDrugIndex(drugs_, rec.Letter) || !OpenPriceTable(prices_))
         return;
-    const int32_t leaves = MainTable.LeafCount();
+    const int32_t leaves = drugs_.LeafCount();
     std::shared_ptr<const void> userList;
     if (rec.ButtonState & kUserListBit)
         userList = SignListSnapshot();
-    if (rec.Work2 == 0 || rec.Work1 != static_cast<int16_t>(rec.ButtonState) ||
-        rec.Hits.size() != static_cast<size_t>(leaves / 8 + 1) || userList != rec.HitsSignList) {
-        rec.HitsSignList = std::move(userList);
-        if (!BuildReimbursementHits(rec))
+    if (!hitsValid_ || hitsFilter_ != rec.ButtonState ||
+        hits_.size() != static_cast<size_t>(leaves / 8 + 1) || userList != hitsSignList_) {
+        hitsSignList_ = std::move(userList);
+        if (!BuildHits(rec))
             return;
     }
     const uint8_t mode = rec.FetchMode;
     if (mode == FetchModeCode::Seek) {
-        SeekPrefix(rec);
+        SeekPrefix(rec, drugs_);
         if (DbStatus > 0)
             return;
     } else if (rec.RangeLast < rec.RangeFirst || rec.RangeLast >= leaves) {
@@ -323,8 +358,8 @@ void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text)
     bool forward = true;
     switch (mode) {
     case FetchModeCode::Seek:
-        p = rec.Strict() ? rec.RangeFirst : MainTable.Position();
-        rec.Count = static_cast<int32_t>(BitsCount(rec.Hits, rec.RangeFirst, rec.RangeLast));
+        p = rec.Strict() ? rec.RangeFirst : drugs_.Position();
+        rec.Count = static_cast<int32_t>(BitsCount(hits_, rec.RangeFirst, rec.RangeLast));
         break;
     case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
     case FetchModeCode::Before:
@@ -337,25 +372,23 @@ void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text)
         p = rec.RangeLast;
         forward = false;
         break;
-    case FetchModeCode::AtTopPos:
-        p = static_cast<int32_t>(BitsNth(rec.Hits, rec.RangeFirst, rec.TopPos));
-        break;
+    case FetchModeCode::AtTopPos: p = static_cast<int32_t>(BitsNth(hits_, rec.RangeFirst, rec.TopPos)); break;
     default: return;
     }
     if (p < 0 && forward)
         return;
     std::string drug, price;
     for (;;) {
-        p = forward ? static_cast<int32_t>(BitsNextSet(rec.Hits, p, rec.RangeLast))
-                    : static_cast<int32_t>(BitsPreviousSet(rec.Hits, p, rec.RangeFirst));
+        p = forward ? static_cast<int32_t>(BitsNextSet(hits_, p, rec.RangeLast))
+                    : static_cast<int32_t>(BitsPreviousSet(hits_, p, rec.RangeFirst));
         if (p < 0)
             return;
-        ReadByOrder(MainTable, p, drug);
+        ReadByOrder(drugs_, p, drug);
         if (DbStatus > 0)
             return;
-        const int32_t recNo = MainTable.recNo;
+        const int32_t recNo = drugs_.recNo;
         const std::string_view code = FieldBytes(drug, kKlCode);
-        FindRecord(CodeTable, code, price);
+        FindRecord(prices_, code, price);
         if (DbStatus > 0)
             return;
         DbStatus = 0;
@@ -363,7 +396,7 @@ void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text)
             if (mode == FetchModeCode::Seek && rec.Strict())
                 rec.FoundPos = p;
             if (mode != FetchModeCode::After)
-                rec.TopPos = static_cast<int32_t>(BitsCount(rec.Hits, rec.RangeFirst, p - 1));
+                rec.TopPos = static_cast<int32_t>(BitsCount(hits_, rec.RangeFirst, p - 1));
             row.Pos = p;
             row.Aux = recNo;
             row.Offer1 = recNo;
@@ -409,40 +442,34 @@ void TakeMasterGroup(VybRec& rec)
 
 } // namespace
 
-void ReimbursementCommand(VybRec& rec)
+ListAction ReimbursementList::React(VybRec& rec, ListAction action)
 {
-    switch (rec.Command) {
-    case ActionCode::ShiftF1 + 1: { // button R
-        const std::string choice = ChooseReimbursementKinds(rec.SearchWords);
-        if (choice.empty()) {
-            rec.Command = 0;
-            break;
-        }
-        rec.SearchWords = choice.substr(0, kMaxListChoice);
-        rec.Work2 = 0; // the kinds changed: build Hits again
-        rec.Command = ActionCode::RefillInPlace;
-        break;
+    switch (action) {
+    case ListAction::ShiftF2: { // button R
+        const std::string choice = ChooseReimbursementKinds(choice_);
+        if (choice.empty())
+            return ListAction::None;
+        choice_ = choice.substr(0, kMaxListChoice);
+        hitsValid_ = false; // the kinds changed: build the hits again
+        return ListAction::RefillInPlace;
     }
-    case ActionCode::ShiftF1 + 4: // button U
-        if (SignListSnapshot()->active) {
-            rec.ButtonState ^= kUserListBit;
-            rec.Command = ActionCode::RefillInPlace;
-        } else {
-            rec.Command = 0;
-        }
-        break;
-    case ActionCode::RowClicked: rec.Command = ActionCode::Enter; break;
-    case ActionCode::Reposition:
+    case ListAction::ShiftF5: // button U
+        if (!SignListSnapshot()->active)
+            return ListAction::None;
+        rec.ButtonState ^= kUserListBit;
+        return ListAction::RefillInPlace;
+    case ListAction::RowClicked: return ListAction::Enter;
+    case ListAction::Reposition:
         TakeMasterGroup(rec);
         rec.GridRows = 0;
-        rec.Command = 0;
-        break;
-    default: break;
+        return ListAction::None;
+    default: return action;
     }
 }
 
-void ReimbursementInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key)
+std::string ReimbursementList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const
 {
+    std::string out;
     const std::string_view text = row.Text.View();
     auto rowChars = [&text](int from, int length) {
         const size_t at = static_cast<size_t>(from - 1);
@@ -454,39 +481,39 @@ void ReimbursementInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::strin
         case Column::Hr:
             if (!key.empty())
                 out = LookupText(DataTexts, "Puh", key);
-            return;
+            return out;
         case Column::Kod: {
             std::string code(key);
             if (!code.empty() && static_cast<unsigned char>(code[0]) < '0')
                 code[0] = static_cast<char>(static_cast<unsigned char>(code[0]) + 32);
             out = code + UserListHintLine(row.Offer1);
-            return;
+            return out;
         }
         case Column::Naz:
             out = std::string(TrimRightBlanks(rowChars(kRowName, kKlLayout.Field("NAZ").length)));
-            return;
+            return out;
         case Column::Uh: {
             if (key.empty())
-                return;
+                return out;
             out = LookupText(DataTexts, "Uhr", key);
             if (const size_t amp = out.find('&'); amp != std::string::npos)
                 out.erase(amp, 1);
-            return;
+            return out;
         }
         case Column::DN:
             if (!key.empty())
                 out = ProgramText("VybLek", "p10");
-            return;
+            return out;
         case Column::Bl3:
             if (key == "-")
                 out = LookupText(DataTexts, "Uhr", "pu");
-            return;
-        case Column::Atc: out = LookupAtc(key, "00"); return;
-        case Column::Drz: out = LookupHolder(rowChars(kRowHolder, kHolderKeyLength)); return;
-        case Column::ZeD: out = LookupCountry(key); return;
-        default: out = std::string(key); return;
+            return out;
+        case Column::Atc: out = LookupAtc(key, "00"); return out;
+        case Column::Drz: out = LookupHolder(rowChars(kRowHolder, kHolderKeyLength)); return out;
+        case Column::ZeD: out = LookupCountry(key); return out;
+        default: out = std::string(key); return out;
         }
-    case InfoKind::HeadingHint: out = ProgramText("VybLek", "p" + std::to_string(sub)); return;
+    case InfoKind::HeadingHint: out = ProgramText("VybLek", "p" + std::to_string(sub)); return out;
     case InfoKind::Control: {
         const char letter = key.size() == 1 ? key[0] : ' ';
         if (letter == 'R') {
@@ -506,9 +533,9 @@ void ReimbursementInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::strin
         } else if (letter != ' ' && sub <= 1) {
             out = ButtonHintText(letter, sub, row.Pos != 0);
         }
-        return;
+        return out;
     }
-    default: return;
+    default: return out;
     }
 }
 
@@ -526,137 +553,93 @@ std::string ReimbursementGeometry()
     return CompileColumnLayout(kRowLayout, DrugColumnWidthTable(), kColumnNames);
 }
 
-// The new window of a drug-based list; the caller sets the link fields.
-TVyb* NewReimbursementWindow(uint16_t code, char letter, std::string choice)
+// The window of a drug-based list.
+ListWindowSpec ReimbursementSpec(uint16_t code, char letter, std::string caption, uint8_t maxTyped,
+                                 const char* buttons)
 {
-    auto* w = new TVyb;
-    w->Kind = code;
-    w->setProperty("helpKeyword", QStringLiteral("VybUhr"));
-    w->LinkKinds = {LinkKind::None, kDrugLink, LinkKind::None};
-    w->Rec.Letter = letter;
-    w->Rec.Count = 40000;
-    w->Rec.ButtonState = 0;
-    w->Rec.ButtonStateM = 0;
-    w->TwoLineRows = true;
-    w->Rec.SearchWords = std::move(choice);
+    ListWindowSpec w;
+    w.code = code;
+    w.caption = std::move(caption);
+    w.geometry = ReimbursementGeometry();
+    w.order = kColumnOrder;
+    w.header = ReimbursementHeader();
+    w.maxTyped = maxTyped;
+    w.editKind = 'A';
+    w.buttons = buttons;
+    w.helpKeyword = "VybUhr";
+    w.links = {LinkKind::None, kDrugLink, LinkKind::None};
+    w.twoLineRows = true;
+    w.activateOpen = true;
+    w.placement = ListPlacement::Maximised;
+    w.letter = letter;
+    w.count = 40000;
     return w;
-}
-
-void OpenDrugWindow(TVyb* w, std::string_view caption, int maxLength, std::string_view buttons)
-{
-    w->OpenList(caption, ReimbursementGeometry(), kColumnOrder, ListOptions(maxLength, buttons),
-                ReimbursementHeader(), ReimbursementCommand, ReimbursementFetch, ReimbursementInfo);
-}
-
-// The kinds for a new window: the chooser started with the saved choice;
-// what the user picked is saved.  Empty: open nothing.
-std::string AskForKinds()
-{
-    const std::string choice = ChooseReimbursementKinds(SavedReimbursementChoice());
-    if (!choice.empty())
-        SaveReimbursementChoice(choice);
-    return choice;
-}
-
-bool RaiseOpenWindow(uint16_t code)
-{
-    int32_t value = 0;
-    TDataForm* found = nullptr;
-    if (FindDataWindow(code, LinkKind::None, value, found) != 0 || found == nullptr)
-        return false;
-    if (QWidget* widget = found->Widget()) {
-        if (found->SubWindow() != nullptr)
-            DataWindowArea()->setActiveSubWindow(found->SubWindow());
-        widget->raise();
-        widget->activateWindow();
-    }
-    return true;
 }
 
 } // namespace
 
 void OpenReimbursementList(uint16_t)
 {
-    const uint16_t code = kListCode;
-    if (!OpenPriceTable() || !OpenDrugIndex('N')) {
-        ShowError(ProgramText("Chyby", "NoData"));
-        return;
-    }
-    if (RaiseOpenWindow(code))
-        return;
-    const std::string choice = AskForKinds();
-    if (!choice.empty())
-        ShowReimbursementList(choice);
+    ListWindowSpec w = ReimbursementSpec(kListCode, 'N', ProgramText("VybLek", "nPN"), 31, "?RU=/");
+    w.options = Config().Read([](const ConfigValues& v) { return v.KeySelectOption; });
+    OpenListWindow(w, std::make_shared<ReimbursementList>('N'));
 }
 
 TVyb* ShowReimbursementList(std::string_view choice)
 {
-    TVyb* w = NewReimbursementWindow(kListCode, 'N', std::string(choice.substr(0, kMaxListChoice)));
-    w->Master = MainDataForm();
-    w->Rec.Options = Config().Read([](const ConfigValues& v) { return v.KeySelectOption; });
-    OpenDrugWindow(w, ProgramText("VybLek", "nPN"), 31, "?RU=/");
-    w->PlaceAndShow(true);
-    return w;
+    ListWindowSpec w = ReimbursementSpec(kListCode, 'N', ProgramText("VybLek", "nPN"), 31, "?RU=/");
+    w.options = Config().Read([](const ConfigValues& v) { return v.KeySelectOption; });
+    return OpenListWindow(w, std::make_shared<ReimbursementList>('N', std::string(choice)));
 }
 
 void OpenReimbursementSubList(uint16_t code, LinkKind linkKind)
 {
     const char letter = KindLetters(code)[1];
-    if (!OpenPriceTable() || !OpenDrugIndex(letter)) {
-        ShowError(ProgramText("Chyby", "NoData"));
-        return;
-    }
-    int32_t value = 0;
-    TDataForm* master = nullptr;
-    const int32_t found = FindDataWindow(code, linkKind, value, master);
-    if (found == 0) {
-        if (master != nullptr && master->Widget() != nullptr)
-            master->Widget()->raise();
-        return;
-    }
-    if (found < 0 || value <= 0)
-        return;
-    auto* masterList = dynamic_cast<TVyb*>(master);
-    std::string choice = masterList != nullptr && !masterList->Rec.SearchWords.empty()
-                             ? masterList->Rec.SearchWords
-                             : SavedReimbursementChoice();
-    TVyb* w = NewReimbursementWindow(code, letter, std::move(choice));
-    w->LinkKinds[0] = linkKind;
-    w->LinkValues[0] = value;
-    w->Master = master;
-    w->Dependent = true;
-    w->Rec.LinkValue = value;
-    w->Rec.Command = ActionCode::Reposition;
-    w->Rec.Options = 0x80;
-    OpenDrugWindow(w, ProgramText("VybLek", std::string("nP") + letter), letter == 'R' ? 0 : 7, "?RU=*");
-    w->Dependent = found == 1;
-    if (w->FnSlave != nullptr)
-        w->FnSlave->setEnabled(found == 1);
-    w->PlaceAndShow(master == MainDataForm());
+    ListWindowSpec w = ReimbursementSpec(code, letter, ProgramText("VybLek", std::string("nP") + letter),
+                                         letter == 'R' ? 0 : 7, "?RU=*");
+    w.links[0] = linkKind;
+    w.needsValue = true;
+    w.activateOpen = false;
+    w.placement = ListPlacement::MaximisedUnderMain;
+    w.reposition = true;
+    w.options = 0x80;
+    OpenListWindow(w, std::make_shared<ReimbursementList>(letter));
 }
 
 // ------------------------------------------------- ATC reference groups
 
-void AtcReferenceFetch(VybRec& rec, TVybRow& row, std::string& text)
+std::string_view AtcReferenceList::CheckTables()
+{
+    DbStatus = 0;
+    OpenTable(table_, LanguageId("atcp"), LanguageId("atcpnaz"), kReferenceRecordLength);
+    return DbStatus == 0 && table_.sez.IsOpen() ? std::string_view() : "NoData";
+}
+
+bool AtcReferenceList::Prepare(TDataForm* /*master*/)
+{
+    choice_ = AskForKinds();
+    return !choice_.empty();
+}
+
+void AtcReferenceList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 {
     row.Pos = -1;
     DbStatus = 0;
     const bool byName = rec.Letter == 'N';
-    OpenTable(CodeTable, LanguageId("atcp"), LanguageId(byName ? "atcpnaz" : "atcpkod"),
-              kReferenceRecordLength);
-    if (DbStatus != 0 || !CodeTable.sez.IsOpen())
+    OpenTable(table_, LanguageId("atcp"), LanguageId(byName ? "atcpnaz" : "atcpkod"), kReferenceRecordLength);
+    if (DbStatus != 0 || !table_.sez.IsOpen())
         return;
-    const int32_t leaves = CodeTable.LeafCount();
+    const int32_t leaves = table_.LeafCount();
     std::string group;
     int32_t p = -1;
     switch (rec.FetchMode) {
     case FetchModeCode::Seek:
-        FindRecord(CodeTable, rec.Prefix, group);
+        FindRecord(table_, rec.Prefix, group);
         if (DbStatus > 0)
             return;
         DbStatus = 0;
-        InitFetchRange(rec, CodeTable);
-        p = CodeTable.Position();
+        InitFetchRange(rec, table_);
+        p = table_.Position();
         rec.TopPos = p;
         break;
     case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
@@ -669,53 +652,51 @@ void AtcReferenceFetch(VybRec& rec, TVybRow& row, std::string& text)
     }
     if (p < 0 || p >= leaves)
         return;
-    ReadByOrder(CodeTable, p, group);
+    ReadByOrder(table_, p, group);
     if (DbStatus > 0)
         return;
     DbStatus = 0;
     if (rec.FetchMode != FetchModeCode::After)
         rec.TopPos = p;
     row.Pos = p;
-    row.Aux = CodeTable.recNo;
-    row.Offer1 = CodeTable.recNo;
+    row.Aux = table_.recNo;
+    row.Offer1 = table_.recNo;
     row.Offer2 = 0;
     text.assign(1, '\0');
     text += FieldBytes(group, kReferenceCode);
     text += FieldBytes(group, kReferenceName);
 }
 
-void AtcReferenceCommand(VybRec& rec)
+ListAction AtcReferenceList::React(VybRec& rec, ListAction action)
 {
-    switch (rec.Command) {
-    case ActionCode::Tab:
-        if (rec.Prefix.empty()) {
-            rec.Letter = rec.Letter == 'C' ? 'N' : 'C';
-            rec.Command = ActionCode::PrefixChanged;
-        }
-        break;
-    case ActionCode::PrefixChanged:
+    switch (action) {
+    case ListAction::Tab:
+        if (!rec.Prefix.empty())
+            return action;
+        rec.Letter = rec.Letter == 'C' ? 'N' : 'C';
+        return ListAction::PrefixChanged;
+    case ListAction::PrefixChanged:
         if (rec.Prefix.size() > 1)
             rec.Letter = rec.Prefix[1] >= '0' && rec.Prefix[1] <= '9' ? 'C' : 'N';
-        break;
-    case ActionCode::Enter:
-    case ActionCode::RowClicked:
+        return action;
+    case ListAction::Enter:
+    case ListAction::RowClicked:
         OpenReimbursementSubList(kReferenceSubCode, kReferenceLink);
-        rec.Command = 0;
-        break;
-    default: break;
+        return ListAction::None;
+    default: return action;
     }
 }
 
-void AtcReferenceInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key)
+std::string AtcReferenceList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const
 {
     switch (kind) {
-    case InfoKind::CellHint: out = std::string(key); break;
-    case InfoKind::HeadingHint: out = ProgramText("VybPom", "vr" + std::to_string(sub)); break;
+    case InfoKind::CellHint: return std::string(key);
+    case InfoKind::HeadingHint: return ProgramText("VybPom", "vr" + std::to_string(sub));
     case InfoKind::Control:
         if (key.size() == 1 && key[0] != ' ' && sub <= 1)
-            out = ButtonHintText(key[0], sub, row.Pos != 0);
-        break;
-    default: break;
+            return ButtonHintText(key[0], sub, row.Pos != 0);
+        return {};
+    default: return {};
     }
 }
 
@@ -723,83 +704,56 @@ void OpenAtcReferenceList(uint16_t)
 {
     // The window shares its code with the group's drug list, which follows
     // it under link kind 3.
-    const uint16_t code = kReferenceSubCode;
-    DbStatus = 0;
-    OpenTable(CodeTable, LanguageId("atcp"), LanguageId("atcpnaz"), kReferenceRecordLength);
-    if (DbStatus != 0 || !CodeTable.sez.IsOpen()) {
-        ShowError(ProgramText("Chyby", "NoData"));
-        return;
-    }
-    const std::string geometry =
-        CompileColumnLayout(kReferenceLayout, ColumnWidthTableOf(CodeTable.dat), kReferenceNames);
-    if (RaiseOpenWindow(code))
-        return;
-    const std::string choice = AskForKinds();
-    if (choice.empty())
-        return;
-    auto* w = new TVyb;
-    w->Kind = code;
-    w->setProperty("helpKeyword", QStringLiteral("VybUhr"));
-    w->LinkKinds = {LinkKind::None, kReferenceLink, LinkKind::None};
-    w->Master = MainDataForm();
-    w->Rec.Letter = 'C';
-    w->Rec.Count = 100;
-    w->Rec.ButtonState = 0;
-    w->Rec.Options = 0;
-    w->Rec.SearchWords = choice;
-    std::string header(1, '\0');
-    header += ProgramText("VybPom", "hr");
-    w->OpenList(ProgramText("VybPom", "na"), geometry, kReferenceOrder, ListOptions(64, ">?="), header,
-                AtcReferenceCommand, AtcReferenceFetch, AtcReferenceInfo);
-    w->PlaceAndShow(true);
+    ListWindowSpec w;
+    w.code = kReferenceSubCode;
+    w.caption = ProgramText("VybPom", "na");
+    w.geometry = CompileColumnLayout(kReferenceLayout, ColumnWidthTableOf(kAtcpLayout), kReferenceNames);
+    w.order = kReferenceOrder;
+    w.header = std::string(1, '\0') + ProgramText("VybPom", "hr");
+    w.maxTyped = 64;
+    w.editKind = 'A';
+    w.buttons = ">?=";
+    w.helpKeyword = "VybUhr";
+    w.links = {LinkKind::None, kReferenceLink, LinkKind::None};
+    w.activateOpen = true;
+    w.placement = ListPlacement::Maximised;
+    w.letter = 'C';
+    w.count = 100;
+    OpenListWindow(w, std::make_shared<AtcReferenceList>());
 }
 
-void ReimbursementAtcCommand(VybRec& rec)
-{
-    if (rec.Command == ActionCode::Enter || rec.Command == ActionCode::RowClicked)
-        OpenReimbursementSubList(kAtcSubCode, kAtcLink);
-}
+// The ATC list to choose a group in: the prices must be there too, and the
+// user picks the kinds before the window opens.
+class ReimbursementAtcList : public AtcList {
+public:
+    ReimbursementAtcList() : AtcList([] { OpenReimbursementSubList(kAtcSubCode, kAtcLink); }) {}
+
+    std::string_view CheckTables() override
+    {
+        TDbTable prices;
+        if (!OpenPriceTable(prices))
+            return "NoData";
+        return AtcList::CheckTables();
+    }
+    bool Prepare(TDataForm* /*master*/) override
+    {
+        searchWords_ = AskForKinds();
+        return !searchWords_.empty();
+    }
+};
 
 void OpenReimbursementAtcList(uint16_t)
 {
     // The chooser and the group's drug list share this code; the list follows
     // the chooser under link kind 2.
-    const uint16_t code = kAtcSubCode;
-    if (RaiseOpenWindow(code))
-        return;
-    // Everything the window needs is checked before the user picks kinds.
-    AtcList probe(nullptr);
-    if (!OpenPriceTable() || !probe.Open('C')) {
-        ShowError(ProgramText("Chyby", "NoData"));
-        return;
-    }
-    TBits signs;
-    if (!BuildAtcFilter(signs, 1, AtcTable)) {
-        ShowError(ProgramText("Chyby", "ErrSgn"));
-        return;
-    }
-    const std::string choice = AskForKinds();
-    if (choice.empty())
-        return;
     AtcListWindowSpec spec;
-    spec.code = code;
+    spec.code = kAtcSubCode;
     spec.rowLayout = "ATC=08ActNaz=?2.";
     spec.columnNames = "ATC,Act,Naz";
     spec.columnOrder = "2/90,0,1,2";
     spec.buttons = ">?E<=";
     spec.helpKeyword = "VybUhr";
-    spec.searchWords = choice;
-    spec.openGroup = ReimbursementAtcCommand;
-    if (TVyb* w = OpenAtcListWindow(spec))
-        w->Master = MainDataForm();
-}
-
-void RegisterReimbursementCommands()
-{
-    RegisterCommandHandler("OpenReimbursementList",
-                           [](const CommandCall& c) { OpenReimbursementList(c.code); });
-    RegisterCommandHandler("OpenReimbursementAtcList",
-                           [](const CommandCall& c) { OpenReimbursementAtcList(c.code); });
-    RegisterCommandHandler("OpenAtcReferenceList",
-                           [](const CommandCall& c) { OpenAtcReferenceList(c.code); });
+    ListWindowSpec w = AtcListSpecOf(spec);
+    w.activateOpen = true;
+    OpenListWindow(w, std::make_shared<ReimbursementAtcList>());
 }

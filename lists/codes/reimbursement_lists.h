@@ -7,16 +7,21 @@
 //    group (R), dependent windows of the list the group was chosen in;
 //  - "XRA" the ATC list to choose a group in;
 //  - "XRR" the ATC reference groups by code (C) or name (N).
-// Every window keeps its own choice of kinds in VybRec::SearchWords; the
+// Every list keeps its own choice of kinds (ListSource::SearchWords); the
 // openers start the chooser with the saved choice and save what the user
-// picked.  VybRec::Hits holds the index positions of drugs that have a price
+// picked.  A list's hits are the index positions of drugs that have a price
 // record, a chosen kind and pass the filter word (button U).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include <memory>
+
+#include "datastore/bits.h"
+#include "datastore/db_table.h"
 #include "frame/windows/link_kind.h"
+#include "lists/toolkit/list_source.h"
 #include "lists/toolkit/vyb_types.h"
 
 class TVyb;
@@ -39,18 +44,45 @@ void OpenReimbursementAtcList(uint16_t code);
 // The ATC reference groups ("XRR").
 void OpenAtcReferenceList(uint16_t code);
 
-void ReimbursementFetch(VybRec& rec, TVybRow& row, std::string& text);
-void ReimbursementCommand(VybRec& rec);
-void ReimbursementInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key);
+// The reimbursed drugs of the chosen kinds by name (N), of an ATC group
+// (A) or of an ATC reference group (R).
+class ReimbursementList : public ListSource {
+public:
+    // Without a choice the full list asks for one, a group's list takes its
+    // master's (or the saved one).
+    explicit ReimbursementList(char letter, std::string choice = {});
 
-// Enter (13 or 300) on a group row of the reimbursement ATC list: the
-// reimbursed drugs of the group.  Every other action of that list, word rows
-// included, is the ATC list's own.
-void ReimbursementAtcCommand(VybRec& rec);
+    std::string_view CheckTables() override;
+    bool Prepare(TDataForm* master) override;
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
+    ListAction React(VybRec& rec, ListAction action) override;
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const override;
+    std::string SearchWords() const override { return choice_; }
 
-void AtcReferenceFetch(VybRec& rec, TVybRow& row, std::string& text);
-void AtcReferenceCommand(VybRec& rec);
-void AtcReferenceInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key);
+private:
+    bool BuildHits(const VybRec& rec);
 
-// Registers the openers with the dispatcher.
-void RegisterReimbursementCommands();
+    char letter_;
+    std::string choice_;
+    TDbTable drugs_;
+    TDbTable prices_;
+    TBits hits_;
+    bool hitsValid_ = false;
+    uint16_t hitsFilter_ = 0;
+    std::shared_ptr<const void> hitsSignList_;
+};
+
+// The ATC reference groups by code (C) or name (N).
+class AtcReferenceList : public ListSource {
+public:
+    std::string_view CheckTables() override;
+    bool Prepare(TDataForm* master) override;
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
+    ListAction React(VybRec& rec, ListAction action) override;
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const override;
+    std::string SearchWords() const override { return choice_; }
+
+private:
+    std::string choice_;
+    TDbTable table_;
+};

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "datastore/drug_row.h"
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
@@ -16,29 +17,8 @@
 
 namespace {
 
-struct WidthEntry {
-    const char* code;
-    int length;
-};
-
-// The codes the drug rows may show and their lengths in the row text.
-constexpr std::array<WidthEntry, 52> kDrugWidths{{
-    {"KOD", 7}, {"NAZ", 70}, {"LFO", 27}, {"SIT", 6}, {"BAT", 6}, {"SIL", 24}, {"BAL", 22}, {"CES", 15},
-    {"OBA", 6}, {"DRZ", 3},  {"ZED", 3},  {"SR", 1},  {"INS", 2}, {"ATC", 7},  {"RC", 11},  {"SD", 5},
-    {"TR", 1},  {"EX", 4},   {"ZAV", 1},  {"VP", 2},  {"DDM", 4}, {"DDJ", 2},  {"DDB", 8},  {"DP", 3},
-    {"NV", 2},  {"OB", 1},   {"BRA", 1},  {"PDO", 4}, {"PNE", 1}, {"UH", 1},   {"OME", 1},  {"VPO", 4},
-    {"ZAS", 1}, {"OZN", 3},  {"STR", 44}, {"TYP", 2}, {"PPC", 1}, {"PC", 9},   {"WEB", 1},  {"SLO", 1},
-    {"PEA", 1}, {"VYP", 1},  {"PUL", 1},  {"CC", 4},  {"LC", 4},  {"AC", 4},   {"SC", 4},   {"LSD", 2},
-    {"SSD", 2}, {"CCD", 2},  {"LCD", 2},  {"SCD", 2},
-}};
-
 // The user's list shipped with the data; it has a name of its own.
 constexpr std::string_view kShippedList = "VIDUD";
-
-std::string UiText(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
 
 std::string SignListName()
 {
@@ -56,7 +36,7 @@ bool IsShippedList(const std::string& name)
 // The list's name as the user reads it.
 std::string ShownListName(const std::string& name)
 {
-    return IsShippedList(name) ? UiText("PozList", "SZP") : name;
+    return IsShippedList(name) ? ProgramText("PozList", "SZP") : name;
 }
 
 } // namespace
@@ -113,16 +93,18 @@ const DrugColumnSet& ActiveDrugColumns()
 
 const std::string& DrugColumnWidthTable()
 {
+    // The codes a row layout names without a length take the drug record's
+    // field lengths, every one as text (a text field's descriptor is its
+    // length - 1); the drug row's own columns give theirs in the layouts.
     static const std::string table = [] {
-        std::string t(1, static_cast<char>(kDrugWidths.size()));
-        for (const WidthEntry& e : kDrugWidths) {
+        std::string t(1, static_cast<char>(kKlLayout.FieldCount()));
+        for (const FieldDef& f : kKlLayout.fields) {
             char b[2];
-            EncodeLE16(b, PackedFieldName(e.code));
+            EncodeLE16(b, PackedFieldName(f.name));
             t.append(b, 2);
         }
-        // A text field's descriptor is its length - 1.
-        for (const WidthEntry& e : kDrugWidths)
-            t += static_cast<char>(e.length - 1);
+        for (const FieldDef& f : kKlLayout.fields)
+            t += static_cast<char>(DescriptorLength(f.descriptor) - 1);
         return t;
     }();
     return table;
@@ -160,17 +142,18 @@ std::string DrugListOrder(const DrugColumnSet& set, char letter)
 std::string DrugListHeader(const DrugColumnSet& set, char letter, std::string_view extra)
 {
     std::string header(1, '\0');
-    header += UiText("VybLek", "hdr");
+    header += ProgramText("VybLek", "hdr");
     header += extra;
     if (set.split) {
-        // Row character 79 (the NUL stands for the status character).
-        constexpr size_t kDetailsAt = 78;
-        const std::string split = UiText("VybLek", "hdr3");
+        // Over the details (the NUL stands for the status character).
+        constexpr auto kDetailsAt = static_cast<size_t>(kDrugRowDetails.Offset());
+        const std::string split = ProgramText("VybLek", "hdr3");
         for (size_t i = 0; i < split.size() && kDetailsAt + i < header.size(); ++i)
             header[kDetailsAt + i] = split[i];
     }
     if (letter == 'E') {
-        constexpr size_t kEanAt = 235; // header character 236
+        // The EAN list's wider EAN column: blanks before the Braille column.
+        constexpr auto kEanAt = static_cast<size_t>(kDrugRowBraille.Offset());
         header.insert(std::min(kEanAt, header.size()), 10, ' ');
     }
     return header;
@@ -181,7 +164,7 @@ std::string UserListHintLine(int64_t recordNumber)
     const auto list = SignListSnapshot();
     if (!list || !list->active || !SignListHas(*list, recordNumber))
         return {};
-    return "\r" + UiText("Cudl", "usr") + ShownListName(SignListName());
+    return "\r" + ProgramText("Cudl", "usr") + ShownListName(SignListName());
 }
 
 std::string UserListButtonText(uint8_t sub, uint16_t buttonState)
@@ -192,14 +175,15 @@ std::string UserListButtonText(uint8_t sub, uint16_t buttonState)
     switch (sub) {
     case 0: {
         if (!loaded)
-            return UiText("Cudl", "usrJak");
+            return ProgramText("Cudl", "usrJak");
         const std::string name = SignListName();
-        std::string hint = IsShippedList(name) ? UiText("Cudl", "usrSZP") : UiText("Cudl", "usrt") + name;
+        std::string hint =
+            IsShippedList(name) ? ProgramText("Cudl", "usrSZP") : ProgramText("Cudl", "usrt") + name;
         if (on)
-            hint += "\r" + UiText("Cudl", "usrtf");
+            hint += "\r" + ProgramText("Cudl", "usrtf");
         return hint;
     }
-    case 1: return UiText("Cudl", on ? "usr00" : "usr0");
+    case 1: return ProgramText("Cudl", on ? "usr00" : "usr0");
     case 2: return on ? "D" : "";
     default: return {};
     }

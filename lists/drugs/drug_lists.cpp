@@ -13,6 +13,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
+#include "datastore/drug_row.h"
 #include "datastore/kamenici.h"
 #include "datastore/key_index.h"
 #include "datastore/service_hooks.h"
@@ -38,14 +39,11 @@ namespace {
 
 constexpr uint16_t kDrugRecordLength = kKlLayout.Length();
 constexpr LinkKind kDrugRecordLink = LinkKind::Drug;
-// WorkFlag bits: RecArr mode, and "Chyby.NoData" shown since the last
-// fetch that worked (one box per window, not one per row).
-constexpr uint8_t kRecArrMode = 0x01;
-constexpr uint8_t kNoDataShown = 0x02;
-
-// The row-text places the callbacks read (1-based, as the layout writes them).
-constexpr size_t kNameFrom = 9, kNameTo = 78;
-constexpr size_t kEanAt = 233;
+// The name column's first and last place (1-based), and the EAN column's
+// first place, where the EAN list writes the code itself.
+constexpr size_t kNameFrom = static_cast<size_t>(kDrugRowName.start);
+constexpr size_t kNameTo = static_cast<size_t>(kDrugRowName.End());
+constexpr size_t kEanAt = static_cast<size_t>(kDrugRowEanCount.start);
 
 constexpr FieldPos kKlKod = kKlLayout.Field("KOD");
 constexpr FieldPos kKlAtc = kKlLayout.Field("ATC");
@@ -53,21 +51,6 @@ constexpr FieldPos kKlDrz = kKlLayout.Field("DRZ");
 constexpr FieldPos kKlZed = kKlLayout.Field("ZED");
 constexpr FieldPos kKleKod = kKleLayout.Field("KOD");
 constexpr FieldPos kKleEan = kKleLayout.Field("EAN");
-
-std::string UiText(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-std::string DataText(std::string_view section, std::string_view key)
-{
-    return LookupText(DataTexts, section, key);
-}
 
 // The index of the drug table a list letter walks ("" for none).
 const char* IndexOfLetter(char letter)
@@ -84,13 +67,6 @@ const char* IndexOfLetter(char letter)
     case 'I': return "klis";
     default: return "";
     }
-}
-
-bool OpenDrugIndex(char letter)
-{
-    DbStatus = 0;
-    OpenTable(MainTable, TFileId("kl"), TFileId(IndexOfLetter(letter)), kDrugRecordLength);
-    return DbStatus == 0 && MainTable.sez.IsOpen();
 }
 
 // The drug table by code, beside the list's own handle: the EAN list finds
@@ -134,18 +110,25 @@ bool SignBits(int number, TBits& out)
     return true;
 }
 
+// Whether a list of the letter restricts the table to its master's value.
+bool Restricted(char letter)
+{
+    return letter == 'A' || letter == 'B' || letter == 'C' || letter == 'H' || letter == 'I';
+}
+
+std::string_view CheckDrugTables(bool tableOpen)
+{
+    if (!tableOpen)
+        return "NoData";
+    if (!LoadDrugSigns())
+        return "ErrSgn";
+    return {};
+}
+
 // The drug sign numbers of the filter word.
 namespace Sign {
 constexpr int Actual = 8, Listed = 9, NotVeterinary = 10, NotHomeopathic = 11, Registered = 12,
               Reimbursed = 13, Stocked = 14, OnePack = 15;
-}
-
-void ReportNoData(VybRec& rec)
-{
-    if ((rec.WorkFlag & kNoDataShown) != 0)
-        return;
-    rec.WorkFlag |= kNoDataShown;
-    ShowError(UiText("Chyby", "NoData"));
 }
 
 bool Backwards(uint8_t mode)
@@ -159,7 +142,7 @@ std::string WordRowText(std::string_view wordFile, int32_t entry)
 {
     const bool similar = (static_cast<uint32_t>(entry) & kSimilarWordEntry) != 0;
     std::string text(1, '"');
-    std::string mark = UiText("VybPom", similar ? "sMys" : "sFlt");
+    std::string mark = ProgramText("VybPom", similar ? "sMys" : "sFlt");
     mark.resize(7, ' ');
     text += mark;
     const size_t from = static_cast<size_t>(WordEntryPosition(entry)) - 1;
@@ -180,15 +163,17 @@ std::string WordRowText(std::string_view wordFile, int32_t entry)
         text[end - 1] = '?';
     for (size_t i = end; i < kNameTo && i < text.size(); ++i)
         text[i] = ' ';
-    const std::string tail = UiText("VybPom", similar ? "tMys" : "tFlt");
+    const std::string tail = ProgramText("VybPom", similar ? "tMys" : "tFlt");
     const size_t at = std::max(end + 1, kNameTo + 1) - 1;
     for (size_t i = 0; i < tail.size() && at + i < text.size(); ++i)
         text[at + i] = tail[i];
     return text;
 }
 
-void DeliverDrugRow(VybRec& rec, int32_t pos, int32_t recNo, std::string& record, TVybRow& row,
-                    std::string& text)
+} // namespace
+
+void DrugList::DeliverRow(const VybRec& rec, int32_t pos, int32_t recNo, std::string& record, TVybRow& row,
+                          std::string& text)
 {
     const bool keep = (rec.ButtonState & 0x100) != 0;
     const bool replace = rec.Letter != 'K';
@@ -197,6 +182,8 @@ void DeliverDrugRow(VybRec& rec, int32_t pos, int32_t recNo, std::string& record
     row.Aux = recNo;
     row.Offer1 = recNo;
 }
+
+namespace {
 
 // Where the walk starts, by fetch mode; Seek is the caller's.
 int32_t StartPosition(const VybRec& rec, int32_t first, int32_t last)
@@ -217,45 +204,6 @@ bool PrefixBounded(const VybRec& rec)
     return rec.Strict() && !rec.Prefix.empty();
 }
 
-void FetchFromRecArr(VybRec& rec, TVybRow& row, std::string& text, int32_t p)
-{
-    if (p < 0 || static_cast<size_t>(p) >= rec.RecArr.size())
-        return;
-    const int32_t entry = rec.RecArr[static_cast<size_t>(p)];
-    if (rec.FetchMode != FetchModeCode::After)
-        rec.TopPos = p;
-    if (IsWordEntry(entry)) {
-        text = WordRowText(CachedWordFile("klnaz.slw"), entry);
-        row.Pos = p;
-        row.Aux = entry;
-        row.Offer1 = 0; // a word is no record for the windows that follow
-        return;
-    }
-    std::string record;
-    ReadRecord(MainTable.dat, entry, record);
-    if (DbStatus != 0)
-        return;
-    DeliverDrugRow(rec, p, entry, record, row, text);
-}
-
-// Rebuilds Hits when the filter words changed since the last build; true
-// when they had changed.
-bool RefreshHits(VybRec& rec)
-{
-    std::shared_ptr<const void> userList;
-    if (rec.ButtonState & 0x200)
-        userList = SignListSnapshot();
-    const bool changed = rec.Hits.empty() || static_cast<uint16_t>(rec.Work1) != rec.ButtonState ||
-                         static_cast<uint16_t>(rec.Work2) != rec.ButtonStateM || userList != rec.HitsSignList;
-    if (!changed)
-        return false;
-    rec.HitsSignList = std::move(userList);
-    BuildDrugFilter(rec.Hits, rec.ButtonState, rec.ButtonStateM);
-    rec.Work1 = static_cast<int16_t>(rec.ButtonState);
-    rec.Work2 = static_cast<int16_t>(rec.ButtonStateM);
-    return true;
-}
-
 // The H list typed with a country: holders of that code in other countries
 // share the index range and are stepped over.
 bool OtherCountry(const VybRec& rec, std::string_view record)
@@ -267,37 +215,13 @@ bool OtherCountry(const VybRec& rec, std::string_view record)
            FieldBytes(record, kKlZed).substr(0, std::min<size_t>(3, typed.size() - 3)) != typed.substr(3, 3);
 }
 
-// Seeks the typed prefix and sets the range; the found position.
-int32_t SeekPrefix(VybRec& rec, std::string& record)
-{
-    rec.WorkFlag &= static_cast<uint8_t>(~kRecArrMode);
-    rec.RecArr.clear();
-    FindRecord(MainTable, rec.Prefix, record);
-    if (DbStatus > 0 || DbStatus == DbCode::OutOfRange)
-        return -1;
-    const int32_t found = MainTable.Position();
-    rec.FoundPos = rec.Strict() ? found : 0;
-    rec.TopPos = rec.Strict() ? 0 : found;
-    InitFetchRange(rec, MainTable);
-    if (DbStatus > 0)
-        return -1;
-    DbStatus = 0;
-    // "=" and "_" stand for the rest of the index from the found key on.
-    if (rec.Strict() && rec.Prefix.size() == 1 && (rec.Prefix == "=" || rec.Prefix == "_"))
-        rec.RangeFirst = found;
-    rec.Count = rec.RangeLast >= rec.RangeFirst
-                    ? static_cast<int32_t>(BitsCount(rec.Hits, rec.RangeFirst, rec.RangeLast))
-                    : 0;
-    return rec.Strict() ? std::max(found, rec.RangeFirst) : found;
-}
-
 } // namespace
 
 // ------------------------------------------------------------------ filter
 
-void BuildDrugFilter(TBits& hits, uint16_t buttonState, uint16_t /*buttonStateM*/)
+void BuildDrugFilter(TBits& hits, uint16_t buttonState, TDbTable& table)
 {
-    const int32_t records = MainTable.dat.count - 1;
+    const int32_t records = table.dat.count - 1;
     TBits byRecord;
     BitsInitAll(byRecord, records);
     auto keep = [&](int number, bool with) {
@@ -337,36 +261,161 @@ void BuildDrugFilter(TBits& hits, uint16_t buttonState, uint16_t /*buttonStateM*
             BitsAnd(byRecord, mine);
         }
     }
-    BitsRestrictToTable(hits, byRecord, MainTable);
+    BitsRestrictToTable(hits, byRecord, table);
+}
+
+// ------------------------------------------------------------------ walk
+
+bool DrugList::OpenIndex(char letter)
+{
+    DbStatus = 0;
+    OpenTable(table_, TFileId("kl"), TFileId(IndexOfLetter(letter)), kDrugRecordLength);
+    return DbStatus == 0 && table_.sez.IsOpen();
+}
+
+void DrugList::ReportNoData()
+{
+    if (noDataShown_)
+        return;
+    noDataShown_ = true;
+    ShowError(ProgramText("Chyby", "NoData"));
+}
+
+bool DrugList::Prepare(TDataForm* master)
+{
+    const auto* masterList = dynamic_cast<const TVyb*>(master);
+    masterButtonM_ = masterList != nullptr && masterList->Rec.ButtonStateM == 1;
+    return true;
+}
+
+void DrugList::Start(VybRec& rec)
+{
+    // The ATC and indication-group lists take the master's choice of button
+    // M: bit 0 with it, bit 1 without.
+    if (letter_ == 'A' || letter_ == 'I')
+        rec.ButtonState = static_cast<uint16_t>((rec.ButtonState & ~0x03) | (masterButtonM_ ? 1 : 2));
+}
+
+std::string_view DrugList::CheckTables()
+{
+    if (Restricted(letter_))
+        return CheckDrugTables(true);
+    if (letter_ == 'N')
+        (void)CachedWordFile("klnaz.slw");
+    return CheckDrugTables(OpenIndex(letter_));
+}
+
+std::string_view EanList::CheckTables()
+{
+    DbStatus = 0;
+    OpenTable(table_, TFileId("kle"), TFileId("kleean"), kKleLayout.Length());
+    return CheckDrugTables(DbStatus == 0 && table_.sez.IsOpen());
+}
+
+void DrugList::FetchSimilar(VybRec& rec, TVybRow& row, std::string& text, int32_t p)
+{
+    if (p < 0 || static_cast<size_t>(p) >= similar_.size())
+        return;
+    const int32_t entry = similar_[static_cast<size_t>(p)];
+    if (rec.FetchMode != FetchModeCode::After)
+        rec.TopPos = p;
+    if (IsWordEntry(entry)) {
+        text = WordRowText(CachedWordFile("klnaz.slw"), entry);
+        row.Pos = p;
+        row.Aux = entry;
+        row.Offer1 = 0; // a word is no record for the windows that follow
+        return;
+    }
+    std::string record;
+    ReadRecord(table_.dat, entry, record);
+    if (DbStatus != 0)
+        return;
+    DeliverRow(rec, p, entry, record, row, text);
+}
+
+bool DrugList::RefreshHits(const VybRec& rec)
+{
+    std::shared_ptr<const void> userList;
+    if (rec.ButtonState & 0x200)
+        userList = SignListSnapshot();
+    const bool changed = !hitsBuilt_ || hits_.empty() || hitsFilter_ != rec.ButtonState ||
+                         hitsFilterM_ != rec.ButtonStateM || userList != hitsSignList_;
+    if (!changed)
+        return false;
+    hitsSignList_ = std::move(userList);
+    BuildDrugFilter(hits_, rec.ButtonState, table_);
+    hitsBuilt_ = true;
+    hitsFilter_ = rec.ButtonState;
+    hitsFilterM_ = rec.ButtonStateM;
+    return true;
+}
+
+int32_t DrugList::SeekPrefix(VybRec& rec, std::string& record)
+{
+    walksSimilar_ = false;
+    similar_.clear();
+    FindRecord(table_, rec.Prefix, record);
+    if (DbStatus > 0 || DbStatus == DbCode::OutOfRange)
+        return -1;
+    const int32_t found = table_.Position();
+    rec.FoundPos = rec.Strict() ? found : 0;
+    rec.TopPos = rec.Strict() ? 0 : found;
+    InitFetchRange(rec, table_);
+    if (DbStatus > 0)
+        return -1;
+    DbStatus = 0;
+    // "=" and "_" stand for the rest of the index from the found key on.
+    if (rec.Strict() && rec.Prefix.size() == 1 && (rec.Prefix == "=" || rec.Prefix == "_"))
+        rec.RangeFirst = found;
+    rec.Count = rec.RangeLast >= rec.RangeFirst
+                    ? static_cast<int32_t>(BitsCount(hits_, rec.RangeFirst, rec.RangeLast))
+                    : 0;
+    return rec.Strict() ? std::max(found, rec.RangeFirst) : found;
 }
 
 // ------------------------------------------------------------------ fetch
 
-void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text)
+bool DrugList::SuggestSimilar(VybRec& rec)
+{
+    if (rec.Letter != 'N' || !WordPrefixIsRare(CachedWordFile("klnaz.slw"), rec.Prefix, 3))
+        return false;
+    const TypedRange range{rec.Prefix,     rec.Whisper,   rec.ButtonState, rec.Count, rec.Strict(),
+                           rec.RangeFirst, rec.RangeLast, rec.TopPos,      &hits_};
+    std::vector<int32_t> found = SimilarNameSearch(CachedWordFile("klnaz.slw"), range, table_);
+    if (found.empty())
+        return false;
+    similar_ = std::move(found);
+    rec.Count = static_cast<int32_t>(similar_.size());
+    walksSimilar_ = true;
+    rec.FoundPos = 0; // scroll positions now count the suggestions
+    return true;
+}
+
+void DrugList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 {
     row.Pos = -1;
-    if (!OpenDrugIndex(rec.Letter)) {
-        ReportNoData(rec);
+    if (!OpenIndex(rec.Letter)) {
+        ReportNoData();
         return;
     }
     const bool filterChanged = RefreshHits(rec);
     if (DbStatus > 0) {
-        ReportNoData(rec);
+        ReportNoData();
         return;
     }
-    const int32_t leaves = MainTable.LeafCount();
+    const int32_t leaves = table_.LeafCount();
     // Shown rows of the suggestions stand for no index position: after
     // them the walk starts at the range.
     bool fromRangeStart = false;
     if (filterChanged && rec.FetchMode != FetchModeCode::Seek) {
         // Another filter makes other rows: the range counts again.
-        if (rec.WorkFlag & kRecArrMode) {
-            rec.WorkFlag &= static_cast<uint8_t>(~kRecArrMode);
-            rec.RecArr.clear();
+        if (walksSimilar_) {
+            walksSimilar_ = false;
+            similar_.clear();
             fromRangeStart = true;
         }
         rec.Count = rec.RangeLast >= rec.RangeFirst
-                        ? static_cast<int32_t>(BitsCount(rec.Hits, rec.RangeFirst, rec.RangeLast))
+                        ? static_cast<int32_t>(BitsCount(hits_, rec.RangeFirst, rec.RangeLast))
                         : 0;
     }
 
@@ -375,32 +424,22 @@ void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text)
     if (rec.FetchMode == FetchModeCode::Seek) {
         p = SeekPrefix(rec, record);
         if (p < 0) {
-            ReportNoData(rec);
+            ReportNoData();
             return;
         }
-        if (rec.Letter == 'N' && WordPrefixIsRare(CachedWordFile("klnaz.slw"), rec.Prefix, 3)) {
-            const TypedRange range{rec.Prefix,     rec.Whisper,   rec.ButtonState, rec.Count, rec.Strict(),
-                                   rec.RangeFirst, rec.RangeLast, rec.TopPos,      &rec.Hits};
-            std::vector<int32_t> found = SimilarNameSearch(CachedWordFile("klnaz.slw"), range, MainTable);
-            if (!found.empty()) {
-                rec.RecArr = std::move(found);
-                rec.Count = static_cast<int32_t>(rec.RecArr.size());
-                rec.WorkFlag = kRecArrMode;
-                p = 0;
-                rec.FoundPos = 0; // scroll positions now count RecArr entries
-            }
-        }
+        if (SuggestSimilar(rec))
+            p = 0;
     }
 
-    if (rec.WorkFlag & kRecArrMode) {
-        const auto size = static_cast<int32_t>(rec.RecArr.size());
+    if (walksSimilar_) {
+        const auto size = static_cast<int32_t>(similar_.size());
         if (rec.FetchMode == FetchModeCode::AtTopPos)
             p = rec.FoundPos + rec.TopPos;
         else if (rec.FetchMode != FetchModeCode::Seek)
             p = StartPosition(rec, 0, size - 1);
-        FetchFromRecArr(rec, row, text, p);
+        FetchSimilar(rec, row, text, p);
         if (row.Pos != -1)
-            rec.WorkFlag &= static_cast<uint8_t>(~kNoDataShown);
+            FetchWorked();
         return;
     }
 
@@ -410,19 +449,19 @@ void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text)
     if (fromRangeStart)
         p = first;
     else if (rec.FetchMode == FetchModeCode::AtTopPos)
-        p = static_cast<int32_t>(BitsNth(rec.Hits, first, rec.TopPos));
+        p = static_cast<int32_t>(BitsNth(hits_, first, rec.TopPos));
     else if (rec.FetchMode != FetchModeCode::Seek)
         p = StartPosition(rec, first, last);
 
     const bool back = !fromRangeStart && Backwards(rec.FetchMode);
     for (;;) {
-        p = back ? static_cast<int32_t>(BitsPreviousSet(rec.Hits, p, first))
-                 : static_cast<int32_t>(BitsNextSet(rec.Hits, p, last));
+        p = back ? static_cast<int32_t>(BitsPreviousSet(hits_, p, first))
+                 : static_cast<int32_t>(BitsNextSet(hits_, p, last));
         if (p < 0 || p < first || p > last)
             return;
-        ReadByOrder(MainTable, p, record);
+        ReadByOrder(table_, p, record);
         if (DbStatus != 0) {
-            ReportNoData(rec);
+            ReportNoData();
             return;
         }
         if (!OtherCountry(rec, record))
@@ -430,16 +469,14 @@ void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text)
         p += back ? -1 : 1;
     }
     if (rec.FetchMode != FetchModeCode::After)
-        rec.TopPos = static_cast<int32_t>(p > first ? BitsCount(rec.Hits, first, p - 1) : 0);
-    DeliverDrugRow(rec, p, MainTable.recNo, record, row, text);
-    rec.WorkFlag &= static_cast<uint8_t>(~kNoDataShown);
+        rec.TopPos = static_cast<int32_t>(p > first ? BitsCount(hits_, first, p - 1) : 0);
+    DeliverRow(rec, p, table_.recNo, record, row, text);
+    FetchWorked();
 }
-
-namespace {
 
 // The EAN list's row of one "kle" record; false when the row is stepped
 // over (a code of the "97" series, a drug the filter excludes).
-bool EanRow(VybRec& rec, const std::string& eanRecord, std::string& text, int32_t& drugRecNo)
+bool EanList::EanRow(const VybRec& rec, const std::string& eanRecord, std::string& text, int32_t& drugRecNo)
 {
     const std::string_view code = FieldBytes(eanRecord, kKleKod);
     if (code.substr(0, 2) == "97")
@@ -454,7 +491,7 @@ bool EanRow(VybRec& rec, const std::string& eanRecord, std::string& text, int32_
     const std::string_view ean = FieldBytes(eanRecord, kKleEan);
     if (!found) {
         text.assign(1, '\x18');
-        text += UiText("VybLek", "LekKod");
+        text += ProgramText("VybLek", "LekKod");
         return true;
     }
     drugRecNo = drugByCode.recNo;
@@ -470,43 +507,41 @@ bool EanRow(VybRec& rec, const std::string& eanRecord, std::string& text, int32_
     return true;
 }
 
-} // namespace
-
-void EanListFetch(VybRec& rec, TVybRow& row, std::string& text)
+void EanList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 {
     row.Pos = -1;
     DbStatus = 0;
-    OpenTable(MainTable, TFileId("kle"), TFileId("kleean"), kKleLayout.Length());
-    if (DbStatus != 0 || !MainTable.sez.IsOpen()) {
-        ReportNoData(rec);
+    OpenTable(table_, TFileId("kle"), TFileId("kleean"), kKleLayout.Length());
+    if (DbStatus != 0 || !table_.sez.IsOpen()) {
+        ReportNoData();
         return;
     }
     std::string record;
     int32_t p = -1;
     if (rec.FetchMode == FetchModeCode::Seek) {
-        FindRecord(MainTable, rec.Prefix, record);
+        FindRecord(table_, rec.Prefix, record);
         if (DbStatus > 0 || DbStatus == DbCode::OutOfRange) {
-            ReportNoData(rec);
+            ReportNoData();
             return;
         }
-        p = MainTable.Position();
+        p = table_.Position();
         rec.FoundPos = rec.Strict() ? p : 0;
         rec.TopPos = rec.Strict() ? 0 : p;
-        InitFetchRange(rec, MainTable);
+        InitFetchRange(rec, table_);
         DbStatus = 0;
     }
     const bool bounded = PrefixBounded(rec);
     const int32_t first = bounded ? rec.RangeFirst : 0;
-    const int32_t last = bounded ? rec.RangeLast : MainTable.LeafCount() - 1;
+    const int32_t last = bounded ? rec.RangeLast : table_.LeafCount() - 1;
     if (rec.FetchMode == FetchModeCode::AtTopPos)
         p = first + rec.TopPos;
     else if (rec.FetchMode != FetchModeCode::Seek)
         p = StartPosition(rec, first, last);
     const int step = Backwards(rec.FetchMode) ? -1 : 1;
     for (; p >= first && p <= last; p += step) {
-        ReadByOrder(MainTable, p, record);
+        ReadByOrder(table_, p, record);
         if (DbStatus != 0) {
-            ReportNoData(rec);
+            ReportNoData();
             return;
         }
         int32_t drugRecNo = 0;
@@ -515,19 +550,19 @@ void EanListFetch(VybRec& rec, TVybRow& row, std::string& text)
         if (rec.FetchMode != FetchModeCode::After)
             rec.TopPos = p - first;
         row.Pos = p;
-        row.Aux = MainTable.recNo;
-        row.Offer1 = MainTable.recNo;
+        row.Aux = table_.recNo;
+        row.Offer1 = table_.recNo;
         row.Offer2 = drugRecNo;
-        rec.WorkFlag &= static_cast<uint8_t>(~kNoDataShown);
+        FetchWorked();
         return;
     }
 }
 
-void EuRegListFetch(VybRec& rec, TVybRow& row, std::string& text)
+void EuRegList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 {
     row.Pos = -1;
-    if (!OpenDrugIndex('U')) {
-        ReportNoData(rec);
+    if (!OpenIndex('U')) {
+        ReportNoData();
         return;
     }
     constexpr FieldPos kRc = kKlLayout.Field("RC");
@@ -536,23 +571,23 @@ void EuRegListFetch(VybRec& rec, TVybRow& row, std::string& text)
     if (rec.FetchMode == FetchModeCode::Seek) {
         const bool bounded = PrefixBounded(rec);
         // EU numbers are digits and sort below the national "=" and ">".
-        FindRecord(MainTable, "1", record);
-        const int32_t euFirst = DbStatus > 0 ? -1 : MainTable.Position();
-        FindRecord(MainTable, rec.Prefix.empty() ? std::string("1") : rec.Prefix, record);
-        const int32_t found = DbStatus > 0 ? -1 : MainTable.Position();
+        FindRecord(table_, "1", record);
+        const int32_t euFirst = DbStatus > 0 ? -1 : table_.Position();
+        FindRecord(table_, rec.Prefix.empty() ? std::string("1") : rec.Prefix, record);
+        const int32_t found = DbStatus > 0 ? -1 : table_.Position();
         std::string endKey = "=";
         if (bounded) {
             endKey = rec.Prefix;
             endKey.back() = static_cast<char>(endKey.back() + 1);
         }
-        FindRecord(MainTable, endKey, record);
+        FindRecord(table_, endKey, record);
         if (euFirst < 0 || found < 0 || DbStatus > 0) {
-            ReportNoData(rec);
+            ReportNoData();
             return;
         }
-        int32_t end = MainTable.Position();
+        int32_t end = table_.Position();
         // The last key is below the end key: the range reaches the index's end.
-        if (end == MainTable.LeafCount() - 1 && DbStatus == DbCode::NotExact &&
+        if (end == table_.LeafCount() - 1 && DbStatus == DbCode::NotExact &&
             FieldBytes(record, kRc).substr(0, endKey.size()) < endKey)
             ++end;
         DbStatus = 0;
@@ -570,23 +605,23 @@ void EuRegListFetch(VybRec& rec, TVybRow& row, std::string& text)
     const int step = Backwards(rec.FetchMode) ? -1 : 1;
     const auto list = SignListSnapshot();
     for (; p >= rec.RangeFirst && p <= rec.RangeLast; p += step) {
-        ReadByOrder(MainTable, p, record);
+        ReadByOrder(table_, p, record);
         if (DbStatus != 0) {
-            ReportNoData(rec);
+            ReportNoData();
             return;
         }
         const std::string_view rc = FieldBytes(record, kRc);
         if (rc.empty() || rc[0] < '0' || rc[0] > '9')
             return;
-        if (RecordExcluded(record, MainTable.recNo, rec.ButtonState, *list))
+        if (RecordExcluded(record, table_.recNo, rec.ButtonState, *list))
             continue;
         if (rec.FetchMode != FetchModeCode::After)
             rec.TopPos = p - rec.RangeFirst;
-        FormatRecordLine(record, MainTable.recNo, true, text, true, !ActiveDrugColumns().split);
+        FormatRecordLine(record, table_.recNo, true, text, true, !ActiveDrugColumns().split);
         row.Pos = p;
-        row.Aux = MainTable.recNo;
-        row.Offer1 = MainTable.recNo;
-        rec.WorkFlag &= static_cast<uint8_t>(~kNoDataShown);
+        row.Aux = table_.recNo;
+        row.Offer1 = table_.recNo;
+        FetchWorked();
         return;
     }
 }
@@ -641,7 +676,7 @@ void PrefixChanged(VybRec& rec)
         }
         if (n <= 9) {
             const char last = p.back();
-            if (last != ' ' && !IsDigit(last))
+            if (last != ' ' && !IsAsciiDigit(last))
                 p.pop_back();
             else if (last == ' ' && n != 4)
                 p.back() = '0';
@@ -659,12 +694,12 @@ void PrefixChanged(VybRec& rec)
             rec.IconCaption.clear();
             break;
         }
-        if (p.size() == 4 && p[0] == '1' && p[3] != ' ' && IsDigit(p[1]) && IsDigit(p[2])) {
+        if (p.size() == 4 && p[0] == '1' && p[3] != ' ' && IsAsciiDigit(p[1]) && IsAsciiDigit(p[2])) {
             const int year = (p[1] - '0') * 10 + (p[2] - '0');
             if ((year == 15 && p[3] != '1') || year < 16 || year > 90)
                 p.insert(3, 1, ' ');
         }
-        if (!p.empty() && p.back() != ' ' && !IsDigit(p.back()))
+        if (!p.empty() && p.back() != ' ' && !IsAsciiDigit(p.back()))
             p.pop_back();
         rec.StatusText = FormatCodeField17(PadField(p, 11));
         rec.IconCaption =
@@ -781,14 +816,15 @@ void Reposition(VybRec& rec)
     DbStatus = 0;
     if (set)
         rec.IconCaption = rec.Prefix;
-    rec.Command = 0;
     rec.GridRows = 0;
 }
 
-void Choose(VybRec& rec)
+// Enter on a row: a suggested word is typed, a hidden word clears the
+// filter; on a record row the window chooses as usual.
+ListAction Choose(VybRec& rec)
 {
-    if ((rec.WorkFlag & kRecArrMode) == 0 || rec.CurRow == 0 || rec.CurRow > rec.RowCount)
-        return;
+    if (rec.CurRow == 0 || rec.CurRow > rec.RowCount)
+        return ListAction::Enter;
     const TVybRow& row = rec.Rows[rec.CurRow];
     const auto entry = static_cast<uint32_t>(row.Aux);
     if ((entry & kSimilarWordEntry) != 0 && (rec.Letter == 'N' || rec.Letter == 'n')) {
@@ -801,59 +837,51 @@ void Choose(VybRec& rec)
         if (!word.empty() && word.back() == ' ')
             word.pop_back();
         rec.Prefix = word;
-        rec.Command = ActionCode::PrefixChanged;
-    } else if ((entry & kHiddenWordEntry) != 0) {
-        rec.ButtonState = 0;
-        rec.Command = ActionCode::Refill;
+        return ListAction::PrefixChanged;
     }
+    if ((entry & kHiddenWordEntry) != 0) {
+        rec.ButtonState = 0;
+        return ListAction::Refill;
+    }
+    return ListAction::Enter;
 }
 
 } // namespace
 
-void DrugListCommand(VybRec& rec)
+ListAction DrugList::React(VybRec& rec, ListAction action)
 {
-    uint16_t& c = rec.Command;
-    if (c == ActionCode::RowClicked)
-        c = ActionCode::Enter;
-    const uint8_t high = static_cast<uint8_t>(c >> 8);
-    const char item = static_cast<char>(c & 0xFF);
-    if (high == 'D' && item >= '0' && item <= '3') {
+    if (const char item = PopupItemOf(action, 'D'); item >= '0' && item <= '3') {
         rec.ButtonState ^= kDrugPopupBits[static_cast<size_t>(item - '0')];
         for (size_t i = 0; i < kDrugPopupBits.size(); ++i)
             if (rec.ButtonState & kDrugPopupBits[i])
                 CountUse(kDrugPopupCounts[i]);
-        c = ActionCode::Refill;
-        return;
+        return ListAction::Refill;
     }
-    if (high == 'S' && item >= '0' && item <= '2') {
+    if (const char item = PopupItemOf(action, 'S'); item >= '0' && item <= '2') {
         const uint16_t state = kSortStates[static_cast<size_t>(item - '0')];
         const uint16_t kept = rec.ButtonState & 0xFFF0;
         rec.ButtonState = (rec.ButtonState & 0x0F) == state ? kept : static_cast<uint16_t>(kept | state);
         CountUse("oFS");
-        c = ActionCode::PrefixChanged;
-        return;
+        return ListAction::PrefixChanged;
     }
-    switch (c) {
-    case 387:
+    switch (action) {
+    case ListAction::ShiftF4: // button 1: one pack per drug
         rec.ButtonState ^= 0x100;
         if (rec.ButtonState & 0x100)
             CountUse("oFB");
-        c = ActionCode::RefillInPlace;
-        break;
-    case 388: {
+        return ListAction::RefillInPlace;
+    case ListAction::ShiftF5: { // button U: the user's sign list
         const auto list = SignListSnapshot();
-        if (list && list->active) {
-            rec.ButtonState ^= 0x200;
-            c = ActionCode::Refill;
-        } else {
-            c = 0;
-        }
-        break;
+        if (!list || !list->active)
+            return ListAction::None;
+        rec.ButtonState ^= 0x200;
+        return ListAction::Refill;
     }
-    case ActionCode::Enter: Choose(rec); break;
-    case ActionCode::PrefixChanged: PrefixChanged(rec); break;
-    case ActionCode::Reposition: Reposition(rec); break;
-    default: break;
+    case ListAction::Enter:
+    case ListAction::RowClicked: return Choose(rec);
+    case ListAction::PrefixChanged: PrefixChanged(rec); return action;
+    case ListAction::Reposition: Reposition(rec); return ListAction::None;
+    default: return action;
     }
 }
 
@@ -861,14 +889,45 @@ void DrugListCommand(VybRec& rec)
 
 namespace {
 
+// The columns of the split set by number; the combined set's details
+// column is Details (SplitColumn).
+enum class DrugColumn : int {
+    Code = 0,
+    Name = 1,
+    Strength = 2,
+    Form = 3,
+    Package = 4,
+    PackageType = 5,
+    Holder = 6,
+    Country = 7,
+    State = 8,
+    Category = 9,
+    IndicationGroup = 10,
+    Atc = 11,
+    Registration = 12,
+    RegistrationType = 13,
+    ShelfLife = 14,
+    Dependence = 15,
+    Doping = 16,
+    Regulation = 17,
+    Dispensing = 18,
+    DailyDose = 19,
+    SecondDailyDose = 20,
+    EanCount = 21,
+    Braille = 22,
+    Restrictions = 23,
+    RecordNumber = 24,
+    Details = 30,
+};
+
 // The split numbering of a column: in the combined set `Dop` is 30 and the
 // later columns follow two higher.
 int SplitColumn(int column)
 {
     if (ActiveDrugColumns().split)
         return column;
-    if (column == 2)
-        return 30;
+    if (column == static_cast<int>(DrugColumn::Strength))
+        return static_cast<int>(DrugColumn::Details);
     return column > 2 ? column + 2 : column;
 }
 
@@ -877,18 +936,16 @@ std::string Trimmed(std::string_view s)
     return std::string(TrimRightBlanks(s));
 }
 
-// Characters from..from+length-1 of the row text (1-based), as they stand.
-std::string RowCell(const TVybRow& row, size_t from, size_t length)
+// A field of the drug row, as it stands.
+std::string RowCell(const TVybRow& row, FieldPos f)
 {
-    const std::string_view t = row.Text.View();
-    if (from - 1 >= t.size())
-        return {};
-    return std::string(t.substr(from - 1, length));
+    return std::string(FieldBytes(row.Text.View(), f));
 }
 
-std::string RowField(const TVybRow& row, size_t from, size_t length)
+// A field of the drug row without its trailing blanks.
+std::string RowField(const TVybRow& row, FieldPos f)
 {
-    return Trimmed(RowCell(row, from, length));
+    return Trimmed(RowCell(row, f));
 }
 
 // The leading part of a form text split into its three-letter pieces.
@@ -896,7 +953,7 @@ std::string FormPieces(std::string_view form)
 {
     std::string lead;
     for (char ch : form) {
-        if (ch == '(' || IsDigit(ch))
+        if (ch == '(' || IsAsciiDigit(ch))
             break;
         lead += ch;
     }
@@ -935,78 +992,81 @@ std::string UnderscoredKey(std::string_view code, size_t width)
     return key;
 }
 
-std::string CellHint(int column, const TVybRow& row, std::string_view key)
+std::string CellHint(DrugColumn column, const TVybRow& row, std::string_view key)
 {
     const std::string cell(TrimRightBlanks(key));
     // Codes of a blank cell name nothing, except the registration state.
-    if (cell.empty() && column != 0 && column != 8 && column != 23 && column != 24 && column != 21)
+    if (cell.empty() && column != DrugColumn::Code && column != DrugColumn::State &&
+        column != DrugColumn::Restrictions && column != DrugColumn::RecordNumber &&
+        column != DrugColumn::EanCount)
         return {};
     switch (column) {
-    case 0: {
+    case DrugColumn::Code: {
         std::string hint = cell;
         const uint8_t status = row.Text.Status();
         if (status == 0x10)
-            hint += "\r" + UiText("VybLek", "old");
+            hint += "\r" + ProgramText("VybLek", "old");
         else if (status == '@')
-            hint += "\r" + UiText("VybLek", "vypad");
+            hint += "\r" + ProgramText("VybLek", "vypad");
         return hint + UserListHintLine(row.Offer2 > 0 ? row.Offer2 : row.Aux);
     }
-    case 1: return RowField(row, 9, 70);
-    case 2: return RowField(row, 79, 24);
-    case 3: {
-        const std::string form = RowField(row, 103, 27);
+    case DrugColumn::Name: return RowField(row, kDrugRowName);
+    case DrugColumn::Strength: return RowField(row, kDrugRowStrength);
+    case DrugColumn::Form: {
+        const std::string form = RowField(row, kDrugRowForm);
         const std::string words = form.empty() ? std::string() : TranslateUnitText(FormPieces(form));
         return words.empty() ? form : form + "\r(" + words + ")";
     }
-    case 4: return RowField(row, 130, 22);
-    case 30: return RowField(row, 79, 73);
-    case 5: return DataText("Obal", cell);
-    case 6: return LookupHolder(RowField(row, 158, 6));
-    case 7: return LookupCountry(RowCell(row, 161, 3));
-    case 8: {
+    case DrugColumn::Package: return RowField(row, kDrugRowPackage);
+    case DrugColumn::Details: return RowField(row, kDrugRowDetails);
+    case DrugColumn::PackageType: return DataSetText("Obal", cell);
+    case DrugColumn::Holder: return LookupHolder(RowField(row, kDrugRowHolderKey));
+    case DrugColumn::Country: return LookupCountry(RowCell(row, kDrugRowHolderCountry));
+    case DrugColumn::State: {
         if (cell.empty())
-            return DataText("Reg", "_");
+            return DataSetText("Reg", "_");
         std::string c = cell.substr(0, 1);
         const bool raised = static_cast<unsigned char>(c[0]) < 32;
         if (raised)
             c[0] = static_cast<char>(c[0] + 64);
-        const std::string hint = DataText("Reg", c);
-        return raised ? hint + "\r" + UiText("VybLek", "ZP") : hint;
+        const std::string hint = DataSetText("Reg", c);
+        return raised ? hint + "\r" + ProgramText("VybLek", "ZP") : hint;
     }
-    case 9: return UiText("VybLek", "v9");
-    case 10: return LookupIsv(cell);
-    case 11: return LookupAtc(cell, RowField(row, 2, 2));
-    case 13: return DataText("Ret", cell);
-    case 14: return cell + ": " + DataText("Jedn", UnderscoredKey(cell.substr(cell.size() - 1), 2));
-    case 15: return DataText("Zav", cell);
-    case 16: return LookupCopText(cell);
-    case 17: return DataText("Dnv", cell);
-    case 18: {
+    case DrugColumn::Category: return ProgramText("VybLek", "v9");
+    case DrugColumn::IndicationGroup: return LookupIsv(cell);
+    case DrugColumn::Atc: return LookupAtc(cell, RowField(row, kDrugRowCode).substr(0, 2));
+    case DrugColumn::RegistrationType: return DataSetText("Ret", cell);
+    case DrugColumn::ShelfLife:
+        return cell + ": " + DataSetText("Jedn", UnderscoredKey(cell.substr(cell.size() - 1), 2));
+    case DrugColumn::Dependence: return DataSetText("Zav", cell);
+    case DrugColumn::Doping: return LookupCopText(cell);
+    case DrugColumn::Regulation: return DataSetText("Dnv", cell);
+    case DrugColumn::Dispensing: {
         // The cell shows the short form; the hint names the record's code.
         std::string record;
         if (!RowDrugRecord(row, record))
             return cell;
-        return DataText("Vyd", UnderscoredKey(FieldBytes(record, kKlLayout.Field("VP")), 2));
+        return DataSetText("Vyd", UnderscoredKey(FieldBytes(record, kKlLayout.Field("VP")), 2));
     }
-    case 19: {
-        const std::string dd = RowField(row, 217, 7);
+    case DrugColumn::DailyDose: {
+        const std::string dd = RowField(row, kDrugRowDailyDose);
         if (dd.size() < 6)
             return cell;
         return std::string(TrimBlanks(dd.substr(0, 4))) + " " +
-               DataText("Jedn", UnderscoredKey(dd.substr(5, 2), 2));
+               DataSetText("Jedn", UnderscoredKey(dd.substr(5, 2), 2));
     }
-    case 21:
-        if (!cell.empty() && IsDigit(cell[0]))
+    case DrugColumn::EanCount:
+        if (!cell.empty() && IsAsciiDigit(cell[0]))
             return cell;
-        return LookupCodeTexts(RowField(row, 2, 7));
-    case 22: return DataText("Bra", cell);
-    case 23: {
+        return LookupCodeTexts(RowField(row, kDrugRowCode));
+    case DrugColumn::Braille: return DataSetText("Bra", cell);
+    case DrugColumn::Restrictions: {
         // The limitation letters keep their places ("I V").
-        const std::string unlimited = DataText("UhrL", "ok");
-        return DataText("UhrL",
-                        cell.empty() || cell == unlimited ? std::string("uhr") : RowCell(row, 237, 3));
+        const std::string unlimited = DataSetText("UhrL", "ok");
+        return DataSetText("UhrL", cell.empty() || cell == unlimited ? std::string("uhr")
+                                                                     : RowCell(row, kDrugRowRestrictions));
     }
-    case 24: return std::to_string(row.Offer2 > 0 ? row.Offer2 : row.Aux);
+    case DrugColumn::RecordNumber: return std::to_string(row.Offer2 > 0 ? row.Offer2 : row.Aux);
     default: return cell;
     }
 }
@@ -1024,8 +1084,8 @@ std::string ButtonText(uint8_t sub, const TVybRow& block, std::string_view key)
     case '1': {
         const bool on = (state & 0x100) != 0;
         switch (sub) {
-        case 0: return UiText("Cudl", "dr1b");
-        case 1: return UiText("Cudl", on ? "dr1t" : "dr1f");
+        case 0: return ProgramText("Cudl", "dr1b");
+        case 1: return ProgramText("Cudl", on ? "dr1t" : "dr1f");
         case 2: return on ? "d" : "";
         default: return {};
         }
@@ -1033,27 +1093,27 @@ std::string ButtonText(uint8_t sub, const TVybRow& block, std::string_view key)
     case 'D': {
         const std::string mark(1, static_cast<char>(64 + ((state >> 4) & 0x0F)));
         switch (sub) {
-        case 0: return UiText("Cudl", "drgt" + mark);
-        case 1: return UiText("Cudl", "drg" + mark);
+        case 0: return ProgramText("Cudl", "drgt" + mark);
+        case 1: return ProgramText("Cudl", "drg" + mark);
         case 2: return (state & 0xF0) != 0 ? "D" : "";
         case 3:
-            return PopupItem(state & 0x10, UiText("Cudl", "drgtA")) +
-                   PopupItem(state & 0x40, UiText("Cudl", "drgtD")) +
-                   PopupItem(state & 0x20, UiText("Cudl", "drgtB")) +
-                   PopupItem(state & 0x80, UiText("Cudl", "drgtH"));
+            return PopupItem(state & 0x10, ProgramText("Cudl", "drgtA")) +
+                   PopupItem(state & 0x40, ProgramText("Cudl", "drgtD")) +
+                   PopupItem(state & 0x20, ProgramText("Cudl", "drgtB")) +
+                   PopupItem(state & 0x80, ProgramText("Cudl", "drgtH"));
         default: return {};
         }
     }
     case 'S': {
         const int s = SortState(state);
         switch (sub) {
-        case 0: return UiText("Cudl", "srtt" + std::to_string(s));
-        case 1: return UiText("Cudl", "srt" + std::to_string(s));
+        case 0: return ProgramText("Cudl", "srtt" + std::to_string(s));
+        case 1: return ProgramText("Cudl", "srt" + std::to_string(s));
         case 2: return s != 0 ? "D" : "";
         case 3: {
             std::string items;
             for (int i = 0; i < 3; ++i)
-                items += PopupItem(s == i, UiText("Cudl", "srtt" + std::to_string(i)));
+                items += PopupItem(s == i, ProgramText("Cudl", "srtt" + std::to_string(i)));
             return items;
         }
         default: return {};
@@ -1062,8 +1122,8 @@ std::string ButtonText(uint8_t sub, const TVybRow& block, std::string_view key)
     case 'M': {
         const std::string digit(1, static_cast<char>('0' + (state & 1)));
         switch (sub) {
-        case 0: return UiText("Cudl", "mcot" + digit);
-        case 1: return UiText("Cudl", "mco" + digit);
+        case 0: return ProgramText("Cudl", "mcot" + digit);
+        case 1: return ProgramText("Cudl", "mco" + digit);
         case 2: return (state & 1) != 0 ? "d" : "";
         default: return {};
         }
@@ -1080,26 +1140,20 @@ std::string ButtonText(uint8_t sub, const TVybRow& block, std::string_view key)
 
 } // namespace
 
-void DrugListInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key)
+std::string DrugList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const
 {
-    out.clear();
     switch (kind) {
     case InfoKind::CellHint: {
         const auto entry = static_cast<uint32_t>(row.Aux);
-        if (entry & kSimilarWordEntry) {
-            out = UiText("VybPom", "hMys") + WordAt(CachedWordFile("klnaz.slw"), row.Aux);
-            return;
-        }
-        if (entry & kHiddenWordEntry) {
-            out = UiText("VybPom", "hFlt");
-            return;
-        }
-        out = CellHint(SplitColumn(sub), row, key);
-        return;
+        if (entry & kSimilarWordEntry)
+            return ProgramText("VybPom", "hMys") + WordAt(CachedWordFile("klnaz.slw"), row.Aux);
+        if (entry & kHiddenWordEntry)
+            return ProgramText("VybPom", "hFlt");
+        return CellHint(static_cast<DrugColumn>(SplitColumn(sub)), row, key);
     }
-    case InfoKind::HeadingHint: out = UiText("VybLek", "v" + std::to_string(SplitColumn(sub))); return;
-    case InfoKind::Control: out = ButtonText(sub, row, key); return;
-    default: return;
+    case InfoKind::HeadingHint: return ProgramText("VybLek", "v" + std::to_string(SplitColumn(sub)));
+    case InfoKind::Control: return ButtonText(sub, row, key);
+    default: return {};
     }
 }
 
@@ -1136,14 +1190,6 @@ const char* IconOf(char letter)
     }
 }
 
-std::string ListOptions(int maxLength, char editKind, std::string_view buttons)
-{
-    std::string o(1, static_cast<char>(maxLength));
-    o += editKind;
-    o += buttons;
-    return o;
-}
-
 uint16_t DefaultFilterWord()
 {
     return Config().Read([](const ConfigValues& v) { return v.FilterFlags; });
@@ -1156,77 +1202,79 @@ uint8_t DefaultOptionByte()
 
 } // namespace
 
+namespace {
+
+// What the drug lists share: caption, columns, header, icon, the drug
+// record offered and the filter word of the configuration.
+ListWindowSpec DrugListSpec(uint16_t code, char letter)
+{
+    const DrugColumnSet& set = ActiveDrugColumns();
+    ListWindowSpec w;
+    w.code = code;
+    w.caption = ProgramText("VybLek", std::string("n") + letter);
+    w.geometry = DrugListGeometry(set, letter);
+    w.order = DrugListOrder(set, letter);
+    w.header = DrugListHeader(set, letter);
+    w.icon = IconOf(letter);
+    w.helpKeyword = letter == 'N' ? "VyLeNa" : "VybLek";
+    w.links = {LinkKind::None, kDrugRecordLink, LinkKind::None};
+    w.letter = letter;
+    w.count = 40000;
+    w.buttonState = DefaultFilterWord();
+    return w;
+}
+
+// The typing of a full list: longest prefix, edit kind and buttons.
+struct FullListTyping {
+    char letter;
+    uint8_t maxTyped;
+    char editKind;
+    const char* buttons;
+};
+constexpr FullListTyping kFullListTyping[] = {
+    {'K', 7, '9', "?SDU=/"},   {'E', 13, '9', "?SD1U=/"}, {'N', 32, 'A', "?SD1U=)"},
+    {'R', 11, '6', "?SD1U=/"}, {'U', 11, '5', "?SD1U=/"},
+};
+
+std::shared_ptr<ListSource> DrugListOf(char letter)
+{
+    switch (letter) {
+    case 'E': return std::make_shared<EanList>();
+    case 'U': return std::make_shared<EuRegList>();
+    default: return std::make_shared<DrugList>(letter);
+    }
+}
+
+} // namespace
+
 void OpenDrugList(uint16_t code, std::string_view prefix)
 {
     const char letter = ListLetterOf(code);
-    if (letter == 0)
+    const auto typing = std::find_if(std::begin(kFullListTyping), std::end(kFullListTyping),
+                                     [letter](const FullListTyping& t) { return t.letter == letter; });
+    if (typing == std::end(kFullListTyping))
         return;
-    DbStatus = 0;
+    ListWindowSpec w = DrugListSpec(code, letter);
     if (letter == 'E')
-        OpenTable(MainTable, TFileId("kle"), TFileId("kleean"), kKleLayout.Length());
-    else
-        OpenTable(MainTable, TFileId("kl"), TFileId(IndexOfLetter(letter)), kDrugRecordLength);
-    if (DbStatus != 0 || !MainTable.sez.IsOpen()) {
-        ShowError(UiText("Chyby", "NoData"));
-        return;
-    }
-    if (letter == 'N')
-        (void)CachedWordFile("klnaz.slw");
-    if (!LoadDrugSigns()) {
-        ShowError(UiText("Chyby", "ErrSgn"));
-        return;
-    }
-    TDataForm* found = nullptr;
-    int32_t value = 0;
-    if (FindDataWindow(code, LinkKind::None, value, found) == 0) {
-        if (found != nullptr && found->Widget() != nullptr)
-            found->Widget()->raise();
-        return;
-    }
-
-    auto* w = new TVyb;
-    w->Kind = code;
-    w->setProperty("helpKeyword", QString::fromLatin1(letter == 'N' ? "VyLeNa" : "VybLek"));
-    w->setWindowIcon(QIcon(IkonaImage(IconOf(letter))));
-    w->LinkKinds = letter == 'E' ? std::array<LinkKind, 3>{LinkKind::None, LinkKind::None, kDrugRecordLink}
-                                 : std::array<LinkKind, 3>{LinkKind::None, kDrugRecordLink, LinkKind::None};
-    w->Master = nullptr;
-    w->Dependent = false;
-    VybRec& r = w->Rec;
-    r.Letter = letter;
-    r.Count = 40000;
-    r.ButtonState = DefaultFilterWord();
+        w.links = {LinkKind::None, LinkKind::None, kDrugRecordLink};
+    w.maxTyped = typing->maxTyped;
+    w.editKind = typing->editKind;
+    w.buttons = typing->buttons;
+    w.placement = ListPlacement::Maximised;
     if (letter == 'E' || letter == 'K' || letter == 'U')
-        r.ButtonState &= static_cast<uint16_t>(~0xF100);
-    r.ButtonStateM = 0;
-    r.Options = DefaultOptionByte();
+        w.buttonState &= static_cast<uint16_t>(~0xF100);
+    w.options = DefaultOptionByte();
     if (!prefix.empty()) {
-        r.Options = 0;
-        r.Prefix = std::string(prefix);
+        w.options = 0;
+        w.prefix = std::string(prefix);
     }
     if (letter == 'R') {
-        r.Command = ActionCode::Reposition;
-        r.Prefix = "=";
+        w.reposition = true;
+        w.prefix = "=";
     } else if (letter == 'U') {
-        r.Command = ActionCode::Reposition;
+        w.reposition = true;
     }
-
-    std::string options;
-    switch (letter) {
-    case 'K': options = ListOptions(7, '9', "?SDU=/"); break;
-    case 'E': options = ListOptions(13, '9', "?SD1U=/"); break;
-    case 'N': options = ListOptions(32, 'A', "?SD1U=)"); break;
-    case 'R': options = ListOptions(11, '6', "?SD1U=/"); break;
-    default: options = ListOptions(11, '5', "?SD1U=/"); break;
-    }
-    const DrugColumnSet& set = ActiveDrugColumns();
-    TVybFetchProc fetch = letter == 'E'   ? TVybFetchProc(EanListFetch)
-                          : letter == 'U' ? TVybFetchProc(EuRegListFetch)
-                                          : TVybFetchProc(DrugListFetch);
-    w->OpenList(UiText("VybLek", std::string("n") + letter), DrugListGeometry(set, letter),
-                DrugListOrder(set, letter), options, DrugListHeader(set, letter), DrugListCommand,
-                std::move(fetch), DrugListInfo);
-    w->PlaceAndShow(true);
+    OpenListWindow(w, DrugListOf(letter));
 }
 
 void OpenDrugSubList(uint16_t code, LinkKind linkKind)
@@ -1234,64 +1282,20 @@ void OpenDrugSubList(uint16_t code, LinkKind linkKind)
     const std::string letters = KindLetters(code);
     const char letter = letters.size() >= 3 ? letters[1] : 0;
     // A maker or a name restriction has neither an index nor a caller.
-    if (letter != 'A' && letter != 'B' && letter != 'C' && letter != 'H' && letter != 'I')
+    if (!Restricted(letter))
         return;
-    TDataForm* master = nullptr;
-    int32_t value = 0;
-    const int32_t result = FindDataWindow(code, linkKind, value, master);
-    if (result == 0) {
-        if (master != nullptr && master->Widget() != nullptr)
-            master->Widget()->raise();
-        return;
-    }
-    if (result < 0)
-        return;
-    if (!LoadDrugSigns()) {
-        ShowError(UiText("Chyby", "ErrSgn"));
-        return;
-    }
-
-    auto* w = new TVyb;
-    w->Kind = code;
-    w->setProperty("helpKeyword", QStringLiteral("VybLek"));
-    w->setWindowIcon(QIcon(IkonaImage(IconOf(letter))));
-    w->LinkKinds = {linkKind, kDrugRecordLink, LinkKind::None};
-    w->LinkValues[0] = value;
-    w->Master = master;
-    w->Dependent = true;
-    VybRec& r = w->Rec;
-    r.Letter = letter;
-    r.LinkValue = value;
-    r.Command = ActionCode::Reposition;
-    r.Count = 40000;
-    r.ButtonState = DefaultFilterWord();
+    ListWindowSpec w = DrugListSpec(code, letter);
+    w.helpKeyword = "VybLek";
+    w.links[0] = linkKind;
+    w.alwaysFollows = true;
+    w.editKind = 'A';
+    w.buttons = (letter == 'C' || letter == 'H') ? "?SD1U=*" : "?D1U=*";
+    w.placement = ListPlacement::MaximisedUnderMain;
+    w.reposition = true;
+    w.options = 0x80;
     if (letter == 'H')
-        r.ButtonState &= static_cast<uint16_t>(~0xF100);
-    r.ButtonStateM = 0;
+        w.buttonState &= static_cast<uint16_t>(~0xF100);
     if (letter == 'B')
-        r.ButtonState |= 0x80;
-    if (letter == 'A' || letter == 'I') {
-        auto* masterList = dynamic_cast<TVyb*>(master);
-        const uint16_t bits = masterList != nullptr && masterList->Rec.ButtonStateM == 1 ? 1 : 2;
-        r.ButtonState = static_cast<uint16_t>((r.ButtonState & ~0x03) | bits);
-    }
-    r.Options = 0x80;
-
-    const std::string_view buttons = (letter == 'C' || letter == 'H') ? "?SD1U=*" : "?D1U=*";
-    const DrugColumnSet& set = ActiveDrugColumns();
-    w->OpenList(UiText("VybLek", std::string("n") + letter), DrugListGeometry(set, letter),
-                DrugListOrder(set, letter), ListOptions(0, 'A', buttons), DrugListHeader(set, letter),
-                DrugListCommand, DrugListFetch, DrugListInfo);
-    w->Dependent = true;
-    if (w->FnSlave != nullptr)
-        w->FnSlave->setEnabled(result == 1);
-    w->PlaceAndShow(master == MainDataForm());
-}
-
-void RegisterDrugListCommands()
-{
-    RegisterCommandHandler("OpenDrugList", [](const CommandCall& c) { OpenDrugList(c.code, c.lookup); });
-    RegisterCommandHandler("OpenDrugSubList", [](const CommandCall& c) {
-        OpenDrugSubList(c.code, KindLetters(c.code)[1] == 'B' ? kDrugRecordLink : LinkKind::AtcGroup);
-    });
+        w.buttonState |= 0x80;
+    OpenListWindow(w, std::make_shared<DrugList>(letter));
 }

@@ -3,20 +3,25 @@
 // code (K), EAN (E), name (N), national (R) or EU registration number (U),
 // or restricted to the value of a master window: an ATC group (A, B), a
 // holder country (C), a registration holder (H) or an indication group (I).
-// Each is a TVyb served by the callbacks below; the other drug-based lists
-// (substances, search results, reimbursement) reuse the column sets, the
-// command and info callbacks and the user-list texts.
+// Each is a TVyb showing a DrugList (EanList, EuRegList); the other
+// drug-based lists (substances, search results, reimbursement) reuse the
+// column sets, the reaction and hint texts and the user-list texts.
 //
-// The filter word of a drug list is VybRec::ButtonState; VybRec::Hits holds
-// the index positions passing it (BuildDrugFilter).  In RecArr mode (WorkFlag
-// set, filled by SimilarNameSearch) the list walks RecArr instead.
+// The filter word of a drug list is VybRec::ButtonState; DrugList::Hits()
+// holds the index positions passing it (BuildDrugFilter), rebuilt when the
+// word or the user sign list changes.  After a rare name the list walks the
+// entries of SimilarNameSearch instead.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "datastore/bits.h"
+#include "datastore/db_table.h"
 #include "frame/windows/link_kind.h"
+#include "lists/toolkit/list_source.h"
 #include "lists/toolkit/vyb_types.h"
 
 // ------------------------------------------------------------ column sets
@@ -75,18 +80,75 @@ void OpenDrugList(uint16_t code, std::string_view prefix = {});
 // `linkKind` (middle letter A, B, C, H or I), as a dependent window of it.
 void OpenDrugSubList(uint16_t code, LinkKind linkKind);
 
-// The three callbacks of the drug lists.
-void DrugListFetch(VybRec& rec, TVybRow& row, std::string& text);
-void EanListFetch(VybRec& rec, TVybRow& row, std::string& text);
-void EuRegListFetch(VybRec& rec, TVybRow& row, std::string& text);
-void DrugListCommand(VybRec& rec);
-void DrugListInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key);
+// A drug list walking the drug table "kl" by the index of its letter.
+class DrugList : public ListSource {
+public:
+    // A list of letter `letter` (its index; A, B, C, H, I restricted).
+    explicit DrugList(char letter) : letter_(letter) {}
 
-// The positions of the list's open index (MainTable) whose records pass the
-// filter words: the signs of "kl" by ButtonState, then the active user list
-// (0x200).  Positions beyond the index stay clear.
-void BuildDrugFilter(TBits& hits, uint16_t buttonState, uint16_t buttonStateM);
+    std::string_view CheckTables() override;
+    bool Prepare(TDataForm* master) override;
+    void Start(VybRec& rec) override;
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
+    ListAction React(VybRec& rec, ListAction action) override;
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const override;
+    bool WalksOwnSet() const override { return walksSimilar_; }
 
-// Registers the openers with the dispatcher ("OpenDrugList",
-// "OpenDrugSubList").
-void RegisterDrugListCommands();
+    // The index positions passing the filter word the rows were built with.
+    const TBits& Hits() const { return hits_; }
+
+protected:
+    // Opens the table with the index of list letter `letter`.
+    bool OpenIndex(char letter);
+    // "Chyby.NoData", once until a fetch works again.
+    void ReportNoData();
+    void FetchWorked() { noDataShown_ = false; }
+
+    const char letter_;
+    TDbTable table_;
+
+private:
+    // Rebuilds hits_ when the filter words or the user sign list changed
+    // since the last build; true when they had.
+    bool RefreshHits(const VybRec& rec);
+    int32_t SeekPrefix(VybRec& rec, std::string& record);
+    // After a seek of a rare name: the similar names and inner words walked
+    // instead of the index; true when there are any.
+    bool SuggestSimilar(VybRec& rec);
+    void FetchSimilar(VybRec& rec, TVybRow& row, std::string& text, int32_t p);
+    void DeliverRow(const VybRec& rec, int32_t pos, int32_t recNo, std::string& record, TVybRow& row,
+                    std::string& text);
+
+    TBits hits_;
+    bool hitsBuilt_ = false;
+    uint16_t hitsFilter_ = 0;
+    uint16_t hitsFilterM_ = 0;
+    std::shared_ptr<const void> hitsSignList_;
+    std::vector<int32_t> similar_; // the similar-name search's entries
+    bool walksSimilar_ = false;
+    bool noDataShown_ = false;
+    bool masterButtonM_ = false;
+};
+
+// The EAN list: the table "kle" by EAN, each code with its drug's row.
+class EanList : public DrugList {
+public:
+    EanList() : DrugList('E') {}
+    std::string_view CheckTables() override;
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
+
+private:
+    bool EanRow(const VybRec& rec, const std::string& eanRecord, std::string& text, int32_t& drugRecNo);
+};
+
+// The EU registration numbers: the digits' part of the registration index.
+class EuRegList : public DrugList {
+public:
+    EuRegList() : DrugList('U') {}
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
+};
+
+// The positions of `table`'s open index whose records pass the filter word:
+// the signs of "kl" by `buttonState`, then the active user list (0x200).
+// Positions beyond the index stay clear.
+void BuildDrugFilter(TBits& hits, uint16_t buttonState, TDbTable& table);

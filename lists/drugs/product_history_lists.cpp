@@ -62,23 +62,22 @@ static_assert(kSpot1Layout.Field("KOD").start == kProductCode.start &&
 static_assert(kSpot2Layout.Field("KOD").start == kProductCode.start &&
               kSpot2Layout.Field("KOD").length == kProductCode.length);
 
-std::string UiText(std::string_view section, std::string_view key)
-{
-    return LookupText(UiTexts, section, key);
-}
-
 // A list window's data: its table, the columns of its row texts and the
-// product whose rows it shows.  The window's callbacks own it.
-class ProductRows {
+// product whose rows it shows; `third` the command's third letter (the
+// consumption table's period).
+class ProductList : public ListSource {
 public:
-    explicit ProductRows(const ProductListSpec& spec) : spec_(spec) {}
+    ProductList(const ProductListSpec& spec, char third) : spec_(spec), third_(third) {}
 
-    bool Open()
+    // The table and the columns of its fields.
+    std::string_view CheckTables() override
     {
         DbStatus = 0;
         OpenTable(table_, TFileId(spec_.table), TFileId(spec_.index), 0);
         if (DbStatus != 0 || !table_.sez.IsOpen())
-            return false;
+            return "NoData";
+        if (!fields_.empty())
+            return {};
         const TDatFile& dat = table_.dat;
         int offset = 1;
         for (int i = 0; i < dat.FieldCount(); ++i) {
@@ -93,31 +92,32 @@ public:
             columns_.push_back(c);
         }
         geometry_ = CompileColumnLayout(spec_.layout, ColumnWidthTableOf(dat), spec_.names);
-        return true;
+        return {};
     }
 
     const std::string& Geometry() const { return geometry_; }
 
     // The heading line: each column's heading at its place.
-    std::string Header(char third) const
+    std::string Header() const
     {
         std::string head(1, '\0');
         for (size_t i = 0; i < columns_.size(); ++i)
-            head += Fit(HeadingOf(static_cast<int>(i), third), columns_[i].length, false);
+            head += Fit(HeadingOf(static_cast<int>(i)), columns_[i].length, false);
         return head;
     }
 
-    std::string HeadingOf(int column, char third) const
+    std::string HeadingOf(int column) const
     {
         const std::string section = spec_.textSection;
         if (section == "Spotreby" && column == 0)
-            return UiText(section, std::string("typ") + third);
-        return UiText(section, "v" + std::to_string(column + 1));
+            return ProgramText(section, std::string("typ") + third_);
+        return ProgramText(section, "v" + std::to_string(column + 1));
     }
 
-    void Command(VybRec& rec)
+    ListAction React(VybRec& rec, ListAction action) override
     {
-        if (rec.Command == ActionCode::Reposition) {
+        switch (action) {
+        case ListAction::Reposition: {
             const std::string code = rec.LinkValue > 0 ? DrugCodeOfRecord(rec.LinkValue) : std::string();
             if (!code.empty() && code != key_) {
                 key_ = code;
@@ -125,13 +125,14 @@ public:
                 rec.StatusText = code;
                 rec.GridRows = 0; // refill from the product's first row
             }
-            rec.Command = 0;
-        } else if (rec.Command == ActionCode::RowClicked) {
-            rec.Command = 0;
+            return ListAction::None;
+        }
+        case ListAction::RowClicked: return ListAction::None;
+        default: return action;
         }
     }
 
-    void Fetch(VybRec& rec, TVybRow& row, std::string& text)
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override
     {
         row.Pos = -1;
         if (key_.empty())
@@ -185,20 +186,14 @@ public:
         }
     }
 
-    void Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key,
-              char third) const
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const override
     {
         switch (kind) {
         case InfoKind::CellHint:
-        case InfoKind::HeadingHint:
-            if (sub < columns_.size())
-                out = HeadingOf(sub, third);
-            break;
+        case InfoKind::HeadingHint: return sub < columns_.size() ? HeadingOf(sub) : std::string();
         case InfoKind::Control:
-            if (key.size() == 1 && sub <= 1)
-                out = ButtonHintText(key[0], sub, row.Pos != 0);
-            break;
-        default: break;
+            return key.size() == 1 && sub <= 1 ? ButtonHintText(key[0], sub, row.Pos != 0) : std::string();
+        default: return {};
         }
     }
 
@@ -232,6 +227,7 @@ private:
     }
 
     const ProductListSpec& spec_;
+    const char third_;
     TDbTable table_;
     std::vector<Field> fields_;
     std::vector<RowColumn> columns_;
@@ -242,47 +238,26 @@ private:
 
 void OpenProductList(uint16_t code, const ProductListSpec& spec, const std::string& title)
 {
-    auto rows = std::make_shared<ProductRows>(spec);
-    if (!rows->Open()) {
-        ShowError(UiText("Chyby", "NoData"));
-        return;
-    }
-    TDataForm* master = nullptr;
-    int32_t value = 0;
-    const int32_t result = FindDataWindow(code, LinkKind::Drug, value, master);
-    if (result == 0) {
-        if (master != nullptr)
-            master->Widget()->raise();
-        return;
-    }
-    if (result < 0 || value <= 0)
-        return;
     const char third = KindLetters(code)[2];
-    auto* w = new TVyb;
-    w->Kind = code;
-    w->setProperty("helpKeyword", QString::fromLatin1(spec.helpKeyword));
-    w->setWindowIcon(QIcon(IkonaImage("ILSpot")));
-    w->LinkKinds = {LinkKind::Drug, LinkKind::None, LinkKind::None};
-    w->LinkValues[0] = value;
-    w->Master = master;
-    w->Dependent = true;
-    w->Rec.Letter = third;
-    w->Rec.LinkValue = value;
-    w->Rec.Command = ActionCode::Reposition;
-    w->Rec.Count = 0;
-    w->Rec.Options = 0x80;
-    static constexpr char kOptions[] = {'\0', ' ', '?', '*', '='};
-    w->OpenList(
-        title, rows->Geometry(), spec.order, std::string_view(kOptions, sizeof kOptions), rows->Header(third),
-        [rows](VybRec& r) { rows->Command(r); },
-        [rows](VybRec& r, TVybRow& row, std::string& text) { rows->Fetch(r, row, text); },
-        [rows, third](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-            rows->Info(kind, sub, row, out, key, third);
-        });
-    w->Dependent = result == 1;
-    if (w->FnSlave)
-        w->FnSlave->setEnabled(result == 1);
-    w->PlaceAndShow(master == MainDataForm());
+    auto rows = std::make_shared<ProductList>(spec, third);
+    // The columns are the table's fields: the opener checks it again.
+    (void)rows->CheckTables();
+    ListWindowSpec w;
+    w.code = code;
+    w.caption = title;
+    w.geometry = rows->Geometry();
+    w.order = spec.order;
+    w.header = rows->Header();
+    w.buttons = "?*=";
+    w.icon = "ILSpot";
+    w.helpKeyword = spec.helpKeyword;
+    w.links = {LinkKind::Drug, LinkKind::None, LinkKind::None};
+    w.needsValue = true;
+    w.placement = ListPlacement::MaximisedUnderMain;
+    w.letter = third;
+    w.options = 0x80;
+    w.reposition = true;
+    OpenListWindow(w, std::move(rows));
 }
 
 } // namespace
@@ -328,40 +303,10 @@ void OpenConsumptionList(uint16_t code)
     std::string period;
     GetTextEntry(DataTexts, "Verze", std::string("Spot") + third, period);
     OpenProductList(code, third == 'Y' ? kConsumptionQuarterly : kConsumptionYearly,
-                    UiText("Spotreby", "Nadpis") + period);
+                    ProgramText("Spotreby", "Nadpis") + period);
 }
 
 void OpenPriceHistory(uint16_t code)
 {
-    OpenProductList(code, kHistory, UiText("Historie", "Nadpis"));
-}
-
-void RegisterListCommands()
-{
-    RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
-    RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
-    RegisterReimbursementCommands();
-    RegisterDrugListCommands();
-    CommandServices s = SetCommandServices({});
-    s.searchWordsOf = [](TDataForm* form) {
-        std::array<std::string, 5> words;
-        auto* list = dynamic_cast<TVyb*>(form);
-        if (list == nullptr)
-            return words;
-        const std::string& block = list->Rec.SearchWords;
-        // Five short strings of 41 bytes: a length, then up to 40 characters.
-        for (size_t i = 0; i < 5 && (i + 1) * 41 <= block.size(); ++i) {
-            const size_t at = i * 41;
-            const size_t n = std::min<size_t>(static_cast<unsigned char>(block[at]), 40);
-            words[i] = block.substr(at + 1, n);
-        }
-        return words;
-    };
-    s.repositionDrugLists = [] {
-        for (TDataForm* f : AllDataForms())
-            if (auto* list = dynamic_cast<TVyb*>(f);
-                list != nullptr && (f->LinkKinds[0] == LinkKind::Drug || f->LinkKinds[1] == LinkKind::Drug))
-                list->Reposition();
-    };
-    SetCommandServices(std::move(s));
+    OpenProductList(code, kHistory, ProgramText("Historie", "Nadpis"));
 }

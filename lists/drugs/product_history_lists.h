@@ -31,6 +31,3 @@ std::vector<RowColumn> ParseRowLayout(std::string_view layout);
 // with a "." before their two decimals, binary numbers in decimal, other
 // text as it is, trimmed.
 std::string FieldDisplayText(std::string_view bytes, uint8_t descriptor);
-
-// Registers the list windows' commands and services with the dispatcher.
-void RegisterListCommands();

@@ -219,20 +219,18 @@ QToolButton* TVyb::ButtonOfLetter(char letter) const
 
 // ---------------------------------------------------------------- OpenList
 
-uint32_t TVyb::OpenList(std::string_view caption, std::string_view geometry, std::string_view order,
-                        std::string_view options, std::string_view header, TVybCommandProc command,
-                        TVybFetchProc fetch, TVybInfoProc info)
+uint32_t TVyb::OpenList(const ListWindowSpec& spec, std::shared_ptr<ListSource> source)
 {
     const ConfigValues settings = Config().Snapshot();
     CurPos = CurAux = MarkFirst = MarkLast = -1;
     Rec.Whisper = settings.SeptacOption != 0;
 
-    Title = std::string(caption.substr(0, 255));
+    Title = spec.caption.substr(0, 255);
     SetCaptionText(KamToQString(Title));
 
     // The header, cut at a 255 followed by "-": their number is the tree
     // column's width in symbol cells.
-    std::string head(header.substr(0, 255));
+    std::string head(spec.header.substr(0, 255));
     int treeCells = 0;
     const size_t marker = head.find('\xFF');
     if (marker != std::string::npos && marker + 1 < head.size() && head[marker + 1] == '-') {
@@ -242,18 +240,14 @@ uint32_t TVyb::OpenList(std::string_view caption, std::string_view geometry, std
     }
     head.resize(255, ' ');
     Tb->Header = head;
-    const uint32_t flags = Tb->SetGeometry(geometry, order);
+    const uint32_t flags = Tb->SetGeometry(spec.geometry, spec.order);
     Tb->SetTreeWidth(treeCells);
 
-    Rec.Work1 = Rec.Work2 = 0;
-    Rec.WorkFlag = 0;
-    command_ = std::move(command);
-    fetch_ = std::move(fetch);
-    info_ = std::move(info);
+    source_ = std::move(source);
     lastHintCell_ = {0, 255};
     Tb->SetHScroll(false);
 
-    ButtonLetters = options.size() > 2 ? std::string(options.substr(2, 10)) : std::string();
+    ButtonLetters = spec.buttons.substr(0, 10);
 
     FnTips->setChecked(settings.tipData);
     FnStrict->setChecked(Rec.Strict());
@@ -262,8 +256,8 @@ uint32_t TVyb::OpenList(std::string_view caption, std::string_view geometry, std
     FnWhisper->hide();
     FnUsList->setEnabled(UserSignListsAvailable());
 
-    maxLength_ = options.empty() ? 0 : static_cast<uint8_t>(options[0]);
-    editKind_ = options.size() > 1 ? options[1] : ' ';
+    maxLength_ = spec.maxTyped;
+    editKind_ = spec.editKind;
     const bool digits = editKind_ >= '0' && editKind_ <= '9';
     Edt->OnlyNum = digits;
     Edt->RegCSE = editKind_ == '5' || editKind_ == '6';
@@ -352,10 +346,10 @@ void TVyb::DrainPending()
 
 void TVyb::CallCommand()
 {
-    if (!command_)
+    if (!source_)
         return;
     ++callbackDepth_;
-    command_(Rec);
+    Rec.Command = ActionCodeOf(source_->React(Rec, ListActionOf(Rec.Command)));
     --callbackDepth_;
     Rec.Prefix.resize(std::min<size_t>(Rec.Prefix.size(), 255));
     NoteWalkChange();
@@ -363,7 +357,7 @@ void TVyb::CallCommand()
 
 void TVyb::NoteWalkChange()
 {
-    const bool recArr = !Rec.RecArr.empty();
+    const bool recArr = source_ != nullptr && source_->WalksOwnSet();
     if (recArr == walksRecArr_)
         return;
     walksRecArr_ = recArr;
@@ -374,11 +368,11 @@ void TVyb::NoteWalkChange()
 bool TVyb::FetchRow(TVybRow& row)
 {
     row = TVybRow{};
-    if (!fetch_)
+    if (!source_)
         return false;
     std::string text;
     ++callbackDepth_;
-    fetch_(Rec, row, text);
+    source_->Fetch(Rec, row, text);
     --callbackDepth_;
     row.Text = text;
     NoteWalkChange();
@@ -388,10 +382,10 @@ bool TVyb::FetchRow(TVybRow& row)
 std::string TVyb::CallInfo(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key)
 {
     std::string out;
-    if (!info_)
+    if (!source_)
         return out;
     ++callbackDepth_;
-    info_(kind, sub, row, out, key);
+    out = source_->Info(kind, sub, row, key);
     --callbackDepth_;
     if (callbackDepth_ == 0 && actionDepth_ == 0)
         DrainPending();

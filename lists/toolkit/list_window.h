@@ -1,33 +1,22 @@
 #pragma once
-// TVyb: the one list window.  It owns no data: an opener creates it, sets
-// the link fields of TDataForm and the public part of its state `Rec`, and
-// calls OpenList with a caption, the column geometry and order, the list
-// options, a header line and three callbacks.  From then on the window pulls
-// its rows one at a time through Fetch, asks Info for hints, button states
-// and captions, and hands every key action, typed prefix and button press to
-// Command, which may rewrite the action before the window carries it out.
+// TVyb: the one list window.  It owns no data: OpenListWindow (list_source.h)
+// creates it, sets the link fields of TDataForm and the start of its state
+// `Rec`, and calls OpenList with the window's spec and its list.  From then
+// on the window pulls its rows one at a time through ListSource::Fetch, asks
+// Info for hints, button states and captions, and hands every key action,
+// typed prefix and button press to React, whose answer is the action the
+// window carries out.
 //
-// The window never re-enters its callbacks: an action that arrives while
-// one runs (a refill asked for by the main window while a callback shows a
-// modal dialog) waits until the action in progress has finished.
+// The window never re-enters its list: an action that arrives while one runs
+// (a refill asked for by the main window while the list shows a modal
+// dialog) waits until the action in progress has finished.
 //
-// Texts handed to and from the callbacks are in the data code page.
+// Texts handed to and from the list are in the data code page.
 //
-// Opening a list (the opener):
-//   auto* w = new TVyb;                       // TDataForm registers it
-//   w->Kind = ...; w->LinkKinds = {...}; w->LinkValues[0] = ...;
-//   w->Master = ...; w->Dependent = ...;
-//   w->Rec.Letter = 'N'; w->Rec.Count = 40000; w->Rec.Options = ...;
-//   w->TwoLineRows = ...;
-//   w->OpenList(caption, geometry, order, options, header, command, fetch, info);
-//
-// ListOptions: character 1 the longest prefix (its code; 0 = no typing),
-// character 2 the edit kind (" " no typing and no cursor, "0".."9" digits
-// only, "5" and "6" with the registration-number paste, "A".."Z" capitals,
-// other letters free typing), characters 3..12 the button letters in the
-// order they are placed: "?" tips, "<" tree, "=" all columns, "*" follow the
-// master, "/" strict, ")" similar spelling, ">" tab key, "E", "S", "R", "D",
-// "N", "1", "X", "U", "M" the list's own buttons.
+// The buttons by letter, in the order the spec places them: "?" tips, "<"
+// tree, "=" all columns, "*" follow the master, "/" strict, ")" similar
+// spelling, ">" tab key, "E", "S", "R", "D", "N", "1", "X", "U", "M" the
+// list's own buttons.
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -42,6 +31,7 @@
 #include <string_view>
 
 #include "frame/windows/data_form.h"
+#include "lists/toolkit/list_source.h"
 #include "lists/toolkit/vyb_types.h"
 
 class QLabel;
@@ -67,13 +57,16 @@ public:
     explicit TVyb(QWidget* parent = nullptr);
     ~TVyb() override;
 
-    // The list state every callback receives.
+    // The window's own state, handed to its list.
     VybRec Rec;
 
-    // The error flags of the geometry parse (GeometryFlag).
-    uint32_t OpenList(std::string_view caption, std::string_view geometry, std::string_view order,
-                      std::string_view options, std::string_view header, TVybCommandProc command,
-                      TVybFetchProc fetch, TVybInfoProc info);
+    // Starts the list: caption, columns, typing, buttons and header of
+    // `spec` (not its link kinds, icon or start state: OpenListWindow sets
+    // those), rows from `source`.  The error flags of the geometry parse
+    // (GeometryFlag).
+    uint32_t OpenList(const ListWindowSpec& spec, std::shared_ptr<ListSource> source);
+    // The list the window shows (nullptr before OpenList).
+    ListSource* Source() const { return source_.get(); }
 
     // --- Offered to the main window and other windows ---------------------
     // Runs an action code as if its key were pressed (without Shift).
@@ -201,7 +194,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    // Runs an action now, or after the running one when a callback is busy.
+    // Runs an action now, or after the running one when the list is busy.
     void Act(std::function<void()> action);
     void DrainPending();
     void CallCommand();
@@ -210,13 +203,13 @@ private:
     void ListCellText(uint8_t r, std::string& text) const;
 
     void RunAction(uint16_t& code, uint8_t shift, bool fromScrollBar);
-    // The action of Rec.Command itself, the Command callback already called.
+    // The action of Rec.Command itself, the list's reaction already taken.
     void RunKeyAction(uint16_t& code, bool withShift);
     // A key action the window runs for itself (buttons, popup items, the
-    // drag's scrolling): no Command call, no counting.
+    // drag's scrolling): no React call, no counting.
     void RunOwnKeyAction(uint16_t command);
-    // Marks are positions of the walk the callbacks deliver: a walk over
-    // RecArr numbers its rows differently from the index.
+    // Marks are positions of the walk the list delivers: a walk of a set of
+    // its own (ListSource::WalksOwnSet) numbers its rows differently.
     void NoteWalkChange();
     // Mouse handling after the queue (Act).
     void MouseDown(QPoint at, Qt::MouseButton button);
@@ -249,9 +242,7 @@ private:
     double DaysSinceCreated() const;
 
     std::unique_ptr<Ui::ListWindow> ui_;
-    TVybCommandProc command_;
-    TVybFetchProc fetch_;
-    TVybInfoProc info_;
+    std::shared_ptr<ListSource> source_;
     int maxLength_ = 0;
     char editKind_ = ' ';
     bool callbacksSet_ = false;

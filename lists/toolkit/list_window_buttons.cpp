@@ -145,7 +145,7 @@ void TVyb::UpdateButton(QToolButton* button, char letter)
         value = button->isChecked() ? 1 : 0;
         break;
     case 'R':
-        block.Text = Rec.SearchWords;
+        block.Text = source_ != nullptr ? source_->SearchWords() : std::string();
         value = button->isChecked() ? 1 : 0;
         break;
     default: value = button->isChecked() ? 1 : 0; break;

@@ -1,8 +1,7 @@
 #pragma once
-// The state every list window shares with its three callbacks: the cached
-// row (`TVybRow`), the list state (`VybRec`), the callbacks' signatures and
-// the action codes that keys, the scroll bar, the wheel and the callbacks
-// exchange.
+// The state every list window shares with its list: the cached row
+// (`TVybRow`), the window's state (`VybRec`) and the actions that keys, the
+// scroll bar, the wheel and the list exchange (`ListAction`).
 //
 // Texts here are bytes in the data code page.  They become display text only
 // at the Qt boundary (KamToQString), and typed text comes back through
@@ -77,44 +76,108 @@ constexpr uint8_t Last = 6;           // the last row of the range
 constexpr uint8_t AtTopPos = 7;       // the row at TopPos (thumb drag)
 } // namespace FetchModeCode
 
-// Action codes of list-like windows.  Their handlers get the shift flags of
-// the page events (PageShift: Shift 1, Alt 2, Ctrl 4).  A handler that consumed a code sets it
-// to 0; the list answers 1 for a key it carried out and wants repeated.
+// The actions a list window sends to its list and carries out.  Keys arrive
+// with the shift flags of the page events (PageShift: Shift 1, Alt 2, Ctrl
+// 4); a list's reaction is the action the window carries out next (None:
+// consumed).  The buttons send their Shift+F key; a popup item sends its
+// button letter and item character (PopupItemAction).
+enum class ListAction : uint16_t {
+    None = 0,
+    Tab = 9,
+    Enter = 13,
+    ChooseAndClose = 14,
+    Escape = 27,
+    TreeShowLevel = '+', // a click on a tree symbol of a closed entry
+    TreeHideLevel = '-', // ... of an open one
+    Refill = 296,
+    RefillInPlace = 297,
+    PrefixChanged = 298,
+    Reposition = 299,
+    RowClicked = 300,
+    F1 = 359, // F1..F10 359..368
+    F10 = 368,
+    Home = 371,
+    Up = 372,
+    PageUp = 373,
+    Left = 375,
+    Right = 377,
+    End = 379,
+    Down = 380,
+    PageDown = 381,
+    ShiftF1 = 384, // tips on and off
+    ShiftF2 = 385, // buttons E, S, R
+    ShiftF3 = 386, // buttons D, N
+    ShiftF4 = 387, // buttons 1, X
+    ShiftF5 = 388, // button U
+    ShiftF6 = 389, // button M
+    ShiftF7 = 390,
+    ShiftF8 = 391, // the tree column on and off
+    TreeToggled = ShiftF8,
+    ShiftF9 = 392,  // all columns
+    ShiftF10 = 393, // follow, strict, similar spelling
+    F11 = 433,
+    F12 = 434,
+    WheelUp = 472,
+    WheelDown = 480,
+};
+
+constexpr uint16_t ActionCodeOf(ListAction action)
+{
+    return static_cast<uint16_t>(action);
+}
+constexpr ListAction ListActionOf(uint16_t code)
+{
+    return static_cast<ListAction>(code);
+}
+// The action of item `item` ("0".."9", "A" ...) of button `button`'s popup.
+constexpr ListAction PopupItemAction(char button, char item)
+{
+    return static_cast<ListAction>((static_cast<uint8_t>(button) << 8) + static_cast<uint8_t>(item));
+}
+// The item character when `action` is an item of button `button`'s popup,
+// else 0.
+constexpr char PopupItemOf(ListAction action, char button)
+{
+    const auto code = static_cast<uint16_t>(action);
+    return (code >> 8) == static_cast<uint8_t>(button) ? static_cast<char>(code & 0xFF) : '\0';
+}
+
+// The same codes as numbers, for the key plumbing that passes them on.
 namespace ActionCode {
-constexpr uint16_t Tab = 9;
-constexpr uint16_t Enter = 13;
-constexpr uint16_t ChooseAndClose = 14;
-constexpr uint16_t Escape = 27;
-constexpr uint16_t Refill = 296;
-constexpr uint16_t RefillInPlace = 297;
-constexpr uint16_t PrefixChanged = 298;
-constexpr uint16_t Reposition = 299;
-constexpr uint16_t RowClicked = 300;
-constexpr uint16_t F1 = 359; // F1..F10 359..368
-constexpr uint16_t F10 = 368;
-constexpr uint16_t Home = 371;
-constexpr uint16_t Up = 372;
-constexpr uint16_t PageUp = 373;
-constexpr uint16_t Left = 375;
-constexpr uint16_t Right = 377;
-constexpr uint16_t End = 379;
-constexpr uint16_t Down = 380;
-constexpr uint16_t PageDown = 381;
-constexpr uint16_t ShiftF1 = 384; // Shift+F1..F10 384..393
-constexpr uint16_t ShiftF10 = 393;
-constexpr uint16_t TreeToggled = 391;
-constexpr uint16_t F11 = 433;
-constexpr uint16_t F12 = 434;
-constexpr uint16_t WheelUp = 472;
-constexpr uint16_t WheelDown = 480;
+constexpr uint16_t Tab = ActionCodeOf(ListAction::Tab);
+constexpr uint16_t Enter = ActionCodeOf(ListAction::Enter);
+constexpr uint16_t ChooseAndClose = ActionCodeOf(ListAction::ChooseAndClose);
+constexpr uint16_t Escape = ActionCodeOf(ListAction::Escape);
+constexpr uint16_t Refill = ActionCodeOf(ListAction::Refill);
+constexpr uint16_t RefillInPlace = ActionCodeOf(ListAction::RefillInPlace);
+constexpr uint16_t PrefixChanged = ActionCodeOf(ListAction::PrefixChanged);
+constexpr uint16_t Reposition = ActionCodeOf(ListAction::Reposition);
+constexpr uint16_t RowClicked = ActionCodeOf(ListAction::RowClicked);
+constexpr uint16_t F1 = ActionCodeOf(ListAction::F1);
+constexpr uint16_t F10 = ActionCodeOf(ListAction::F10);
+constexpr uint16_t Home = ActionCodeOf(ListAction::Home);
+constexpr uint16_t Up = ActionCodeOf(ListAction::Up);
+constexpr uint16_t PageUp = ActionCodeOf(ListAction::PageUp);
+constexpr uint16_t Left = ActionCodeOf(ListAction::Left);
+constexpr uint16_t Right = ActionCodeOf(ListAction::Right);
+constexpr uint16_t End = ActionCodeOf(ListAction::End);
+constexpr uint16_t Down = ActionCodeOf(ListAction::Down);
+constexpr uint16_t PageDown = ActionCodeOf(ListAction::PageDown);
+constexpr uint16_t ShiftF1 = ActionCodeOf(ListAction::ShiftF1);
+constexpr uint16_t ShiftF10 = ActionCodeOf(ListAction::ShiftF10);
+constexpr uint16_t TreeToggled = ActionCodeOf(ListAction::TreeToggled);
+constexpr uint16_t F11 = ActionCodeOf(ListAction::F11);
+constexpr uint16_t F12 = ActionCodeOf(ListAction::F12);
+constexpr uint16_t WheelUp = ActionCodeOf(ListAction::WheelUp);
+constexpr uint16_t WheelDown = ActionCodeOf(ListAction::WheelDown);
 } // namespace ActionCode
 
 constexpr int kVybRowSlots = 64; // rows 0..63; row 0 is the scratch row
 constexpr int kMaxCachedRows = 63;
 
-// The list state handed by reference to every callback.
+// The window's own state, handed by reference to its list.
 struct VybRec {
-    // Which list and index the callbacks serve ("K", "N", "E", "R", "C" ...);
+    // Which list and index the list serves ("K", "N", "E", "R", "C" ...);
     // lower case while the tree column is on.
     char Letter = ' ';
     uint8_t Options = 0;   // bit 7 strict mode; other bits the opener's
@@ -122,9 +185,6 @@ struct VybRec {
     uint8_t FetchMode = 0; // FetchModeCode
     uint16_t ButtonState = 0;
     uint16_t ButtonStateM = 0;
-    int16_t Work1 = 0;
-    int16_t Work2 = 0;
-    uint8_t WorkFlag = 0;
     int32_t FoundPos = 0;
     int32_t TopPos = 0; // first shown row; the vertical bar shows it
     int32_t RangeFirst = 0;
@@ -139,29 +199,8 @@ struct VybRec {
     uint8_t CurRow = 0;      // index in Rows of the current row
     std::string StatusText;  // shown in the caption instead of the prefix
     std::string IconCaption; // caption while minimised (empty: the prefix)
-    // Owned by the list and freed with it.
-    std::string SearchWords;        // words of a full-text search
-    std::vector<int32_t> ResultSet; // record numbers walked instead of an index
-    std::vector<uint16_t> Filter;   // bit filter over record numbers
-    TBits Hits;                     // positions the callbacks keep
-    std::vector<int32_t> RecArr;    // the similar-spelling search's records
-    // The user sign list Hits were built with: replacing the list in use
-    // must rebuild them, or a refill keeps the old list's records.
-    std::shared_ptr<const void> HitsSignList;
-
     bool Strict() const { return (Options & 0x80) != 0; }
 };
-
-// The three callbacks of a list.  Texts are in the data code page.
-//  - Command: reads and may rewrite VybRec.Command (0 = consumed).
-//  - Fetch: delivers one row in the direction of FetchMode into `row` (Pos -1
-//    = none) and its text (status character first) into `text`.
-//  - Info: a text for (kind, sub) about `row`, `key` as the table of kinds
-//    says; empty = none.
-using TVybCommandProc = std::function<void(VybRec& rec)>;
-using TVybFetchProc = std::function<void(VybRec& rec, TVybRow& row, std::string& text)>;
-using TVybInfoProc = std::function<void(uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out,
-                                        std::string_view key)>;
 
 namespace InfoKind {
 constexpr uint8_t RowHint = 0;

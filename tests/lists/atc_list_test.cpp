@@ -256,10 +256,8 @@ TEST_F(AtcListWindow, ButtonEKeepsTheGroupsWithDrugsAndDeletingBackShowsWhatTheS
     w->SendAction(385);
     Settle();
     EXPECT_EQ(Codes(w), (Rows{"A02BC", "A02BC01", "A02BC02", "A02BC03", "A02BC05"}));
-    std::string state, hint;
-    AtcList(nullptr).Info(InfoKind::Control, 2, TVybRow{1, 0, 0, 0, {}}, state, "E");
-    EXPECT_EQ(state, "d");
-    AtcList(nullptr).Info(InfoKind::Control, 0, TVybRow{0, 0, 0, 0, {}}, hint, "E");
+    EXPECT_EQ(AtcList(nullptr).Info(InfoKind::Control, 2, TVybRow{1, 0, 0, 0, {}}, "E"), "d");
+    const std::string hint = AtcList(nullptr).Info(InfoKind::Control, 0, TVybRow{0, 0, 0, 0, {}}, "E");
     EXPECT_EQ(hint, LookupText(UiTexts, "Cudl", "exdt") + "\r" + LookupText(UiTexts, "Cudl", "exdt0"));
 }
 
@@ -276,16 +274,15 @@ TEST_F(AtcListWindow, ARarePrefixOffersSimilarWordsAndEnterTypesOne)
     EXPECT_EQ(text.substr(0, 8), "%" + LookupText(UiTexts, "VybPom", "sMys"));
     EXPECT_EQ(text.substr(8, 14), "  DIKLOFENAK ?");
     EXPECT_EQ(AtcList::WordOfRow(text), "DIKLOFENAK");
-    std::string hint;
-    AtcList(nullptr).Info(InfoKind::CellHint, 2, first, hint, "");
-    EXPECT_EQ(hint, LookupText(UiTexts, "VybPom", "hMys") + "DIKLOFENAK");
+    EXPECT_EQ(AtcList(nullptr).Info(InfoKind::CellHint, 2, first, ""),
+              LookupText(UiTexts, "VybPom", "hMys") + "DIKLOFENAK");
 
     w->SendAction(ActionCode::Enter);
     Settle();
     EXPECT_EQ(w->Rec.Prefix, "DIKLOFENAK");
     EXPECT_EQ(QStringToKam(w->Edt->text()), "DIKLOFENAK");
     EXPECT_EQ(Codes(w), (Rows{"M01AB05", "M02AA15"}));
-    EXPECT_EQ(w->Rec.WorkFlag, 0);
+    EXPECT_FALSE(w->Source()->WalksOwnSet());
 
     // An inner word brings the groups whose name holds it.
     Key(w, Qt::Key_Backspace);
@@ -398,7 +395,7 @@ TEST_F(AtcListWindow, MissingFilesSayWhatIsMissingAndOpenNothingOrLessen)
         TVyb* w = OpenAtc();
         ASSERT_NE(w, nullptr);
         Type(w, "DICL");
-        EXPECT_EQ(w->Rec.WorkFlag, 0);
+        EXPECT_FALSE(w->Source()->WalksOwnSet());
         EXPECT_EQ(w->Rec.RowCount, 0);
         while (!w->Rec.Prefix.empty())
             Key(w, Qt::Key_Backspace);

@@ -25,6 +25,7 @@
 #include "frame/entry_points.h"
 #include "frame/windows/data_form.h"
 #include "lists/codes/code_lists.h"
+#include "lists/list_entry_points.h"
 #include "lists/toolkit/grid.h"
 #include "lists/toolkit/list_window.h"
 #include "lists/toolkit/nul_edit.h"
@@ -49,7 +50,7 @@ protected:
     void SetUp() override
     {
         DemoListsTest::SetUp();
-        RegisterCodeListCommands();
+        RegisterListCommands();
         Config().Update([](ConfigValues& v) {
             v.LanguageIndex = 0;
             v.AtcFilter = 0;

@@ -166,17 +166,16 @@ TEST_F(ListsOnDemoData, CodeListsRaiseAnOpenWindowAndShowTheirTexts)
     // The heading hints and the shared buttons.
     std::string out;
     for (int column = 0; column < 2; ++column) {
-        std::string hint;
-        CodeList(kIndicationGroupList)
-            .Info(InfoKind::HeadingHint, static_cast<uint8_t>(column), TVybRow{}, hint, "");
+        const std::string hint =
+            CodeList(kIndicationGroupList)
+                .Info(InfoKind::HeadingHint, static_cast<uint8_t>(column), TVybRow{}, "");
         EXPECT_EQ(hint, LookupText(UiTexts, "VybPom", "vi" + std::to_string(column)));
     }
-    CodeList(kCountryList).Info(InfoKind::CellHint, 1, TVybRow{}, out, "Rakousko");
+    out = CodeList(kCountryList).Info(InfoKind::CellHint, 1, TVybRow{}, "Rakousko");
     EXPECT_EQ(out, "Rakousko");
-    out.clear();
-    CodeList(kCountryList).Info(InfoKind::Control, 0, TVybRow{}, out, " ");
+    out = CodeList(kCountryList).Info(InfoKind::Control, 0, TVybRow{}, " ");
     EXPECT_EQ(out, "");
-    CodeList(kCountryList).Info(InfoKind::Control, 1, TVybRow{}, out, "?");
+    out = CodeList(kCountryList).Info(InfoKind::Control, 1, TVybRow{}, "?");
     EXPECT_EQ(out, LookupText(UiTexts, "Cudl", "hlp"));
 }
 

@@ -119,14 +119,14 @@ protected:
     }
 
     // Every row the fetch callback gives from the start, walking forwards.
-    static std::vector<TVybRow> Walk(VybRec rec, const TVybFetchProc& fetch, size_t limit = 2000)
+    static std::vector<TVybRow> Walk(VybRec rec, ListSource&& list, size_t limit = 2000)
     {
         std::vector<TVybRow> rows;
         rec.FetchMode = FetchModeCode::Seek;
         for (;;) {
             TVybRow row;
             std::string text;
-            fetch(rec, row, text);
+            list.Fetch(rec, row, text);
             if (row.Pos == -1 || rows.size() >= limit)
                 return rows;
             row.Text = text;
@@ -206,7 +206,7 @@ TEST_F(DrugLists, RegistrationListsKeepTheirSideOfTheIndex)
     ASSERT_NE(u, nullptr);
     EXPECT_EQ(u->Rec.StatusText, "EU/ /  /    /");
     VybRec rec = u->Rec;
-    const std::vector<TVybRow> all = Walk(rec, EuRegListFetch);
+    const std::vector<TVybRow> all = Walk(rec, EuRegList());
     ASSERT_FALSE(all.empty());
     // Every EU-registered listed drug, none of the national ones.
     std::set<int32_t> expected;
@@ -260,7 +260,7 @@ TEST_F(DrugLists, ExportWritesEveryRowOfTheList)
     written = lines();
     int inRange = 0;
     for (int32_t p = first; p <= first + 5; ++p)
-        inRange += BitTest(w->Rec.Hits, p) ? 1 : 0;
+        inRange += BitTest(static_cast<const DrugList*>(w->Source())->Hits(), p) ? 1 : 0;
     EXPECT_EQ(written.size(), static_cast<size_t>(inRange) + 1);
     fs::remove(path);
 }
@@ -356,11 +356,9 @@ TEST(DrugListCommand, RewritesCommandsAndPrefixes)
         SCOPED_TRACE(c.name);
         VybRec rec;
         rec.Letter = c.letter;
-        rec.Command = c.command;
         rec.ButtonState = c.state;
         rec.Prefix = c.prefix;
-        DrugListCommand(rec);
-        EXPECT_EQ(rec.Command, c.commandAfter);
+        EXPECT_EQ(ActionCodeOf(DrugList(c.letter).React(rec, ListActionOf(c.command))), c.commandAfter);
         EXPECT_EQ(rec.ButtonState, c.stateAfter);
         EXPECT_EQ(rec.Prefix, c.prefixAfter);
     }
@@ -372,7 +370,6 @@ TEST(DrugListCommand, EnterOnWordRows)
     liststest::EnsureApp();
     VybRec rec;
     rec.Letter = 'N';
-    rec.WorkFlag = 1;
     rec.RowCount = 2;
     rec.CurRow = 1;
     std::string word = std::string(1, '"') + "similar" + "FUROSIX 40 MG ?";
@@ -381,23 +378,18 @@ TEST(DrugListCommand, EnterOnWordRows)
     rec.Rows[1].Text = word;
     rec.Rows[2].Aux = static_cast<int32_t>(kHiddenWordEntry | 5);
     rec.ButtonState = 0x82;
-    rec.Command = 13;
-    DrugListCommand(rec);
-    EXPECT_EQ(rec.Command, 298);
+    DrugList list('N');
+    EXPECT_EQ(list.React(rec, ListAction::Enter), ListAction::PrefixChanged);
     EXPECT_EQ(rec.Prefix, "FUROSIX 40 MG");
     EXPECT_EQ(rec.ButtonState, 0x82);
 
     rec.CurRow = 2;
-    rec.Command = 300;
-    DrugListCommand(rec);
-    EXPECT_EQ(rec.Command, 296);
+    EXPECT_EQ(list.React(rec, ListAction::RowClicked), ListAction::Refill);
     EXPECT_EQ(rec.ButtonState, 0);
 
     // A record row of the same list is chosen as usual.
     rec.Rows[2].Aux = 17;
-    rec.Command = 13;
-    DrugListCommand(rec);
-    EXPECT_EQ(rec.Command, 13);
+    EXPECT_EQ(list.React(rec, ListAction::Enter), ListAction::Enter);
 }
 
 // Each filter bit keeps exactly the drugs whose signs the data ties to it.
@@ -411,7 +403,7 @@ TEST_F(DrugLists, FilterBitsKeepTheDrugsOfTheirSigns)
     for (uint16_t bit : {0x000, 0x080, 0x008, 0x004, 0x002, 0x001, 0x010, 0x040, 0x020, 0x100}) {
         SCOPED_TRACE(bit);
         TBits hits;
-        BuildDrugFilter(hits, bit, 0);
+        BuildDrugFilter(hits, bit, MainTable);
         int hidden = 0;
         for (int32_t pos = 0; pos < MainTable.LeafCount(); ++pos) {
             int32_t recNo = 0;
@@ -441,7 +433,7 @@ TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
     OpenTable(MainTable, TFileId("kl"), TFileId("klkod"), 0);
     const TBits listed = SignOf("Act_Old");
     TBits hits;
-    BuildDrugFilter(hits, 0x200, 0);
+    BuildDrugFilter(hits, 0x200, MainTable);
     std::string record;
     int kept = 0;
     for (int32_t pos = 0; pos < MainTable.LeafCount(); ++pos) {
@@ -456,9 +448,9 @@ TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
     TVybRow block;
     block.Pos = 0x200;
     std::string hint, caption, state;
-    DrugListInfo(InfoKind::Control, 0, block, hint, "U");
-    DrugListInfo(InfoKind::Control, 1, block, caption, "U");
-    DrugListInfo(InfoKind::Control, 2, block, state, "U");
+    hint = DrugList('N').Info(InfoKind::Control, 0, block, "U");
+    caption = DrugList('N').Info(InfoKind::Control, 1, block, "U");
+    state = DrugList('N').Info(InfoKind::Control, 2, block, "U");
     EXPECT_EQ(hint, LookupText(UiTexts, "Cudl", "usrSZP") + "\r" + LookupText(UiTexts, "Cudl", "usrtf"));
     EXPECT_EQ(caption, LookupText(UiTexts, "Cudl", "usr00"));
     EXPECT_EQ(state, "D");
@@ -472,10 +464,8 @@ TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
     EXPECT_EQ(UserListHintLine(onList + 100000), "");
 
     VybRec rec;
-    rec.Command = 388;
-    DrugListCommand(rec);
+    EXPECT_EQ(DrugList('N').React(rec, ListAction::ShiftF5), ListAction::Refill);
     EXPECT_EQ(rec.ButtonState, 0x200);
-    EXPECT_EQ(rec.Command, ActionCode::Refill);
 
     SetUserFileHooks(saved);
     LoadSignList();
@@ -522,7 +512,7 @@ TEST_F(DrugLists, EanListMarksBadCodesAndStepsOverHiddenDrugs)
     EXPECT_EQ(w->LinkKinds[2], LinkKind::Drug);
     VybRec rec = w->Rec;
     rec.Prefix.clear();
-    std::vector<TVybRow> rows = Walk(rec, EanListFetch);
+    std::vector<TVybRow> rows = Walk(rec, EanList());
     ASSERT_GT(rows.size(), 100u);
     auto rowOf = [&](const std::string& ean) -> const TVybRow* {
         for (const TVybRow& r : rows) {
@@ -558,7 +548,7 @@ TEST_F(DrugLists, EanListMarksBadCodesAndStepsOverHiddenDrugs)
 
     // Without cancelled drugs, their codes go too.
     rec.ButtonState = 0x80;
-    const std::vector<TVybRow> current = Walk(rec, EanListFetch);
+    const std::vector<TVybRow> current = Walk(rec, EanList());
     EXPECT_LT(current.size(), rows.size());
     const std::vector<Drug> drugs = AllDrugs();
     for (const TVybRow& r : current)
@@ -573,7 +563,7 @@ TEST_F(DrugLists, NameListOffersSimilarSpellings)
     TVyb* w = Open("DNA");
     ASSERT_NE(w, nullptr);
     Type(w, "phurosix");
-    ASSERT_EQ(w->Rec.WorkFlag & 1, 1);
+    ASSERT_EQ(w->Source()->WalksOwnSet(), true);
     std::vector<std::string> rows = RowTexts(w);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0][0], '"');
@@ -584,7 +574,7 @@ TEST_F(DrugLists, NameListOffersSimilarSpellings)
     w->SendAction(ActionCode::Enter);
     Settle();
     EXPECT_EQ(w->Rec.Prefix.substr(0, 7), "FUROSIX");
-    EXPECT_EQ(w->Rec.WorkFlag & 1, 0);
+    EXPECT_EQ(w->Source()->WalksOwnSet(), false);
     rows = RowTexts(w);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(KamFoldUpper(rows[0].substr(8, 7)), "FUROSIX");
@@ -597,7 +587,7 @@ TEST_F(DrugLists, HiddenNameClearsTheFilter)
     TVyb* w = Open("DNA");
     ASSERT_NE(w, nullptr);
     Type(w, "srdco");
-    ASSERT_EQ(w->Rec.WorkFlag & 1, 1);
+    ASSERT_EQ(w->Source()->WalksOwnSet(), true);
     std::vector<std::string> rows = RowTexts(w);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_NE(rows[0].find("SRDCOVIT"), std::string::npos);
@@ -714,9 +704,9 @@ TEST_F(DrugLists, HintsOfEveryColumnAreTexts)
                     while (!cell.empty() && cell.back() == ' ')
                         cell.pop_back();
                     std::string out;
-                    DrugListInfo(InfoKind::CellHint, static_cast<uint8_t>(col), row, out, cell);
+                    out = DrugList('N').Info(InfoKind::CellHint, static_cast<uint8_t>(col), row, cell);
                     EXPECT_EQ(out.find("!!"), std::string::npos) << col << " [" << cell << "]: " << out;
-                    DrugListInfo(InfoKind::HeadingHint, static_cast<uint8_t>(col), row, out, "");
+                    out = DrugList('N').Info(InfoKind::HeadingHint, static_cast<uint8_t>(col), row, "");
                     EXPECT_EQ(out.find("!!"), std::string::npos) << col << ": " << out;
                     EXPECT_FALSE(out.empty());
                 }
@@ -725,7 +715,7 @@ TEST_F(DrugLists, HintsOfEveryColumnAreTexts)
             Settle();
         }
         std::string ob;
-        DrugListInfo(InfoKind::HeadingHint, splitSet ? 9 : 7, TVybRow{}, ob, "");
+        ob = DrugList('N').Info(InfoKind::HeadingHint, splitSet ? 9 : 7, TVybRow{}, "");
         EXPECT_EQ(ob, LookupText(UiTexts, "VybLek", "v9"));
     }
 }
@@ -739,7 +729,7 @@ TEST_F(DrugLists, FormHintTranslatesThePackedForm)
     text.replace(102, 27, "TBLFLM                     ");
     row.Text = text;
     std::string out;
-    DrugListInfo(InfoKind::CellHint, 3, row, out, "TBLFLM");
+    out = DrugList('N').Info(InfoKind::CellHint, 3, row, "TBLFLM");
     EXPECT_EQ(out, "TBLFLM\r(" + LookupText(DataTexts, "Lfor", "TBL") + LookupText(DataTexts, "Lbal", "FLM") +
                        ")");
     // A padded field finds its words as the trimmed one does.
@@ -756,7 +746,7 @@ TEST_F(DrugLists, ButtonTextsAndPopups)
             block.Pos = state;
             for (uint8_t sub = 0; sub <= 3; ++sub) {
                 std::string out;
-                DrugListInfo(InfoKind::Control, sub, block, out, std::string(1, letter));
+                out = DrugList('N').Info(InfoKind::Control, sub, block, std::string(1, letter));
                 EXPECT_EQ(out.find("!!"), std::string::npos) << letter << sub << " " << out;
             }
         }
@@ -764,15 +754,15 @@ TEST_F(DrugLists, ButtonTextsAndPopups)
     TVybRow block;
     block.Pos = 0x50;
     std::string popup, state;
-    DrugListInfo(InfoKind::Control, 3, block, popup, "D");
+    popup = DrugList('N').Info(InfoKind::Control, 3, block, "D");
     EXPECT_EQ(std::count(popup.begin(), popup.end(), '|'), 4);
     EXPECT_EQ(std::count(popup.begin(), popup.end(), '^'), 2);
-    DrugListInfo(InfoKind::Control, 2, block, state, "D");
+    state = DrugList('N').Info(InfoKind::Control, 2, block, "D");
     EXPECT_EQ(state, "D");
     block.Pos = 0x04;
-    DrugListInfo(InfoKind::Control, 3, block, popup, "S");
+    popup = DrugList('N').Info(InfoKind::Control, 3, block, "S");
     EXPECT_EQ(popup.substr(popup.find('|', popup.find('|') + 1) + 1, 1), "^");
-    DrugListInfo(InfoKind::Control, 2, block, state, "S");
+    state = DrugList('N').Info(InfoKind::Control, 2, block, "S");
     EXPECT_EQ(state, "D");
 }
 
@@ -834,7 +824,7 @@ TEST_F(DrugListsBroken, MissingWordFileGivesAListWithoutSuggestions)
     TVyb* w = Open("DNA");
     ASSERT_NE(w, nullptr);
     Type(w, "phurosix");
-    EXPECT_EQ(w->Rec.WorkFlag & 1, 0);
+    EXPECT_EQ(w->Source()->WalksOwnSet(), false);
     EXPECT_EQ(w->Rec.RowCount, 0);
     EXPECT_TRUE(Boxes().empty());
 }

@@ -1,9 +1,9 @@
 #pragma once
-// A fake list for the list window's marking, output and buttons: three
-// callbacks over an array of row texts.  Position p is the p-th row that
+// A fake list for the list window's marking, output and buttons: a list
+// over an array of row texts.  Position p is the p-th row that
 // passes the filter; typed digits seek the first code at or after them.
 // Buttons: "D" and "S" answer popups whose items filter the rows, "E" acts
-// directly (its command 385 switches a walk over RecArr on and off).
+// directly (its action Shift+F2 switches a walk of its own on and off).
 //
 // Row text layout: status character, code (7), name (30); the heading has
 // the same layout.  A tree column may follow after a character 255.
@@ -65,7 +65,7 @@ inline std::vector<FakeRow> NumberedRows(int n)
     return rows;
 }
 
-class FakeList {
+class FakeList : public ListSource {
 public:
     explicit FakeList(std::vector<FakeRow> all) : all_(std::move(all)) { Rebuild(); }
 
@@ -109,40 +109,32 @@ public:
     {
         window_ = &w;
         Prepare(w.Rec);
-        return w.OpenList(
-            Kam("Zkušební seznam "), geometry, order, options, header, [this](VybRec& r) { Command(r); },
-            [this](VybRec& r, TVybRow& row, std::string& text) { Fetch(r, row, text); },
-            [this](uint8_t kind, uint8_t sub, const TVybRow& row, std::string& out, std::string_view key) {
-                Info(kind, sub, row, out, key);
-            });
+        return w.OpenList(listdemo::DemoSpec(Kam("Zkušební seznam "), geometry, order, options, header),
+                          listdemo::Unowned(this));
     }
 
-    void Command(VybRec& rec)
+    ListAction React(VybRec& rec, ListAction action) override
     {
-        commands.push_back(rec.Command);
+        commands.push_back(ActionCodeOf(action));
         commandsWhileBusy.push_back(window_ != nullptr && window_->Busy);
-        const uint16_t c = rec.Command;
-        if (c == ('D' << 8) + '0' || c == ('D' << 8) + '1' || c == ('D' << 8) + '2') {
-            dFilter_ = (c & 0xFF) - '0';
+        if (const char item = PopupItemOf(action, 'D'); item >= '0' && item <= '2') {
+            dFilter_ = item - '0';
             rec.ButtonState = static_cast<uint16_t>(dFilter_ == 0 ? 0 : 0x10);
-            rec.Command = ActionCode::Refill;
-        } else if (c == ('S' << 8) + '0' || c == ('S' << 8) + '1') {
-            sFilter_ = c == ('S' << 8) + '1';
-            rec.Command = ActionCode::Refill;
-        } else if (c == 385) {
-            // A walk of its own over RecArr (as the similar-name search).
-            if (rec.RecArr.empty())
-                rec.RecArr = {1, 2, 3};
-            else
-                rec.RecArr.clear();
-            rec.Command = ActionCode::Refill;
+        } else if (const char s = PopupItemOf(action, 'S'); s == '0' || s == '1') {
+            sFilter_ = s == '1';
+        } else if (action == ListAction::ShiftF2) {
+            // A walk of its own (as the similar-name search).
+            walksOwnSet_ = !walksOwnSet_;
         } else {
-            return;
+            return action;
         }
         Rebuild();
+        return ListAction::Refill;
     }
 
-    void Fetch(VybRec& rec, TVybRow& row, std::string& text)
+    bool WalksOwnSet() const override { return walksOwnSet_; }
+
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override
     {
         ++fetches;
         if (onFetch)
@@ -168,8 +160,9 @@ public:
         text = RowText(RowAt(p));
     }
 
-    void Info(uint8_t kind, uint8_t sub, const TVybRow&, std::string& out, std::string_view key)
+    std::string Info(uint8_t kind, uint8_t sub, const TVybRow&, std::string_view key) const override
     {
+        std::string out;
         switch (kind) {
         case InfoKind::CellHint:
             if (cellHints)
@@ -194,6 +187,7 @@ public:
             break;
         default: break;
         }
+        return out;
     }
 
 private:
@@ -201,6 +195,7 @@ private:
     std::vector<size_t> shown_;
     int dFilter_ = 0;
     bool sFilter_ = false;
+    bool walksOwnSet_ = false;
     TVyb* window_ = nullptr;
 };
 

@@ -173,9 +173,10 @@ TEST_F(ListWindowTest, TypingHandsTheCallbackTheFoldedPrefixAndTheCaptionFollows
 TEST_F(ListWindowTest, ACallbackRewritingThePrefixUpdatesTheEditOnce)
 {
     TableList& list = DemoKl();
-    list.onCommand = [](VybRec& rec) {
-        if (rec.Command == ActionCode::PrefixChanged && rec.Prefix == "PA")
+    list.onCommand = [](VybRec& rec, ListAction action) {
+        if (action == ListAction::PrefixChanged && rec.Prefix == "PA")
             rec.Prefix = "PARA";
+        return action;
     };
     TVyb* w = NewWindow('N');
     list.OpenIn(*w, "kl: ", Options(45, 'A'));
@@ -186,11 +187,11 @@ TEST_F(ListWindowTest, ACallbackRewritingThePrefixUpdatesTheEditOnce)
     EXPECT_EQ(list.prefixes, (std::vector<std::string>{"P", "PA"})); // no second run of the typing
     EXPECT_EQ(w->Caption(), "kl: PARA");
     // Through a key's action as well: 298 from Command mirrors the prefix.
-    list.onCommand = [](VybRec& rec) {
-        if (rec.Command == ActionCode::F1) {
-            rec.Command = ActionCode::PrefixChanged;
-            rec.Prefix = "IBU";
-        }
+    list.onCommand = [](VybRec& rec, ListAction action) {
+        if (action != ListAction::F1)
+            return action;
+        rec.Prefix = "IBU";
+        return ListAction::PrefixChanged;
     };
     Key(w, Qt::Key_F1);
     EXPECT_EQ(w->Edt->text(), "IBU");
@@ -577,11 +578,11 @@ TEST_F(ListWindowTest, ARefillDuringACallbacksModalDialogWaits)
 {
     TableList& list = DemoKl();
     std::vector<std::string> order;
-    list.onCommand = [&](VybRec& rec) {
-        if (rec.Command == ActionCode::RefillInPlace)
+    list.onCommand = [&](VybRec& rec, ListAction action) {
+        if (action == ListAction::RefillInPlace)
             order.push_back("297");
-        if (rec.Command != ActionCode::PrefixChanged || rec.Prefix != "A")
-            return;
+        if (action != ListAction::PrefixChanged || rec.Prefix != "A")
+            return action;
         QDialog dialog;
         QTimer::singleShot(0, &dialog, [&] {
             RefreshListMarks(); // the main window's 297 while the dialog runs
@@ -590,6 +591,7 @@ TEST_F(ListWindowTest, ARefillDuringACallbacksModalDialogWaits)
         });
         dialog.exec();
         order.push_back("dialog closed");
+        return action;
     };
     TVyb* w = NewWindow('N');
     list.OpenIn(*w, "kl: ", Options(45, 'A'));

@@ -126,19 +126,19 @@ bool CopyDemoFolder(const QTemporaryDir& dir, const std::function<bool(const QSt
 // ------------------------------------------------------------- the lists
 
 // Every row a list's fetch gives, from the seek on.
-std::vector<std::string> WalkRows(VybRec& rec, const TVybFetchProc& fetch)
+std::vector<std::string> WalkRows(VybRec& rec, ListSource& list)
 {
     std::vector<std::string> rows;
     TVybRow row;
     std::string text;
     rec.FetchMode = FetchModeCode::Seek;
-    fetch(rec, row, text);
+    list.Fetch(rec, row, text);
     while (row.Pos != -1 && rows.size() < 5000) {
         rows.push_back(text);
         rec.Rows[1] = row;
         rec.RowCount = 1;
         rec.FetchMode = FetchModeCode::After;
-        fetch(rec, row, text);
+        list.Fetch(rec, row, text);
     }
     return rows;
 }
@@ -151,12 +151,11 @@ std::set<std::string> CodesOf(const std::vector<std::string>& rows)
     return codes;
 }
 
-VybRec NameList(std::string choice)
+VybRec NameList()
 {
     VybRec rec;
     rec.Letter = 'N';
     rec.Options = 0x80;
-    rec.SearchWords = std::move(choice);
     return rec;
 }
 
@@ -294,8 +293,9 @@ TEST_F(ReimbursementLists, NameListHoldsExactlyThePricedDrugsOfTheChosenKinds)
     };
     // "/" holds a drug whose kind has no price record; "Q" no drug carries.
     for (const Case c : {Case{"A", false}, Case{"AB/", false}, Case{"_ABHKNQZ/68", false}, Case{"Q", true}}) {
-        VybRec rec = NameList(c.choice);
-        const std::vector<std::string> rows = WalkRows(rec, ReimbursementFetch);
+        VybRec rec = NameList();
+        ReimbursementList list('N', c.choice);
+        const std::vector<std::string> rows = WalkRows(rec, list);
         const std::set<std::string> expected = ExpectedCodes(c.choice);
         EXPECT_EQ(CodesOf(rows), expected) << c.choice;
         EXPECT_EQ(rows.size(), expected.size()) << c.choice;
@@ -311,27 +311,28 @@ TEST_F(ReimbursementLists, NameListHoldsExactlyThePricedDrugsOfTheChosenKinds)
 
 TEST_F(ReimbursementLists, RowsWalkBothWaysAndSeekATypedName)
 {
-    VybRec rec = NameList("AB");
-    const std::vector<std::string> forward = WalkRows(rec, ReimbursementFetch);
+    VybRec rec = NameList();
+    ReimbursementList list('N', "AB");
+    const std::vector<std::string> forward = WalkRows(rec, list);
     ASSERT_GT(forward.size(), 10u);
     // From the end backwards gives the same rows in reverse.
     std::vector<std::string> backward;
     TVybRow row;
     std::string text;
     rec.FetchMode = FetchModeCode::Last;
-    ReimbursementFetch(rec, row, text);
+    list.Fetch(rec, row, text);
     while (row.Pos != -1) {
         backward.push_back(text);
         rec.Rows[1] = row;
         rec.FetchMode = FetchModeCode::Before;
-        ReimbursementFetch(rec, row, text);
+        list.Fetch(rec, row, text);
     }
     std::reverse(backward.begin(), backward.end());
     EXPECT_EQ(backward, forward);
 
     // A typed name in strict mode keeps only the names it begins.
     rec.Prefix = "SIMV";
-    const std::vector<std::string> para = WalkRows(rec, ReimbursementFetch);
+    const std::vector<std::string> para = WalkRows(rec, list);
     ASSERT_FALSE(para.empty());
     for (const std::string& r : para)
         EXPECT_EQ(r.substr(8, 4), "Simv") << r;
@@ -347,7 +348,7 @@ TEST_F(ReimbursementLists, OpenerAsksForKindsSavesThemAndRaisesAnOpenWindowWitho
     TVyb* w = ListOf("RNA");
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(w->Rec.SearchWords, "AN");
+    EXPECT_EQ(w->Source()->SearchWords(), "AN");
     EXPECT_EQ(SavedChoice(), "AN");
     EXPECT_TRUE(w->TwoLineRows);
     EXPECT_GT(w->Rec.RowCount, 0);
@@ -364,7 +365,7 @@ TEST_F(ReimbursementLists, OpenerAsksForKindsSavesThemAndRaisesAnOpenWindowWitho
     QTest::qWait(50);
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(ListsOf("RNA").size(), 1u);
-    EXPECT_EQ(w->Rec.SearchWords, "AN");
+    EXPECT_EQ(w->Source()->SearchWords(), "AN");
 }
 
 TEST_F(ReimbursementLists, CancelOrNoKindOpensNothingAndKeepsTheSavedChoice)
@@ -391,8 +392,8 @@ TEST_F(ReimbursementLists, ButtonRChangesTheKindsOfItsOwnWindowOnly)
     AnswerChooser(Tick("B"));
     names->FnUhrada->click();
     Settle();
-    EXPECT_EQ(names->Rec.SearchWords, "B");
-    EXPECT_EQ(groups->Rec.SearchWords, "A");
+    EXPECT_EQ(names->Source()->SearchWords(), "B");
+    EXPECT_EQ(groups->Source()->SearchWords(), "A");
     EXPECT_EQ(SavedChoice(), "A");
     EXPECT_EQ(names->FnUhrada->text(), QStringLiteral("B"));
     const std::set<std::string> expected = ExpectedCodes("B");
@@ -403,7 +404,7 @@ TEST_F(ReimbursementLists, ButtonRChangesTheKindsOfItsOwnWindowOnly)
     AnswerChooser([](TUhrada& d) { d.reject(); });
     names->FnUhrada->click();
     Settle();
-    EXPECT_EQ(names->Rec.SearchWords, "B");
+    EXPECT_EQ(names->Source()->SearchWords(), "B");
 }
 
 TEST_F(ReimbursementLists, ButtonUKeepsTheDrugsOfTheUserListAndBack)
@@ -415,35 +416,32 @@ TEST_F(ReimbursementLists, ButtonUKeepsTheDrugsOfTheUserListAndBack)
     ASSERT_TRUE(SignListSnapshot()->active);
     SetUserSignListsAvailable(true);
 
-    VybRec rec = NameList("AB");
-    const std::vector<std::string> all = WalkRows(rec, ReimbursementFetch);
-    rec.Command = ActionCode::ShiftF1 + 4;
-    ReimbursementCommand(rec);
-    EXPECT_EQ(rec.Command, ActionCode::RefillInPlace);
+    VybRec rec = NameList();
+    ReimbursementList list('N', "AB");
+    const std::vector<std::string> all = WalkRows(rec, list);
+    EXPECT_EQ(list.React(rec, ListAction::ShiftF5), ListAction::RefillInPlace);
     EXPECT_EQ(rec.ButtonState, 0x200);
-    const std::vector<std::string> signedRows = WalkRows(rec, ReimbursementFetch);
+    const std::vector<std::string> signedRows = WalkRows(rec, list);
     EXPECT_FALSE(signedRows.empty());
     EXPECT_LT(signedRows.size(), all.size());
     for (const std::string& r : signedRows)
         EXPECT_LT(static_cast<unsigned char>(r[1]), '0') << "a drug of the list has its code lowered";
-    rec.Command = ActionCode::ShiftF1 + 4;
-    ReimbursementCommand(rec);
+    list.React(rec, ListAction::ShiftF5);
     EXPECT_EQ(rec.ButtonState, 0);
-    EXPECT_EQ(WalkRows(rec, ReimbursementFetch).size(), all.size());
+    EXPECT_EQ(WalkRows(rec, list).size(), all.size());
 
     SetUserSignListsAvailable(false);
     FreeUserFileState();
     SetUserFileHooks(saved);
-    rec.Command = ActionCode::ShiftF1 + 4;
-    ReimbursementCommand(rec);
-    EXPECT_EQ(rec.Command, 0) << "without a list the button does nothing";
+    EXPECT_EQ(list.React(rec, ListAction::ShiftF5), ListAction::None)
+        << "without a list the button does nothing";
 }
 
 TEST_F(ReimbursementLists, ReferenceGroupsSwitchOrderAsTypedAndEnterOpensTheGroupsDrugs)
 {
     TVyb* w = OpenWithKinds("XRR", "RRA", "AB/");
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->Rec.SearchWords, "AB/");
+    EXPECT_EQ(w->Source()->SearchWords(), "AB/");
     ASSERT_GT(w->Rec.RowCount, 0);
     EXPECT_EQ(w->Rec.Rows[1].Text.size(), 104u);
 
@@ -472,9 +470,11 @@ TEST_F(ReimbursementLists, ReferenceGroupsSwitchOrderAsTypedAndEnterOpensTheGrou
     ASSERT_NE(drugs, w);
     EXPECT_EQ(drugs->Master.get(), w);
     EXPECT_EQ(drugs->Rec.Prefix, group);
-    EXPECT_EQ(drugs->Rec.SearchWords, "AB/");
+    EXPECT_EQ(drugs->Source()->SearchWords(), "AB/");
     VybRec copy = drugs->Rec;
-    EXPECT_EQ(CodesOf(WalkRows(copy, ReimbursementFetch)), ExpectedCodes("AB/", group));
+    EXPECT_EQ(CodesOf(WalkRows(
+                  copy, *std::make_unique<ReimbursementList>(copy.Letter, drugs->Source()->SearchWords()))),
+              ExpectedCodes("AB/", group));
 
     // Another group: the same window follows.
     host->area->setActiveSubWindow(w->SubWindow());
@@ -491,7 +491,7 @@ TEST_F(ReimbursementLists, AtcChooserOpensTheReimbursedDrugsOfTheGroupUnderIt)
 {
     TVyb* atc = OpenWithKinds("XRA", "RAT", "AB");
     ASSERT_NE(atc, nullptr);
-    EXPECT_EQ(atc->Rec.SearchWords, "AB");
+    EXPECT_EQ(atc->Source()->SearchWords(), "AB");
     EXPECT_EQ(atc->LinkKinds[1], LinkKind::AtcGroup);
     atc->Edt->setText(QStringLiteral("C10AA"));
     Settle();
@@ -506,11 +506,13 @@ TEST_F(ReimbursementLists, AtcChooserOpensTheReimbursedDrugsOfTheGroupUnderIt)
     EXPECT_EQ(drugs->Master.get(), atc);
     EXPECT_EQ(drugs->LinkKinds[0], LinkKind::AtcGroup);
     EXPECT_EQ(drugs->Rec.Prefix, "C10AA");
-    EXPECT_EQ(drugs->Rec.SearchWords, "AB");
+    EXPECT_EQ(drugs->Source()->SearchWords(), "AB");
     VybRec copy = drugs->Rec;
     const std::set<std::string> expected = ExpectedCodes("AB", {}, "C10AA");
     EXPECT_FALSE(expected.empty());
-    EXPECT_EQ(CodesOf(WalkRows(copy, ReimbursementFetch)), expected);
+    EXPECT_EQ(CodesOf(WalkRows(
+                  copy, *std::make_unique<ReimbursementList>(copy.Letter, drugs->Source()->SearchWords()))),
+              expected);
     ASSERT_NE(drugs->SubWindow(), nullptr);
     drugs->SubWindow()->setGeometry(0, 300, 980, 380);
     atc->SubWindow()->setGeometry(0, 0, 600, 300);
@@ -529,16 +531,15 @@ TEST_F(ReimbursementLists, AtcChooserOpensTheReimbursedDrugsOfTheGroupUnderIt)
 
 TEST_F(ReimbursementLists, CellHintsNameWhatTheCodesMean)
 {
-    VybRec rec = NameList("AB");
-    std::vector<std::string> rows = WalkRows(rec, ReimbursementFetch);
+    VybRec rec = NameList();
+    ReimbursementList list('N', "AB");
+    std::vector<std::string> rows = WalkRows(rec, list);
     ASSERT_FALSE(rows.empty());
     TVybRow row;
     row.Text = rows[0];
     row.Offer1 = 1;
     auto hint = [&row](uint8_t column, std::string_view cell) {
-        std::string out;
-        ReimbursementInfo(InfoKind::CellHint, column, row, out, cell);
-        return out;
+        return ReimbursementList('N').Info(InfoKind::CellHint, column, row, cell);
     };
     EXPECT_EQ(hint(0, "P"), LookupText(DataTexts, "Puh", "P"));
     EXPECT_EQ(hint(0, ""), "");
@@ -635,7 +636,7 @@ TEST_F(ReimbursementLists, TheEnglishEditionReadsTheEnglishGroupTables)
     Config().Update([](ConfigValues& v) { v.LanguageIndex = 1; });
     VybRec rec;
     rec.Letter = 'C';
-    const std::vector<std::string> english = WalkRows(rec, AtcReferenceFetch);
+    const std::vector<std::string> english = WalkRows(rec, *std::make_unique<AtcReferenceList>());
     std::map<std::string, std::string> names;
     for (const auto& r : DemoTable("atcpa.csv"))
         names[r.at("ATC")] = dftest::Kam(r.at("NAZ").c_str());
@@ -644,7 +645,7 @@ TEST_F(ReimbursementLists, TheEnglishEditionReadsTheEnglishGroupTables)
         EXPECT_EQ(std::string(TrimRightBlanks(row.substr(4))), names[row.substr(1, 3)]) << row;
     Config().Update([](ConfigValues& v) { v.LanguageIndex = 0; });
     rec.Letter = 'C';
-    const std::vector<std::string> czech = WalkRows(rec, AtcReferenceFetch);
+    const std::vector<std::string> czech = WalkRows(rec, *std::make_unique<AtcReferenceList>());
     ASSERT_EQ(czech.size(), english.size());
     EXPECT_NE(czech.front(), english.front());
 }

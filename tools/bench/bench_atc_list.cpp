@@ -166,7 +166,7 @@ void BM_AtcNameKeystroke800x600(benchmark::State& st)
                     continue;
                 keys.push_back(Ms(t0, t1));
                 rows = std::max(rows, static_cast<int>(window->Rec.RowCount));
-                if (window->Rec.WorkFlag != 0) {
+                if (window->Source()->WalksOwnSet()) {
                     ++recArrKeys;
                     similar.push_back(Ms(t0, t1));
                 }
@@ -184,8 +184,7 @@ void BM_AtcNameKeystroke800x600(benchmark::State& st)
         for (size_t n = 2; n <= name.size(); ++n) {
             rec->Prefix = name.substr(0, n);
             const auto t0 = Clock::now();
-            rec->Command = ActionCode::PrefixChanged;
-            list.Action(*rec);
+            list.React(*rec, ListAction::PrefixChanged);
             rec->FetchMode = FetchModeCode::Seek;
             rec->RowCount = 0;
             for (int r = 1; r <= rows; ++r) {

@@ -209,7 +209,7 @@ void BM_DrugNameList(benchmark::State& st)
         OpenTable(MainTable, TFileId("kl"), TFileId("klnaz"), 0);
         TBits hits;
         const auto t0 = Clock::now();
-        BuildDrugFilter(hits, 0, 0);
+        BuildDrugFilter(hits, 0, MainTable);
         firstBuild.push_back(Ms(t0, Clock::now()));
     }
 
@@ -248,7 +248,7 @@ void BM_DrugNameList(benchmark::State& st)
                 rows = std::max<int>(rows, window->Rec.RowCount);
                 const bool rare = WordPrefixIsRare(words, prefix, 3);
                 (rare ? ours.rare : ours.common).push_back(ms);
-                if (rare && (window->Rec.WorkFlag & 1) != 0)
+                if (rare && window->Source()->WalksOwnSet())
                     ++ours.suggested;
             }
         }
@@ -260,6 +260,7 @@ void BM_DrugNameList(benchmark::State& st)
     int64_t fetchedRows = 0;
     {
         VybRec rec;
+        DrugList list('N');
         rec.Letter = 'N';
         rec.Options = 0x80;
         rec.Whisper = true;
@@ -275,7 +276,7 @@ void BM_DrugNameList(benchmark::State& st)
                 for (int r = 0; r < page; ++r) {
                     TVybRow row;
                     std::string text;
-                    DrugListFetch(rec, row, text);
+                    list.Fetch(rec, row, text);
                     if (row.Pos == -1)
                         break;
                     ++fetchedRows;

@@ -78,17 +78,17 @@ void Pump()
 // ------------------------------------------------------------------- ours
 
 // A seek and the rows after it, at most a page; the number delivered.
-int FetchAPage(VybRec& rec, std::string& text)
+int FetchAPage(ReimbursementList& list, VybRec& rec, std::string& text)
 {
     TVybRow row;
     rec.FetchMode = FetchModeCode::Seek;
-    ReimbursementFetch(rec, row, text);
+    list.Fetch(rec, row, text);
     int rows = 0;
     while (row.Pos != -1 && ++rows < kPageRows) {
         rec.Rows[1] = row;
         rec.RowCount = 1;
         rec.FetchMode = FetchModeCode::After;
-        ReimbursementFetch(rec, row, text);
+        list.Fetch(rec, row, text);
     }
     return rows;
 }
@@ -105,9 +105,9 @@ void FetchPage(benchmark::State& st, bool cold)
         VybRec rec;
         rec.Letter = 'N';
         rec.Options = 0x80;
-        rec.SearchWords = choice;
+        ReimbursementList list('N', choice);
         std::string text;
-        rows = FetchAPage(rec, text);
+        rows = FetchAPage(list, rec, text);
         count = rec.Count;
         benchmark::DoNotOptimize(text.data());
     }
@@ -129,15 +129,15 @@ void BM_OursCallbacksTyped(benchmark::State& st)
     VybRec rec;
     rec.Letter = 'N';
     rec.Options = 0;
-    rec.SearchWords = kChoices[st.range(0)];
+    ReimbursementList list('N', kChoices[st.range(0)]);
     std::string text;
-    FetchAPage(rec, text); // the filter set of the open list
+    FetchAPage(list, rec, text); // the filter set of the open list
     const std::string letters = "ABCDEFGHIJKLMNOPRSTUVZ";
     size_t i = 0;
     int rows = 0;
     for (auto _ : st) {
         rec.Prefix = std::string(1, letters[i++ % letters.size()]);
-        rows = FetchAPage(rec, text);
+        rows = FetchAPage(list, rec, text);
         benchmark::DoNotOptimize(text.data());
     }
     st.SetLabel(kChoiceNames[st.range(0)]);
