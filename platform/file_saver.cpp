@@ -56,11 +56,17 @@ int FileSystemOps::SetMode(int fd, unsigned mode)
     return ::fchmod(fd, static_cast<mode_t>(mode)) == 0 ? 0 : errno;
 }
 
-int FileSystemOps::Write(int fd, const char* data, size_t size)
+namespace {
+
+// Writes all `size` bytes through `step(done)`, which writes from byte `done`
+// on and answers what write(2) answers; retries on EINTR, and a write of
+// nothing means the disk is full.
+template <class Step>
+int WriteAll(size_t size, Step step)
 {
     size_t done = 0;
     while (done < size) {
-        ssize_t w = ::write(fd, data + done, size - done);
+        const ssize_t w = step(done);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
@@ -71,6 +77,13 @@ int FileSystemOps::Write(int fd, const char* data, size_t size)
         done += static_cast<size_t>(w);
     }
     return 0;
+}
+
+} // namespace
+
+int FileSystemOps::Write(int fd, const char* data, size_t size)
+{
+    return WriteAll(size, [&](size_t done) { return ::write(fd, data + done, size - done); });
 }
 
 int FileSystemOps::Flush(int fd)
@@ -186,19 +199,9 @@ int FileSystemOps::OpenForUpdate(const std::string& path, bool create, int* fd)
 
 int FileSystemOps::WriteAt(int fd, int64_t offset, const char* data, size_t size)
 {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t w = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (w == 0)
-            return ENOSPC;
-        done += static_cast<size_t>(w);
-    }
-    return 0;
+    return WriteAll(size, [&](size_t done) {
+        return ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+    });
 }
 
 int FileSystemOps::ReadAt(int fd, int64_t offset, char* data, size_t size, size_t* got)

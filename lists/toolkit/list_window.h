@@ -13,7 +13,7 @@
 //
 // Texts handed to and from the list are in the data code page.
 //
-// The buttons by letter, in the order the spec places them: "?" tips, "<"
+// The buttons by letter, in the order the window lays them out: "?" tips, "<"
 // tree, "=" all columns, "*" follow the master, "/" strict, ")" similar
 // spelling, ">" tab key, "E", "S", "R", "D", "N", "1", "X", "U", "M" the
 // list's own buttons.
