@@ -27,6 +27,7 @@
 #include "viewers/medication_list.h"
 #include "viewers/mkn_page.h"
 #include "viewers/notes_viewer.h"
+#include "viewers/start_page.h"
 #include "viewers/viewer_hooks.h"
 #include "viewers/viewer_window.h"
 
@@ -50,6 +51,7 @@ void ComposeProgram()
     AddInstallerPageHooks(pages);
     AddHelpPageHooks(pages);
     AddMknPageHooks(pages);
+    AddStartPageHooks(pages);
     SetPageHooks(std::move(pages));
 
     MainEntryPoints calls;

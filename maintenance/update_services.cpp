@@ -2,6 +2,7 @@
 
 #include "datastore/service_hooks.h"
 #include "maintenance/data_update.h"
+#include "maintenance/news.h"
 #include "maintenance/usage_stats.h"
 
 void InstallUpdateServices()
@@ -9,5 +10,6 @@ void InstallUpdateServices()
     UpdateServices services = CurrentUpdateServices();
     AddStatisticsServices(services);
     AddUpdateProcedures(services);
+    AddNewsServices(services);
     SetUpdateServices(std::move(services));
 }

@@ -4,7 +4,8 @@
 //   update_kit packages OUT [options]   the files of an update server in OUT:
 //       "list.txt"; the data package of the demo data ("kalvo" + its data
 //       version code + ".zip"); the program package "win" + version + ".zip"
-//       of the built program folder with its description ".ini"
+//       of the built program folder with its description ".ini"; the small
+//       package "zlp.zip" holding the demo's "zlp.dat"
 //         --version V     the program package's version ("Uvod.Ver"), default
 //                         the program folder's own
 //         --from V        the versions it updates ("EXE="), default the
@@ -17,9 +18,11 @@
 //   update_kit tree BASE [--program DIR --data DIR]
 //       an installation: BASE/qevw.sh and a version folder named after the
 //       demo data's release, holding the program and the data
-//   update_kit serve OUT PORT
+//   update_kit serve OUT PORT [--rss FILE]
 //       serves OUT under "/files/", answers "OK" on "/stats/" and
-//       "/stats/win/"; prints each request (PORT 0: a free port, printed)
+//       "/stats/win/", FILE (a news feed) on "/rss/" and a short body on
+//       "/new*.xml" (the quarterly notice); prints each request (PORT 0: a
+//       free port, printed)
 //   update_kit inspect BASE [--list FILE]
 //       the version folders and their states, the launcher's folder, the best
 //       folder, and with a list what it offers
@@ -68,7 +71,7 @@ int Usage()
                "                  [--ico LIST] [--sgn LIST] [--release YYYY-MM-DD [--title TEXT]]\n"
                "                  [--program DIR] [--data DIR] [--demo SRC]\n"
                "       update_kit tree BASE [--program DIR] [--data DIR]\n"
-               "       update_kit serve OUT PORT\n"
+               "       update_kit serve OUT PORT [--rss FILE]\n"
                "       update_kit inspect BASE [--list FILE]\n"
                "       update_kit stage BASE PACKAGE [--program DIR]\n",
                stderr);
@@ -271,6 +274,18 @@ int Packages(const std::string& outArg, const Options& o)
         return Fail(out + stem + ".ini: I/O result " + std::to_string(r));
     std::printf("%s.zip %s.ini\n", stem.c_str(), stem.c_str());
 
+    // The small package of the zlp table, as the loader fetches it.
+    {
+        DemoLog log([](const std::string& line) { std::fprintf(stderr, "update_kit: %s\n", line.c_str()); });
+        DemoDataSet set;
+        if (!LoadDemoSources(o.demo, set, log))
+            return 1;
+        ZipWriter zip(out + "zlp.zip");
+        if (!zip.Add({"zlp.dat", DemoZlpFile(set)}) || !zip.Finish())
+            return Fail(out + "zlp.zip: " + zip.Error());
+        std::printf("zlp.zip\n");
+    }
+
     // A later release of the demo data.
     if (!o.release.empty()) {
         int y = 0, m = 0, d = 0;
@@ -342,14 +357,19 @@ int Stage(const std::string& baseArg, const std::string& package, const Options&
     return 0;
 }
 
-int Serve(const std::string& outArg, int port)
+int Serve(const std::string& outArg, int port, const std::string& rss)
 {
     const std::string out = WithTrailingSlash(outArg);
     httplib::Server server;
-    server.set_pre_routing_handler([&out](const httplib::Request& req, httplib::Response& res) {
+    server.set_pre_routing_handler([&out, &rss](const httplib::Request& req, httplib::Response& res) {
         const std::string& path = req.path;
+        std::string feed;
         if (path == "/stats/" || path == "/stats/win/") {
             res.set_content("OK", "text/plain");
+        } else if (path == "/rss/" && !rss.empty() && ReadWholeFile(rss, feed) == 0) {
+            res.set_content(feed, "application/rss+xml");
+        } else if (path.rfind("/new", 0) == 0 && path.size() > 8 && path.substr(path.size() - 4) == ".xml") {
+            res.set_content("<ok/>", "text/xml");
         } else if (path.rfind("/files/", 0) == 0 && IsListName(path.substr(7)) &&
                    FileExists(out + path.substr(7))) {
             std::string body;
@@ -431,9 +451,11 @@ int main(int argc, char** argv)
         return Usage();
     Options o;
     if (args[0] == "serve") {
+        if (args.size() == 5 && args[3] == "--rss")
+            return Serve(args[1], std::atoi(args[2].c_str()), args[4]);
         if (args.size() != 3)
             return Usage();
-        return Serve(args[1], std::atoi(args[2].c_str()));
+        return Serve(args[1], std::atoi(args[2].c_str()), {});
     }
     if (args[0] == "stage") {
         if (args.size() < 3 || !ReadOptions(args, 3, o))

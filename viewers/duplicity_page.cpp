@@ -28,7 +28,6 @@ namespace {
 
 constexpr const char* kTitlePrefix = "KALVO duplicity: ";
 constexpr const char* kDefaultPatient = "medikace";
-constexpr size_t kMaxReportShown = 799;
 
 bool HasHint(const TPrvek& e)
 {
@@ -504,18 +503,7 @@ int32_t TDuplicity::HandleEvent(int32_t code, uint8_t shift)
 
 void TDuplicity::ShowReport(const std::string& report)
 {
-    if (report.empty())
-        return;
-    std::string shown = report;
-    if (shown.size() > kMaxReportShown) {
-        // Whole lines only, then a line that says there is more.
-        shown.resize(kMaxReportShown);
-        const size_t lastBreak = shown.rfind("\r\n");
-        shown.resize(lastBreak == std::string::npos ? 0 : lastBreak);
-        shown += shown.empty() ? "..." : "\r\n...";
-    }
-    WinToKamS(shown);
-    ShowMessage(shown);
+    ShowListReport(report);
 }
 
 void TDuplicity::LoadText(std::string text, bool needsLineFeed, bool fromList, bool setTitle)

@@ -17,6 +17,7 @@
 #include "frame/config/placement_scheme.h"
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
+#include "frame/message_box.h"
 #include "frame/start/command_line.h"
 #include "frame/start/shared_helpers.h"
 #include "frame/windows/data_form.h"
@@ -35,6 +36,7 @@ namespace {
 // --- Request state ----------------------------------------------------------
 
 std::atomic<DrugResultListOpener> g_drugResultListOpener{nullptr};
+std::atomic<DrugResultListOpener> g_goodsResultListOpener{nullptr};
 
 TMainForm* MainForm()
 {
@@ -53,6 +55,13 @@ public:
         else
             AppendRunLog("ShowDrugResultList not available (" + std::to_string(positions.size()) +
                          " products)\r\n");
+    }
+    void ShowGoodsResultList(const std::vector<int32_t>& positions, const std::string& title) override
+    {
+        if (DrugResultListOpener open = g_goodsResultListOpener.load())
+            open(positions, title);
+        else
+            RequestTarget::ShowGoodsResultList(positions, title);
     }
     void ExecuteCommand(uint16_t code, int32_t value) override
     {
@@ -313,6 +322,38 @@ void SetDrugResultListOpener(DrugResultListOpener opener)
 DrugResultListOpener CurrentDrugResultListOpener()
 {
     return g_drugResultListOpener.load();
+}
+
+void SetGoodsResultListOpener(DrugResultListOpener opener)
+{
+    g_goodsResultListOpener = opener;
+}
+
+DrugResultListOpener CurrentGoodsResultListOpener()
+{
+    return g_goodsResultListOpener.load();
+}
+
+void RequestTarget::ShowGoodsResultList(const std::vector<int32_t>& positions, const std::string&)
+{
+    AppendRunLog("ShowGoodsResultList not available (" + std::to_string(positions.size()) + " articles)\r\n");
+}
+
+void ShowListReport(const std::string& report)
+{
+    constexpr size_t kMaxReportShown = 799;
+    if (report.empty())
+        return;
+    std::string shown = report;
+    if (shown.size() > kMaxReportShown) {
+        // Whole lines only, then a line that says there is more.
+        shown.resize(kMaxReportShown);
+        const size_t lastBreak = shown.rfind("\r\n");
+        shown.resize(lastBreak == std::string::npos ? 0 : lastBreak);
+        shown += shown.empty() ? "..." : "\r\n...";
+    }
+    WinToKamS(shown);
+    ShowMessage(shown);
 }
 
 namespace {

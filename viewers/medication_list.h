@@ -122,6 +122,9 @@ public:
     virtual DataSetCode ActiveDataSet() = 0;
     virtual void CloseDataWindowsButMain() = 0;
     virtual void ShowDrugResultList(const std::vector<int32_t>& positions, const std::string& title) = 0;
+    // Positions in "pfa"; the main window's goes to the goods list the lists
+    // register.
+    virtual void ShowGoodsResultList(const std::vector<int32_t>& positions, const std::string& title);
     virtual void ExecuteCommand(uint16_t code, int32_t value) = 0;
     virtual void TileWindows() = 0;
     virtual void SetRequestMode(uint8_t mode) = 0;
@@ -142,6 +145,14 @@ RequestTarget& CurrentRequestTarget();
 using DrugResultListOpener = void (*)(const std::vector<int32_t>& positions, const std::string& title);
 void SetDrugResultListOpener(DrugResultListOpener opener);
 DrugResultListOpener CurrentDrugResultListOpener();
+// The same for the non-drug goods ("pfa" positions).
+void SetGoodsResultListOpener(DrugResultListOpener opener);
+DrugResultListOpener CurrentGoodsResultListOpener();
+
+// The report a list reader left (code page 1250, lines joined by CR LF) in a
+// box; one of 800 characters or more is cut after a whole line and marked
+// "...".  Nothing for an empty report.
+void ShowListReport(const std::string& report);
 
 // The paragraph and the text section a request asked for, until the text
 // viewers read them from the dispatcher's own fields.

@@ -58,12 +58,6 @@ const std::set<std::string, std::less<>> kPendingHandlers = {
 // Hook members whose callers are built but whose providers are not; the same
 // rule: a name leaves the list when its provider lands.
 const std::set<std::string, std::less<>> kPendingHooks = {
-    "UpdateServices.fetchNewXml",         // the news services
-    "UpdateServices.updateZlpPackage",    // the news services
-    "UpdateServices.newsCachePath",       // the news services
-    "UpdateServices.fetchNews",           // the news services
-    "PageHooks.makePrazdno",              // the empty page
-    "PageHooks.openPassedList",           // the medication-list page
     "ViewerWindowHooks.openRecordViewer", // a viewer opened for a given record
 };
 
