@@ -1,6 +1,7 @@
 #include "datastore/huff_table_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -17,6 +18,15 @@ int ReversedBits(uint64_t bits, int count)
         bits >>= 1;
     }
     return v;
+}
+
+// The four symbol bytes of a lookup, the first lowest, in one store.
+inline void StoreSymbols(uint8_t* at, uint32_t symbols)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(at, &symbols, 4);
+    else
+        EncodeLE32(at, symbols);
 }
 
 } // namespace
@@ -210,8 +220,8 @@ int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int in
 
     const uint64_t* const multi = multi_.data();
     constexpr uint64_t kMultiMask = (1u << kMultiBits) - 1;
-    // Lookups one 64-bit load serves (it holds at least 57 bits).
-    constexpr int kPerLoad = 57 / kMultiBits;
+    // Lookups per pass: a refilled bit buffer holds at least 56 bits.
+    constexpr int kPerLoad = 56 / kMultiBits;
     for (;;) {
         // Far from the end of the input and of the output's room, one lookup
         // gives up to kMultiSymbols symbols; anything else takes the full
@@ -219,23 +229,42 @@ int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int in
         // decoding frees it.  The symbols are stored four at a time: bytes
         // past the count are overwritten by the next store or cut at the end.
         uint64_t base = static_cast<uint64_t>(selector_[context]) << kMultiBits;
-        bool slow = false;
-        while (!slow && bp <= fastLimit &&
-               n + kMultiSymbols * kPerLoad <= inputPos + static_cast<int>(bp >> 3)) {
-            uint64_t w = DecodeLE64(p + (bp >> 3)) >> (bp & 7);
-            for (int k = 0; k < kPerLoad; ++k) {
-                const uint64_t e = multi[base | (w & kMultiMask)];
-                const int count = static_cast<int>((e >> 8) & 7);
-                if (count == 0) {
-                    slow = true;
-                    break;
+        if (bp <= fastLimit) {
+            // A bit buffer refilled whole bytes at a time, its load independent
+            // of the lookups: `pos` is the byte the next load starts at,
+            // `avail` the bits held (bits taken = pos * 8 - avail).
+            int64_t pos = bp >> 3;
+            uint64_t bits = DecodeLE64(p + pos) >> (bp & 7);
+            int avail = 64 - static_cast<int>(bp & 7);
+            pos += 8;
+            // The loads stay inside the input and the output stays behind it
+            // by at least what one pass may write.
+            while (pos + 8 <= got && n + kMultiSymbols * kPerLoad <= inputPos + static_cast<int>(pos) - 8) {
+                if (avail < kMultiBits * kPerLoad) {
+                    const int whole = (63 - avail) >> 3;
+                    bits |= DecodeLE64(p + pos) << avail;
+                    pos += whole;
+                    avail += whole * 8;
                 }
-                EncodeLE32(out + n, static_cast<uint32_t>(e >> 32));
-                n += count;
-                w >>= (e & 63);
-                bp += static_cast<int64_t>(e & 63);
-                base = (e >> 16) & 0xFFFF;
+                bool slow = false;
+#pragma GCC unroll 8
+                for (int k = 0; k < kPerLoad; ++k) {
+                    const uint64_t e = multi[base | (bits & kMultiMask)];
+                    const int count = static_cast<int>((e >> 8) & 7);
+                    if (count == 0) {
+                        slow = true;
+                        break;
+                    }
+                    StoreSymbols(out + n, static_cast<uint32_t>(e >> 32));
+                    n += count;
+                    bits >>= (e & 63);
+                    avail -= static_cast<int>(e & 63);
+                    base = (e >> 16) & 0xFFFF;
+                }
+                if (slow)
+                    break;
             }
+            bp = pos * 8 - avail;
         }
         context = n > 0 ? out[n - 1] : 0;
         if (!step())

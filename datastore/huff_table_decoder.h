@@ -22,7 +22,7 @@ class HuffTableDecoder {
 public:
     static constexpr int kTableBits = 10;
     // Bits of the lookup that gives up to kMultiSymbols symbols at once.
-    static constexpr int kMultiBits = 12;
+    static constexpr int kMultiBits = 10;
     static constexpr int kMultiSymbols = 4;
 
     explicit HuffTableDecoder(const HuffTables& tables);
