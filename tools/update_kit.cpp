@@ -281,7 +281,10 @@ int Packages(const std::string& outArg, const Options& o)
         if (!LoadDemoSources(o.demo, set, log))
             return 1;
         ZipWriter zip(out + "zlp.zip");
-        if (!zip.Add({"zlp.dat", DemoZlpFile(set)}) || !zip.Finish())
+        ZipWriterEntry entry;
+        entry.name = "zlp.dat";
+        entry.data = DemoZlpFile(set);
+        if (!zip.Add(entry) || !zip.Finish())
             return Fail(out + "zlp.zip: " + zip.Error());
         std::printf("zlp.zip\n");
     }

@@ -198,12 +198,12 @@ TEST(QuarterLetter, ReadsTheDigitsAfterTheCentury)
         {"KALVO 202", 'C'},    {"KALVO 2026.1 (leden)", 'B'}, {"KALVO 20xy", 'C'},     {"", '@'},
     };
     for (const auto& [title, letter] : cases)
-        EXPECT_EQ(QuarterLetter(title), letter) << title;
+        EXPECT_EQ(news::QuarterLetter(title), letter) << title;
 }
 
 TEST_F(NewsTest, QuarterlyNoticeOncePerLetter)
 {
-    const char letter = QuarterLetter(LookupText(DataTexts, "Stat", "Nadpis"));
+    const char letter = news::QuarterLetter(LookupText(DataTexts, "Stat", "Nadpis"));
     // A new letter: stored, no request.
     Config().Update([](ConfigValues& v) { v.updateDate = "2025/01/01"; });
     EXPECT_TRUE(news::FetchNewXml());
@@ -214,7 +214,7 @@ TEST_F(NewsTest, QuarterlyNoticeOncePerLetter)
 
     // The same letter: the file is asked for; an empty reply or a 404 leaves
     // the date empty.
-    const std::string target = "/new" + InstallationTag() + ".xml";
+    const std::string target = "/new" + news::InstallationTag() + ".xml";
     server.SetBody(target, "");
     ClearRunLog();
     EXPECT_TRUE(news::FetchNewXml());
@@ -250,28 +250,28 @@ std::string RecordOf(uint32_t number, const std::string& item6 = {}, const std::
 TEST(InstallationTag, NumberOrNameWorkedByHand)
 {
     // 12345679 = 4F 61 BC 00: "T2G8AA", the last dropped, then one "A".
-    EXPECT_EQ(InstallationTagOf(RecordOf(12345679), ""), "T2G8");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(12345679), ""), "T2G8");
     // 12345678 fails the check digit and 9999 is below the range: the name
     // branch.  "ABCDEF" (6 distinct letters): groups A B C = 1,2,3 -> 0x0443,
     // D E F = 4,5,6 -> 0x10A6: bytes 04 43 10 A6 -> "BEMQpg".
-    EXPECT_EQ(InstallationTagOf(RecordOf(12345678, "", "ABCDEF"), ""), "BEMQpg");
-    EXPECT_EQ(InstallationTagOf(RecordOf(9999, "", "ABCDEF"), ""), "BEMQpg");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(12345678, "", "ABCDEF"), ""), "BEMQpg");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(9999, "", "ABCDEF"), ""), "BEMQpg");
     // A digit: "ABCDE1" -> 1 becomes code 28; F -> 28: 0x10BC -> 04 43 10 BC.
     // "BEMQvA", its trailing "A" dropped.
-    EXPECT_EQ(InstallationTagOf(RecordOf(1, "", "ABCDE1"), ""), "BEMQv");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(1, "", "ABCDE1"), ""), "BEMQv");
     // Fewer than 6 distinct characters: item 6, or the user's name when it
     // has more.  "AB" -> "AB" + two blanks: 1,2,0 -> 0x0440 -> 04 40 -> "BEA",
     // an "A" dropped.
-    EXPECT_EQ(InstallationTagOf(RecordOf(1, "AB", "AAA"), "A"), "BE");
-    EXPECT_EQ(InstallationTagOf(RecordOf(1, "A", "AAA"), "AB"), "BE");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(1, "AB", "AAA"), "A"), "BE");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(1, "A", "AAA"), "AB"), "BE");
     // Longer than 9 with a blank: "ABCDEFGH IJ" (11) loses 2 characters just
     // before the blank -> "ABCDEF IJ": A B C, D E F, " " I J = 0,9,10 ->
     // 0x012A: 04 43 10 A6 01 2A -> "BEMQpgEq".
-    EXPECT_EQ(InstallationTagOf(RecordOf(1, "", "ABCDEFGH IJ"), ""), "BEMQpgEq");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(1, "", "ABCDEFGH IJ"), ""), "BEMQpgEq");
     // The cut reaches the blank: "ABC DEFGHIJKL" (13): 4 >= 4, the first
     // word and the blank go -> "DEFGHIJKL": 4,5,6 7,8,9 10,11,12 ->
     // 0x10A6 0x1D09 0x296C -> 10 A6 1D 09 29 6C -> "EKYdCSls".
-    EXPECT_EQ(InstallationTagOf(RecordOf(1, "", "ABC DEFGHIJKL"), ""), "EKYdCSls");
+    EXPECT_EQ(news::InstallationTagOf(RecordOf(1, "", "ABC DEFGHIJKL"), ""), "EKYdCSls");
 }
 
 // --- The zlp package -------------------------------------------------------------------
@@ -288,8 +288,12 @@ std::string ZlpBytes(uint32_t code)
 std::string ZipOf(std::vector<std::pair<std::string, std::string>> entries)
 {
     std::vector<ZipWriterEntry> e;
-    for (auto& [name, data] : entries)
-        e.push_back({name, data});
+    for (auto& [name, data] : entries) {
+        ZipWriterEntry entry;
+        entry.name = name;
+        entry.data = data;
+        e.push_back(entry);
+    }
     return BuildZip(e);
 }
 

@@ -481,7 +481,7 @@ TEST_F(StartPage, PastedCodesOpenAList)
     EXPECT_EQ(Paste("0000268\r\n0000845\r\n0000113\r\n"), PageEvent::Consumed);
     ASSERT_EQ(target.calls.size(), 1u);
     EXPECT_EQ(target.calls[0].rfind(Cp("drugs Schránka Windows [3] "), 0), 0u) << target.calls[0];
-    EXPECT_EQ(Paste("=Jan Novák\n0000268\n0000845\n"), PageEvent::Consumed);
+    EXPECT_EQ(Paste(Cp("=Jan Novák\n0000268\n0000845\n")), PageEvent::Consumed);
     EXPECT_EQ(target.calls[0].rfind(Cp("drugs Jan Novák [2] "), 0), 0u) << target.calls[0];
     EXPECT_TRUE(boxes.Requests().empty());
 
