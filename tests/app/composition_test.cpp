@@ -52,7 +52,6 @@ const std::set<std::string, std::less<>> kPendingHandlers = {
     "OpenDeviceMakerList",      // medical-device lists
     "OpenDeviceClassList",      // medical-device lists
     "OpenDeviceTypeList",       // medical-device lists
-    "TNastav6",                 // settings dialog still to come
 };
 
 // Hook members whose callers are built but whose providers are not; the same
