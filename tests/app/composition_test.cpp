@@ -35,7 +35,6 @@ namespace {
 const std::set<std::string, std::less<>> kPendingHandlers = {
     "OpenTextFoundList",        // full-text search result list
     "OpenGoodsTextFoundList",   // goods' full-text search result list
-    "OpenDrugCondition",        // compound search conditions
     "OpenDeviceCondition",      // compound search conditions
     "OpenSubstanceDrugList",    // substance and composition lists
     "OpenCompositionList",      // substance and composition lists
