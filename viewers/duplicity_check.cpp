@@ -23,10 +23,6 @@ std::atomic<bool> DuplicityBatchMode{false};
 
 namespace {
 
-// Record lengths and fields.
-constexpr uint16_t kAtcLength = kAtcLayout.Length(), kKlcLength = kKlcLayout.Length(),
-                   kKkLength = kKkLayout.Length(), kDrugLength = kKlLayout.Length(),
-                   kPairLength = kKabLayout.Length();
 // The group name the check keeps: NAZ and the start of its continuation NAR.
 constexpr int kAtcNameLength = 150;
 
@@ -259,7 +255,7 @@ void LoadPairTable()
     p.loaded = true;
     TDatFile dat;
     DbStatus = 0;
-    OpenDatFile(dat, p.folder, "kab", kPairLength);
+    OpenDatFile(dat, p.folder, "kab", kKabLayout.Length());
     if (DbStatus != 0 || !dat.IsOpen()) {
         DbStatus = 0;
         return;
@@ -291,10 +287,10 @@ std::string ResetDuplicityCheck()
         const char* sez;
         uint16_t length;
     };
-    const Open all[] = {{t.atc, "atc", "atckod", kAtcLength},
-                        {t.klc, "klc", "klclek", kKlcLength},
-                        {t.kk, "kk", "kkkod", kKkLength},
-                        {t.kl, "kl", "klkod", kDrugLength}};
+    const Open all[] = {{t.atc, "atc", "atckod", kAtcLayout.Length()},
+                        {t.klc, "klc", "klclek", kKlcLayout.Length()},
+                        {t.kk, "kk", "kkkod", kKkLayout.Length()},
+                        {t.kl, "kl", "klkod", kKlLayout.Length()}};
     for (const Open& o : all) {
         DbStatus = 0;
         OpenTable(o.table, o.dat, o.sez, o.length);

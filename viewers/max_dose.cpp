@@ -17,8 +17,6 @@ constexpr std::string_view kCodeKey = "\"code\":";
 constexpr std::string_view kAtcKey = "\"ATC\":\"";
 constexpr std::string_view kStatusKey = "\"status\":\"";
 constexpr size_t kProgressLimit = 150;
-constexpr int kDrugLength = kKlLayout.Length();
-constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
 
 bool LessByName(const std::string& a, const std::string& b)
 {
@@ -226,7 +224,7 @@ std::string RunMaxDoseBatch(const std::string& dataFolder, const std::string& pr
     MaxDoseCounts counts;
     DbStatus = 0;
     TDbTable kl;
-    OpenTableIn(kl, dataFolder, TFileId("kl"), TFileId("klkod"), static_cast<uint16_t>(kDrugLength));
+    OpenTableIn(kl, dataFolder, TFileId("kl"), TFileId("klkod"), static_cast<uint16_t>(kKlLayout.Length()));
     if (DbStatus != 0) {
         const std::string fatal = "fatal: " + dataFolder + std::to_string(DbStatus);
         DbStatus = 0;
@@ -366,7 +364,7 @@ std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc)
         FindRecord(klrc, key, rec);
         for (int32_t pos = klrc.Position();
              DbStatus == 0 && FieldDiffers(rec, kDrugRegistrationNumber.start, 9, key) == 0;) {
-            const char state = GetField(rec, kDrugStatus.start, 1)[0];
+            const char state = GetField(rec, kDrugState.start, 1)[0];
             const std::string kind = GetField(rec, kDrugRegistrationNumber.start + 16, 1);
             if (state != '-' && state != '\\' && kind == "S")
                 codes.push_back(GetField(rec, kDrugCode.start, 7));

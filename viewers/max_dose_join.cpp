@@ -27,8 +27,6 @@
 namespace {
 
 constexpr int kTickMs = 200;
-constexpr int kDrugLength = kKlLayout.Length();
-constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
 
 // The progress of the batch goes into the join's log.
 class JoinProgress : public MaxDoseProgress {
@@ -237,7 +235,7 @@ void ShowMaximalDoses()
         return;
     TDbTable kl;
     std::string rec;
-    OpenTable(kl, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kDrugLength));
+    OpenTable(kl, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kKlLayout.Length()));
     if (DbStatus == 0 && record < kl.dat.count) {
         ReadRecord(kl.dat, record, rec);
         const std::string reg = GetField(rec, kDrugRegistrationNumber.start, kDrugRegistrationNumber.length);
@@ -249,7 +247,7 @@ void ShowMaximalDoses()
             for (int32_t pos = kl.Position();
                  DbStatus == 0 && FieldDiffers(other, kDrugRegistrationNumber.start, 11, key) == 0;
                  ReadByOrder(kl, ++pos, other)) {
-                const char state = GetField(other, kDrugStatus.start, 1)[0];
+                const char state = GetField(other, kDrugState.start, 1)[0];
                 const std::string otherReg =
                     GetField(other, kDrugRegistrationNumber.start, kDrugRegistrationNumber.length);
                 if (state != '-' && state != '\\' && !(otherReg.size() > 16 && otherReg[16] == 'S')) {
@@ -293,7 +291,7 @@ void OpenMaxDoseEditor(const std::string& code, const std::string& documentName,
         MaxDoseRequest request;
         request.codes = DocumentProductCodes(text);
         TDbTable klrc;
-        OpenTable(klrc, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kDrugLength));
+        OpenTable(klrc, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kKlLayout.Length()));
         if (DbStatus == 0)
             for (std::string& c : CollectRegCodes(text, klrc))
                 request.codes.push_back(std::move(c));

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "datastore/drug_helpers.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
@@ -25,9 +26,9 @@ const CodeListSpec kIndicationGroupList{
     .czech = {"isv", "isvkod", "isvnaz"},
     .english = {"isva", "isvkoda", "isvnaza"},
     .layout = &kIsvLayout,
-    .key1 = kIsvLayout.Field("INS"),
+    .key1 = kIndicationGroupCode,
     .key2 = {},
-    .name = kIsvLayout.Field("NAZ"),
+    .name = kIndicationGroupName,
     .hideFlag = {},
     .rowLayout = "InS=03Naz.",
     .columnNames = "InS,Naz",
@@ -51,10 +52,10 @@ const CodeListSpec kCountryList{
     .czech = {"zemv", "zemvkod", "zemvnaz"},
     .english = {"zemva", "zemvkoda", "zemvnaza"},
     .layout = &kZemvLayout,
-    .key1 = kZemvLayout.Field("ZEM"),
+    .key1 = kCountryCode,
     .key2 = {},
-    .name = kZemvLayout.Field("NAZ"),
-    .hideFlag = kZemvLayout.Field("ACT"),
+    .name = kCountryName,
+    .hideFlag = kCountryListMark,
     .rowLayout = "Zem=04Naz.",
     .columnNames = "Zem,Naz",
     .columnOrder = "1/60,0,1",
@@ -78,9 +79,9 @@ const CodeListSpec kHolderList{
     .czech = {"drzv", "drzvkod", "drzvnaz"},
     .english = {"drzv", "drzvkod", "drzvnaz"},
     .layout = &kDrzvLayout,
-    .key1 = kDrzvLayout.Field("DRZ"),
-    .key2 = kDrzvLayout.Field("ZEM"),
-    .name = kDrzvLayout.Field("NAZ"),
+    .key1 = kRegHolderCode,
+    .key2 = kRegHolderCountry,
+    .name = kRegHolderName,
     .hideFlag = {},
     .rowLayout = "Drz=04Zem=04Naz=99.",
     .columnNames = "Drz,Zem,Naz",

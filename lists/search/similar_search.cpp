@@ -270,8 +270,6 @@ std::vector<int32_t> SimilarAtcSearch(std::string_view wordFile, const TypedRang
     std::vector<int32_t> inner;
     std::string search = prefix.size() < 3 ? prefix + " " : prefix;
     KamToAsciiS(search);
-    constexpr FieldPos kName = kAtcLayout.Field("NAZ");
-    constexpr FieldPos kActive = kAtcLayout.Field("ACT");
     std::string record;
     size_t at = search.empty() ? std::string_view::npos : body.find(search, 1);
     while (at != std::string_view::npos && inner.size() < kMaxWordHits) {
@@ -289,12 +287,12 @@ std::vector<int32_t> SimilarAtcSearch(std::string_view wordFile, const TypedRang
                     ReadByOrder(table, pos, record);
                 if (DbStatus != 0 && DbStatus != DbCode::NotExact)
                     break;
-                std::string folded = KamFoldUpper(FieldBytes(record, kName));
+                std::string folded = KamFoldUpper(FieldBytes(record, kAtcName));
                 while (!folded.empty() && static_cast<unsigned char>(folded.back()) < 33)
                     folded.pop_back();
                 if (folded != name)
                     break;
-                if (!(activeOnly && FieldByte(record, kActive) == ' '))
+                if (!(activeOnly && FieldByte(record, kAtcActive) == ' '))
                     inner.push_back(table.recNo);
                 DbStatus = 0;
             }
