@@ -337,6 +337,34 @@ std::vector<std::string> DocumentProductCodes(std::string_view text)
     return codes;
 }
 
+bool IsSpecificProgrammeProduct(std::string_view drug)
+{
+    return FieldByte(drug, kDrugRegistrationType) == 'S';
+}
+
+int32_t RegisteredCounterpart(std::string_view drug, TDbTable& klrc)
+{
+    const std::string_view reg = FieldBytes(drug, kDrugRegistrationNumber);
+    if (!IsSpecificProgrammeProduct(drug) || reg.empty() || reg[0] == '1')
+        return 0;
+    const std::string key(reg);
+    std::string other;
+    int32_t found = 0;
+    FindRecord(klrc, key, other);
+    for (int32_t pos = klrc.Position();
+         DbStatus == 0 &&
+         FieldDiffers(other, kDrugRegistrationNumber.start, kDrugRegistrationNumber.length, key) == 0;
+         ReadByOrder(klrc, ++pos, other)) {
+        const char state = FieldByte(other, kDrugState);
+        if (state != '-' && state != '\\' && !IsSpecificProgrammeProduct(other)) {
+            found = klrc.recNo;
+            break;
+        }
+    }
+    DbStatus = 0;
+    return found;
+}
+
 std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc)
 {
     std::vector<std::string> codes;
@@ -364,9 +392,8 @@ std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc)
         FindRecord(klrc, key, rec);
         for (int32_t pos = klrc.Position();
              DbStatus == 0 && FieldDiffers(rec, kDrugRegistrationNumber.start, 9, key) == 0;) {
-            const char state = GetField(rec, kDrugState.start, 1)[0];
-            const std::string kind = GetField(rec, kDrugRegistrationNumber.start + 16, 1);
-            if (state != '-' && state != '\\' && kind == "S")
+            const char state = FieldByte(rec, kDrugState);
+            if (state != '-' && state != '\\' && IsSpecificProgrammeProduct(rec))
                 codes.push_back(GetField(rec, kDrugCode.start, 7));
             ReadByOrder(klrc, ++pos, rec);
         }
