@@ -12,6 +12,7 @@
 #include "frame/windows/main_form.h"
 #include "frame/windows/request.h"
 #include "lists/codes/code_lists.h"
+#include "lists/conditions/result_lists.h"
 #include "lists/dialogs/paragraph_chooser.h"
 #include "lists/drugs/product_history_lists.h"
 #include "lists/list_entry_points.h"
@@ -65,6 +66,10 @@ void ComposeProgram()
     RegisterRecordViewerFactory();
     RegisterNotesViewerFactory();
     RegisterMaxDoseServices();
+    // A list of codes handed over by another program opens a drug result list.
+    SetDrugResultListOpener([](const std::vector<int32_t>& records, const std::string& title) {
+        ShowDrugResultList(records, title);
+    });
 
     // The lists' "U" button: offered while the user's sign list is loaded
     // and active (it is loaded on the start-up loader's thread and again when

@@ -1,7 +1,9 @@
 #include "datastore/huff_table_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <memory>
 
 #include "platform/coding.h"
 
@@ -16,6 +18,15 @@ int ReversedBits(uint64_t bits, int count)
         bits >>= 1;
     }
     return v;
+}
+
+// The four symbol bytes of a lookup, the first lowest, in one store.
+inline void StoreSymbols(uint8_t* at, uint32_t symbols)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(at, &symbols, 4);
+    else
+        EncodeLE32(at, symbols);
 }
 
 } // namespace
@@ -47,40 +58,75 @@ HuffTableDecoder::HuffTableDecoder(const HuffTables& tables)
             out[idx] = static_cast<uint16_t>(value | (taken << 8) | (kind << 12));
         }
     }
-    BuildPairs();
+    BuildMulti();
 }
 
-// A direct leaf within `limit` bits of `bits` in tree t: its byte and length.
-bool HuffTableDecoder::DirectLeaf(int t, uint32_t bits, int limit, uint8_t& symbol, int& length) const
+void HuffTableDecoder::BuildMulti()
 {
-    const uint8_t* tree = trees_.data() + t * kHuffTreeBytes;
-    int node = 0;
-    length = 0;
-    while (length < limit && node < kHuffTreeNodes)
-        node = tree[2 * node + ((bits >> length++) & 1)];
-    if (node < kHuffFirstSymbolLeaf)
-        return false;
-    symbol = map_[static_cast<size_t>(node)];
-    return true;
-}
+    constexpr uint32_t kSize = 1u << kMultiBits;
+    // The one direct leaf each tree's next kMultiBits bits start with: bits
+    // 0-7 its byte, 8-12 its code length (0: an escape, a reserved leaf or a
+    // code longer than the lookup).  Filled leaf by leaf from the trees, the
+    // walk cut at the lookup's width (which also ends any cycle of damaged
+    // tables).
+    std::vector<uint16_t> single(static_cast<size_t>(kHuffTrees) * kSize, 0);
+    for (int t = 0; t < kHuffTrees; ++t) {
+        const uint8_t* tree = trees_.data() + t * kHuffTreeBytes;
+        uint16_t* row = single.data() + static_cast<size_t>(t) * kSize;
+        struct Pending {
+            int node;
+            uint32_t code;
+            int depth;
+        };
+        std::vector<Pending> stack{{0, 0, 0}};
+        while (!stack.empty()) {
+            const Pending at = stack.back();
+            stack.pop_back();
+            for (uint32_t bit = 0; bit < 2; ++bit) {
+                const int child = tree[2 * at.node + bit];
+                const uint32_t code = at.code | (bit << at.depth);
+                const int depth = at.depth + 1;
+                if (child < kHuffTreeNodes) {
+                    if (depth < kMultiBits)
+                        stack.push_back({child, code, depth});
+                } else if (child >= kHuffFirstSymbolLeaf) {
+                    const auto entry = static_cast<uint16_t>(map_[static_cast<size_t>(child)] | (depth << 8));
+                    for (uint32_t high = 0; high < (kSize >> depth); ++high)
+                        row[code | (high << depth)] = entry;
+                }
+            }
+        }
+    }
 
-void HuffTableDecoder::BuildPairs()
-{
-    pairs_.assign(static_cast<size_t>(kHuffTrees) << kPairBits, 0);
+    multi_.assign(static_cast<size_t>(kHuffTrees) * kSize, 0);
     for (int t = 0; t < kHuffTrees; ++t)
-        for (uint32_t idx = 0; idx < (1u << kPairBits); ++idx) {
-            uint8_t first = 0, second = 0;
-            int len1 = 0, len2 = 0;
-            // A 0 may start the next block: it always takes the full step.
-            if (!DirectLeaf(t, idx, kPairBits, first, len1) || first == 0)
-                continue;
-            uint32_t entry = first | (1u << 20) | (static_cast<uint32_t>(len1) << 16) |
-                             (static_cast<uint32_t>(selector_[first]) << 22);
-            if (DirectLeaf(selector_[first], idx >> len1, kPairBits - len1, second, len2))
-                entry = first | (static_cast<uint32_t>(second) << 8) | (2u << 20) |
-                        (static_cast<uint32_t>(len1 + len2) << 16) |
-                        (static_cast<uint32_t>(selector_[second]) << 22);
-            pairs_[(static_cast<size_t>(t) << kPairBits) | idx] = entry;
+        for (uint32_t idx = 0; idx < kSize; ++idx) {
+            uint32_t tree = static_cast<uint32_t>(t);
+            int used = 0;
+            int count = 0;
+            uint64_t symbols = 0;
+            uint8_t previous = 0;
+            while (count < kMultiSymbols) {
+                const uint16_t s = single[(static_cast<size_t>(tree) << kMultiBits) | (idx >> used)];
+                const int length = s >> 8;
+                if (length == 0 || used + length > kMultiBits)
+                    break;
+                const auto symbol = static_cast<uint8_t>(s);
+                // A 0 after a 0 may start the next block: it takes the full
+                // step.  The first symbol's context is unknown here, so a 0
+                // in the tree that follows a 0 is never taken first.
+                if (symbol == 0 && (count == 0 ? t == selector_[0] : previous == 0))
+                    break;
+                symbols |= static_cast<uint64_t>(symbol) << (8 * count);
+                ++count;
+                used += length;
+                tree = selector_[symbol];
+                previous = symbol;
+            }
+            if (count > 0)
+                multi_[(static_cast<size_t>(t) << kMultiBits) | idx] =
+                    static_cast<uint64_t>(used) | (static_cast<uint64_t>(count) << 8) |
+                    (static_cast<uint64_t>(tree << kMultiBits) << 16) | (symbols << 32);
         }
 }
 
@@ -101,9 +147,7 @@ int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int in
     auto bitAt = [&](int64_t pos) { return (p[pos >> 3] >> (pos & 7)) & 1; };
 
     const uint16_t* const table = table_.data();
-    const uint32_t* const pairs = pairs_.data();
     constexpr uint64_t kMask = (1u << kTableBits) - 1;
-    constexpr uint64_t kPairMask = (1u << kPairBits) - 1;
     int64_t bp = 0;     // bits taken
     int blockStart = 0; // byte where the current block's count starts
     int blockBytes = packedLength;
@@ -174,32 +218,53 @@ int HuffTableDecoder::Decode(const uint8_t* p, int got, int packedLength, int in
         return true;
     };
 
+    const uint64_t* const multi = multi_.data();
+    constexpr uint64_t kMultiMask = (1u << kMultiBits) - 1;
+    // Lookups per pass: a refilled bit buffer holds at least 56 bits.
+    constexpr int kPerLoad = 56 / kMultiBits;
     for (;;) {
         // Far from the end of the input and of the output's room, one lookup
-        // gives one or two symbols; anything else takes the full step.  The
-        // room grows with every byte taken, as the in-place decoding frees it.
-        uint32_t tree = selector_[context];
-        constexpr int kPerLoad = 57 / kPairBits; // lookups one 64-bit load serves
-        while (bp <= fastLimit && n + 2 * kPerLoad <= inputPos + static_cast<int>(bp >> 3)) {
-            uint64_t w = DecodeLE64(p + (bp >> 3)) >> (bp & 7);
-            uint32_t used = 0;
-            uint32_t count = 1;
-            for (int k = 0; k < kPerLoad; ++k) {
-                const uint32_t e = pairs[(tree << kPairBits) | (w & kPairMask)];
-                count = (e >> 20) & 3;
-                if (count == 0)
+        // gives up to kMultiSymbols symbols; anything else takes the full
+        // step.  The room grows with every byte taken, as the in-place
+        // decoding frees it.  The symbols are stored four at a time: bytes
+        // past the count are overwritten by the next store or cut at the end.
+        uint64_t base = static_cast<uint64_t>(selector_[context]) << kMultiBits;
+        if (bp <= fastLimit) {
+            // A bit buffer refilled whole bytes at a time, its load independent
+            // of the lookups: `pos` is the byte the next load starts at,
+            // `avail` the bits held (bits taken = pos * 8 - avail).
+            int64_t pos = bp >> 3;
+            uint64_t bits = DecodeLE64(p + pos) >> (bp & 7);
+            int avail = 64 - static_cast<int>(bp & 7);
+            pos += 8;
+            // The loads stay inside the input and the output stays behind it
+            // by at least what one pass may write.
+            while (pos + 8 <= got && n + kMultiSymbols * kPerLoad <= inputPos + static_cast<int>(pos) - 8) {
+                if (avail < kMultiBits * kPerLoad) {
+                    const int whole = (63 - avail) >> 3;
+                    bits |= DecodeLE64(p + pos) << avail;
+                    pos += whole;
+                    avail += whole * 8;
+                }
+                bool slow = false;
+#pragma GCC unroll 8
+                for (int k = 0; k < kPerLoad; ++k) {
+                    const uint64_t e = multi[base | (bits & kMultiMask)];
+                    const int count = static_cast<int>((e >> 8) & 7);
+                    if (count == 0) {
+                        slow = true;
+                        break;
+                    }
+                    StoreSymbols(out + n, static_cast<uint32_t>(e >> 32));
+                    n += count;
+                    bits >>= (e & 63);
+                    avail -= static_cast<int>(e & 63);
+                    base = (e >> 16) & 0xFFFF;
+                }
+                if (slow)
                     break;
-                out[n] = static_cast<uint8_t>(e);
-                out[n + 1] = static_cast<uint8_t>(e >> 8);
-                n += static_cast<int>(count);
-                const uint32_t bits = (e >> 16) & 15;
-                w >>= bits;
-                used += bits;
-                tree = e >> 22;
             }
-            bp += used;
-            if (count == 0)
-                break;
+            bp = pos * 8 - avail;
         }
         context = n > 0 ? out[n - 1] : 0;
         if (!step())
@@ -223,8 +288,24 @@ int HuffTableDecoder::Unpack(std::string_view packed, uint32_t packedLength, uin
     return count == static_cast<int64_t>(textLength) + 2 ? 0 : PackedTextStatus::BadRecord;
 }
 
+bool HuffTableDecoder::BuiltFrom(const HuffTables& tables) const
+{
+    return selector_ == tables.selector && map_ == tables.map && trees_ == tables.trees;
+}
+
 const HuffTableDecoder& ProgramHuffTableDecoder()
 {
     static const HuffTableDecoder decoder(ProgramHuffTables());
     return decoder;
+}
+
+const HuffTableDecoder& HuffTableDecoderFor(const HuffTables& tables)
+{
+    const HuffTableDecoder& program = ProgramHuffTableDecoder();
+    if (&tables == &ProgramHuffTables() || program.BuiltFrom(tables))
+        return program;
+    thread_local std::unique_ptr<HuffTableDecoder> other;
+    if (!other || !other->BuiltFrom(tables))
+        other = std::make_unique<HuffTableDecoder>(tables);
+    return *other;
 }

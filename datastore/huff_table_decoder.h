@@ -21,10 +21,14 @@
 class HuffTableDecoder {
 public:
     static constexpr int kTableBits = 10;
-    // Bits of the lookup that gives one or two symbols at once.
-    static constexpr int kPairBits = 11;
+    // Bits of the lookup that gives up to kMultiSymbols symbols at once.
+    static constexpr int kMultiBits = 10;
+    static constexpr int kMultiSymbols = 4;
 
     explicit HuffTableDecoder(const HuffTables& tables);
+
+    // Whether this decoder was built from `tables`.
+    bool BuiltFrom(const HuffTables& tables) const;
 
     // As UnpackRecordText with the same arguments and result.
     int Unpack(std::string_view packed, uint32_t packedLength, uint32_t textLength, std::string& text,
@@ -41,14 +45,13 @@ private:
     // reached after kTableBits bits (Long); bits 8-11 the bits taken; bits
     // 12-13 the kind.
     enum Kind : uint16_t { Sym = 0, Escape = 1, Long = 2, Stop = 3 };
-    bool DirectLeaf(int t, uint32_t bits, int limit, uint8_t& symbol, int& length) const;
-    void BuildPairs();
+    void BuildMulti();
 
     std::vector<uint16_t> table_; // kHuffTrees x 2^kTableBits
-    // Per tree and kPairBits bits: bits 0-7 and 8-15 the symbols, 16-19
-    // the bits they take, 20-21 how many (0: take the full step), 22-25
-    // the tree after them.
-    std::vector<uint32_t> pairs_;
+    // Per tree and kMultiBits bits: bits 0-5 the bits the symbols take, 8-10
+    // how many (0: take the full step), 16-31 the tree after them shifted by
+    // kMultiBits (the next lookup's base), 32-63 the symbols, first lowest.
+    std::vector<uint64_t> multi_;
     std::array<uint8_t, 256> selector_{};
     std::array<uint8_t, kHuffTrees * kHuffTreeBytes> trees_{};
     std::array<uint8_t, 256> map_{};
@@ -56,3 +59,9 @@ private:
 
 // The decoder of the program's tables.
 const HuffTableDecoder& ProgramHuffTableDecoder();
+
+// The decoder of `tables`: the program's for the program's tables, else one
+// built for them and kept per thread until other tables are asked for (only
+// tests and the table maker use other tables).  Valid until the thread's
+// next call.
+const HuffTableDecoder& HuffTableDecoderFor(const HuffTables& tables);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "datastore/db_status.h"
+#include "datastore/huff_table_decoder.h"
 #include "platform/coding.h"
 
 namespace {
@@ -212,6 +213,12 @@ bool PackedLengthsDecodable(uint32_t packedLength, uint32_t textLength, UnpackLe
 int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength, std::string& text,
                      const HuffTables& tables, UnpackLengths lengths)
 {
+    return HuffTableDecoderFor(tables).Unpack(packed, packedLength, textLength, text, lengths);
+}
+
+int UnpackRecordTextByTreeWalk(std::string_view packed, uint32_t packedLength, uint32_t textLength,
+                               std::string& text, const HuffTables& tables, UnpackLengths lengths)
+{
     text.clear();
     // Lengths no record layout can hold, a packed text longer than its text
     // or past the slack are damage: nothing is decoded.
@@ -373,16 +380,14 @@ int ReadPackedRecord(TPackedTextFile& reader, std::string& text, int64_t offset)
     } else if (head.dataLength > head.textLength + kSlack) {
         r = PackedTextStatus::BadRecord;
     } else {
-        text.assign(head.textLength + kSlack, '\0');
-        const int start = static_cast<int>(head.textLength + kSlack - head.dataLength);
+        std::string packed(head.dataLength, '\0');
         size_t got = 0;
-        r = reader.file.ReadAt(head.dataOffset, text.data() + start, head.dataLength, &got);
+        r = reader.file.ReadAt(head.dataOffset, packed.data(), packed.size(), &got);
         if (r == 0 || r == IoResult::ShortRead) {
             // Only the bytes actually read are decoded.
-            r = DecodeInPlace(text, head.textLength, start, static_cast<int>(got), head.dataLength,
-                              reader.tables ? *reader.tables : ProgramHuffTables());
-        } else {
-            text.clear();
+            packed.resize(got);
+            r = HuffTableDecoderFor(reader.tables ? *reader.tables : ProgramHuffTables())
+                    .Unpack(packed, head.dataLength, head.textLength, text, UnpackLengths::AnyWithinSlack);
         }
     }
     reader.nextOffset = head.nextOffset;

@@ -96,6 +96,12 @@ bool PackedLengthsDecodable(uint32_t packedLength, uint32_t textLength, UnpackLe
 int UnpackRecordText(std::string_view packed, uint32_t packedLength, uint32_t textLength, std::string& text,
                      const HuffTables& tables = ProgramHuffTables(),
                      UnpackLengths lengths = UnpackLengths::PackedWithinText);
+// UnpackRecordText by the tree walk (HuffDecode in place): the reference
+// the table decoder that every reader uses must match byte for byte, kept
+// for the tests and benchmarks that compare the two.
+int UnpackRecordTextByTreeWalk(std::string_view packed, uint32_t packedLength, uint32_t textLength,
+                               std::string& text, const HuffTables& tables = ProgramHuffTables(),
+                               UnpackLengths lengths = UnpackLengths::PackedWithinText);
 // The same with P = packed.size() and any packed length within the slack.
 int UnpackRecordText(std::string_view packed, uint32_t textLength, std::string& text,
                      const HuffTables& tables = ProgramHuffTables());

@@ -12,6 +12,7 @@
 #include "lists/codes/atc_list.h"
 #include "lists/codes/code_lists.h"
 #include "lists/codes/reimbursement_lists.h"
+#include "lists/conditions/condition_window.h"
 #include "lists/drugs/drug_lists.h"
 #include "lists/drugs/product_history_lists.h"
 #include "lists/toolkit/list_window.h"
@@ -69,6 +70,7 @@ void RegisterListCommands()
                            [](const CommandCall& c) { OpenAtcReferenceList(c.code); });
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
+    RegisterCommandHandler("OpenDrugCondition", [](const CommandCall& c) { OpenDrugCondition(c.code); });
 
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = SearchWordsOf;

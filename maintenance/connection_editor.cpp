@@ -187,7 +187,7 @@ void ConnectionEditor::ApplyChangedEdits()
         CredentialsEdited();
 }
 
-bool ConnectionEditor::Confirm()
+bool ConnectionEditor::Confirm(bool refetchAlways)
 {
     ApplyChangedEdits();
     const uint16_t flags = FlagsOfBoxes(opened_.flags, Boxes());
@@ -195,6 +195,11 @@ bool ConnectionEditor::Confirm()
     const bool save = flags != opened_.flags || edited_;
     if (save)
         SaveConfig(true);
+    const StoredConnection now = StoredConnection::Current();
+    const bool changed = now.flags != opened_.flags || now.proxyAddress != opened_.proxyAddress ||
+                         now.proxyUser != opened_.proxyUser || now.proxyPassword != opened_.proxyPassword;
+    if (!refetchAlways && !changed)
+        return save;
     // The next check fetches the list again, under the new settings.
     UpdateSharedValues& shared = UpdateShared();
     shared.serverListReady = false;

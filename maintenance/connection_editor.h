@@ -87,8 +87,10 @@ public:
     // (OK and the tests may come before the edit lost its focus).
     void ApplyChangedEdits();
     // OK: the flags from the boxes; saved when they or an edit changed; the
-    // server list is fetched anew with the new settings.  True when saved.
-    bool Confirm();
+    // server list is fetched anew with the new settings (with `refetchAlways`
+    // false only when a connection value differs from the opening's).  True
+    // when saved.
+    bool Confirm(bool refetchAlways = true);
     // Cancel: the values of the opening back.
     void Restore() const;
 

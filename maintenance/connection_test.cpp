@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 #include "datastore/kamenici.h"
@@ -80,7 +81,9 @@ void ConnectionSteps(const ConnectionTestCalls& calls, bool checkOnline, MemoLin
     }
     // Another page answered (a captive portal, a proxy's notice): show it.
     memo.Append(url);
-    const std::string text = Utf8ToText(reply);
+    // A page of any size: its beginning says what answered.
+    constexpr size_t kShownReply = 4096;
+    const std::string text = Utf8ToText(std::string_view(reply).substr(0, kShownReply));
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
@@ -156,6 +159,23 @@ void WriteInPlace(FileSystemOps& fs, FolderCheck& check, const std::string& path
 void FolderSteps(const ConnectionTestCalls& calls, MemoLines& memo)
 {
     FileSystemOps& fs = calls.files != nullptr ? *calls.files : RealFileSystem();
+    if (calls.logSteps && calls.installBase.empty()) {
+        // What an update would answer here: no folder to build versions in.
+        memo.Line(Text(calls, "Chyby", "WrPath") + ": " + calls.programFolder);
+        return;
+    }
+    if (calls.logSteps) {
+        const std::string testLog = calls.logFolder + "__test__.log";
+        {
+            FolderCheck check(memo, calls, "logH", testLog);
+            WriteInPlace(fs, check, testLog, "Delete it\r\n", "logO");
+        }
+        if (FileExists(testLog) && !IsSymbolicLink(testLog)) {
+            FolderCheck check(memo, calls, "logD", testLog);
+            if (int r = fs.Remove(testLog))
+                check.PlatformFailed("FileDel", r);
+        }
+    }
     if (calls.installBase.empty()) {
         // A program outside an installation base has no folder to test:
         // nothing is written into the folder the program happens to run in.
@@ -166,25 +186,29 @@ void FolderSteps(const ConnectionTestCalls& calls, MemoLines& memo)
     const std::string folder = calls.installBase + "testInst.0/";
     const std::string log = folder + kInstallerLogName;
     bool created = false;
+    // A planted link must not lead the writes elsewhere.
+    const bool linked = IsSymbolicLink(folder);
     {
         FolderCheck check(memo, calls, "upSc", folder);
-        if (int r = fs.MakeFolders(folder))
+        if (linked)
+            check.PlatformFailed("PathNew", ELOOP);
+        else if (int r = fs.MakeFolders(folder))
             check.PlatformFailed("PathNew", r);
         else
             created = true;
     }
-    if (FolderExists(folder)) {
+    if (!linked && FolderExists(folder)) {
         {
             FolderCheck check(memo, calls, "upFc", log);
             WriteInPlace(fs, check, log, std::string_view(log).substr(0, 20), "logO");
         }
-        if (FileExists(log)) {
+        if (FileExists(log) && !IsSymbolicLink(log)) {
             FolderCheck again(memo, calls, "upFr", log);
             WriteInPlace(fs, again, log, std::string_view(log).substr(std::min<size_t>(2, log.size()), 10),
                          "logR");
         }
     }
-    if (FileExists(log)) {
+    if (!linked && (FileExists(log) || IsSymbolicLink(log))) {
         FolderCheck check(memo, calls, "upFd", log);
         if (int r = fs.Remove(log))
             check.PlatformFailed("FileDel", r);
@@ -199,7 +223,7 @@ void FolderSteps(const ConnectionTestCalls& calls, MemoLines& memo)
         FolderCheck check(memo, calls, "upAc", batch);
         WriteInPlace(fs, check, batch, "ECHO Delete it\r\n", "logO");
     }
-    if (FileExists(batch)) {
+    if (FileExists(batch) || IsSymbolicLink(batch)) {
         FolderCheck check(memo, calls, "upAd", batch);
         if (int r = fs.Remove(batch))
             check.PlatformFailed("FileDel", r);

@@ -31,6 +31,11 @@ struct ConnectionTestCalls {
     // The installation base ("/"-ended; empty: none) and the program folder.
     std::string installBase;
     std::string programFolder;
+    // The installation settings dialog's test: first a log file in
+    // `logFolder` ("/"-ended) is written and deleted, and without a base one
+    // line says why nothing else is tried.
+    bool logSteps = false;
+    std::string logFolder;
 };
 // The defaults above, with this run's base and program folder.
 ConnectionTestCalls DefaultConnectionTestCalls();
@@ -43,7 +48,8 @@ inline constexpr const char* kNoNetworkLine = "Jste zcela odpojeni od internetu"
 std::vector<std::string> RunConnectionTest(const ConnectionTestCalls& calls, bool checkOnline);
 // The connection test, then the checks of the installation folder: a test
 // folder, a log file written, rewritten and deleted, the folder removed, a
-// batch file written and deleted.
+// batch file written and deleted.  Files are opened without following
+// links, and a test folder that is a link is not used.
 std::vector<std::string> RunInstallFolderTest(const ConnectionTestCalls& calls);
 
 // Runs `work` on a worker thread while the main thread waits in a local

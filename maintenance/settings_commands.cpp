@@ -5,6 +5,7 @@
 #include "maintenance/files_dialog.h"
 #include "maintenance/filter_dialog.h"
 #include "maintenance/fonts_colours_dialog.h"
+#include "maintenance/installation_dialog.h"
 #include "maintenance/statistics_box.h"
 #include "maintenance/toolbar_dialog.h"
 #include "maintenance/window_layout_dialog.h"
@@ -29,4 +30,5 @@ void RegisterSettingsCommands()
     Register<TNastav5>("TNastav5");
     Register<TStatistika>("TStatistika");
     Register<TOAplikaci>("TOAplikaci");
+    Register<TNastav6>("TNastav6");
 }

@@ -98,7 +98,8 @@ int FileSystemOps::Close(int fd)
 
 int FileSystemOps::OpenForWrite(const std::string& path, bool append, int* fd)
 {
-    const int f = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
+    const int f = ::open(path.c_str(),
+                         O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (append ? O_APPEND : O_TRUNC), 0644);
     if (f < 0)
         return errno;
     *fd = f;

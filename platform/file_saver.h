@@ -41,7 +41,8 @@ public:
     virtual int ReadFile(const std::string& path, std::string& out);
     // Opens a named file for writing, made (mode 0644) when missing; emptied
     // first unless `append`.  For files that are written in place on
-    // purpose: logs and the installation-folder test.
+    // purpose: logs and the installation-folder test.  A link at the path
+    // is not followed (ELOOP).
     virtual int OpenForWrite(const std::string& path, bool append, int* fd);
     // Removes an empty folder.
     virtual int RemoveFolder(const std::string& folder);

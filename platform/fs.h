@@ -3,6 +3,7 @@
 // Results are the I/O result codes the data store reports (see IoResult).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -153,6 +154,13 @@ int MakeFolder(const std::string& folder, unsigned mode);
 // removed, never what it names) and without entering another file system.
 // 0, or the errno of the first failure (the walk goes on past it).
 int RemoveTree(const std::string& folder);
+// The same, with the path of the first failure in *failedPath (left alone
+// when nothing failed).
+int RemoveTreeReporting(const std::string& folder, std::string* failedPath);
+// A test seam: called with each path before it is unlinked; a non-zero
+// errno makes that removal fail.  Returns the probe it replaces.
+using RemoveFailureProbe = std::function<int(const std::string& path)>;
+RemoveFailureProbe SetRemoveFailureProbe(RemoveFailureProbe probe);
 // Whether the path is a symbolic link (itself, not what it names).
 bool IsSymbolicLink(const std::string& path);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -24,13 +25,44 @@ FolderEntry::Kind KindOf(mode_t mode)
     return FolderEntry::Kind::Other;
 }
 
-// Removes the entries of the open folder `dir` (a descriptor it takes over).
-int EmptyFolderAt(int dir, dev_t device)
+std::mutex probeMutex;
+RemoveFailureProbe removeProbe;
+
+// An unlinkat that a test may make fail for a path.
+int UnlinkAt(int dir, const std::string& name, int flags, const std::string& path)
+{
+    RemoveFailureProbe probe;
+    {
+        std::lock_guard lock(probeMutex);
+        probe = removeProbe;
+    }
+    if (probe) {
+        if (const int err = probe(path))
+            return err;
+    }
+    return ::unlinkat(dir, name.c_str(), flags) == 0 ? 0 : errno;
+}
+
+// Keeps the first failure and its path.
+void Note(int& first, std::string* failedPath, int err, const std::string& path)
+{
+    if (first != 0 || err == 0)
+        return;
+    first = err;
+    if (failedPath)
+        *failedPath = path;
+}
+
+// Removes the entries of the open folder `dir` (a descriptor it takes over);
+// `path` is its path with a closing "/".
+int EmptyFolderAt(int dir, dev_t device, const std::string& path, std::string* failedPath)
 {
     DIR* d = ::fdopendir(dir);
     if (!d) {
         const int err = errno;
         ::close(dir);
+        if (failedPath)
+            *failedPath = path;
         return err;
     }
     int first = 0;
@@ -41,32 +73,30 @@ int EmptyFolderAt(int dir, dev_t device)
             names.push_back(n);
     }
     for (const std::string& n : names) {
+        const std::string entry = path + n;
         struct stat st {};
         if (::fstatat(dir, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (first == 0 && errno != ENOENT)
-                first = errno;
+            if (errno != ENOENT)
+                Note(first, failedPath, errno, entry);
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
             if (st.st_dev != device) {
                 // A mount below the folder: never emptied from here.
-                if (first == 0)
-                    first = EXDEV;
+                Note(first, failedPath, EXDEV, entry);
                 continue;
             }
             const int sub = ::openat(dir, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (sub < 0) {
-                if (first == 0)
-                    first = errno;
+                Note(first, failedPath, errno, entry);
                 continue;
             }
-            const int r = EmptyFolderAt(sub, device);
-            if (first == 0 && r != 0)
+            const int r = EmptyFolderAt(sub, device, entry + "/", first == 0 ? failedPath : nullptr);
+            if (r != 0 && first == 0)
                 first = r;
-            if (::unlinkat(dir, n.c_str(), AT_REMOVEDIR) != 0 && first == 0)
-                first = errno;
-        } else if (::unlinkat(dir, n.c_str(), 0) != 0 && first == 0) {
-            first = errno;
+            Note(first, failedPath, UnlinkAt(dir, n, AT_REMOVEDIR, entry), entry);
+        } else {
+            Note(first, failedPath, UnlinkAt(dir, n, 0, entry), entry);
         }
     }
     ::closedir(d);
@@ -132,21 +162,58 @@ int MakeFolder(const std::string& folder, unsigned mode)
 
 int RemoveTree(const std::string& folder)
 {
+    return RemoveTreeReporting(folder, nullptr);
+}
+
+int RemoveTreeReporting(const std::string& folder, std::string* failedPath)
+{
     std::string f = folder;
     while (f.size() > 1 && f.back() == '/')
         f.pop_back();
     struct stat st {};
-    if (::lstat(f.c_str(), &st) != 0)
-        return errno;
-    if (!S_ISDIR(st.st_mode))
-        return ::unlink(f.c_str()) == 0 ? 0 : errno;
+    if (::lstat(f.c_str(), &st) != 0) {
+        const int err = errno;
+        if (failedPath)
+            *failedPath = f;
+        return err;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        const size_t slash = f.rfind('/');
+        const std::string folderOfFile = slash == std::string::npos
+                                             ? std::string(".")
+                                             : (slash == 0 ? std::string("/") : f.substr(0, slash));
+        const int parent = ::open(folderOfFile.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int err = parent < 0 ? errno : UnlinkAt(parent, f.substr(slash + 1), 0, f);
+        if (parent >= 0)
+            ::close(parent);
+        if (err != 0 && failedPath)
+            *failedPath = f;
+        return err;
+    }
     const int dir = ::open(f.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir < 0)
-        return errno;
-    const int r = EmptyFolderAt(dir, st.st_dev);
-    if (::rmdir(f.c_str()) != 0)
-        return r != 0 ? r : errno;
+    if (dir < 0) {
+        const int err = errno;
+        if (failedPath)
+            *failedPath = f;
+        return err;
+    }
+    const int r = EmptyFolderAt(dir, st.st_dev, f + "/", failedPath);
+    if (::rmdir(f.c_str()) != 0) {
+        if (r != 0)
+            return r;
+        const int err = errno;
+        if (failedPath)
+            *failedPath = f;
+        return err;
+    }
     return r;
+}
+
+RemoveFailureProbe SetRemoveFailureProbe(RemoveFailureProbe probe)
+{
+    std::lock_guard lock(probeMutex);
+    std::swap(probe, removeProbe);
+    return probe;
 }
 
 bool IsSymbolicLink(const std::string& path)

@@ -15,9 +15,14 @@
 //         --release DATE [--title TEXT]  also a later release of the demo data
 //                         (yyyy-mm-dd; TEXT its "Verze.Nadpis")
 //         --program DIR --data DIR --demo SRC   other folders than the build's
-//   update_kit tree BASE [--program DIR --data DIR]
-//       an installation: BASE/qevw.sh and a version folder named after the
-//       demo data's release, holding the program and the data
+//   update_kit tree BASE [--program DIR --data DIR] [--folder NAME:STATE]...
+//                [--launcher NAME]
+//       an installation: BASE/qevw.sh, BASE/Logs/ and a version folder named
+//       after the demo data's release, holding the program and the data;
+//       each --folder another version folder like it in a state: complete,
+//       log (an unfinished installation's "_InstLog.txt"), nokvo (no
+//       "kalvo.kvo"), noprog (no "qevw"); --launcher names the folder the
+//       launcher starts (default the release's)
 //   update_kit serve OUT PORT [--rss FILE]
 //       serves OUT under "/files/", answers "OK" on "/stats/" and
 //       "/stats/win/", FILE (a news feed) on "/rss/" and a short body on
@@ -70,7 +75,8 @@ int Usage()
     std::fputs("usage: update_kit packages OUT [--version V] [--from V] [--label TEXT] [--dat LIST]\n"
                "                  [--ico LIST] [--sgn LIST] [--release YYYY-MM-DD [--title TEXT]]\n"
                "                  [--program DIR] [--data DIR] [--demo SRC]\n"
-               "       update_kit tree BASE [--program DIR] [--data DIR]\n"
+               "       update_kit tree BASE [--program DIR] [--data DIR] [--folder NAME:STATE]...\n"
+               "                  [--launcher NAME]\n"
                "       update_kit serve OUT PORT [--rss FILE]\n"
                "       update_kit inspect BASE [--list FILE]\n"
                "       update_kit stage BASE PACKAGE [--program DIR]\n",
@@ -88,7 +94,8 @@ struct Options {
     std::string program = QEVW_KIT_PROGRAM_DIR;
     std::string data = QEVW_KIT_DATA_DIR;
     std::string demo = QEVW_KIT_DEMO_SOURCES;
-    std::string version, from, label, dat, ico, sgn, release, title, list;
+    std::string version, from, label, dat, ico, sgn, release, title, list, launcher;
+    std::vector<std::string> folders; // --folder NAME:STATE
 };
 
 bool ReadOptions(const std::vector<std::string>& args, size_t first, Options& o)
@@ -99,6 +106,14 @@ bool ReadOptions(const std::vector<std::string>& args, size_t first, Options& o)
         {"--dat", &Options::dat},         {"--ico", &Options::ico},     {"--sgn", &Options::sgn},
         {"--release", &Options::release}, {"--title", &Options::title}, {"--list", &Options::list}};
     for (size_t i = first; i < args.size(); ++i) {
+        if (args[i] == "--folder" && i + 1 < args.size()) {
+            o.folders.push_back(args[++i]);
+            continue;
+        }
+        if (args[i] == "--launcher" && i + 1 < args.size()) {
+            o.launcher = args[++i];
+            continue;
+        }
         const auto it = names.find(args[i]);
         if (it == names.end() || i + 1 >= args.size())
             return false;
@@ -312,13 +327,9 @@ int Packages(const std::string& outArg, const Options& o)
     return WriteList(out, message) ? 0 : Fail(message);
 }
 
-int Tree(const std::string& baseArg, const Options& o)
+// The program and the data of `o` in base + folder (a name with "/").
+int FillVersionFolder(const std::string& base, const std::string& folder, const Options& o)
 {
-    const std::string base = WithTrailingSlash(baseArg);
-    const std::string dataPackage = DataPackageName(o.data);
-    const std::string folder = dataPackage.empty() ? std::string() : FolderOfPackage(dataPackage);
-    if (folder.empty())
-        return Fail(o.data + ": no data folder with a manifest");
     std::error_code ec;
     fs::create_directories(base + folder, ec);
     const auto copy = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
@@ -330,7 +341,46 @@ int Tree(const std::string& baseArg, const Options& o)
             fs::copy(o.program + e.name, base + folder + e.name, copy, ec);
     if (ec)
         return Fail(ec.message());
-    if (const int r = WriteLauncher(base, folder))
+    return 0;
+}
+
+int Tree(const std::string& baseArg, const Options& o)
+{
+    const std::string base = WithTrailingSlash(baseArg);
+    const std::string dataPackage = DataPackageName(o.data);
+    const std::string folder = dataPackage.empty() ? std::string() : FolderOfPackage(dataPackage);
+    if (folder.empty())
+        return Fail(o.data + ": no data folder with a manifest");
+    if (const int r = FillVersionFolder(base, folder, o))
+        return r;
+    std::error_code ec;
+    fs::create_directories(base + "Logs", ec);
+    for (const std::string& item : o.folders) {
+        const size_t colon = item.find(':');
+        const std::string name = item.substr(0, colon);
+        const std::string state = colon == std::string::npos ? "complete" : item.substr(colon + 1);
+        if (!IsVersionFolderName(name))
+            return Fail(name + ": not a version folder name");
+        if (const int r = FillVersionFolder(base, name + "/", o))
+            return r;
+        const std::string dir = base + name + "/";
+        if (state == "log") {
+            FolderLog log;
+            if (const int r = log.Create(dir + kInstallerLogName))
+                return Fail(dir + kInstallerLogName + ": I/O result " + std::to_string(r));
+            log.Line("start instal / virgin");
+            log.Close();
+        } else if (state == "nokvo") {
+            fs::remove(dir + kManifestName, ec);
+        } else if (state == "noprog") {
+            fs::remove(dir + kProgramFileName, ec);
+        } else if (state != "complete") {
+            return Fail(state + ": not a folder state (complete, log, nokvo, noprog)");
+        }
+        std::printf("%s\n", dir.c_str());
+    }
+    const std::string launched = o.launcher.empty() ? folder : o.launcher;
+    if (const int r = WriteLauncher(base, launched))
         return Fail(base + kLauncherName + ": I/O result " + std::to_string(r));
     std::printf("%s%s\n%s%s\n", base.c_str(), kLauncherName, base.c_str(), folder.c_str());
     return 0;

@@ -25,9 +25,11 @@
 #include "frame/entry_points.h"
 #include "frame/hooks.h"
 #include "frame/message_box.h"
+#include "frame/pages/vector_icons.h"
 #include "frame/windows/dialog_base.h"
 #include "frame/windows/style.h"
 #include "platform/cp1250.h"
+#include "platform/gui/canvas.h"
 #include "platform/gui/print_job.h"
 #include "ui_notes_viewer.h"
 
@@ -104,6 +106,15 @@ QString DataToEditorText(std::string_view note)
     return Cp1250ToQString(win);
 }
 
+// A picture of the program's texts (section "Pict") drawn on the window's
+// background: the missing-note pictures are pictures, not icons of the holder.
+QPixmap NotePicture(const char* key, int size, const QColor& background)
+{
+    ImageCanvas canvas(size, size, ColourOfQColor(background));
+    DrawPicture(canvas, LookupText(UiTexts, "Pict", key), {0, 0, size, size}, size);
+    return QPixmap::fromImage(canvas.Image());
+}
+
 } // namespace
 
 TProhlizec::TProhlizec(QWidget* parent)
@@ -126,8 +137,9 @@ TProhlizec::TProhlizec(QWidget* parent)
     ui_->FnCancel->setText(UiQ("Prohlizec", "PznZrus"));
     TranslateCaptions(this);
     TranslateButtonHints();
-    neni1_->setPixmap(IkonaImage("NeniA"));
-    neni2_->setPixmap(IkonaImage("NeniB"));
+    const QColor background = palette().color(QPalette::Window);
+    neni1_->setPixmap(NotePicture("NeniA", neni1_->width(), background));
+    neni2_->setPixmap(NotePicture("NeniB", neni2_->width(), background));
 
     // The screen font: L and h over the 256 mapped bytes.
     const QFont text = FontOfSetting(settings.TextFont);

@@ -480,7 +480,11 @@ void ApplyDerived(ConfigValues& c, const ReadState& st, const ConfigLoadInput& i
     c.configuredLanguage = AsciiLower(c.configuredLanguage);
     if (c.configuredLanguage.empty() || c.configuredLanguage[0] < 'a' || c.configuredLanguage[0] > 'z')
         c.configuredLanguage = "ces";
-    c.LanguageCode = in.languageOption ? AsciiLower(Head(*in.languageOption, 3)) : c.configuredLanguage;
+    // An option that names no language ("/L=%", which older versions are
+    // started with) leaves the configured one.
+    const std::string option = in.languageOption ? AsciiLower(Head(*in.languageOption, 3)) : std::string();
+    const bool optionNamesLanguage = !option.empty() && option[0] >= 'a' && option[0] <= 'z';
+    c.LanguageCode = optionNamesLanguage ? option : c.configuredLanguage;
     if (c.LanguageCode.empty() || c.LanguageCode[0] < 'a' || c.LanguageCode[0] > 'z')
         c.LanguageCode = "ces";
     c.LanguageIndex = c.LanguageCode == "ces" ? 0 : c.LanguageCode == "ang" ? 1 : 2;

@@ -361,6 +361,7 @@ void TMainForm::FormCreate()
         Values().fontFolder = FontFolderPath;
     }
     RegisterFonts();
+    MarkFilesInUse(s.OwnExecutable);
 
     LoadStartConfiguration(s, env, options_.screen ? &*options_.screen : nullptr);
     const ConfigValues cfg = Config().Snapshot();
@@ -425,11 +426,26 @@ void TMainForm::RegisterFonts()
             continue;
         }
         fontIds_.push_back(id);
+        fontPaths_.push_back(path);
     }
     // The configured families name fonts of another platform; map them to
     // one font every installation has, so measures stay the same.
     for (const char* family : {"Tarel Pro CE", "Tarel Pro", "Arial CE"})
         QFont::insertSubstitution(QString::fromLatin1(family), QStringLiteral("DejaVu Sans"));
+}
+
+void TMainForm::MarkFilesInUse(const std::string& program)
+{
+    std::vector<std::string> paths = fontPaths_;
+    if (!program.empty())
+        paths.push_back(program);
+    if (!DataDir().empty())
+        paths.push_back(ResolveInFolder(DataDir(), "kl.dat"));
+    for (const std::string& path : paths) {
+        auto lock = std::make_unique<FileLock>();
+        if (lock->Take(path, false, 0) == 0)
+            inUseMarks_.push_back(std::move(lock));
+    }
 }
 
 QWidget* TMainForm::Surface() const

@@ -38,6 +38,7 @@
 #include "frame/start/command_line.h"
 #include "frame/windows/data_form.h"
 #include "frame/windows/request.h"
+#include "platform/fs.h"
 
 class QLabel;
 class QTimer;
@@ -224,6 +225,7 @@ private:
     void FormClose();
     void ShutDown(); // FormDestroy
     void RegisterFonts();
+    void MarkFilesInUse(const std::string& program);
     void CheckMainTable();
     bool LoadDataTexts();
     void CreatePage();
@@ -245,6 +247,10 @@ private:
     std::unique_ptr<TIkona> ikona_;
     QColor formColour_;
     std::vector<int> fontIds_;
+    std::vector<std::string> fontPaths_;
+    // Shared locks on the files this run uses (program, "kl.dat", fonts), so
+    // that deleting a version folder finds them in use.
+    std::vector<std::unique_ptr<FileLock>> inUseMarks_;
     bool started_ = false;
     bool inEventLoop_ = false;
     bool terminated_ = false;

@@ -5,6 +5,8 @@
 #include <QMdiSubWindow>
 #include <QToolButton>
 
+#include <vector>
+
 #include "datastore/text_table.h"
 #include "frame/commands/product_commands.h"
 #include "frame/message_box.h"
@@ -26,6 +28,23 @@ void BringToFront(TDataForm* window, bool activate)
         widget->activateWindow();
 }
 
+// The windows opened anew each time (the condition window's choosers, the
+// result lists): an ordinary list of their code never raises one of them.
+std::vector<DataFormRef>& AlwaysNewWindows()
+{
+    static std::vector<DataFormRef> windows;
+    std::erase_if(windows, [](const DataFormRef& r) { return !r; });
+    return windows;
+}
+
+bool IsAlwaysNew(const TDataForm* form)
+{
+    for (const DataFormRef& r : AlwaysNewWindows())
+        if (r == form)
+            return true;
+    return false;
+}
+
 void StartState(VybRec& rec, const ListWindowSpec& spec)
 {
     rec.Letter = spec.letter;
@@ -34,6 +53,8 @@ void StartState(VybRec& rec, const ListWindowSpec& spec)
     rec.ButtonState = spec.buttonState;
     rec.ButtonStateM = spec.buttonStateM;
     rec.Prefix = spec.prefix;
+    rec.StatusText = spec.statusText;
+    rec.IconCaption = spec.iconCaption;
     if (spec.reposition)
         rec.Command = ActionCodeOf(ListAction::Reposition);
 }
@@ -50,7 +71,14 @@ TVyb* OpenListWindow(const ListWindowSpec& spec, std::shared_ptr<ListSource> sou
     // 2. An open window of the code, or the master a new one follows.
     TDataForm* found = nullptr;
     int32_t value = 0;
-    const int32_t result = FindDataWindow(spec.code, spec.links[0], value, found);
+    int32_t result = spec.alwaysNew && spec.links[0] == LinkKind::None
+                         ? (found = MainDataForm(), 1)
+                         : FindDataWindow(spec.code, spec.links[0], value, found);
+    // A chooser or a result list of the same code is no window to raise.
+    if (result == 0 && IsAlwaysNew(found)) {
+        found = MainDataForm();
+        result = 1;
+    }
     if (result == 0) {
         BringToFront(found, spec.activateOpen);
         return nullptr;
@@ -66,6 +94,8 @@ TVyb* OpenListWindow(const ListWindowSpec& spec, std::shared_ptr<ListSource> sou
         return nullptr;
     auto* w = new TVyb;
     w->Kind = spec.code;
+    if (spec.alwaysNew)
+        AlwaysNewWindows().push_back(w);
     if (spec.helpKeyword != nullptr)
         w->setProperty("helpKeyword", QString::fromLatin1(spec.helpKeyword));
     if (spec.icon != nullptr)

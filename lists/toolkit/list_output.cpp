@@ -14,36 +14,13 @@
 #include "datastore/text_table.h"
 #include "frame/message_box.h"
 #include "frame/windows/style.h"
+#include "lists/toolkit/escape_watch.h"
 #include "lists/toolkit/grid.h"
 #include "lists/toolkit/list_window.h"
 #include "platform/gui/canvas.h"
 #include "platform/gui/print_job.h"
 
 namespace {
-
-// Whether Escape is held down, from the key events the application sees
-// while it lives.  Auto-repeat changes nothing.
-class EscapeHeldWatch : public QObject {
-public:
-    EscapeHeldWatch() { QCoreApplication::instance()->installEventFilter(this); }
-    ~EscapeHeldWatch() override { QCoreApplication::instance()->removeEventFilter(this); }
-    EscapeHeldWatch(const EscapeHeldWatch&) = delete;
-    EscapeHeldWatch& operator=(const EscapeHeldWatch&) = delete;
-
-    bool held = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const QEvent::Type type = event->type();
-        if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-            const auto* key = static_cast<const QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Escape && !key->isAutoRepeat())
-                held = type == QEvent::KeyPress;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 ConfigFont ExportFont()
 {
@@ -150,8 +127,8 @@ void TVyb::Tisk()
         // Another window's print may have ended the shared job meanwhile.
         if (!job.IsOpen())
             return false;
-        if (escape.held) {
-            escape.held = false;
+        if (escape.Held()) {
+            escape.Forget();
             if (AskYesNoCancel(LookupText(UiTexts, "Chyby", "PrnCanc")) == 6) {
                 c.SetItalic(true);
                 c.TextOut(0, PrintY, KamToWin(LookupText(UiTexts, "Chyby", "PrnIntr")));

@@ -100,6 +100,9 @@ struct ListWindowSpec {
     // An open window of the code is made the active one, not only raised
     // (the reimbursement lists, whose openers would ask for kinds).
     bool activateOpen = false;
+    // A new window even when one of the code is open (result lists and the
+    // choosers of the condition window, which follow nothing).
+    bool alwaysNew = false;
     bool twoLineRows = false;
     ListPlacement placement = ListPlacement::Placed;
     // The state the window starts with.
@@ -110,6 +113,8 @@ struct ListWindowSpec {
     uint16_t buttonStateM = 0;
     std::string prefix;
     bool reposition = false; // take the master's value at the first fill
+    std::string statusText;  // shown in the caption instead of the prefix
+    std::string iconCaption;
 };
 
 // Opens a list window: checks the tables (an error text when they cannot be

@@ -23,6 +23,16 @@ void SetClipboardRtfAndText(std::string_view rtf, const QString& plain)
     clipboard->setMimeData(data); // the clipboard owns it from here
 }
 
+void SetClipboardText(const QString& plain)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr)
+        return;
+    auto* data = new QMimeData;
+    data->setText(plain);
+    clipboard->setMimeData(data);
+}
+
 bool ClipboardRtf(std::string& out)
 {
     out.clear();

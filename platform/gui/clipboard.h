@@ -12,6 +12,9 @@
 
 // Replaces the clipboard's content with both forms of one copy.
 void SetClipboardRtfAndText(std::string_view rtf, const QString& plain);
+// Replaces the clipboard's content with plain text alone (an empty text
+// leaves an empty clipboard text, not the old content).
+void SetClipboardText(const QString& plain);
 
 // What the clipboard holds now: the RTF bytes (false when there are none)
 // and the plain text.

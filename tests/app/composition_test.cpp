@@ -35,7 +35,6 @@ namespace {
 const std::set<std::string, std::less<>> kPendingHandlers = {
     "OpenTextFoundList",        // full-text search result list
     "OpenGoodsTextFoundList",   // goods' full-text search result list
-    "OpenDrugCondition",        // compound search conditions
     "OpenDeviceCondition",      // compound search conditions
     "OpenSubstanceDrugList",    // substance and composition lists
     "OpenCompositionList",      // substance and composition lists
@@ -52,7 +51,6 @@ const std::set<std::string, std::less<>> kPendingHandlers = {
     "OpenDeviceMakerList",      // medical-device lists
     "OpenDeviceClassList",      // medical-device lists
     "OpenDeviceTypeList",       // medical-device lists
-    "TNastav6",                 // settings dialog still to come
 };
 
 // Hook members whose callers are built but whose providers are not; the same

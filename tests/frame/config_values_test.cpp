@@ -303,6 +303,21 @@ std::vector<ValueCase> Cases()
                      in.languageOption = "deu";
                      return in;
                  }()});
+    v.push_back({"an option l that names no language (\"/L=%\") keeps the configured one",
+                 "[QEV language]\r\nLANGUAGE=ang\r\n",
+                 [](const ConfigValues& c) {
+                     EXPECT_EQ(c.LanguageCode, "ang");
+                     EXPECT_EQ(c.LanguageIndex, 1);
+                 },
+                 {"LANGUAGE=ang"},
+                 {},
+                 false,
+                 std::nullopt,
+                 [] {
+                     auto in = TestInput();
+                     in.languageOption = "%";
+                     return in;
+                 }()});
     v.push_back({"code pages: unknown words keep the default",
                  "[QEV language]\r\nVIDEO=ok\r\nFILE=LATIN\r\nPRINTER=\r\n",
                  [](const ConfigValues& c) {

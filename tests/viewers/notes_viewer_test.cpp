@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -106,6 +107,16 @@ TEST_F(NotesViewerTest, ANoteShowsItsRecordLinesAndScrollsToTheFreeText)
     EXPECT_TRUE(w->IsEmpty());
     EXPECT_TRUE(w->Picture(1)->isVisible());
     EXPECT_TRUE(w->Picture(2)->isVisible());
+    // Each shows its picture: drawn, not a blank square.
+    for (int which : {1, 2}) {
+        const QImage image = w->Picture(which)->pixmap().toImage();
+        ASSERT_FALSE(image.isNull()) << which;
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(image.pixel(x, y));
+        EXPECT_GE(colours.size(), 3) << which;
+    }
     w->close();
 }
 

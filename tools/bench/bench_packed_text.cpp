@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -155,6 +156,47 @@ void BM_HuffDecodeMemory(benchmark::State& state)
     Report(state, c, c.huffBytes);
 }
 BENCHMARK(BM_HuffDecodeMemory)->Unit(benchmark::kMillisecond);
+
+// The reference tree walk the readers used before the table decoder: kept
+// as the figure the table decoder is compared with.
+void BM_TreeWalkMemory(benchmark::State& state)
+{
+    const Corpus& c = TheCorpus();
+    std::string text;
+    for (auto _ : state) {
+        for (size_t i = 0; i < c.texts.size(); ++i)
+            UnpackRecordTextByTreeWalk(c.huffPacked[i], static_cast<uint32_t>(c.huffPacked[i].size()),
+                                       static_cast<uint32_t>(c.texts[i].size()), text, ProgramHuffTables(),
+                                       UnpackLengths::AnyWithinSlack);
+        benchmark::DoNotOptimize(text.data());
+    }
+    Report(state, c, c.huffBytes);
+}
+BENCHMARK(BM_TreeWalkMemory)->Unit(benchmark::kMillisecond);
+
+// Both decoders on every compressed record of the data folder
+// (QEVW_BENCH_DATA, else the build's demo set): an error names the first
+// record where they differ.
+void BM_DataSetDecodersAgree(benchmark::State& state)
+{
+    const char* env = std::getenv("QEVW_BENCH_DATA");
+    const std::string folder = env ? env : QEVW_BENCH_DEFAULT_DATA;
+    DecoderComparison c;
+    for (auto _ : state)
+        c = CompareDecodersInFolder(folder);
+    if (!c.firstDifference.empty()) {
+        state.SkipWithError(("the decoders differ: " + c.firstDifference).c_str());
+        return;
+    }
+    if (c.records == 0) {
+        state.SkipWithError(("no compressed records in " + folder).c_str());
+        return;
+    }
+    state.counters["files"] = c.files;
+    state.counters["records"] = static_cast<double>(c.records);
+    state.counters["text_MB"] = static_cast<double>(c.textBytes) / 1e6;
+}
+BENCHMARK(BM_DataSetDecodersAgree)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // zlib inflate of the same texts, one raw deflate stream each.
 void BM_ZlibInflateMemory(benchmark::State& state)

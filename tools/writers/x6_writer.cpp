@@ -406,3 +406,49 @@ std::vector<std::string> LoadHuffmanSamples(const std::string& folder)
     }
     return texts;
 }
+
+// ------------------------------------------------------ checking the decoders
+
+DecoderComparison CompareDecodersInFolder(const std::string& folder)
+{
+    DecoderComparison result;
+    for (const FolderEntry& entry : ListFolder(folder)) {
+        if (entry.kind != FolderEntry::Kind::File)
+            continue;
+        TPackedTextFile reader;
+        if (!OpenPackedText(reader, WithTrailingSlash(folder) + entry.name))
+            continue;
+        if (!reader.compressed) {
+            ClosePackedText(reader);
+            continue;
+        }
+        ++result.files;
+        const int64_t size = reader.file.Size();
+        int64_t offset = kPackedHeaderSize;
+        std::string packed, fast, reference;
+        while (offset < size) {
+            PackedRecordHead head;
+            if (ReadPackedHead(reader, offset, head) != 0)
+                break;
+            packed.assign(head.dataLength, '\0');
+            if (reader.file.ReadAt(head.dataOffset, packed.data(), packed.size()) != 0)
+                break;
+            for (UnpackLengths lengths : {UnpackLengths::AnyWithinSlack, UnpackLengths::PackedWithinText}) {
+                const int a = UnpackRecordText(packed, head.dataLength, head.textLength, fast,
+                                               ProgramHuffTables(), lengths);
+                const int b = UnpackRecordTextByTreeWalk(packed, head.dataLength, head.textLength, reference,
+                                                         ProgramHuffTables(), lengths);
+                if ((a != b || fast != reference) && result.firstDifference.empty())
+                    result.firstDifference = entry.name + " record at " + std::to_string(offset) + ": " +
+                                             std::to_string(a) + "/" + std::to_string(fast.size()) +
+                                             " bytes against the tree walk's " + std::to_string(b) + "/" +
+                                             std::to_string(reference.size());
+            }
+            ++result.records;
+            result.textBytes += static_cast<int64_t>(reference.size());
+            offset = head.nextOffset;
+        }
+        ClosePackedText(reader);
+    }
+    return result;
+}

@@ -125,3 +125,17 @@ std::string SampleMarkupToRichText(std::string_view utf8);
 
 // The texts of every *.txt file of a folder, in name order, converted.
 std::vector<std::string> LoadHuffmanSamples(const std::string& folder);
+
+// ------------------------------------------------------ checking the decoders
+
+// Every compressed record of the X6 files in a folder, decoded by the
+// readers' table decoder and by the reference tree walk, with both length
+// rules.  `firstDifference` names the first record where the two differ in
+// result or bytes (empty when they agree on all).
+struct DecoderComparison {
+    int files = 0;
+    int64_t records = 0;
+    int64_t textBytes = 0;
+    std::string firstDifference;
+};
+DecoderComparison CompareDecodersInFolder(const std::string& folder);
