@@ -22,8 +22,8 @@ void Trim(std::string& s)
     size_t e = s.size();
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
         --e;
-    if (b > 0 || e < s.size())
-        s = s.substr(b, e - b);
+    s.erase(e);
+    s.erase(0, b);
 }
 
 // A converted text as the page may hold it: bounded, without control bytes.
@@ -110,13 +110,12 @@ bool RssLineReader::NextLine(std::string& line)
         return false;
     for (;;) {
         const std::string_view r = rest();
+        // A CR is looked for only before the LF: most feeds have none, and a
+        // search to the chunk's end for every line would cost a chunk a line.
         const void* lf = std::memchr(r.data(), '\n', r.size());
-        const void* cr = std::memchr(r.data(), '\r', r.size());
-        size_t end = r.size();
-        if (lf)
-            end = static_cast<size_t>(static_cast<const char*>(lf) - r.data());
-        if (cr)
-            end = std::min(end, static_cast<size_t>(static_cast<const char*>(cr) - r.data()));
+        size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - r.data()) : r.size();
+        if (const void* cr = std::memchr(r.data(), '\r', end))
+            end = static_cast<size_t>(static_cast<const char*>(cr) - r.data());
         if (line.size() < kRssMaxLine)
             line.append(r.substr(0, std::min(end, kRssMaxLine - line.size())));
         if (end < r.size()) {

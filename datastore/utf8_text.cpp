@@ -96,6 +96,11 @@ std::string Utf8ToCodePage(std::string_view utf8)
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
+        // ASCII is the same in code page 1250.
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            out.push_back(utf8[i++]);
+            continue;
+        }
         char32_t cp = 0;
         const size_t n = DecodeAt(utf8, i, cp);
         if (n == 0) {
