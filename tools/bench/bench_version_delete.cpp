@@ -173,10 +173,10 @@ void BM_PlainTablePeer(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(t.rowCount());
 }
 
-BENCHMARK(BM_DeleteVersionFolder)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RmRfPeer)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Tab2FillAndPaint)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainTablePeer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteVersionFolder)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RmRfPeer)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Tab2FillAndPaint)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainTablePeer)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
