@@ -14,6 +14,7 @@
 #include "lists/codes/reimbursement_lists.h"
 #include "lists/drugs/drug_lists.h"
 #include "lists/drugs/product_history_lists.h"
+#include "lists/substances/substance_lists.h"
 #include "lists/toolkit/list_window.h"
 
 void AddListEntryPoints(MainEntryPoints& calls)
@@ -69,6 +70,7 @@ void RegisterListCommands()
                            [](const CommandCall& c) { OpenAtcReferenceList(c.code); });
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
+    RegisterSubstanceListCommands();
 
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = SearchWordsOf;
