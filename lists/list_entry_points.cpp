@@ -15,6 +15,7 @@
 #include "lists/conditions/condition_window.h"
 #include "lists/drugs/drug_lists.h"
 #include "lists/drugs/product_history_lists.h"
+#include "lists/substances/substance_lists.h"
 #include "lists/toolkit/list_window.h"
 
 void AddListEntryPoints(MainEntryPoints& calls)
@@ -71,6 +72,7 @@ void RegisterListCommands()
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
     RegisterCommandHandler("OpenDrugCondition", [](const CommandCall& c) { OpenDrugCondition(c.code); });
+    RegisterSubstanceListCommands();
 
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = SearchWordsOf;

@@ -1,7 +1,5 @@
 #include "viewers/duplicity_check.h"
 
-#include <QChar>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -62,25 +60,6 @@ PairState& Pairs()
 std::string Trimmed(std::string_view s)
 {
     return std::string(TrimRightBlanks(s));
-}
-
-// Data code page letters to lower case, the capitals with diacritics
-// included, through the display code page.
-const std::array<unsigned char, 256>& KamLower()
-{
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            t[b] = static_cast<unsigned char>(b);
-            const unsigned char win = KamToWinTable[static_cast<size_t>(b)];
-            const QChar lower = QChar(Cp1250ToUnicode(win)).toLower();
-            unsigned char back = 0;
-            if (UnicodeToCp1250(lower.unicode(), back) && back != win)
-                t[b] = WinToKamTable[back];
-        }
-        return t;
-    }();
-    return table;
 }
 
 char LowerAZ(char c)

@@ -72,13 +72,16 @@ bool OpenDrugByCode()
     return DbStatus == 0;
 }
 
-// The drug signs, loaded once for the drug record count.
+} // namespace
+
 bool LoadDrugSigns()
 {
     if (!OpenDrugByCode())
         return false;
     return LoadSignSets(SignSets(), DataDir(), "kl", drugByCode.dat.count - 1) == 0;
 }
+
+namespace {
 
 // A copy of the drug sign set with that number (signs 8-15 are the sets of
 // "kl" in their declared order); false when it is absent or not loaded.
