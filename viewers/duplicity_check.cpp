@@ -10,6 +10,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/kamenici_lower.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
@@ -66,25 +67,6 @@ PairState& Pairs()
 std::string Trimmed(std::string_view s)
 {
     return std::string(TrimRightBlanks(s));
-}
-
-// Data code page letters to lower case, the capitals with diacritics
-// included, through the display code page.
-const std::array<unsigned char, 256>& KamLower()
-{
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            t[b] = static_cast<unsigned char>(b);
-            const unsigned char win = KamToWinTable[static_cast<size_t>(b)];
-            const QChar lower = QChar(Cp1250ToUnicode(win)).toLower();
-            unsigned char back = 0;
-            if (UnicodeToCp1250(lower.unicode(), back) && back != win)
-                t[b] = WinToKamTable[back];
-        }
-        return t;
-    }();
-    return table;
 }
 
 char LowerAZ(char c)
