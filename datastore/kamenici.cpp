@@ -1,4 +1,5 @@
 #include "datastore/kamenici.h"
+#include "datastore/kamenici_lower.h"
 
 #include <QChar>
 

@@ -8,6 +8,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/kamenici_lower.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
