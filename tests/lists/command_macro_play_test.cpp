@@ -204,4 +204,66 @@ TEST_F(CommandMacroPlay, TheProgramPlaysAMacroFileOffscreen)
     EXPECT_LT(names, groups);
 }
 
+// The goods walk of a new user, played by the program from a macro file:
+// the goods names by the lists menu, typed letters and Enter.
+TEST_F(CommandMacroPlay, TheProgramPlaysTheGoodsWalkOffscreen)
+{
+    dftest::ScopedUiTexts texts{dftest::ProgramTable("ces")};
+    host->resize(640, 480);
+    struct Walk {
+        DataSetCode set;
+        const char* option;
+        std::string keys; // after the click on the lists menu
+        const char* last; // the window the walk ends in
+        const char* first;
+    };
+    const Walk walks[] = {
+        {DataSetCode::Goods, "/pfa", "kP,0;n,2;kO,0;kP,0;kA,0;kL,0;n,2;kEnt,0;n,2;", "PNA", "PNA"},
+    };
+    for (const Walk& w : walks) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const std::string folder = dir.path().toStdString() + "/";
+        FillMainMenu(host, w.set, DataPart::Always);
+        auto at = [this](int item) {
+            const QRect r = host->menuBar()->actionGeometry(TopLevelItem(item));
+            const QPoint p = host->menuBar()->mapTo(host, r.center());
+            return "a,1," + std::to_string(p.x()) + "," + std::to_string(p.y()) + ";kML,0;n,2;";
+        };
+        std::string script = "n,4\r\n" + at(2) + w.keys;
+        WriteFileAtomic(folder + "walk.mac", script + "n,4\r\n");
+        WriteFileAtomic(folder + "kalvo.ini", "[QEV other]\r\n");
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QEVW_DEBUG", "1");
+        env.insert("QEVW_REPORT_WINDOWS", "1");
+        env.insert("NODALCFG", QString::fromStdString(folder + "kalvo.ini"));
+        env.insert("HOME", QString::fromStdString(folder));
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(folder));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(QEVW_PROGRAM_DIR "/qevw"),
+                      {QStringLiteral("/d=" QEVW_DEMO_DATA_DIR "/"), QStringLiteral("/nw"),
+                       QString::fromLatin1(w.option), QString::fromStdString("/j=" + folder + "walk.mac")});
+        ASSERT_TRUE(program.waitForStarted(10000));
+        std::string out;
+        std::string err;
+        const std::string last = std::string("data window: ") + w.last;
+        for (int i = 0; i < 200 && out.find(last) == std::string::npos; ++i) {
+            program.waitForReadyRead(100);
+            out += program.readAllStandardOutput().toStdString();
+            err += program.readAllStandardError().toStdString();
+        }
+        program.kill();
+        program.waitForFinished(5000);
+        out += program.readAllStandardOutput().toStdString();
+        err += program.readAllStandardError().toStdString();
+        for (const char* handler : {"OpenGoods", "OpenDevice", "OpenLekHlavList"})
+            EXPECT_EQ(err.find(handler), std::string::npos) << err;
+        EXPECT_NE(out.find(std::string("data window: ") + w.first), std::string::npos)
+            << w.option << out << err;
+        EXPECT_NE(out.find(last), std::string::npos) << w.option << out << err;
+    }
+}
+
 } // namespace

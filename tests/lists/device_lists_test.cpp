@@ -248,9 +248,9 @@ TEST_F(DeviceLists, CodeListsOpenTheRestrictedListsOfTheirEntry)
         const auto expected =
             DevicesWhere([&](std::string_view r) { return FieldBytes(r, c.field) == c.key; });
         ASSERT_FALSE(expected.empty()) << c.codeList;
-        EXPECT_EQ(ShownCodes(list), expected) << c.codeList << " prefix \"" << list->Rec.Prefix << "\" value "
-                                              << list->Rec.LinkValue << " row " << int(codes->Rec.CurRow) << " "
-                                              << codes->Rec.Rows[codes->Rec.CurRow].Offer1;
+        EXPECT_EQ(ShownCodes(list), expected)
+            << c.codeList << " prefix \"" << list->Rec.Prefix << "\" value " << list->Rec.LinkValue << " row "
+            << int(codes->Rec.CurRow) << " " << codes->Rec.Rows[codes->Rec.CurRow].Offer1;
         EXPECT_EQ(list->Rec.Count, static_cast<int32_t>(expected.size())) << c.codeList;
         if (std::string(c.codeList) == "UTC")
             liststest::SaveShot(host->grab().toImage(), "device_types_and_devices.png");
