@@ -65,14 +65,13 @@ public:
     {
         sqlite3_open(":memory:", &db_);
         Exec("PRAGMA journal_mode=OFF");
-        Exec("CREATE TABLE kl(rec INTEGER PRIMARY KEY, kod BLOB, naz BLOB, lfo BLOB, drz BLOB, zed BLOB, sr "
-             "BLOB,"
-             " atc BLOB, vp BLOB, uh BLOB, cc INT, ccd INT)");
-        Exec("CREATE TABLE klc(rec INTEGER PRIMARY KEY, lek BLOB, kom BLOB)");
-        Exec("CREATE TABLE cvzp(rec INTEGER PRIMARY KEY, kod BLOB, puh BLOB)");
-        Exec("CREATE TABLE pzt(rec INTEGER PRIMARY KEY, naz BLOB, typ BLOB, vyr BLOB, zem BLOB)");
+        Exec("CREATE TABLE kl(rec INTEGER PRIMARY KEY, kod TEXT, naz TEXT, lfo TEXT, drz TEXT, zed TEXT,"
+             " sr TEXT, atc TEXT, vp TEXT, uh TEXT, cc INT, ac INT, ccd INT)");
+        Exec("CREATE TABLE klc(rec INTEGER PRIMARY KEY, lek TEXT, kom TEXT)");
+        Exec("CREATE TABLE cvzp(rec INTEGER PRIMARY KEY, kod TEXT, ozn TEXT)");
+        Exec("CREATE TABLE pzt(rec INTEGER PRIMARY KEY, naz TEXT, typ TEXT, vyr TEXT, zem TEXT)");
         Exec("BEGIN");
-        Load("kl", kKlLayout.Length(), "INSERT INTO kl VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)",
+        Load("kl", kKlLayout.Length(), "INSERT INTO kl VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13)",
              [](sqlite3_stmt* s, std::string_view r) {
                  Text(s, 2, FieldBytes(r, kDrugCode));
                  Text(s, 3, KamFoldUpper(FieldBytes(r, kDrugName)));
@@ -85,7 +84,9 @@ public:
                  Text(s, 10, FieldBytes(r, kDrugReimbursementKind));
                  sqlite3_bind_int(s, 11,
                                   static_cast<int32_t>(DecodeLE32(r.data() + kDrugSummaryOffset.Offset())));
-                 sqlite3_bind_int(s, 12, DecodeLE16(r.data() + kDrugSummaryDate.Offset()));
+                 sqlite3_bind_int(
+                     s, 12, static_cast<int32_t>(DecodeLE32(r.data() + kDrugAltSummaryOffset.Offset())));
+                 sqlite3_bind_int(s, 13, DecodeLE16(r.data() + kDrugSummaryDate.Offset()));
              });
         Load("klc", kKlcLayout.Length(), "INSERT INTO klc VALUES(?1,?2,?3)",
              [](sqlite3_stmt* s, std::string_view r) {
@@ -95,7 +96,7 @@ public:
         Load("cvzp", kCvzpLayout.Length(), "INSERT INTO cvzp VALUES(?1,?2,?3)",
              [](sqlite3_stmt* s, std::string_view r) {
                  Text(s, 2, FieldBytes(r, kPriceDrug));
-                 Text(s, 3, FieldBytes(r, kPriceCondition));
+                 Text(s, 3, FieldBytes(r, kPriceMark));
              });
         Load("pzt", kPztLayout.Length(), "INSERT INTO pzt VALUES(?1,?2,?3,?4,?5)",
              [](sqlite3_stmt* s, std::string_view r) {
@@ -140,7 +141,7 @@ public:
 private:
     static void Text(sqlite3_stmt* s, int i, std::string_view v)
     {
-        sqlite3_bind_blob(s, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
     }
     void Exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
     void Load(const char* table, uint16_t length, const char* sql,
@@ -180,10 +181,17 @@ int main(int argc, char** argv)
     SetDataDir(DataFolder());
     LoadTextTable(UiTexts, QEVW_BENCH_DEFAULT_PROGRAM "/qevw.ces");
     LoadCodeTables();
-    const char* first = std::getenv("QEVW_BENCH_COMPONENT1");
-    const char* second = std::getenv("QEVW_BENCH_COMPONENT2");
-    const std::string c1 = first ? first : " 1001";
-    const std::string c2 = second ? second : " 1002";
+    // Values the scale set holds (make_scale_data.sh); the demo folder's
+    // through the environment.
+    auto value = [](const char* name, const char* fallback) {
+        const char* v = std::getenv(name);
+        return std::string(v != nullptr ? v : fallback);
+    };
+    const std::string c1 = value("QEVW_BENCH_COMPONENT1", "13750");
+    const std::string c2 = value("QEVW_BENCH_COMPONENT2", "  127");
+    const std::string name12 = value("QEVW_BENCH_NAME12", "BABABA 340 M");
+    std::string name12End = name12;
+    name12End.back() = static_cast<char>(name12End.back() + 1);
     const std::string date = Packed("A<2024/01/31");
     const std::string firstPriceRecord =
         "(SELECT puh FROM cvzp p WHERE p.kod = k.kod ORDER BY p.rec LIMIT 1)";
@@ -223,7 +231,7 @@ int main(int argc, char** argv)
          {}},
     };
     const std::string dateSql = "SELECT COUNT(*) FROM kl k WHERE cc <> -1 AND ccd < " + date +
-                                " AND uh > ' ' AND " + firstPriceRecord + " > ' '";
+                                " AND uh > ' ' AND " + firstPriceRecord + " > 'W'";
 
 #ifdef QEVW_HAVE_SQLITE
     const auto loadStart = Clock::now();
