@@ -1,7 +1,7 @@
 // cond_search: runs a compound search on the engine of the condition window
 // and prints its plan, its time, the hit count and the first rows.
 //
-//   cond_search [-d DATA] [-p PROGRAM] [--devices] [--rows N] N=VALUE...
+//   cond_search [-d DATA] [-p PROGRAM] [--devices] [--rows N] [--max HITS] N=VALUE...
 //
 // N is the criterion's number in the drug (or, with --devices, the device)
 // criteria table; VALUE its value as the window stores it (a date test as
@@ -33,7 +33,8 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: cond_search [-d DATA] [-p PROGRAM] [--devices] [--rows N] N=VALUE...\n");
+    std::fprintf(
+        stderr, "usage: cond_search [-d DATA] [-p PROGRAM] [--devices] [--rows N] [--max HITS] N=VALUE...\n");
     return 2;
 }
 
@@ -60,6 +61,7 @@ int main(int argc, char** argv)
     std::string program;
     bool devices = false;
     int rows = 10;
+    int maxHits = kMaxConditionHits;
     struct Value {
         int criterion;
         bool all;
@@ -70,6 +72,11 @@ int main(int argc, char** argv)
     for (std::string a; args.Next(a);) {
         if (a == "--devices") {
             devices = true;
+        } else if (a == "--max") {
+            std::string n;
+            if (!args.Value(n))
+                return Usage();
+            maxHits = std::atoi(n.c_str());
         } else if (a == "--rows") {
             std::string n;
             if (!args.Value(n))
@@ -115,6 +122,7 @@ int main(int argc, char** argv)
 
     ConditionSearchSettings settings;
     settings.documentLetters = FlagLetters();
+    settings.maxHits = maxHits;
     const auto start = std::chrono::steady_clock::now();
     const ConditionSearchResult r = RunConditionSearch(entries, devices, settings);
     const double ms =

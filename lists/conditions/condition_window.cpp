@@ -133,6 +133,8 @@ TPodminka::TPodminka(bool devices, uint16_t kind)
     ui_->setupUi(this);
     Kind = kind;
     setAttribute(Qt::WA_DeleteOnClose);
+    // Enter drops the criteria menu down: the window itself takes the keys.
+    setFocusPolicy(Qt::StrongFocus);
     TranslateCaptions(this);
     ObarviFormular(this);
     Title = QStringToKam(windowTitle());
@@ -193,6 +195,13 @@ QLineEdit* TPodminka::EditBox() const
 QTableWidget* TPodminka::Grid() const
 {
     return ui_->zadani;
+}
+
+void TPodminka::FormActivate()
+{
+    TDataForm::FormActivate();
+    if (!ui_->Edit->isVisible())
+        setFocus(Qt::ActiveWindowFocusReason);
 }
 
 QSize TPodminka::DesignSize() const
@@ -583,6 +592,7 @@ TPodminka* OpenCondition(bool devices, uint16_t kind)
     CountUse(kind);
     auto* w = new TPodminka(devices, kind);
     w->PlaceAndShow(false);
+    w->setFocus(Qt::ActiveWindowFocusReason);
     return w;
 }
 

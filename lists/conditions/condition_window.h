@@ -47,6 +47,7 @@ public:
     // The record chosen in the chooser list.
     void ResetData(int32_t value) override;
     QSize DesignSize() const override;
+    void FormActivate() override;
 
     // --- For the tests and the walk -----------------------------------------
     QToolButton* CriteriaButton() const { return toolButton1_; }

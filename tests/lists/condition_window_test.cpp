@@ -218,6 +218,21 @@ TEST_F(ConditionWindow, AtcAndStateFromTheMenusListTheDemoProducts)
     }
 }
 
+TEST_F(ConditionWindow, EnterDropsTheMenuAndEscapeCloses)
+{
+    TPodminka* w = Open();
+    ASSERT_NE(w, nullptr);
+    QPointer<QWidget> alive(w);
+    QTest::keyClick(w, Qt::Key_Return);
+    Settle();
+    EXPECT_TRUE(w->CriteriaMenu()->isVisible());
+    w->CriteriaMenu()->hide();
+    Settle();
+    QTest::keyClick(w, Qt::Key_Escape);
+    Settle();
+    EXPECT_EQ(Live(alive), nullptr);
+}
+
 TEST_F(ConditionWindow, EscapeQueuedBeforeTheSearchListsTheFirstPassOnly)
 {
     TPodminka* w = Open();

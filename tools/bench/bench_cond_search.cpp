@@ -65,14 +65,14 @@ public:
     {
         sqlite3_open(":memory:", &db_);
         Exec("PRAGMA journal_mode=OFF");
-        Exec("CREATE TABLE kl(rec INTEGER PRIMARY KEY, kod BLOB, naz BLOB, lfo BLOB, drz BLOB, zed BLOB, sr "
-             "BLOB,"
-             " atc BLOB, vp BLOB, uh BLOB, cc INT, ccd INT)");
-        Exec("CREATE TABLE klc(rec INTEGER PRIMARY KEY, lek BLOB, kom BLOB)");
-        Exec("CREATE TABLE cvzp(rec INTEGER PRIMARY KEY, kod BLOB, puh BLOB)");
-        Exec("CREATE TABLE pzt(rec INTEGER PRIMARY KEY, naz BLOB, typ BLOB, vyr BLOB, zem BLOB)");
+        Exec("CREATE TABLE kl(rec INTEGER PRIMARY KEY, kod TEXT, naz TEXT, lfo TEXT, drz TEXT, zed TEXT,"
+             " sr TEXT, atc TEXT, vp TEXT, uh TEXT, cc INT, ac INT, ccd INT, sil TEXT)");
+        Exec("CREATE TABLE klc(rec INTEGER PRIMARY KEY, lek TEXT, kom TEXT)");
+        Exec("CREATE TABLE cvzp(rec INTEGER PRIMARY KEY, kod TEXT, ozn TEXT)");
+        Exec("CREATE TABLE pzt(rec INTEGER PRIMARY KEY, naz TEXT, typ TEXT, vyr TEXT, zem TEXT)");
         Exec("BEGIN");
-        Load("kl", kKlLayout.Length(), "INSERT INTO kl VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)",
+        Load("kl", kKlLayout.Length(),
+             "INSERT INTO kl VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14)",
              [](sqlite3_stmt* s, std::string_view r) {
                  Text(s, 2, FieldBytes(r, kDrugCode));
                  Text(s, 3, KamFoldUpper(FieldBytes(r, kDrugName)));
@@ -85,7 +85,10 @@ public:
                  Text(s, 10, FieldBytes(r, kDrugReimbursementKind));
                  sqlite3_bind_int(s, 11,
                                   static_cast<int32_t>(DecodeLE32(r.data() + kDrugSummaryOffset.Offset())));
-                 sqlite3_bind_int(s, 12, DecodeLE16(r.data() + kDrugSummaryDate.Offset()));
+                 sqlite3_bind_int(
+                     s, 12, static_cast<int32_t>(DecodeLE32(r.data() + kDrugAltSummaryOffset.Offset())));
+                 sqlite3_bind_int(s, 13, DecodeLE16(r.data() + kDrugSummaryDate.Offset()));
+                 Text(s, 14, KamFoldUpper(FieldBytes(r, kDrugStrength)));
              });
         Load("klc", kKlcLayout.Length(), "INSERT INTO klc VALUES(?1,?2,?3)",
              [](sqlite3_stmt* s, std::string_view r) {
@@ -95,7 +98,7 @@ public:
         Load("cvzp", kCvzpLayout.Length(), "INSERT INTO cvzp VALUES(?1,?2,?3)",
              [](sqlite3_stmt* s, std::string_view r) {
                  Text(s, 2, FieldBytes(r, kPriceDrug));
-                 Text(s, 3, FieldBytes(r, kPriceCondition));
+                 Text(s, 3, FieldBytes(r, kPriceMark));
              });
         Load("pzt", kPztLayout.Length(), "INSERT INTO pzt VALUES(?1,?2,?3,?4,?5)",
              [](sqlite3_stmt* s, std::string_view r) {
@@ -140,7 +143,7 @@ public:
 private:
     static void Text(sqlite3_stmt* s, int i, std::string_view v)
     {
-        sqlite3_bind_blob(s, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
     }
     void Exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
     void Load(const char* table, uint16_t length, const char* sql,
@@ -180,13 +183,20 @@ int main(int argc, char** argv)
     SetDataDir(DataFolder());
     LoadTextTable(UiTexts, QEVW_BENCH_DEFAULT_PROGRAM "/qevw.ces");
     LoadCodeTables();
-    const char* first = std::getenv("QEVW_BENCH_COMPONENT1");
-    const char* second = std::getenv("QEVW_BENCH_COMPONENT2");
-    const std::string c1 = first ? first : " 1001";
-    const std::string c2 = second ? second : " 1002";
+    // Values the scale set holds (make_scale_data.sh); the demo folder's
+    // through the environment.
+    auto value = [](const char* name, const char* fallback) {
+        const char* v = std::getenv(name);
+        return std::string(v != nullptr ? v : fallback);
+    };
+    const std::string c1 = value("QEVW_BENCH_COMPONENT1", "13750");
+    const std::string c2 = value("QEVW_BENCH_COMPONENT2", "  127");
+    const std::string name12 = value("QEVW_BENCH_NAME12", "BABABA 340 M");
+    std::string name12End = name12;
+    name12End.back() = static_cast<char>(name12End.back() + 1);
     const std::string date = Packed("A<2024/01/31");
     const std::string firstPriceRecord =
-        "(SELECT puh FROM cvzp p WHERE p.kod = k.kod ORDER BY p.rec LIMIT 1)";
+        "(SELECT ozn FROM cvzp p WHERE p.kod = k.kod ORDER BY p.rec LIMIT 1)";
     const std::vector<Case> cases = {
         {"name PARA + state R",
          false,
@@ -206,16 +216,17 @@ int main(int argc, char** argv)
          {c1, c2}},
         {"12-character name + component",
          false,
-         {Entry(1, "PARACETAMOL "), Entry(11, c1)},
-         "SELECT COUNT(*) FROM kl k WHERE naz >= 'PARACETAMOL ' AND naz < 'PARACETAMOL!'"
-         " AND EXISTS (SELECT 1 FROM klc a WHERE a.kom = ?1 AND a.lek = k.kod)",
-         {c1}},
-        {"form + documents (full scan)",
+         {Entry(1, name12), Entry(11, c1)},
+         "SELECT COUNT(*) FROM kl k WHERE naz >= ?1 AND naz < ?2"
+         " AND EXISTS (SELECT 1 FROM klc a WHERE a.kom = ?3 AND a.lek = k.kod)",
+         {name12, name12End, c1}},
+        {"form + documents + strength (full scan)",
          false,
-         {Entry(3, "TBL"), Entry(9, "K+")},
-         "SELECT COUNT(*) FROM kl WHERE lfo >= 'TBL' AND lfo < 'TBM' AND cc <> -1",
+         {Entry(2, "1"), Entry(3, "TBL FLM"), Entry(9, "K+")},
+         "SELECT COUNT(*) FROM kl WHERE lfo >= 'TBL FLM' AND lfo < 'TBL FLN' AND cc <> -1"
+         " AND sil >= '1' AND sil < '2'",
          {}},
-        {"date test + insurance data", false, {Entry(28, "A<2024/01/31"), Entry(18, "B")}, nullptr, {}},
+        {"date test + insurance data", false, {Entry(28, "A<2024/01/31"), Entry(18, "X")}, nullptr, {}},
         {"devices: type + maker",
          true,
          {Entry(4, "01"), Entry(5, "MDT")},
@@ -223,7 +234,7 @@ int main(int argc, char** argv)
          {}},
     };
     const std::string dateSql = "SELECT COUNT(*) FROM kl k WHERE cc <> -1 AND ccd < " + date +
-                                " AND uh > ' ' AND " + firstPriceRecord + " > ' '";
+                                " AND uh > ' ' AND " + firstPriceRecord + " > 'W'";
 
 #ifdef QEVW_HAVE_SQLITE
     const auto loadStart = Clock::now();
@@ -236,6 +247,9 @@ int main(int argc, char** argv)
     std::printf("%-34s %-9s %10s %7s %10s %10s %8s %7s\n", "set", "plan", "candidates", "hits", "ours ms",
                 "sqlite ms", "sq hits", "ratio");
     for (const Case& c : cases) {
+        if (const char* only = std::getenv("QEVW_BENCH_ONLY");
+            only && std::string(c.name).find(only) == std::string::npos)
+            continue;
         std::vector<double> ours;
         ConditionSearchResult r;
         for (int i = 0; i < kRuns; ++i) {

@@ -656,6 +656,11 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
             addDoc("spc", static_cast<uint64_t>(p), text.Spc(title, Digits(code, 7), 8000 + rng.Below(3000)));
         const int64_t ac =
             rng.Chance(10) ? addDoc("kodexa", static_cast<uint64_t>(p), text.Summary(title, 2500)) : -1;
+        // The summary's date spreads over 2023-2025 (the compound search's
+        // date tests find some before and some after a day), taken from the
+        // product's number so that the random stream stays as it was.
+        const uint16_t productDate = PackedDate(2023 + static_cast<int>(p % 3), 1 + static_cast<int>(p % 12),
+                                                1 + static_cast<int>(p % 28));
         if (!log.Ok())
             return false;
         const int strengths = 1 + static_cast<int>(rng.Below(3));
@@ -705,11 +710,11 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
                     .Int("LC", lc)
                     .Int("AC", ac)
                     .Int("SC", sc)
-                    .Int("CCD", docDate)
+                    .Int("CCD", productDate)
                     .Int("LCD", docDate)
                     .Int("SCD", docDate)
-                    .Int("LSD", docDate)
-                    .Int("SSD", docDate);
+                    .Int("LSD", static_cast<uint16_t>(docDate + p % 40))
+                    .Int("SSD", static_cast<uint16_t>(docDate + p % 25));
                 if (sr != 'R')
                     r.Text("PDO", "24C1");
                 const uint64_t price = 3000 + rng.Below(200000);
@@ -741,7 +746,9 @@ bool MakeScaleDataSet(DemoDataSet& set, int packages, uint64_t seed, DemoLog& lo
                     Rec c(cvzpSpec);
                     c.Text("KOD", kod)
                         .Text("DRU", "A")
-                        .Text("CER", "R")
+                        .Text("CER", p % 5 == 0 ? "M" : "R")
+                        .Text("OZN", p % 7 == 0 ? "X" : " ")
+                        .Text("PUH", p % 4 == 0 ? "P" : " ")
                         .Money("OCE", price)
                         .Text("PLA", "25A1")
                         .Int("ODK", 0);
