@@ -177,6 +177,7 @@ TEST_F(NotesViewerTest, ASaveLeavesTheListsTheirNoteMarks)
     TProhlizec* w = Open(3);
     w->Button("FnEdit")->click(); // a new note, confirmed with Yes
     ASSERT_TRUE(w->Editing());
+    w->Editor()->moveCursor(QTextCursor::End);
     QTest::keyClicks(w->Editor(), QStringLiteral(" marked"));
     w->Button("FnEdit")->click();
     ASSERT_FALSE(w->Editing());
