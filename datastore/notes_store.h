@@ -5,9 +5,10 @@
 // and the edit lock ".SMF".  The page: docs/formats/user-files.md.
 //
 // A save never overwrites a live block.  Under exclusive locks on ".NOT" and
-// ".PNT" it records its intent in ".NJ$", appends the note at the end of
-// ".NOT", replaces ".PNT" whole, then zeroes the old blocks and drops the
-// intent.  A kill at any point leaves either the old or the new note, and the
+// ".PNT" it records its intent in ".NJ$" (with the entries it changes),
+// appends the note at the end of ".NOT", writes those entries where they
+// stand (a short ".PNT" is replaced whole), then zeroes the old blocks and
+// drops the intent.  A kill at any point leaves either the old or the new note, and the
 // next save, edit start or notes import finishes what the intent says (the
 // old blocks must go, or the import would bring the old text back).
 //

@@ -342,7 +342,7 @@ bool IsSpecificProgrammeProduct(std::string_view drug)
     return FieldByte(drug, kDrugRegistrationType) == 'S';
 }
 
-int32_t RegisteredCounterpart(std::string_view drug, TDbTable& klrc)
+int32_t ProgrammeCounterpart(std::string_view drug, TDbTable& klrc)
 {
     const std::string_view reg = FieldBytes(drug, kDrugRegistrationNumber);
     if (!IsSpecificProgrammeProduct(drug) || reg.empty() || reg[0] == '1')

@@ -96,7 +96,7 @@ bool IsSpecificProgrammeProduct(std::string_view drug);
 // (not starting with "1"): the record number of the first current product
 // under the same 11-character "klrc" key that is of no such programme; 0 for
 // any other product, or when there is none.
-int32_t RegisteredCounterpart(std::string_view drug, TDbTable& klrc);
+int32_t ProgrammeCounterpart(std::string_view drug, TDbTable& klrc);
 // The codes of the current products of a specific treatment programme ("S")
 // under the registration numbers after code 19 (3), looked up in "kl" by "klrc".
 std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc);

@@ -240,7 +240,7 @@ void ShowMaximalDoses()
         ReadRecord(kl.dat, record, rec);
         // A product of a specific treatment programme: the current product
         // registered under the same number carries the file.
-        if (const int32_t counterpart = DbStatus == 0 ? RegisteredCounterpart(rec, kl) : 0; counterpart > 0) {
+        if (const int32_t counterpart = DbStatus == 0 ? ProgrammeCounterpart(rec, kl) : 0; counterpart > 0) {
             ShowMessage(LookupText(UiTexts, "Hlasky", "neSoub"));
             for (int i : {2, 1, 0})
                 if (active->LinkKinds[static_cast<size_t>(i)] == LinkKind::Drug) {

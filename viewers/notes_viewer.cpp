@@ -576,6 +576,9 @@ bool TProhlizec::SaveNote()
     case NoteStatus::Ok:
         if (!kept.empty())
             ShowMessage(kept.substr(2));
+        // Our lock goes first: the marks are not read while a lock exists,
+        // and every list would lose its note letters.
+        lock_.Drop();
         RequestNoteMarksReload();
         LoadNoteMarks();
         RefreshListMarks();

@@ -151,8 +151,13 @@ TEST_F(NotesStoreTest, SavesWriteTheNoteAndKeepEveryOtherByte)
         SCOPED_TRACE(c.name);
         Lay({{a, {1, 2}}, {b, {5}, 2}});
         const std::string bBlocks = Read(base + ".NOT").substr(256, 512);
+        FileStamp before, after;
+        ASSERT_TRUE(GetFileStamp(base + ".PNT", &before));
         const NoteResult r = Edit(c.record, c.text);
         EXPECT_EQ(r.status, NoteStatus::Ok);
+        // A whole index takes the changed entries where they stand.
+        ASSERT_TRUE(GetFileStamp(base + ".PNT", &after));
+        EXPECT_EQ(after.inode, before.inode);
         for (const auto& [record, text] : c.shows)
             EXPECT_EQ(Shown(record), text) << record;
         const std::string now = Read(base + ".NOT");

@@ -213,7 +213,7 @@ namespace {
 
 // The demo's Suspedol (0000744) is of a specific treatment programme and
 // shares its registration key with the current Paramedol 0000740 and 0000743.
-TEST(MaxDoseDemoTest, AProgrammeProductTurnsToItsRegisteredCounterpart)
+TEST(MaxDoseDemoTest, AProgrammeProductTurnsToItsProgrammeCounterpart)
 {
     SetDataDir(std::string(QEVW_DEMO_DATA_DIR) + "/");
     auto recordOf = [](const std::string& code) {
@@ -236,10 +236,10 @@ TEST(MaxDoseDemoTest, AProgrammeProductTurnsToItsRegisteredCounterpart)
     std::string rec;
     ReadRecord(klrc.dat, programme, rec);
     EXPECT_TRUE(IsSpecificProgrammeProduct(rec));
-    EXPECT_EQ(RegisteredCounterpart(rec, klrc), registered);
+    EXPECT_EQ(ProgrammeCounterpart(rec, klrc), registered);
     ReadRecord(klrc.dat, registered, rec);
     EXPECT_FALSE(IsSpecificProgrammeProduct(rec));
-    EXPECT_EQ(RegisteredCounterpart(rec, klrc), 0);
+    EXPECT_EQ(ProgrammeCounterpart(rec, klrc), 0);
 
     // Paramedol's SPC names the number 07/6102/20: the request adds the
     // programme product, not the registered ones.

@@ -20,6 +20,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
+#include "datastore/user_files.h"
 #include "frame/windows/data_form.h"
 #include "platform/fs.h"
 #include "platform/message_sink.h"
@@ -160,6 +161,34 @@ TEST_F(NotesViewerTest, AnEditIsSavedUnderItsLockWhichGoesAfterwards)
     EXPECT_EQ(w->Display().text.find("lost"), std::string::npos);
     EXPECT_FALSE(FileExists(base + ".SMF"));
     w->close();
+}
+
+TEST_F(NotesViewerTest, ASaveLeavesTheListsTheirNoteMarks)
+{
+    UserFileHooks hooks = SetUserFileHooks({});
+    const UserFileHooks old = hooks;
+    hooks.notesFolder = [this] { return dir.path().toStdString() + "/"; };
+    hooks.notesName = [] { return std::string("NOTES"); };
+    SetUserFileHooks(hooks);
+    RequestNoteMarksReload();
+    LoadNoteMarks();
+    ASSERT_TRUE(NoteMarksHas(*NoteMarksSnapshot(), 1));
+
+    TProhlizec* w = Open(3);
+    w->Button("FnEdit")->click(); // a new note, confirmed with Yes
+    ASSERT_TRUE(w->Editing());
+    w->Editor()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(w->Editor(), QStringLiteral(" marked"));
+    w->Button("FnEdit")->click();
+    ASSERT_FALSE(w->Editing());
+    EXPECT_TRUE(NotesEnabled());
+    EXPECT_TRUE(NoteMarksOn());
+    for (int32_t r : {1, 2, 3})
+        EXPECT_TRUE(NoteMarksHas(*NoteMarksSnapshot(), r)) << r;
+    w->close();
+    SetUserFileHooks(old);
+    RequestNoteMarksReload();
+    LoadNoteMarks();
 }
 
 TEST_F(NotesViewerTest, ANewNoteStartsWithTheRecordLine)

@@ -1,6 +1,6 @@
 // The note save against its peer, in the same run: one note of a 16 MB
-// ".NOT" with 100,000 entries rewritten (intent, append, entries replaced,
-// old blocks zeroed, each synced) against SQLite updating one row's text of a
+// ".NOT" with 100,000 entries rewritten (intent, append, entries written in
+// place, old blocks zeroed, each synced) against SQLite updating one row's text of a
 // 100,000-row table (WAL, synchronous=FULL).  Over the scale set's "kl" when
 // QEVW_BENCH_DATA names one (tools/bench/make_scale_data.sh), else a table
 // of 100,000 drugs written here.  Showing a 99,700-byte note: the notes
