@@ -325,9 +325,8 @@ TEST_F(DrugDataTest, AtcNamesComeOnlyThroughACodeIndex)
     atc.PutText(r, "ATC", "N02BE");
     atc.PutText(r, "NAZ", "Anilides");
     ASSERT_EQ(WriteDatFile(folder + "atc.dat", atc, {r}), 0);
-    const FieldPos code = kAtcCode, name = kAtcName;
-    ASSERT_EQ(WriteSezFile(folder + "atckod.sez", {r}, SezKeySpec{code.Offset(), 7, 0, 7}), 0);
-    ASSERT_EQ(WriteSezFile(folder + "atcnaz.sez", {r}, SezKeySpec{name.Offset(), 16, 0, 16}), 0);
+    ASSERT_EQ(WriteSezFile(folder + "atckod.sez", {r}, SezKeySpec{kAtcCode.Offset(), 7, 0, 7}), 0);
+    ASSERT_EQ(WriteSezFile(folder + "atcnaz.sez", {r}, SezKeySpec{kAtcName.Offset(), 16, 0, 16}), 0);
 
     OpenTable(AtcTable, TFileId("atc"), TFileId("atcnaz"), kAtcLayout.Length());
     ASSERT_EQ(DbStatus, 0);
