@@ -289,9 +289,17 @@ void ReadByOrder(TDbTable& t, int32_t pos, char* buf)
         buf[0] = 0;
         return;
     }
+    // A walk in key order reads records scattered over the file: the record
+    // a few steps ahead is fetched while this one is used.
+    constexpr int32_t kPrefetchAhead = 3;
+    const bool walking = pos == t.sez.curPos + 1;
     IndexEntryRecNo(t.sez, t.recNo, pos);
-    if (DbStatus <= 0)
+    if (DbStatus <= 0) {
         ReadRecord(t.dat, t.recNo, buf);
+        if (walking && t.dat.IsOpen())
+            if (const int32_t ahead = PeekLeafRecNo(t.sez, pos + kPrefetchAhead); ahead > 0)
+                t.dat.file.Prefetch((static_cast<int64_t>(ahead) + t.dat.shift) * t.dat.length, t.dat.length);
+    }
 }
 
 void ReadByOrder(TDbTable& t, int32_t pos, std::string& buf)

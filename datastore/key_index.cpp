@@ -523,3 +523,11 @@ void IndexEntryKey(TSezFile& s, std::string& out, int32_t pos)
         return;
     UnpackKey(Entry(w.leaf, w.E, pos - w.leafStart), s.keyBytes, s.keyType, out);
 }
+
+int32_t PeekLeafRecNo(const TSezFile& s, int32_t pos)
+{
+    const TIndexWindows& w = s.win;
+    if (!InWindow(pos, pos, w.leafStart, w.leafLoaded))
+        return 0;
+    return static_cast<int32_t>(EntryPointer(w.leaf.data(), w.E, w.P, pos - w.leafStart));
+}

@@ -128,6 +128,9 @@ void SeekKey(TSezFile& s, int32_t& recNo, std::string_view text);
 // 20003 and the hook with (leaf entry number, 133), recNo left alone.
 void IndexEntryRecNo(TSezFile& s, int32_t& recNo, int32_t pos);
 void IndexEntryKey(TSezFile& s, std::string& out, int32_t pos);
+// The record number of the leaf at pos when the loaded leaf window holds it,
+// else 0; nothing is read and no state changes (a look ahead for prefetching).
+int32_t PeekLeafRecNo(const TSezFile& s, int32_t pos);
 
 // Unpacks n stored key bytes by the key type byte t as IndexEntryKey does.
 // False for a type that has no unpacking (out unchanged).

@@ -8,6 +8,10 @@
 // selector, and a symbol map turns leaves and escapes into bytes.  The three
 // tables are constants shared with the writer (datastore/huffman_tables.inc).
 //
+// The readers (UnpackRecordText, ReadPackedRecord) decode with the table
+// decoder of datastore/huff_table_decoder.h; HuffDecode, the walk of the
+// trees bit by bit, stays as the reference the table decoder must match.
+//
 // Nothing here is static state: every decode keeps its state in the caller's
 // variables, so several threads may decode at once.
 

@@ -355,6 +355,15 @@ int ReadOnlyFile::ReadAt(int64_t offset, void* buf, size_t n, size_t* got) const
     return done == n ? 0 : IoResult::ShortRead;
 }
 
+void ReadOnlyFile::Prefetch(int64_t offset, size_t n) const
+{
+    if (!map_ || offset < 0 || static_cast<uint64_t>(offset) >= mapSize_)
+        return;
+    const size_t end = std::min<uint64_t>(mapSize_, static_cast<uint64_t>(offset) + n);
+    for (size_t at = static_cast<size_t>(offset) & ~size_t{63}; at < end; at += 64)
+        __builtin_prefetch(map_ + at);
+}
+
 int ReadWholeFile(const std::string& path, std::string& out)
 {
     out.clear();

@@ -114,6 +114,9 @@ public:
     // Reads up to n bytes at offset; *got receives the count read.
     // Returns 0 when n bytes were read, ShortRead when fewer, else the I/O result.
     int ReadAt(int64_t offset, void* buf, size_t n, size_t* got = nullptr) const;
+    // A hint that bytes at offset will be read soon: a mapped file's cache
+    // lines are fetched ahead of the read; nothing for an unmapped one.
+    void Prefetch(int64_t offset, size_t n) const;
 
 private:
     void Unmap();

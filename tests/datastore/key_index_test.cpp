@@ -457,6 +457,24 @@ TEST_F(LargeTable, ReadByOrderWalksTheKeyOrderBothWays)
         ReadByOrder(t, pos, buf);
         ASSERT_EQ(t.recNo, names_[static_cast<size_t>(pos)].second) << pos;
     }
+    // One step at a time (the walk that fetches ahead): the same records,
+    // and the look-ahead names the index's record or nothing.
+    int32_t peeked = 0;
+    for (int32_t pos = 1000; pos < 1300; ++pos) {
+        ReadByOrder(t, pos, buf);
+        ASSERT_EQ(DbStatus, 0);
+        ASSERT_EQ(t.recNo, names_[static_cast<size_t>(pos)].second) << pos;
+        std::string direct;
+        ReadRecord(t.dat, t.recNo, direct);
+        ASSERT_EQ(buf, direct) << pos;
+        if (const int32_t ahead = PeekLeafRecNo(t.sez, pos + 3); ahead != 0) {
+            ASSERT_EQ(ahead, names_[static_cast<size_t>(pos + 3)].second) << pos;
+            ++peeked;
+        }
+    }
+    EXPECT_GT(peeked, 200);
+    EXPECT_EQ(PeekLeafRecNo(t.sez, -1), 0);
+    EXPECT_EQ(PeekLeafRecNo(t.sez, kRecords + 5), 0);
     for (int32_t pos : {-1, kRecords}) {
         ReadByOrder(t, pos, buf);
         EXPECT_EQ(DbStatus, -20003);
