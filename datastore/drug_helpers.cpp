@@ -568,6 +568,33 @@ std::string FlagLetters(std::string_view rec, int64_t recordNumber, const std::s
     return cla;
 }
 
+// The registration type's text; a text marked "!" shows as "! " and the letter.
+std::string RegistrationTypeText(char tr)
+{
+    std::string text = LookupText(DataTexts, "ReZ", std::string(1, tr));
+    if (!text.empty() && text[0] == '!')
+        text = std::string("! ") + tr;
+    return text;
+}
+
+// The daily dose with its unit, and the second daily dose with its decimal
+// point where the record marks one; both blank for a cancelled drug.
+void PutDailyDoses(std::string& out, std::string_view rec, bool cancelled)
+{
+    if (cancelled) {
+        PutRowField(out, kDrugRowDailyDose, "");
+        PutRowField(out, kDrugRowSecondDailyDose, "");
+        return;
+    }
+    PutRowField(out, kDrugRowDailyDose,
+                std::string(FieldBytes(rec, kDrugDailyDose)) + ' ' +
+                    std::string(FieldBytes(rec, kDrugDailyDoseUnit)));
+    std::string second = GetField(rec, kDrugSecondDailyDose.start, 5);
+    second += At(rec, FieldPos{kDrugSecondDailyDose.End(), 1, 0}) != ' ' ? '.' : ' ';
+    second += GetField(rec, kDrugSecondDailyDose.start + 5, 3);
+    PutRowField(out, kDrugRowSecondDailyDose, second);
+}
+
 } // namespace
 
 void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp, std::string& out,
@@ -615,11 +642,7 @@ void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp,
         out, kDrugRowRegistration,
         FormatTwoCodes(FieldBytes(rec, kDrugRegistrationNumber), FieldBytes(rec, kDrugParallelImport)));
 
-    const char tr = At(rec, kDrugRegistrationType);
-    std::string trText = LookupText(DataTexts, "ReZ", std::string(1, tr));
-    if (!trText.empty() && trText[0] == '!')
-        trText = std::string("! ") + tr;
-    PutRowField(out, kDrugRowRegistrationType, trText);
+    PutRowField(out, kDrugRowRegistrationType, RegistrationTypeText(At(rec, kDrugRegistrationType)));
 
     const std::string_view ex = FieldBytes(rec, kDrugShelfLife);
     if (ex[0] == ' ')
@@ -638,18 +661,7 @@ void FormatRecordLine(std::string& rec, int64_t recordNumber, bool keepSecondVp,
         vpKey[1] = '_';
     PutRowField(out, kDrugRowDispensing, LookupText(DataTexts, "VydZ", vpKey));
 
-    if (cancelled) {
-        PutRowField(out, kDrugRowDailyDose, "");
-        PutRowField(out, kDrugRowSecondDailyDose, "");
-    } else {
-        PutRowField(out, kDrugRowDailyDose,
-                    std::string(FieldBytes(rec, kDrugDailyDose)) + ' ' +
-                        std::string(FieldBytes(rec, kDrugDailyDoseUnit)));
-        std::string second = GetField(rec, kDrugSecondDailyDose.start, 5);
-        second += At(rec, FieldPos{kDrugSecondDailyDose.End(), 1, 0}) != ' ' ? '.' : ' ';
-        second += GetField(rec, kDrugSecondDailyDose.start + 5, 3);
-        PutRowField(out, kDrugRowSecondDailyDose, second);
-    }
+    PutDailyDoses(out, rec, cancelled);
     PutRowField(out, kDrugRowEanCount, EanColumn(static_cast<uint8_t>(At(rec, kDrugEanCount))));
     PutRowField(out, kDrugRowBraille, FieldBytes(rec, kDrugBraille));
     PutRowField(out, kDrugRowRestrictions,

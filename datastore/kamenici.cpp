@@ -1,4 +1,7 @@
 #include "datastore/kamenici.h"
+#include "datastore/kamenici_lower.h"
+
+#include <QChar>
 
 // The tables are reproduced byte for byte: the data set's indexes were built
 // with exactly this folding, and stored texts use exactly this code page.
@@ -166,3 +169,29 @@ constexpr std::array<unsigned char, 256> BuildUpperTable()
 } // namespace
 
 const std::array<unsigned char, 256> UpperTable = BuildUpperTable();
+
+const std::array<unsigned char, 256>& KamLower()
+{
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            t[b] = static_cast<unsigned char>(b);
+            const unsigned char win = KamToWinTable[static_cast<size_t>(b)];
+            const QChar lower = QChar(Cp1250ToUnicode(win)).toLower();
+            unsigned char back = 0;
+            if (UnicodeToCp1250(lower.unicode(), back) && back != win)
+                t[b] = WinToKamTable[back];
+        }
+        return t;
+    }();
+    return table;
+}
+
+std::string KamLowerText(std::string_view s)
+{
+    const auto& lower = KamLower();
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+    return out;
+}

@@ -31,3 +31,10 @@ std::string QStringToKam(const QString& text);
 // The data code page's upper-case table: "a"-"z" to "A"-"Z" and the fixed
 // table for 0x80-0xAB; accented letters stay accented (KamUpper drops them).
 extern const std::array<unsigned char, 256> UpperTable;
+
+// The data code page's lower-case table, the capitals with diacritics
+// included (through the display code page).  Made at its first use, after
+// BuildKamTables.
+const std::array<unsigned char, 256>& KamLower();
+// The text with every byte through KamLower.
+std::string KamLowerText(std::string_view s);

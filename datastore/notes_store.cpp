@@ -3,6 +3,7 @@
 #include "datastore/notes_store.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -48,12 +49,15 @@ struct OpenFile {
 
 // The entries of ".PNT", at least `count` of them (a short file reads as
 // 0xFFFF past its end); a missing file is all 0xFFFF.
-int ReadEntries(FileSystemOps& ops, const std::string& path, size_t count, std::vector<uint16_t>& entries)
+int ReadEntries(FileSystemOps& ops, const std::string& path, size_t count, std::vector<uint16_t>& entries,
+                size_t* stored = nullptr)
 {
     std::string bytes;
     const int r = ops.ReadFile(path, bytes);
     if (r != 0 && r != ENOENT)
         return r;
+    if (stored)
+        *stored = bytes.size() / 2;
     entries.assign(std::max(count, bytes.size() / 2), kNoNoteEntry);
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
         entries[i / 2] = DecodeLE16(bytes.data() + i);
@@ -144,26 +148,92 @@ int ZeroBlocks(FileSystemOps& ops, int fd, int64_t size, int64_t first, int64_t 
     return ops.Flush(fd);
 }
 
-// The intent of a save: "NJ1 oldFirst oldCount newFirst newCount" (-1 none).
+// One ".PNT" entry a save changes in place.
+struct EntryChange {
+    int64_t record = 0;
+    uint16_t before = kNoNoteEntry, after = kNoNoteEntry;
+};
+
+// The intent of a save: "NJ1 oldFirst oldCount newFirst newCount" (-1 none)
+// when ".PNT" is replaced whole, "NJ2" and the same, the number of entries
+// and each entry's "record before after" when they are written in place.
 struct Intent {
     int64_t oldFirst = -1, oldCount = 0, newFirst = -1, newCount = 0;
+    bool inPlace = false;
+    std::vector<EntryChange> changes;
 };
 
 std::string IntentText(const Intent& i)
 {
-    return "NJ1 " + std::to_string(i.oldFirst) + " " + std::to_string(i.oldCount) + " " +
-           std::to_string(i.newFirst) + " " + std::to_string(i.newCount) + "\r\n";
+    std::string s = (i.inPlace ? "NJ2 " : "NJ1 ") + std::to_string(i.oldFirst) + " " +
+                    std::to_string(i.oldCount) + " " + std::to_string(i.newFirst) + " " +
+                    std::to_string(i.newCount);
+    if (i.inPlace) {
+        s += " " + std::to_string(i.changes.size());
+        for (const EntryChange& c : i.changes)
+            s += " " + std::to_string(c.record) + " " + std::to_string(c.before) + " " +
+                 std::to_string(c.after);
+    }
+    return s + "\r\n";
 }
 
 bool ParseIntent(const std::string& text, Intent* i)
 {
-    long long v[4];
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "NJ1 %lld %lld %lld %lld%c", &v[0], &v[1], &v[2], &v[3], &tail) != 5 ||
-        tail != '\r')
+    // Written whole through a rename: a text without its closing CR LF is damaged.
+    if (text.size() < 6 || text.compare(0, 2, "NJ") != 0 || (text[2] != '1' && text[2] != '2') ||
+        text[3] != ' ' || text.compare(text.size() - 2, 2, "\r\n") != 0)
         return false;
-    *i = Intent{v[0], v[1], v[2], v[3]};
+    Intent in;
+    in.inPlace = text[2] == '2';
+    const char* p = text.c_str() + 4;
+    const char* end = text.c_str() + text.size() - 2;
+    auto next = [&](long long* v) {
+        char* stop = nullptr;
+        errno = 0;
+        *v = std::strtoll(p, &stop, 10);
+        if (stop == p || stop > end || errno != 0)
+            return false;
+        p = stop;
+        return true;
+    };
+    long long v[4];
+    for (long long& x : v)
+        if (!next(&x))
+            return false;
+    in.oldFirst = v[0];
+    in.oldCount = v[1];
+    in.newFirst = v[2];
+    in.newCount = v[3];
+    if (in.inPlace) {
+        long long n = 0;
+        if (!next(&n) || n < 0 || n > static_cast<long long>(text.size()))
+            return false;
+        for (long long k = 0; k < n; ++k) {
+            long long r = 0, b = 0, a = 0;
+            if (!next(&r) || !next(&b) || !next(&a) || r < 0 || b < 0 || b > 0xFFFF || a < 0 || a > 0xFFFF)
+                return false;
+            in.changes.push_back({r, static_cast<uint16_t>(b), static_cast<uint16_t>(a)});
+        }
+    }
+    if (p != end)
+        return false;
+    *i = std::move(in);
     return i->oldFirst >= -1 && i->newFirst >= -1 && i->oldCount >= 0 && i->newCount >= 0;
+}
+
+// Writes the changed entries into ".PNT" where they stand, then syncs it.
+int WriteEntryChanges(FileSystemOps& ops, const std::string& pntPath, const std::vector<EntryChange>& changes)
+{
+    OpenFile f{ops};
+    if (int r = ops.OpenForUpdate(pntPath, false, &f.fd))
+        return r;
+    for (const EntryChange& c : changes) {
+        std::string word;
+        AppendLE16(word, c.after);
+        if (int r = ops.WriteAt(f.fd, c.record * 2, word.data(), word.size()))
+            return r;
+    }
+    return ops.Flush(f.fd);
 }
 
 // Exclusive locks on ".NOT" and ".PNT" in the import's order, each on the
@@ -196,8 +266,10 @@ NoteResult LockFailure(int io, const std::string& path)
                : Fail(NoteStatus::IoError, path, io == IoResult::NotFound ? ENOENT : EIO);
 }
 
-int FinishLocked(const std::string& base, FileSystemOps& ops)
+int FinishLocked(const std::string& base, FileSystemOps& ops, bool* committedOut = nullptr)
 {
+    if (committedOut)
+        *committedOut = false;
     const std::string intentPath = base + ".NJ$";
     std::string text;
     int r = ops.ReadFile(intentPath, text);
@@ -210,12 +282,27 @@ int FinishLocked(const std::string& base, FileSystemOps& ops)
         std::vector<uint16_t> entries;
         if ((r = ReadEntries(ops, Ext(base, ".PNT"), 0, entries)) != 0)
             return r;
-        bool oldLinked = false, newLinked = false;
-        for (uint16_t e : entries) {
-            oldLinked |= in.oldFirst >= 0 && e == in.oldFirst;
-            newLinked |= in.newFirst >= 0 && e == in.newFirst;
+        bool committed = false;
+        if (in.inPlace) {
+            // The entries are written only once the new note is synced: one
+            // that left its old value means the note is whole, and the save
+            // goes through; none means it never began.
+            for (const EntryChange& c : in.changes) {
+                const size_t at = static_cast<size_t>(c.record);
+                committed |= (at < entries.size() ? entries[at] : kNoNoteEntry) != c.before;
+            }
+            if (committed && (r = WriteEntryChanges(ops, Ext(base, ".PNT"), in.changes)) != 0)
+                return r;
+        } else {
+            bool oldLinked = false, newLinked = false;
+            for (uint16_t e : entries) {
+                oldLinked |= in.oldFirst >= 0 && e == in.oldFirst;
+                newLinked |= in.newFirst >= 0 && e == in.newFirst;
+            }
+            committed = in.oldFirst >= 0 ? !oldLinked : newLinked;
         }
-        const bool committed = in.oldFirst >= 0 ? !oldLinked : newLinked;
+        if (committedOut)
+            *committedOut = committed;
         OpenFile f{ops};
         r = ops.OpenForUpdate(Ext(base, ".NOT"), false, &f.fd);
         if (r != 0 && r != ENOENT)
@@ -423,7 +510,8 @@ NoteResult SaveNoteText(const std::string& base, const NoteEditBase& edit, std::
         static_cast<unsigned char>(first) == kPackedMark)
         return Fail(NoteStatus::Packed, notPath);
     std::vector<uint16_t> entries;
-    if (int r = ReadEntries(ops, pntPath, recordCount, entries))
+    size_t storedEntries = 0;
+    if (int r = ReadEntries(ops, pntPath, recordCount, entries, &storedEntries))
         return Fail(NoteStatus::IoError, pntPath, r);
 
     // Another copy or an import may have changed the note since the edit read it.
@@ -469,6 +557,19 @@ NoteResult SaveNoteText(const std::string& base, const NoteEditBase& edit, std::
     }
     if (in.oldFirst < 0 && in.newFirst < 0)
         return result;
+    // The entries as the save leaves them.
+    std::vector<uint16_t> after = entries;
+    for (uint16_t& e : after)
+        if (oldFirst >= 0 && e == oldFirst)
+            e = kNoNoteEntry;
+    for (int32_t r : linked)
+        after[static_cast<size_t>(r)] = static_cast<uint16_t>(in.newFirst);
+    for (size_t i = 0; i < after.size(); ++i)
+        if (after[i] != entries[i])
+            in.changes.push_back({static_cast<int64_t>(i), entries[i], after[i]});
+    // A ".PNT" that holds every changed entry takes them where they stand; a
+    // short one is replaced whole, so it never holds a gap of zeros.
+    in.inPlace = !in.changes.empty() && static_cast<size_t>(in.changes.back().record) < storedEntries;
 
     // (1) The intent, durable before anything else moves.
     {
@@ -495,15 +596,19 @@ NoteResult SaveNoteText(const std::string& base, const NoteEditBase& edit, std::
         if (r != 0)
             return rollBack(notPath, r);
     }
-    // (3) The entries, replaced whole: this rename is the commit.
-    for (uint16_t& e : entries)
-        if (oldFirst >= 0 && e == oldFirst)
-            e = kNoNoteEntry;
-    for (int32_t r : linked)
-        entries[static_cast<size_t>(r)] = static_cast<uint16_t>(in.newFirst);
-    {
+    // (3) The entries: in place, where the first one to change commits the
+    // save (the recovery finishes it from the intent); or replaced whole,
+    // where the rename commits it.
+    if (in.inPlace) {
+        if (int r = WriteEntryChanges(ops, pntPath, in.changes)) {
+            bool committed = false;
+            if (FinishLocked(base, ops, &committed) == 0 && committed)
+                return result;
+            return Fail(NoteStatus::IoError, pntPath, r);
+        }
+    } else {
         FileSaver pnt(pntPath, ops, SaveMode{false, 0, true});
-        pnt.Write(EntryBytes(entries));
+        pnt.Write(EntryBytes(after));
         if (!pnt.Commit())
             return rollBack(pntPath, pnt.ErrorCode());
     }

@@ -106,11 +106,8 @@ bool HasStartInstallerMode();
 // its size sit behind one mutex (a reader gets a copy); the flags are
 // atomics, written after the values they announce.
 struct UpdateSharedValues {
-    std::atomic<bool> serverListReady{false};         // a fetch has ended, even a failed one
-    std::atomic<bool> serverListFetchStarted{false};  // a fetch was started in this run
-    std::atomic<uint16_t> defaultSubstanceFilter{0};  // 0x10: main names only
-    std::atomic<uint8_t> defaultCompositionFilter{0}; // bit 0 copied by the lists
-    std::atomic<uint8_t> defaultListOptions{128};     // 128: strict selection by key
+    std::atomic<bool> serverListReady{false};        // a fetch has ended, even a failed one
+    std::atomic<bool> serverListFetchStarted{false}; // a fetch was started in this run
 
     // This run's "Inst.loSp" text or failed list fetch, for the loader.
     std::string PendingServerMessage() const;

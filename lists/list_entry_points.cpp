@@ -13,8 +13,13 @@
 #include "lists/codes/code_lists.h"
 #include "lists/codes/reimbursement_lists.h"
 #include "lists/conditions/condition_window.h"
+#include "lists/devices/device_lists.h"
 #include "lists/drugs/drug_lists.h"
 #include "lists/drugs/product_history_lists.h"
+#include "lists/goods/goods_categories.h"
+#include "lists/goods/goods_header.h"
+#include "lists/goods/goods_lists.h"
+#include "lists/substances/substance_lists.h"
 #include "lists/toolkit/list_window.h"
 
 void AddListEntryPoints(MainEntryPoints& calls)
@@ -58,7 +63,7 @@ void RegisterListCommands()
     RegisterCommandHandler("OpenDrugSubList", [](const CommandCall& c) {
         OpenDrugSubList(c.code, KindLetters(c.code)[1] == 'B' ? LinkKind::Drug : LinkKind::AtcGroup);
     });
-    for (const CodeListSpec* spec : {&kIndicationGroupList, &kCountryList, &kHolderList})
+    for (const CodeListSpec* spec : AllCodeListSpecs())
         RegisterCommandHandler(spec->handlerName,
                                [spec](const CommandCall& c) { OpenCodeList(*spec, c.code); });
     RegisterCommandHandler("OpenAtcList", [](const CommandCall& c) { OpenAtcList(c.code, c.lookup); });
@@ -71,6 +76,14 @@ void RegisterListCommands()
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
     RegisterCommandHandler("OpenDrugCondition", [](const CommandCall& c) { OpenDrugCondition(c.code); });
+    RegisterSubstanceListCommands();
+    RegisterCommandHandler("OpenGoodsList", [](const CommandCall& c) { OpenGoodsList(c.code, c.lookup); });
+    RegisterCommandHandler("OpenGoodsTextFoundList",
+                           [](const CommandCall& c) { OpenGoodsTextFoundList(c.code); });
+    RegisterCommandHandler("OpenLekHlavList", [](const CommandCall& c) { OpenLekHlavList(c.code); });
+    RegisterCommandHandler("OpenGoodsCategoryList",
+                           [](const CommandCall& c) { OpenGoodsCategoryList(c.code); });
+    RegisterCommandHandler("OpenDeviceList", [](const CommandCall& c) { OpenDeviceList(c.code, c.lookup); });
 
     CommandServices s = SetCommandServices({});
     s.searchWordsOf = SearchWordsOf;

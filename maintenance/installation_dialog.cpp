@@ -625,11 +625,11 @@ void TNastav6::b2actClick()
     std::string label;
     std::string freeSpace;
     RunBlockingWork([&] {
-        LoadServerList();
-        dataNew = PrepareDataUpdate();
+        updates::LoadServerList();
+        dataNew = updates::PrepareDataUpdate();
         freeSpace = UpdateShared().PendingServerMessage();
         if (!dataNew && freeSpace.empty())
-            programNew = FindProgramPackage(edition, customer, 0, label);
+            programNew = updates::FindProgramPackage(edition, customer, false, label);
     });
     if (!freeSpace.empty()) {
         show(freeSpace);
@@ -659,7 +659,7 @@ void TNastav6::b2actClick()
         if (AskOkCancel(Message("vKey", "qInstExe") + KamOfDisplay(label) + " ?") != 1)
             return;
         show(DisplayText("vKey", "iInstExe"));
-        RunBlockingWork([&] { RunDataUpdate(message); });
+        RunBlockingWork([&] { updates::RunDataUpdate(message); });
         if (message.empty())
             show(DisplayText("Inst", "staU"));
     } else {

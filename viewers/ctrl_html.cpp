@@ -264,94 +264,101 @@ void Converter::Run()
             TextRun(text_.substr(static_cast<size_t>(item.offset), static_cast<size_t>(item.length)));
             continue;
         }
-        if (item.truncated)
+        if (item.truncated || !ControlCode(item, tok))
             break;
-        const int p0 = CtrlPairValue(text_, item, 0);
-        switch (item.code) {
-        case 0: {
-            gate_ = true;
-            CloseAll();
-            CtrlItem next;
-            if (tok.Peek(next) && next.IsCode(0))
-                goto end;
-            break;
-        }
-        case 1:
-        case 2:
-        case 3:
-            CloseListItem();
-            BeforeBlock();
-            CloseEnclosingItem();
-            OpenBlock('I', "<li>");
-            break;
-        case 4:
-            CloseElement('T');
-            row_ = 0;
-            rule_ = false;
-            break;
-        case 5: CloseList(); break;
-        case 6: CellCode(false, 0); break;
-        case 7:
-            if (linkState_ == 1 && Find('a') >= 0)
-                CloseElement('a');
-            linkState_ = 0;
-            break;
-        case 10: {
-            CloseParagraph();
-            SetInlineStyle(0);
-            CtrlItem next;
-            const bool bullets = tok.Peek(next) && !next.IsText() && next.code >= 1 && next.code <= 3;
-            if (bullets) {
-                OpenBlock('U', "<ul>");
-            } else {
-                Push('O', "", false); // a list without a wrapper leaves nothing in the page
-            }
-            break;
-        }
-        case 11: RowCode(false, 0); break;
-        case 12: {
-            // Text right after it starts a plain paragraph (as in the
-            // rich-text layout); else it means nothing.
-            CtrlItem next;
-            if (!tok.Peek(next) || !next.IsText())
-                break;
-            CloseParagraph();
-            styleFlags_ = 0;
-            OpenBlock('P', "<p>");
-            break;
-        }
-        case 13:
-            if (gate_) {
-                if (rule_)
-                    BeforeBlock();
-                if (!EnsureCell())
-                    break;
-            }
-            Emit(rule_ ? "<hr />\r\n" : "<br />\r\n");
-            break;
-        case 14:
-            CloseParagraph();
-            styleFlags_ = 0;
-            OpenBlock('P', "<p>");
-            break;
-        case 18: StyleParagraph(p0, item.End()); break;
-        case 19: SectionParagraph(p0); break;
-        case 20: SetInlineStyle(static_cast<uint16_t>(p0)); break;
-        case 21: NumberedItem(p0); break;
-        case 22: RowCode(true, p0); break;
-        case 23: CellCode(true, p0); break;
-        case 24: TableDefinition(item); break;
-        case 25: Picture(item); break;
-        case 26: LinkStart(item); break;
-        case 31: Hint(p0, tok); break;
-        default: // 8, 9, 15, 16, 17, 27, 28, 29, 30: nothing to write
-            break;
-        }
     }
-end:
     gate_ = true;
     CloseAll();
     out_.append("</body>\r\n</html>\r\n");
+}
+
+bool Converter::ControlCode(const CtrlItem& item, CtrlTokenizer& tok)
+{
+    const int p0 = CtrlPairValue(text_, item, 0);
+    switch (item.code) {
+    case 0: {
+        gate_ = true;
+        CloseAll();
+        CtrlItem next;
+        return !(tok.Peek(next) && next.IsCode(0)); // two in a row end the text
+    }
+    case 1:
+    case 2:
+    case 3:
+        CloseListItem();
+        BeforeBlock();
+        CloseEnclosingItem();
+        OpenBlock('I', "<li>");
+        break;
+    case 4:
+        CloseElement('T');
+        row_ = 0;
+        rule_ = false;
+        break;
+    case 5: CloseList(); break;
+    case 6: CellCode(false, 0); break;
+    case 7:
+        if (linkState_ == 1 && Find('a') >= 0)
+            CloseElement('a');
+        linkState_ = 0;
+        break;
+    case 10: ListStart(tok); break;
+    case 11: RowCode(false, 0); break;
+    case 12: {
+        // Text right after it starts a plain paragraph (as in the
+        // rich-text layout); else it means nothing.
+        CtrlItem next;
+        if (tok.Peek(next) && next.IsText())
+            PlainParagraph();
+        break;
+    }
+    case 13: LineBreak(); break;
+    case 14: PlainParagraph(); break;
+    case 18: StyleParagraph(p0, item.End()); break;
+    case 19: SectionParagraph(p0); break;
+    case 20: SetInlineStyle(static_cast<uint16_t>(p0)); break;
+    case 21: NumberedItem(p0); break;
+    case 22: RowCode(true, p0); break;
+    case 23: CellCode(true, p0); break;
+    case 24: TableDefinition(item); break;
+    case 25: Picture(item); break;
+    case 26: LinkStart(item); break;
+    case 31: Hint(p0, tok); break;
+    default: // 8, 9, 15, 16, 17, 27, 28, 29, 30: nothing to write
+        break;
+    }
+    return true;
+}
+
+void Converter::ListStart(CtrlTokenizer& tok)
+{
+    CloseParagraph();
+    SetInlineStyle(0);
+    CtrlItem next;
+    const bool bullets = tok.Peek(next) && !next.IsText() && next.code >= 1 && next.code <= 3;
+    if (bullets) {
+        OpenBlock('U', "<ul>");
+    } else {
+        Push('O', "", false); // a list without a wrapper leaves nothing in the page
+    }
+}
+
+void Converter::PlainParagraph()
+{
+    CloseParagraph();
+    styleFlags_ = 0;
+    OpenBlock('P', "<p>");
+}
+
+void Converter::LineBreak()
+{
+    if (gate_) {
+        if (rule_)
+            BeforeBlock();
+        if (!EnsureCell())
+            return;
+    }
+    Emit(rule_ ? "<hr />\r\n" : "<br />\r\n");
 }
 
 std::string Converter::HighlightedRun(std::string_view run, std::string* plain)

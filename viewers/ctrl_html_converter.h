@@ -206,6 +206,8 @@ private:
     bool OpenBlock(char letter, std::string_view opening);
 
     // --- codes ---------------------------------------------------------------
+    // One control code; false when it ends the text.
+    bool ControlCode(const CtrlItem& item, CtrlTokenizer& tok);
     void TextRun(std::string_view run);
     void StyleParagraph(int v, int after);
     void SectionParagraph(int v);
@@ -218,6 +220,9 @@ private:
     void Picture(const CtrlItem& item);
     void LinkStart(const CtrlItem& item);
     void Hint(int v, CtrlTokenizer& tok);
+    void ListStart(CtrlTokenizer& tok);
+    void PlainParagraph();
+    void LineBreak();
 
     void WriteHead();
     // The lines of a style sheet, CR LF each; the body's font is the text

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "datastore/drug_helpers.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
 #include "lists/drugs/list_text_helpers.h"
@@ -17,7 +18,6 @@ using namespace record_parts;
 namespace {
 
 constexpr int kPriceSlots = 14;
-constexpr int kPriceRecordLength = kCvzpLayout.Length();
 
 // ------------------------------------------------------------ drug parts
 
@@ -292,7 +292,7 @@ using PriceSlots = std::array<std::string, kPriceSlots>;
 PriceSlots ReadPriceSlots(std::string_view drug, const std::string& code)
 {
     PriceSlots slots;
-    slots.fill(std::string(kPriceRecordLength, ' '));
+    slots.fill(std::string(kCvzpLayout.Length(), ' '));
     if (AboveBlank(FieldByte(drug, kDrugReimbursementKind))) {
         TDbTable& t = Table("cvzp");
         std::string rec;

@@ -1,7 +1,5 @@
 #include "viewers/duplicity_check.h"
 
-#include <QChar>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -10,6 +8,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/kamenici_lower.h"
 #include "datastore/table_layouts.h"
 #include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
@@ -23,10 +22,6 @@ std::atomic<bool> DuplicityBatchMode{false};
 
 namespace {
 
-// Record lengths and fields.
-constexpr uint16_t kAtcLength = kAtcLayout.Length(), kKlcLength = kKlcLayout.Length(),
-                   kKkLength = kKkLayout.Length(), kDrugLength = kKlLayout.Length(),
-                   kPairLength = kKabLayout.Length();
 // The group name the check keeps: NAZ and the start of its continuation NAR.
 constexpr int kAtcNameLength = 150;
 
@@ -66,25 +61,6 @@ PairState& Pairs()
 std::string Trimmed(std::string_view s)
 {
     return std::string(TrimRightBlanks(s));
-}
-
-// Data code page letters to lower case, the capitals with diacritics
-// included, through the display code page.
-const std::array<unsigned char, 256>& KamLower()
-{
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            t[b] = static_cast<unsigned char>(b);
-            const unsigned char win = KamToWinTable[static_cast<size_t>(b)];
-            const QChar lower = QChar(Cp1250ToUnicode(win)).toLower();
-            unsigned char back = 0;
-            if (UnicodeToCp1250(lower.unicode(), back) && back != win)
-                t[b] = WinToKamTable[back];
-        }
-        return t;
-    }();
-    return table;
 }
 
 char LowerAZ(char c)
@@ -259,7 +235,7 @@ void LoadPairTable()
     p.loaded = true;
     TDatFile dat;
     DbStatus = 0;
-    OpenDatFile(dat, p.folder, "kab", kPairLength);
+    OpenDatFile(dat, p.folder, "kab", kKabLayout.Length());
     if (DbStatus != 0 || !dat.IsOpen()) {
         DbStatus = 0;
         return;
@@ -291,10 +267,10 @@ std::string ResetDuplicityCheck()
         const char* sez;
         uint16_t length;
     };
-    const Open all[] = {{t.atc, "atc", "atckod", kAtcLength},
-                        {t.klc, "klc", "klclek", kKlcLength},
-                        {t.kk, "kk", "kkkod", kKkLength},
-                        {t.kl, "kl", "klkod", kDrugLength}};
+    const Open all[] = {{t.atc, "atc", "atckod", kAtcLayout.Length()},
+                        {t.klc, "klc", "klclek", kKlcLayout.Length()},
+                        {t.kk, "kk", "kkkod", kKkLayout.Length()},
+                        {t.kl, "kl", "klkod", kKlLayout.Length()}};
     for (const Open& o : all) {
         DbStatus = 0;
         OpenTable(o.table, o.dat, o.sez, o.length);

@@ -17,8 +17,6 @@ constexpr std::string_view kCodeKey = "\"code\":";
 constexpr std::string_view kAtcKey = "\"ATC\":\"";
 constexpr std::string_view kStatusKey = "\"status\":\"";
 constexpr size_t kProgressLimit = 150;
-constexpr int kDrugLength = kKlLayout.Length();
-constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
 
 bool LessByName(const std::string& a, const std::string& b)
 {
@@ -226,7 +224,7 @@ std::string RunMaxDoseBatch(const std::string& dataFolder, const std::string& pr
     MaxDoseCounts counts;
     DbStatus = 0;
     TDbTable kl;
-    OpenTableIn(kl, dataFolder, TFileId("kl"), TFileId("klkod"), static_cast<uint16_t>(kDrugLength));
+    OpenTableIn(kl, dataFolder, TFileId("kl"), TFileId("klkod"), static_cast<uint16_t>(kKlLayout.Length()));
     if (DbStatus != 0) {
         const std::string fatal = "fatal: " + dataFolder + std::to_string(DbStatus);
         DbStatus = 0;
@@ -339,6 +337,34 @@ std::vector<std::string> DocumentProductCodes(std::string_view text)
     return codes;
 }
 
+bool IsSpecificProgrammeProduct(std::string_view drug)
+{
+    return FieldByte(drug, kDrugRegistrationType) == 'S';
+}
+
+int32_t RegisteredCounterpart(std::string_view drug, TDbTable& klrc)
+{
+    const std::string_view reg = FieldBytes(drug, kDrugRegistrationNumber);
+    if (!IsSpecificProgrammeProduct(drug) || reg.empty() || reg[0] == '1')
+        return 0;
+    const std::string key(reg);
+    std::string other;
+    int32_t found = 0;
+    FindRecord(klrc, key, other);
+    for (int32_t pos = klrc.Position();
+         DbStatus == 0 &&
+         FieldDiffers(other, kDrugRegistrationNumber.start, kDrugRegistrationNumber.length, key) == 0;
+         ReadByOrder(klrc, ++pos, other)) {
+        const char state = FieldByte(other, kDrugState);
+        if (state != '-' && state != '\\' && !IsSpecificProgrammeProduct(other)) {
+            found = klrc.recNo;
+            break;
+        }
+    }
+    DbStatus = 0;
+    return found;
+}
+
 std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc)
 {
     std::vector<std::string> codes;
@@ -366,9 +392,8 @@ std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc)
         FindRecord(klrc, key, rec);
         for (int32_t pos = klrc.Position();
              DbStatus == 0 && FieldDiffers(rec, kDrugRegistrationNumber.start, 9, key) == 0;) {
-            const char state = GetField(rec, kDrugStatus.start, 1)[0];
-            const std::string kind = GetField(rec, kDrugRegistrationNumber.start + 16, 1);
-            if (state != '-' && state != '\\' && kind == "S")
+            const char state = FieldByte(rec, kDrugState);
+            if (state != '-' && state != '\\' && IsSpecificProgrammeProduct(rec))
                 codes.push_back(GetField(rec, kDrugCode.start, 7));
             ReadByOrder(klrc, ++pos, rec);
         }

@@ -89,8 +89,16 @@ std::string MaxDoseFilePath(const std::string& prefix, const std::string& name);
 // Empty without the marker.
 std::vector<std::string> DocumentProductCodes(std::string_view text);
 bool HasProductCodeMarker(std::string_view text);
-// The codes of the current parallel-import products ("S") of the
-// registration numbers after code 19 (3), looked up in "kl" by "klrc".
+// Whether a drug record is of a specific treatment programme (registration
+// type "S").
+bool IsSpecificProgrammeProduct(std::string_view drug);
+// For a product of a specific treatment programme with a national number
+// (not starting with "1"): the record number of the first current product
+// under the same 11-character "klrc" key that is of no such programme; 0 for
+// any other product, or when there is none.
+int32_t RegisteredCounterpart(std::string_view drug, TDbTable& klrc);
+// The codes of the current products of a specific treatment programme ("S")
+// under the registration numbers after code 19 (3), looked up in "kl" by "klrc".
 std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc);
 
 // The request file the outside editor opens for a product without a file.

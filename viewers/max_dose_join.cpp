@@ -27,8 +27,6 @@
 namespace {
 
 constexpr int kTickMs = 200;
-constexpr int kDrugLength = kKlLayout.Length();
-constexpr FieldPos kDrugStatus = kKlLayout.Field("SR");
 
 // The progress of the batch goes into the join's log.
 class JoinProgress : public MaxDoseProgress {
@@ -237,31 +235,18 @@ void ShowMaximalDoses()
         return;
     TDbTable kl;
     std::string rec;
-    OpenTable(kl, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kDrugLength));
+    OpenTable(kl, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kKlLayout.Length()));
     if (DbStatus == 0 && record < kl.dat.count) {
         ReadRecord(kl.dat, record, rec);
-        const std::string reg = GetField(rec, kDrugRegistrationNumber.start, kDrugRegistrationNumber.length);
-        // A parallel import not registered itself: its current original carries the file.
-        if (DbStatus == 0 && reg.size() > 16 && reg[16] == 'S' && reg[0] != '1') {
-            const std::string key = reg.substr(0, 11);
-            std::string other;
-            FindRecord(kl, key, other);
-            for (int32_t pos = kl.Position();
-                 DbStatus == 0 && FieldDiffers(other, kDrugRegistrationNumber.start, 11, key) == 0;
-                 ReadByOrder(kl, ++pos, other)) {
-                const char state = GetField(other, kDrugStatus.start, 1)[0];
-                const std::string otherReg =
-                    GetField(other, kDrugRegistrationNumber.start, kDrugRegistrationNumber.length);
-                if (state != '-' && state != '\\' && !(otherReg.size() > 16 && otherReg[16] == 'S')) {
-                    ShowMessage(LookupText(UiTexts, "Hlasky", "neSoub"));
-                    for (int i : {2, 1, 0})
-                        if (active->LinkKinds[static_cast<size_t>(i)] == LinkKind::Drug) {
-                            active->LinkValues[static_cast<size_t>(i)] = kl.recNo;
-                            break;
-                        }
+        // A product of a specific treatment programme: the current product
+        // registered under the same number carries the file.
+        if (const int32_t counterpart = DbStatus == 0 ? RegisteredCounterpart(rec, kl) : 0; counterpart > 0) {
+            ShowMessage(LookupText(UiTexts, "Hlasky", "neSoub"));
+            for (int i : {2, 1, 0})
+                if (active->LinkKinds[static_cast<size_t>(i)] == LinkKind::Drug) {
+                    active->LinkValues[static_cast<size_t>(i)] = counterpart;
                     break;
                 }
-            }
         }
     }
     DbStatus = 0;
@@ -293,7 +278,7 @@ void OpenMaxDoseEditor(const std::string& code, const std::string& documentName,
         MaxDoseRequest request;
         request.codes = DocumentProductCodes(text);
         TDbTable klrc;
-        OpenTable(klrc, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kDrugLength));
+        OpenTable(klrc, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kKlLayout.Length()));
         if (DbStatus == 0)
             for (std::string& c : CollectRegCodes(text, klrc))
                 request.codes.push_back(std::move(c));

@@ -503,13 +503,13 @@ RequestedRecord FindRequestedRecord(const std::string& requestCode, const std::s
             }
         }
     } else if (requestCode == "PCD" && text.size() == 5) {
-        if (OpenLookup("pfa", "pfakod", kGoodsLength) && FindKey(text, rec)) {
+        if (OpenLookup("pfa", "pfakod", kPfaLayout.Length()) && FindKey(text, rec)) {
             tableKind = LinkKind::Goods;
             position = LookupTable().recNo;
             command = KindCode("pAR");
         }
     } else if (requestCode == "PEA" && text.size() == 13) {
-        if (OpenLookup("pfa", "pfaean", kGoodsLength) && FindKey(text, rec)) {
+        if (OpenLookup("pfa", "pfaean", kPfaLayout.Length()) && FindKey(text, rec)) {
             tableKind = LinkKind::Goods;
             position = LookupTable().recNo;
             command = KindCode("pAR");

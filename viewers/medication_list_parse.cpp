@@ -90,7 +90,7 @@ int ParseXmlList(std::string& text, std::vector<int32_t>& positions, std::vector
                 const std::string code = ElementText(line, "<erp:Kod>");
                 if (!drugsTried) {
                     drugsTried = true;
-                    drugsOpen = OpenLookup("kl", "klkod", kDrugLength);
+                    drugsOpen = OpenLookup("kl", "klkod", kKlLayout.Length());
                 }
                 if (drugsOpen) {
                     std::string rec;
@@ -158,14 +158,14 @@ int ResolveDrugCodeList(std::string& text, std::vector<int32_t>& positions, List
         if (IsCommentLine(line))
             return true;
         if (IsDigitRun(line, 1, 7)) {
-            if (!OpenLookup("kl", "klkod", kDrugLength))
+            if (!OpenLookup("kl", "klkod", kKlLayout.Length()))
                 return true;
             if (FindKey(line.substr(0, 7), rec))
                 positions[static_cast<size_t>(count++)] = LookupTable().recNo;
             else
                 AddReportLine(report, "nenalezen ", line);
         } else if (IsDigitRun(line, 1, 5)) {
-            if (!OpenLookup("pfa", "pfakod", kGoodsLength))
+            if (!OpenLookup("pfa", "pfakod", kPfaLayout.Length()))
                 return true;
             AddReportLine(report, FindKey(line.substr(0, 5), rec) ? "parafarm. " : "nenalezen ", line);
         } else {
@@ -180,9 +180,9 @@ int ResolveDrugCodeList(std::string& text, std::vector<int32_t>& positions, List
                 }
             std::string kamKey(key);
             WinToKamS(kamKey);
-            if (OpenLookup("kl", "klnaz", kDrugLength) && FindKey(kamKey, rec)) {
+            if (OpenLookup("kl", "klnaz", kKlLayout.Length()) && FindKey(kamKey, rec)) {
                 positions[static_cast<size_t>(count++)] = LookupTable().recNo;
-            } else if (OpenLookup("pfa", "pfanaz", kGoodsLength) && FindKey(kamKey, rec)) {
+            } else if (OpenLookup("pfa", "pfanaz", kPfaLayout.Length()) && FindKey(kamKey, rec)) {
                 AddReportLine(report, "parafarm. ", line);
             } else {
                 AddReportLine(report, "nenalezen ", key);
@@ -223,7 +223,7 @@ int ResolvePfaCodeList(std::string& text, std::vector<int32_t>& positions)
     SkipHeading(body);
 
     const char* index = L == 6 ? "pfahem" : L == 13 ? "pfaean" : "pfakod";
-    if (!OpenLookup("pfa", index, kGoodsLength)) {
+    if (!OpenLookup("pfa", index, kPfaLayout.Length())) {
         ReleaseLookup();
         return 0;
     }

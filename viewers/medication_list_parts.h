@@ -38,8 +38,6 @@ inline constexpr char kTabStandIn = 31;
 inline constexpr size_t kMaxElementText = 255;
 
 // Record lengths of the look-up tables.
-inline constexpr uint16_t kDrugLength = kKlLayout.Length();
-inline constexpr uint16_t kGoodsLength = kPfaLayout.Length();
 
 // --- The one look-up handle -------------------------------------------------
 

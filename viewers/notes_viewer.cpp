@@ -37,7 +37,6 @@ namespace {
 
 constexpr uint32_t kSelectionColour = 0xC8C8C8;
 constexpr int kWheelLines = 3;
-constexpr int kDrugLength = kKlLayout.Length();
 
 std::string UiText8(std::string_view section, std::string_view key)
 {
@@ -54,7 +53,7 @@ bool ReadDrug(int32_t recNo, std::string& record)
 {
     static TDbTable drugs;
     if (!drugs.dat.IsOpen() || drugs.dat.folder != DataDir()) {
-        OpenTable(drugs, TFileId("kl"), TFileId(""), kDrugLength);
+        OpenTable(drugs, TFileId("kl"), TFileId(""), kKlLayout.Length());
         if (DbStatus != 0 || !drugs.dat.IsOpen()) {
             DbStatus = 0;
             return false;

@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr uint16_t kDeviceTypeLength = kPzttypvLayout.Length();
-constexpr uint16_t kDeviceGroupLength = kPztuhsLayout.Length();
-
 std::string FieldText(std::string_view record, FieldPos f)
 {
     return GetField(record, f.start, f.length);
@@ -130,7 +127,7 @@ void LocateDocument(const ViewerPageInput& in, const DocumentKindRow& kind, View
         out.productCode = FieldText(record, kDeviceCode);
         if (kind.source == DocumentSource::DeviceMethod) {
             const std::string type =
-                FindByKey("pzttypv", "pzttypko", kDeviceTypeLength, FieldText(record, kDeviceType));
+                FindByKey("pzttypv", "pzttypko", kPzttypvLayout.Length(), FieldText(record, kDeviceType));
             if (!type.empty()) {
                 out.offset = Int32At(type, kDeviceTypeTextOffset);
                 out.docFile = kind.documentFile;
@@ -140,7 +137,7 @@ void LocateDocument(const ViewerPageInput& in, const DocumentKindRow& kind, View
         }
         out.offset = 1; // the record text is composed in any case
         if (const std::string group = FieldText(record, kDeviceClassGroup); !TrimBlanks(group).empty())
-            groupRecord = FindByKey("pztuhs", "pztuhsko", kDeviceGroupLength, group);
+            groupRecord = FindByKey("pztuhs", "pztuhsko", kPztuhsLayout.Length(), group);
         if (!groupRecord.empty())
             out.titleSuffix = CompactToCode(FieldText(groupRecord, kClassGroupCode)) + " - " +
                               std::string(TrimBlanks(FieldText(groupRecord, kClassGroupName) +

@@ -113,10 +113,6 @@ void TProhlizecN::SetClock(Clock clock)
 
 namespace {
 
-constexpr int kDrugLength = kKlLayout.Length();
-constexpr int kGoodsLength = kPfaLayout.Length();
-constexpr int kDeviceLength = kPztLayout.Length();
-
 QString UiQ(std::string_view section, std::string_view key)
 {
     return KamToQString(ProgramText(section, key));
@@ -129,15 +125,15 @@ bool ReadMainRecord(LinkKind linkKind, int32_t recNo, std::string& record)
     static TDbTable drugs, goods, devices;
     TDbTable* t = &drugs;
     const char* id = "kl";
-    uint16_t length = kDrugLength;
+    uint16_t length = kKlLayout.Length();
     if (linkKind == LinkKind::Goods) {
         t = &goods;
         id = "pfa";
-        length = kGoodsLength;
+        length = kPfaLayout.Length();
     } else if (linkKind == LinkKind::Device) {
         t = &devices;
         id = "pzt";
-        length = kDeviceLength;
+        length = kPztLayout.Length();
     }
     if (!t->dat.IsOpen() || t->dat.folder != DataDir()) {
         OpenTable(*t, TFileId(id), TFileId(""), length);

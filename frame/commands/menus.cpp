@@ -287,6 +287,62 @@ void ResetMenuState()
     s.window = nullptr;
 }
 
+namespace {
+
+// One entry of a top-level menu: an item, a separator or (for the window and
+// sign-list entries) an item with a submenu; true when it shows in this data set.
+bool AddSubItem(QMenu* menu, const MenuEntry& sub, DataSetCode dataSet, uint16_t parts, bool duplicity)
+{
+    MenuState& s = State();
+    if (sub.caption == "-") {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(sub.name.c_str()));
+        return false;
+    }
+    if (sub.name.size() < 4)
+        return false;
+    const uint16_t code = KindOf(std::string_view(sub.name).substr(1, 3));
+    std::string caption = sub.caption;
+    PatchPriceCaption(caption, sub.name);
+    QAction* item = NewItem(menu, DisplayText(caption), sub.name, code);
+    bool visible = (SubItemMask(sub.name[0], dataSet, parts) & static_cast<uint8_t>(dataSet)) != 0;
+    if (sub.name == "vRMD" && !duplicity)
+        visible = false;
+    item->setVisible(visible);
+    if (visible && !sub.shortcut.empty()) {
+        const QString keys = ShortcutText(sub.shortcut);
+        if (keys.isEmpty())
+            AppendRunLog("Menu " + sub.name + ": shortcut \"" + sub.shortcut + "\" not understood\r\n");
+        else
+            item->setShortcut(QKeySequence::fromString(keys, QKeySequence::PortableText));
+    }
+    if (sub.name == "SSHT") {
+        item->setCheckable(true);
+        item->setChecked(Config().Read([](const ConfigValues& v) { return v.tipUser; }));
+    } else if (sub.name == "SSHD") {
+        item->setCheckable(true);
+        item->setChecked(Config().Read([](const ConfigValues& v) { return v.tipData; }));
+    } else if (sub.name == "vRMD") {
+        item->setIcon(SpeedButtonIcon(KindOf("RMD")));
+    }
+    if (sub.name == "SSWL" || sub.name == "MSPL") {
+        auto* submenu = new QMenu(DisplayText(caption), menu);
+        submenu->setObjectName(QString::fromLatin1(sub.name.c_str()));
+        item->setMenu(submenu);
+        if (sub.name == "SSWL") {
+            s.windowMenu = submenu;
+            s.windowItem = item;
+            QObject::connect(submenu, &QMenu::aboutToShow, submenu, [] { RebuildWindowMenu(); });
+        } else {
+            s.signMenu = submenu;
+        }
+    }
+    menu->addAction(item);
+    s.items.emplace_back(item);
+    return visible;
+}
+
+} // namespace
+
 void FillMainMenu(QMainWindow* window, DataSetCode dataSet)
 {
     FillMainMenu(window, dataSet, CurrentDataParts());
@@ -324,55 +380,8 @@ void FillMainMenu(QMainWindow* window, DataSetCode dataSet, uint16_t parts)
         const std::string prefix(1, first);
         auto it = std::find_if(entries.begin(), entries.end(),
                                [&](const MenuEntry& e) { return e.key == prefix + "A"; });
-        for (; it != entries.end() && !it->key.empty() && it->key[0] == first; ++it) {
-            const MenuEntry& sub = *it;
-            if (sub.caption == "-") {
-                menu->addSeparator()->setObjectName(QString::fromLatin1(sub.name.c_str()));
-                continue;
-            }
-            if (sub.name.size() < 4)
-                continue;
-            const uint16_t code = KindOf(std::string_view(sub.name).substr(1, 3));
-            std::string caption = sub.caption;
-            PatchPriceCaption(caption, sub.name);
-            QAction* item = NewItem(menu, DisplayText(caption), sub.name, code);
-            bool visible = (SubItemMask(sub.name[0], dataSet, parts) & static_cast<uint8_t>(dataSet)) != 0;
-            if (sub.name == "vRMD" && !duplicity)
-                visible = false;
-            item->setVisible(visible);
-            if (visible && !sub.shortcut.empty()) {
-                const QString keys = ShortcutText(sub.shortcut);
-                if (keys.isEmpty())
-                    AppendRunLog("Menu " + sub.name + ": shortcut \"" + sub.shortcut +
-                                 "\" not understood\r\n");
-                else
-                    item->setShortcut(QKeySequence::fromString(keys, QKeySequence::PortableText));
-            }
-            if (sub.name == "SSHT") {
-                item->setCheckable(true);
-                item->setChecked(Config().Read([](const ConfigValues& v) { return v.tipUser; }));
-            } else if (sub.name == "SSHD") {
-                item->setCheckable(true);
-                item->setChecked(Config().Read([](const ConfigValues& v) { return v.tipData; }));
-            } else if (sub.name == "vRMD") {
-                item->setIcon(SpeedButtonIcon(KindOf("RMD")));
-            }
-            if (sub.name == "SSWL" || sub.name == "MSPL") {
-                auto* submenu = new QMenu(DisplayText(caption), menu);
-                submenu->setObjectName(QString::fromLatin1(sub.name.c_str()));
-                item->setMenu(submenu);
-                if (sub.name == "SSWL") {
-                    s.windowMenu = submenu;
-                    s.windowItem = item;
-                    QObject::connect(submenu, &QMenu::aboutToShow, submenu, [] { RebuildWindowMenu(); });
-                } else {
-                    s.signMenu = submenu;
-                }
-            }
-            menu->addAction(item);
-            s.items.emplace_back(item);
-            anyVisible = anyVisible || visible;
-        }
+        for (; it != entries.end() && !it->key.empty() && it->key[0] == first; ++it)
+            anyVisible = AddSubItem(menu, *it, dataSet, parts, duplicity) || anyVisible;
         // A menu with nothing to choose in this data set stays off the bar.
         const bool visible =
             (TopLevelMask(first, dataSet, parts) & static_cast<uint8_t>(dataSet)) != 0 && anyVisible;

@@ -215,6 +215,111 @@ void DrawList(QPainter& p, const QColor& c, const QString& label)
     DrawLabel(p, QRectF(11, 10, 12, 12), label, Qt::white);
 }
 
+void DrawPill(QPainter& p, const QColor& c)
+{
+    p.translate(12, 12);
+    p.rotate(-40);
+    p.setPen(QPen(c.darker(140), 1));
+    p.setBrush(c);
+    p.drawRoundedRect(QRectF(-10, -4.5, 10, 9), 4.5, 4.5);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(0, -4.5, 10, 9), 4.5, 4.5);
+    p.resetTransform();
+}
+
+void DrawJar(QPainter& p, const QColor& c)
+{
+    p.setPen(QPen(c.darker(140), 1));
+    p.setBrush(c.lighter(130));
+    p.drawRoundedRect(QRectF(5.5, 7.5, 13, 15), 2, 2);
+    p.setBrush(c.darker(120));
+    p.drawRect(QRectF(7.5, 2.5, 9, 5));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(7.5, 12.5, 9, 6));
+}
+
+void DrawPlus(QPainter& p, const QColor& c)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawRoundedRect(QRectF(2, 2, 20, 20), 4, 4);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(10, 5, 4, 14));
+    p.drawRect(QRectF(5, 10, 14, 4));
+}
+
+void DrawPrinter(QPainter& p, const QColor& c)
+{
+    p.setPen(QPen(QColor(70, 70, 70), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 2.5, 11, 8));
+    p.setBrush(c.lighter(160));
+    p.drawRoundedRect(QRectF(2.5, 9.5, 19, 9), 2, 2);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 15.5, 11, 7));
+    p.setPen(QColor(40, 160, 40));
+    p.drawPoint(QPointF(19, 12));
+}
+
+void DrawGrid(QPainter& p, const QColor& c)
+{
+    p.setPen(QPen(c, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(2.5, 3.5, 19, 17));
+    p.setBrush(c);
+    p.drawRect(QRectF(2.5, 3.5, 19, 4));
+    for (int x : {8, 14})
+        p.drawLine(QPointF(x + 0.5, 3.5), QPointF(x + 0.5, 20.5));
+    for (int y : {11, 15})
+        p.drawLine(QPointF(2.5, y + 0.5), QPointF(21.5, y + 0.5));
+}
+
+void DrawLines(QPainter& p, const QColor& c)
+{
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(4.5, 1.5, 15, 21));
+    p.setPen(QPen(c, 1.5));
+    for (int y : {6, 10, 14, 18})
+        p.drawLine(QPointF(7, y), QPointF(y == 18 ? 13 : 17, y));
+}
+
+void DrawCross(QPainter& p, const QColor& c)
+{
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(1.5, 1.5, 21, 21));
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawRect(QRectF(10, 5, 4, 14));
+    p.drawRect(QRectF(5, 10, 14, 4));
+}
+
+void DrawPair(QPainter& p, const QColor& c, const QString& label)
+{
+    p.setPen(QPen(c.darker(140), 1));
+    p.setBrush(c.lighter(150));
+    p.drawEllipse(QRectF(1.5, 5.5, 13, 13));
+    p.setBrush(c);
+    p.drawEllipse(QRectF(9.5, 5.5, 13, 13));
+    DrawLabel(p, QRectF(9.5, 5.5, 13, 13), label, Qt::white);
+}
+
+void DrawGear(QPainter& p, const QColor& c)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.translate(12, 12);
+    for (int i = 0; i < 8; ++i) {
+        p.drawRect(QRectF(-2, -11, 4, 6));
+        p.rotate(45);
+    }
+    p.drawEllipse(QRectF(-7.5, -7.5, 15, 15));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(-3, -3, 6, 6));
+    p.resetTransform();
+}
+
 void DrawShape(QPainter& p, const GlyphSpec& g)
 {
     const QColor c = QColor::fromRgb(g.colour);
@@ -222,95 +327,15 @@ void DrawShape(QPainter& p, const GlyphSpec& g)
     switch (g.shape) {
     case Shape::Page: DrawPage(p, c, label); break;
     case Shape::List: DrawList(p, c, label); break;
-    case Shape::Pill: {
-        p.translate(12, 12);
-        p.rotate(-40);
-        p.setPen(QPen(c.darker(140), 1));
-        p.setBrush(c);
-        p.drawRoundedRect(QRectF(-10, -4.5, 10, 9), 4.5, 4.5);
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(0, -4.5, 10, 9), 4.5, 4.5);
-        p.resetTransform();
-        break;
-    }
-    case Shape::Jar:
-        p.setPen(QPen(c.darker(140), 1));
-        p.setBrush(c.lighter(130));
-        p.drawRoundedRect(QRectF(5.5, 7.5, 13, 15), 2, 2);
-        p.setBrush(c.darker(120));
-        p.drawRect(QRectF(7.5, 2.5, 9, 5));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(7.5, 12.5, 9, 6));
-        break;
-    case Shape::Plus:
-        p.setPen(Qt::NoPen);
-        p.setBrush(c);
-        p.drawRoundedRect(QRectF(2, 2, 20, 20), 4, 4);
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(10, 5, 4, 14));
-        p.drawRect(QRectF(5, 10, 14, 4));
-        break;
-    case Shape::Printer:
-        p.setPen(QPen(QColor(70, 70, 70), 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(6.5, 2.5, 11, 8));
-        p.setBrush(c.lighter(160));
-        p.drawRoundedRect(QRectF(2.5, 9.5, 19, 9), 2, 2);
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(6.5, 15.5, 11, 7));
-        p.setPen(QColor(40, 160, 40));
-        p.drawPoint(QPointF(19, 12));
-        break;
-    case Shape::Grid:
-        p.setPen(QPen(c, 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(2.5, 3.5, 19, 17));
-        p.setBrush(c);
-        p.drawRect(QRectF(2.5, 3.5, 19, 4));
-        for (int x : {8, 14})
-            p.drawLine(QPointF(x + 0.5, 3.5), QPointF(x + 0.5, 20.5));
-        for (int y : {11, 15})
-            p.drawLine(QPointF(2.5, y + 0.5), QPointF(21.5, y + 0.5));
-        break;
-    case Shape::Lines:
-        p.setPen(QPen(QColor(90, 90, 90), 1));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(4.5, 1.5, 15, 21));
-        p.setPen(QPen(c, 1.5));
-        for (int y : {6, 10, 14, 18})
-            p.drawLine(QPointF(7, y), QPointF(y == 18 ? 13 : 17, y));
-        break;
-    case Shape::Cross:
-        p.setPen(QPen(QColor(90, 90, 90), 1));
-        p.setBrush(Qt::white);
-        p.drawEllipse(QRectF(1.5, 1.5, 21, 21));
-        p.setPen(Qt::NoPen);
-        p.setBrush(c);
-        p.drawRect(QRectF(10, 5, 4, 14));
-        p.drawRect(QRectF(5, 10, 14, 4));
-        break;
-    case Shape::Pair:
-        p.setPen(QPen(c.darker(140), 1));
-        p.setBrush(c.lighter(150));
-        p.drawEllipse(QRectF(1.5, 5.5, 13, 13));
-        p.setBrush(c);
-        p.drawEllipse(QRectF(9.5, 5.5, 13, 13));
-        DrawLabel(p, QRectF(9.5, 5.5, 13, 13), label, Qt::white);
-        break;
-    case Shape::Gear: {
-        p.setPen(Qt::NoPen);
-        p.setBrush(c);
-        p.translate(12, 12);
-        for (int i = 0; i < 8; ++i) {
-            p.drawRect(QRectF(-2, -11, 4, 6));
-            p.rotate(45);
-        }
-        p.drawEllipse(QRectF(-7.5, -7.5, 15, 15));
-        p.setBrush(Qt::white);
-        p.drawEllipse(QRectF(-3, -3, 6, 6));
-        p.resetTransform();
-        break;
-    }
+    case Shape::Pill: DrawPill(p, c); break;
+    case Shape::Jar: DrawJar(p, c); break;
+    case Shape::Plus: DrawPlus(p, c); break;
+    case Shape::Printer: DrawPrinter(p, c); break;
+    case Shape::Grid: DrawGrid(p, c); break;
+    case Shape::Lines: DrawLines(p, c); break;
+    case Shape::Cross: DrawCross(p, c); break;
+    case Shape::Pair: DrawPair(p, c, label); break;
+    case Shape::Gear: DrawGear(p, c); break;
     }
 }
 

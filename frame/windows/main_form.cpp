@@ -25,6 +25,7 @@
 #include <chrono>
 
 #include "datastore/db_table.h"
+#include "datastore/device_mark.h"
 #include "datastore/kamenici.h"
 #include "datastore/language.h"
 #include "datastore/run_log.h"
@@ -67,7 +68,6 @@ PageHooks CurrentHooks()
 struct MainValues {
     std::atomic<DataSetCode> dataSet{DataSetCode::Drugs};
     std::atomic<uint16_t> dataParts{DataPart::Always};
-    std::atomic<char> deviceLetter{'B'};
     std::mutex mutex;
     std::string versionText;
     std::string fontFolder;
@@ -272,7 +272,7 @@ std::string AppDataFolder()
 }
 char DeviceBlankClassLetter()
 {
-    return Values().deviceLetter;
+    return DeviceMarkLetter();
 }
 SharedText& UpdateStatusText()
 {
@@ -669,7 +669,7 @@ bool TMainForm::LoadDataTexts()
     VersionText += "-" + LookupText(DataTexts, "Verze", "Cislo");
     if (VersionText.size() > 127)
         VersionText.resize(127);
-    Values().deviceLetter = LookupText(DataTexts, "TZd", "!") == "F" ? 'F' : 'B';
+    LoadDeviceMarkLetter();
     return true;
 }
 

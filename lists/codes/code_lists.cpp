@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "datastore/drug_helpers.h"
+#include "datastore/table_layouts.h"
+#include "datastore/text_helpers.h"
 #include "datastore/text_table.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
@@ -15,8 +17,10 @@
 #include "frame/pages/hints.h"
 #include "frame/windows/data_form.h"
 #include "lists/codes/atc_list.h"
+#include "lists/devices/device_lists.h"
 #include "lists/drugs/drug_lists.h"
 #include "lists/drugs/list_text_helpers.h"
+#include "lists/goods/goods_lists.h"
 #include "lists/toolkit/column_language.h"
 #include "lists/toolkit/list_window.h"
 
@@ -25,9 +29,9 @@ const CodeListSpec kIndicationGroupList{
     .czech = {"isv", "isvkod", "isvnaz"},
     .english = {"isva", "isvkoda", "isvnaza"},
     .layout = &kIsvLayout,
-    .key1 = kIsvLayout.Field("INS"),
+    .key1 = kIndicationGroupCode,
     .key2 = {},
-    .name = kIsvLayout.Field("NAZ"),
+    .name = kIndicationGroupName,
     .hideFlag = {},
     .rowLayout = "InS=03Naz.",
     .columnNames = "InS,Naz",
@@ -40,8 +44,8 @@ const CodeListSpec kIndicationGroupList{
     .icon = "IInd",
     .offeredLink = LinkKind::IndicationGroup,
     .count = 100,
-    .drugList = "DIG",
-    .drugLink = LinkKind::IndicationGroup,
+    .restrictedList = "DIG",
+    .restrictedLink = LinkKind::IndicationGroup,
     .nameOrder = NameOrderRule::FirstNotDigit,
     .tabWhileTyped = 0,
 };
@@ -51,10 +55,10 @@ const CodeListSpec kCountryList{
     .czech = {"zemv", "zemvkod", "zemvnaz"},
     .english = {"zemva", "zemvkoda", "zemvnaza"},
     .layout = &kZemvLayout,
-    .key1 = kZemvLayout.Field("ZEM"),
+    .key1 = kCountryCode,
     .key2 = {},
-    .name = kZemvLayout.Field("NAZ"),
-    .hideFlag = kZemvLayout.Field("ACT"),
+    .name = kCountryName,
+    .hideFlag = kCountryListMark,
     .rowLayout = "Zem=04Naz.",
     .columnNames = "Zem,Naz",
     .columnOrder = "1/60,0,1",
@@ -66,8 +70,8 @@ const CodeListSpec kCountryList{
     .icon = "IZem",
     .offeredLink = LinkKind::Country,
     .count = 60,
-    .drugList = "DCN",
-    .drugLink = LinkKind::Country,
+    .restrictedList = "DCN",
+    .restrictedLink = LinkKind::Country,
     .nameOrder = NameOrderRule::LongerThan3,
     .tabWhileTyped = 3,
 };
@@ -78,9 +82,9 @@ const CodeListSpec kHolderList{
     .czech = {"drzv", "drzvkod", "drzvnaz"},
     .english = {"drzv", "drzvkod", "drzvnaz"},
     .layout = &kDrzvLayout,
-    .key1 = kDrzvLayout.Field("DRZ"),
-    .key2 = kDrzvLayout.Field("ZEM"),
-    .name = kDrzvLayout.Field("NAZ"),
+    .key1 = kRegHolderCode,
+    .key2 = kRegHolderCountry,
+    .name = kRegHolderName,
     .hideFlag = {},
     .rowLayout = "Drz=04Zem=04Naz=99.",
     .columnNames = "Drz,Zem,Naz",
@@ -93,11 +97,273 @@ const CodeListSpec kHolderList{
     .icon = "IDrz",
     .offeredLink = LinkKind::Holder,
     .count = 4600,
-    .drugList = "DHD",
-    .drugLink = LinkKind::Holder,
+    .restrictedList = "DHD",
+    .restrictedLink = LinkKind::Holder,
     .nameOrder = NameOrderRule::LongerThan3,
     .tabWhileTyped = 3,
 };
+
+// --------------------------------------------- device and goods code lists
+
+namespace {
+
+constexpr TableNames kPztzemv{"pztzemv", "pztzemko", "pztzemna"};
+constexpr TableNames kPztvyrv{"pztvyrv", "pztvyrko", "pztvyrna"};
+// The holders are listed by name only.
+constexpr TableNames kPztohl{"pztohl", "pztohlna", "pztohlna"};
+constexpr TableNames kPzttypv{"pzttypv", "pzttypko", "pzttypna"};
+constexpr TableNames kPztuhs{"pztuhs", "pztuhsko", "pztuhsna"};
+constexpr TableNames kPfazemv{"pfazemv", "pfazemko", "pfazemna"};
+constexpr TableNames kPfavyrv{"pfavyrv", "pfavyrko", "pfavyrna"};
+
+} // namespace
+
+const CodeListSpec kDeviceCountryList{
+    .handlerName = "OpenDeviceCountryList",
+    .czech = kPztzemv,
+    .english = kPztzemv,
+    .layout = &kPztzemvLayout,
+    .key1 = kCountryCode,
+    .key2 = {},
+    .name = kCountryName,
+    .hideFlag = kCountryListMark,
+    .rowLayout = "Zem=04Naz.",
+    .columnNames = "Zem,Naz",
+    .columnOrder = "1/60,0,1",
+    .maxTyped = 33,
+    .buttons = ">?=",
+    .captionKey = "nz",
+    .headerKey = "hz",
+    .headingHintKey = "vz",
+    .icon = "IZem",
+    .offeredLink = LinkKind::DeviceCountry,
+    .count = 26,
+    .restrictedList = "TCN",
+    .restrictedLink = LinkKind::DeviceCountry,
+    .nameOrder = NameOrderRule::LongerThan3,
+    .tabWhileTyped = 3,
+    .hideRule = HideRule::FlagBlank,
+    .opener = OpenDependentDeviceList,
+    .startLetter = 'N',
+};
+
+const CodeListSpec kDeviceMakerList{
+    .handlerName = "OpenDeviceMakerList",
+    .czech = kPztvyrv,
+    .english = kPztvyrv,
+    .layout = &kPztvyrvLayout,
+    .key1 = kDeviceMakerCode,
+    .key2 = kDeviceMakerCountry,
+    .name = kDeviceMakerName,
+    .hideFlag = {},
+    .rowLayout = "Kod=04Zem=04Vyr.",
+    .columnNames = "Kod,Zem,Vyr",
+    .columnOrder = "2/40,0,1,2",
+    .maxTyped = 50,
+    .buttons = ">?=",
+    .captionKey = "nv",
+    .headerKey = "hv",
+    .headingHintKey = "vv",
+    .icon = "IVyr",
+    .offeredLink = LinkKind::DeviceMaker,
+    .count = 440,
+    .restrictedList = "TFA",
+    .restrictedLink = LinkKind::DeviceMaker,
+    .nameOrder = NameOrderRule::LongerThan3,
+    .tabWhileTyped = 3,
+    .hideRule = HideRule::None,
+    .opener = OpenDependentDeviceList,
+    .column1Hint = Column1Hint::DeviceCountry,
+    .startLetter = 'N',
+};
+
+const CodeListSpec kDeviceHolderList{
+    .handlerName = "OpenDeviceHolderList",
+    .czech = kPztohl,
+    .english = kPztohl,
+    .layout = &kPztohlLayout,
+    .key1 = {},
+    .key2 = {},
+    .name = kDeviceHolderName,
+    .hideFlag = {},
+    .rowLayout = "Naz.",
+    .columnNames = "Naz",
+    .columnOrder = "0",
+    .maxTyped = 50,
+    .buttons = "?=",
+    .captionKey = "no",
+    .headerKey = "ho",
+    .headingHintKey = nullptr,
+    .icon = "IDrz",
+    .offeredLink = LinkKind::DeviceHolder,
+    .count = 440,
+    .restrictedList = "TAN",
+    .restrictedLink = LinkKind::DeviceHolder,
+    .nameOrder = NameOrderRule::NameOnly,
+    .tabWhileTyped = 0,
+    .hideRule = HideRule::None,
+    .opener = OpenDependentDeviceList,
+    .startLetter = 'N',
+    .tabSwitches = false,
+};
+
+const CodeListSpec kDeviceTypeList{
+    .handlerName = "OpenDeviceTypeList",
+    .czech = kPzttypv,
+    .english = kPzttypv,
+    .layout = &kPzttypvLayout,
+    .key1 = kDeviceTypeCode,
+    .key2 = {},
+    .name = kDeviceTypeName,
+    .hideFlag = {},
+    .rowLayout = "Typ=03Naz.",
+    .columnNames = "Typ,Naz",
+    .columnOrder = "1/90,0,1",
+    .maxTyped = 50,
+    .buttons = ">?=",
+    .captionKey = "nt",
+    .headerKey = "ht",
+    .headingHintKey = "vt",
+    .icon = "IInd",
+    .offeredLink = LinkKind::DeviceType,
+    .count = 36,
+    .restrictedList = "TTY",
+    .restrictedLink = LinkKind::DeviceType,
+    .nameOrder = NameOrderRule::FirstNotDigit,
+    .tabWhileTyped = 0,
+    .hideRule = HideRule::None,
+    .opener = OpenDependentDeviceList,
+    .startLetter = 'N',
+};
+
+const CodeListSpec kDeviceClassList{
+    .handlerName = "OpenDeviceClassList",
+    .czech = kPztuhs,
+    .english = kPztuhs,
+    .layout = &kPztuhsLayout,
+    .key1 = kClassGroupCode,
+    .key2 = {},
+    .name = kClassGroupName,
+    .hideFlag = {},
+    .rowLayout = "Kod=11ActNaz=B0.",
+    .columnNames = "Kod,Act,Naz",
+    .columnOrder = "2/90,0,1,2",
+    .maxTyped = 50,
+    .buttons = ">?=",
+    .captionKey = "nu",
+    .headerKey = "hu",
+    .headingHintKey = "vu",
+    .icon = "IATC",
+    .offeredLink = LinkKind::DeviceClassGroup,
+    .count = 36,
+    .restrictedList = "TKA",
+    .restrictedLink = LinkKind::DeviceClassGroup,
+    .nameOrder = NameOrderRule::FirstNotDigit,
+    .tabWhileTyped = 0,
+    .hideRule = HideRule::None,
+    .rowKind = CodeRowKind::ClassGroup,
+    .opener = OpenDependentDeviceList,
+    .column1Hint = Column1Hint::ActiveMark,
+    .compactCodeSeek = true,
+    .startLetter = 'N',
+};
+
+const CodeListSpec kGoodsCountryList{
+    .handlerName = "OpenGoodsCountryList",
+    .czech = kPfazemv,
+    .english = kPfazemv,
+    .layout = &kPfazemvLayout,
+    .key1 = kCountryCode,
+    .key2 = {},
+    .name = kCountryName,
+    .hideFlag = kCountryListMark,
+    .rowLayout = "Zem=04Naz.",
+    .columnNames = "Zem,Naz",
+    .columnOrder = "1/60,0,1",
+    .maxTyped = 33,
+    .buttons = ">?=",
+    .captionKey = "nz",
+    .headerKey = "hz",
+    .headingHintKey = "vz",
+    .icon = "IZem",
+    .offeredLink = LinkKind::GoodsCountry,
+    .count = 45,
+    .restrictedList = "PCN",
+    .restrictedLink = LinkKind::GoodsCountry,
+    .nameOrder = NameOrderRule::LongerThan3,
+    .tabWhileTyped = 3,
+    .hideRule = HideRule::FlagBlank,
+    .opener = OpenDependentGoodsList,
+    .startLetter = 'N',
+};
+
+const CodeListSpec kGoodsMakerList{
+    .handlerName = "OpenGoodsMakerList",
+    .czech = kPfavyrv,
+    .english = kPfavyrv,
+    .layout = &kPfavyrvLayout,
+    .key1 = kGoodsMakerCode,
+    .key2 = {},
+    .name = kGoodsMakerName,
+    .hideFlag = {},
+    .rowLayout = nullptr,
+    .columnNames = nullptr,
+    .columnOrder = "0",
+    .maxTyped = 50,
+    .buttons = "?=",
+    .captionKey = "nv",
+    .headerKey = "hp",
+    .headingHintKey = "vv2",
+    .icon = "IVyr",
+    .offeredLink = LinkKind::GoodsMaker,
+    .count = 700,
+    .restrictedList = "PFA",
+    .restrictedLink = LinkKind::GoodsMaker,
+    .nameOrder = NameOrderRule::LongerThan3,
+    .tabWhileTyped = 3,
+    .hideRule = HideRule::None,
+    .rowKind = CodeRowKind::KeyThenName,
+    .opener = OpenDependentGoodsList,
+    .oneHeadingHint = true,
+    .geometry = "6/60",
+    .startLetter = 'N',
+    .tabSwitches = false,
+};
+
+std::span<const CodeListSpec* const> AllCodeListSpecs()
+{
+    static constexpr const CodeListSpec* kAll[] = {
+        &kIndicationGroupList, &kCountryList,    &kHolderList,      &kDeviceCountryList, &kDeviceMakerList,
+        &kDeviceHolderList,    &kDeviceTypeList, &kDeviceClassList, &kGoodsCountryList,  &kGoodsMakerList,
+    };
+    return kAll;
+}
+
+std::string ClassGroupSeekKey(std::string_view typed)
+{
+    std::string code(typed);
+    if (code.find('.') == std::string::npos) {
+        std::string pointed;
+        for (size_t i = 0; i < code.size(); ++i) {
+            if (i > 0 && i % 2 == 0)
+                pointed += '.';
+            pointed += code[i];
+        }
+        code = pointed;
+    }
+    if (code.size() < 11)
+        code.resize(11, '0');
+    // The points stand where the full code has them.
+    for (size_t i = 2; i < 11; i += 3)
+        if (code[i] == '0')
+            code[i] = '.';
+    std::string key = CodeToCompact(code.substr(0, 11));
+    if (key.size() >= 4 && key[3] == '~')
+        key.pop_back();
+    while (!key.empty() && key.back() == ' ')
+        key.pop_back();
+    return key;
+}
 
 bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTopPos, int32_t& pos, int& step)
 {
@@ -155,6 +421,7 @@ char CodeList::LetterFor(std::string_view typed) const
     case NameOrderRule::FirstNotDigit:
         return !typed.empty() && (typed[0] < '0' || typed[0] > '9') ? 'N' : 'C';
     case NameOrderRule::LongerThan3: return typed.size() > 3 ? 'N' : 'C';
+    case NameOrderRule::NameOnly: return 'N';
     }
     return 'C';
 }
@@ -162,6 +429,23 @@ char CodeList::LetterFor(std::string_view typed) const
 std::string CodeList::RowText(std::string_view record) const
 {
     std::string text(1, '\0');
+    switch (spec_.rowKind) {
+    case CodeRowKind::KeyThenName:
+        text += FieldBytes(record, spec_.key1);
+        text += FieldBytes(record, spec_.name);
+        return text;
+    case CodeRowKind::ClassGroup: {
+        std::string code = CompactToCode(FieldBytes(record, spec_.key1));
+        code.resize(11, ' ');
+        text += code;
+        text += static_cast<uint8_t>(FieldByte(record, kClassGroupActive)) > ' ' ? '*' : ' ';
+        text += FieldBytes(record, kClassGroupName);
+        text += FieldBytes(record, kClassGroupNameRest);
+        return text;
+    }
+    case CodeRowKind::KeysAndName:
+    case CodeRowKind::CategoryTree: break;
+    }
     for (const FieldPos& key : {spec_.key1, spec_.key2}) {
         if (key.length == 0)
             continue;
@@ -170,6 +454,23 @@ std::string CodeList::RowText(std::string_view record) const
     }
     text += FieldBytes(record, spec_.name);
     return text;
+}
+
+std::string CodeList::SeekKey(const VybRec& rec) const
+{
+    if (spec_.compactCodeSeek && (rec.Letter == 'C' || rec.Letter == 'c') && !rec.Prefix.empty())
+        return ClassGroupSeekKey(rec.Prefix);
+    return rec.Prefix;
+}
+
+bool CodeList::Shown(std::string_view record) const
+{
+    switch (spec_.hideRule) {
+    case HideRule::None: return true;
+    case HideRule::FlagSet: return spec_.hideFlag.length == 0 || FieldByte(record, spec_.hideFlag) == ' ';
+    case HideRule::FlagBlank: return spec_.hideFlag.length == 0 || FieldByte(record, spec_.hideFlag) != ' ';
+    }
+    return true;
 }
 
 void CodeList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
@@ -183,7 +484,7 @@ void CodeList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     int step = 1;
     switch (rec.FetchMode) {
     case FetchModeCode::Seek:
-        FindRecord(t, rec.Prefix, record_);
+        FindRecord(t, SeekKey(rec), record_);
         // The lists are never strict: a prefix that is not found shows the
         // list from where it would stand.
         if (DbStatus > 0 || DbStatus == DbCode::OutOfRange || DbStatus == DbCode::BadKeyChar)
@@ -206,7 +507,7 @@ void CodeList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         ReadByOrder(t, p, record_);
         if (DbStatus != 0)
             return;
-        if (spec_.hideFlag.length > 0 && FieldByte(record_, spec_.hideFlag) != ' ')
+        if (!Shown(record_))
             continue;
         row.Pos = p;
         row.Aux = t.recNo;
@@ -221,16 +522,28 @@ ListAction CodeList::React(VybRec& rec, ListAction action)
 {
     switch (action) {
     case ListAction::Tab:
-        if (rec.Prefix.size() <= spec_.tabWhileTyped) {
+        if (spec_.tabSwitches && spec_.nameOrder != NameOrderRule::NameOnly &&
+            rec.Prefix.size() <= spec_.tabWhileTyped) {
             rec.Letter = rec.Letter == 'C' ? 'N' : 'C';
             return ListAction::PrefixChanged;
         }
         return action;
     case ListAction::Enter:
     case ListAction::RowClicked:
-        OpenDrugSubList(KindOf(spec_.drugList), spec_.drugLink);
+        (spec_.opener != nullptr ? spec_.opener : OpenDrugSubList)(KindOf(spec_.restrictedList),
+                                                                   spec_.restrictedLink);
         return ListAction::None;
-    case ListAction::PrefixChanged: rec.Letter = LetterFor(rec.Prefix); return action;
+    case ListAction::PrefixChanged:
+        switch (spec_.nameOrder) {
+        case NameOrderRule::NameOnly: break;
+        // Types and groups keep their order until something is typed.
+        case NameOrderRule::FirstNotDigit:
+            if (!rec.Prefix.empty() || spec_.opener == nullptr)
+                rec.Letter = LetterFor(rec.Prefix);
+            break;
+        case NameOrderRule::LongerThan3: rec.Letter = LetterFor(rec.Prefix); break;
+        }
+        return action;
     default: return action;
     }
 }
@@ -238,8 +551,18 @@ ListAction CodeList::React(VybRec& rec, ListAction action)
 std::string CodeList::Info(uint8_t kind, uint8_t sub, const TVybRow& row, std::string_view key) const
 {
     switch (kind) {
-    case InfoKind::CellHint: return std::string(key);
-    case InfoKind::HeadingHint: return ProgramText("VybPom", spec_.headingHintKey + std::to_string(sub));
+    case InfoKind::CellHint:
+        if (sub == 1 && spec_.column1Hint == Column1Hint::DeviceCountry)
+            return LookupDeviceCountry(key);
+        if (sub == 1 && spec_.column1Hint == Column1Hint::ActiveMark)
+            return ProgramText("VybPom", !key.empty() && key[0] == '*' ? "vu1" : "vu1_");
+        return std::string(key);
+    case InfoKind::HeadingHint:
+        if (spec_.headingHintKey == nullptr)
+            return {};
+        if (spec_.oneHeadingHint)
+            return ProgramText("VybPom", spec_.headingHintKey);
+        return ProgramText("VybPom", spec_.headingHintKey + std::to_string(sub));
     case InfoKind::Control: return SharedButtonInfo(sub, row, key);
     default: return {};
     }
@@ -252,7 +575,10 @@ ListWindowSpec CodeListWindowSpec(const CodeListSpec& spec, uint16_t code)
     ListWindowSpec w;
     w.code = code;
     w.caption = ProgramText("VybPom", spec.captionKey);
-    w.geometry = CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(*spec.layout), spec.columnNames);
+    w.geometry =
+        spec.geometry != nullptr
+            ? std::string(spec.geometry)
+            : CompileColumnLayout(spec.rowLayout, ColumnWidthTableOf(*spec.layout), spec.columnNames);
     w.order = spec.columnOrder;
     w.header = std::string(1, '\0') + ProgramText("VybPom", spec.headerKey);
     w.maxTyped = spec.maxTyped;
@@ -260,7 +586,7 @@ ListWindowSpec CodeListWindowSpec(const CodeListSpec& spec, uint16_t code)
     w.buttons = spec.buttons;
     w.icon = spec.icon;
     w.links = {LinkKind::None, spec.offeredLink, LinkKind::None};
-    w.letter = 'C';
+    w.letter = spec.startLetter;
     w.count = spec.count;
     return w;
 }

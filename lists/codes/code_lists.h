@@ -9,6 +9,7 @@
 // is 1.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,30 @@ bool FetchWalkStart(const VybRec& rec, int32_t first, int32_t last, int32_t atTo
 enum class NameOrderRule : uint8_t {
     FirstNotDigit, // the first character is not a digit
     LongerThan3,   // more than three characters
+    NameOnly,      // one order: neither Tab nor typing switch it
+};
+
+// How a record of a code list becomes its row text (after the status
+// character).
+enum class CodeRowKind : uint8_t {
+    KeysAndName,  // each key field and a blank, then the name
+    KeyThenName,  // the key field and the name side by side
+    ClassGroup,   // the displayed group code (11), the activity mark, the name in two parts
+    CategoryTree, // key, blank, name, character 255 and the tree marker
+};
+
+// Which records a code list does not show.
+enum class HideRule : uint8_t {
+    None,
+    FlagSet,   // hideFlag is not blank
+    FlagBlank, // hideFlag is blank (inactive)
+};
+
+// What the hint of column 1 says besides the cell.
+enum class Column1Hint : uint8_t {
+    Cell,
+    DeviceCountry, // the device country's name
+    ActiveMark,    // "VybPom.vu1" for "*", "vu1_" for an empty cell
 };
 
 struct CodeListSpec {
@@ -58,7 +83,7 @@ struct CodeListSpec {
     FieldPos key1;
     FieldPos key2;
     FieldPos name;
-    FieldPos hideFlag; // a record whose flag is not blank is not listed (length 0: none)
+    FieldPos hideFlag; // see hideRule (length 0: none)
     const char* rowLayout;
     const char* columnNames;
     const char* columnOrder;
@@ -66,20 +91,52 @@ struct CodeListSpec {
     const char* buttons;
     const char* captionKey; // section VybPom
     const char* headerKey;
-    const char* headingHintKey; // + the column number
+    const char* headingHintKey; // + the column number (nullptr: no heading hints)
     const char* icon;
     LinkKind offeredLink;
-    int32_t count;        // preset until the first seek
-    const char* drugList; // the letters of the restricted drug list Enter opens
-    LinkKind drugLink;
+    int32_t count; // preset until the first seek
+    // Enter opens the restricted list of these letters through `opener`
+    // (nullptr: the drug lists' OpenDrugSubList) with this link kind.
+    const char* restrictedList;
+    LinkKind restrictedLink;
     NameOrderRule nameOrder;
     // Tab switches the order while at most this many characters are typed.
     size_t tabWhileTyped;
+    HideRule hideRule = HideRule::FlagSet;
+    CodeRowKind rowKind = CodeRowKind::KeysAndName;
+    void (*opener)(uint16_t code, LinkKind linkKind) = nullptr;
+    // The heading hint is the key alone for every column.
+    bool oneHeadingHint = false;
+    // A literal geometry instead of the compiled layout (nullptr: compile).
+    const char* geometry = nullptr;
+    Column1Hint column1Hint = Column1Hint::Cell;
+    // The typed code is a displayed classification code, sought compact.
+    bool compactCodeSeek = false;
+    // The list letter the window opens with.
+    char startLetter = 'C';
+    // Tab switches the order (within tabWhileTyped).
+    bool tabSwitches = true;
 };
 
 extern const CodeListSpec kIndicationGroupList;
 extern const CodeListSpec kCountryList;
 extern const CodeListSpec kHolderList;
+// The code lists of the device and goods data sets.
+extern const CodeListSpec kDeviceCountryList;
+extern const CodeListSpec kDeviceMakerList;
+extern const CodeListSpec kDeviceHolderList;
+extern const CodeListSpec kDeviceTypeList;
+extern const CodeListSpec kDeviceClassList;
+extern const CodeListSpec kGoodsCountryList;
+extern const CodeListSpec kGoodsMakerList;
+// Every code list, for registration by handler name.
+std::span<const CodeListSpec* const> AllCodeListSpecs();
+
+// The compact key a typed classification code is sought by: a code of
+// digits without points gets a point after each two digits, then it is
+// padded with "0" to 11 characters and converted; a fourth character "~"
+// is dropped, and so are trailing blanks.
+std::string ClassGroupSeekKey(std::string_view typed);
 
 // One code-list window's list: its table in the current language.
 class CodeList : public ListSource {
@@ -102,7 +159,13 @@ public:
 
     const CodeListSpec& Spec() const { return spec_; }
 
-private:
+protected:
+    // Where the seek of mode 2 starts: the typed prefix, or its compact
+    // form in the code order of the classification groups.
+    std::string SeekKey(const VybRec& rec) const;
+    // Whether the list shows a record (its activity flag).
+    bool Shown(std::string_view record) const;
+
     const CodeListSpec& spec_;
     TDbTable table_;
     std::string record_;

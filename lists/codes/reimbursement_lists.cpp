@@ -43,19 +43,7 @@ constexpr LinkKind kDrugLink = LinkKind::Drug;
 constexpr uint16_t kUserListBit = 0x200;
 constexpr size_t kMaxListChoice = 40;
 
-constexpr uint16_t kDrugRecordLength = kKlLayout.Length();
-constexpr uint16_t kCvzpRecordLength = kCvzpLayout.Length();
-constexpr uint16_t kAtcRecordLength = kAtcLayout.Length();
-constexpr uint16_t kReferenceRecordLength = kAtcpLayout.Length();
-static_assert(kDrugRecordLength == 346 && kCvzpRecordLength == 124 && kAtcRecordLength == 166 &&
-              kReferenceRecordLength == 103);
-
-constexpr FieldPos kKlCode = kKlLayout.Field("KOD");
-constexpr FieldPos kKlKind = kKlLayout.Field("UH");
-constexpr FieldPos kCvzpCode = kCvzpLayout.Field("KOD");
-constexpr FieldPos kReferenceCode = kAtcpLayout.Field("ATC");
-constexpr FieldPos kReferenceName = kAtcpLayout.Field("NAZ");
-static_assert(kCvzpCode.length == kKlCode.length);
+static_assert(kPriceDrug.length == kDrugCode.length);
 
 constexpr std::string_view kRowLayout =
     "KodNaz-48Dop=46-39DrzZeDATCUC =10Uh OC =10Hr =01DN =01Lim=17Pre=22Ekv=10Dpl=10Bl3=03.";
@@ -103,14 +91,14 @@ TFileId DrugIndexOf(char letter)
 bool OpenDrugIndex(TDbTable& drugs, char letter)
 {
     DbStatus = 0;
-    OpenTable(drugs, TFileId("kl"), DrugIndexOf(letter), kDrugRecordLength);
+    OpenTable(drugs, TFileId("kl"), DrugIndexOf(letter), kKlLayout.Length());
     return DbStatus == 0 && drugs.sez.IsOpen();
 }
 
 bool OpenPriceTable(TDbTable& prices)
 {
     DbStatus = 0;
-    OpenTable(prices, TFileId("cvzp"), TFileId("cvzpkod"), kCvzpRecordLength);
+    OpenTable(prices, TFileId("cvzp"), TFileId("cvzpkod"), kCvzpLayout.Length());
     return DbStatus == 0 && prices.sez.IsOpen();
 }
 
@@ -151,7 +139,7 @@ bool PricedCodes(TDbTable& prices, std::vector<uint32_t>& out)
         if (DbStatus > 0)
             return false;
         uint32_t v = 0;
-        for (char c : FieldBytes(rec, kCvzpCode))
+        for (char c : FieldBytes(rec, kPriceDrug))
             v = v * 10 + static_cast<uint32_t>(c >= '0' && c <= '9' ? c - '0' : 0);
         out.push_back(v);
     }
@@ -184,7 +172,7 @@ bool EnsureKindsOfRecords(TDbTable& drugs, TDbTable& prices)
         ReadRecord(drugs.dat, r, rec);
         if (DbStatus > 0)
             return false;
-        const std::string_view code = FieldBytes(rec, kKlCode);
+        const std::string_view code = FieldBytes(rec, kDrugCode);
         bool hasPrice = false;
         if (DigitsOnly(code)) {
             uint32_t v = 0;
@@ -193,11 +181,11 @@ bool EnsureKindsOfRecords(TDbTable& drugs, TDbTable& prices)
             hasPrice = std::binary_search(priced.begin(), priced.end(), v);
         } else {
             FindRecord(prices, code, found);
-            hasPrice = DbStatus == 0 && FieldBytes(found, kCvzpCode) == code;
+            hasPrice = DbStatus == 0 && FieldBytes(found, kPriceDrug) == code;
             DbStatus = 0;
         }
         if (hasPrice) {
-            const char key = FieldByte(rec, kKlKind);
+            const char key = FieldByte(rec, kDrugReimbursementKind);
             kinds[static_cast<size_t>(r)] = key == ' ' ? '_' : key;
         }
     }
@@ -387,12 +375,12 @@ void ReimbursementList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         if (DbStatus > 0)
             return;
         const int32_t recNo = drugs_.recNo;
-        const std::string_view code = FieldBytes(drug, kKlCode);
+        const std::string_view code = FieldBytes(drug, kDrugCode);
         FindRecord(prices_, code, price);
         if (DbStatus > 0)
             return;
         DbStatus = 0;
-        if (FieldBytes(price, kCvzpCode) == code) {
+        if (FieldBytes(price, kPriceDrug) == code) {
             if (mode == FetchModeCode::Seek && rec.Strict())
                 rec.FoundPos = p;
             if (mode != FetchModeCode::After)
@@ -416,7 +404,7 @@ void TakeMasterGroup(VybRec& rec)
     std::string group;
     DbStatus = 0;
     if (rec.Letter == 'A') {
-        OpenTable(AtcTable, LanguageId("atc"), LanguageId("atckod"), kAtcRecordLength);
+        OpenTable(AtcTable, LanguageId("atc"), LanguageId("atckod"), kAtcLayout.Length());
         if (DbStatus == 0 && rec.LinkValue > 0)
             ReadRecord(AtcTable.dat, rec.LinkValue, group);
         if (DbStatus == 0 && !group.empty()) {
@@ -426,12 +414,12 @@ void TakeMasterGroup(VybRec& rec)
             rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(group, kAtcName));
         }
     } else if (rec.Letter == 'R') {
-        OpenTable(CodeTable, LanguageId("atcp"), LanguageId("atcpkod"), kReferenceRecordLength);
+        OpenTable(CodeTable, LanguageId("atcp"), LanguageId("atcpkod"), kAtcpLayout.Length());
         if (DbStatus == 0 && rec.LinkValue > 0)
             ReadRecord(CodeTable.dat, rec.LinkValue, group);
         if (DbStatus == 0 && !group.empty()) {
-            rec.Prefix = std::string(FieldBytes(group, kReferenceCode));
-            rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(group, kReferenceName));
+            rec.Prefix = std::string(FieldBytes(group, kReferenceGroupCode));
+            rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(group, kReferenceGroupName));
         }
     } else {
         rec.StatusText = rec.Prefix;
@@ -490,7 +478,7 @@ std::string ReimbursementList::Info(uint8_t kind, uint8_t sub, const TVybRow& ro
             return out;
         }
         case Column::Naz:
-            out = std::string(TrimRightBlanks(rowChars(kRowName, kKlLayout.Field("NAZ").length)));
+            out = std::string(TrimRightBlanks(rowChars(kRowName, kDrugName.length)));
             return out;
         case Column::Uh: {
             if (key.empty())
@@ -611,7 +599,7 @@ void OpenReimbursementSubList(uint16_t code, LinkKind linkKind)
 std::string_view AtcReferenceList::CheckTables()
 {
     DbStatus = 0;
-    OpenTable(table_, LanguageId("atcp"), LanguageId("atcpnaz"), kReferenceRecordLength);
+    OpenTable(table_, LanguageId("atcp"), LanguageId("atcpnaz"), kAtcpLayout.Length());
     return DbStatus == 0 && table_.sez.IsOpen() ? std::string_view() : "NoData";
 }
 
@@ -626,7 +614,7 @@ void AtcReferenceList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     row.Pos = -1;
     DbStatus = 0;
     const bool byName = rec.Letter == 'N';
-    OpenTable(table_, LanguageId("atcp"), LanguageId(byName ? "atcpnaz" : "atcpkod"), kReferenceRecordLength);
+    OpenTable(table_, LanguageId("atcp"), LanguageId(byName ? "atcpnaz" : "atcpkod"), kAtcpLayout.Length());
     if (DbStatus != 0 || !table_.sez.IsOpen())
         return;
     const int32_t leaves = table_.LeafCount();
@@ -663,8 +651,8 @@ void AtcReferenceList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     row.Offer1 = table_.recNo;
     row.Offer2 = 0;
     text.assign(1, '\0');
-    text += FieldBytes(group, kReferenceCode);
-    text += FieldBytes(group, kReferenceName);
+    text += FieldBytes(group, kReferenceGroupCode);
+    text += FieldBytes(group, kReferenceGroupName);
 }
 
 ListAction AtcReferenceList::React(VybRec& rec, ListAction action)

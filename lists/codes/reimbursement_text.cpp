@@ -5,28 +5,11 @@
 
 namespace {
 
-constexpr FieldPos kKlCode = kKlLayout.Field("KOD");
-constexpr FieldPos kKlName = kKlLayout.Field("NAZ");
-constexpr FieldPos kKlHolder = kKlLayout.Field("DRZ");
-constexpr FieldPos kKlCountry = kKlLayout.Field("ZED");
-constexpr FieldPos kKlAtc = kKlLayout.Field("ATC");
-
-constexpr FieldPos kSlot = kCvzpLayout.Field("DRU");
-constexpr FieldPos kReimbLetter = kCvzpLayout.Field("UHR");
-constexpr FieldPos kPrice = kCvzpLayout.Field("OCE");
-constexpr FieldPos kMark = kCvzpLayout.Field("OZN");
-constexpr FieldPos kHintKey = kCvzpLayout.Field("PUH");
-constexpr FieldPos kMaxReimb = kCvzpLayout.Field("UCE");
-constexpr FieldPos kLimit = kCvzpLayout.Field("LIM");
-constexpr FieldPos kIndication = kCvzpLayout.Field("IND");
-constexpr FieldPos kSpecialists = kCvzpLayout.Field("SPE");
-constexpr FieldPos kEquivalent = kCvzpLayout.Field("EKV");
-
 // The specialist codes show in two columns: the first 12 characters with the
 // limitation, the next 22 on their own.
 constexpr int kSpecialistsFirst = 12;
 constexpr int kSpecialistsSecond = 22;
-static_assert(kSpecialists.length >= kSpecialistsFirst + kSpecialistsSecond);
+static_assert(kPriceSpecialists.length >= kSpecialistsFirst + kSpecialistsSecond);
 
 constexpr int kPriceWidth = 10;
 
@@ -69,29 +52,29 @@ std::string FormatPrice(std::string_view field)
 
 std::string ReimbursementLimitText(std::string_view cvzp)
 {
-    const char code1 = FieldByte(cvzp, kLimit, 0);
-    const char code2 = FieldByte(cvzp, kLimit, 1);
-    const char indication = FieldByte(cvzp, kIndication);
-    const char firstSpecialist = FieldByte(cvzp, kSpecialists);
+    const char code1 = FieldByte(cvzp, kPriceLimitation, 0);
+    const char code2 = FieldByte(cvzp, kPriceLimitation, 1);
+    const char indication = FieldByte(cvzp, kPriceIndication);
+    const char firstSpecialist = FieldByte(cvzp, kPriceSpecialists);
     std::string out;
     if (code1 == ' ' && indication == ' ' && firstSpecialist == ' ') {
         out = "  ";
     } else {
-        std::string_view code = FieldBytes(cvzp, kLimit);
+        std::string_view code = FieldBytes(cvzp, kPriceLimitation);
         while (!code.empty() && code.back() == ' ')
             code.remove_suffix(1);
         out.assign(code);
         out += '/';
     }
     if (indication == ' ') {
-        Put(out, Sub(cvzp, kSpecialists, 0, kSpecialistsFirst), kSpecialistsFirst);
+        Put(out, Sub(cvzp, kPriceSpecialists, 0, kSpecialistsFirst), kSpecialistsFirst);
         out += "   ";
     } else {
         // "P" marks the indication text; its "/" leads to the specialist codes
         // and goes when there are none.
         out += 'P';
         out += firstSpecialist == ' ' ? ' ' : '/';
-        Put(out, Sub(cvzp, kSpecialists, 0, kSpecialistsFirst), kSpecialistsFirst);
+        Put(out, Sub(cvzp, kPriceSpecialists, 0, kSpecialistsFirst), kSpecialistsFirst);
         if (code2 == ' ')
             out += ' ';
     }
@@ -105,27 +88,27 @@ std::string ReimbursementRowText(std::string_view kl, std::string_view cvzp, boo
     std::string out;
     out.reserve(1 + kReimbursementRowWidth);
     out += '\0';
-    std::string code(FieldBytes(kl, kKlCode));
+    std::string code(FieldBytes(kl, kDrugCode));
     if (signedDrug && !code.empty())
         code[0] = static_cast<char>(static_cast<unsigned char>(code[0]) - 32);
-    Put(out, code, kKlCode.length);
-    Put(out, FieldBytes(kl, kKlName), kKlName.length);
+    Put(out, code, kDrugCode.length);
+    Put(out, FieldBytes(kl, kDrugName), kDrugName.length);
     Put(out, FormatDrugDetails(kl, 46), 46);
-    Put(out, FieldBytes(kl, kKlHolder), kKlHolder.length);
-    Put(out, FieldBytes(kl, kKlCountry), kKlCountry.length);
-    Put(out, FieldBytes(kl, kKlAtc), kKlAtc.length);
-    Put(out, FormatPrice(FieldBytes(cvzp, kMaxReimb)), kPriceWidth);
-    out += FieldByte(cvzp, kReimbLetter) == 'N' ? 'N' : ' ';
-    Put(out, FormatPrice(FieldBytes(cvzp, kPrice)), kPriceWidth);
-    out += FieldByte(cvzp, kHintKey);
-    const char mark = FieldByte(cvzp, kMark);
+    Put(out, FieldBytes(kl, kDrugHolder), kDrugHolder.length);
+    Put(out, FieldBytes(kl, kDrugHolderCountry), kDrugHolderCountry.length);
+    Put(out, FieldBytes(kl, kDrugAtc), kDrugAtc.length);
+    Put(out, FormatPrice(FieldBytes(cvzp, kPriceMaxReimbursement)), kPriceWidth);
+    out += FieldByte(cvzp, kPriceReimbursementLetter) == 'N' ? 'N' : ' ';
+    Put(out, FormatPrice(FieldBytes(cvzp, kPriceAmount)), kPriceWidth);
+    out += FieldByte(cvzp, kPriceCondition);
+    const char mark = FieldByte(cvzp, kPriceMark);
     out += mark == 'X' || mark == 'Y' ? '*' : mark;
     out += ReimbursementLimitText(cvzp);
-    Put(out, Sub(cvzp, kSpecialists, kSpecialistsFirst, kSpecialistsSecond), kSpecialistsSecond);
-    Put(out, FormatPrice(FieldBytes(cvzp, kEquivalent)), kPriceWidth);
+    Put(out, Sub(cvzp, kPriceSpecialists, kSpecialistsFirst, kSpecialistsSecond), kSpecialistsSecond);
+    Put(out, FormatPrice(FieldBytes(cvzp, kPriceEquivalent)), kPriceWidth);
     out.append(kPriceWidth, ' ');
     // A lower (paired) slot is marked; its hint is "Uhr.pu".
-    out += static_cast<unsigned char>(FieldByte(cvzp, kSlot)) >= 'a' ? '-' : ' ';
+    out += static_cast<unsigned char>(FieldByte(cvzp, kPriceSlot)) >= 'a' ? '-' : ' ';
     out += "  ";
     return out;
 }

@@ -102,42 +102,8 @@ void ParagraphChooserModel::Build(char kind, char mode, std::string_view selecti
         entries_.push_back(std::move(e));
     }
 
-    // Tree marks: a group without entries is "^"; entries of an expanded
-    // group are shown.
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        if (IsEntry(i)) {
-            const int g = GroupOf(i);
-            if (g >= 0 && entries_[static_cast<size_t>(g)].mark == '-')
-                entries_[i].mark = '.';
-        } else if (i + 1 == entries_.size() || !IsEntry(i + 1)) {
-            entries_[i].mark = '^';
-        }
-    }
-
-    // Group states from their entries, then from the group's own codes.
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        if (IsEntry(i))
-            continue;
-        bool allIn = true, allOut = true;
-        for (size_t j = i + 1; j < entries_.size() && IsEntry(j); ++j) {
-            if (entries_[j].state == 'Y')
-                allOut = false;
-            else
-                allIn = false;
-        }
-        Entry& g = entries_[i];
-        g.state = allIn ? 'Y' : allOut ? 'N' : '?';
-        if (Contains(selection, g.code))
-            g.state = 'N';
-        if (Contains(selection, ParagraphGroupEnd(g.code, kind)))
-            g.state = 'Y';
-    }
-    // Entries of a group included or excluded whole follow it.
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        const int g = IsEntry(i) ? GroupOf(i) : -1;
-        if (g >= 0 && entries_[static_cast<size_t>(g)].state != '?')
-            entries_[i].state = Lower(entries_[i].state);
-    }
+    MarkTree();
+    SetGroupStatesFrom(selection);
     RebuildVisible();
 
     std::string title;
@@ -292,6 +258,82 @@ void ParagraphChooserModel::MoveBy(int delta)
     MoveTo(p + delta);
 }
 
+// Tree marks: a group without entries is "^"; entries of an expanded group
+// are shown.
+void ParagraphChooserModel::MarkTree()
+{
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (IsEntry(i)) {
+            const int g = GroupOf(i);
+            if (g >= 0 && entries_[static_cast<size_t>(g)].mark == '-')
+                entries_[i].mark = '.';
+        } else if (i + 1 == entries_.size() || !IsEntry(i + 1)) {
+            entries_[i].mark = '^';
+        }
+    }
+}
+
+// Group states from their entries, then from the group's own codes in the
+// selection; entries of a group included or excluded whole follow it.
+void ParagraphChooserModel::SetGroupStatesFrom(std::string_view selection)
+{
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (IsEntry(i))
+            continue;
+        bool allIn = true, allOut = true;
+        for (size_t j = i + 1; j < entries_.size() && IsEntry(j); ++j) {
+            if (entries_[j].state == 'Y')
+                allOut = false;
+            else
+                allIn = false;
+        }
+        Entry& g = entries_[i];
+        g.state = allIn ? 'Y' : allOut ? 'N' : '?';
+        if (Contains(selection, g.code))
+            g.state = 'N';
+        if (Contains(selection, ParagraphGroupEnd(g.code, kind_)))
+            g.state = 'Y';
+    }
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const int g = IsEntry(i) ? GroupOf(i) : -1;
+        if (g >= 0 && entries_[static_cast<size_t>(g)].state != '?')
+            entries_[i].state = Lower(entries_[i].state);
+    }
+}
+
+// "N" and "Y" on line c: an open group takes the next state of its cycle, an
+// entry is included ("N") or excluded ("Y").
+void ParagraphChooserModel::ChooseByKey(size_t c, bool no)
+{
+    allDown_ = false;
+    if (IsOpenGroup(c))
+        SetGroupState(no ? 'Y' : '?');
+    else
+        SetEntryState(c, no ? 'Y' : 'N');
+}
+
+void ParagraphChooserModel::MoveByKey(uint16_t code)
+{
+    const int pageStep = std::max(1, rows_ - 2);
+    switch (code) {
+    case ActionCode::Up: MoveBy(-1); break;
+    case ActionCode::PageUp: MoveBy(-pageStep); break;
+    case ActionCode::WheelUp: MoveBy(-wheelStep_); break;
+    case ActionCode::Down: MoveBy(1); break;
+    case ActionCode::PageDown: MoveBy(pageStep); break;
+    case ActionCode::WheelDown: MoveBy(wheelStep_); break;
+    case ActionCode::Home:
+        top_ = 0;
+        cursor_ = 1;
+        break;
+    case ActionCode::End:
+        top_ = ScrollMax();
+        cursor_ = std::min(rows_, static_cast<int>(visible_.size()) - top_);
+        break;
+    default: break;
+    }
+}
+
 uint16_t ParagraphChooserModel::Key(uint16_t code, uint8_t shift)
 {
     if ((shift & ~PageShift::ShiftKey & ~PageShift::Typed) != 0)
@@ -302,7 +344,6 @@ uint16_t ParagraphChooserModel::Key(uint16_t code, uint8_t shift)
     }
     const int cur = Current();
     const size_t c = static_cast<size_t>(cur);
-    const int pageStep = std::max(1, rows_ - 2);
     switch (code) {
     case ' ':
     case ActionCode::Enter:
@@ -344,38 +385,19 @@ uint16_t ParagraphChooserModel::Key(uint16_t code, uint8_t shift)
         return 0;
     case 'N':
     case 'n':
-        if (cur < 0)
-            return 0;
-        allDown_ = false;
-        if (IsOpenGroup(c))
-            SetGroupState('Y');
-        else
-            SetEntryState(c, 'Y');
-        return 0;
     case 'Y':
     case 'y':
-        if (cur < 0)
-            return 0;
-        allDown_ = false;
-        if (IsOpenGroup(c))
-            SetGroupState('?');
-        else
-            SetEntryState(c, 'N');
+        if (cur >= 0)
+            ChooseByKey(c, code == 'N' || code == 'n');
         return 0;
-    case ActionCode::Up: MoveBy(-1); return 0;
-    case ActionCode::PageUp: MoveBy(-pageStep); return 0;
-    case ActionCode::WheelUp: MoveBy(-wheelStep_); return 0;
-    case ActionCode::Down: MoveBy(1); return 0;
-    case ActionCode::PageDown: MoveBy(pageStep); return 0;
-    case ActionCode::WheelDown: MoveBy(wheelStep_); return 0;
+    case ActionCode::Up:
+    case ActionCode::PageUp:
+    case ActionCode::WheelUp:
+    case ActionCode::Down:
+    case ActionCode::PageDown:
+    case ActionCode::WheelDown:
     case ActionCode::Home:
-        top_ = 0;
-        cursor_ = 1;
-        return 0;
-    case ActionCode::End:
-        top_ = ScrollMax();
-        cursor_ = std::min(rows_, static_cast<int>(visible_.size()) - top_);
-        return 0;
+    case ActionCode::End: MoveByKey(code); return 0;
     case ActionCode::RefillInPlace:
     case ActionCode::PrefixChanged: return 0;
     default: return code;

@@ -102,6 +102,10 @@ private:
     void Expand(size_t i);
     void Collapse(size_t i);
     void RebuildVisible();
+    void MarkTree();
+    void SetGroupStatesFrom(std::string_view selection);
+    void ChooseByKey(size_t c, bool no);
+    void MoveByKey(uint16_t code);
     // Moves the cursor to visible index p, scrolling so that one row stays
     // above and below it while the list can scroll.
     void MoveTo(int p);

@@ -37,20 +37,12 @@
 
 namespace {
 
-constexpr uint16_t kDrugRecordLength = kKlLayout.Length();
 constexpr LinkKind kDrugRecordLink = LinkKind::Drug;
 // The name column's first and last place (1-based), and the EAN column's
 // first place, where the EAN list writes the code itself.
 constexpr size_t kNameFrom = static_cast<size_t>(kDrugRowName.start);
 constexpr size_t kNameTo = static_cast<size_t>(kDrugRowName.End());
 constexpr size_t kEanAt = static_cast<size_t>(kDrugRowEanCount.start);
-
-constexpr FieldPos kKlKod = kKlLayout.Field("KOD");
-constexpr FieldPos kKlAtc = kKlLayout.Field("ATC");
-constexpr FieldPos kKlDrz = kKlLayout.Field("DRZ");
-constexpr FieldPos kKlZed = kKlLayout.Field("ZED");
-constexpr FieldPos kKleKod = kKleLayout.Field("KOD");
-constexpr FieldPos kKleEan = kKleLayout.Field("EAN");
 
 // The index of the drug table a list letter walks ("" for none).
 const char* IndexOfLetter(char letter)
@@ -76,17 +68,20 @@ thread_local TDbTable drugByCode;
 bool OpenDrugByCode()
 {
     DbStatus = 0;
-    OpenTable(drugByCode, TFileId("kl"), TFileId("klkod"), kDrugRecordLength);
+    OpenTable(drugByCode, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
     return DbStatus == 0;
 }
 
-// The drug signs, loaded once for the drug record count.
+} // namespace
+
 bool LoadDrugSigns()
 {
     if (!OpenDrugByCode())
         return false;
     return LoadSignSets(SignSets(), DataDir(), "kl", drugByCode.dat.count - 1) == 0;
 }
+
+namespace {
 
 // A copy of the drug sign set with that number (signs 8-15 are the sets of
 // "kl" in their declared order); false when it is absent or not loaded.
@@ -211,8 +206,9 @@ bool OtherCountry(const VybRec& rec, std::string_view record)
     if (rec.Letter != 'H' || rec.Prefix.size() <= 3)
         return false;
     const std::string_view typed = rec.Prefix;
-    return FieldBytes(record, kKlDrz) == typed.substr(0, 3) &&
-           FieldBytes(record, kKlZed).substr(0, std::min<size_t>(3, typed.size() - 3)) != typed.substr(3, 3);
+    return FieldBytes(record, kDrugHolder) == typed.substr(0, 3) &&
+           FieldBytes(record, kDrugHolderCountry).substr(0, std::min<size_t>(3, typed.size() - 3)) !=
+               typed.substr(3, 3);
 }
 
 } // namespace
@@ -269,7 +265,7 @@ void BuildDrugFilter(TBits& hits, uint16_t buttonState, TDbTable& table)
 bool DrugList::OpenIndex(char letter)
 {
     DbStatus = 0;
-    OpenTable(table_, TFileId("kl"), TFileId(IndexOfLetter(letter)), kDrugRecordLength);
+    OpenTable(table_, TFileId("kl"), TFileId(IndexOfLetter(letter)), kKlLayout.Length());
     return DbStatus == 0 && table_.sez.IsOpen();
 }
 
@@ -478,7 +474,7 @@ void DrugList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 // over (a code of the "97" series, a drug the filter excludes).
 bool EanList::EanRow(const VybRec& rec, const std::string& eanRecord, std::string& text, int32_t& drugRecNo)
 {
-    const std::string_view code = FieldBytes(eanRecord, kKleKod);
+    const std::string_view code = FieldBytes(eanRecord, kEanDrug);
     if (code.substr(0, 2) == "97")
         return false;
     drugRecNo = 0;
@@ -488,7 +484,7 @@ bool EanList::EanRow(const VybRec& rec, const std::string& eanRecord, std::strin
         FindRecord(drugByCode, code, drug);
     const bool found = DbStatus == 0;
     DbStatus = saved;
-    const std::string_view ean = FieldBytes(eanRecord, kKleEan);
+    const std::string_view ean = FieldBytes(eanRecord, kEanCode);
     if (!found) {
         text.assign(1, '\x18');
         text += ProgramText("VybLek", "LekKod");
@@ -565,7 +561,6 @@ void EuRegList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         ReportNoData();
         return;
     }
-    constexpr FieldPos kRc = kKlLayout.Field("RC");
     std::string record;
     int32_t p = -1;
     if (rec.FetchMode == FetchModeCode::Seek) {
@@ -588,7 +583,7 @@ void EuRegList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
         int32_t end = table_.Position();
         // The last key is below the end key: the range reaches the index's end.
         if (end == table_.LeafCount() - 1 && DbStatus == DbCode::NotExact &&
-            FieldBytes(record, kRc).substr(0, endKey.size()) < endKey)
+            FieldBytes(record, kDrugRegistrationNumber).substr(0, endKey.size()) < endKey)
             ++end;
         DbStatus = 0;
         rec.RangeFirst = bounded ? found : euFirst;
@@ -610,7 +605,7 @@ void EuRegList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
             ReportNoData();
             return;
         }
-        const std::string_view rc = FieldBytes(record, kRc);
+        const std::string_view rc = FieldBytes(record, kDrugRegistrationNumber);
         if (rc.empty() || rc[0] < '0' || rc[0] > '9')
             return;
         if (RecordExcluded(record, table_.recNo, rec.ButtonState, *list))
@@ -735,7 +730,7 @@ void AtcStatus(VybRec& rec, std::string_view code)
     if (DbStatus == 0) {
         FindRecord(CodeTable, code, record);
         if (DbStatus == 0)
-            name = std::string(TrimRightBlanks(FieldBytes(record, kAtcLayout.Field("NAZ"))));
+            name = std::string(TrimRightBlanks(FieldBytes(record, kAtcName)));
     }
     DbStatus = 0;
     rec.Prefix = std::string(code);
@@ -752,7 +747,7 @@ void Reposition(VybRec& rec)
         if (!ReadCodeRecord(en ? "atca" : "atc", en ? "atckoda" : "atckod", kAtcLayout.Length(),
                             rec.LinkValue, record))
             break;
-        std::string code(FieldBytes(record, kAtcLayout.Field("ATC")));
+        std::string code(FieldBytes(record, kAtcCode));
         code = code.substr(0, code.find(' '));
         AtcStatus(rec, code);
         break;
@@ -765,7 +760,7 @@ void Reposition(VybRec& rec)
         ReadRecord(drugByCode.dat, rec.LinkValue, record);
         if (DbStatus != 0)
             break;
-        const std::string code(FieldBytes(record, kKlAtc));
+        const std::string code(FieldBytes(record, kDrugAtc));
         if (static_cast<unsigned char>(code[0]) < 'A') {
             rec.Prefix = code;
             rec.StatusText = "No ATC";
@@ -780,27 +775,26 @@ void Reposition(VybRec& rec)
         if (!ReadCodeRecord(en ? "zemva" : "zemv", en ? "zemvkoda" : "zemvkod", kZemvLayout.Length(),
                             rec.LinkValue, record))
             break;
-        rec.Prefix = std::string(FieldBytes(record, kZemvLayout.Field("ZEM")));
-        rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kZemvLayout.Field("NAZ")));
+        rec.Prefix = std::string(FieldBytes(record, kCountryCode));
+        rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kCountryName));
         break;
     }
     case 'H': {
         if (!ReadCodeRecord("drzv", "drzvkod", kDrzvLayout.Length(), rec.LinkValue, record))
             break;
-        const std::string_view country = FieldBytes(record, kDrzvLayout.Field("ZEM"));
-        rec.Prefix = std::string(FieldBytes(record, kDrzvLayout.Field("DRZ")));
+        const std::string_view country = FieldBytes(record, kRegHolderCountry);
+        rec.Prefix = std::string(FieldBytes(record, kRegHolderCode));
         if (!country.empty() && country[0] != '*')
             rec.Prefix += country;
-        rec.StatusText =
-            rec.Prefix + " " + std::string(FieldBytes(record, kDrzvLayout.Field("NAZ")).substr(0, 60));
+        rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kRegHolderName).substr(0, 60));
         break;
     }
     case 'I': {
         if (!ReadCodeRecord(en ? "isva" : "isv", en ? "isvkoda" : "isvkod", kIsvLayout.Length(),
                             rec.LinkValue, record))
             break;
-        rec.Prefix = std::string(FieldBytes(record, kIsvLayout.Field("INS")));
-        rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kIsvLayout.Field("NAZ")));
+        rec.Prefix = std::string(FieldBytes(record, kIndicationGroupCode));
+        rec.StatusText = rec.Prefix + " " + std::string(FieldBytes(record, kIndicationGroupName));
         break;
     }
     case 'R':
@@ -1046,7 +1040,7 @@ std::string CellHint(DrugColumn column, const TVybRow& row, std::string_view key
         std::string record;
         if (!RowDrugRecord(row, record))
             return cell;
-        return DataSetText("Vyd", UnderscoredKey(FieldBytes(record, kKlLayout.Field("VP")), 2));
+        return DataSetText("Vyd", UnderscoredKey(FieldBytes(record, kDrugDispensing), 2));
     }
     case DrugColumn::DailyDose: {
         const std::string dd = RowField(row, kDrugRowDailyDose);

@@ -148,6 +148,10 @@ public:
     void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
 };
 
+// Loads the sign sets of the drug table "kl" for its record count; false
+// when they cannot be read ("Chyby.ErrSgn").
+bool LoadDrugSigns();
+
 // The positions of `table`'s open index whose records pass the filter word:
 // the signs of "kl" by `buttonState`, then the active user list (0x200).
 // Positions beyond the index stay clear.

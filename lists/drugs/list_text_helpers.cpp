@@ -1,14 +1,10 @@
 #include "lists/drugs/list_text_helpers.h"
 
-#include <atomic>
-
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "platform/ascii.h"
 
 namespace {
-
-std::atomic<char> markLetter{'B'};
 
 bool Found(const std::string& answer)
 {
@@ -40,28 +36,6 @@ std::string TranslateUnitText(std::string_view text)
     if (!Found(tail))
         return {};
     return (Found(lead) ? lead : std::string()) + tail + suffix;
-}
-
-char DeviceMarkLetter()
-{
-    return markLetter.load();
-}
-
-void SetDeviceMarkLetter(char letter)
-{
-    markLetter.store(letter);
-}
-
-void LoadDeviceMarkLetter()
-{
-    SetDeviceMarkLetter(LookupText(DataTexts, "TZd", "!") == "F" ? 'F' : 'B');
-}
-
-char MaskMarkLetter(char letter, char saleLetter)
-{
-    if (letter == 'G' || (saleLetter == 'M' && letter == DeviceMarkLetter()))
-        return ' ';
-    return letter;
 }
 
 bool EnglishTables()

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "datastore/device_mark.h"
+
 // A packed dosage-form text ("TBLFLM", "TBL FLM", "SUSPOR20ML") in words,
 // through the data text sections "Lbal" (a three-character package suffix,
 // tried when the text is longer than 6 characters), "Lfor" (the form) and
@@ -18,14 +20,4 @@ std::string TranslateUnitText(std::string_view text);
 // the program runs in English.
 bool EnglishTables();
 
-// The process-wide device mark letter: "B", or "F" when the data text
-// "TZd.!" is "F".
-char DeviceMarkLetter();
-void SetDeviceMarkLetter(char letter);
-// Sets it from the data texts, as start-up does.
-void LoadDeviceMarkLetter();
-
-// The mark letter of a device record as lists and record texts show it: a
-// blank for "G", and for the device mark letter when the sale letter is "M";
-// else the letter itself.
-char MaskMarkLetter(char letter, char saleLetter);
+// The device mark letter and MaskMarkLetter: datastore/device_mark.h.

@@ -55,12 +55,9 @@ constexpr ProductListSpec kConsumptionYearly{
     "spot2", "spot2atc", "SpLoPr", "Obd=07Bal=10Hod=14ATC=08.", "Obd,Bal,Hod,ATC", "0,1,2,3", "Spotreby",
 };
 
-// The product code every row begins with, fixed in each of these tables.
-constexpr FieldPos kProductCode = kVzphLayout.Field("KOD");
-static_assert(kSpot1Layout.Field("KOD").start == kProductCode.start &&
-              kSpot1Layout.Field("KOD").length == kProductCode.length);
-static_assert(kSpot2Layout.Field("KOD").start == kProductCode.start &&
-              kSpot2Layout.Field("KOD").length == kProductCode.length);
+// The product code every row begins with lies at one place in each of these
+// tables (spot1 and spot2 share their fields), so one name reads it.
+static_assert(kConsumptionDrug.start == kHistoryDrug.start && kConsumptionDrug.length == kHistoryDrug.length);
 
 // A list window's data: its table, the columns of its row texts and the
 // product whose rows it shows; `third` the command's third letter (the
@@ -168,7 +165,7 @@ public:
             return;
         ReadByOrder(table_, p, record_);
         // A record that cannot be read, or a key past the product, ends the walk.
-        if (DbStatus != 0 || FieldBytes(record_, kProductCode) != key_)
+        if (DbStatus != 0 || FieldBytes(record_, kHistoryDrug) != key_)
             return;
         if (rec.FetchMode != FetchModeCode::After)
             rec.TopPos = p - rec.RangeFirst;

@@ -253,25 +253,24 @@ std::vector<int32_t> SimilarNameSearch(std::string_view wordFile, const TypedRan
     return hits;
 }
 
-std::vector<int32_t> SimilarAtcSearch(std::string_view wordFile, const TypedRange& range, TDbTable& table)
+std::vector<int32_t> SimilarWordSearch(std::string_view wordFile, const TypedRange& range, TDbTable& table,
+                                       TDbTable& nameTable, const SimilarWordTable& words)
 {
     const std::string_view body = Body(wordFile);
     if (body.empty())
         return {};
     const int32_t savedStatus = DbStatus;
     const std::string prefix = FoldedPrefix(range.prefix);
-    const bool activeOnly = (range.filter & 0x01) != 0;
+    const bool activeOnly = words.active.length > 0 && (range.filter & 0x01) != 0;
     std::vector<int32_t> variants;
     if (range.similar)
-        CollectVariants(body, prefix, kAtcFrom, kAtcTo, range.count != 0, variants,
+        CollectVariants(body, prefix, words.from, words.to, range.count != 0, variants,
                         [&](uint8_t flag) { return !activeOnly || (flag & 0x01) != 0; });
 
     // Names holding the typed text as an inner word.
     std::vector<int32_t> inner;
     std::string search = prefix.size() < 3 ? prefix + " " : prefix;
     KamToAsciiS(search);
-    constexpr FieldPos kName = kAtcLayout.Field("NAZ");
-    constexpr FieldPos kActive = kAtcLayout.Field("ACT");
     std::string record;
     size_t at = search.empty() ? std::string_view::npos : body.find(search, 1);
     while (at != std::string_view::npos && inner.size() < kMaxWordHits) {
@@ -283,19 +282,19 @@ std::vector<int32_t> SimilarAtcSearch(std::string_view wordFile, const TypedRang
         const size_t next = lineStart + line.size() + 1;
         if (before == ' ' || before == '(' || before == '-' || before == '/') {
             const std::string name(WordOfLine(line));
-            FindRecord(table, name, record);
-            for (int32_t pos = table.Position(); DbStatus <= 0 && inner.size() < kMaxWordHits; ++pos) {
-                if (pos != table.Position())
-                    ReadByOrder(table, pos, record);
+            FindRecord(nameTable, name, record);
+            for (int32_t pos = nameTable.Position(); DbStatus <= 0 && inner.size() < kMaxWordHits; ++pos) {
+                if (pos != nameTable.Position())
+                    ReadByOrder(nameTable, pos, record);
                 if (DbStatus != 0 && DbStatus != DbCode::NotExact)
                     break;
-                std::string folded = KamFoldUpper(FieldBytes(record, kName));
+                std::string folded = KamFoldUpper(FieldBytes(record, words.name));
                 while (!folded.empty() && static_cast<unsigned char>(folded.back()) < 33)
                     folded.pop_back();
                 if (folded != name)
                     break;
-                if (!(activeOnly && FieldByte(record, kActive) == ' '))
-                    inner.push_back(table.recNo);
+                if (!(activeOnly && FieldByte(record, words.active) == ' '))
+                    inner.push_back(nameTable.recNo);
                 DbStatus = 0;
             }
             // One lookup per line, however often the text occurs in it.
@@ -315,6 +314,21 @@ std::vector<int32_t> SimilarAtcSearch(std::string_view wordFile, const TypedRang
     entries.insert(entries.end(), inner.begin(), inner.end());
     DbStatus = savedStatus;
     return entries;
+}
+
+std::vector<int32_t> SimilarAtcSearch(std::string_view wordFile, const TypedRange& range, TDbTable& table)
+{
+    static constexpr SimilarWordTable kAtcWords{kAtcFrom, kAtcTo, kAtcLayout.Field("NAZ"),
+                                                kAtcLayout.Field("ACT")};
+    return SimilarWordSearch(wordFile, range, table, table, kAtcWords);
+}
+
+std::vector<int32_t> SimilarGoodsSearch(std::string_view wordFile, const TypedRange& range, TDbTable& table,
+                                        TDbTable& nameTable)
+{
+    // The goods words carry no flag the list filters by.
+    static constexpr SimilarWordTable kGoodsWords{kAtcFrom, kAtcTo, kGoodsName, {}};
+    return SimilarWordSearch(wordFile, range, table, nameTable, kGoodsWords);
 }
 
 const std::string& CachedWordFile(const char* name)

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "datastore/bits.h"
+#include "datastore/table_layouts.h"
 
 struct TDbTable;
 
@@ -86,3 +87,21 @@ std::vector<int32_t> SimilarNameSearch(std::string_view wordFile, const TypedRan
 // passing the hits, then the inner-word records; empty when none was found.
 // The data-store status is left as it was.
 std::vector<int32_t> SimilarAtcSearch(std::string_view wordFile, const TypedRange& range, TDbTable& table);
+
+// What the search of SimilarAtcSearch is bound to for one table: the cells
+// of its misspellings (FROM and TO, two characters a cell) and the fields the
+// inner words are looked up by (`active` of length 0: no activity filter).
+struct SimilarWordTable {
+    std::string_view from;
+    std::string_view to;
+    FieldPos name;
+    FieldPos active;
+};
+// The search of SimilarAtcSearch on any table: the range's records are read
+// from `table`'s open index, the inner-word names are sought in `nameTable`
+// (a handle of the same table open on its name index; may be `table`).
+std::vector<int32_t> SimilarWordSearch(std::string_view wordFile, const TypedRange& range, TDbTable& table,
+                                       TDbTable& nameTable, const SimilarWordTable& words);
+// The goods name list's search (every word fits; names of "pfa").
+std::vector<int32_t> SimilarGoodsSearch(std::string_view wordFile, const TypedRange& range, TDbTable& table,
+                                        TDbTable& nameTable);

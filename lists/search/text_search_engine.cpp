@@ -562,17 +562,43 @@ void Engine::ReadPlain(int64_t size)
     }
 }
 
-void Engine::WorkerLoop()
+namespace {
+
+// An accepted hit of one text: its position, word and paragraph code.
+struct Accepted {
+    uint32_t pos;
+    int word;
+    int code;
+};
+
+// Keeps the samples of the last accepted hits (at most kSampleRows - 1).
+template <class MakeSample>
+void NoteSamples(std::vector<std::string>& lastSamples, const std::vector<Accepted>& accepted,
+                 std::string_view text, MakeSample makeSample)
 {
+    const size_t keep = kSampleRows - 1;
+    const size_t from = accepted.size() > keep ? accepted.size() - keep : 0;
+    for (size_t i = from; i < accepted.size(); ++i)
+        lastSamples.push_back(makeSample(text, accepted[i]));
+    if (lastSamples.size() > keep)
+        lastSamples.erase(lastSamples.begin(), lastSamples.end() - static_cast<ptrdiff_t>(keep));
+}
+
+} // namespace
+
+// A worker's buffers, kept from batch to batch.
+struct Engine::Scratch {
     const HuffTableDecoder& decoder = ProgramHuffTableDecoder();
-    const TextSource& src = *source_;
-    const SearchWords& words = options_.words;
-    const ParagraphFilter& filter = options_.filter;
     std::unique_ptr<uint8_t[]> decoded;
     size_t decodedSize = 0;
     std::vector<uint32_t> starts;
     std::vector<std::pair<uint32_t, int>> marks;
+    std::vector<Accepted> accepted;
+};
 
+void Engine::WorkerLoop()
+{
+    Scratch scratch;
     for (;;) {
         std::unique_ptr<Batch> batch;
         {
@@ -586,127 +612,10 @@ void Engine::WorkerLoop()
         auto result = std::make_unique<Result>();
         result->seq = batch->seq;
         result->endPosition = batch->endPosition;
-
-        // Accepted hits of one text, word by word, positions ascending.
-        struct Accepted {
-            uint32_t pos;
-            int word;
-            int code;
-        };
-        std::vector<Accepted> accepted;
-        auto noteSamples = [&](std::string_view text, auto makeSample) {
-            const size_t keep = kSampleRows - 1;
-            const size_t from = accepted.size() > keep ? accepted.size() - keep : 0;
-            for (size_t i = from; i < accepted.size(); ++i)
-                result->lastSamples.push_back(makeSample(text, accepted[i]));
-            if (result->lastSamples.size() > keep)
-                result->lastSamples.erase(result->lastSamples.begin(),
-                                          result->lastSamples.end() - static_cast<ptrdiff_t>(keep));
-        };
-
-        if (!plain_) {
-            for (const Batch::Record& rec : batch->records) {
-                if (cancel_)
-                    break;
-                if (rec.tooLarge) {
-                    result->messages.emplace_back(0, "Internal error: Small buf - " +
-                                                         std::to_string(rec.textLength));
-                    continue;
-                }
-                std::string_view text;
-                const uint8_t* data = batch->data.data() + rec.dataAt;
-                if (compressed_) {
-                    const int start = static_cast<int>(rec.textLength + kPackedSlack - rec.dataLength);
-                    const size_t need = static_cast<size_t>(start) + rec.dataLength + 8;
-                    if (need > decodedSize) {
-                        // Grown, never cleared: the decoder writes what it hands back.
-                        decodedSize = std::max(need, decodedSize * 2);
-                        decoded = std::make_unique_for_overwrite<uint8_t[]>(decodedSize);
-                    }
-                    const int count = decoder.Decode(data, static_cast<int>(rec.dataLength),
-                                                     static_cast<int>(rec.dataLength), start, decoded.get());
-                    if (count != static_cast<int64_t>(rec.textLength) + 2) {
-                        std::string name = Base64UrlEncode(std::string_view(
-                            reinterpret_cast<const char*>(rec.kept.data()), rec.kept.size()));
-                        while (!name.empty() && name.back() == '_')
-                            name.pop_back();
-                        result->messages.emplace_back(1, "Internal error: " + name + " " +
-                                                             std::to_string(count) + "#" +
-                                                             std::to_string(rec.textLength + 2));
-                    }
-                    text = std::string_view(reinterpret_cast<const char*>(decoded.get()),
-                                            static_cast<size_t>(count));
-                } else {
-                    text = std::string_view(reinterpret_cast<const char*>(data), rec.textLength);
-                }
-                accepted.clear();
-                bool marksMade = false;
-                uint8_t bits = 0;
-                for (int w = 0; w < words.count; ++w) {
-                    starts.clear();
-                    ScanWord(text, 0, text.size(), words.word[static_cast<size_t>(w)], starts);
-                    for (uint32_t p : starts) {
-                        int code = -1;
-                        if (filter.inUse) {
-                            if (!marksMade) {
-                                marks = ParagraphMarks(text, src.summarySections);
-                                marksMade = true;
-                            }
-                            code = ParagraphAt(marks, p, -1);
-                            if (!filter.Keeps(code))
-                                continue;
-                        }
-                        accepted.push_back({p, w, code});
-                        ++result->counts[static_cast<size_t>(w)];
-                        bits = static_cast<uint8_t>(bits | (1u << w));
-                    }
-                }
-                if (accepted.empty())
-                    continue;
-                result->accepted += static_cast<int64_t>(accepted.size());
-                result->hits.push_back({rec.offset, bits});
-                noteSamples(text, [&](std::string_view t, const Accepted& a) {
-                    return RichSample(t, a.pos,
-                                      filter.inUse ? SamplePrefix(options_, src, a.code) : std::string());
-                });
-            }
-            if (batch->damagedTail)
-                result->messages.emplace_back(0, "Internal error: Small buf - " +
-                                                     std::to_string(batch->damagedLength));
-        } else {
-            const std::string_view text(reinterpret_cast<const char*>(batch->data.data()),
-                                        batch->data.size());
-            const size_t back = src.target == 2 || src.target == 3 ? 40 : 80;
-            accepted.clear();
-            for (int w = 0; w < words.count; ++w) {
-                starts.clear();
-                ScanWord(text, batch->scanFrom, batch->scanTo, words.word[static_cast<size_t>(w)], starts);
-                for (uint32_t p : starts) {
-                    const int code = ParagraphAt(batch->lineMarks, p, batch->paragraphAtStart);
-                    if (src.filterable && !filter.Keeps(code))
-                        continue;
-                    accepted.push_back({p, w, code});
-                    ++result->counts[static_cast<size_t>(w)];
-                }
-            }
-            result->accepted = static_cast<int64_t>(accepted.size());
-            std::vector<Hit> hits;
-            hits.reserve(accepted.size());
-            for (const Accepted& a : accepted)
-                hits.push_back({batch->fileOffset + a.pos, static_cast<uint8_t>(1u << a.word)});
-            std::stable_sort(hits.begin(), hits.end(),
-                             [](const Hit& a, const Hit& b) { return a.position < b.position; });
-            for (const Hit& h : hits) {
-                if (!result->hits.empty() && result->hits.back().position == h.position)
-                    result->hits.back().words |= h.words;
-                else
-                    result->hits.push_back(h);
-            }
-            noteSamples(text, [&](std::string_view t, const Accepted& a) {
-                return PlainSample(t, a.pos, back,
-                                   src.filterable ? SamplePrefix(options_, src, a.code) : std::string());
-            });
-        }
+        if (!plain_)
+            ScanRecords(*batch, *result, scratch);
+        else
+            ScanPlain(*batch, *result, scratch);
         if (cancel_)
             break;
         std::lock_guard lock(mergeMutex_);
@@ -719,6 +628,118 @@ void Engine::WorkerLoop()
         }
     }
     ThreadDone();
+}
+
+std::string_view Engine::RecordText(const Batch& batch, size_t i, Result& result, Scratch& s)
+{
+    const Batch::Record& rec = batch.records[i];
+    const uint8_t* data = batch.data.data() + rec.dataAt;
+    if (!compressed_)
+        return std::string_view(reinterpret_cast<const char*>(data), rec.textLength);
+    const int start = static_cast<int>(rec.textLength + kPackedSlack - rec.dataLength);
+    const size_t need = static_cast<size_t>(start) + rec.dataLength + 8;
+    if (need > s.decodedSize) {
+        // Grown, never cleared: the decoder writes what it hands back.
+        s.decodedSize = std::max(need, s.decodedSize * 2);
+        s.decoded = std::make_unique_for_overwrite<uint8_t[]>(s.decodedSize);
+    }
+    const int count = s.decoder.Decode(data, static_cast<int>(rec.dataLength),
+                                       static_cast<int>(rec.dataLength), start, s.decoded.get());
+    if (count != static_cast<int64_t>(rec.textLength) + 2) {
+        std::string name = Base64UrlEncode(
+            std::string_view(reinterpret_cast<const char*>(rec.kept.data()), rec.kept.size()));
+        while (!name.empty() && name.back() == '_')
+            name.pop_back();
+        result.messages.emplace_back(1, "Internal error: " + name + " " + std::to_string(count) + "#" +
+                                            std::to_string(rec.textLength + 2));
+    }
+    return std::string_view(reinterpret_cast<const char*>(s.decoded.get()), static_cast<size_t>(count));
+}
+
+void Engine::ScanRecords(const Batch& batch, Result& result, Scratch& s)
+{
+    const TextSource& src = *source_;
+    const SearchWords& words = options_.words;
+    const ParagraphFilter& filter = options_.filter;
+    for (size_t i = 0; i < batch.records.size(); ++i) {
+        const Batch::Record& rec = batch.records[i];
+        if (cancel_)
+            break;
+        if (rec.tooLarge) {
+            result.messages.emplace_back(0, "Internal error: Small buf - " + std::to_string(rec.textLength));
+            continue;
+        }
+        const std::string_view text = RecordText(batch, i, result, s);
+        s.accepted.clear();
+        bool marksMade = false;
+        uint8_t bits = 0;
+        for (int w = 0; w < words.count; ++w) {
+            s.starts.clear();
+            ScanWord(text, 0, text.size(), words.word[static_cast<size_t>(w)], s.starts);
+            for (uint32_t p : s.starts) {
+                int code = -1;
+                if (filter.inUse) {
+                    if (!marksMade) {
+                        s.marks = ParagraphMarks(text, src.summarySections);
+                        marksMade = true;
+                    }
+                    code = ParagraphAt(s.marks, p, -1);
+                    if (!filter.Keeps(code))
+                        continue;
+                }
+                s.accepted.push_back({p, w, code});
+                ++result.counts[static_cast<size_t>(w)];
+                bits = static_cast<uint8_t>(bits | (1u << w));
+            }
+        }
+        if (s.accepted.empty())
+            continue;
+        result.accepted += static_cast<int64_t>(s.accepted.size());
+        result.hits.push_back({rec.offset, bits});
+        NoteSamples(result.lastSamples, s.accepted, text, [&](std::string_view t, const Accepted& a) {
+            return RichSample(t, a.pos, filter.inUse ? SamplePrefix(options_, src, a.code) : std::string());
+        });
+    }
+    if (batch.damagedTail)
+        result.messages.emplace_back(0, "Internal error: Small buf - " + std::to_string(batch.damagedLength));
+}
+
+void Engine::ScanPlain(const Batch& batch, Result& result, Scratch& s)
+{
+    const TextSource& src = *source_;
+    const SearchWords& words = options_.words;
+    const ParagraphFilter& filter = options_.filter;
+    const std::string_view text(reinterpret_cast<const char*>(batch.data.data()), batch.data.size());
+    const size_t back = src.target == 2 || src.target == 3 ? 40 : 80;
+    s.accepted.clear();
+    for (int w = 0; w < words.count; ++w) {
+        s.starts.clear();
+        ScanWord(text, batch.scanFrom, batch.scanTo, words.word[static_cast<size_t>(w)], s.starts);
+        for (uint32_t p : s.starts) {
+            const int code = ParagraphAt(batch.lineMarks, p, batch.paragraphAtStart);
+            if (src.filterable && !filter.Keeps(code))
+                continue;
+            s.accepted.push_back({p, w, code});
+            ++result.counts[static_cast<size_t>(w)];
+        }
+    }
+    result.accepted = static_cast<int64_t>(s.accepted.size());
+    std::vector<Hit> hits;
+    hits.reserve(s.accepted.size());
+    for (const Accepted& a : s.accepted)
+        hits.push_back({batch.fileOffset + a.pos, static_cast<uint8_t>(1u << a.word)});
+    std::stable_sort(hits.begin(), hits.end(),
+                     [](const Hit& a, const Hit& b) { return a.position < b.position; });
+    for (const Hit& h : hits) {
+        if (!result.hits.empty() && result.hits.back().position == h.position)
+            result.hits.back().words |= h.words;
+        else
+            result.hits.push_back(h);
+    }
+    NoteSamples(result.lastSamples, s.accepted, text, [&](std::string_view t, const Accepted& a) {
+        return PlainSample(t, a.pos, back,
+                           src.filterable ? SamplePrefix(options_, src, a.code) : std::string());
+    });
 }
 
 void Engine::ThreadDone()
@@ -797,13 +818,11 @@ bool EntryKey(TDbTable& t, int32_t pos, uint32_t& key)
 
 int Score(TDbTable& t, int32_t pos, int32_t& record, const std::function<bool(int32_t)>& userMarked)
 {
-    static constexpr FieldPos kSr = kKlLayout.Field("SR");
-    static constexpr FieldPos kUh = kKlLayout.Field("UH");
     std::string buf;
     ReadByOrder(t, pos, buf);
     record = t.recNo;
-    int score = FieldByte(buf, kSr) == 'R' ? 2 : 1;
-    if (static_cast<unsigned char>(FieldByte(buf, kUh)) > '0')
+    int score = FieldByte(buf, kDrugState) == 'R' ? 2 : 1;
+    if (static_cast<unsigned char>(FieldByte(buf, kDrugReimbursementKind)) > '0')
         score += 2;
     if (userMarked && userMarked(record))
         score += 4;

@@ -144,10 +144,16 @@ public:
 
     struct Batch;
     struct Result;
+    struct Scratch;
 
 private:
     void ReaderLoop();
     void WorkerLoop();
+    // A worker's scan of one batch of records (X6) or of plain text.
+    void ScanRecords(const Batch& batch, Result& result, Scratch& s);
+    void ScanPlain(const Batch& batch, Result& result, Scratch& s);
+    // Record i's text, decoded into the scratch buffer when packed.
+    std::string_view RecordText(const Batch& batch, size_t i, Result& result, Scratch& s);
     void Merge(Result& r);
     void ReadX6(int64_t size);
     void ReadPlain(int64_t size);

@@ -43,6 +43,16 @@ void GridLayout::SetMetrics(int rowHeight, int charWidth)
 
 uint32_t GridLayout::SetGeometry(std::string_view geometry, std::string_view order)
 {
+    uint32_t flags = ParseColumns(geometry);
+    flags |= ParseOrder(order);
+    ComputeVisibleLines();
+    LayoutColumns();
+    return flags;
+}
+
+// The columns and their groups from the geometry text.
+uint32_t GridLayout::ParseColumns(std::string_view geometry)
+{
     uint32_t flags = 0;
     ColOffset.fill(0);
     ColLength.fill(0);
@@ -122,13 +132,19 @@ uint32_t GridLayout::SetGeometry(std::string_view geometry, std::string_view ord
     ColumnCount = i;
     ColLength[static_cast<size_t>(i)] = 0;
     GroupStart[static_cast<size_t>(GroupCount)] = static_cast<uint8_t>(i);
+    return flags;
+}
 
+// The order of the columns and their widths from the order text.
+uint32_t GridLayout::ParseOrder(std::string_view order)
+{
+    uint32_t flags = 0;
     std::string o(order);
     if (!o.empty() && o.back() != ',' && o.back() != ';')
         o += ',';
     int k = 0;
-    n = 0;
-    slash = false;
+    int n = 0;
+    bool slash = false;
     for (char ch : o) {
         if (IsDigit(ch)) {
             AddDigit(n, ch, flags, GeometryFlag::BadOrderChar);
@@ -156,9 +172,6 @@ uint32_t GridLayout::SetGeometry(std::string_view geometry, std::string_view ord
         }
     }
     OrderCount = k;
-
-    ComputeVisibleLines();
-    LayoutColumns();
     return flags;
 }
 

@@ -192,6 +192,8 @@ public:
     }
 
 private:
+    uint32_t ParseColumns(std::string_view geometry);
+    uint32_t ParseOrder(std::string_view order);
     void ComputeVisibleLines();
     void LayoutNatural(int group);
     void LayoutByOrder(std::vector<Slot>& row, int first, int end, bool print, int totalLimit, int cw,

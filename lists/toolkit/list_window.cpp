@@ -590,8 +590,6 @@ void TVyb::RunOwnKeyAction(uint16_t command)
 void TVyb::RunKeyAction(uint16_t& code, bool withShift)
 {
     const uint16_t command = Rec.Command;
-    const int gridRows = Rec.GridRows;
-    const int step = gridRows < 4 ? gridRows - 1 : gridRows - 2;
     switch (command) {
     case ActionCode::Enter:
         if (withShift)
@@ -625,6 +623,27 @@ void TVyb::RunKeyAction(uint16_t& code, bool withShift)
         ShowRowHint(Tb->CursorRow());
         UpdateButton(FnTabKey, '>');
         break;
+    case ActionCode::Home:
+    case ActionCode::End:
+    case ActionCode::Up:
+    case ActionCode::PageUp:
+    case ActionCode::Down:
+    case ActionCode::PageDown:
+    case ActionCode::WheelUp:
+    case ActionCode::WheelDown:
+    case ActionCode::Left:
+    case ActionCode::Right: MoveByKey(command, code); break;
+    default: break;
+    }
+}
+
+// The keys and wheel steps that move the cursor or the columns; `code` 1 when
+// the window moved.
+void TVyb::MoveByKey(uint16_t command, uint16_t& code)
+{
+    const int gridRows = Rec.GridRows;
+    const int step = gridRows < 4 ? gridRows - 1 : gridRows - 2;
+    switch (command) {
     case ActionCode::Home:
     case ActionCode::End: {
         const bool home = command == ActionCode::Home;

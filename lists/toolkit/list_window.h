@@ -205,6 +205,7 @@ private:
     void RunAction(uint16_t& code, uint8_t shift, bool fromScrollBar);
     // The action of Rec.Command itself, the list's reaction already taken.
     void RunKeyAction(uint16_t& code, bool withShift);
+    void MoveByKey(uint16_t command, uint16_t& code);
     // A key action the window runs for itself (buttons, popup items, the
     // drag's scrolling): no React call, no counting.
     void RunOwnKeyAction(uint16_t command);

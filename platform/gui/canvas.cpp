@@ -281,7 +281,7 @@ void PainterCanvas::EnsureFont()
         q.setItalic(f.italic);
         q.setUnderline(f.underline);
         if (q != qfont_)
-            shaped_.clear();
+            ClearShaped();
         qfont_ = q;
         metrics_.reset();
         fontValid_ = true;
@@ -295,7 +295,13 @@ void PainterCanvas::SetTextCache(bool on)
 {
     cacheTexts_ = on;
     if (!on)
-        shaped_.clear();
+        ClearShaped();
+}
+
+void PainterCanvas::ClearShaped()
+{
+    shaped_.clear();
+    shapedOrder_.clear();
 }
 
 const QFontMetrics& PainterCanvas::Metrics()
@@ -549,21 +555,25 @@ void PainterCanvas::TextRect(const Rect& r, int x, int y, std::string_view text)
 
 const QStaticText& PainterCanvas::ShapedText(std::string_view text)
 {
-    // Enough for every cell of a few screens; past it the cache starts over
-    // rather than keep a least-recently-used order.
+    // A full screen of cells (some 60 rows of up to 10 columns) several
+    // times over: the rows of the last few refills stay shaped.
     constexpr size_t kMaxShapedTexts = 4096;
     EnsureFont();
-    const std::string key(text);
-    auto it = shaped_.find(key);
-    if (it != shaped_.end())
-        return it->second;
-    if (shaped_.size() >= kMaxShapedTexts)
-        shaped_.clear();
+    if (auto it = shaped_.find(text); it != shaped_.end()) {
+        shapedOrder_.splice(shapedOrder_.begin(), shapedOrder_, it->second);
+        return it->second->shaped;
+    }
+    if (shaped_.size() >= kMaxShapedTexts) {
+        shaped_.erase(shapedOrder_.back().text);
+        shapedOrder_.pop_back();
+    }
     QStaticText shaped(Cp1250ToQString(text));
     shaped.setTextFormat(Qt::PlainText);
     shaped.setPerformanceHint(QStaticText::AggressiveCaching);
     shaped.prepare(QTransform(), painter_ ? painter_->font() : qfont_);
-    return shaped_.emplace(key, std::move(shaped)).first->second;
+    shapedOrder_.push_front(ShapedEntry{std::string(text), std::move(shaped)});
+    shaped_.emplace(shapedOrder_.front().text, shapedOrder_.begin());
+    return shapedOrder_.front().shaped;
 }
 
 void PainterCanvas::DrawImage(const Rect& target, const QImage& image, const Rect& source)

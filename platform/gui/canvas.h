@@ -22,6 +22,7 @@
 #include <QStaticText>
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -287,7 +288,17 @@ private:
     std::unique_ptr<QFontMetrics> metrics_;
     bool fontValid_ = false;
     bool cacheTexts_ = false;
-    std::unordered_map<std::string, QStaticText> shaped_;
+    // The shaped texts, most recently drawn first, and their index by text
+    // (keys view the list's own strings, which never move).  When full the
+    // least recently drawn goes, so the cells on screen stay shaped however
+    // many other texts pass through.
+    struct ShapedEntry {
+        std::string text;
+        QStaticText shaped;
+    };
+    std::list<ShapedEntry> shapedOrder_;
+    std::unordered_map<std::string_view, std::list<ShapedEntry>::iterator> shaped_;
+    void ClearShaped();
 };
 
 // A PainterCanvas that owns its RGB32 image: the back buffer of a page and the

@@ -33,24 +33,7 @@ namespace {
 // name leaves this list when its handler lands (the test below then says
 // so).
 const std::set<std::string, std::less<>> kPendingHandlers = {
-    "OpenTextFoundList",        // full-text search result list
-    "OpenGoodsTextFoundList",   // goods' full-text search result list
-    "OpenDeviceCondition",      // compound search conditions
-    "OpenSubstanceDrugList",    // substance and composition lists
-    "OpenCompositionList",      // substance and composition lists
-    "OpenComponentSynonymList", // substance and composition lists
-    "OpenComponentList",        // substance and composition lists
-    "OpenGoodsCategoryList",    // goods lists
-    "OpenGoodsCountryList",     // goods lists
-    "OpenGoodsMakerList",       // goods lists
-    "OpenGoodsList",            // goods lists
-    "OpenLekHlavList",          // goods lists
-    "OpenDeviceList",           // medical-device lists
-    "OpenDeviceHolderList",     // medical-device lists
-    "OpenDeviceCountryList",    // medical-device lists
-    "OpenDeviceMakerList",      // medical-device lists
-    "OpenDeviceClassList",      // medical-device lists
-    "OpenDeviceTypeList",       // medical-device lists
+    "OpenDeviceCondition", // compound search conditions
 };
 
 // Hook members whose callers are built but whose providers are not; the same

@@ -26,6 +26,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/windows/data_form.h"
@@ -216,7 +217,7 @@ inline std::vector<DemoRow> DemoRows()
 {
     std::vector<DemoRow> rows;
     TDbTable t;
-    OpenTableIn(t, QEVW_DEMO_DATA_DIR "/", "kl", "klnaz", 346);
+    OpenTableIn(t, QEVW_DEMO_DATA_DIR "/", "kl", "klnaz", kKlLayout.Length());
     if (DbStatus != 0)
         return rows;
     std::string rec;
@@ -224,7 +225,8 @@ inline std::vector<DemoRow> DemoRows()
         ReadByOrder(t, pos, rec);
         if (DbStatus != 0)
             break;
-        rows.push_back({t.recNo, GetFieldTrim(rec, 1, 7), GetFieldTrim(rec, 8, 70)});
+        rows.push_back({t.recNo, GetFieldTrim(rec, kDrugCode.start, kDrugCode.length),
+                        GetFieldTrim(rec, kDrugName.start, kDrugName.length)});
     }
     return rows;
 }
@@ -357,7 +359,7 @@ public:
             form->addRow(QString::fromLatin1(label), value);
             values.push_back(value);
         }
-        OpenTableIn(table, QEVW_DEMO_DATA_DIR "/", "kl", "klnaz", 346);
+        OpenTableIn(table, QEVW_DEMO_DATA_DIR "/", "kl", "klnaz", kKlLayout.Length());
         resize(380, 200);
     }
     ~DemoDetail() override { FormDestroy(); }
@@ -370,8 +372,11 @@ public:
         ReadRecord(table.dat, value, record);
         if (DbStatus != 0)
             return;
-        fields = {GetFieldTrim(record, 1, 7), GetFieldTrim(record, 8, 70), GetFieldTrim(record, 117, 24),
-                  GetFieldTrim(record, 141, 22), GetFieldTrim(record, 193, 7)};
+        fields = {GetFieldTrim(record, kDrugCode.start, kDrugCode.length),
+                  GetFieldTrim(record, kDrugName.start, kDrugName.length),
+                  GetFieldTrim(record, kDrugStrength.start, kDrugStrength.length),
+                  GetFieldTrim(record, kDrugPackage.start, kDrugPackage.length),
+                  GetFieldTrim(record, kDrugAtc.start, kDrugAtc.length)};
         for (size_t i = 0; i < fields.size(); ++i)
             values[i]->setText(KamToQString(fields[i]));
         Title = fields[1];

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "datastore/table_layouts.h"
 #include "frame/message_box.h"
 #include "lists/codes/atc_list.h"
 #include "lists/drugs/list_text_helpers.h"
@@ -62,7 +63,7 @@ protected:
         std::string rec;
         for (int32_t p = 0; p < t.LeafCount(); ++p) {
             ReadByOrder(t, p, rec);
-            std::string code = GetFieldTrim(rec, 1, 7);
+            std::string code = GetFieldTrim(rec, kDrugCode.start, kDrugCode.length);
             out.push_back(code);
         }
         OpenTable(t, TFileId(), TFileId(), 0);
@@ -319,10 +320,9 @@ TEST_F(AtcListWindow, EnterOpensTheDrugsOfTheGroupAndTheListFollows)
     EXPECT_EQ(drugs->Master.get(), w);
     EXPECT_TRUE(drugs->Dependent);
     ShowLines(drugs, 30);
-    const FieldPos atc = kKlLayout.Field("ATC");
-    const auto group = [atc](const char* code) {
-        return [atc, code](std::string_view r) {
-            return FieldBytes(r, atc).substr(0, std::strlen(code)) == code;
+    const auto group = [](const char* code) {
+        return [code](std::string_view r) {
+            return FieldBytes(r, kDrugAtc).substr(0, std::strlen(code)) == code;
         };
     };
     const std::vector<std::string> all = DrugsWhere(group("C07AB"), true);

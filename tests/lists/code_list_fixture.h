@@ -113,7 +113,7 @@ protected:
             ReadByOrder(t, p, rec);
             const int64_t bit = t.recNo - 1;
             if (holds(rec) && BitTest(listed.bits, bit) && (!human || BitTest(people.bits, bit)))
-                out.emplace_back(FieldBytes(rec, kKlLayout.Field("KOD")));
+                out.emplace_back(FieldBytes(rec, kDrugCode));
         }
         OpenTable(t, TFileId(), TFileId(), 0);
         DbStatus = 0;
@@ -132,7 +132,7 @@ protected:
         std::string rec;
         for (int i = 1; i <= w->Rec.RowCount; ++i) {
             ReadRecord(t.dat, w->Rec.Rows[static_cast<size_t>(i)].Offer1, rec);
-            codes.emplace_back(FieldBytes(rec, kKlLayout.Field("KOD")));
+            codes.emplace_back(FieldBytes(rec, kDrugCode));
         }
         OpenTable(t, TFileId(), TFileId(), 0);
         DbStatus = 0;

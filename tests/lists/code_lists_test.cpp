@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "datastore/table_layouts.h"
 #include "tests/lists/code_list_fixture.h"
 
 namespace {
@@ -207,17 +208,16 @@ TEST_F(ListsOnDemoData, CodeListEnterOpensTheDrugsOfTheRowAndTheListFollows)
         std::function<bool(std::string_view)> holds;
         bool human; // the list keeps drugs for people only (indication groups)
     };
-    const FieldPos zed = kKlLayout.Field("ZED");
-    const FieldPos drz = kKlLayout.Field("DRZ");
-    const FieldPos ins = kKlLayout.Field("INS");
     const Case cases[] = {
-        {"VCA", "DE", "DCN", [zed](std::string_view r) { return FieldBytes(r, zed) == "DE "; }, false},
+        {"VCA", "DE", "DCN", [](std::string_view r) { return FieldBytes(r, kDrugHolderCountry) == "DE "; },
+         false},
         {"VHA", "KRT", "DHD",
-         [zed, drz](std::string_view r) {
-             return FieldBytes(r, drz) == "KRT" && FieldBytes(r, zed) == "DE ";
+         [](std::string_view r) {
+             return FieldBytes(r, kDrugHolder) == "KRT" && FieldBytes(r, kDrugHolderCountry) == "DE ";
          },
          false},
-        {"VIA", "18", "DIG", [ins](std::string_view r) { return FieldBytes(r, ins) == "18"; }, true},
+        {"VIA", "18", "DIG", [](std::string_view r) { return FieldBytes(r, kDrugIndicationGroup) == "18"; },
+         true},
     };
     for (const Case& c : cases) {
         TVyb* list = Open(c.list);
@@ -246,8 +246,7 @@ TEST_F(ListsOnDemoData, CodeListEnterOpensTheDrugsOfTheRowAndTheListFollows)
     TVyb* drugs = ListOf("DHD");
     const std::vector<std::string> czech = DrugsWhere(
         [](std::string_view r) {
-            return FieldBytes(r, kKlLayout.Field("DRZ")) == "DAL" &&
-                   FieldBytes(r, kKlLayout.Field("ZED")) == "CZ ";
+            return FieldBytes(r, kDrugHolder) == "DAL" && FieldBytes(r, kDrugHolderCountry) == "CZ ";
         },
         false);
     EXPECT_FALSE(czech.empty());

@@ -7,6 +7,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/service_hooks.h"
+#include "datastore/table_layouts.h"
 #include "frame/commands/command_services.h"
 #include "frame/commands/dispatcher.h"
 #include "frame/commands/kind_code.h"
@@ -36,9 +37,9 @@ std::string DrugWithoutRows(const char* table, const char* index)
     std::string rec, found;
     for (int32_t p = 0; p < kl.LeafCount(); ++p) {
         ReadByOrder(kl, p, rec);
-        const std::string code = GetField(rec, 1, 7);
+        const std::string code = GetField(rec, kDrugCode.start, kDrugCode.length);
         FindRecord(other, code, found);
-        if (DbStatus != 0 || GetField(found, 1, 7) != code) {
+        if (DbStatus != 0 || GetField(found, kDrugCode.start, kDrugCode.length) != code) {
             DbStatus = 0;
             return code;
         }
@@ -130,8 +131,10 @@ TEST_F(CommandProductLists, PriceHistoryShowsTheProductsRowsAndFollowsItsMaster)
     std::string rec;
     FindRecord(t, other, rec);
     ASSERT_EQ(DbStatus, 0);
-    EXPECT_EQ(rows[0].substr(1, 6),
-              GetFieldTrim(rec, 8, 6) + std::string(6 - GetFieldTrim(rec, 8, 6).size(), ' '));
+    EXPECT_EQ(
+        rows[0].substr(1, 6),
+        GetFieldTrim(rec, kHistoryPeriod.start, kHistoryPeriod.length) +
+            std::string(6 - GetFieldTrim(rec, kHistoryPeriod.start, kHistoryPeriod.length).size(), ' '));
 
     // A second command under the same master raises this one.
     ExecuteCommand(master, KindOf("rHA"), 0);

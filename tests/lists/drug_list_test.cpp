@@ -44,11 +44,6 @@ namespace fs = std::filesystem;
 using liststest::Kam;
 using liststest::Settle;
 
-constexpr FieldPos kKod = kKlLayout.Field("KOD");
-constexpr FieldPos kNaz = kKlLayout.Field("NAZ");
-constexpr FieldPos kAtc = kKlLayout.Field("ATC");
-constexpr FieldPos kRc = kKlLayout.Field("RC");
-
 // A window offering one value under one link kind, as the code lists do.
 class OfferingMaster : public dftest::ProbeWindow {
 public:
@@ -167,11 +162,13 @@ TEST_F(DrugLists, FullListsShowTheirIndexFromTheTypedPrefix)
     };
     const Case cases[] = {
         {"DCA", "00001", 1,
-         count([](const std::string& r) { return FieldBytes(r, kKod).substr(0, 5) == "00001"; })},
-        {"DNA", "para", 8,
-         count([](const std::string& r) { return KamFoldUpper(FieldBytes(r, kNaz)).rfind("PARA", 0) == 0; })},
-        {"DNA", "ibup", 8,
-         count([](const std::string& r) { return KamFoldUpper(FieldBytes(r, kNaz)).rfind("IBUP", 0) == 0; })},
+         count([](const std::string& r) { return FieldBytes(r, kDrugCode).substr(0, 5) == "00001"; })},
+        {"DNA", "para", 8, count([](const std::string& r) {
+             return KamFoldUpper(FieldBytes(r, kDrugName)).rfind("PARA", 0) == 0;
+         })},
+        {"DNA", "ibup", 8, count([](const std::string& r) {
+             return KamFoldUpper(FieldBytes(r, kDrugName)).rfind("IBUP", 0) == 0;
+         })},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.code) + " " + c.typed);
@@ -212,7 +209,7 @@ TEST_F(DrugLists, RegistrationListsKeepTheirSideOfTheIndex)
     std::set<int32_t> expected;
     const TBits listed = SignOf("Act_Old");
     for (const Drug& d : AllDrugs()) {
-        const char first = FieldBytes(d.record, kRc)[0];
+        const char first = FieldBytes(d.record, kDrugRegistrationNumber)[0];
         if (first >= '0' && first <= '9' && BitTest(listed, d.recNo - 1))
             expected.insert(d.recNo);
     }
@@ -410,7 +407,8 @@ TEST_F(DrugLists, FilterBitsKeepTheDrugsOfTheirSigns)
             IndexEntryRecNo(MainTable.sez, recNo, pos);
             const Drug& d = drugs[static_cast<size_t>(recNo - 1)];
             const bool expected = BitTest(listed, recNo - 1) && !RecordExcluded(d.record, recNo, bit);
-            EXPECT_EQ(BitTest(hits, pos), expected) << GetFieldTrim(d.record, 8, 70);
+            EXPECT_EQ(BitTest(hits, pos), expected)
+                << GetFieldTrim(d.record, kDrugName.start, kDrugName.length);
             hidden += expected ? 0 : 1;
         }
         if (bit != 0) {
@@ -440,7 +438,7 @@ TEST_F(DrugLists, UserListKeepsItsDrugsAndNamesItself)
         ReadByOrder(MainTable, pos, record);
         const int32_t r = MainTable.recNo;
         EXPECT_EQ(BitTest(hits, pos), BitTest(listed, r - 1) && SignListHas(*list, r))
-            << GetField(record, 1, 7);
+            << GetField(record, kDrugCode.start, kDrugCode.length);
         kept += BitTest(hits, pos) ? 1 : 0;
     }
     EXPECT_GT(kept, 2);

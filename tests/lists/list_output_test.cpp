@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <sstream>
 
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/report_hook.h"
 #include "lists/list_fake.h"
@@ -276,7 +277,9 @@ TEST_F(ListOutputRuns, TheDemoDrugTableExportsEveryRecordAndTheMarkedOnes)
     for (int32_t p : {40, 140}) {
         ReadByOrder(table.Table(), p, record);
         ASSERT_EQ(DbStatus, 0);
-        EXPECT_EQ(records[static_cast<size_t>(p - 39)][name], KamToQString(GetFieldTrim(record, 8, 30))) << p;
+        EXPECT_EQ(records[static_cast<size_t>(p - 39)][name],
+                  KamToQString(GetFieldTrim(record, kDrugName.start, 30)))
+            << p;
     }
 }
 

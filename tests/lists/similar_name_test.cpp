@@ -10,6 +10,7 @@
 #include "datastore/bits.h"
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/user_files.h"
 #include "lists/search/similar_search.h"
 #include "tests/lists/lists_test_support.h"
@@ -272,7 +273,7 @@ TEST_F(SimilarNameDemo, AtcNamesAreFoundAsInnerWords)
         ASSERT_FALSE(IsWordEntry(e));
         ReadRecord(table.dat, e, record);
         ASSERT_EQ(DbStatus, 0);
-        const std::string name = KamFoldUpper(GetFieldTrim(record, 9, 128));
+        const std::string name = KamFoldUpper(GetFieldTrim(record, kAtcName.start, kAtcName.length));
         EXPECT_NE(name.find(" BLOKATORY"), std::string::npos) << name;
     }
 

@@ -400,9 +400,9 @@ struct DrugFixture {
             records.push_back(rec);
         }
         EXPECT_EQ(WriteDatFile(folder + "kl.dat", kl, records), 0);
-        EXPECT_EQ(WriteSezFile(folder + "kodex.sez", records,
-                               SezKeySpec{kKlLayout.Field("CC").Offset(), 4, 160, 4}),
-                  0);
+        EXPECT_EQ(
+            WriteSezFile(folder + "kodex.sez", records, SezKeySpec{kDrugSummaryOffset.Offset(), 4, 160, 4}),
+            0);
         EXPECT_TRUE(OpenTextIndex(table, folder, *FindTextSource('k')));
     }
 
@@ -481,9 +481,8 @@ TEST(TextSearchMapping, GoodsTakeTheirEntryWithoutScoring)
         records.push_back(rec);
     }
     ASSERT_EQ(WriteDatFile(folder + "pfa.dat", pfa, records), 0);
-    ASSERT_EQ(WriteSezFile(folder + "pfakodex.sez", records,
-                           SezKeySpec{kPfaLayout.Field("CC").Offset(), 4, 160, 4}),
-              0);
+    ASSERT_EQ(
+        WriteSezFile(folder + "pfakodex.sez", records, SezKeySpec{kGoodsTextOffset.Offset(), 4, 160, 4}), 0);
     TDbTable t;
     ASSERT_TRUE(OpenTextIndex(t, folder, *FindTextSource('r')));
     const MapResult m = MapHitsToRecords(t, *FindTextSource('r'), {{50, 1}, {90, 2}}, false, {});
@@ -585,7 +584,7 @@ TEST(TextSearchMapping, DemoSharedSummaryAndOrphan)
     auto codeOf = [&table](int32_t record) {
         std::string buf;
         ReadRecord(table.dat, record, buf);
-        return std::string(FieldBytes(buf, kKlLayout.Field("KOD")));
+        return std::string(FieldBytes(buf, kDrugCode));
     };
     auto codes = [&](const MapResult& m) {
         std::vector<std::string> out;

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "datastore/run_log.h"
 #include "datastore/service_hooks.h"
 #include "frame/config/config_file.h"
 #include "maintenance/connection_test.h"
@@ -33,10 +34,14 @@
 #include "tests/support/gui_app.h"
 
 using updatetest::ReadBytes;
-using updatetest::Ui;
 using updatetest::WriteBytes;
 
 namespace {
+
+std::string Text(const char* section, const char* key)
+{
+    return updatetest::Ui(section, key);
+}
 
 // A program that records its arguments beside itself and, as the file
 // "exit" beside it says, exits with a code, sleeps or kills itself.
@@ -151,7 +156,7 @@ TEST_F(Nastav6Dialog, AFailingLauncherWriteIsShownAndTheWarningStays)
     ASSERT_TRUE(d.WarningLabel()->isVisibleTo(&d));
     settingstest::Click(settingstest::Child<QPushButton>(&d, "b0ver"));
     ASSERT_EQ(boxes->Requests().size(), 1u);
-    EXPECT_TRUE(BoxTexts()[0].startsWith(Kam(Ui("Chyby", "FileSave")))) << BoxTexts()[0].toStdString();
+    EXPECT_TRUE(BoxTexts()[0].startsWith(Kam(Text("Chyby", "FileSave")))) << BoxTexts()[0].toStdString();
     EXPECT_TRUE(d.WarningLabel()->isVisibleTo(&d));
     EXPECT_TRUE(FolderExists(base + kLauncherName + "/x"));
 }
@@ -163,11 +168,11 @@ TEST_F(Nastav6Dialog, CheckNowOfflineBusyAndANewerPackage)
     QPushButton* check = settingstest::Child<QPushButton>(&d, "b2act");
     online = 0;
     settingstest::Click(check);
-    EXPECT_EQ(d.CheckResultLabel()->text(), Kam(Ui("Chyby", "NetNo")));
+    EXPECT_EQ(d.CheckResultLabel()->text(), Kam(Text("Chyby", "NetNo")));
     online = 2;
     UpdateShared().serverListFetchStarted = true;
     settingstest::Click(check);
-    EXPECT_EQ(d.CheckResultLabel()->text(), Kam(Ui("Chyby", "eWTime")));
+    EXPECT_EQ(d.CheckResultLabel()->text(), Kam(Text("Chyby", "eWTime")));
     EXPECT_TRUE(server.Log().empty());
 
     // A stale free-space message from the start-up does not stop the check.
@@ -177,7 +182,7 @@ TEST_F(Nastav6Dialog, CheckNowOfflineBusyAndANewerPackage)
     Publish({{"kalvo263a.zip", std::string(1000, 'z')}});
     boxes->SetAnswer(MessageAnswer::Cancel);
     settingstest::Click(check);
-    EXPECT_EQ(d.CheckResultLabel()->text(), QStringLiteral("KALVO - 2026.3a"));
+    EXPECT_EQ(d.CheckResultLabel()->text(), QStringLiteral("KALVO - 2026.3a")) << RunLogText();
     ASSERT_EQ(boxes->Requests().size(), 1u);
     EXPECT_EQ(boxes->Requests()[0].buttons, MessageButtons::OkCancel);
     settingstest::Click(check);
@@ -262,7 +267,7 @@ TEST_F(Nastav6Dialog, GridStartsAndDeletesByMouseAndKey)
     shell.SetAnswer(2);
     ClickCell(d, row, 4);
     ASSERT_EQ(boxes->Requests().size(), 1u);
-    EXPECT_EQ(BoxTexts()[0], Kam(Ui("Chyby", "Exec")) + QStringLiteral("2"));
+    EXPECT_EQ(BoxTexts()[0], Kam(Text("Chyby", "Exec")) + QStringLiteral("2"));
 
     // The running folder offers neither action.
     d.Table()->setCurrentCell(RowOf(d, "KALVO_26.1c"), 0);
@@ -290,13 +295,13 @@ TEST_F(Nastav6Dialog, FinishingAnInstallation)
     QFile::remove(QString::fromStdString(folder + kManifestName));
     TNastav6 d;
     ShowTab(d, 2);
-    auto install = [&] {
+    auto install = [&](const char* name = "KALVO_26.2") {
         ResetBoxes(MessageAnswer::Yes);
-        ClickCell(d, RowOf(d, "KALVO_26.2"), 4);
+        ClickCell(d, RowOf(d, name), 4);
     };
     install();
     ASSERT_EQ(boxes->Requests().size(), 1u);
-    EXPECT_TRUE(BoxTexts()[0].startsWith(Kam(Ui("vKey", "vrEbd"))));
+    EXPECT_TRUE(BoxTexts()[0].startsWith(Kam(Text("vKey", "vrEbd"))));
     EXPECT_TRUE(BoxTexts()[0].endsWith(QString::fromStdString(folder + kInstallerLogName)));
     EXPECT_TRUE(d.Memo()->toPlainText().startsWith(QStringLiteral("step 3 failed")))
         << d.Memo()->toPlainText().toStdString();
@@ -306,7 +311,7 @@ TEST_F(Nastav6Dialog, FinishingAnInstallation)
     install();
     ASSERT_EQ(boxes->Requests().size(), 2u);
     EXPECT_EQ(boxes->Requests()[0].buttons, MessageButtons::YesNoCancel);
-    EXPECT_TRUE(BoxTexts()[1].startsWith(Kam(Ui("vKey", "vrEsg")) + QStringLiteral("3")));
+    EXPECT_TRUE(BoxTexts()[1].startsWith(Kam(Text("vKey", "vrEsg")) + QStringLiteral("3")));
     EXPECT_EQ(ReadBytes(folder + "args"), "/q=inst\n/z\n/y\n");
 
     // Finished: the installer removed its log; the row shows no error.
@@ -330,9 +335,9 @@ TEST_F(Nastav6Dialog, FinishingAnInstallation)
     const std::string older = Version("KALVO_20.1x");
     WriteBytes(older + kInstallerLogName, "x");
     d.FillTab();
-    install();
+    install("KALVO_20.1x");
     ASSERT_EQ(boxes->Requests().size(), 1u);
-    EXPECT_TRUE(BoxTexts()[0].startsWith(Kam(Ui("vKey", "vrEbs"))));
+    EXPECT_TRUE(BoxTexts()[0].startsWith(Kam(Text("vKey", "vrEbs")))) << BoxTexts()[0].toStdString();
     EXPECT_FALSE(FileExists(older + "args"));
 }
 
@@ -360,7 +365,7 @@ TEST_F(Nastav6Dialog, RunAndWaitGivesTheChildsEnd)
     EXPECT_EQ(TNastav6::RunAndWait(folder + "plain", {"/q=inst"}), 300);
     ASSERT_EQ(boxes->Requests().size(), 1u);
     EXPECT_EQ(BoxTexts()[0],
-              Kam(Ui("Chyby", "Exec")) + QString::fromStdString("\"" + folder + "plain\" /q=inst"));
+              Kam(Text("Chyby", "Exec")) + QString::fromStdString("\"" + folder + "plain\" /q=inst"));
 }
 
 // --- The self-test ----------------------------------------------------------
@@ -390,7 +395,7 @@ TEST_F(SelfTest, ReportLinesAndTheReportCopied)
     const std::vector<std::string> lines = Lines(d);
     ASSERT_EQ(lines.size(), std::size(steps)) << d.Memo()->toPlainText().toStdString();
     for (size_t i = 0; i < std::size(steps); ++i)
-        EXPECT_EQ(lines[i], Ui("iTest", steps[i]) + "OK");
+        EXPECT_EQ(lines[i], Text("iTest", steps[i]) + "OK");
     EXPECT_EQ(updatetest::Snapshot(base), before);
     settingstest::Shot(&d, "nastav6_tab1_tested");
 
@@ -415,11 +420,11 @@ TEST_F(SelfTest, PlantedLinksAndOtherFailures)
         ShowTab(d, 1);
         settingstest::Click(settingstest::Child<QPushButton>(&d, "b4test"));
         const std::vector<std::string> lines = Lines(d);
-        EXPECT_EQ(lines[0], Ui("iTest", "webH") + Ui("iTest", "webS"));
-        EXPECT_EQ(lines[1], Ui("iTest", "logH") + base + "Logs/__test__.log") << "no Logs folder";
-        EXPECT_EQ(lines[3], Ui("iTest", "upSc") + base + "testInst.0/");
-        EXPECT_EQ(lines[4], "   " + Ui("Chyby", "PathNew") + std::to_string(ELOOP));
-        EXPECT_EQ(lines[5], Ui("iTest", "upAc") + base + "__test__.bat");
+        EXPECT_EQ(lines[0], Text("iTest", "webH") + Text("iTest", "webS"));
+        EXPECT_EQ(lines[1], Text("iTest", "logH") + base + "Logs/__test__.log") << "no Logs folder";
+        EXPECT_EQ(lines[3], Text("iTest", "upSc") + base + "testInst.0/");
+        EXPECT_EQ(lines[4], "   " + Text("Chyby", "PathNew") + std::to_string(ELOOP));
+        EXPECT_EQ(lines[5], Text("iTest", "upAc") + base + "__test__.bat");
     }
     EXPECT_EQ(ReadBytes(target), "keep me");
     EXPECT_EQ(QDir(outside.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
@@ -440,8 +445,8 @@ TEST_F(SelfTest, PlantedLinksAndOtherFailures)
     ShowTab(d, 1);
     settingstest::Click(settingstest::Child<QPushButton>(&d, "b4test"));
     const std::vector<std::string> lines = Lines(d);
-    EXPECT_EQ(lines[1], Ui("iTest", "logH") + base + "Logs/__test__.log");
-    EXPECT_EQ(lines[2], "   " + Ui("iTest", "logW") + "1005");
+    EXPECT_EQ(lines[1], Text("iTest", "logH") + base + "Logs/__test__.log");
+    EXPECT_EQ(lines[2], "   " + Text("iTest", "logW") + "1005");
 }
 
 TEST_F(SelfTest, WithoutABaseOnlyTheReason)
@@ -456,8 +461,8 @@ TEST_F(SelfTest, WithoutABaseOnlyTheReason)
     settingstest::Click(settingstest::Child<QPushButton>(&d, "b4test"));
     const std::vector<std::string> lines = Lines(d);
     QDir::setCurrent(cwd);
-    EXPECT_EQ(lines, (std::vector<std::string>{Ui("iTest", "webH") + Ui("iTest", "webS"),
-                                               Ui("Chyby", "WrPath") + ": " + running}));
+    EXPECT_EQ(lines, (std::vector<std::string>{Text("iTest", "webH") + Text("iTest", "webS"),
+                                               Text("Chyby", "WrPath") + ": " + running}));
     EXPECT_EQ(updatetest::Snapshot(root), before);
     d.reject();
     // No base: the grid shows only its titles.

@@ -77,6 +77,7 @@ TEST_F(Nastav6Grid, RowsOfAnInstallationInTheirOrder)
     };
     EXPECT_EQ(shown, expected);
     EXPECT_TRUE(ListVersionFolders("").empty());
+    QFile::remove(QString::fromStdString(base + "KALVO_28.1"));
 }
 
 TEST_F(Nastav6Grid, SortKeepsTheTitleRowFirst)
@@ -136,7 +137,6 @@ TEST(Nastav6Texts, StartInstallTabZeroAndOk)
     EXPECT_EQ(StartArguments("KALVO_26.1b"), (std::vector<std::string>{"/L=%", "/nw"}));
     EXPECT_EQ(StartArguments("KALVO_15.4"), std::vector<std::string>{"/nw"});
     EXPECT_FALSE(CanFinishInstallation("KALVO_20.1x"));
-    EXPECT_FALSE(CanFinishInstallation("KALVO_99.4"));
     EXPECT_FALSE(CanFinishInstallation("KALVO_14.2"));
     EXPECT_TRUE(CanFinishInstallation("KALVO_20.2"));
     EXPECT_TRUE(CanFinishInstallation("KALVO_26.2"));

@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include <string>
+
 namespace {
 
 void EnsureGuiApp()
@@ -164,6 +166,34 @@ TEST_F(CanvasTest, CachedTextsDrawTheSamePixelsAsShapedOnes)
     }
     EXPECT_TRUE(plain.Image() == cached.Image());
     EXPECT_NE(Inked(cached, 0xFFFFFF).right, 0);
+}
+
+TEST_F(CanvasTest, TextsPastTheCacheSizeStillDrawTheSamePixels)
+{
+    // Far more texts than the cache holds, one drawn again and again among
+    // them: evicted, kept and re-shaped texts all draw as uncached ones.
+    ImageCanvas plain(300, 60, 0xFFFFFF);
+    ImageCanvas cached(300, 60, 0xFFFFFF);
+    cached.SetTextCache(true);
+    for (ImageCanvas* c : {&plain, &cached}) {
+        c->SetFont(CanvasFont{"DejaVu Sans", 9});
+        c->SetBrush(0xFFFFFF); // each text clears its cell first
+        c->SetFontColour(0x000080);
+    }
+    auto draw = [](ImageCanvas& c, int y, const std::string& t) { c.TextRect({0, y, 300, y + 14}, 1, y, t); };
+    for (int i = 0; i < 9000; ++i) {
+        const std::string text = "ROW " + std::to_string(i);
+        draw(cached, 0, text);
+        draw(cached, 14, "KEPT ON SCREEN");
+        if (i == 0 || i == 8999) {
+            draw(plain, i == 0 ? 28 : 42, text);
+            draw(cached, i == 0 ? 28 : 42, text);
+        }
+    }
+    draw(plain, 0, "ROW 8999");
+    draw(plain, 14, "KEPT ON SCREEN");
+    draw(cached, 28, "ROW 0"); // evicted long ago: shaped again
+    EXPECT_TRUE(plain.Image() == cached.Image());
 }
 
 TEST_F(CanvasTest, MeasuringWorksOutsideAPaintPassAndFollowsTheFont)

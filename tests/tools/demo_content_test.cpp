@@ -13,6 +13,7 @@
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
 #include "datastore/packed_text.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "platform/fs.h"
 
@@ -149,7 +150,7 @@ TEST(DemoContent, DeviceCasesOfTheRecordText)
     // The device code whose record is followed by two reimbursement records,
     // and whose group text holds the marked paragraphs.
     TDbTable t;
-    OpenTableIn(t, kDir, "pzt", "pztnaz", 290);
+    OpenTableIn(t, kDir, "pzt", "pztnaz", kPztLayout.Length());
     std::string rec;
     FindRecord(t, "GLUKOMETR GLUCOSMART", rec);
     ASSERT_EQ(DbStatus, 0);
@@ -175,7 +176,7 @@ TEST(DemoContent, DeviceCasesOfTheRecordText)
     for (int v : {21, 36, 37, 38, 73, 75, 76})
         EXPECT_NE(std::find(marks.begin(), marks.end(), v), marks.end()) << v;
     // A device without a classification group.
-    OpenTableIn(t, kDir, "pzt", "pztnaz", 290);
+    OpenTableIn(t, kDir, "pzt", "pztnaz", kPztLayout.Length());
     FindRecord(t, "TLAKOMER DIGITALNI TENSIOHOME", rec);
     ASSERT_EQ(DbStatus, 0);
     EXPECT_EQ(F(rec, 170, 4), "    ");

@@ -208,3 +208,45 @@ TEST_F(MaxDoseTest, TheRequestFileListsCodesDateAndReference)
 }
 
 } // namespace
+
+namespace {
+
+// The demo's Suspedol (0000744) is of a specific treatment programme and
+// shares its registration key with the current Paramedol 0000740 and 0000743.
+TEST(MaxDoseDemoTest, AProgrammeProductTurnsToItsRegisteredCounterpart)
+{
+    SetDataDir(std::string(QEVW_DEMO_DATA_DIR) + "/");
+    auto recordOf = [](const std::string& code) {
+        TDbTable byCode;
+        std::string rec;
+        OpenTable(byCode, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
+        FindRecord(byCode, code, rec);
+        const int32_t r = DbStatus == 0 && rec.compare(0, 7, code) == 0 ? byCode.recNo : 0;
+        DbStatus = 0;
+        OpenTable(byCode, TFileId(), TFileId(), 0);
+        return r;
+    };
+    const int32_t programme = recordOf("0000744"), registered = recordOf("0000740");
+    ASSERT_GT(programme, 0);
+    ASSERT_GT(registered, 0);
+
+    TDbTable klrc;
+    OpenTable(klrc, TFileId("kl"), TFileId("klrc"), kKlLayout.Length());
+    ASSERT_EQ(DbStatus, 0);
+    std::string rec;
+    ReadRecord(klrc.dat, programme, rec);
+    EXPECT_TRUE(IsSpecificProgrammeProduct(rec));
+    EXPECT_EQ(RegisteredCounterpart(rec, klrc), registered);
+    ReadRecord(klrc.dat, registered, rec);
+    EXPECT_FALSE(IsSpecificProgrammeProduct(rec));
+    EXPECT_EQ(RegisteredCounterpart(rec, klrc), 0);
+
+    // Paramedol's SPC names the number 07/6102/20: the request adds the
+    // programme product, not the registered ones.
+    const std::string spc = std::string("\x13\x03\x10", 3) + "07/6102/20" + std::string("\x13\x01\x10", 3) +
+                            "0000740 0000743" + std::string("\x12\x0A\x10", 3) + "10. DATUM REVIZE TEXTU";
+    EXPECT_EQ(CollectRegCodes(spc, klrc), std::vector<std::string>{"0000744"});
+    OpenTable(klrc, TFileId(), TFileId(), 0);
+}
+
+} // namespace

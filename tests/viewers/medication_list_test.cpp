@@ -12,6 +12,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/hooks.h"
 #include "platform/ascii.h"
@@ -40,7 +41,7 @@ protected:
         if (position == 0)
             return "-";
         TDbTable t;
-        OpenTable(t, "kl", "klkod", 346);
+        OpenTable(t, "kl", "klkod", kKlLayout.Length());
         std::string rec;
         ReadRecord(t.dat, position, rec);
         OpenTable(t, TFileId(), TFileId(), 0);
@@ -49,7 +50,7 @@ protected:
     static std::string GoodsCodeAt(int32_t position)
     {
         TDbTable t;
-        OpenTable(t, "pfa", "pfakod", 246);
+        OpenTable(t, "pfa", "pfakod", kPfaLayout.Length());
         std::string rec;
         ReadRecord(t.dat, position, rec);
         OpenTable(t, TFileId(), TFileId(), 0);

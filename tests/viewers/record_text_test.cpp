@@ -7,6 +7,7 @@
 
 #include "datastore/key_index.h"
 #include "datastore/packed_text.h"
+#include "datastore/table_layouts.h"
 #include "record_text_fixture.h"
 #include "viewers/record_text.h"
 
@@ -309,7 +310,7 @@ TEST_F(RecordTextTest, DeviceWithVariantsAndBorrowedParagraphs)
 
     // The caller's own handle keeps its place.
     TDbTable caller;
-    OpenTable(caller, TFileId("pzt"), TFileId("pztkod"), 290);
+    OpenTable(caller, TFileId("pzt"), TFileId("pztkod"), kPztLayout.Length());
     std::string callerRec;
     ReadByOrder(caller, 3, callerRec);
     const int32_t callerPos = caller.Position(), callerRecNo = caller.recNo;
@@ -375,9 +376,9 @@ TEST_F(RecordTextTest, DeviceCases)
     };
     for (const Case& c : cases) {
         int32_t recNo = 0;
-        const std::string device = ReadRecordByCode("pzt", "pztkod", 290, c.code, &recNo);
-        const RecordText r =
-            ComposeDeviceText(device, recNo, c.document, GetField(device, 170, 1) == " " ? "" : group);
+        const std::string device = ReadRecordByCode("pzt", "pztkod", kPztLayout.Length(), c.code, &recNo);
+        const RecordText r = ComposeDeviceText(device, recNo, c.document,
+                                               FieldByte(device, kDeviceClassGroup) == ' ' ? "" : group);
         EXPECT_EQ(SectionOf(r.text, c.heading), c.section) << c.name;
         EXPECT_EQ(r.captions, c.captions) << c.name;
         ExpectWellFormed(r, c.name);
@@ -512,7 +513,7 @@ TEST(RecordTextDemo, EveryDemoProductComposes)
     LoadDeviceMarkLetter();
 
     TDbTable kl;
-    OpenTable(kl, TFileId("kl"), TFileId("klkod"), 346);
+    OpenTable(kl, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
     ASSERT_EQ(DbStatus, 0);
     int drugs = 0;
     std::string rec;
@@ -520,7 +521,7 @@ TEST(RecordTextDemo, EveryDemoProductComposes)
         ReadByOrder(kl, pos, rec);
         ASSERT_EQ(DbStatus, 0);
         const RecordText r = ComposeDrugText(rec);
-        ExpectWellFormed(r, GetField(rec, 1, 7));
+        ExpectWellFormed(r, std::string(FieldBytes(rec, kDrugCode)));
         ++drugs;
     }
     EXPECT_GT(drugs, 0);
@@ -528,15 +529,15 @@ TEST(RecordTextDemo, EveryDemoProductComposes)
     if (FileExists(dir + "pzt.dat")) {
         LoadCodeTables(DataSetCode::Devices, 0);
         TDbTable pzt;
-        OpenTable(pzt, TFileId("pzt"), TFileId("pztkod"), 290);
+        OpenTable(pzt, TFileId("pzt"), TFileId("pztkod"), kPztLayout.Length());
         ASSERT_EQ(DbStatus, 0);
         std::string previous;
         for (int32_t pos = 0; pos < pzt.LeafCount(); ++pos) {
             ReadByOrder(pzt, pos, rec);
             ASSERT_EQ(DbStatus, 0);
-            if (GetField(rec, 1, 7) == previous)
+            if (FieldBytes(rec, kDeviceCode) == previous)
                 continue; // a reimbursement variant, shown with its device
-            previous = GetField(rec, 1, 7);
+            previous = FieldBytes(rec, kDeviceCode);
             const RecordText r = ComposeDeviceText(rec, pzt.recNo, "", DeviceGroupRecord(rec));
             ExpectWellFormed(r, previous);
         }

@@ -30,6 +30,7 @@
 #include "datastore/kamenici.h"
 #include "datastore/paragraph_codes.h"
 #include "datastore/service_hooks.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/config/config_file.h"
 #include "frame/config/stored_paragraphs.h"
@@ -77,7 +78,7 @@ int32_t Drug(const std::string& code)
 int32_t DrugWithDocument(int pos, std::string* codeOut = nullptr)
 {
     TDbTable t;
-    OpenTable(t, TFileId("kl"), TFileId(""), 346);
+    OpenTable(t, TFileId("kl"), TFileId(""), kKlLayout.Length());
     for (int32_t r = 1; r < t.dat.count; ++r) {
         std::string rec;
         ReadRecord(t.dat, r, rec);
@@ -364,7 +365,7 @@ TEST_F(ViewerWindow, LeafletOpensWithItsSubstanceApartAndTheDrugLineInTheTitle)
     // Paramedol's leaflet: the substance line, then the bold warning in a
     // paragraph of its own (not "paracetamolPřečtěte si ...").
     TDbTable kl;
-    OpenTable(kl, TFileId("kl"), TFileId("klkod"), 346);
+    OpenTable(kl, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
     std::string record;
     FindRecord(kl, "0000740", record);
     ASSERT_EQ(DbStatus, 0);
@@ -383,7 +384,7 @@ TEST_F(ViewerWindow, GoodsDevicesAndPhotos)
 {
     // R: the EAN and price paragraph goes in.
     TDbTable goods;
-    OpenTable(goods, TFileId("pfa"), TFileId(""), 246);
+    OpenTable(goods, TFileId("pfa"), TFileId(""), kPfaLayout.Length());
     int32_t withText = 0, withPhoto = 0;
     for (int32_t r = 1; r < goods.dat.count && (!withText || !withPhoto); ++r) {
         std::string rec;
@@ -408,7 +409,7 @@ TEST_F(ViewerWindow, GoodsDevicesAndPhotos)
     online = true;
     std::string code;
     TDbTable drugs;
-    OpenTable(drugs, TFileId("kl"), TFileId(""), 346);
+    OpenTable(drugs, TFileId("kl"), TFileId(""), kKlLayout.Length());
     int32_t photo = 0;
     for (int32_t i = 1; i < drugs.dat.count && !photo; ++i) {
         std::string rec;
@@ -424,7 +425,7 @@ TEST_F(ViewerWindow, GoodsDevicesAndPhotos)
 
     // T: the device record text, with and without its group's document.
     TDbTable devices;
-    OpenTable(devices, TFileId("pzt"), TFileId(""), 290);
+    OpenTable(devices, TFileId("pzt"), TFileId(""), kPztLayout.Length());
     ASSERT_GT(devices.dat.count, 2);
     int shown = 0;
     for (int32_t i = 1; i < devices.dat.count && i < 40; ++i) {
@@ -678,7 +679,7 @@ TEST_F(ViewerWindow, Screenshots)
     shoot(Open('K', Drug("0000187")), "viewer_k_showcase");
     shoot(Open('A', Drug("0000168")), "viewer_notice");
     TDbTable drugs;
-    OpenTable(drugs, TFileId("kl"), TFileId(""), 346);
+    OpenTable(drugs, TFileId("kl"), TFileId(""), kKlLayout.Length());
     for (int32_t i = 1; i < drugs.dat.count; ++i) {
         std::string rec;
         ReadRecord(drugs.dat, i, rec);

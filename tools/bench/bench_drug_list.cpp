@@ -95,7 +95,7 @@ std::vector<std::string> TypedNames()
     const int32_t leaves = t.LeafCount();
     for (int i = 0; i < kNames && leaves > 0; ++i) {
         ReadByOrder(t, static_cast<int32_t>(int64_t{leaves} * i / kNames), record);
-        const std::string name = KamFoldUpper(GetFieldTrim(record, 8, kLetters));
+        const std::string name = KamFoldUpper(GetFieldTrim(record, kDrugName.start, kLetters));
         if (name.size() < 5)
             continue;
         names.push_back(name);

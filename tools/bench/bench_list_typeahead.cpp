@@ -25,6 +25,7 @@
 
 #include "bench_support.h"
 #include "datastore/kamenici.h"
+#include "datastore/table_layouts.h"
 #include "frame/windows/data_form.h"
 #include "list_demo_list.h"
 #include "lists/toolkit/grid.h"
@@ -60,7 +61,7 @@ void BM_TypeAheadRefill800x600(benchmark::State& st)
     std::string record;
     for (int i = 0; i < kNames && leaves > 0; ++i) {
         ReadByOrder(list.Table(), static_cast<int32_t>(int64_t{leaves} * i / kNames), record);
-        std::string name = record.substr(7, kLettersPerName);
+        std::string name(FieldBytes(record, kDrugName).substr(0, kLettersPerName));
         while (!name.empty() && name.back() == ' ')
             name.pop_back();
         names.push_back(KamToQString(name));

@@ -19,6 +19,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/drug_helpers.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "lists/drugs/list_text_helpers.h"
 #include "platform/fs.h"
@@ -59,14 +60,14 @@ Products& Load()
     LoadDeviceMarkLetter();
     TDbTable t;
     std::string rec;
-    OpenTable(t, TFileId("kl"), TFileId("klkod"), 346);
+    OpenTable(t, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
     for (int32_t pos = 0; DbStatus == 0 && pos < t.LeafCount(); ++pos) {
         ReadByOrder(t, pos, rec);
         if (DbStatus == 0)
             p.drugs.push_back(rec);
     }
     TDbTable d;
-    OpenTable(d, TFileId("pzt"), TFileId("pztkod"), 290);
+    OpenTable(d, TFileId("pzt"), TFileId("pztkod"), kPztLayout.Length());
     std::string previous;
     for (int32_t pos = 0; DbStatus == 0 && pos < d.LeafCount(); ++pos) {
         ReadByOrder(d, pos, rec);

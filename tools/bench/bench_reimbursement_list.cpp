@@ -212,16 +212,16 @@ sqlite3* Db()
                      nullptr, nullptr, nullptr);
         sqlite3_exec(d, "BEGIN", nullptr, nullptr, nullptr);
         TDbTable kl, cv;
-        OpenTable(kl, TFileId("kl"), TFileId("klkod"), 346);
-        OpenTable(cv, TFileId("cvzp"), TFileId("cvzpkod"), 124);
+        OpenTable(kl, TFileId("kl"), TFileId("klkod"), kKlLayout.Length());
+        OpenTable(cv, TFileId("cvzp"), TFileId("cvzpkod"), kCvzpLayout.Length());
         sqlite3_stmt* ins = nullptr;
         sqlite3_prepare_v2(d, "INSERT INTO drugs VALUES(?1, ?2, ?3, ?4)", -1, &ins, nullptr);
         std::string rec;
         for (int32_t r = 1; r < kl.dat.count; ++r) {
             ReadRecord(kl.dat, r, rec);
-            const std::string code = GetField(rec, 1, 7);
-            const std::string name = GetFieldUpper(rec, 8, 70);
-            std::string kind = GetField(rec, kDrugReimbursementKind.start, 1);
+            const std::string code(FieldBytes(rec, kDrugCode));
+            const std::string name = GetFieldUpper(rec, kDrugName.start, kDrugName.length);
+            std::string kind = GetField(rec, kDrugReimbursementKind.start, kDrugReimbursementKind.length);
             if (kind == " ")
                 kind = "_";
             sqlite3_bind_text(ins, 1, code.data(), 7, SQLITE_TRANSIENT);

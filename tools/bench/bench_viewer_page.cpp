@@ -30,6 +30,7 @@
 #include "datastore/drug_helpers.h"
 #include "datastore/kamenici.h"
 #include "datastore/paragraph_codes.h"
+#include "datastore/table_layouts.h"
 #include "datastore/text_table.h"
 #include "frame/start/command_line.h"
 #include "frame/start/shared_helpers.h"
@@ -89,7 +90,7 @@ Data& Load()
     LoadDeviceMarkLetter();
     LoadParagraphLists();
     TDbTable t;
-    OpenTable(t, TFileId("kl"), TFileId(""), 346);
+    OpenTable(t, TFileId("kl"), TFileId(""), kKlLayout.Length());
     std::vector<std::pair<std::string, int64_t>> seen;
     for (int32_t r = 1; r < t.dat.count; ++r) {
         std::string rec;

@@ -1285,26 +1285,24 @@ bool MakeDemoRelease(DemoDataSet& set, int year, int month, int day, const std::
 
 std::array<bool, 8> DemoKlSigns(const std::string& rec, int releaseYear)
 {
-    // Positions of kl (1-based in the reference): SR 190, INS 191-192, OB 243,
-    // PDO 245-248, UH 250, ZAS 256.
-    const char sr = rec[189];
-    const char uh = rec[249];
-    const char ob = rec[242];
+    const char sr = FieldByte(rec, kDrugState);
+    const char uh = FieldByte(rec, kDrugReimbursementKind);
+    const char ob = FieldByte(rec, kDrugCategory);
     const bool cancelled = sr == '-' || sr == 'N' || sr == '\\';
     // A drug cancelled more than three years before the release is no longer
     // listed at all.
-    const std::string pdo = rec.substr(244, 2);
+    const std::string pdo(FieldBytes(rec, kDrugCancellationDate).substr(0, 2));
     const int cancelYear = IsDigits(pdo) ? 2000 + std::stoi(pdo) : releaseYear;
     const bool old = cancelled && cancelYear < releaseYear - 3;
     return {
-        !cancelled,                          // Actual
-        !old,                                // Act_Old
-        rec[0] != '9',                       // nVeter
-        rec.compare(190, 2, "93") != 0,      // nHomeo
-        sr == 'R',                           // ActReg
-        uh != ' ' && uh != '6' && uh != '8', // Prizes
-        ob == '1' || ob == '2',              // Stocked
-        rec[255] != ' ',                     // OnePack
+        !cancelled,                                    // Actual
+        !old,                                          // Act_Old
+        FieldByte(rec, kDrugCode) != '9',              // nVeter
+        FieldBytes(rec, kDrugIndicationGroup) != "93", // nHomeo
+        sr == 'R',                                     // ActReg
+        uh != ' ' && uh != '6' && uh != '8',           // Prizes
+        ob == '1' || ob == '2',                        // Stocked
+        FieldByte(rec, kDrugOnePack) != ' ',           // OnePack
     };
 }
 
@@ -1560,11 +1558,11 @@ bool WriteDemoMedia(const std::string& out, const DemoDataSet& set, DemoLog& log
     if (!set.photos)
         return ok;
     for (const std::string& rec : set.Records("kl"))
-        if (rec.size() >= 316 && (static_cast<uint8_t>(rec[315]) & 1))
-            write("photos/" + rec.substr(0, 7) + ".png", 320, 240);
+        if (static_cast<uint8_t>(FieldByte(rec, kDrugWebFlags)) & 1)
+            write("photos/" + std::string(FieldBytes(rec, kDrugCode)) + ".png", 320, 240);
     for (const std::string& rec : set.Records("pfa"))
-        if (rec.size() >= 240 && rec[239] != ' ')
-            write("photos/" + rec.substr(0, 5) + ".png", 320, 240);
+        if (FieldByte(rec, kGoodsPhoto) != ' ')
+            write("photos/" + std::string(FieldBytes(rec, kGoodsCode)) + ".png", 320, 240);
     return ok;
 }
 
