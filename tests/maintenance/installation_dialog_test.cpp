@@ -331,6 +331,19 @@ TEST_F(Nastav6Dialog, FinishingAnInstallation)
     install();
     EXPECT_TRUE(d.Memo()->toPlainText().isEmpty());
 
+    // A binary log of 5 MB: its last megabyte shows, nothing on disk changes.
+    std::string binary;
+    for (int i = 0; binary.size() < 5u * 1024 * 1024; ++i)
+        binary.push_back(static_cast<char>(i));
+    WriteBytes(folder + kInstallerLogName, binary);
+    d.FillTab();
+    const auto kept = updatetest::Snapshot(folder);
+    install();
+    EXPECT_GT(d.Memo()->toPlainText().size(), 0);
+    EXPECT_LE(d.Memo()->toPlainText().size(), 1024 * 1024);
+    EXPECT_EQ(updatetest::Snapshot(folder), kept);
+    QFile::remove(QString::fromStdString(folder + kInstallerLogName));
+
     // A version that cannot finish its own installation.
     const std::string older = Version("KALVO_20.1x");
     WriteBytes(older + kInstallerLogName, "x");
