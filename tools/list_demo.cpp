@@ -1,7 +1,7 @@
 // A list window over any table of a data folder (tools/list_demo_list.h).
 //
 //   list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]
-//   list_demo DATA --open CODE [--export FILE] [--ui TABLE] [--type TEXT] [--shot DIR]
+//   list_demo DATA --open CODE [--value N] [--rows] [--export FILE] [--ui TABLE] [--type TEXT] [--shot DIR]
 //
 // Opens the table with the index in a list window inside an MDI main window;
 // --type types TEXT (UTF-8) into it as keys would.  With --shot it writes
@@ -11,13 +11,18 @@
 // --open runs the command CODE ("DNA", "DCA", "DEA" ...) as the program's
 // menu would, so the list it opens is the program's own; --export writes it
 // to FILE (".csv", ".txt", else RTF) and ends.  --ui names the program's
-// text table (default: ../program/qevw.ces beside this tool).
+// text table (default: ../program/qevw.ces beside this tool).  --value N
+// opens the list under a test master offering record N as a drug (link kind
+// 6) and as a substance (7), so that a dependent list (a composition list,
+// the drugs of a substance, a synonym list) has a value to follow.  --rows
+// prints the shown rows as UTF-8 lines and ends.
 
 #include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -36,12 +41,27 @@
 
 namespace {
 
+// A window offering one record number as a drug and as a substance.
+class OfferingWindow : public QWidget, public TDataForm {
+public:
+    explicit OfferingWindow(int32_t value) : QWidget(nullptr), TDataForm(this)
+    {
+        Kind = KindOf("lDM");
+        setWindowTitle(QStringLiteral("master %1").arg(value));
+        LinkKinds = {LinkKind::None, LinkKind::Substance, LinkKind::Drug};
+        LinkValues = {0, value, value};
+        resize(200, 60);
+    }
+    ~OfferingWindow() override { FormDestroy(); }
+};
+
 int Usage()
 {
-    std::fprintf(
-        stderr,
-        "usage: list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]\n"
-        "       list_demo DATA --open CODE [--export FILE] [--ui TABLE] [--type TEXT] [--shot DIR]\n");
+    std::fprintf(stderr,
+                 "usage: list_demo DATA [--table kl] [--index klnaz|klkod] [--type TEXT] [--shot DIR]\n"
+                 "       list_demo DATA --open CODE [--value N] [--rows] [--export FILE] [--ui TABLE] "
+                 "[--type TEXT] [--shot "
+                 "DIR]\n");
     return 2;
 }
 
@@ -88,11 +108,19 @@ int main(int argc, char** argv)
     if (!data.empty() && data.back() != '/')
         data += '/';
     std::string table = "kl", index = "klnaz", typed, shots, open, exportPath, ui;
+    int32_t value = 0;
+    bool printRows = false;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--rows") {
+            printRows = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return Usage();
-        if (a == "--table")
+        if (a == "--value")
+            value = static_cast<int32_t>(std::strtol(argv[++i], nullptr, 10));
+        else if (a == "--table")
             table = argv[++i];
         else if (a == "--index")
             index = argv[++i];
@@ -129,7 +157,18 @@ int main(int argc, char** argv)
         listdemo::MdiHost host(900, 560);
         host.setWindowTitle(QStringLiteral("list_demo"));
         host.show();
-        ExecuteCommand(&host, KindOf(open), 0);
+        TDataForm* sender = &host;
+        OfferingWindow* master = nullptr;
+        if (value > 0) {
+            master = new OfferingWindow(value);
+            master->Master = &host;
+            if (QMdiSubWindow* sub = master->AttachToMdiArea()) {
+                sub->show();
+                host.area->setActiveSubWindow(sub);
+            }
+            sender = master;
+        }
+        ExecuteCommand(sender, KindOf(open), 0);
         QApplication::processEvents();
         TVyb* window = OpenedList();
         if (window == nullptr) {
@@ -144,6 +183,19 @@ int main(int argc, char** argv)
             window->Edt->TypeCharacter(ch);
         QApplication::processEvents();
         int result = 0;
+        if (printRows) {
+            for (int i = 1; i <= window->Rec.RowCount; ++i) {
+                std::string text = window->Rec.Rows[static_cast<size_t>(i)].Text.Str();
+                if (!text.empty())
+                    text.erase(0, 1); // the status character
+                std::printf("%s\n", KamToQString(text).toUtf8().constData());
+            }
+            if (exportPath.empty() && shots.empty()) {
+                delete window;
+                delete master;
+                return 0;
+            }
+        }
         if (!exportPath.empty()) {
             if (!ExportDataWindow(window, exportPath)) {
                 std::fprintf(stderr, "%s: not exported\n", exportPath.c_str());

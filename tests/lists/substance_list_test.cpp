@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QPointer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +27,7 @@
 #include "lists/substances/substance_lists.h"
 #include "tests/lists/lists_test_support.h"
 #include "writers/dat_writer.h"
+#include "writers/demo_struct_check.h"
 #include "writers/sez_writer.h"
 
 namespace {
@@ -648,6 +650,57 @@ TEST_F(SubstanceListTest, MissingOrDamagedTablesOpenNoWindow)
     Settle();
     EXPECT_EQ(ListOf("CXD"), nullptr);
     EXPECT_EQ(sink.Requests().size(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// The list tool shows a dependent list under a test master and prints its rows.
+TEST_F(SubstanceListTest, ListDemoPrintsTheRowsOfACompositionUnderATestMaster)
+{
+    const int32_t drug = liststest::RecordOfKey("kl", "klkod", "0000232");
+    ASSERT_GT(drug, 0);
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    tool.setProcessEnvironment(env);
+    tool.start(QEVW_BINARY_DIR "/tools/list_demo",
+               {QEVW_DEMO_DATA_DIR, "--open", "CXD", "--value", QString::number(drug), "--rows"});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(" 1009S   45.1 MGPANTOPRAZOL SODNÁ SŮL")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(" 1008O     40 MGPANTOPRAZOL")) << lines[1].toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// The structure check reports the order the lists' walks rely on.
+TEST_F(SubstanceListTest, StructureCheckReportsASynonymBeforeItsMainRecordAndAnEndlessName)
+{
+    UseFolder(
+        {
+            Substance("1001", "55", "PARACETAMOL EN"),
+            Substance("1001", "0", "PARACETAMOL"),
+            Substance("1002", "0", "IBUPROFEN"),
+            Substance("1003", "0", "A NAME THAT GOES ON", '0'),
+        },
+        {Entry("0000113", "1001", 'L', "500", "MG")});
+    std::vector<std::string> lines;
+    CheckDataFolderStructure(
+        scratch.path().toStdString(), [&](const std::string& line) { lines.push_back(line); }, false,
+        nullptr);
+    std::vector<std::string> order;
+    for (const std::string& line : lines)
+        if (line.find("kkkod.sez") != std::string::npos)
+            order.push_back(line);
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_NE(order[0].find("\" 1001\": the main record is not the first"), std::string::npos) << order[0];
+    EXPECT_NE(order[1].find("continues into nothing"), std::string::npos) << order[1];
 }
 
 } // namespace

@@ -632,6 +632,38 @@ void CheckWordList(Ctx& c, const std::string& name, const std::string& table, co
     c.Ok(name + " " + std::to_string(lines.size()) + " lines");
 }
 
+// The walks of the substance and composition lists rely on the order of
+// "kkkod" within one code: the main record first, and a record whose name
+// continues ("0") followed by its continuation.
+void CheckSubstanceOrder(Ctx& c)
+{
+    TDbTable t;
+    OpenTableIn(t, c.folder, TFileId("kk"), TFileId("kkkod"), 0);
+    if (DbStatus != 0 || !t.sez.IsOpen()) {
+        DbStatus = 0;
+        return;
+    }
+    std::string record, previous;
+    for (int32_t p = 0; p < t.LeafCount(); ++p) {
+        ReadByOrder(t, p, record);
+        if (DbStatus != 0)
+            break;
+        const bool sameCode =
+            p > 0 && FieldBytes(record, kSubstanceCode) == FieldBytes(previous, kSubstanceCode);
+        const std::string code(FieldBytes(record, kSubstanceCode));
+        if (!sameCode && FieldBytes(record, kSubstanceRecordKind) != " 0")
+            c.Bad("kkkod.sez", "substance \"" + code + "\": the main record is not the first of its code");
+        if (p > 0 && !sameCode && FieldByte(previous, kSubstanceLayout) == '0')
+            c.Bad("kkkod.sez", "substance \"" + std::string(FieldBytes(previous, kSubstanceCode)) +
+                                   "\": a continued name has no continuation after it");
+        previous = record;
+    }
+    if (!previous.empty() && FieldByte(previous, kSubstanceLayout) == '0')
+        c.Bad("kkkod.sez", "the last substance record continues into nothing");
+    DbStatus = 0;
+    OpenTable(t, TFileId(), TFileId(), 0);
+}
+
 void CheckSymbol(Ctx& c)
 {
     std::string b;
@@ -712,6 +744,7 @@ int CheckDataFolderStructure(const std::string& folder, const std::function<void
     CheckWordList(c, "atcnaz.slw", "atc", "atcnaz", false);
     CheckWordList(c, "pfanaz.slw", "pfa", "pfanaz", false);
     CheckSymbol(c);
+    CheckSubstanceOrder(c);
 
     // The manifest, as the installer and the about box check it.
     std::string ver;
