@@ -254,21 +254,8 @@ void CompositionList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     switch (rec.FetchMode) {
     case FetchModeCode::Seek:
     case FetchModeCode::First:
-        FindRecord(t, rec.Prefix, entry);
-        if (DbStatus > 0) {
-            ReportNoData();
+        if (!SeekFetchStart(rec, t, entry, p, [this] { ReportNoData(); }))
             return;
-        }
-        if (DbStatus == DbCode::OutOfRange || DbStatus == DbCode::BadKeyChar)
-            return;
-        DbStatus = 0;
-        p = t.Position();
-        if (rec.FetchMode == FetchModeCode::Seek) {
-            rec.FoundPos = p;
-            rec.TopPos = 0;
-            InitFetchRange(rec, t);
-            DbStatus = 0;
-        }
         break;
     case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
     case FetchModeCode::Before: p = rec.Rows[1].Pos - 1; break;
@@ -365,21 +352,8 @@ void CompositionSynonymList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     switch (rec.FetchMode) {
     case FetchModeCode::Seek:
     case FetchModeCode::First:
-        FindRecord(t, rec.Prefix, entry);
-        if (DbStatus > 0) {
-            ReportNoData();
+        if (!SeekFetchStart(rec, t, entry, p, [this] { ReportNoData(); }))
             return;
-        }
-        if (DbStatus == DbCode::OutOfRange || DbStatus == DbCode::BadKeyChar)
-            return;
-        DbStatus = 0;
-        p = t.Position();
-        if (rec.FetchMode == FetchModeCode::Seek) {
-            rec.FoundPos = p;
-            rec.TopPos = 0;
-            InitFetchRange(rec, t);
-            DbStatus = 0;
-        }
         break;
     case FetchModeCode::ReadFirstShown: {
         const TVybRow& from = rec.Rows[1];

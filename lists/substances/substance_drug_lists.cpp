@@ -139,21 +139,8 @@ void SubstanceDrugList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     case FetchModeCode::First:
         if (rec.Prefix.empty())
             return;
-        FindRecord(t, rec.Prefix, entry);
-        if (DbStatus > 0) {
-            ReportNoData();
+        if (!SeekFetchStart(rec, t, entry, p, [this] { ReportNoData(); }))
             return;
-        }
-        if (DbStatus == DbCode::OutOfRange || DbStatus == DbCode::BadKeyChar)
-            return;
-        DbStatus = 0;
-        p = t.Position();
-        if (rec.FetchMode == FetchModeCode::Seek) {
-            rec.FoundPos = p;
-            rec.TopPos = 0;
-            InitFetchRange(rec, t);
-            DbStatus = 0;
-        }
         break;
     case FetchModeCode::ReadFirstShown: p = rec.Rows[1].Pos; break;
     case FetchModeCode::Before:

@@ -288,3 +288,24 @@ void InitFetchRange(VybRec& rec, TDbTable& table)
     table.sez.curPos = rec.RangeFirst;
     table.recNo = recNo;
 }
+
+bool SeekFetchStart(VybRec& rec, TDbTable& table, std::string& entry, int32_t& position,
+                    const std::function<void()>& noData)
+{
+    FindRecord(table, rec.Prefix, entry);
+    if (DbStatus > 0) {
+        noData();
+        return false;
+    }
+    if (DbStatus == DbCode::OutOfRange || DbStatus == DbCode::BadKeyChar)
+        return false;
+    DbStatus = 0;
+    position = table.Position();
+    if (rec.FetchMode == FetchModeCode::Seek) {
+        rec.FoundPos = position;
+        rec.TopPos = 0;
+        InitFetchRange(rec, table);
+        DbStatus = 0;
+    }
+    return true;
+}

@@ -18,6 +18,7 @@
 //    (width in 0.4 characters).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -51,3 +52,11 @@ std::string ColumnWidthTableOf(const TableLayout& layout);
 // 6-bit key count the rest of the index from the current position.  The
 // table's position is left on RangeFirst.
 void InitFetchRange(VybRec& rec, TDbTable& table);
+
+// The start of a Seek or First fetch: positions `table` on rec.Prefix, reads
+// the entry found into `entry` and its place in key order into `position`.
+// On a Seek that entry anchors the list (FoundPos, TopPos 0) and the fetch
+// range is set.  False when there is nothing to show: unreadable data
+// (`noData` is called, the list reports it) or a key outside the index.
+bool SeekFetchStart(VybRec& rec, TDbTable& table, std::string& entry, int32_t& position,
+                    const std::function<void()>& noData);
