@@ -76,6 +76,7 @@ void RegisterListCommands()
     RegisterCommandHandler("OpenConsumptionList", [](const CommandCall& c) { OpenConsumptionList(c.code); });
     RegisterCommandHandler("OpenPriceHistory", [](const CommandCall& c) { OpenPriceHistory(c.code); });
     RegisterCommandHandler("OpenDrugCondition", [](const CommandCall& c) { OpenDrugCondition(c.code); });
+    RegisterCommandHandler("OpenDeviceCondition", [](const CommandCall& c) { OpenDeviceCondition(c.code); });
     RegisterSubstanceListCommands();
     RegisterCommandHandler("OpenGoodsList", [](const CommandCall& c) { OpenGoodsList(c.code, c.lookup); });
     RegisterCommandHandler("OpenGoodsTextFoundList",

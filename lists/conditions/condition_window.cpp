@@ -122,7 +122,10 @@ bool ConditionChooserAvailable(ChooserKind kind)
     switch (kind) {
     case ChooserKind::Atc:
     case ChooserKind::Holder:
-    case ChooserKind::IndicationGroup: return true;
+    case ChooserKind::IndicationGroup:
+    case ChooserKind::DeviceType:
+    case ChooserKind::Maker:
+    case ChooserKind::Country: return true;
     default: return false;
     }
 }
@@ -427,6 +430,19 @@ void TPodminka::OpenChooser(int criterion)
         list = OpenListWindow(w, std::make_shared<ChooserCodeList>(spec));
         break;
     }
+    case ChooserKind::DeviceType:
+    case ChooserKind::Maker:
+    case ChooserKind::Country: {
+        const bool type = kind == ChooserKind::DeviceType;
+        const CodeListSpec& spec = type                         ? kDeviceTypeList
+                                   : kind == ChooserKind::Maker ? kDeviceMakerList
+                                                                : kDeviceCountryList;
+        const char* code = type ? "UTC" : kind == ChooserKind::Maker ? "UFC" : "UCC";
+        ListWindowSpec w = CodeListWindowSpec(spec, KindOf(code));
+        w.alwaysNew = true;
+        list = OpenListWindow(w, std::make_shared<ChooserCodeList>(spec));
+        break;
+    }
     default: break;
     }
     if (list == nullptr) {
@@ -473,6 +489,21 @@ void TPodminka::ResetData(int32_t value)
         table = en ? "isva" : "isv";
         index = en ? "isvkoda" : "isvkod";
         length = kIsvLayout.Length();
+        break;
+    case ChooserKind::DeviceType:
+        table = "pzttypv";
+        index = "pzttypko";
+        length = kPzttypvLayout.Length();
+        break;
+    case ChooserKind::Maker:
+        table = "pztvyrv";
+        index = "pztvyrko";
+        length = kPztvyrvLayout.Length();
+        break;
+    case ChooserKind::Country:
+        table = "pztzemv";
+        index = "pztzemko";
+        length = kPztzemvLayout.Length();
         break;
     default: return;
     }
@@ -542,6 +573,8 @@ void TPodminka::RunSearch()
     TVyb* list = nullptr;
     if (result.plan.kind == QueryKind::Drugs)
         list = ShowDrugConditionResult(result.hits);
+    else if (result.plan.kind == QueryKind::Devices)
+        list = ShowDeviceConditionResult(result.hits);
     // The sign sets failed to load: the conditions stay for another try.
     if (list == nullptr)
         return;

@@ -79,6 +79,51 @@ void DrugResultList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
     });
 }
 
+// ---------------------------------------------------------- device list
+
+bool DeviceResultList::OpenDevices()
+{
+    DbStatus = 0;
+    OpenTable(devices_, TFileId("pzt"), TFileId("pztkod"), kPztLayout.Length());
+    const bool open = DbStatus == 0 && devices_.dat.IsOpen();
+    DbStatus = 0;
+    return open;
+}
+
+std::string_view DeviceResultList::CheckTables()
+{
+    return OpenDevices() ? std::string_view() : "NoData";
+}
+
+void DeviceResultList::Start(VybRec& rec)
+{
+    rec.Count = walk_.Size();
+}
+
+void DeviceResultList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
+{
+    row.Pos = -1;
+    if (!OpenDevices())
+        return;
+    const int32_t records = devices_.dat.count - 1;
+    std::string record;
+    walk_.Walk(rec, [&](int32_t p, int32_t recNo) {
+        if (recNo < 1 || recNo > records)
+            return false;
+        ReadRecord(devices_.dat, recNo, record);
+        if (DbStatus != 0) {
+            DbStatus = 0;
+            walk_.StopWalk();
+            return false;
+        }
+        text = DeviceRowText(record, 'Q');
+        row.Pos = p;
+        row.Aux = recNo;
+        row.Offer1 = recNo;
+        return true;
+    });
+}
+
 // ------------------------------------------------------------ openers
 
 namespace {
@@ -126,4 +171,26 @@ TVyb* ShowDrugConditionResult(const std::vector<int32_t>& records)
     spec.caption = ProgramText("VybLek", "n5");
     const std::string status = ProgramText("Podminka", "Nalez") + " " + std::to_string(records.size());
     return OpenDrugResult(spec, records, status, ProgramText("Podminka", "Pdm"));
+}
+
+TVyb* ShowDeviceConditionResult(const std::vector<int32_t>& records)
+{
+    ListWindowSpec w;
+    w.code = KindOf("TQU");
+    w.caption = ProgramText("VybPZT", "nQ");
+    w.geometry = DeviceListGeometry();
+    w.order = DeviceListOrder();
+    w.header = DeviceListHeader();
+    w.icon = "ILNaz";
+    w.links = {LinkKind::None, LinkKind::Device, LinkKind::None};
+    w.twoLineRows = true;
+    w.letter = 'Q';
+    w.editKind = '-';
+    w.buttons = "?=";
+    w.alwaysNew = true;
+    w.placement = ListPlacement::Placed;
+    w.statusText = ProgramText("Podminka", "Nalez") + " " + std::to_string(records.size());
+    w.iconCaption = ProgramText("Podminka", "Pdm");
+    w.count = static_cast<int32_t>(records.size());
+    return OpenListWindow(w, std::make_shared<DeviceResultList>(records));
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "datastore/db_table.h"
+#include "lists/devices/device_lists.h"
 #include "lists/drugs/drug_lists.h"
 #include "lists/toolkit/list_source.h"
 
@@ -73,6 +74,24 @@ private:
     ResultSetWalk walk_;
 };
 
+// The device result list: the device lists' two-line rows, hints and
+// commands over the devices found.
+class DeviceResultList : public DeviceList {
+public:
+    explicit DeviceResultList(std::vector<int32_t> records) : DeviceList('Q'), walk_(std::move(records)) {}
+
+    std::string_view CheckTables() override;
+    void Start(VybRec& rec) override;
+    void Fetch(VybRec& rec, TVybRow& row, std::string& text) override;
+    const std::vector<int32_t>& Records() const { return walk_.Records(); }
+
+private:
+    bool OpenDevices();
+
+    ResultSetWalk walk_;
+    TDbTable devices_;
+};
+
 // Opens a drug result list "DQU" of `records` (record numbers of "kl");
 // `statusText` in the caption (empty: "Medikace"), the icon caption its
 // first word.  Always a new window.  nullptr when none was made.
@@ -82,3 +101,7 @@ TVyb* ShowDrugResultList(const std::vector<int32_t>& records, const std::string&
 // in the caption, "Podminka.Pdm" as icon caption, the buttons of the drug
 // lists.
 TVyb* ShowDrugConditionResult(const std::vector<int32_t>& records);
+
+// The list of devices a compound search found ("TQU"): caption
+// "VybPZT.nQ", "Podminka.Nalez" and the count as status text.
+TVyb* ShowDeviceConditionResult(const std::vector<int32_t>& records);

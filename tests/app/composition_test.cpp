@@ -32,9 +32,7 @@ namespace {
 // Handlers of command-table rows whose windows are still to be built.  A
 // name leaves this list when its handler lands (the test below then says
 // so).
-const std::set<std::string, std::less<>> kPendingHandlers = {
-    "OpenDeviceCondition", // compound search conditions
-};
+const std::set<std::string, std::less<>> kPendingHandlers = {};
 
 // Hook members whose callers are built but whose providers are not; the same
 // rule: a name leaves the list when its provider lands.

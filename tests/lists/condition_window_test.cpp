@@ -35,10 +35,10 @@ namespace {
 
 using liststest::Settle;
 
-// The rows of demo/kl.csv as field maps (quoted fields may hold commas).
-std::vector<std::map<std::string, std::string>> DemoDrugs()
+// The rows of a demo source as field maps (quoted fields may hold commas).
+std::vector<std::map<std::string, std::string>> DemoRows(const char* file)
 {
-    std::ifstream in(QEVW_SOURCE_DIR "/demo/kl.csv");
+    std::ifstream in(std::string(QEVW_SOURCE_DIR "/demo/") + file);
     std::vector<std::string> header;
     std::vector<std::map<std::string, std::string>> rows;
     for (std::string line; std::getline(in, line);) {
@@ -66,6 +66,11 @@ std::vector<std::map<std::string, std::string>> DemoDrugs()
     return rows;
 }
 
+std::vector<std::map<std::string, std::string>> DemoDrugs()
+{
+    return DemoRows("kl.csv");
+}
+
 class ConditionWindow : public liststest::DemoListsTest {
 protected:
     void SetUp() override
@@ -80,9 +85,9 @@ protected:
         DbStatus = 0;
     }
 
-    TPodminka* Open()
+    TPodminka* Open(const char* command = "XQD")
     {
-        ExecuteCommand(host, KindOf("XQD"), 0);
+        ExecuteCommand(host, KindOf(command), 0);
         Settle();
         TPodminka* found = nullptr;
         for (TDataForm* f : AllDataForms())
@@ -216,6 +221,94 @@ TEST_F(ConditionWindow, AtcAndStateFromTheMenusListTheDemoProducts)
         list->CloseWindow();
         Settle();
     }
+}
+
+TEST_F(ConditionWindow, DeviceNameSearchGivesTwoLineDeviceRows)
+{
+    TPodminka* w = Open("XQT");
+    ASSERT_NE(w, nullptr);
+    ActionOf(w, 1)->trigger();
+    Settle();
+    ASSERT_TRUE(w->EditBox()->isVisible());
+    TypeIntoEdit(w, "kryt");
+    ASSERT_EQ(w->Model().Count(), 1);
+    w->SearchAction()->trigger();
+    Settle();
+    TVyb* list = ListOf("TQU");
+    ASSERT_NE(list, nullptr);
+    size_t expected = 0;
+    for (auto& r : DemoRows("pzt.csv"))
+        expected += QString::fromStdString(r["NAZ"]).left(4).toUpper() == "KRYT" ? 1 : 0;
+    EXPECT_GT(expected, 1u);
+    EXPECT_EQ(list->Rec.Count, static_cast<int32_t>(expected));
+    ASSERT_EQ(list->Rec.RowCount, expected);
+    EXPECT_EQ(list->Rec.StatusText,
+              LookupText(UiTexts, "Podminka", "Nalez") + " " + std::to_string(expected));
+    EXPECT_EQ(list->Rec.IconCaption, LookupText(UiTexts, "Podminka", "Pdm"));
+    // Each row is the device list's row of the record it offers.
+    TDbTable devices;
+    OpenTable(devices, TFileId("pzt"), TFileId("pztkod"), kPztLayout.Length());
+    ASSERT_EQ(DbStatus, 0);
+    for (size_t i = 1; i <= list->Rec.RowCount; ++i) {
+        const TVybRow& row = list->Rec.Rows[i];
+        EXPECT_EQ(row.Offer1, row.Aux);
+        std::string record;
+        ReadRecord(devices.dat, row.Aux, record);
+        ASSERT_EQ(DbStatus, 0);
+        EXPECT_EQ(FieldBytes(record, kDeviceName).substr(0, 4), "Kryt");
+        EXPECT_EQ(row.Text.View(), DeviceRowText(record, 'K')) << i;
+    }
+    // Entries 0 and past the table are stepped over.
+    DeviceResultList holes({0, list->Rec.Rows[1].Aux, 9999999});
+    ASSERT_TRUE(holes.CheckTables().empty());
+    VybRec rec;
+    rec.FetchMode = FetchModeCode::Last;
+    TVybRow row;
+    std::string text;
+    holes.Fetch(rec, row, text);
+    EXPECT_EQ(row.Pos, 1);
+    EXPECT_EQ(text, list->Rec.Rows[1].Text.View());
+    list->SubWindow()->setGeometry(0, 0, 1100, 300);
+    Settle();
+    liststest::SaveShot(host->grab().toImage(), "condition_result_devices.png");
+    list->CloseWindow();
+    Settle();
+}
+
+TEST_F(ConditionWindow, DeviceTypeChosenInItsCodeListFindsTheDevicesOfThatType)
+{
+    TPodminka* w = Open("XQT");
+    ASSERT_NE(w, nullptr);
+    QAction* type = ActionOf(w, 4);
+    ASSERT_NE(type, nullptr);
+    ASSERT_TRUE(type->isEnabled());
+    type->trigger();
+    Settle();
+    TVyb* chooser = w->Chooser();
+    ASSERT_NE(chooser, nullptr);
+    QTest::keyClick(chooser->Edt, Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(w->Chooser(), nullptr);
+    ASSERT_EQ(w->Model().Count(), 1);
+    w->SearchAction()->trigger();
+    Settle();
+    TVyb* list = ListOf("TQU");
+    ASSERT_NE(list, nullptr);
+    ASSERT_GT(list->Rec.RowCount, 0u);
+    TDbTable devices;
+    OpenTable(devices, TFileId("pzt"), TFileId("pztkod"), kPztLayout.Length());
+    std::string record;
+    ReadRecord(devices.dat, list->Rec.Rows[1].Aux, record);
+    ASSERT_EQ(DbStatus, 0);
+    const std::string chosen(FieldBytes(record, kDeviceType));
+    size_t expected = 0;
+    const auto rows = DemoRows("pzt.csv");
+    for (auto r : rows)
+        expected += r["TYP"] == chosen ? 1 : 0;
+    EXPECT_LT(expected, rows.size());
+    EXPECT_EQ(list->Rec.Count, static_cast<int32_t>(expected));
+    list->CloseWindow();
+    Settle();
 }
 
 TEST_F(ConditionWindow, EnterDropsTheMenuAndEscapeCloses)
