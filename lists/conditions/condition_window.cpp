@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
 #include <QTableWidget>
@@ -461,6 +462,9 @@ void TPodminka::OpenChooser(int criterion)
 void TPodminka::ResetData(int32_t value)
 {
     toolButton1_->setEnabled(true);
+    // Back in front of the result lists a former search left open.
+    if (SubWindow() != nullptr && DataWindowArea() != nullptr)
+        DataWindowArea()->setActiveSubWindow(SubWindow());
     raise();
     Dependent = false;
     Master = nullptr;
