@@ -348,7 +348,7 @@ const std::vector<Case>& Cases()
          {{1, 4, "BELA"}, {5, 25, "Bělinka kosmetika s.r.o. "}}},
         {"pzt.csv: 5000011,A,B,4000011,Obvaz hydrogelový 10 x 10 cm,\"sterilní, "
          "neadhezivní\",P,01,1110,*,10,K,B,MDT,"
-         "CZ ,OH01,216.75,O,\"CHI,DER\",289.00,N,U,1,10,3,A,2025-01-01,(IIa)",
+         "CZ ,OH01,216.75,O,\"CHI,DER\",289.00,N,U,1,10,3,A,2025-01-01,IIa",
          "pzt",
          "pztkod",
          290,
@@ -380,7 +380,7 @@ const std::vector<Case>& Cases()
           {272, 3, "  3"},
           {275, 1, "A"},
           {276, 4, "2511"},
-          {280, 5, "(IIa)"}}},
+          {280, 5, "IIa  "}}},
         {"pzttypv.csv: 01,Obvazový materiál,tmobvaz",
          "pzttypv",
          "pzttypko",
