@@ -64,7 +64,8 @@ public:
         std::fprintf(stderr, "[box] %s: %s\n", request.caption.toUtf8().constData(),
                      request.text.toUtf8().constData());
         switch (request.buttons) {
-        case MessageButtons::YesNoCancel: return MessageAnswer::Yes;
+        case MessageButtons::YesNoCancel:
+        case MessageButtons::YesNo: return MessageAnswer::Yes;
         default: return MessageAnswer::Ok;
         }
     }

@@ -47,6 +47,11 @@ int AskYesNoCancel(std::string_view text)
     return Ask(MessageButtons::YesNoCancel, text);
 }
 
+int AskYesNo(std::string_view text)
+{
+    return Ask(MessageButtons::YesNo, text);
+}
+
 void ShowError(std::string_view text)
 {
     ShowQueued(Request(MessageIcon::Error, MessageButtons::Ok, text));
@@ -96,6 +101,7 @@ int QtMessageBoxSink::Show(const MessageRequest& request)
     case MessageButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
+    case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     }
     switch (box.exec()) {
     case QMessageBox::Ok: return MessageAnswer::Ok;

@@ -24,6 +24,8 @@ inline constexpr const char* kProgramCaption = "KALVO";
 int AskOkCancel(std::string_view text);
 // Yes / No / Cancel with a question icon; returns 6, 7 or 2.
 int AskYesNoCancel(std::string_view text);
+// Yes / No with a question icon; returns 6 or 7.
+int AskYesNo(std::string_view text);
 // An error box with an OK button.
 void ShowError(std::string_view text);
 // A plain box with an OK button.

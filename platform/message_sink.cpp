@@ -22,6 +22,7 @@ int StderrMessageSink::Show(const MessageRequest& request)
     std::fflush(stderr);
     switch (request.buttons) {
     case MessageButtons::Ok: return MessageAnswer::Ok;
+    case MessageButtons::YesNo: return MessageAnswer::No;
     default: return MessageAnswer::Cancel;
     }
 }

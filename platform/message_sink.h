@@ -10,7 +10,7 @@
 #include "platform/replaceable.h"
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
-enum class MessageButtons { Ok, OkCancel, YesNoCancel };
+enum class MessageButtons { Ok, OkCancel, YesNoCancel, YesNo };
 
 // Button ids a box returns.
 namespace MessageAnswer {

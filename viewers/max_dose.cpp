@@ -8,6 +8,7 @@
 #include "datastore/db_table.h"
 #include "datastore/table_layouts.h"
 #include "platform/ascii.h"
+#include "platform/coding.h"
 #include "platform/fs.h"
 
 namespace {
@@ -365,6 +366,33 @@ int32_t ProgrammeCounterpart(std::string_view drug, TDbTable& klrc)
     return found;
 }
 
+MaxDoseProduct MaxDoseProductOf(int32_t record, TDbTable& klrc)
+{
+    auto hasSpc = [](std::string_view rec) {
+        return static_cast<size_t>(kDrugSpcOffset.End()) <= rec.size() &&
+               static_cast<int32_t>(DecodeLE32(rec.data() + kDrugSpcOffset.Offset())) >= 1;
+    };
+    MaxDoseProduct product;
+    if (record < 1 || record >= klrc.dat.count)
+        return product;
+    std::string rec;
+    ReadRecord(klrc.dat, record, rec);
+    if (DbStatus != 0 || !hasSpc(rec)) {
+        DbStatus = 0;
+        return product;
+    }
+    product.record = record;
+    product.hasDocument = true;
+    if (const int32_t counterpart = ProgrammeCounterpart(rec, klrc); counterpart > 0) {
+        product.record = counterpart;
+        product.counterpart = true;
+        ReadRecord(klrc.dat, counterpart, rec);
+        product.hasDocument = DbStatus == 0 && hasSpc(rec);
+        DbStatus = 0;
+    }
+    return product;
+}
+
 std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc)
 {
     std::vector<std::string> codes;
@@ -419,6 +447,7 @@ void ReadSection10(std::string_view text, MaxDoseRequest& request)
         const std::string_view para = text.substr(std::min(text.size(), m + 10), 255);
         const size_t e = para.find('\x0E');
         if (e != std::string_view::npos) {
+            request.hasDate = true;
             size_t end = e + 1;
             while (end < para.size() && end - e - 1 < 18 &&
                    (para[end] == ' ' || para[end] == '.' || IsDigit(para[end])))
@@ -444,6 +473,7 @@ void ReadSection10(std::string_view text, MaxDoseRequest& request)
         const std::string_view ref("(\x9F.j.", 5);
         const size_t r = para.find(ref);
         if (r != std::string_view::npos) {
+            request.hasReference = true;
             size_t end = r + ref.size();
             while (end < para.size() && end - r - ref.size() < 18 &&
                    (para[end] == ' ' || para[end] == '/' || IsDigit(para[end])))
@@ -465,9 +495,9 @@ std::string RvxmlExport(const MaxDoseRequest& request)
     out += style + "01</text>\r\n";
     for (const std::string& code : request.codes)
         out += "<text>" + code + "</text>\r\n";
-    if (!request.date.empty())
+    if (request.hasDate)
         out += style + "91</text>\r\n<text>" + request.date + "</text>\r\n";
-    if (!request.reference.empty())
+    if (request.hasReference)
         out += style + "92</text>\r\n<text>" + request.reference + "</text>\r\n";
     out += style + "94</text>\r\n<text>" + std::to_string(request.documentNumber) + "</text>\r\n";
     out += "</document>\r\n</rvxml>\r\n";

@@ -97,6 +97,15 @@ bool IsSpecificProgrammeProduct(std::string_view drug);
 // under the same 11-character "klrc" key that is of no such programme; 0 for
 // any other product, or when there is none.
 int32_t ProgrammeCounterpart(std::string_view drug, TDbTable& klrc);
+// The product whose maximal doses are shown for a drug record: the record
+// itself, or its programme counterpart; `hasDocument` is false when the one
+// chosen has no SPC, and then nothing is shown.
+struct MaxDoseProduct {
+    int32_t record = 0;
+    bool counterpart = false;
+    bool hasDocument = false;
+};
+MaxDoseProduct MaxDoseProductOf(int32_t record, TDbTable& klrc);
 // The codes of the current products of a specific treatment programme ("S")
 // under the registration numbers after code 19 (3), looked up in "kl" by "klrc".
 std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc);
@@ -104,8 +113,12 @@ std::vector<std::string> CollectRegCodes(std::string_view text, TDbTable& klrc);
 // The request file the outside editor opens for a product without a file.
 struct MaxDoseRequest {
     std::vector<std::string> codes;
-    std::string date;      // "yyyy/mm/dd", empty for none
-    std::string reference; // the "(č.j." number, empty for none
+    // Section 10 with a date byte gives element 91 and with "(č.j." element 92,
+    // even when the run after them is not a date or a number.
+    bool hasDate = false;
+    bool hasReference = false;
+    std::string date;      // "yyyy/mm/dd", empty when the run is not a date
+    std::string reference; // the "(č.j." number, may be empty
     uint16_t documentNumber = 0;
 };
 // Fills date and reference from the document's section 10.

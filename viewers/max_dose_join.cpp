@@ -234,23 +234,23 @@ void ShowMaximalDoses()
     if (record < 1)
         return;
     TDbTable kl;
-    std::string rec;
     OpenTable(kl, TFileId("kl"), TFileId("klrc"), static_cast<uint16_t>(kKlLayout.Length()));
-    if (DbStatus == 0 && record < kl.dat.count) {
-        ReadRecord(kl.dat, record, rec);
-        // A product of a specific treatment programme: the current product
-        // registered under the same number carries the file.
-        if (const int32_t counterpart = DbStatus == 0 ? ProgrammeCounterpart(rec, kl) : 0; counterpart > 0) {
-            ShowMessage(LookupText(UiTexts, "Hlasky", "neSoub"));
-            for (int i : {2, 1, 0})
-                if (active->LinkKinds[static_cast<size_t>(i)] == LinkKind::Drug) {
-                    active->LinkValues[static_cast<size_t>(i)] = counterpart;
-                    break;
-                }
-        }
-    }
+    const MaxDoseProduct product = DbStatus == 0 ? MaxDoseProductOf(record, kl) : MaxDoseProduct{};
     DbStatus = 0;
     OpenTable(kl, TFileId(), TFileId(), 0);
+    // A product of a specific treatment programme: the current product
+    // registered under the same number carries the file.
+    if (product.counterpart) {
+        ShowMessage(LookupText(UiTexts, "Hlasky", "neSoub"));
+        for (int i : {2, 1, 0})
+            if (active->LinkKinds[static_cast<size_t>(i)] == LinkKind::Drug) {
+                active->LinkValues[static_cast<size_t>(i)] = product.record;
+                break;
+            }
+    }
+    // Without an SPC there is no document to give the outside editor.
+    if (!product.hasDocument)
+        return;
     const uint16_t spc = StatCodeOfText("dSP");
     TDataForm* viewer = nullptr;
     if (FindMasterWindow(spc, LinkKind::Drug, viewer) == 0 && viewer != nullptr) {

@@ -268,6 +268,9 @@ void TProhlizec::LoadRecordText()
     neni1_->setVisible(!has);
     neni2_->setVisible(!has);
     ScrollBar1_->setVisible(has);
+    // With no note there is nothing to scroll past, and the window keeps
+    // following all the same.
+    ui_->FnSlave->setVisible(has);
     display_ = has ? BuildNoteDisplay(note_.text) : NoteDisplay{};
     lines_.clear();
     FormResize();
@@ -538,7 +541,7 @@ bool TProhlizec::BeginNoteEdit()
             ShowError(UiText8("Chyby", "FileSave") + QStringToKam(QString::fromStdString(r.path)));
         return false;
     }
-    if (!edit_.hasNote && AskYesNoCancel(UiText8("Hlasky", "PznExt")) != 6) {
+    if (!edit_.hasNote && AskYesNo(UiText8("Hlasky", "PznExt")) != MessageAnswer::Yes) {
         lock_.Drop();
         return false;
     }

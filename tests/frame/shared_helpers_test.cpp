@@ -66,8 +66,12 @@ TEST(Messages, QuestionsAndErrors)
     sink.SetAnswer(MessageAnswer::Cancel);
     EXPECT_EQ(AskOkCancel("Pokra\x9Fovat?"), MessageAnswer::Cancel);
     ShowError("Chyba \xA9"); // data code page: ř
+    sink.SetAnswer(MessageAnswer::No);
+    EXPECT_EQ(AskYesNo("Vytvo\xA9it?"), MessageAnswer::No);
     const auto r = sink.Requests();
-    ASSERT_EQ(r.size(), 3u);
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[3].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(r[3].icon, MessageIcon::Question);
     EXPECT_EQ(r[0].buttons, MessageButtons::YesNoCancel);
     EXPECT_EQ(r[0].icon, MessageIcon::Question);
     EXPECT_EQ(r[0].caption.toStdString(), "KALVO");

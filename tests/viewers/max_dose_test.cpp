@@ -13,6 +13,7 @@
 
 #include "datastore/db_table.h"
 #include "datastore/table_layouts.h"
+#include "platform/coding.h"
 #include "platform/fs.h"
 #include "support/failing_file_system.h"
 #include "viewers/max_dose.h"
@@ -207,6 +208,36 @@ TEST_F(MaxDoseTest, TheRequestFileListsCodesDateAndReference)
     EXPECT_FALSE(HasProductCodeMarker("no marker"));
 }
 
+// Elements 91 and 92 follow the paragraph's date byte and "(č.j.", not
+// whether the runs after them read as a date or a number.
+TEST_F(MaxDoseTest, TheRequestNamesTheDateAndReferenceWhereverSectionTenMarksThem)
+{
+    const std::string style = "<text textstyle=\"Kodex\" parastyle=\"Kodex\">";
+    struct Case {
+        std::string paragraph;
+        std::string elements; // what lies between the codes and element 94
+    } cases[] = {
+        // The demo's wording: the number starts with letters, so it reads empty.
+        {"10. DATUM REVIZE TEXTU\x0E"
+         "20. 5. 2025 (\x9F.j. SUKLS123959/2025)",
+         style + "91</text>\r\n<text>2025/05/20</text>\r\n" + style + "92</text>\r\n<text></text>\r\n"},
+        {"10. DATUM\x0E"
+         "brzy",
+         style + "91</text>\r\n<text></text>\r\n"},
+        {"10. DATUM (\x9F.j. 7/2020)", style + "92</text>\r\n<text>7/2020</text>\r\n"},
+        {"10. DATUM REVIZE TEXTU", ""},
+    };
+    for (const Case& c : cases) {
+        MaxDoseRequest r;
+        ReadSection10(std::string("\x12\x0A\x10", 3) + c.paragraph, r);
+        EXPECT_EQ(RvxmlExport(r), "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n<rvxml>\r\n"
+                                  "<document stringtags=\"0\">\r\n" +
+                                      style + "01</text>\r\n" + c.elements + style +
+                                      "94</text>\r\n<text>0</text>\r\n</document>\r\n</rvxml>\r\n")
+            << c.paragraph;
+    }
+}
+
 } // namespace
 
 namespace {
@@ -246,6 +277,26 @@ TEST(MaxDoseDemoTest, AProgrammeProductTurnsToItsProgrammeCounterpart)
     const std::string spc = std::string("\x13\x03\x10", 3) + "07/6102/20" + std::string("\x13\x01\x10", 3) +
                             "0000740 0000743" + std::string("\x12\x0A\x10", 3) + "10. DATUM REVIZE TEXTU";
     EXPECT_EQ(CollectRegCodes(spc, klrc), std::vector<std::string>{"0000744"});
+
+    // The product shown: the programme product turns to its counterpart; a
+    // product without an SPC gives nothing to show.
+    const MaxDoseProduct ofProgramme = MaxDoseProductOf(programme, klrc);
+    EXPECT_EQ(ofProgramme.record, registered);
+    EXPECT_TRUE(ofProgramme.counterpart);
+    EXPECT_TRUE(ofProgramme.hasDocument);
+    const MaxDoseProduct ofRegistered = MaxDoseProductOf(registered, klrc);
+    EXPECT_EQ(ofRegistered.record, registered);
+    EXPECT_FALSE(ofRegistered.counterpart);
+    EXPECT_TRUE(ofRegistered.hasDocument);
+    int32_t withoutSpc = 0;
+    for (int32_t r = 1; r < klrc.dat.count && withoutSpc == 0; ++r) {
+        ReadRecord(klrc.dat, r, rec);
+        if (static_cast<int32_t>(DecodeLE32(rec.data() + kDrugSpcOffset.Offset())) == -1)
+            withoutSpc = r;
+    }
+    ASSERT_GT(withoutSpc, 0) << "the demo has products without an SPC";
+    EXPECT_FALSE(MaxDoseProductOf(withoutSpc, klrc).hasDocument);
+    EXPECT_FALSE(MaxDoseProductOf(klrc.dat.count, klrc).hasDocument) << "past the table's end";
     OpenTable(klrc, TFileId(), TFileId(), 0);
 }
 

@@ -91,6 +91,7 @@ TEST_F(NotesViewerTest, ANoteShowsItsRecordLinesAndScrollsToTheFreeText)
     TProhlizec* w = Open(2, 90);
     EXPECT_FALSE(w->IsEmpty());
     EXPECT_FALSE(w->Picture(1)->isVisible());
+    EXPECT_TRUE(w->Button("FnSlave")->isVisible());
     ASSERT_GE(w->Lines().size(), 5u);
     const std::string& text = w->Display().text;
     EXPECT_EQ(text.compare(w->Lines()[0], 7, lines[0].substr(0, 7)), 0);
@@ -108,6 +109,8 @@ TEST_F(NotesViewerTest, ANoteShowsItsRecordLinesAndScrollsToTheFreeText)
     EXPECT_TRUE(w->IsEmpty());
     EXPECT_TRUE(w->Picture(1)->isVisible());
     EXPECT_TRUE(w->Picture(2)->isVisible());
+    EXPECT_FALSE(w->Button("FnSlave")->isVisible()) << "nothing to follow past";
+    EXPECT_TRUE(w->Following()) << "hidden, it still follows";
     // Each shows its picture: drawn, not a blank square.
     for (int which : {1, 2}) {
         const QImage image = w->Picture(which)->pixmap().toImage();
@@ -194,7 +197,14 @@ TEST_F(NotesViewerTest, ASaveLeavesTheListsTheirNoteMarks)
 TEST_F(NotesViewerTest, ANewNoteStartsWithTheRecordLine)
 {
     TProhlizec* w = Open(3);
-    w->Button("FnEdit")->click(); // confirmed with Yes
+    boxes.SetAnswer(MessageAnswer::No);
+    w->Button("FnEdit")->click();
+    EXPECT_FALSE(w->Editing()) << "No gives the new note up";
+    EXPECT_FALSE(w->Button("FnEdit")->isChecked());
+    boxes.SetAnswer(MessageAnswer::Yes);
+    w->Button("FnEdit")->click();
+    ASSERT_EQ(boxes.Requests().size(), 2u);
+    EXPECT_EQ(boxes.Requests()[1].buttons, MessageButtons::YesNo);
     ASSERT_TRUE(w->Editing());
     EXPECT_EQ(w->Editor()->toPlainText(), KamToQString("01" + lines[2]));
     w->Editor()->moveCursor(QTextCursor::End);
