@@ -155,7 +155,11 @@ TEST_F(MainFormProcessTest, SettingsChangedInTheRunAreSavedAtItsEndAlsoOnSigterm
         {
             QFile f(config);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write("[QEV filter]\r\nDRUG=+V-H\r\n");
+            // The quarterly notice saves the settings mid-run when the data
+            // set's quarter letter ("2025.4" gives U) or its date is new, and
+            // the news would save after a fetch: settled here, so that a
+            // save before the end can only be a fault.
+            f.write("[QEV filter]\r\nDRUG=+V-H\r\n[QEV news]\r\nBASE=0\r\nUBASE=U\r\nUDATE=2026/12/11\r\n");
         }
         QProcess p;
         QProcessEnvironment e = Env();
