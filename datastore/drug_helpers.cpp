@@ -121,6 +121,18 @@ thread_local TDbTable MainTable;
 thread_local TDbTable CodeTable;
 thread_local TDbTable AtcTable;
 
+bool ReadCodeRecord(const TableLayout& layout, const char* index, int32_t recNo, std::string& record)
+{
+    if (recNo <= 0)
+        return false;
+    DbStatus = 0;
+    OpenTable(CodeTable, TFileId(layout.id), TFileId(index), static_cast<uint16_t>(layout.Length()));
+    if (DbStatus != 0)
+        return false;
+    ReadRecord(CodeTable.dat, recNo, record);
+    return DbStatus == 0;
+}
+
 namespace {
 
 struct CodeCaches {

@@ -16,10 +16,16 @@
 #include "datastore/data_set.h"
 #include "datastore/db_table.h"
 
+struct TableLayout;
+
 // The table handles of the lists and look-ups, one set per thread: the main
 // table of a list, the code tables the look-ups reopen, the ATC table.
 extern thread_local TDbTable MainTable;
 extern thread_local TDbTable CodeTable;
+
+// Reads record `recNo` of a code table on CodeTable (opened by `index`);
+// false when the table or the record cannot be read.
+bool ReadCodeRecord(const TableLayout& layout, const char* index, int32_t recNo, std::string& record);
 extern thread_local TDbTable AtcTable;
 
 // ------------------------------------------------------------- formatters

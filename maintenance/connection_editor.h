@@ -77,6 +77,15 @@ struct ConnectionControls {
     QCheckBox* c4off = nullptr;
 };
 
+// The controls of a form that holds the connection fields under their
+// usual names (the network settings and the installation settings).
+template <class Form>
+ConnectionControls ConnectionControlsOf(const Form& ui)
+{
+    return {ui.c4http, ui.c4proxy, ui.t4proxy, ui.v4proxy, ui.t4port, ui.v4port,
+            ui.c4name, ui.v4name,  ui.t4pass,  ui.v4pass,  ui.c4pass, ui.c4off};
+}
+
 class ConnectionEditor : public QObject {
 public:
     // Fills the controls from the settings and wires their handlers.

@@ -217,20 +217,7 @@ TNastav6::TNastav6(QWidget* parent)
     lineHeight_ = pixels * 7 / 6;
     buttonHeight_ = pixels * 3 / 2;
 
-    ConnectionControls c;
-    c.c4http = ui_->c4http;
-    c.c4proxy = ui_->c4proxy;
-    c.t4proxy = ui_->t4proxy;
-    c.v4proxy = ui_->v4proxy;
-    c.t4port = ui_->t4port;
-    c.v4port = ui_->v4port;
-    c.c4name = ui_->c4name;
-    c.v4name = ui_->v4name;
-    c.t4pass = ui_->t4pass;
-    c.v4pass = ui_->v4pass;
-    c.c4pass = ui_->c4pass;
-    c.c4off = ui_->c4off;
-    editor_ = new ConnectionEditor(c, this);
+    editor_ = new ConnectionEditor(ConnectionControlsOf(*ui_), this);
 
     autoAtOpen_ = Config().Read([](const ConfigValues& v) { return v.AutoUpdateSetting; });
     ui_->c2aut->setChecked((autoAtOpen_ & 1) != 0);

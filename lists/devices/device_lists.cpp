@@ -251,18 +251,6 @@ void DeviceList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 
 namespace {
 
-bool ReadCodeRecord(const TableLayout& layout, const char* index, int32_t recNo, std::string& record)
-{
-    if (recNo <= 0)
-        return false;
-    DbStatus = 0;
-    OpenTable(CodeTable, TFileId(layout.id), TFileId(index), static_cast<uint16_t>(layout.Length()));
-    if (DbStatus != 0)
-        return false;
-    ReadRecord(CodeTable.dat, recNo, record);
-    return DbStatus == 0;
-}
-
 void Reposition(char letter, VybRec& rec)
 {
     std::string r;

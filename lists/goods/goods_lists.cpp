@@ -370,19 +370,6 @@ void GoodsList::Fetch(VybRec& rec, TVybRow& row, std::string& text)
 
 namespace {
 
-// Reads record `recNo` of a goods code table; false when it cannot.
-bool ReadCodeRecord(const TableLayout& layout, const char* index, int32_t recNo, std::string& record)
-{
-    if (recNo <= 0)
-        return false;
-    DbStatus = 0;
-    OpenTable(CodeTable, TFileId(layout.id), TFileId(index), static_cast<uint16_t>(layout.Length()));
-    if (DbStatus != 0)
-        return false;
-    ReadRecord(CodeTable.dat, recNo, record);
-    return DbStatus == 0;
-}
-
 // The restricted list takes its code and caption from the code list's
 // entry it follows.
 void Reposition(char letter, VybRec& rec)
